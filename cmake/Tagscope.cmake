@@ -1,0 +1,47 @@
+# Shared build settings and helpers for every subsystem.
+
+add_library(tagscope_options INTERFACE)
+target_compile_options(tagscope_options INTERFACE
+  $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wno-unused-parameter>)
+target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+if(TAGSCOPE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Everything links statically so the programs and the DLL need only system DLLs.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  target_compile_definitions(tagscope_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()
+
+# GoogleTest: Debian's package natively; built from Debian's sources when cross-compiling.
+macro(tagscope_find_gtest)
+  if(CMAKE_CROSSCOMPILING)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    if(NOT TARGET GTest::gtest_main)
+      add_library(GTest::gtest ALIAS gtest)
+      add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endmacro()
+
+# tagscope_add_test(<name> SOURCES ... LIBS ...): one test program, registered as one CTest test.
+# Cross-built tests run through the emulator (Wine) that the toolchain file names.
+function(tagscope_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE tagscope_options ${T_LIBS} GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE TAGSCOPE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()

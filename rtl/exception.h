@@ -1,0 +1,50 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tagscope {
+
+// The one base of every error the system raises; carries the message text shown to users.
+class Exception : public std::runtime_error {
+ public:
+  explicit Exception(const std::string& message) : std::runtime_error(message) {}
+  std::string Message() const { return what(); }
+};
+
+// Stream and file errors, named by what failed.
+class EStreamError : public Exception {
+  using Exception::Exception;
+};
+class EReadError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
+
+// Message texts shared by the stream layer and its users.
+inline constexpr const char* SReadError = "Stream read error";
+inline constexpr const char* SWriteError = "Stream write error";
+inline constexpr const char* SFOpenErrorEx = "Cannot open file \"%s\". %s";
+inline constexpr const char* SFCreateErrorEx = "Cannot create file \"%s\". %s";
+inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
+inline constexpr const char* SInvalidStreamOp = "Invalid stream operation";
+
+// printf-style formatting into a std::string.
+std::string Format(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+}  // namespace tagscope

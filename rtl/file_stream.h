@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+// How a file stream opens its file. Every mode shares the file with other processes for
+// reading, writing and (where the platform knows it) deleting and renaming.
+enum class TFileMode {
+  fmOpenRead,       // existing file, reading only
+  fmOpenReadWrite,  // existing file, reading and writing
+  fmCreate,         // new or truncated file, reading and writing
+  fmCreateNew,      // new file only; fails when the name exists
+};
+
+class TFileHandle;  // the platform's open file
+
+// A stream over a file on disk. Open errors raise EFOpenError ("Cannot open file ...") or
+// EFCreateError ("Cannot create file ...") with the system's error text.
+class TFileStream : public TStream {
+ public:
+  TFileStream(const std::string& fileName, TFileMode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t size) override;
+  int64_t Size() override;
+
+  // Forces written data to the disk.
+  void Flush();
+  const std::string& FileName() const { return FFileName; }
+
+ private:
+  std::string FFileName;
+  std::unique_ptr<TFileHandle> FHandle;
+};
+
+}  // namespace tagscope

@@ -1,0 +1,103 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "rtl/exception.h"
+#include "rtl/file_stream.h"
+#include "rtl/files.h"
+
+namespace tagscope {
+
+class TFileHandle {
+ public:
+  explicit TFileHandle(HANDLE h) : handle(h) {}
+  ~TFileHandle() { ::CloseHandle(handle); }
+  HANDLE handle;
+};
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
+  DWORD access = GENERIC_READ | GENERIC_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case TFileMode::fmOpenRead: access = GENERIC_READ; break;
+    case TFileMode::fmOpenReadWrite: break;
+    case TFileMode::fmCreate: disposition = CREATE_ALWAYS; break;
+    case TFileMode::fmCreateNew: disposition = CREATE_NEW; break;
+  }
+  // Sharing delete access too lets the user rename or delete a file while it is shown.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE h = ::CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
+    const std::string text =
+        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
+               LastSystemErrorText().c_str());
+    if (creating) throw EFCreateError(text);
+    throw EFOpenError(text);
+  }
+  FHandle = std::make_unique<TFileHandle>(h);
+}
+
+TFileStream::~TFileStream() = default;
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
+    DWORD n = 0;
+    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, nullptr) ||
+        n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
+    DWORD n = 0;
+    if (!::WriteFile(FHandle->handle, static_cast<const char*>(buffer) + done, chunk, &n,
+                     nullptr) ||
+        n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                       : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                           : FILE_END;
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER result;
+  if (!::SetFilePointerEx(FHandle->handle, distance, &result, method))
+    throw EStreamError(SInvalidStreamOp);
+  return result.QuadPart;
+}
+
+int64_t TFileStream::Size() {
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(FHandle->handle, &size)) throw EStreamError(LastSystemErrorText());
+  return size.QuadPart;
+}
+
+void TFileStream::SetSize(int64_t size) {
+  const int64_t position = Position();
+  Seek(size, TSeekOrigin::soBeginning);
+  const bool ok = ::SetEndOfFile(FHandle->handle) != 0;
+  const std::string error = ok ? std::string() : LastSystemErrorText();
+  Seek(position < size ? position : size, TSeekOrigin::soBeginning);
+  if (!ok) throw EWriteError(Format("%s. %s", SWriteError, error.c_str()));
+}
+
+void TFileStream::Flush() {
+  if (!::FlushFileBuffers(FHandle->handle))
+    throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+}
+
+}  // namespace tagscope

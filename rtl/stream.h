@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tagscope {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// A byte stream with a 64-bit position and size.
+class TStream {
+ public:
+  virtual ~TStream() = default;
+
+  // Reads up to count bytes; returns how many were read (0 at the end).
+  virtual int64_t Read(void* buffer, int64_t count) = 0;
+  // Writes count bytes; returns how many were written.
+  virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  // Moves the position; returns the new position.
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+  // Cuts or extends the stream; the position stays unless it lies past the new end.
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+  virtual int64_t Size();
+
+  // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
+  void ReadBuffer(void* buffer, int64_t count);
+  void WriteBuffer(const void* buffer, int64_t count);
+  void WriteString(const std::string& bytes) {
+    WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  }
+  // Reads up to count bytes from the current position into a byte string.
+  std::string ReadString(int64_t count);
+};
+
+// A stream held in memory.
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::string bytes) : FData(std::move(bytes)) {}
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t size) override;
+  int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+
+  void Clear();
+  // The whole content, independent of the position.
+  const std::string& Bytes() const { return FData; }
+  void SetBytes(std::string bytes);
+  const char* Memory() const { return FData.data(); }
+  // Replaces the content with what is left of source from its position.
+  void LoadFromStream(TStream& source);
+  // Writes the whole content to dest at its position.
+  void SaveToStream(TStream& dest) const;
+
+ private:
+  std::string FData;
+  int64_t FPosition = 0;
+};
+
+}  // namespace tagscope
