@@ -6,7 +6,7 @@ namespace tagscope {
 
 bool FileExists(const std::string& fileName);
 // Deletes a file; returns false when it could not be deleted.
-bool DeleteFile(const std::string& fileName);
+bool RemoveFile(const std::string& fileName);
 // Renames a file, replacing the target when it exists; returns false on failure.
 bool RenameFile(const std::string& from, const std::string& to);
 // The system's temporary folder, always ending with the path delimiter.

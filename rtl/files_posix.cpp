@@ -15,7 +15,7 @@ bool FileExists(const std::string& fileName) {
   return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool DeleteFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
+bool RemoveFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
 
 bool RenameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;

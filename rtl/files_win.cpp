@@ -9,7 +9,7 @@ bool FileExists(const std::string& fileName) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool DeleteFile(const std::string& fileName) { return ::DeleteFileA(fileName.c_str()) != 0; }
+bool RemoveFile(const std::string& fileName) { return ::DeleteFileA(fileName.c_str()) != 0; }
 
 bool RenameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(),

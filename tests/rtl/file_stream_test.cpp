@@ -31,7 +31,7 @@ TEST(FileStream, CreateWriteReopenAndResize) {
     EXPECT_EQ(f.ReadString(100), "0123");
     EXPECT_THROW(f.WriteBuffer("x", 1), EWriteError);
   }
-  EXPECT_TRUE(DeleteFile(name));
+  EXPECT_TRUE(RemoveFile(name));
   EXPECT_FALSE(FileExists(name));
 }
 
@@ -45,7 +45,7 @@ TEST(FileStream, OpenErrorsCarryTheFileName) {
   }
   { TFileStream f(name, TFileMode::fmCreateNew); }
   EXPECT_THROW(TFileStream(name, TFileMode::fmCreateNew), EFCreateError);
-  DeleteFile(name);
+  RemoveFile(name);
 }
 
 TEST(FileStream, ReadersAndWritersShareTheFile) {
@@ -60,7 +60,7 @@ TEST(FileStream, ReadersAndWritersShareTheFile) {
   const std::string moved = name + ".moved";
   EXPECT_TRUE(RenameFile(name, moved));
   EXPECT_TRUE(FileExists(moved));
-  DeleteFile(moved);
+  RemoveFile(moved);
 }
 
 TEST(Files, TempDirEndsWithDelimiter) {

@@ -1,0 +1,37 @@
+#include <iostream>
+
+#include "cli/verbs.h"
+#include "rtl/exception.h"
+
+namespace tagscope::cli {
+
+std::vector<std::function<Verb(CLI::App&)>>& VerbRegistry() {
+  static std::vector<std::function<Verb(CLI::App&)>> registry;
+  return registry;
+}
+
+}  // namespace tagscope::cli
+
+int main(int argc, char** argv) {
+  using namespace tagscope::cli;
+  CLI::App app{"tagscope: shows, dumps and edits the ID3 tags of MP3 files"};
+  app.require_subcommand(1);
+  std::vector<Verb> verbs;
+  for (auto& add : VerbRegistry()) verbs.push_back(add(app));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  try {
+    for (auto& verb : verbs)
+      if (verb.command->parsed()) return verb.run();
+  } catch (const tagscope::Exception& e) {
+    std::cerr << "tagscope: " << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "tagscope: " << e.what() << "\n";
+    return 1;
+  }
+  return 1;
+}
