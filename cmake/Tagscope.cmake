@@ -45,3 +45,25 @@ function(tagscope_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# tagscope_add_fuzzer(<name> SOURCES ... LIBS ... CORPUS <dir>...): a libFuzzer harness (clang).
+# With tests enabled, a CTest test replays every file of the corpus folders once.
+function(tagscope_add_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;CORPUS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE tagscope_options ${F_LIBS})
+  if(TAGSCOPE_TESTS)
+    add_test(NAME ${name}_replay COMMAND ${name} -runs=0 ${F_CORPUS})
+    set_tests_properties(${name}_replay PROPERTIES TIMEOUT 600)
+  endif()
+endfunction()
+
+# tagscope_add_benchmark(<name> SOURCES ... LIBS ...): a Google Benchmark program.
+function(tagscope_add_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE tagscope_options ${B_LIBS} benchmark::benchmark_main)
+endfunction()
