@@ -44,6 +44,9 @@ function(tagscope_add_test name)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+  endif()
 endfunction()
 
 # tagscope_add_fuzzer(<name> SOURCES ... LIBS ... CORPUS <dir>...): a libFuzzer harness (clang).

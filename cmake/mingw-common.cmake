@@ -1,0 +1,14 @@
+# Shared part of the mingw-w64 toolchain files; MINGW_TRIPLET names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Static archives only, so the programs and the DLL depend on system DLLs alone.
+set(ZLIB_LIBRARY /usr/${MINGW_TRIPLET}/lib/libz.a CACHE FILEPATH "")
+set(ZLIB_INCLUDE_DIR /usr/${MINGW_TRIPLET}/include CACHE PATH "")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
