@@ -10,8 +10,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   zlib1g-dev libjpeg62-turbo-dev libgif-dev
   libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev
-  g++-mingw-w64-i686 libz-mingw-w64-dev
-  wine wine32 xvfb xauth x11-apps imagemagick
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
+  wine wine32 wine64 xvfb xauth x11-apps imagemagick
   python3-mutagen dpkg-dev
 )
 
