@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "imaging/bitmap.h"
+#include "rtl/exception.h"
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+// A colour value: red + 256 * green + 65536 * blue.
+using TColor = uint32_t;
+// No colour at all.
+inline constexpr TColor clNone = 0x1FFFFFFF;
+
+inline constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b) {
+  return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
+}
+
+// A picture that cannot be read ("Bitmap image is not valid", an unknown extension).
+class EInvalidGraphic : public Exception {
+  using Exception::Exception;
+};
+// An operation a picture refuses, and the GIF reader's format errors.
+class EInvalidGraphicOperation : public Exception {
+  using Exception::Exception;
+};
+// A JPEG picture that libjpeg rejects ("JPEG error #%d").
+class EJPEG : public Exception {
+  using Exception::Exception;
+};
+
+inline constexpr const char* SInvalidBitmap = "Bitmap image is not valid";
+inline constexpr const char* SJPEGError = "JPEG error #%d";
+inline constexpr const char* SUnknownExtension = "Unknown picture file extension (.%s)";
+inline constexpr const char* SPictureTooLarge = "Picture is too large to show (%dx%d pixels)";
+
+// The largest decoded frame any decoder builds, in bytes: a 32-bit host must not run out of
+// memory on a picture whose header claims a huge size.
+inline constexpr int64_t MaxDecodedBytes = int64_t(64) << 20;
+
+enum class TProgressStage { psStarting, psRunning, psEnding };
+
+class TGraphic;
+// Progress of a long operation: stage, percentage done, whether to redraw now, a message
+// (empty unless an operation ends with an error).
+using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage, int percent,
+                                          bool redrawNow, const std::string& message)>;
+using TNotifyEvent = std::function<void(TGraphic& sender)>;
+
+// A decoded picture of one format. Pictures come from TPictureRegistry, which picks the class
+// by the file's extension. Width, Height and FrameBitmap may decode on first use and raise the
+// decoder's error then.
+class TGraphic {
+ public:
+  TGraphic() = default;
+  virtual ~TGraphic() = default;
+  TGraphic(const TGraphic&) = delete;
+  TGraphic& operator=(const TGraphic&) = delete;
+
+  // Reads the picture from the stream's position to its end.
+  virtual void LoadFromStream(TStream& stream) = 0;
+  void LoadFromFile(const std::string& fileName);
+  void LoadFromBytes(const std::string& bytes);
+
+  virtual int Width() = 0;
+  virtual int Height() = 0;
+  virtual bool Empty() = 0;
+  // Pictures refuse to be resized unless they say otherwise.
+  virtual void SetWidth(int value);
+  virtual void SetHeight(int value);
+
+  // Frames: one for a still picture, any number for an animated GIF, none when empty.
+  virtual int FrameCount() = 0;
+  // The decoded frame; never null for an index below FrameCount().
+  virtual const TBitmapData& FrameBitmap(int index) = 0;
+  // The frame that is measured and drawn, or null when there is nothing to draw.
+  virtual const TBitmapData* Bitmap() = 0;
+  // The colour that drawing leaves out (pixels of it keep the background), or clNone.
+  virtual TColor TransparentColor() { return clNone; }
+
+  bool Transparent() { return FTransparent && TransparentColor() != clNone; }
+  void SetTransparent(bool value) { FTransparent = value; }
+
+  TProgressEvent OnProgress;
+  TNotifyEvent OnChange;
+
+ protected:
+  void Progress(TProgressStage stage, int percent, const std::string& message);
+  void Changed();
+
+ private:
+  bool FTransparent = true;
+};
+
+}  // namespace tagscope
