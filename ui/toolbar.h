@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+#include "imaging/bitmap.h"
+#include "ui/action.h"
+#include "ui/component.h"
+#include "ui/widget.h"
+
+namespace tagscope {
+
+// Equally sized images for toolbar buttons and actions.
+class TImageList : public TComponent {
+ public:
+  using TComponent::TComponent;
+
+  virtual int ImageWidth() const = 0;
+  virtual int ImageHeight() const = 0;
+  // Adds an image of the list's size; pixels of colour transparent (clNone: none) are drawn
+  // transparently. Returns the image's index.
+  virtual int Add(const TBitmapData& image, TColor transparent) = 0;
+  virtual int Count() const = 0;
+  virtual const TBitmapData& Image(int index) const = 0;
+  // The native image list (an HIMAGELIST in the Win32 backend).
+  virtual TNativeHandle Handle() const = 0;
+};
+
+// One button of a toolbar, bound to an action: clicking it executes the action directly.
+struct TToolButtonProps {
+  std::string Name;
+  int ImageIndex = -1;
+  std::string Hint;
+  TAction* Action = nullptr;
+};
+
+// A toolbar of image buttons (images from the list given at creation).
+class TToolBar : public TWidget {
+ public:
+  using TWidget::TWidget;
+
+  // Appends a button; returns its index.
+  virtual int AddButton(const TToolButtonProps& button) = 0;
+  virtual int ButtonCount() const = 0;
+  virtual const TToolButtonProps& Button(int index) const = 0;
+
+  // What a click on a button does: executes its action. Backends call it for the user's click.
+  void ClickButton(int index) {
+    if (TAction* action = Button(index).Action) action->Execute();
+  }
+};
+
+}  // namespace tagscope
