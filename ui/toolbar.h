@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "imaging/bitmap.h"
@@ -16,9 +17,9 @@ class TImageList : public TComponent {
 
   virtual int ImageWidth() const = 0;
   virtual int ImageHeight() const = 0;
-  // Adds an image of the list's size; pixels of colour transparent (clNone: none) are drawn
-  // transparently. Returns the image's index.
-  virtual int Add(const TBitmapData& image, TColor transparent) = 0;
+  // Adds an image of the list's size; pixels of the transparent colour, if one is given, are
+  // drawn transparently. Returns the image's index.
+  virtual int Add(const TBitmapData& image, std::optional<TColor> transparent) = 0;
   virtual int Count() const = 0;
   virtual const TBitmapData& Image(int index) const = 0;
   // The native image list (an HIMAGELIST in the Win32 backend).

@@ -19,9 +19,9 @@ struct TBounds {
   bool operator==(const TBounds&) const = default;
 };
 
-// A colour: red + 256 * green + 65536 * blue, or one of the special values below.
+// A colour: red + 256 * green + 65536 * blue, or one of the special values below. The same
+// type as the picture decoders' colour (imaging/graphic.h, which also defines clNone).
 using TColor = std::uint32_t;
-inline constexpr TColor clNone = 0x1FFFFFFF;     // no colour at all
 inline constexpr TColor clDefault = 0x20000000;  // whatever the control draws by default
 inline constexpr TColor clBlack = 0x000000;
 inline constexpr TColor clMaroon = 0x000080;

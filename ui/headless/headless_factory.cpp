@@ -109,7 +109,7 @@ bool THeadlessFactory::Dispatch(const std::function<void()>& handler) {
 THeadlessImageList::THeadlessImageList(THeadlessFactory& factory, const TImageListProps& props)
     : TImageList(props.Name), FProps(props), FHandle(factory.NewHandle()) {}
 
-int THeadlessImageList::Add(const TBitmapData& image, TColor transparent) {
+int THeadlessImageList::Add(const TBitmapData& image, std::optional<TColor> transparent) {
   FImages.push_back(image);
   FTransparent.push_back(transparent);
   return Count() - 1;

@@ -90,17 +90,17 @@ class THeadlessImageList : public TImageList {
   THeadlessImageList(THeadlessFactory& factory, const TImageListProps& props);
   int ImageWidth() const override { return FProps.Width; }
   int ImageHeight() const override { return FProps.Height; }
-  int Add(const TBitmapData& image, TColor transparent) override;
+  int Add(const TBitmapData& image, std::optional<TColor> transparent) override;
   int Count() const override { return static_cast<int>(FImages.size()); }
   const TBitmapData& Image(int index) const override { return FImages.at(index); }
-  TColor TransparentColor(int index) const { return FTransparent.at(index); }
+  std::optional<TColor> TransparentColor(int index) const { return FTransparent.at(index); }
   TNativeHandle Handle() const override { return FHandle; }
 
  private:
   TImageListProps FProps;
   TNativeHandle FHandle;
   std::vector<TBitmapData> FImages;
-  std::vector<TColor> FTransparent;
+  std::vector<std::optional<TColor>> FTransparent;
 };
 
 class THeadlessMainMenu : public TMainMenu {
