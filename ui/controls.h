@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "imaging/bitmap.h"
@@ -52,6 +53,14 @@ class TImage : public TWidget {
   virtual bool HasPicture() const = 0;
   // The picture drawn; empty when there is none.
   virtual const TBitmapData& Picture() const = 0;
+
+  // Pixels of this colour, if one is set, are left out so the parent shows through (a GIF's
+  // transparent colour). Backends read it when drawing; the default keeps it for them.
+  virtual void SetTransparentColor(std::optional<TColor> color) { FTransparentColor = color; }
+  std::optional<TColor> TransparentColor() const { return FTransparentColor; }
+
+ private:
+  std::optional<TColor> FTransparentColor;
 };
 
 }  // namespace tagscope
