@@ -1,0 +1,83 @@
+#include "engine/frame_content.h"
+
+#include <algorithm>
+
+#include "engine/stream_helpers.h"
+#include "engine/text_encoding.h"
+
+namespace tagscope {
+
+namespace {
+
+uint8_t EncodingOf(std::string_view payload) {
+  return payload.empty() ? 0 : static_cast<uint8_t>(payload[0]);
+}
+
+// The string at begin and the offset after its terminator (the payload's end without one).
+std::string_view TakeString(std::string_view payload, size_t begin, uint8_t encoding,
+                            size_t& after) {
+  const std::string_view text = TerminatedString(payload, begin, encoding);
+  const size_t end = std::min(begin, payload.size()) + text.size();
+  after = end < payload.size() ? std::min(end + TerminatorWidth(encoding), payload.size()) : end;
+  return text;
+}
+
+// Writers differ on whether one more zero byte follows a description's terminator; in
+// single-byte texts such a byte is skipped.
+size_t SkipExtraZero(std::string_view payload, size_t at, uint8_t encoding) {
+  if (TerminatorWidth(encoding) == 1 && at < payload.size() && payload[at] == '\0') return at + 1;
+  return at;
+}
+
+}  // namespace
+
+TID3Comment ParseComment(std::string_view payload) {
+  TID3Comment c;
+  const uint8_t encoding = EncodingOf(payload);
+  for (size_t i = 1; i < 4 && i < payload.size(); ++i) c.Language[i - 1] = payload[i];
+  size_t at = 0;
+  const std::string_view raw = TakeString(payload, 4, encoding, at);
+  c.Description = TrimControl(DecodeText(raw, encoding));
+  // A description of blanks only is followed directly by the text.
+  if (raw.empty() || !c.Description.empty()) at = SkipExtraZero(payload, at, encoding);
+  c.Text = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  return c;
+}
+
+TID3Picture ParsePicture(std::string_view payload, std::string_view& data) {
+  TID3Picture p;
+  const uint8_t encoding = EncodingOf(payload);
+  size_t at = 0;
+  const std::string_view mime = TakeString(payload, 1, teISO88591, at);
+  std::transform(mime.begin(), mime.end(), std::back_inserter(p.MimeType),
+                 [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
+  if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
+  p.Description = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  data = payload.substr(std::min(at, payload.size()));
+  return p;
+}
+
+TID3Url ParseURL(std::string_view payload) {
+  TID3Url u;
+  const uint8_t encoding = EncodingOf(payload);
+  size_t at = 0;
+  u.Description = DecodeText(TakeString(payload, 1, encoding, at), encoding);
+  at = SkipExtraZero(payload, at, encoding);
+  u.URL = std::string(TakeString(payload, at, teISO88591, at));
+  return u;
+}
+
+std::string BuildComment(const std::string& description, const std::string& text,
+                         const std::string& language) {
+  std::string payload(1, '\0');
+  std::string lang = language.substr(0, 3);
+  lang.resize(3, '\0');
+  payload += lang;
+  payload += description;
+  payload.push_back('\0');
+  payload += text;
+  payload.push_back('\0');
+  return payload;
+}
+
+}  // namespace tagscope

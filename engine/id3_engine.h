@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/frame_content.h"
+#include "engine/id3_frames.h"
+#include "engine/id3_header.h"
+#include "rtl/file_stream.h"
+
+namespace tagscope {
+
+class TID3Engine;
+using TNotifyEvent = std::function<void(TID3Engine& sender)>;
+
+// Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
+// Header and Frames (or imports the ID3v1 trailer); the accessors read and change frames.
+class TID3Engine {
+ public:
+  TID3Engine();
+  virtual ~TID3Engine();
+  TID3Engine(const TID3Engine&) = delete;
+  TID3Engine& operator=(const TID3Engine&) = delete;
+
+  // --- state and file ---
+  bool Active() const { return FStream != nullptr; }
+  void SetActive(bool value);
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& value);  // ignored while active
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool value) { FReadOnly = value; }
+  bool FullID3TagSeek() const { return FFullID3TagSeek; }
+  void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
+  bool WriteID3V1() const { return FWriteID3V1; }
+  void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
+  int64_t Padding() const { return FPadding; }
+  // Stores 0 for a negative value or when the header has a footer.
+  void SetPadding(int64_t value);
+  // Where the tag stands in the file and how many bytes it occupies there (0: no tag).
+  int64_t TagOffset() const { return FTagOffset; }
+  int64_t TagSize() const { return FTagSize; }
+
+  TID3Header& Header() { return *FHeader; }
+  const TID3Header& Header() const { return *FHeader; }
+  void SetHeader(const TID3Header& value);  // refused: "Cannot assign a %s to a %s"
+  TID3Frames& Frames() { return *FFrames; }
+  const TID3Frames& Frames() const { return *FFrames; }
+  void SetFrames(const TID3Frames& value);  // copies the items
+
+  // --- operations ---
+  // Reads the whole tag again (OnReadTag); nothing while inactive.
+  virtual void ReadTag();
+  // Writes the in-memory tag into the file (OnWriteTag), erases it (OnEraseTag).
+  virtual void WriteTag();
+  virtual void EraseTag();
+  // Imports the ID3v1 trailer into frames; writes one built from the fields.
+  void LoadID3V1();
+  void SaveID3V1();
+
+  // --- frame content ---
+  int FrameCount(std::string_view id) const;
+  std::string GetFrameText(std::string_view id);
+  void SetFrameText(std::string_view id, const std::string& text);
+  bool GetComment(int index, TID3Comment& comment);
+  int AddComment(const std::string& description, const std::string& text,
+                 const std::string& language);
+  // The picture's bytes replace the content of `data`.
+  bool GetPicture(int index, TStream& data, TID3Picture& picture);
+  bool GetURL(int index, TID3Url& url);
+
+  std::string Album() { return GetFrameText("TALB"); }
+  void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }
+  std::string Artist() { return GetFrameText("TPE1"); }
+  void SetArtist(const std::string& v) { SetFrameText("TPE1", v); }
+  std::string EncodedBy() { return GetFrameText("TENC"); }
+  void SetEncodedBy(const std::string& v) { SetFrameText("TENC", v); }
+  std::string Genre() { return GetFrameText("TIT1"); }
+  void SetGenre(const std::string& v) { SetFrameText("TIT1", v); }
+  std::string SubTitle() { return GetFrameText("TIT3"); }
+  void SetSubTitle(const std::string& v) { SetFrameText("TIT3", v); }
+  std::string Title() { return GetFrameText("TIT2"); }
+  void SetTitle(const std::string& v) { SetFrameText("TIT2", v); }
+  std::string Track() { return GetFrameText("TRCK"); }
+  void SetTrack(const std::string& v) { SetFrameText("TRCK", v); }
+  std::string Year() { return GetFrameText("TYER"); }
+  void SetYear(const std::string& v) { SetFrameText("TYER", v); }
+
+  // --- events (sender: this engine) ---
+  TID3EngineFrameNotify OnFrameDecrypt;
+  TID3EngineFrameNotify OnFrameEncrypt;
+  TNotifyEvent OnEraseTag;
+  TNotifyEvent OnFileClose;
+  TNotifyEvent OnFileOpen;
+  TNotifyEvent OnReadTag;
+  TNotifyEvent OnWriteTag;
+
+ private:
+  void ClearTag();
+  void LoadTag();
+  bool LocateTag();
+  // The frames and padding of a tag whose header was read; sets FTagSize.
+  void ReadTagBody();
+  // Tag writing (defined with the writer).
+  void SaveTag();
+  void RemoveTag();
+
+  bool FWriteID3V1 = false;
+  int64_t FTagOffset = 0;
+  int64_t FTagSize = 0;
+  int64_t FPadding = 0;
+  std::string FFileName;
+  std::unique_ptr<TFileStream> FStream;
+  std::unique_ptr<TID3Frames> FFrames;
+  std::unique_ptr<TID3Header> FHeader;
+  bool FFullID3TagSeek = false;
+  bool FReadOnly = false;
+};
+
+}  // namespace tagscope

@@ -1,0 +1,87 @@
+// The 128-byte ID3v1 trailer at the end of a file, imported into frames and written from them.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "engine/id3_engine.h"
+#include "engine/id3_lists.h"
+#include "engine/number_text.h"
+#include "engine/stream_helpers.h"
+
+namespace tagscope {
+
+namespace {
+
+constexpr int64_t kTrailerSize = 128;
+using TTrailer = std::array<char, kTrailerSize>;
+
+std::string Field(const TTrailer& t, size_t offset, size_t width) {
+  const std::string_view raw(t.data() + offset, width);
+  return TrimControl(raw.substr(0, raw.find('\0')));
+}
+
+void PutField(TTrailer& t, size_t offset, size_t width, const std::string& text) {
+  std::memcpy(t.data() + offset, text.data(), std::min(width, text.size()));
+}
+
+// Reads the last 128 bytes; false when the file is too short to hold them.
+bool ReadTrailer(TStream& stream, TTrailer& trailer) {
+  trailer.fill('\0');
+  const int64_t size = stream.Size();
+  if (size < kTrailerSize) return false;
+  stream.SetPosition(size - kTrailerSize);
+  stream.Read(trailer.data(), kTrailerSize);
+  return true;
+}
+
+bool IsTrailer(const TTrailer& t) {
+  return std::memcmp(t.data(), "TAG", 3) == 0;
+}
+
+// The genre number of a text such as "(17) Rock": what stands between its parentheses.
+uint8_t GenreByte(const std::string& genre) {
+  const size_t open = genre.find('('), close = genre.find(')');
+  std::string number = "0";
+  if (open != std::string::npos && close != std::string::npos)
+    number = close > open ? genre.substr(open + 1, close - open - 1) : std::string();
+  return static_cast<uint8_t>(StrToIntDef(number, 0));
+}
+
+}  // namespace
+
+void TID3Engine::LoadID3V1() {
+  if (!Active()) return;
+  TTrailer t;
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t)) return;
+  SetAlbum(Field(t, 63, 30));
+  SetArtist(Field(t, 33, 30));
+  SetTitle(Field(t, 3, 30));
+  SetYear(Field(t, 93, 4));
+  AddComment("MAIN", Field(t, 97, 29), "ENG");
+  SetTrack(std::to_string(static_cast<uint8_t>(t[126])));
+  const auto genre = static_cast<uint8_t>(t[127]);
+  if (genre < Genres().size()) SetGenre(Genres()[genre]);
+  FHeader->SetExtendedHeaderPresent(true);
+  FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
+  FPadding = 250;  // the padding a later write appends
+}
+
+void TID3Engine::SaveID3V1() {
+  if (!Active()) return;
+  TTrailer old;
+  const bool replace = ReadTrailer(*FStream, old) && IsTrailer(old);
+  const int64_t size = FStream->Size();
+  TTrailer t{};
+  PutField(t, 63, 30, Album());
+  PutField(t, 33, 30, Artist());
+  PutField(t, 3, 30, Title());
+  PutField(t, 93, 4, Year());
+  t[126] = static_cast<char>(StrToIntDef(Track(), 0));
+  t[127] = static_cast<char>(GenreByte(Genre()));
+  std::memcpy(t.data(), "TAG", 3);
+  // A file too short for a trailer gets one appended; nothing is written before its start.
+  FStream->SetPosition(replace ? size - kTrailerSize : size);
+  FStream->WriteBuffer(t.data(), kTrailerSize);
+}
+
+}  // namespace tagscope

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+// One ID3v2 frame in memory: its ID, per-frame flags, the group and encryption bytes and the
+// payload in its usable form (decompressed, decrypted when a handler did so, unsynchronisation
+// undone).
+class TID3Frames_Item {
+ public:
+  TID3Frames_Item() = default;
+  virtual ~TID3Frames_Item() = default;
+  TID3Frames_Item(const TID3Frames_Item&) = delete;
+  TID3Frames_Item& operator=(const TID3Frames_Item&) = delete;
+
+  // Copies the ID, the flags, both bytes and the payload.
+  virtual void Assign(const TID3Frames_Item& source);
+
+  bool Compress() const { return FCompress; }
+  // Also sets DataLengthIndicator, whatever the value.
+  void SetCompress(bool value);
+  bool DataLengthIndicator() const { return FDataLengthIndicator; }
+  void SetDataLengthIndicator(bool value) { FDataLengthIndicator = value; }
+  bool Encrypted() const { return FEncrypted; }
+  void SetEncrypted(bool value) { FEncrypted = value; }
+  uint8_t EncryptionID() const { return FEncryptionID; }
+  // Also sets Encrypted.
+  void SetEncryptionID(uint8_t value);
+  bool FileAlterDiscardable() const { return FFileAlterDiscardable; }
+  void SetFileAlterDiscardable(bool value) { FFileAlterDiscardable = value; }
+  uint8_t GroupID() const { return FGroupID; }
+  // Also sets Grouping.
+  void SetGroupID(uint8_t value);
+  bool Grouping() const { return FGrouping; }
+  void SetGrouping(bool value) { FGrouping = value; }
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool value) { FReadOnly = value; }
+  bool TagAlterDiscardable() const { return FTagAlterDiscardable; }
+  void SetTagAlterDiscardable(bool value) { FTagAlterDiscardable = value; }
+  bool UnSynchronisation() const { return FUnSynchronisation; }
+  void SetUnSynchronisation(bool value) { FUnSynchronisation = value; }
+
+  // The ID up to its first zero byte.
+  std::string Name() const;
+  // A 4-character text becomes the ID; any other length is ignored.
+  void SetName(std::string_view value);
+  // True when the four ID bytes equal id (shorter ids count as padded with zero bytes).
+  bool HasID(std::string_view id) const;
+
+  int64_t DataSize() { return FData.Size(); }
+  TMemoryStream& Data() { return FData; }
+  const TMemoryStream& Data() const { return FData; }
+  // The payload read as a text frame (its encoding honoured, trimmed); leaves Data at 0.
+  std::string AsText();
+  // Replaces the payload by encoding byte 0 and the text; leaves Data at 0.
+  void SetAsText(const std::string& value);
+
+  // The frame's name for display ("Title" for TIT2), its ID when the name list does not know
+  // it, the class name for an item without an ID.
+  virtual std::string DisplayName() const;
+
+  // An encrypted payload that no handler decrypted is kept exactly as stored (not inflated)
+  // and written back unchanged, together with the data length it was stored with.
+  bool KeptAsStored() const { return FKeptAsStored; }
+  uint32_t StoredDataLength() const { return FStoredDataLength; }
+  void SetKeptAsStored(bool value, uint32_t storedDataLength = 0);
+
+ private:
+  bool FCompress = false;
+  bool FDataLengthIndicator = false;
+  bool FEncrypted = false;
+  bool FFileAlterDiscardable = false;
+  bool FGrouping = false;
+  bool FReadOnly = false;
+  bool FTagAlterDiscardable = false;
+  bool FUnSynchronisation = false;
+  uint8_t FEncryptionID = 0;
+  uint8_t FGroupID = 0;
+  std::array<char, 4> FName{};
+  TMemoryStream FData;
+  bool FKeptAsStored = false;
+  uint32_t FStoredDataLength = 0;
+};
+
+}  // namespace tagscope

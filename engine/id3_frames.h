@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "engine/id3_frame_item.h"
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+class TID3Engine;
+
+// Called for an encrypted frame with the frame and a stream holding its bytes, positioned at
+// its end: on reading the handler replaces them by the decrypted payload, on writing by the
+// encrypted bytes.
+using TID3EngineFrameNotify = std::function<void(TID3Frames_Item& frame, TStream& stream)>;
+
+// No tag holds more frames than this; a frame list that goes on past it ends there.
+inline constexpr int MaxFrameCount = 50000;
+
+// The ordered, owning list of a tag's frames.
+class TID3Frames {
+ public:
+  explicit TID3Frames(TID3Engine* engine = nullptr);
+  TID3Frames(const TID3Frames&) = delete;
+  TID3Frames& operator=(const TID3Frames&) = delete;
+
+  TID3Engine* Engine() const { return FEngine; }
+  int Count() const { return static_cast<int>(FItems.size()); }
+  // Appends a new, empty item.
+  TID3Frames_Item& Add();
+  // The item at index (0-based, file order); raises "List index out of bounds (%d)".
+  TID3Frames_Item& Items(int index);
+  const TID3Frames_Item& Items(int index) const;
+  // The first item whose four ID bytes equal id, or nullptr.
+  TID3Frames_Item* FindFrame(std::string_view id);
+  void Clear();
+  // Replaces the content by copies of the other collection's items.
+  void Assign(const TID3Frames& source);
+
+  // Replaces the content by the frames that follow at the stream's position, which stands
+  // right after the tag header and extended header of the engine's tag; sets the engine's
+  // Padding. The stream is left after the last frame read.
+  void ReadFrames(TStream& stream);
+  // The same for a tag of the given version whose frames and padding take the next
+  // `remaining` bytes; returns the padding (the bytes left after the last frame read).
+  int64_t ReadFrames(TStream& stream, uint8_t version, int64_t remaining,
+                     const TID3EngineFrameNotify& onDecrypt);
+
+  // Appends every item, serialised in the frame layout of the engine's tag version (of
+  // version 4 without an engine), at the stream's position.
+  void WriteFrames(TStream& stream) const;
+  void WriteFrames(TStream& stream, uint8_t version) const;
+
+  auto begin() { return FItems.begin(); }
+  auto end() { return FItems.end(); }
+
+ private:
+  TID3Engine* FEngine;
+  std::vector<std::unique_ptr<TID3Frames_Item>> FItems;
+};
+
+}  // namespace tagscope

@@ -1,0 +1,74 @@
+// Serialising the frame list in the frame layout of the tag's version.
+#include <cstring>
+
+#include "engine/frame_layout.h"
+#include "engine/id3_engine.h"
+#include "engine/id3_frames.h"
+#include "engine/stream_helpers.h"
+#include "engine/unsync.h"
+#include "engine/zlib_codec.h"
+#include "rtl/exception.h"
+
+namespace tagscope {
+
+namespace {
+
+// The payload as it goes into the file, and the data length its header announces.
+std::string StoredPayload(TID3Frames_Item& item, uint8_t version,
+                          const TID3EngineFrameNotify& onEncrypt, uint32_t& dataLength) {
+  std::string payload;
+  if (item.KeptAsStored()) {
+    // Encrypted bytes that nothing decrypted go back exactly as they came.
+    payload = item.Data().Bytes();
+    dataLength = item.StoredDataLength();
+  } else {
+    TMemoryStream scratch(item.Data().Bytes());
+    dataLength = static_cast<uint32_t>(scratch.Size());
+    if (item.Compress()) CompressStream(scratch, TCompressionLevel::clMax);
+    if (item.Encrypted() && onEncrypt) {
+      scratch.Seek(0, TSeekOrigin::soEnd);
+      onEncrypt(item, scratch);
+    }
+    payload = scratch.Bytes();
+  }
+  if (version >= 4 && item.UnSynchronisation()) payload = ApplyUnsynchronisation(payload);
+  return payload;
+}
+
+void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
+                const TID3EngineFrameNotify& onEncrypt) {
+  const TFrameLayout layout = StandardLayout(version);
+  uint32_t dataLength = 0;
+  const std::string payload = StoredPayload(item, version, onEncrypt, dataLength);
+  const std::string optional = EncodeOptionalBytes(item, layout.version4Flags, dataLength);
+  const uint64_t size = optional.size() + payload.size();
+  const uint64_t limit = layout.syncSafeSize ? 0x0FFFFFFF : 0xFFFFFFFF;
+  if (size > limit)
+    throw EWriteError(Format("Frame \"%s\" is too large for an ID3v2 tag", item.Name().c_str()));
+
+  uint8_t header[FrameHeaderSize] = {};
+  const std::string id = item.Name();
+  std::memcpy(header, id.data(), id.size());
+  if (layout.syncSafeSize)
+    WriteSyncSafeBE(header + 4, 4, size);
+  else
+    WritePlainBE(header + 4, 4, size);
+  GetItemFlags(item, layout.version4Flags, header[8], header[9]);
+  stream.WriteBuffer(header, FrameHeaderSize);
+  stream.WriteString(optional);
+  stream.WriteString(payload);
+}
+
+}  // namespace
+
+void TID3Frames::WriteFrames(TStream& stream) const {
+  WriteFrames(stream, FEngine ? FEngine->Header().VersionNumber() : 4);
+}
+
+void TID3Frames::WriteFrames(TStream& stream, uint8_t version) const {
+  static const TID3EngineFrameNotify none;
+  const TID3EngineFrameNotify& onEncrypt = FEngine ? FEngine->OnFrameEncrypt : none;
+  for (const auto& item : FItems) WriteFrame(stream, *item, version, onEncrypt);
+}
+
+}  // namespace tagscope

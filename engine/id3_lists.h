@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tagscope {
+
+// The genre list: 80 texts "(0) Blues" .. "(79) Hard Rock", indexed by genre number.
+const std::vector<std::string>& Genres();
+// The frame display names: 75 rows "ID=Name" ("TIT2=Title"), in ID order.
+const std::vector<std::string>& FrameNames();
+// The display name of a frame ID (compared without regard to case), or "" when unlisted.
+std::string FrameDisplayName(const std::string& id);
+
+}  // namespace tagscope
