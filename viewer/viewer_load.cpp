@@ -1,0 +1,136 @@
+// Filling the four pages from a file's tag.
+#include "engine/id3_engine.h"
+#include "viewer/viewer_frame.h"
+
+namespace tagscope {
+
+namespace {
+
+// The genre as most files keep it: the content-group frame, else the content type (TCON),
+// whose "(n)" references name entries of the genre list.
+std::string GenreText(TID3Engine& engine) {
+  std::string genre = engine.Genre();
+  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameText("TCON"));
+  return genre;
+}
+
+// The year frame, else the year at the front of the recording time (TDRC, "2004-05-06").
+std::string YearText(TID3Engine& engine) {
+  std::string year = engine.Year();
+  if (year.empty()) year = engine.GetFrameText("TDRC").substr(0, 4);
+  return year;
+}
+
+}  // namespace
+
+void TViewerFrame::LoadFile(const std::string& path) {
+  ReopenEngine(path);
+  if (!IsPrintableText(FTagEngine->Title())) {
+    // A garbled title marks a tag not worth showing: the ID3v1 trailer stands in for it.
+    FTagEngine->Frames().Clear();
+    FTagEngine->LoadID3V1();
+  }
+  FillStandardFields();
+  FillComments();
+  FillPictures();
+  FillLinks();
+}
+
+void TViewerFrame::ReopenEngine(const std::string& path) {
+  if (FTagEngine->Active()) FTagEngine->SetActive(false);
+  FTagEngine->SetFileName(path);
+  FTagEngine->SetActive(true);
+}
+
+void TViewerFrame::FillStandardFields() {
+  TID3Engine& engine = *FTagEngine;
+  edTitle->SetText(engine.Title());
+  edArtist->SetText(engine.Artist());
+  edAlbum->SetText(engine.Album());
+  edComposer->SetText(engine.GetFrameText("TCOM"));
+  edBand->SetText(engine.GetFrameText("TPE2"));
+  edConductor->SetText(engine.GetFrameText("TPE3"));
+  edLyricist->SetText(engine.GetFrameText("TEXT"));
+  edGenre->SetText(GenreText(engine));
+  edMood->SetText(engine.GetFrameText("TMOO"));
+  edPublisher->SetText(engine.GetFrameText("TPUB"));
+  edYear->SetText(YearText(engine));
+  std::string first, second;
+  SplitPair(engine.GetFrameText("TRCK"), first, second);
+  edTrack->SetText(first);
+  edTracks->SetText(second);
+  SplitPair(engine.GetFrameText("TPOS"), first, second);
+  edDisk->SetText(first);
+  edDisks->SetText(second);
+}
+
+void TViewerFrame::FillComments() {
+  const int count = FTagEngine->FrameCount("COMM");
+  edCommDesc->Clear();
+  edComments->Clear();
+  TUpdateScope update(*lvComments);
+  lvComments->Clear();
+  for (int i = 0; i < count; ++i) {
+    TID3Comment comment;
+    FTagEngine->GetComment(i, comment);
+    const int row = lvComments->AddItem(comment.Description);
+    lvComments->AddSubItem(row, comment.Text);
+  }
+}
+
+void TViewerFrame::ResetPreview() {
+  edPictureDesc->Clear();
+  imgPicture->Hide();
+  imgPicture->ClearPicture();
+  txtImageSize->SetCaption("");
+  pnlPicture->SetCaption("");
+}
+
+void TViewerFrame::FillPictures() {
+  const int count = FTagEngine->FrameCount("APIC");
+  ResetPreview();
+  {
+    TUpdateScope update(*lbPictures);
+    ClearPictures();
+    for (int i = 0; i < count; ++i) {
+      auto info = std::make_unique<TPictureInfo>();
+      TID3Picture picture;
+      FTagEngine->GetPicture(i, info->PictureData(), picture);
+      info->SetMimeType(picture.MimeType);
+      info->SetDescription(picture.Description);
+      lbPictures->AddItem(PictureTypeName(picture.PictureType), std::move(info));
+    }
+  }
+  if (lbPictures->Count() > 0) {
+    lbPictures->SetItemIndex(0);
+    lbPicturesClick(*lbPictures);
+  }
+}
+
+void TViewerFrame::FillLinks() {
+  const int count = FTagEngine->FrameCount("WXXX");
+  TUpdateScope update(*lvUrls);
+  lvUrls->Clear();
+  for (int i = 0; i < count; ++i) {
+    TID3Url url;
+    FTagEngine->GetURL(i, url);
+    const int row = lvUrls->AddItem(url.Description);
+    lvUrls->AddSubItem(row, url.URL);
+  }
+}
+
+void TViewerFrame::ClearPictures() {
+  lbPictures->Clear();
+}
+
+void TViewerFrame::lvCommentsSelectItem(TListView& sender, int row, bool selected) {
+  if (selected) {
+    edCommDesc->SetText(sender.ItemCaption(row));
+    edComments->SetText(sender.SubItem(row, 0));
+  } else {
+    edCommDesc->Clear();
+    edComments->Clear();
+  }
+}
+
+}  // namespace tagscope

@@ -1,0 +1,76 @@
+#include "viewer/viewer_text.h"
+
+#include <cctype>
+
+#include "engine/id3_lists.h"
+
+namespace tagscope {
+
+const std::array<const char*, 21> PictureTypeNames = {
+    "User Defined",       "File Icon (32x32)",    "File Icon (other)",
+    "Cover (front)",      "Cover (back)",         "Leaflet Page",
+    "Media Label",        "Lead Artist",          "Artist",
+    "Conductor",          "Band/Orchestra",       "Composer",
+    "Lyricist",           "Recording Location",   "During Recording",
+    "During Performance", "Video Screen Capture", "A Bright Coloured Fish",
+    "Illustration",       "Band Logotype",        "Publisher Logotype"};
+
+std::string PictureTypeName(int pictureType) {
+  if (pictureType >= 0 && pictureType < static_cast<int>(PictureTypeNames.size()))
+    return PictureTypeNames[static_cast<size_t>(pictureType)];
+  return "Unknown (" + std::to_string(pictureType) + ")";
+}
+
+void SplitPair(const std::string& s, std::string& first, std::string& second) {
+  const size_t slash = s.find('/');
+  if (slash == std::string::npos) {
+    first = s;
+    second.clear();
+    return;
+  }
+  first = s.substr(0, slash);
+  second = s.substr(slash + 1);
+}
+
+bool IsPrintableText(const std::string& s) {
+  for (const char c : s)
+    if (static_cast<unsigned char>(c) < 32) return false;
+  return true;
+}
+
+namespace {
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+  return i == a.size() && !b[i];
+}
+
+}  // namespace
+
+bool IsOpenableLink(const std::string& url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos) return false;
+  const std::string scheme = url.substr(0, colon);
+  for (const char* allowed : {"http", "https", "ftp", "mailto"})
+    if (EqualsIgnoringCase(scheme, allowed)) return true;
+  return false;
+}
+
+std::string ResolveGenreReference(const std::string& contentType) {
+  const size_t length = contentType.size();
+  if (length < 3 || length > 4 || contentType.front() != '(' || contentType.back() != ')')
+    return contentType;
+  int number = 0;
+  for (size_t i = 1; i + 1 < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(contentType[i]);
+    if (!std::isdigit(c)) return contentType;
+    number = number * 10 + (c - '0');
+  }
+  const auto& genres = Genres();
+  if (number >= static_cast<int>(genres.size())) return contentType;
+  return genres[static_cast<size_t>(number)];
+}
+
+}  // namespace tagscope

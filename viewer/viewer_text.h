@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace tagscope {
+
+// Names of the picture types of an attached picture, indexed by the type byte.
+extern const std::array<const char*, 21> PictureTypeNames;
+// The name of a picture type; "Unknown (n)" for a type the table does not cover.
+std::string PictureTypeName(int pictureType);
+
+// Splits "3/12" at its first slash into "3" and "12"; without a slash Second is empty. Nothing
+// is trimmed, and further slashes stay in Second.
+void SplitPair(const std::string& s, std::string& first, std::string& second);
+// True when no byte is below 32 (bytes of 128 and up count as printable); "" is printable.
+bool IsPrintableText(const std::string& s);
+
+// Whether a link may be handed to the shell: only http, https, ftp and mailto links (the scheme
+// compared without regard to case), never a program or a local path.
+bool IsOpenableLink(const std::string& url);
+
+// The genre a content-type text stands for: a reference "(n)" with n below 80 reads as that
+// entry of the genre list; any other text stays as it is.
+std::string ResolveGenreReference(const std::string& contentType);
+
+}  // namespace tagscope
