@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tagscope::test {
+
+// ID3v2.3 frames as bytes: a 10-byte frame header and the payload.
+std::string Frame(const std::string& id, const std::string& payload);
+std::string TextFrame(const std::string& id, const std::string& text);
+std::string CommentFrame(const std::string& language, const std::string& description,
+                         const std::string& text);
+std::string PictureFrame(const std::string& mimeType, uint8_t pictureType,
+                         const std::string& description, const std::string& data);
+std::string UrlFrame(const std::string& description, const std::string& url);
+// An ID3v2.3 tag holding the frames, followed by some padding.
+std::string Tag(const std::vector<std::string>& frames);
+
+struct TrailerFields {
+  std::string Title, Artist, Album, Year, Comment;
+  uint8_t Track = 0;
+  uint8_t Genre = 255;
+};
+// A 128-byte ID3v1 trailer.
+std::string Trailer(const TrailerFields& fields);
+// Some bytes standing in for MPEG audio.
+std::string Audio();
+
+// A 16 x 16 Windows bitmap of 24 bits per pixel: 822 bytes.
+std::string Bitmap16x16();
+// A 1 x 1 GIF picture: 35 bytes.
+std::string Gif1x1();
+
+// A file in the temporary folder, deleted when this goes.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes);
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& Name() const { return FName; }
+
+ private:
+  std::string FName;
+};
+
+}  // namespace tagscope::test
