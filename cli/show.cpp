@@ -1,0 +1,91 @@
+// tagscope show FILE: runs the viewer form without windows and prints its four pages.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/verbs.h"
+#include "rtl/exception.h"
+#include "rtl/files.h"
+#include "ui/headless/headless_factory.h"
+#include "viewer/viewer_frame.h"
+
+namespace tagscope::cli {
+
+namespace {
+
+// The text of a label without its "&" accelerator mark.
+std::string LabelText(const TLabel& label) {
+  std::string text = label.Caption();
+  std::erase(text, '&');
+  return text;
+}
+
+void PrintField(std::ostream& out, const TLabel& label, const TEdit& edit) {
+  out << "  " << LabelText(label) << ": " << edit.Text() << "\n";
+}
+
+void PrintPair(std::ostream& out, const TLabel& label, const TEdit& first, const TLabel& of,
+               const TEdit& second) {
+  out << "  " << LabelText(label) << ": " << first.Text() << " " << LabelText(of) << " "
+      << second.Text() << "\n";
+}
+
+void PrintStandard(std::ostream& out, const TViewerFrame& f) {
+  out << f.TabSheet1->Caption() << "\n";
+  const std::pair<TLabel*, TEdit*> fields[] = {
+      {f.Label1, f.edTitle},      {f.Label2, f.edArtist}, {f.Label3, f.edAlbum},
+      {f.Label6, f.edComposer},   {f.Label9, f.edBand},   {f.Label10, f.edConductor},
+      {f.Label11, f.edLyricist},  {f.Label4, f.edGenre},  {f.Label12, f.edMood},
+      {f.Label13, f.edPublisher}, {f.Label5, f.edYear}};
+  for (const auto& [label, edit] : fields) PrintField(out, *label, *edit);
+  PrintPair(out, *f.Label14, *f.edTrack, *f.Label15, *f.edTracks);
+  PrintPair(out, *f.Label16, *f.edDisk, *f.Label17, *f.edDisks);
+}
+
+void PrintRows(std::ostream& out, const TTabSheet& page, const TListView& list) {
+  out << page.Caption() << "\n";
+  for (int i = 0; i < list.ItemCount(); ++i)
+    out << "  " << list.ItemCaption(i) << ": " << list.SubItem(i, 0) << "\n";
+}
+
+void PrintPictures(std::ostream& out, const TViewerFrame& f) {
+  out << f.TabSheet3->Caption() << "\n";
+  for (int i = 0; i < f.lbPictures->Count(); ++i) {
+    out << "  " << f.lbPictures->Item(i);
+    if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i)))
+      out << " (" << info->MimeType() << ", " << info->PictureData().Bytes().size() << " bytes)";
+    if (i == f.lbPictures->ItemIndex()) {
+      const std::string error = f.pnlPicture->Caption();
+      out << ": " << (error.empty() ? f.txtImageSize->Caption() : "error: " + error);
+    }
+    out << "\n";
+    if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i));
+        info && !info->Description().empty())
+      out << "    " << info->Description() << "\n";
+  }
+}
+
+int Show(const std::string& fileName) {
+  // The form shows a missing file as an empty tag; on the command line that would hide a typo.
+  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
+  THeadlessFactory factory;
+  TViewerFrame frame(factory, 0);
+  frame.Show();
+  frame.LoadFile(fileName);
+  PrintStandard(std::cout, frame);
+  PrintRows(std::cout, *frame.TabSheet2, *frame.lvComments);
+  PrintPictures(std::cout, frame);
+  PrintRows(std::cout, *frame.TabSheet4, *frame.lvUrls);
+  return 0;
+}
+
+RegisterVerb registerShow([](CLI::App& app) {
+  static std::string fileName;
+  auto* cmd = app.add_subcommand("show", "Show a file's tag as the viewer window holds it");
+  cmd->add_option("FILE", fileName, "MP3 file")->required();
+  return Verb{cmd, [] { return Show(fileName); }};
+});
+
+}  // namespace
+
+}  // namespace tagscope::cli
