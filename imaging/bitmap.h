@@ -29,7 +29,9 @@ struct TBitmapData {
   int Stride() const { return RowStride(Width, BitCount); }
   bool Empty() const { return Width <= 0 || Height <= 0; }
   // Row y counted from the top of the picture.
-  uint8_t* TopDownRow(int y) { return Pixels.data() + static_cast<size_t>(Height - 1 - y) * Stride(); }
+  uint8_t* TopDownRow(int y) {
+    return Pixels.data() + static_cast<size_t>(Height - 1 - y) * Stride();
+  }
   const uint8_t* TopDownRow(int y) const {
     return Pixels.data() + static_cast<size_t>(Height - 1 - y) * Stride();
   }

@@ -81,8 +81,11 @@ class TGraphic {
   // The colour that drawing leaves out (pixels of it keep the background), or clNone.
   virtual TColor TransparentColor() { return clNone; }
 
-  bool Transparent() { return FTransparent && TransparentColor() != clNone; }
+  // Whether drawing leaves out a colour: the transparency flag is on (as it is for a new
+  // picture) and the picture has a transparent colour.
+  virtual bool Transparent() { return FTransparent && TransparentColor() != clNone; }
   void SetTransparent(bool value) { FTransparent = value; }
+  bool TransparencyFlag() const { return FTransparent; }
 
   TProgressEvent OnProgress;
   TNotifyEvent OnChange;

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "imaging/bitmap.h"
+#include "imaging/gif_colors.h"
+#include "imaging/graphic.h"
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+inline constexpr const char* SWrongColorCount = "Wrong number of colors; must be a power of 2";
+
+// Receives the decoder's progress: stage, percentage and, when decoding fails, the message.
+using TDecodeProgress =
+    std::function<void(TProgressStage stage, int percent, const std::string& message)>;
+
+// One GIF frame's LZW data turned into a palette bitmap (1, 4 or 8 bits, rows bottom-up).
+struct TDecodedFrame {
+  TBitmapData Bitmap;
+  // The data was found damaged: a code size out of range, a broken code chain, or data that
+  // ended before the last row. The pixels decoded up to that point are kept.
+  bool Damaged = false;
+};
+
+// Decodes a frame's code stream: the LZW code size byte followed by the data sub-blocks.
+// pixelBits (1 to 8) is the size of the frame's colour table. Raises EInvalidGraphicOperation
+// for pixelBits out of range or a bitmap above MaxDecodedBytes, EReadError for a missing code
+// size byte. A frame of width or height 0 gives an empty bitmap.
+TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
+                          const TGIFColors& colors, bool interlaced,
+                          const TDecodeProgress& progress = {});
+// The same, reading the code stream from its start.
+TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
+                          const TGIFColors& colors, bool interlaced,
+                          const TDecodeProgress& progress = {});
+
+}  // namespace tagscope

@@ -1,0 +1,118 @@
+#include "imaging/gif_frame.h"
+
+#include <algorithm>
+
+#include "imaging/gif_decoder.h"
+#include "imaging/gif_picture.h"
+
+namespace tagscope {
+
+TGifFrame::TGifFrame(TGifPicture* ownerImage)
+    : FOwnerImage(ownerImage), FItem(std::make_shared<TGIFItem>()) {}
+
+void TGifFrame::Assign(const TGifFrame& source) {
+  if (&source == this) return;
+  FItem = source.FItem;
+  FExtensionList = source.FExtensionList;
+  FFrameBitmap =
+      source.FFrameBitmap ? std::make_unique<TBitmapData>(*source.FFrameBitmap) : nullptr;
+  FOriginX = source.FOriginX;
+  FOriginY = source.FOriginY;
+  FInterlace = source.FInterlace;
+  FDamaged = source.FDamaged;
+  FKeyColor = source.FKeyColor;
+  FDelayMs = source.FDelayMs;
+  FDisposalMethod = source.FDisposalMethod;
+  FHasLocalColors = source.FHasLocalColors;
+}
+
+void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t logicalHeight,
+                          const TGIFColors& globalColors) {
+  TGIFItem& item = *FItem;
+  if (globalColors.Count > 0)
+    item.FFrameBits = static_cast<uint8_t>(BitsForColorCount(globalColors.Count));
+  item.FCodeStream = std::make_unique<TMemoryStream>();
+  FDamaged = false;
+  try {
+    uint8_t descriptor[9];
+    reader.Read(descriptor, sizeof descriptor);
+    const uint8_t flags = descriptor[8];
+    FInterlace = (flags & 0x40) != 0;
+    FHasLocalColors = (flags & 0x80) != 0;
+    item.FFrameColors = TGIFColors{};
+    if (FHasLocalColors) {
+      item.FFrameBits = static_cast<uint8_t>((flags & 7) + 1);
+      item.FFrameColors.Count = 1 << item.FFrameBits;
+      reader.Read(item.FFrameColors.Colors.data(), size_t(3) * item.FFrameColors.Count);
+    }
+    ReadCodeStream(reader);
+    auto word = [&](int i) { return descriptor[i] | (descriptor[i + 1] << 8); };
+    FOriginX = word(0);
+    FOriginY = word(2);
+    item.FFrameWidth = word(4) ? word(4) : logicalWidth;
+    item.FFrameHeight = word(6) ? word(6) : logicalHeight;
+    item.FDescriptorFlags = flags;
+    if (!FHasLocalColors) item.FFrameColors = globalColors;
+    ApplyGraphicControls();
+  } catch (...) {
+    item.FCodeStream.reset();
+    throw;
+  }
+}
+
+// The code size byte and the complete data sub-blocks that follow it. A length byte that
+// points past the end of the data marks the frame damaged, and so does data that ends right
+// after the code size byte.
+void TGifFrame::ReadCodeStream(TByteReader& reader) {
+  std::string code(1, static_cast<char>(reader.ReadByte()));
+  if (reader.AtEnd()) FDamaged = true;
+  while (!reader.AtEnd()) {
+    const size_t length = reader.ReadByte();
+    if (length > reader.Remaining()) {
+      FDamaged = true;
+      reader.SeekToEnd();
+      break;
+    }
+    code.push_back(static_cast<char>(length));
+    code += reader.ReadString(length);
+    if (length == 0) break;
+  }
+  FItem->FCodeStream->SetBytes(std::move(code));
+}
+
+void TGifFrame::ApplyGraphicControls() {
+  const TGIFColors& colors = FItem->FFrameColors;
+  int delay = 0;
+  for (const TExtension& ext : FExtensionList) {
+    if (ext.BlockKind() != ekGraphicControl) continue;
+    if (ext.Flags() & 1) {
+      if (ext.TransparentIndex() < colors.Count) FKeyColor = colors.Color(ext.TransparentIndex());
+    } else {
+      FKeyColor = clNone;
+    }
+    delay = std::max(ext.Delay() * 10, delay) & 0xFFFF;
+    FDisposalMethod = (ext.Flags() >> 2) & 7;
+  }
+  FDelayMs = static_cast<uint16_t>(delay);
+}
+
+const TBitmapData& TGifFrame::GetFrameBitmap() {
+  if (FFrameBitmap && !FFrameBitmap->Empty()) return *FFrameBitmap;
+  FFrameBitmap = std::make_unique<TBitmapData>();
+  const TGIFItem& item = *FItem;
+  if (!item.FCodeStream) return *FFrameBitmap;
+  TDecodeProgress progress;
+  if (FOwnerImage) {
+    progress = [this](TProgressStage stage, int percent, const std::string& message) {
+      FOwnerImage->DecoderProgress(stage, percent, message);
+    };
+  }
+  TDecodedFrame decoded =
+      DecodeFrame(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight, item.FFrameBits,
+                  item.FFrameColors, FInterlace, progress);
+  FDamaged = FDamaged || decoded.Damaged;
+  *FFrameBitmap = std::move(decoded.Bitmap);
+  return *FFrameBitmap;
+}
+
+}  // namespace tagscope

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/byte_reader.h"
+#include "imaging/gif_colors.h"
+#include "imaging/gif_extension.h"
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+class TGifPicture;
+
+// Per-frame data: the compressed data and the frame's colour table. Frames that are copies of
+// each other share one item.
+class TGIFItem {
+ public:
+  // The LZW code size byte followed by the data sub-blocks; null until the frame is read.
+  const TMemoryStream* CodeStream() const { return FCodeStream.get(); }
+  int32_t FrameWidth() const { return FFrameWidth; }
+  int32_t FrameHeight() const { return FFrameHeight; }
+  uint8_t DescriptorFlags() const { return FDescriptorFlags; }
+  // Bits per entry of the frame's colour table; 0 when the frame has none.
+  uint8_t FrameBits() const { return FFrameBits; }
+  const TGIFColors& FrameColors() const { return FFrameColors; }
+
+ private:
+  friend class TGifFrame;
+  std::unique_ptr<TMemoryStream> FCodeStream;
+  int32_t FFrameWidth = 0;
+  int32_t FFrameHeight = 0;
+  uint8_t FDescriptorFlags = 0;
+  uint8_t FFrameBits = 0;
+  TGIFColors FFrameColors;
+};
+
+// One image block of a GIF stream with the extensions that preceded it.
+class TGifFrame {
+ public:
+  explicit TGifFrame(TGifPicture* ownerImage);
+  TGifFrame(const TGifFrame&) = delete;
+  TGifFrame& operator=(const TGifFrame&) = delete;
+
+  // Makes this frame a copy of source, sharing its item.
+  void Assign(const TGifFrame& source);
+
+  // Reads the image descriptor, the local colour table and the data sub-blocks, starting
+  // right after the "," introducer. Without a local table the frame takes the global one.
+  void ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t logicalHeight,
+                 const TGIFColors& globalColors);
+  // The decoded frame, decoding it on first use. An error leaves an empty bitmap in place.
+  const TBitmapData& GetFrameBitmap();
+  bool HasBitmap() const { return FFrameBitmap != nullptr; }
+
+  TGifPicture* OwnerImage() const { return FOwnerImage; }
+  const TGIFItem& Item() const { return *FItem; }
+  std::vector<TExtension>& ExtensionList() { return FExtensionList; }
+  const std::vector<TExtension>& ExtensionList() const { return FExtensionList; }
+  int Width() const { return FItem->FrameWidth(); }
+  int Height() const { return FItem->FrameHeight(); }
+  int OriginX() const { return FOriginX; }
+  int OriginY() const { return FOriginY; }
+  bool Interlace() const { return FInterlace; }
+  bool Damaged() const { return FDamaged; }
+  TColor KeyColor() const { return FKeyColor; }
+  uint16_t DelayMs() const { return FDelayMs; }
+  uint8_t DisposalMethod() const { return FDisposalMethod; }
+  bool HasLocalColors() const { return FHasLocalColors; }
+
+ private:
+  void ReadCodeStream(TByteReader& reader);
+  void ApplyGraphicControls();
+
+  TGifPicture* FOwnerImage;
+  std::unique_ptr<TBitmapData> FFrameBitmap;
+  std::shared_ptr<TGIFItem> FItem;
+  std::vector<TExtension> FExtensionList;
+  int32_t FOriginX = 0;
+  int32_t FOriginY = 0;
+  bool FInterlace = false;
+  bool FDamaged = false;
+  TColor FKeyColor = clNone;
+  uint16_t FDelayMs = 0;
+  uint8_t FDisposalMethod = 0;
+  bool FHasLocalColors = false;
+};
+
+}  // namespace tagscope

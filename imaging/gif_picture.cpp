@@ -1,0 +1,260 @@
+#include "imaging/gif_picture.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tagscope {
+
+namespace {
+constexpr uint8_t kExtensionIntroducer = '!';
+constexpr uint8_t kImageIntroducer = ',';
+constexpr uint8_t kTrailer = ';';
+
+bool SameText(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+}  // namespace
+
+TGifPicture::TGifPicture() {
+  Clear();
+}
+
+void TGifPicture::Clear() {
+  FShared = std::make_shared<TGIFData>();
+  FSignatureVersion = 0;
+  FFrameList.clear();
+  FCurrentFrame = -1;
+  FBackColor = clNone;
+  FHasLoop = false;
+  FLoopCount = 1;
+}
+
+void TGifPicture::LoadFromStream(TStream& stream) {
+  ReadGIFData(stream.Size() - stream.Position(), stream, true);
+}
+
+void TGifPicture::ReadData(TStream& stream) {
+  uint8_t length[4];
+  stream.ReadBuffer(length, 4);
+  const int32_t count = static_cast<int32_t>(length[0] | (length[1] << 8) | (length[2] << 16) |
+                                             (uint32_t(length[3]) << 24));
+  ReadGIFData(count, stream, true);
+}
+
+void TGifPicture::ReadGIFData(int64_t count, TStream& source, bool buildBitmap) {
+  Clear();
+  std::string data;
+  if (count > 0) {
+    // Checked before anything is allocated: the count may come from a damaged resource.
+    if (count > source.Size() - source.Position()) throw EReadError(SReadError);
+    data = source.ReadString(count);
+    if (static_cast<int64_t>(data.size()) != count) throw EReadError(SReadError);
+    TByteReader reader(data);
+    ReadHeader(reader);
+    ReadScreenDescriptor(reader);
+    ReadBlocks(reader);
+  }
+  if (!FFrameList.empty()) {
+    FCurrentFrame = 0;
+    if (buildBitmap) {
+      try {
+        FFrameList.front()->GetFrameBitmap();
+      } catch (...) {
+        FFrameList.erase(FFrameList.begin());
+        throw;
+      }
+    }
+  }
+  Changed();
+}
+
+void TGifPicture::ReadHeader(TByteReader& reader) {
+  char signature[3];
+  char version[3];
+  reader.Read(signature, 3);
+  if (!SameText(signature, "GIF", 3)) throw EInvalidGraphicOperation(SUnknownGifVersion);
+  reader.Read(version, 3);
+  if (SameText(version, "87a", 3)) {
+    FSignatureVersion = 1;
+  } else if (SameText(version, "89a", 3)) {
+    FSignatureVersion = 2;
+  } else {
+    throw EInvalidGraphicOperation(SUnknownGifVersion);
+  }
+}
+
+// A descriptor or table cut short by the end of the data reads as zeros beyond it; the block
+// loop then finds nothing more.
+void TGifPicture::ReadScreenDescriptor(TByteReader& reader) {
+  uint8_t lsd[7];
+  reader.ReadUpTo(lsd, sizeof lsd);
+  TGIFData& shared = *FShared;
+  FLogicalWidth = static_cast<uint16_t>(lsd[0] | (lsd[1] << 8));
+  FLogicalHeight = static_cast<uint16_t>(lsd[2] | (lsd[3] << 8));
+  const uint8_t flags = lsd[4];
+  shared.FColorResolution = static_cast<uint8_t>(((flags >> 4) & 7) + 1);
+  shared.FGlobalBits = static_cast<uint8_t>((flags & 7) + 1);
+  shared.FPixelAspect = lsd[6];
+  if (flags & 0x80) {
+    shared.FGlobalColors.Count = 1 << shared.FGlobalBits;
+    reader.ReadUpTo(shared.FGlobalColors.Colors.data(), size_t(3) * shared.FGlobalColors.Count);
+    if (lsd[5] < shared.FGlobalColors.Count) FBackColor = shared.FGlobalColors.Color(lsd[5]);
+  }
+}
+
+void TGifPicture::ReadBlocks(TByteReader& reader) {
+  uint8_t introducer = ReadIntroducer(reader);
+  while (introducer != 0 && introducer != kTrailer && !reader.AtEnd()) {
+    std::vector<TExtension> pending;
+    introducer = ReadExtensionRun(reader, introducer, pending);
+    if (introducer == kImageIntroducer) {
+      auto frame = std::make_unique<TGifFrame>(this);
+      frame->ExtensionList() = std::move(pending);
+      frame->ReadFrame(reader, FLogicalWidth, FLogicalHeight, FShared->FGlobalColors);
+      FFrameList.push_back(std::move(frame));
+      if (reader.AtEnd()) {
+        introducer = kTrailer;
+      } else {
+        introducer = ReadIntroducer(reader);
+        // Anything but a block after an image ends the reading quietly.
+        if (introducer != kExtensionIntroducer && introducer != kImageIntroducer &&
+            introducer != kTrailer)
+          introducer = 0;
+      }
+    } else if (FShared->FComments.empty() && !pending.empty()) {
+      TakeOverComments(pending);
+    } else if (introducer != 0 && introducer != kTrailer) {
+      throw EInvalidGraphicOperation(SReadError);
+    }
+  }
+}
+
+// Skips zero bytes between blocks; 0 at the end of the data.
+uint8_t TGifPicture::ReadIntroducer(TByteReader& reader) {
+  while (!reader.AtEnd()) {
+    const uint8_t b = reader.ReadByte();
+    if (b != 0) return b;
+  }
+  return 0;
+}
+
+// Reads consecutive extension blocks. Graphic control and comment blocks are collected in
+// pending for the frame that follows; a plain text block drops what was collected before it.
+uint8_t TGifPicture::ReadExtensionRun(TByteReader& reader, uint8_t introducer,
+                                      std::vector<TExtension>& pending) {
+  while (introducer == kExtensionIntroducer) {
+    if (reader.AtEnd()) return kTrailer;
+    TExtension extension = TExtension::Read(reader, reader.ReadByte());
+    switch (extension.BlockKind()) {
+      case ekPlainText:
+        pending.clear();
+        break;
+      case ekApplication:
+        if (extension.IsLoopBlock()) {
+          FHasLoop = true;
+          FLoopCount = static_cast<uint16_t>(extension.LoopCount());
+        }
+        break;
+      default:
+        pending.push_back(std::move(extension));
+        break;
+    }
+    if (reader.AtEnd()) return kTrailer;
+    introducer = ReadIntroducer(reader);
+  }
+  return introducer;
+}
+
+void TGifPicture::TakeOverComments(const std::vector<TExtension>& pending) {
+  auto& comments = FShared->FComments;
+  for (const TExtension& extension : pending) {
+    if (extension.BlockKind() != ekComment) continue;
+    if (!comments.empty()) comments.emplace_back("\r\n\r\n");
+    comments.insert(comments.end(), extension.BlockLines().begin(), extension.BlockLines().end());
+  }
+}
+
+TGifFrame* TGifPicture::ValidCurrentFrame() {
+  if (FCurrentFrame < 0 || FCurrentFrame >= FrameCount()) return nullptr;
+  return FFrameList[static_cast<size_t>(FCurrentFrame)].get();
+}
+
+int TGifPicture::Width() {
+  TGifFrame* frame = ValidCurrentFrame();
+  return frame ? frame->GetFrameBitmap().Width : 0;
+}
+
+int TGifPicture::Height() {
+  TGifFrame* frame = ValidCurrentFrame();
+  return frame ? frame->GetFrameBitmap().Height : 0;
+}
+
+bool TGifPicture::Empty() {
+  const int index = std::max(FCurrentFrame, 0);
+  if (index >= FrameCount()) return true;
+  const TGifFrame& frame = *FFrameList[static_cast<size_t>(index)];
+  if (frame.HasBitmap()) return false;
+  const TMemoryStream* code = frame.Item().CodeStream();
+  return !code || code->Bytes().empty();
+}
+
+void TGifPicture::SetWidth(int) {
+  throw EInvalidGraphicOperation(SGifSizeFixed);
+}
+void TGifPicture::SetHeight(int) {
+  throw EInvalidGraphicOperation(SGifSizeFixed);
+}
+
+const TBitmapData& TGifPicture::FrameBitmap(int index) {
+  if (index < 0 || index >= FrameCount())
+    throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
+  return FFrameList[static_cast<size_t>(index)]->GetFrameBitmap();
+}
+
+const TBitmapData* TGifPicture::Bitmap() {
+  TGifFrame* frame = ValidCurrentFrame();
+  return frame ? &frame->GetFrameBitmap() : nullptr;
+}
+
+TColor TGifPicture::TransparentColor() {
+  TGifFrame* frame = ValidCurrentFrame();
+  return frame ? frame->KeyColor() : clNone;
+}
+
+bool TGifPicture::Transparent() {
+  if (!TransparencyFlag()) return false;
+  return std::any_of(FFrameList.begin(), FFrameList.end(),
+                     [](const auto& frame) { return frame->KeyColor() != clNone; });
+}
+
+const std::vector<TRGBQuad>* TGifPicture::Palette() {
+  if (FFrameList.empty()) return nullptr;
+  TGifFrame* frame = ValidCurrentFrame();
+  if (!frame) frame = FFrameList.front().get();
+  return &frame->GetFrameBitmap().Palette;
+}
+
+void TGifPicture::Assign(const TGifPicture& source) {
+  if (&source == this) return;
+  FShared = source.FShared;
+  FSignatureVersion = source.FSignatureVersion;
+  FCurrentFrame = source.FCurrentFrame;
+  FLogicalWidth = source.FLogicalWidth;
+  FLogicalHeight = source.FLogicalHeight;
+  FBackColor = source.FBackColor;
+  FHasLoop = source.FHasLoop;
+  FLoopCount = source.FLoopCount;
+  FFrameList.clear();
+  for (const auto& sourceFrame : source.FFrameList) {
+    auto frame = std::make_unique<TGifFrame>(this);
+    frame->Assign(*sourceFrame);
+    FFrameList.push_back(std::move(frame));
+  }
+  Changed();
+}
+
+}  // namespace tagscope

@@ -1,0 +1,36 @@
+#include "imaging/graphic.h"
+
+#include "rtl/file_stream.h"
+
+namespace tagscope {
+
+namespace {
+constexpr const char* SCannotChangeSize = "Cannot change the size of this picture";
+}
+
+void TGraphic::LoadFromFile(const std::string& fileName) {
+  TFileStream stream(fileName, TFileMode::fmOpenRead);
+  LoadFromStream(stream);
+}
+
+void TGraphic::LoadFromBytes(const std::string& bytes) {
+  TMemoryStream stream(bytes);
+  LoadFromStream(stream);
+}
+
+void TGraphic::SetWidth(int) {
+  throw EInvalidGraphicOperation(SCannotChangeSize);
+}
+void TGraphic::SetHeight(int) {
+  throw EInvalidGraphicOperation(SCannotChangeSize);
+}
+
+void TGraphic::Progress(TProgressStage stage, int percent, const std::string& message) {
+  if (OnProgress) OnProgress(*this, stage, percent, false, message);
+}
+
+void TGraphic::Changed() {
+  if (OnChange) OnChange(*this);
+}
+
+}  // namespace tagscope

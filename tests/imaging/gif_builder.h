@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap.h"
+
+namespace tagscope::test {
+
+// Packs LZW codes least significant bit first and cuts them into data sub-blocks.
+class TCodePacker {
+ public:
+  void Put(uint32_t code, int width);
+  // The sub-blocks of at most blockSize bytes each, with the zero terminator when asked.
+  std::string Blocks(int blockSize = 255, bool terminator = true) const;
+  const std::string& Bytes() const { return FBytes; }
+
+ private:
+  std::string FBytes;
+  uint64_t FBits = 0;
+  int FCount = 0;
+};
+
+// Packs a code sequence with the widths a decoder of code size codeSize expects (the width
+// grows with the table and starts over after each clear code).
+std::string PackCodes(int codeSize, const std::vector<uint32_t>& codes, int blockSize = 255,
+                      bool terminator = true);
+// A whole code stream: the code size byte followed by PackCodes.
+std::string CodeStream(int codeSize, const std::vector<uint32_t>& codes, int blockSize = 255,
+                       bool terminator = true);
+
+// Compresses colour indexes the way GIF writers do: a clear code first, a clear code whenever
+// the table is full, an end code last.
+std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels);
+
+// The pixels in the order an interlaced frame stores its rows.
+std::vector<uint8_t> InterlaceRows(const std::vector<uint8_t>& pixels, int width, int height);
+
+struct TGifFrameSpec {
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  std::vector<uint8_t> Pixels;       // top-down, one index per pixel
+  std::vector<uint8_t> LocalColors;  // red, green, blue triples; empty = none
+  bool Interlaced = false;
+  int CodeSize = 0;  // 0: from the colour table size (at least 2)
+  int BlockSize = 255;
+  int TransparentIndex = -1;  // a graphic control extension when >= 0 or Delay > 0
+  int Delay = 0;
+  int Disposal = 0;
+};
+
+// Builds GIF files from parts.
+class TGifBuilder {
+ public:
+  TGifBuilder& Header(const std::string& signature = "GIF89a");
+  TGifBuilder& Screen(int width, int height, const std::vector<uint8_t>& globalColors = {},
+                      int backgroundIndex = 0);
+  TGifBuilder& Frame(const TGifFrameSpec& frame);
+  TGifBuilder& GraphicControl(int flags, int delay, int transparentIndex);
+  TGifBuilder& Comment(const std::vector<std::string>& lines);
+  TGifBuilder& Application(const std::string& identifier, const std::vector<std::string>& blocks,
+                           int blockSize = 11);
+  TGifBuilder& PlainText();
+  TGifBuilder& Raw(const std::string& bytes);
+  TGifBuilder& Trailer();
+  const std::string& Bytes() const { return FBytes; }
+
+ private:
+  std::string FBytes;
+};
+
+// A palette of count entries with distinct colours.
+std::vector<uint8_t> TestColors(int count);
+// Colour table bits for a table of count entries (1 to 8).
+int TableBits(int count);
+
+// The colour indexes of a palette bitmap, top row first.
+std::vector<uint8_t> Indexes(const TBitmapData& bitmap);
+
+// Pseudo-random numbers for generated pictures and streams (xorshift, fixed start).
+class TRandom {
+ public:
+  explicit TRandom(uint64_t state = 0x9E3779B97F4A7C15ull) : FState(state ? state : 1) {}
+  uint32_t Next() {
+    FState ^= FState << 13;
+    FState ^= FState >> 7;
+    FState ^= FState << 17;
+    return static_cast<uint32_t>(FState >> 11);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<uint32_t>(n)); }
+
+ private:
+  uint64_t FState;
+};
+
+// A picture with smooth areas, edges and noise, indexes below colorCount.
+std::vector<uint8_t> TestPicture(int width, int height, int colorCount, uint64_t variant = 1);
+
+}  // namespace tagscope::test
