@@ -28,13 +28,13 @@ std::string MakeTempFileName() {
   return name;
 }
 
-TTempFile::TTempFile() {
+TTempFile::TTempFile(const std::function<std::string()>& nameSource) {
   // Another process may take a name between the check and the creation: creating exclusively
   // makes that a failure, and another name is tried. Other failures (no writable folder)
   // leave the loop with the file stream's error.
   constexpr int kAttempts = 100;
   for (int attempt = 1;; ++attempt) {
-    FFileName = MakeTempFileName();
+    FFileName = nameSource();
     try {
       FStream = std::make_unique<TFileStream>(FFileName, TFileMode::fmCreateNew);
       return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,8 @@ std::string MakeTempFileName();
 // when the object goes away (also when an error passes).
 class TTempFile {
  public:
-  TTempFile();
+  // nameSource chooses the candidate names (MakeTempFileName unless a test says otherwise).
+  explicit TTempFile(const std::function<std::string()>& nameSource = MakeTempFileName);
   ~TTempFile();
   TTempFile(const TTempFile&) = delete;
   TTempFile& operator=(const TTempFile&) = delete;

@@ -1,0 +1,274 @@
+// The engine on real files: the Active state machine, events, finding the tag, its extent.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/id3_engine.h"
+#include "engine/unsync.h"
+#include "rtl/exception.h"
+#include "rtl/files.h"
+#include "tests/engine/tag_builder.h"
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+
+const std::string kAudio = std::string(3000, '\x55');
+
+std::string SimpleTag(int version = 4, const std::string& title = "Song") {
+  return Tag(version, 0, FrameV4("TIT2", Text(title)), 100);
+}
+
+// An engine open on a file, read-only unless told otherwise.
+struct OpenEngine {
+  explicit OpenEngine(const std::string& bytes, bool fullSeek = false) : file(bytes) {
+    engine.SetReadOnly(true);
+    engine.SetFullID3TagSeek(fullSeek);
+    engine.SetFileName(file.Name());
+    engine.SetActive(true);
+  }
+  ScopedFile file;
+  TID3Engine engine;
+};
+
+TEST(Engine, CreationDefaults) {
+  TID3Engine e;
+  EXPECT_FALSE(e.Active());
+  EXPECT_FALSE(e.ReadOnly() || e.FullID3TagSeek() || e.WriteID3V1());
+  EXPECT_EQ(e.Header().VersionNumber(), 0);
+  EXPECT_EQ(e.Title(), "");
+  EXPECT_EQ(e.AddComment("a", "b", "ENG"), -1);
+  e.SetTitle("ignored");
+  EXPECT_EQ(e.Frames().Count(), 0);
+}
+
+TEST(Engine, ActiveOpensReadsAndClosesWithEventsInOrder) {
+  ScopedFile file(SimpleTag() + kAudio);
+  TID3Engine e;
+  std::vector<std::string> events;
+  e.OnReadTag = [&](TID3Engine& sender) {
+    EXPECT_EQ(&sender, &e);
+    events.push_back("read");
+  };
+  e.OnFileOpen = [&](TID3Engine&) { events.push_back("open"); };
+  e.OnFileClose = [&](TID3Engine&) { events.push_back("close"); };
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  e.SetActive(true);  // no second read
+  EXPECT_EQ(e.Title(), "Song");
+  e.ReadTag();
+  e.SetActive(false);
+  e.SetActive(false);  // nothing more
+  EXPECT_EQ(events, (std::vector<std::string>{"read", "open", "read", "close"}));
+  EXPECT_EQ(e.Frames().Count(), 0);
+  EXPECT_EQ(e.Title(), "");
+}
+
+TEST(Engine, FileNameChangesOnlyWhileInactive) {
+  ScopedFile first(SimpleTag(4, "First")), second(SimpleTag(4, "Second"));
+  TID3Engine e;
+  e.SetFileName(first.Name());
+  e.SetActive(true);
+  e.SetFileName(second.Name());
+  EXPECT_EQ(e.FileName(), first.Name());
+  EXPECT_EQ(e.Title(), "First");
+  e.SetActive(false);
+  e.SetFileName(second.Name());
+  e.SetActive(true);
+  EXPECT_EQ(e.Title(), "Second");
+}
+
+TEST(Engine, MissingAndUnopenableFiles) {
+  TID3Engine e;
+  bool fired = false;
+  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { fired = true; };
+  e.SetFileName(GetTempDir() + "tagscope-no-such-file.mp3");
+  e.SetActive(true);
+  EXPECT_FALSE(e.Active());
+  e.SetFileName(GetTempDir());  // a folder is no file either
+  e.SetActive(true);
+  EXPECT_FALSE(e.Active());
+  EXPECT_FALSE(fired);
+}
+
+TEST(Engine, ReadErrorsLeaveTheEngineActiveWithoutEvents) {
+  const std::string body = FrameV4("TALB", Text("album")) + FrameV4("TIT2", "not zlib", 0, 0x08);
+  ScopedFile file(Tag(4, 0, body));
+  TID3Engine e;
+  bool fired = false;
+  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { fired = true; };
+  e.SetFileName(file.Name());
+  EXPECT_THROW(e.SetActive(true), Exception);
+  EXPECT_TRUE(e.Active());
+  EXPECT_FALSE(fired);
+  EXPECT_EQ(e.Album(), "album");
+  EXPECT_EQ(e.TagSize(), 10 + static_cast<int64_t>(body.size()));
+}
+
+TEST(Engine, PaddingAndTagExtent) {
+  const std::string frames =
+      FrameV4("PRIV", std::string(490, 'p')) + FrameV4("TXXX", std::string(490, 't'));
+  ASSERT_EQ(frames.size(), 1000u);
+  {
+    OpenEngine o(Tag(4, 0, frames, 500) + kAudio);
+    EXPECT_EQ(o.engine.Padding(), 500);
+    EXPECT_EQ(o.engine.TagSize(), 1510);
+    EXPECT_EQ(o.engine.TagOffset(), 0);
+  }
+  {
+    OpenEngine o(Tag(4, 0x10, frames) + "3DI" + Bytes({4, 0, 0x10}) + SyncSafe4(1000) + kAudio);
+    EXPECT_EQ(o.engine.Padding(), 0);
+    EXPECT_EQ(o.engine.TagSize(), 1020);
+  }
+}
+
+TEST(Engine, PaddingSetter) {
+  TID3Engine e;
+  e.SetPadding(-5);
+  EXPECT_EQ(e.Padding(), 0);
+  e.SetPadding(300);
+  EXPECT_EQ(e.Padding(), 300);
+  e.Header().SetFooterPresent(true);
+  e.SetPadding(300);
+  EXPECT_EQ(e.Padding(), 0);
+  EXPECT_THROW(e.SetHeader(TID3Header()), EConvertError);
+}
+
+TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
+  // The last frame claims more bytes than the tag holds; the audio stays outside.
+  const std::string body =
+      FrameV4("TIT2", Text("t")) + "PRIV" + SyncSafe4(5000) + Bytes({0, 0}) + "abc";
+  {
+    OpenEngine o(Tag(4, 0, body) + kAudio);
+    EXPECT_EQ(o.engine.TagSize(), 10 + static_cast<int64_t>(body.size()));
+    EXPECT_EQ(o.engine.Frames().Items(1).DataSize(), 3);
+  }
+  {
+    // The file ends before the tag's declared end.
+    OpenEngine o(TagHeader(4, 0, 4000) + FrameV4("TIT2", Text("t")));
+    EXPECT_EQ(o.engine.Title(), "t");
+    EXPECT_EQ(o.engine.TagSize(), 10 + 12);
+    EXPECT_EQ(o.engine.Padding(), 0);
+  }
+  {
+    OpenEngine o("ID3" + Bytes({4, 0, 0, 0}));  // a header cut short is no header
+    EXPECT_TRUE(o.engine.Active());
+    EXPECT_EQ(o.engine.Header().Size(), -1);
+    EXPECT_EQ(o.engine.TagSize(), 0);
+  }
+}
+
+TEST(LocateTag, OnlyOffsetZeroWithoutTheFullSearch) {
+  OpenEngine o(kAudio + SimpleTag());
+  EXPECT_EQ(o.engine.Header().Size(), -1);
+  EXPECT_EQ(o.engine.Frames().Count(), 0);
+  OpenEngine v5("ID3" + Bytes({5, 0, 0, 0, 0, 0, 20}) + std::string(20, 0) + kAudio);
+  EXPECT_EQ(v5.engine.Header().Size(), -1);
+}
+
+TEST(LocateTag, TheFullSearch) {
+  auto fileWithTagsAt = [](std::vector<int> offsets, int size) {
+    std::string bytes(static_cast<size_t>(size), '\x11');
+    for (int offset : offsets) {
+      std::string tag = SimpleTag(3, "at " + std::to_string(offset));
+      bytes.replace(static_cast<size_t>(offset), tag.size(), tag);
+    }
+    return bytes;
+  };
+  struct Case {
+    std::vector<int> offsets;
+    int expected;
+  };
+  // Within a 4096-byte chunk the first hit counts; a hit in a later chunk replaces it.
+  for (const Case& c : std::vector<Case>{{{5000}, 5000},
+                                         {{100, 9000}, 9000},
+                                         {{100, 200}, 100},
+                                         {{4094}, 4094},  // across the chunk boundary
+                                         {{3000, 4094}, 3000},
+                                         {{100, 4096}, 4096}}) {
+    OpenEngine o(fileWithTagsAt(c.offsets, 20000), true);
+    EXPECT_EQ(o.engine.TagOffset(), c.expected);
+    EXPECT_EQ(o.engine.Title(), "at " + std::to_string(c.expected));
+    const std::string title = "at " + std::to_string(c.expected);
+    EXPECT_EQ(o.engine.TagSize(), static_cast<int64_t>(SimpleTag(3, title).size()));
+  }
+  OpenEngine none(std::string(9000, 'x') + "ID3" + Bytes({5}) + "ID", true);
+  EXPECT_EQ(none.engine.TagOffset(), 0);
+  EXPECT_EQ(none.engine.Header().Size(), -1);
+  OpenEngine atZero(SimpleTag() + std::string(5000, 'x') + SimpleTag(3, "later"), true);
+  EXPECT_EQ(atZero.engine.TagOffset(), 0);
+  EXPECT_EQ(atZero.engine.Title(), "Song");
+}
+
+TEST(Unsynchronisation, Version3TagsAreDecodedAsAWhole) {
+  const std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0xFF});
+  const std::string apic = Bytes({0}) + "image/jpeg" + Bytes({0, 3, 0}) + jpeg;
+  const std::string plainBody = Bytes({0, 0, 0, 6, 0, 0, 0, 0, 0, 0}) +  // extended header
+                                FrameV3("APIC", apic) + FrameV3("TIT2", Text("\xFF\xE9t"));
+  const std::string stored = ApplyUnsynchronisation(plainBody);
+  ASSERT_GT(stored.size(), plainBody.size());
+  OpenEngine o(Tag(3, 0xC0, stored, 64) + kAudio);
+  EXPECT_TRUE(o.engine.Header().Unsynchronisation());
+  ASSERT_EQ(o.engine.Frames().Count(), 2);
+  TMemoryStream picture;
+  TID3Picture info;
+  ASSERT_TRUE(o.engine.GetPicture(0, picture, info));
+  EXPECT_EQ(picture.Bytes(), jpeg);
+  EXPECT_EQ(o.engine.Title(), "\xFF\xE9t");
+  // The extent is measured in the file's bytes.
+  EXPECT_EQ(o.engine.Padding(), 64);
+  EXPECT_EQ(o.engine.TagSize(), 10 + static_cast<int64_t>(stored.size()) + 64);
+}
+
+TEST(Unsynchronisation, Version4TagsDecodeFlaggedFramesOnly) {
+  const std::string raw = Bytes({'x', 0xFF, 0x00, 'y'});
+  const std::string body =
+      FrameV4("PRIV", raw) + FrameV4("GEOB", ApplyUnsynchronisation(raw), 0, 0x02);
+  OpenEngine o(Tag(4, 0x80, body));
+  ASSERT_EQ(o.engine.Frames().Count(), 2);
+  EXPECT_EQ(o.engine.Frames().Items(0).Data().Bytes(), raw);
+  EXPECT_EQ(o.engine.Frames().Items(1).Data().Bytes(), raw);
+}
+
+TEST(Engine, Version3ExtendedHeaderLeavesTheFramesReadable) {
+  const std::string ext = Bytes({0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 1, 2, 3, 4});
+  OpenEngine o(Tag(3, 0x40, ext + FrameV3("TIT2", Text("three")), 30));
+  EXPECT_EQ(o.engine.Title(), "three");
+  EXPECT_EQ(o.engine.Header().ExtendedHeader().CRCData(), 0x01020304u);
+  EXPECT_EQ(o.engine.Padding(), 30);
+}
+
+TEST(Engine, DecryptHookSeesEncryptedFramesOnly) {
+  const std::string body = FrameV4("TIT2", Text("plain")) + FrameV4("TALB",
+                                                                    "\x01"
+                                                                    "cipher",
+                                                                    0, 0x04, Bytes({0x81}));
+  ScopedFile file(Tag(4, 0, body));
+  TID3Engine e;
+  std::vector<std::string> seen;
+  e.OnFrameDecrypt = [&](TID3Frames_Item& frame, TStream& stream) {
+    seen.push_back(frame.Name());
+    EXPECT_EQ(stream.Position(), stream.Size());
+    EXPECT_EQ(frame.EncryptionID(), 0x81);
+    dynamic_cast<TMemoryStream&>(stream).SetBytes(Text("decrypted"));
+  };
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  EXPECT_EQ(seen, std::vector<std::string>{"TALB"});
+  EXPECT_EQ(e.Album(), "decrypted");
+  EXPECT_EQ(e.Title(), "plain");
+}
+
+TEST(Engine, FramesAreCopiedThroughTheProperty) {
+  OpenEngine o(Tag(4, 0, FrameV4("TIT2", Text("copy me"), 0x40, 0x40, Bytes({7}))));
+  TID3Engine other;
+  other.SetFrames(o.engine.Frames());
+  ASSERT_EQ(other.Frames().Count(), 1);
+  EXPECT_EQ(other.Frames().Items(0).AsText(), "copy me");
+  EXPECT_EQ(other.Frames().Items(0).GroupID(), 7);
+  EXPECT_TRUE(other.Frames().Items(0).TagAlterDiscardable());
+}
+
+}  // namespace
+}  // namespace tagscope

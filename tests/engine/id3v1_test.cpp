@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "engine/id3_engine.h"
+#include "engine/number_text.h"
+#include "tests/engine/tag_builder.h"
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+
+std::string Trailer(const std::string& title, const std::string& artist, const std::string& album,
+                    const std::string& year, const std::string& comment, int track, int genre) {
+  std::string t(128, '\0');
+  auto put = [&](size_t at, size_t width, const std::string& s) {
+    t.replace(at, std::min(width, s.size()), s.substr(0, width));
+  };
+  put(0, 3, "TAG");
+  put(3, 30, title);
+  put(33, 30, artist);
+  put(63, 30, album);
+  put(93, 4, year);
+  put(97, 29, comment);
+  t[126] = static_cast<char>(track);
+  t[127] = static_cast<char>(genre);
+  return t;
+}
+
+struct Opened {
+  explicit Opened(const std::string& bytes, bool readOnly = true) : file(bytes) {
+    engine.SetReadOnly(readOnly);
+    engine.SetFileName(file.Name());
+    engine.SetActive(true);
+  }
+  ScopedFile file;
+  TID3Engine engine;
+};
+
+TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
+  Opened o(std::string(500, 'a') +
+           Trailer("Song", "  Band" + std::string(24, ' '), "", "1999", "nice", 3, 17));
+  TID3Engine& e = o.engine;
+  EXPECT_EQ(e.Title(), "Song");
+  EXPECT_EQ(e.Artist(), "Band");
+  EXPECT_EQ(e.Album(), "");
+  EXPECT_EQ(e.Year(), "1999");
+  EXPECT_EQ(e.Track(), "3");
+  EXPECT_EQ(e.Genre(), "(17) Rock");
+  TID3Comment c;
+  ASSERT_TRUE(e.GetComment(0, c));
+  EXPECT_EQ(c.Language, "ENG");
+  EXPECT_EQ(c.Description, "MAIN");
+  EXPECT_EQ(c.Text, "nice");
+  EXPECT_EQ(e.Padding(), 250);
+  EXPECT_TRUE(e.Header().ExtendedHeaderPresent());
+  EXPECT_TRUE(e.Header().ExtendedHeader().TagIsAnUpdate());
+  EXPECT_EQ(e.TagSize(), 0);
+  // Album, Artist, Title, Year, comment, Track, Genre: in that order.
+  ASSERT_EQ(e.Frames().Count(), 7);
+  EXPECT_EQ(e.Frames().Items(0).Name(), "TALB");
+  EXPECT_EQ(e.Frames().Items(4).Name(), "COMM");
+}
+
+TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
+  Opened g0(Trailer("", "", "", "", "", 0, 0));
+  EXPECT_EQ(g0.engine.Genre(), "(0) Blues");
+  EXPECT_EQ(g0.engine.Track(), "0");
+  for (int genre : {80, 255}) {
+    Opened o(Trailer("", "", "", "", "", 1, genre));
+    EXPECT_EQ(o.engine.FrameCount("TIT1"), 0);
+  }
+  Opened none(std::string(300, 'x'));
+  EXPECT_EQ(none.engine.Frames().Count(), 0);
+  EXPECT_EQ(none.engine.Padding(), 0);
+  // Shorter than a trailer: nothing is read before the file's start.
+  Opened tiny("TAG" + std::string(50, 'y'));
+  EXPECT_EQ(tiny.engine.Frames().Count(), 0);
+}
+
+TEST(ID3v1Export, WritesFieldsAndNumbers) {
+  Opened o(std::string(1000, 'a') + Trailer("old", "", "", "", "", 0, 0), false);
+  TID3Engine& e = o.engine;
+  e.SetTitle(std::string(40, 'T'));
+  e.SetArtist("Artist");
+  e.SetAlbum("Album");
+  e.SetYear("2024");
+  e.SetTrack("5");
+  e.SetGenre("(17) Rock");
+  e.SaveID3V1();
+  std::string bytes = o.file.Contents();
+  ASSERT_EQ(bytes.size(), 1128u);  // the old trailer is replaced
+  const std::string t = bytes.substr(1000);
+  EXPECT_EQ(t.substr(0, 3), "TAG");
+  EXPECT_EQ(t.substr(3, 30), std::string(30, 'T'));
+  EXPECT_EQ(t.substr(33, 30), "Artist" + std::string(24, '\0'));
+  EXPECT_EQ(t.substr(93, 4), "2024");
+  EXPECT_EQ(t.substr(97, 29), std::string(29, '\0'));
+  EXPECT_EQ(t[126], 5);
+  EXPECT_EQ(t[127], 17);
+}
+
+TEST(ID3v1Export, GenreAndTrackTexts) {
+  struct Case {
+    std::string genre, track;
+    int genreByte, trackByte;
+  };
+  for (const Case& c : std::vector<Case>{{"Rock", "5/12", 0, 0},
+                                         {"(300)", " 7", 44, 7},
+                                         {")x(12)", "$1F", 0, 31},
+                                         {"(12", "", 0, 0}}) {
+    Opened o(std::string(10, 'a'), false);
+    o.engine.SetGenre(c.genre);
+    o.engine.SetTrack(c.track);
+    o.engine.SaveID3V1();
+    const std::string bytes = o.file.Contents();
+    ASSERT_EQ(bytes.size(), 138u);  // a short file gets the trailer appended
+    EXPECT_EQ(bytes.substr(0, 10), std::string(10, 'a'));
+    EXPECT_EQ(static_cast<uint8_t>(bytes[10 + 127]), c.genreByte) << c.genre;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[10 + 126]), c.trackByte) << c.track;
+  }
+}
+
+TEST(ID3v1Export, InactiveEngineDoesNothing) {
+  TID3Engine e;
+  e.SaveID3V1();
+  e.LoadID3V1();
+  EXPECT_EQ(e.Frames().Count(), 0);
+}
+
+TEST(NumberText, RunTimeLibraryIntegerRules) {
+  int32_t v = 0;
+  EXPECT_TRUE(TryStrToInt("  -12", v));
+  EXPECT_EQ(v, -12);
+  EXPECT_TRUE(TryStrToInt("0x1f", v));
+  EXPECT_EQ(v, 31);
+  EXPECT_TRUE(TryStrToInt("$FFFFFFFF", v));
+  EXPECT_EQ(v, -1);
+  EXPECT_TRUE(TryStrToInt("-2147483648", v));
+  EXPECT_FALSE(TryStrToInt("2147483648", v));
+  EXPECT_FALSE(TryStrToInt("5 ", v));
+  EXPECT_FALSE(TryStrToInt("", v));
+  EXPECT_FALSE(TryStrToInt("-", v));
+  EXPECT_EQ(StrToIntDef("5/12", 9), 9);
+}
+
+}  // namespace
+}  // namespace tagscope
