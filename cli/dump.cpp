@@ -1,0 +1,233 @@
+// tagscope dump [--full-seek] [--json] FILE...: what the tag engine reads from each file.
+#include "cli/dump.h"
+
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli/verbs.h"
+#include "engine/text_encoding.h"
+#include "rtl/exception.h"
+#include "rtl/file_stream.h"
+
+namespace tagscope::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string U(const std::string& latin1) {
+  return Latin1ToUtf8(latin1);
+}
+
+json RestrictionsJson(const TID3TagRestrictions& r) {
+  return {{"tagSize", EnumName(r.TagSize())},
+          {"textEncoding", r.TextEncodingRestrictions()},
+          {"textSize", EnumName(r.TextSize())},
+          {"imageEncoding", r.ImageEncodingRestrictions()},
+          {"imageSize", EnumName(r.ImageSize())}};
+}
+
+json TagJson(TID3Engine& e) {
+  const TID3Header& h = e.Header();
+  const TID3ExtendedHeader& x = h.ExtendedHeader();
+  return {{"offset", e.TagOffset()},
+          {"length", e.TagSize()},
+          {"padding", e.Padding()},
+          {"size", h.Size()},
+          {"version", h.VersionNumber()},
+          {"revision", h.VersionRevision()},
+          {"unsynchronisation", h.Unsynchronisation()},
+          {"extendedHeader", h.ExtendedHeaderPresent()},
+          {"experimental", h.Experimental()},
+          {"footer", h.FooterPresent()},
+          {"extended",
+           {{"update", x.TagIsAnUpdate()},
+            {"crcPresent", x.CRCDataPresent()},
+            {"crc", x.CRCData()},
+            {"restricted", x.TagRestricted()},
+            {"restrictions", RestrictionsJson(x.TagRestrictions())}}}};
+}
+
+json FrameJson(TID3Frames_Item& f) {
+  return {{"id", U(f.Name())},
+          {"name", U(f.DisplayName())},
+          {"size", f.DataSize()},
+          {"tagAlterDiscardable", f.TagAlterDiscardable()},
+          {"fileAlterDiscardable", f.FileAlterDiscardable()},
+          {"readOnly", f.ReadOnly()},
+          {"grouping", f.Grouping()},
+          {"compress", f.Compress()},
+          {"encrypted", f.Encrypted()},
+          {"unsynchronisation", f.UnSynchronisation()},
+          {"dataLengthIndicator", f.DataLengthIndicator()},
+          {"groupId", f.GroupID()},
+          {"encryptionId", f.EncryptionID()}};
+}
+
+json FieldsJson(TID3Engine& e) {
+  return {{"title", U(e.Title())},         {"artist", U(e.Artist())},    {"album", U(e.Album())},
+          {"genre", U(e.Genre())},         {"year", U(e.Year())},        {"track", U(e.Track())},
+          {"encodedBy", U(e.EncodedBy())}, {"subTitle", U(e.SubTitle())}};
+}
+
+}  // namespace
+
+json DumpJson(TID3Engine& e) {
+  json frames = json::array(), comments = json::array(), pictures = json::array(),
+       urls = json::array();
+  for (int i = 0; i < e.Frames().Count(); ++i) frames.push_back(FrameJson(e.Frames().Items(i)));
+  TID3Comment c;
+  for (int i = 0; e.GetComment(i, c); ++i)
+    comments.push_back(
+        {{"language", U(c.Language)}, {"description", U(c.Description)}, {"text", U(c.Text)}});
+  TMemoryStream data;
+  TID3Picture p;
+  for (int i = 0; e.GetPicture(i, data, p); ++i)
+    pictures.push_back({{"mimeType", U(p.MimeType)},
+                        {"pictureType", p.PictureType},
+                        {"description", U(p.Description)},
+                        {"size", data.Size()}});
+  TID3Url u;
+  for (int i = 0; e.GetURL(i, u); ++i)
+    urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
+  return {
+      {"file", U(e.FileName())}, {"active", e.Active()}, {"tag", TagJson(e)},    {"frames", frames},
+      {"fields", FieldsJson(e)}, {"comments", comments}, {"pictures", pictures}, {"urls", urls}};
+}
+
+namespace {
+
+const char* YesNo(bool value) {
+  return value ? "yes" : "no";
+}
+
+std::string FrameFlags(const TID3Frames_Item& f) {
+  std::string flags;
+  auto add = [&](bool on, const std::string& name) {
+    if (on) flags += (flags.empty() ? "" : ", ") + name;
+  };
+  add(f.TagAlterDiscardable(), "tag alter discardable");
+  add(f.FileAlterDiscardable(), "file alter discardable");
+  add(f.ReadOnly(), "read only");
+  add(f.Grouping(), "group " + std::to_string(f.GroupID()));
+  add(f.Compress(), "compressed");
+  add(f.Encrypted(), "encrypted, method " + std::to_string(f.EncryptionID()));
+  add(f.UnSynchronisation(), "unsynchronised");
+  add(f.DataLengthIndicator(), "data length indicator");
+  return flags.empty() ? "" : " [" + flags + "]";
+}
+
+void TextHeader(std::ostream& out, TID3Engine& e) {
+  const TID3Header& h = e.Header();
+  if (h.Size() < 0) {
+    out << "No ID3v2 tag\n";
+    return;
+  }
+  out << "ID3v2." << int(h.VersionNumber()) << "." << int(h.VersionRevision()) << " tag at offset "
+      << e.TagOffset() << ", " << e.TagSize() << " bytes in the file (size " << h.Size()
+      << ", padding " << e.Padding() << ")\n";
+  out << "  unsynchronisation " << YesNo(h.Unsynchronisation()) << ", extended header "
+      << YesNo(h.ExtendedHeaderPresent()) << ", experimental " << YesNo(h.Experimental())
+      << ", footer " << YesNo(h.FooterPresent()) << "\n";
+  if (!h.ExtendedHeaderPresent()) return;
+  const TID3ExtendedHeader& x = h.ExtendedHeader();
+  out << "  extended header: update " << YesNo(x.TagIsAnUpdate()) << ", CRC "
+      << (x.CRCDataPresent() ? std::to_string(x.CRCData()) : std::string("none"));
+  if (x.TagRestricted()) {
+    const TID3TagRestrictions& r = x.TagRestrictions();
+    out << ", restrictions " << EnumName(r.TagSize()) << " " << EnumName(r.TextSize()) << " "
+        << EnumName(r.ImageSize()) << (r.TextEncodingRestrictions() ? " text-encoding" : "")
+        << (r.ImageEncodingRestrictions() ? " image-encoding" : "");
+  }
+  out << "\n";
+}
+
+}  // namespace
+
+void DumpText(std::ostream& out, TID3Engine& e) {
+  out << "File: " << U(e.FileName()) << "\n";
+  TextHeader(out, e);
+  out << "Frames: " << e.Frames().Count() << "\n";
+  for (int i = 0; i < e.Frames().Count(); ++i) {
+    TID3Frames_Item& f = e.Frames().Items(i);
+    out << "  " << U(f.Name()) << "  " << U(f.DisplayName()) << ", " << f.DataSize() << " bytes"
+        << FrameFlags(f) << "\n";
+  }
+  out << "Fields:\n";
+  const std::pair<const char*, std::string> fields[] = {
+      {"Title", e.Title()},          {"Artist", e.Artist()},    {"Album", e.Album()},
+      {"Genre", e.Genre()},          {"Year", e.Year()},        {"Track", e.Track()},
+      {"Encoded by", e.EncodedBy()}, {"Subtitle", e.SubTitle()}};
+  for (const auto& [name, value] : fields) out << "  " << name << ": " << U(value) << "\n";
+  TID3Comment c;
+  for (int i = 0; e.GetComment(i, c); ++i)
+    out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
+        << U(c.Text) << "\n";
+  TMemoryStream data;
+  TID3Picture p;
+  for (int i = 0; e.GetPicture(i, data, p); ++i)
+    out << "Picture " << i << ": " << U(p.MimeType) << ", type " << int(p.PictureType) << ", "
+        << data.Size() << " bytes, " << U(p.Description) << "\n";
+  TID3Url u;
+  for (int i = 0; e.GetURL(i, u); ++i)
+    out << "Link " << i << ": " << U(u.Description) << " " << U(u.URL) << "\n";
+}
+
+namespace {
+
+// Opens the file through the engine, read-only; false (message on stderr) when the file
+// cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
+bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool& failed) {
+  try {
+    TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
+  } catch (const Exception& e) {
+    std::cerr << "tagscope: " << e.what() << "\n";
+    failed = true;
+    return false;
+  }
+  engine.SetReadOnly(true);
+  engine.SetFullID3TagSeek(fullSeek);
+  engine.SetFileName(file);
+  try {
+    engine.SetActive(true);
+  } catch (const Exception& e) {
+    std::cerr << "tagscope: " << file << ": " << e.what() << "\n";
+    failed = true;
+    return engine.Active();
+  }
+  return true;
+}
+
+int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
+  bool failed = false;
+  for (const std::string& file : files) {
+    TID3Engine engine;
+    if (!OpenForDump(engine, file, fullSeek, failed)) continue;
+    if (asJson)
+      std::cout << DumpJson(engine).dump() << "\n";
+    else
+      DumpText(std::cout, engine);
+    std::cout.flush();
+  }
+  return failed ? 1 : 0;
+}
+
+struct DumpOptions {
+  std::vector<std::string> files;
+  bool fullSeek = false;
+  bool json = false;
+};
+
+static RegisterVerb registration([](CLI::App& app) {
+  auto options = std::make_shared<DumpOptions>();
+  CLI::App* cmd = app.add_subcommand("dump", "Print what the tag engine reads from MP3 files");
+  cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
+  cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
+  cmd->add_option("FILE", options->files, "MP3 files")->required();
+  return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
+});
+
+}  // namespace
+
+}  // namespace tagscope::cli
