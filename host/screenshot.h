@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+#include "host/png_writer.h"
+
+namespace tagscope {
+
+// What the screen shows of a window, frame included: the window should be visible and on top.
+// Raises tagscope::Exception when the screen cannot be read.
+TRgbImage CaptureWindow(HWND wnd);
+
+}  // namespace tagscope
