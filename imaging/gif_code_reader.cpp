@@ -20,10 +20,9 @@ TCodeReader::TCodeReader(const std::string& stream, size_t start)
   FData.resize(FData.size() + 4, 0);
 }
 
-int64_t TCodeReader::StreamPosition() {
-  if (FBitPos > FBitCount || FBlocks.empty()) return FStreamSize;
-  while (FBlockCursor + 1 < FBlocks.size() && FBlocks[FBlockCursor].EndBit < FBitPos)
-    ++FBlockCursor;
+int64_t TCodeReader::StreamPosition(uint64_t bitPos) {
+  if (bitPos > FBitCount || FBlocks.empty()) return FStreamSize;
+  while (FBlockCursor + 1 < FBlocks.size() && FBlocks[FBlockCursor].EndBit < bitPos) ++FBlockCursor;
   return FBlocks[FBlockCursor].StreamEnd;
 }
 

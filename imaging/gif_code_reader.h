@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,7 +10,7 @@ namespace tagscope {
 
 // Variable-width LZW codes, least significant bit first, from the data sub-blocks of a GIF
 // code stream. The sub-blocks are joined into one buffer first so that a code is a shift and a
-// mask of a three-byte window; a sub-block cut short by the end of the stream ends the data
+// mask of a four-byte window; a sub-block cut short by the end of the stream ends the data
 // before it, just as the reader leaves such a block out of a frame.
 class TCodeReader {
  public:
@@ -17,22 +19,12 @@ class TCodeReader {
   // stream: the sub-blocks, starting right after the code size byte at offset start.
   TCodeReader(const std::string& stream, size_t start);
 
-  // The next code of the given width (at most 12 bits), or EndOfData when fewer bits remain.
-  uint32_t NextCode(int width) {
-    if (FBitPos + static_cast<uint64_t>(width) > FBitCount) {
-      FBitPos = FBitCount + 1;  // all of the stream has been looked at
-      return EndOfData;
-    }
-    const uint8_t* p = FData.data() + (FBitPos >> 3);
-    const uint32_t window = p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    const uint32_t code = (window >> (FBitPos & 7)) & ((1u << width) - 1);
-    FBitPos += static_cast<uint64_t>(width);
-    return code;
-  }
+  const uint8_t* Data() const { return FData.data(); }
+  uint64_t BitCount() const { return FBitCount; }
 
   // How far the reading has got in the code stream, counted as a byte position of the stream:
   // the end of the sub-block that holds the last bit read.
-  int64_t StreamPosition();
+  int64_t StreamPosition(uint64_t bitPos);
 
  private:
   struct TBlock {
@@ -42,9 +34,24 @@ class TCodeReader {
   std::vector<uint8_t> FData;  // joined sub-blocks plus zero padding for the window
   std::vector<TBlock> FBlocks;
   uint64_t FBitCount = 0;
-  uint64_t FBitPos = 0;
   size_t FBlockCursor = 0;
   int64_t FStreamSize = 0;
 };
+
+// The code of the given width (at most 12 bits) at bitPos of the joined data, advancing bitPos;
+// EndOfData when fewer than width bits remain. The bit position is the caller's, so that it
+// can stay in a register.
+inline uint32_t NextCode(const uint8_t* data, uint64_t bitCount, uint64_t& bitPos, int width) {
+  static_assert(std::endian::native == std::endian::little);
+  if (bitPos + static_cast<uint64_t>(width) > bitCount) {
+    bitPos = bitCount + 1;  // all of the stream has been looked at
+    return TCodeReader::EndOfData;
+  }
+  uint32_t window;
+  std::memcpy(&window, data + (bitPos >> 3), sizeof window);
+  const uint32_t code = (window >> (bitPos & 7)) & ((1u << width) - 1);
+  bitPos += static_cast<uint64_t>(width);
+  return code;
+}
 
 }  // namespace tagscope

@@ -1,6 +1,8 @@
 #include "imaging/gif_decoder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/gif_code_reader.h"
@@ -15,14 +17,81 @@ constexpr int kMaxCodeWidth = 12;
 // The longest expansion a code may have; a longer one means the code chain runs in a circle.
 constexpr int kStackLimit = 4097;
 
-// One code of the LZW table. Besides the code's last pixel and the code it extends, an entry
-// keeps the length of its whole string and its first pixel, so that a code's pixels are
-// written straight into place, back to front, walking its chain once.
-struct TLzwEntry {
-  uint16_t Prefix = 0;
-  uint16_t Length = 0;  // 0: not known, the string is expanded by a checked walk
-  uint8_t Suffix = 0;
+// The LZW table. Prefix and Suffix are the table proper: the code an entry extends and the
+// pixel it adds. For a code whose string is known for sure, the string itself is kept as well,
+// so that it is written with a few 8-byte stores instead of a walk along its chain:
+// - a string of 1 to 7 pixels lives in one 64-bit word of Short: the pixels in bytes 0 to 6
+//   (zero beyond the string) and the length in byte 7; storing the word writes the string
+//   (the byte after it is scratch that the next code overwrites);
+// - a longer one in Long: its last piece of 1 to 8 pixels (starting at a multiple of 8) and
+//   the code whose string is everything before that piece, with length and first pixel.
+// Short is 0 for a long string or one not known, Long's length 0 for one not known.
+struct TLongString {
+  uint64_t Chunk = 0;
+  uint16_t Parent = 0;
+  uint16_t Length = 0;
   uint8_t First = 0;
+};
+
+constexpr uint64_t kPixelBytes = 0x00FFFFFFFFFFFFFFull;
+constexpr int kShortMax = 7;
+
+// Plain arrays in one block: every table is then a fixed offset from one pointer, which
+// the compiler keeps in a register although pixels are written through byte pointers.
+struct TLzwTables {
+  uint64_t Short[kTableSize] = {};
+  TLongString Long[kTableSize] = {};
+  uint16_t Prefix[kTableSize] = {};
+  uint8_t Suffix[kTableSize] = {};
+
+  // Entry code := the previous code's string plus pixel. Its string is known when the
+  // previous code's is: a literal, a never-written code or an entry below code itself.
+  void Add(uint32_t code, uint32_t prevCode, uint8_t pixel, uint32_t mask) {
+    Prefix[code] = static_cast<uint16_t>(prevCode);
+    Suffix[code] = pixel;
+    const bool current = prevCode < code || prevCode <= mask;
+    const uint64_t word = current ? Short[prevCode] : 0;
+    const unsigned length = static_cast<unsigned>(word >> 56);
+    if (length != 0 && length < kShortMax) {
+      Short[code] =
+          (word & kPixelBytes) | (uint64_t(pixel) << (8 * length)) | (uint64_t(length + 1) << 56);
+      return;
+    }
+    Short[code] = 0;
+    TLongString& entry = Long[code];
+    if (length == kShortMax) {
+      entry = {(word & kPixelBytes) | (uint64_t(pixel) << 56), 0, 8, static_cast<uint8_t>(word)};
+      return;
+    }
+    const TLongString& prefix = Long[prevCode];
+    if (!current || prefix.Length == 0) {
+      entry.Length = 0;
+      return;
+    }
+    const unsigned used = prefix.Length & 7u;  // pixels in the prefix's last piece; 0: full
+    entry.Chunk = used ? prefix.Chunk | (uint64_t(pixel) << (8 * used)) : pixel;
+    entry.Parent = used ? prefix.Parent : static_cast<uint16_t>(prevCode);
+    entry.Length = static_cast<uint16_t>(prefix.Length + 1);
+    entry.First = prefix.First;
+  }
+
+  // Writes a long string back to front, one piece at a time.
+  void WriteLong(uint8_t* out, uint32_t code) const {
+    unsigned pos = (Long[code].Length - 1u) & ~7u;
+    for (;;) {
+      std::memcpy(out + pos, &Long[code].Chunk, 8);
+      if (pos == 0) break;
+      pos -= 8;
+      code = Long[code].Parent;
+    }
+  }
+};
+
+// What a checked expansion leaves behind.
+struct TExpansion {
+  bool Complete;
+  uint8_t FirstPixel;
+  uint8_t* Cursor;
 };
 
 class TLzwDecoder {
@@ -33,39 +102,22 @@ class TLzwDecoder {
   bool Run();
 
  private:
-  void ResetCodes();
-  bool Expand(uint32_t code);
-  bool ExpandChecked(uint32_t code);
-  void AddEntry();
-  void ReportProgress();
-  // The string length of a code used as a prefix, or 0 when it is not known for sure.
-  unsigned ChainLength(uint32_t code) const {
-    return (code < FNextCode || code <= FMask) ? FTable[code].Length : 0;
-  }
-  void WriteChain(uint8_t* out, unsigned length, uint32_t code) const {
-    for (unsigned i = length - 1; i > 0; --i) {
-      out[i] = FTable[code].Suffix;
-      code = FTable[code].Prefix;
-    }
-    out[0] = static_cast<uint8_t>(code);
-  }
+  template <bool Reporting>
+  bool DecodeCodes();
+  bool DecodeAfterClearCodes();
+  TExpansion ExpandChecked(uint32_t code, uint32_t nextCode, uint32_t prevCode, uint8_t firstPixel,
+                           uint8_t* out);
+  void ReportProgress(uint64_t bitPos);
 
   TCodeReader& FReader;
   TPixelWriter& FWriter;
   const TDecodeProgress& FProgress;
   int64_t FStreamSize;
-  std::vector<TLzwEntry> FTable;
-  std::vector<uint8_t> FScratch;
+  std::unique_ptr<TLzwTables> FTables;
+  std::vector<uint8_t> FStack;
   int FCodeSize;
   uint32_t FMask;
   uint32_t FClearCode;
-  uint32_t FEndCode;
-  uint32_t FNextCode = 0;
-  int FCodeWidth = 0;
-  uint32_t FWidthLimit = 0;
-  uint32_t FPrevCode = 0;
-  uint8_t FFirstPixel = 0;
-  bool FTableFull = false;
   bool FDamaged;
 };
 
@@ -75,127 +127,143 @@ TLzwDecoder::TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize
       FWriter(writer),
       FProgress(progress),
       FStreamSize(streamSize),
-      FTable(kTableSize),
-      FScratch(kStackLimit),
+      FTables(std::make_unique<TLzwTables>()),
+      FStack(kStackLimit),
       FCodeSize(codeSize),
       FMask((1u << pixelBits) - 1),
       FClearCode(1u << codeSize),
-      FEndCode(FClearCode + 1),
       FDamaged(damaged) {
   // Codes up to the mask are literal pixels; codes between the mask and the first table entry
   // are never written and stand for two pixels of index 0.
   for (uint32_t c = 0; c < kTableSize; ++c) {
     if (c <= FMask) {
-      FTable[c].Length = 1;
-      FTable[c].First = static_cast<uint8_t>(c);
+      FTables->Short[c] = c | (uint64_t(1) << 56);
     } else if (c < FClearCode + 2) {
-      FTable[c].Length = 2;
+      FTables->Short[c] = uint64_t(2) << 56;
     }
   }
-  ResetCodes();
-}
-
-void TLzwDecoder::ResetCodes() {
-  FCodeWidth = FCodeSize + 1;
-  FWidthLimit = 1u << FCodeWidth;
-  FNextCode = FClearCode + 2;
 }
 
 bool TLzwDecoder::Run() {
-  uint32_t code = FReader.NextCode(FCodeWidth);
-  while (code != FEndCode && code != TCodeReader::EndOfData && !FWriter.Done()) {
-    if (code == FClearCode) {
-      ResetCodes();
-      // The code after a clear code is a pixel, whatever its value.
-      code = FReader.NextCode(FCodeWidth);
-      FPrevCode = code;
-      if (code == TCodeReader::EndOfData) break;
-      FFirstPixel = static_cast<uint8_t>(code & FMask);
-      FWriter.PutPixel(FFirstPixel);
-      FTableFull = false;
-    } else {
-      if (FDamaged || !Expand(code)) {
-        FDamaged = true;
-        break;
-      }
-      AddEntry();
-      FPrevCode = code;
-    }
-    code = FReader.NextCode(FCodeWidth);
-    if (FProgress) ReportProgress();
-  }
-  // Data that ends before the last row leaves the frame damaged but keeps what was decoded.
-  if (code == TCodeReader::EndOfData && !FWriter.Done()) FDamaged = true;
-  FWriter.Finish();
-  return FDamaged;
+  if (FDamaged) return DecodeAfterClearCodes();
+  return FProgress ? DecodeCodes<true>() : DecodeCodes<false>();
 }
 
-// Writes the pixels of a code. A code at or above the next free code repeats the previous
-// code's string followed by the current first pixel.
-bool TLzwDecoder::Expand(uint32_t code) {
-  const bool repeat = code >= FNextCode;
-  const uint32_t base = repeat ? FPrevCode : code;
-  const unsigned baseLength = repeat ? ChainLength(base) : FTable[base].Length;
-  if (baseLength == 0) return ExpandChecked(code);
-  const unsigned length = baseLength + (repeat ? 1 : 0);
-  const bool inRow = static_cast<int>(length) <= FWriter.Room();
-  uint8_t* out = inRow ? FWriter.Cursor() : FScratch.data();
-  WriteChain(out, baseLength, base);
-  if (repeat) out[baseLength] = FFirstPixel;
-  if (inRow) {
-    FWriter.Advance(static_cast<int>(length));
-  } else {
-    FWriter.PutRun(out, static_cast<int>(length));
+// With a code size out of range only the pixels that directly follow clear codes are decoded;
+// decoding ends at the first other code.
+bool TLzwDecoder::DecodeAfterClearCodes() {
+  uint64_t bitPos = 0;
+  const int codeWidth = FCodeSize + 1;
+  uint8_t* out = FWriter.Start();
+  uint32_t code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+  while (code == FClearCode && out) {
+    code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+    if (code == TCodeReader::EndOfData) break;
+    out = FWriter.PutPixel(static_cast<uint8_t>(code & FMask), out);
+    code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+    if (FProgress) ReportProgress(bitPos);
   }
-  FFirstPixel = FTable[base].First;
+  FWriter.Finish(out);
   return true;
+}
+
+// The decoding loop. Everything it changes per code lives in local variables: pixels are
+// written through byte pointers, which the compiler must otherwise assume to overwrite the
+// decoder's fields.
+template <bool Reporting>
+bool TLzwDecoder::DecodeCodes() {
+  const uint8_t* const data = FReader.Data();
+  const uint64_t bitCount = FReader.BitCount();
+  TLzwTables* const tables = FTables.get();
+  const uint32_t mask = FMask;
+  const uint32_t clearCode = FClearCode;
+  uint64_t bitPos = 0;
+  int codeWidth = FCodeSize + 1;
+  uint32_t nextCode = clearCode + 2;  // kTableSize once the table is full
+  uint32_t prevCode = 0;
+  uint8_t firstPixel = 0;
+  uint8_t* out = FWriter.Start();
+  uint8_t* const rowLimit = FWriter.RowLimit();
+
+  uint32_t code = NextCode(data, bitCount, bitPos, codeWidth);
+  while (code != clearCode + 1 && code != TCodeReader::EndOfData && out) {
+    if (code == clearCode) {
+      codeWidth = FCodeSize + 1;
+      nextCode = clearCode + 2;
+      // The code after a clear code is a pixel, whatever its value.
+      code = NextCode(data, bitCount, bitPos, codeWidth);
+      prevCode = code;
+      if (code == TCodeReader::EndOfData) break;
+      firstPixel = static_cast<uint8_t>(code & mask);
+      out = FWriter.PutPixel(firstPixel, out);
+    } else {
+      // A code at or above the next free code repeats the previous code's string followed by
+      // the current first pixel.
+      const bool repeat = code >= nextCode;
+      const uint32_t base = repeat ? prevCode : code;
+      const bool current = !repeat || prevCode < nextCode || prevCode <= mask;
+      const uint64_t word = current ? tables->Short[base] : 0;
+      const unsigned length = static_cast<unsigned>(word >> 56);
+      if (length != 0) {
+        std::memcpy(out, &word, 8);
+        if (repeat) out[length] = firstPixel;
+        out += length + (repeat ? 1 : 0);
+        if (out >= rowLimit) out = FWriter.Flush(out);
+        firstPixel = static_cast<uint8_t>(word);
+      } else if (current && tables->Long[base].Length != 0) {
+        const TLongString& string = tables->Long[base];
+        tables->WriteLong(out, base);
+        if (repeat) out[string.Length] = firstPixel;
+        out += string.Length + (repeat ? 1 : 0);
+        if (out >= rowLimit) out = FWriter.Flush(out);
+        firstPixel = string.First;
+      } else {
+        const TExpansion e = ExpandChecked(code, nextCode, prevCode, firstPixel, out);
+        if (!e.Complete) {
+          FWriter.Finish(out);
+          return true;
+        }
+        firstPixel = e.FirstPixel;
+        out = e.Cursor;
+      }
+      if (nextCode < kTableSize) {
+        // Entries at literal codes are never read as strings, so they are not written.
+        if (nextCode > mask) tables->Add(nextCode, prevCode, firstPixel, mask);
+        if (++nextCode == (1u << codeWidth) && codeWidth < kMaxCodeWidth) ++codeWidth;
+      }
+      prevCode = code;
+    }
+    code = NextCode(data, bitCount, bitPos, codeWidth);
+    if (Reporting) ReportProgress(bitPos);
+  }
+  FWriter.Finish(out);
+  // Data that ends before the last row leaves the frame damaged but keeps what was decoded.
+  return code == TCodeReader::EndOfData && out;
 }
 
 // The expansion of a code whose chain may run through stale or circular table entries (only
 // damaged data makes such codes): a walk that gives up after kStackLimit pixels.
-bool TLzwDecoder::ExpandChecked(uint32_t code) {
-  uint8_t* stack = FScratch.data();
+TExpansion TLzwDecoder::ExpandChecked(uint32_t code, uint32_t nextCode, uint32_t prevCode,
+                                      uint8_t firstPixel, uint8_t* out) {
+  uint8_t* stack = FStack.data();
   int count = 0;
   uint32_t w = code;
-  if (w >= FNextCode) {
-    stack[count++] = FFirstPixel;
-    w = FPrevCode;
+  if (w >= nextCode) {
+    stack[count++] = firstPixel;
+    w = prevCode;
   }
   while (w > FMask) {
-    if (count >= kStackLimit - 1) return false;
-    stack[count++] = FTable[w].Suffix;
-    w = FTable[w].Prefix;
+    if (count >= kStackLimit - 1) return {false, firstPixel, out};
+    stack[count++] = FTables->Suffix[w];
+    w = FTables->Prefix[w];
   }
-  FFirstPixel = static_cast<uint8_t>(w);
-  stack[count++] = FFirstPixel;
+  stack[count++] = static_cast<uint8_t>(w);
   std::reverse(stack, stack + count);
-  FWriter.PutRun(stack, count);
-  return true;
+  return {true, static_cast<uint8_t>(w), FWriter.PutRun(stack, count, out)};
 }
 
-void TLzwDecoder::AddEntry() {
-  if (FTableFull) return;
-  // Entries at literal codes are never read as strings, so they are not written.
-  if (FNextCode > FMask) {
-    TLzwEntry& entry = FTable[FNextCode];
-    const unsigned prefixLength = ChainLength(FPrevCode);
-    entry.Prefix = static_cast<uint16_t>(FPrevCode);
-    entry.Suffix = FFirstPixel;
-    entry.Length = static_cast<uint16_t>(prefixLength ? prefixLength + 1 : 0);
-    entry.First = FTable[FPrevCode].First;
-  }
-  if (++FNextCode == FWidthLimit) {
-    if (FCodeWidth == kMaxCodeWidth) {
-      FTableFull = true;
-    } else {
-      ++FCodeWidth;
-      FWidthLimit <<= 1;
-    }
-  }
-}
-
-void TLzwDecoder::ReportProgress() {
-  const int64_t position = FReader.StreamPosition();
+void TLzwDecoder::ReportProgress(uint64_t bitPos) {
+  const int64_t position = FReader.StreamPosition(bitPos);
   FProgress(TProgressStage::psRunning, static_cast<int>(position * 100 / FStreamSize), "");
 }
 

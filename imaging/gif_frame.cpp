@@ -64,20 +64,24 @@ void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t l
 // points past the end of the data marks the frame damaged, and so does data that ends right
 // after the code size byte.
 void TGifFrame::ReadCodeStream(TByteReader& reader) {
-  std::string code(1, static_cast<char>(reader.ReadByte()));
+  reader.ReadByte();
+  // The code stream is the run of bytes from the code size byte to the end of the last whole
+  // block: measured first, then copied at once.
+  size_t length = 0;
   if (reader.AtEnd()) FDamaged = true;
-  while (!reader.AtEnd()) {
-    const size_t length = reader.ReadByte();
-    if (length > reader.Remaining()) {
+  while (length < reader.Remaining()) {
+    const size_t block = reader.Peek(length);
+    if (block > reader.Remaining() - length - 1) {
       FDamaged = true;
-      reader.SeekToEnd();
       break;
     }
-    code.push_back(static_cast<char>(length));
-    code += reader.ReadString(length);
-    if (length == 0) break;
+    length += 1 + block;
+    if (block == 0) break;
   }
-  FItem->FCodeStream->SetBytes(std::move(code));
+  const size_t start = reader.Position() - 1;
+  reader.Skip(length);
+  if (FDamaged) reader.SeekToEnd();
+  FItem->FCodeStream->SetBytes(reader.Slice(start, length + 1));
 }
 
 void TGifFrame::ApplyGraphicControls() {
@@ -102,7 +106,7 @@ const TBitmapData& TGifFrame::GetFrameBitmap() {
   const TGIFItem& item = *FItem;
   if (!item.FCodeStream) return *FFrameBitmap;
   TDecodeProgress progress;
-  if (FOwnerImage) {
+  if (FOwnerImage && FOwnerImage->OnProgress) {
     progress = [this](TProgressStage stage, int percent, const std::string& message) {
       FOwnerImage->DecoderProgress(stage, percent, message);
     };

@@ -47,13 +47,21 @@ void TGifPicture::ReadData(TStream& stream) {
 
 void TGifPicture::ReadGIFData(int64_t count, TStream& source, bool buildBitmap) {
   Clear();
-  std::string data;
   if (count > 0) {
     // Checked before anything is allocated: the count may come from a damaged resource.
     if (count > source.Size() - source.Position()) throw EReadError(SReadError);
-    data = source.ReadString(count);
-    if (static_cast<int64_t>(data.size()) != count) throw EReadError(SReadError);
-    TByteReader reader(data);
+    // Bytes already in memory are read where they are; others are copied into memory once.
+    std::string copy;
+    const char* bytes;
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
+      bytes = memory->Memory() + memory->Position();
+      memory->Seek(count, TSeekOrigin::soCurrent);
+    } else {
+      copy = source.ReadString(count);
+      if (static_cast<int64_t>(copy.size()) != count) throw EReadError(SReadError);
+      bytes = copy.data();
+    }
+    TByteReader reader(bytes, static_cast<size_t>(count));
     ReadHeader(reader);
     ReadScreenDescriptor(reader);
     ReadBlocks(reader);

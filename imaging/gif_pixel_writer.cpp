@@ -24,44 +24,56 @@ int NextInterlacedRow(int row, int height, int& pass) {
 }
 
 TPixelWriter::TPixelWriter(TBitmapData& bitmap, bool interlaced)
-    : FBitmap(bitmap), FInterlaced(interlaced), FWidth(bitmap.Width), FHeight(bitmap.Height) {
-  if (Done()) return;
-  if (FBitmap.BitCount == 8) {
-    FRow = FBitmap.TopDownRow(0);
-  } else {
-    FRowBuffer.assign(static_cast<size_t>(FWidth), 0);
-    FRow = FRowBuffer.data();
+    : FBitmap(bitmap), FInterlaced(interlaced), FWidth(bitmap.Width), FHeight(bitmap.Height) {}
+
+uint8_t* TPixelWriter::Start() {
+  if (FWidth <= 0 || FHeight <= 0) return nullptr;
+  FRowBuffer.assign(static_cast<size_t>(FWidth) + Slack, 0);
+  FLimit = FRowBuffer.data() + FWidth;
+  return FRowBuffer.data();
+}
+
+uint8_t* TPixelWriter::Flush(uint8_t* out) {
+  uint8_t* const start = FRowBuffer.data();
+  while (out >= FLimit) {
+    StoreRow(FWidth);
+    FY = FInterlaced ? NextInterlacedRow(FY, FHeight, FPass) : FY + 1;
+    if (FY >= FHeight) return nullptr;
+    const size_t carried = static_cast<size_t>(out - FLimit);
+    std::memmove(start, FLimit, carried);
+    out = start + carried;
   }
+  return out;
 }
 
-void TPixelWriter::PutRun(const uint8_t* pixels, int count) {
-  while (count > 0 && !Done()) {
-    const int n = std::min(count, Room());
-    std::memcpy(Cursor(), pixels, static_cast<size_t>(n));
-    pixels += n;
-    count -= n;
-    Advance(n);
-  }
+uint8_t* TPixelWriter::PutRun(const uint8_t* pixels, int count, uint8_t* out) {
+  if (!out) return out;
+  std::memcpy(out, pixels, static_cast<size_t>(count));
+  out += count;
+  return out >= FLimit ? Flush(out) : out;
 }
 
-void TPixelWriter::Finish() {
-  if (!Done() && FX > 0 && FBitmap.BitCount != 8) PackRow(FX);
+void TPixelWriter::Finish(const uint8_t* out) {
+  if (!out) return;
+  const int count = static_cast<int>(out - FRowBuffer.data());
+  if (count > 0) StoreRow(count);
 }
 
-void TPixelWriter::EndRow() {
-  if (FBitmap.BitCount != 8) PackRow(FWidth);
-  FX = 0;
-  FY = FInterlaced ? NextInterlacedRow(FY, FHeight, FPass) : FY + 1;
-  if (FBitmap.BitCount == 8 && !Done()) FRow = FBitmap.TopDownRow(FY);
-}
-
-void TPixelWriter::PackRow(int count) {
-  uint8_t* out = FBitmap.TopDownRow(FY);
+void TPixelWriter::StoreRow(int count) {
+  uint8_t* row = FBitmap.TopDownRow(FY);
   const uint8_t* in = FRowBuffer.data();
-  if (FBitmap.BitCount == 1) {
-    for (int x = 0; x < count; ++x) out[x >> 3] |= uint8_t((in[x] & 1) << (7 - (x & 7)));
-  } else {
-    for (int x = 0; x < count; ++x) out[x >> 1] |= uint8_t((in[x] & 15) << ((x & 1) ? 0 : 4));
+  switch (FBitmap.BitCount) {
+    case 8:
+      std::memcpy(row, in, static_cast<size_t>(count));
+      break;
+    case 1:
+      for (int x = 0; x < count; ++x)
+        row[x >> 3] |= static_cast<uint8_t>((in[x] & 1) << (7 - (x & 7)));
+      break;
+    default:
+      for (int x = 0; x < count; ++x)
+        row[x >> 1] |= static_cast<uint8_t>((in[x] & 15) << ((x & 1) ? 0 : 4));
+      break;
   }
 }
 

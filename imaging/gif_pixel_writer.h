@@ -12,45 +12,45 @@ namespace tagscope {
 // done the result is at or beyond the height.
 int NextInterlacedRow(int row, int height, int& pass);
 
-// Places decoded colour indexes into a palette bitmap in the frame's row order. Pixels are
-// collected one row at a time as bytes and packed into 1 or 4 bits when the row is complete;
-// 8-bit rows are written in place. Pixels after the last row are ignored.
+// Places decoded colour indexes into a palette bitmap in the frame's row order. The decoder
+// writes pixels, one byte each, into a row buffer through a cursor that it keeps itself; the
+// buffer has room for a whole code's string (and 8 bytes more) beyond the row's end, so that
+// strings are written without checks and with whole 8-byte stores. Flush moves each completed
+// row into the bitmap (packing 1- and 4-bit rows) and carries what went past it into the next.
 class TPixelWriter {
  public:
+  static constexpr int Slack = 4097 + 8;
+
   TPixelWriter(TBitmapData& bitmap, bool interlaced);
 
-  bool Done() const { return FY >= FHeight; }
-  // Room left in the current row, and where its next pixel goes.
-  int Room() const { return FWidth - FX; }
-  uint8_t* Cursor() { return FRow + FX; }
-  // Takes count pixels written at Cursor(); count must not exceed Room().
-  void Advance(int count) {
-    FX += count;
-    if (FX == FWidth) EndRow();
+  // The cursor at the start of the first row, or null when the frame has no pixels.
+  uint8_t* Start();
+  // Where the current row ends: a cursor at or past it needs Flush.
+  uint8_t* RowLimit() const { return FLimit; }
+  // Completes the rows the cursor has passed; gives the new cursor, or null once every row is
+  // done (further pixels are then ignored).
+  uint8_t* Flush(uint8_t* out);
+  uint8_t* PutPixel(uint8_t value, uint8_t* out) {
+    if (!out) return out;
+    *out++ = value;
+    return out >= FLimit ? Flush(out) : out;
   }
-  void PutPixel(uint8_t value) {
-    if (Done()) return;
-    FRow[FX] = value;
-    Advance(1);
-  }
-  // Places count pixels that may run over several rows.
-  void PutRun(const uint8_t* pixels, int count);
-  // Packs the pixels of a row left incomplete.
-  void Finish();
+  // Places count pixels.
+  uint8_t* PutRun(const uint8_t* pixels, int count, uint8_t* out);
+  // Stores the pixels of a row left incomplete.
+  void Finish(const uint8_t* out);
 
  private:
-  void EndRow();
-  void PackRow(int count);
+  void StoreRow(int count);
 
   TBitmapData& FBitmap;
   bool FInterlaced;
   int FWidth;
   int FHeight;
-  int FX = 0;
   int FY = 0;
   int FPass = 0;
-  uint8_t* FRow = nullptr;
-  std::vector<uint8_t> FRowBuffer;  // the current row's indexes for 1- and 4-bit bitmaps
+  std::vector<uint8_t> FRowBuffer;
+  uint8_t* FLimit = nullptr;
 };
 
 }  // namespace tagscope
