@@ -23,19 +23,20 @@ TNativeHandle Native(HWND wnd) {
 HWND CreateViewer(HWND hostWnd, HWND parentWnd, BOOL shareUI, HMENU* menu, HWND* toolBarWnd,
                   HACCEL* accelTable) {
   TPluginModule& module = Module();
-  TWidgetFactory& factory = module.Factory();
-  factory.SetDialogOwner(Native(hostWnd));
-  TViewerFrame& viewer =
-      module.Viewers().Add(std::make_unique<TViewerFrame>(factory, Native(parentWnd)));
+  TViewerFrame* viewer = nullptr;
   try {
-    viewer.SetTag(Native(hostWnd));
-    if (shareUI) ShareUserInterface(viewer, hostWnd, menu, toolBarWnd, accelTable);
+    TWidgetFactory& factory = module.Factory();
+    factory.SetDialogOwner(Native(hostWnd));
+    viewer = &module.Viewers().Add(std::make_unique<TViewerFrame>(factory, Native(parentWnd)));
+    viewer->SetTag(Native(hostWnd));
+    if (shareUI) ShareUserInterface(*viewer, hostWnd, menu, toolBarWnd, accelTable);
   } catch (...) {
-    module.Viewers().Remove(&viewer);
+    // Also frees the backend when no other viewer uses it.
+    module.FreeViewer(viewer);
     throw;
   }
-  HWND wnd = reinterpret_cast<HWND>(viewer.Handle());
-  BindViewer(wnd, &viewer);
+  HWND wnd = reinterpret_cast<HWND>(viewer->Handle());
+  BindViewer(wnd, viewer);
   return wnd;
 }
 
@@ -62,7 +63,7 @@ void DestroyViewer(HWND wnd) {
   if (!viewer) return;
   // The slot is cleared first, so no message arriving while the window goes finds the viewer.
   BindViewer(wnd, nullptr);
-  module.Viewers().Remove(viewer);
+  module.FreeViewer(viewer);
 }
 
 }  // namespace
