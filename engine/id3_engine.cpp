@@ -24,8 +24,8 @@ void TID3Engine::SetActive(bool value) {
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && FileExists(FFileName)) {
-    FStream = std::make_unique<TFileStream>(
-        FFileName, FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
+    FStream = FFileSystem->Open(FFileName,
+                                FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
     LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
   }

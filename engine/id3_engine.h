@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/file_system.h"
 #include "engine/frame_content.h"
 #include "engine/id3_frames.h"
 #include "engine/id3_header.h"
@@ -97,7 +98,13 @@ class TID3Engine {
   TNotifyEvent OnReadTag;
   TNotifyEvent OnWriteTag;
 
+ protected:
+  // The file operations the engine uses (the platform's unless replaced, as tests do).
+  void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFileSystem = std::move(value); }
+
  private:
+  friend class TTagWriter;
+
   void ClearTag();
   void LoadTag();
   bool LocateTag();
@@ -112,11 +119,12 @@ class TID3Engine {
   int64_t FTagSize = 0;
   int64_t FPadding = 0;
   std::string FFileName;
-  std::unique_ptr<TFileStream> FStream;
+  std::unique_ptr<TStream> FStream;
   std::unique_ptr<TID3Frames> FFrames;
   std::unique_ptr<TID3Header> FHeader;
   bool FFullID3TagSeek = false;
   bool FReadOnly = false;
+  std::shared_ptr<TFileSystem> FFileSystem = PlatformFileSystem();
 };
 
 }  // namespace tagscope

@@ -69,8 +69,10 @@ void TID3Engine::LoadID3V1() {
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
   TTrailer old;
-  const bool replace = ReadTrailer(*FStream, old) && IsTrailer(old);
   const int64_t size = FStream->Size();
+  // Bytes of the ID3v2 tag are never taken for an old trailer, in a file that ends in its tag.
+  const bool replace =
+      ReadTrailer(*FStream, old) && IsTrailer(old) && size - kTrailerSize >= FTagOffset + FTagSize;
   TTrailer t{};
   PutField(t, 63, 30, Album());
   PutField(t, 33, 30, Artist());

@@ -1,16 +1,15 @@
-// Writing and erasing a tag in the file.
-// Placeholder until the tag writer is built: both operations refuse with a clear message.
+// Writing and erasing the tag in the file.
 #include "engine/id3_engine.h"
-#include "rtl/exception.h"
+#include "engine/tag_writer.h"
 
 namespace tagscope {
 
 void TID3Engine::SaveTag() {
-  throw Exception("Writing a tag is not available in this build");
+  if (Active()) TTagWriter(*this).Save();
 }
 
 void TID3Engine::RemoveTag() {
-  throw Exception("Erasing a tag is not available in this build");
+  if (Active()) TTagWriter(*this).Remove();
 }
 
 }  // namespace tagscope

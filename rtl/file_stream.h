@@ -35,7 +35,7 @@ class TFileStream : public TStream {
   int64_t Size() override;
 
   // Forces written data to the disk.
-  void Flush();
+  void Flush() override;
   const std::string& FileName() const { return FFileName; }
 
  private:

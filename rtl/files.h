@@ -9,6 +9,12 @@ bool FileExists(const std::string& fileName);
 bool RemoveFile(const std::string& fileName);
 // Renames a file, replacing the target when it exists; returns false on failure.
 bool RenameFile(const std::string& from, const std::string& to);
+// The name under which a file's data is stored: symbolic links resolved. The name itself where
+// the platform has no such links or the name cannot be resolved.
+std::string ResolveFileName(const std::string& fileName);
+// Gives file `to` the access permissions of file `from` (and, on POSIX, its owner and group as
+// far as this process may); false when the permissions could not be copied.
+bool CopyFilePermissions(const std::string& from, const std::string& to);
 // The system's temporary folder, always ending with the path delimiter.
 std::string GetTempDir();
 // The folder part of a path including its trailing delimiter, or "" when it has none.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "rtl/files.h"
 
@@ -15,10 +16,29 @@ bool FileExists(const std::string& fileName) {
   return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool RemoveFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
+bool RemoveFile(const std::string& fileName) {
+  return ::unlink(fileName.c_str()) == 0;
+}
 
 bool RenameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string ResolveFileName(const std::string& fileName) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::string(resolved.get()) : fileName;
+}
+
+bool CopyFilePermissions(const std::string& from, const std::string& to) {
+  struct stat info {};
+  if (::stat(from.c_str(), &info) != 0) return false;
+  // Taking over the owner needs privileges, the group alone may still be allowed; where neither
+  // is, the file keeps this process's. A change of owner may clear mode bits: the mode comes last.
+  if (::chown(to.c_str(), info.st_uid, info.st_gid) != 0) {
+    [[maybe_unused]] const int groupOnly = ::chown(to.c_str(), static_cast<uid_t>(-1), info.st_gid);
+  }
+  return ::chmod(to.c_str(), info.st_mode & 07777) == 0;
 }
 
 std::string GetTempDir() {
@@ -33,8 +53,12 @@ std::string ExtractFilePath(const std::string& fileName) {
   return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }
 
-std::string LastSystemErrorText() { return std::strerror(errno); }
+std::string LastSystemErrorText() {
+  return std::strerror(errno);
+}
 
-char PathDelimiter() { return '/'; }
+char PathDelimiter() {
+  return '/';
+}
 
 }  // namespace tagscope

@@ -9,11 +9,25 @@ bool FileExists(const std::string& fileName) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool RemoveFile(const std::string& fileName) { return ::DeleteFileA(fileName.c_str()) != 0; }
+bool RemoveFile(const std::string& fileName) {
+  return ::DeleteFileA(fileName.c_str()) != 0;
+}
 
 bool RenameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::string ResolveFileName(const std::string& fileName) {
+  return fileName;
+}
+
+bool CopyFilePermissions(const std::string& from, const std::string& to) {
+  const DWORD attributes = ::GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  return ::SetFileAttributesA(to.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
 std::string GetTempDir() {
@@ -38,12 +52,13 @@ std::string LastSystemErrorText() {
       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string result(text ? text : "", length);
   if (text) ::LocalFree(text);
-  while (!result.empty() && (result.back() == '\r' || result.back() == '\n'))
-    result.pop_back();
+  while (!result.empty() && (result.back() == '\r' || result.back() == '\n')) result.pop_back();
   if (result.empty()) result = "System error " + std::to_string(code);
   return result;
 }
 
-char PathDelimiter() { return '\\'; }
+char PathDelimiter() {
+  return '\\';
+}
 
 }  // namespace tagscope

@@ -25,6 +25,8 @@ class TStream {
   int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
   void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
   virtual int64_t Size();
+  // Forces written data onto the disk; nothing to do for streams held in memory.
+  virtual void Flush() {}
 
   // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
   void ReadBuffer(void* buffer, int64_t count);

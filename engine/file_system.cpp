@@ -1,0 +1,27 @@
+#include "engine/file_system.h"
+
+#include "rtl/exception.h"
+#include "rtl/files.h"
+
+namespace tagscope {
+
+std::unique_ptr<TStream> TFileSystem::Open(const std::string& fileName, TFileMode mode) {
+  return std::make_unique<TFileStream>(fileName, mode);
+}
+
+void TFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (!RenameFile(from, to))
+    throw EWriteError(
+        Format("Cannot replace file \"%s\". %s", to.c_str(), LastSystemErrorText().c_str()));
+}
+
+bool TFileSystem::Remove(const std::string& fileName) {
+  return RemoveFile(fileName);
+}
+
+std::shared_ptr<TFileSystem> PlatformFileSystem() {
+  static const auto platform = std::make_shared<TFileSystem>();
+  return platform;
+}
+
+}  // namespace tagscope

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "rtl/file_stream.h"
+#include "rtl/stream.h"
+
+namespace tagscope {
+
+// The file operations through which the engine opens, replaces and deletes files: the
+// platform's unless another set is handed to the engine (tests hand in one that fails on
+// demand).
+class TFileSystem {
+ public:
+  virtual ~TFileSystem() = default;
+
+  // Opens a file as TFileStream does, raising its errors.
+  virtual std::unique_ptr<TStream> Open(const std::string& fileName, TFileMode mode);
+  // Renames `from` over `to`, replacing it; raises EWriteError with the system's reason.
+  virtual void Rename(const std::string& from, const std::string& to);
+  // Deletes a file; false when it could not be deleted.
+  virtual bool Remove(const std::string& fileName);
+};
+
+// The platform's file operations, shared by every engine that was given no others.
+std::shared_ptr<TFileSystem> PlatformFileSystem();
+
+}  // namespace tagscope

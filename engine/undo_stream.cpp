@@ -1,0 +1,41 @@
+#include "engine/undo_stream.h"
+
+#include <algorithm>
+
+namespace tagscope {
+
+TUndoStream::TUndoStream(TStream& target) : TStreamRef(target), FOriginalSize(target.Size()) {}
+
+void TUndoStream::Keep(int64_t from, int64_t to) {
+  to = std::min(to, FOriginalSize);
+  if (from >= to) return;
+  TStream& target = Target();
+  const int64_t position = target.Position();
+  target.SetPosition(from);
+  FSaved.push_back({from, target.ReadString(to - from)});
+  target.SetPosition(position);
+}
+
+int64_t TUndoStream::Write(const void* buffer, int64_t count) {
+  const int64_t position = Target().Position();
+  Keep(position, position + count);
+  return Target().Write(buffer, count);
+}
+
+void TUndoStream::SetSize(int64_t size) {
+  Keep(size, Target().Size());
+  Target().SetSize(size);
+}
+
+void TUndoStream::Rollback() {
+  TStream& target = Target();
+  for (auto saved = FSaved.rbegin(); saved != FSaved.rend(); ++saved) {
+    target.SetPosition(saved->offset);
+    target.WriteString(saved->bytes);
+  }
+  FSaved.clear();
+  if (target.Size() != FOriginalSize) target.SetSize(FOriginalSize);
+  target.Flush();
+}
+
+}  // namespace tagscope
