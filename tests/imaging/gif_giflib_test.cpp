@@ -122,8 +122,13 @@ TEST(GifGiflib, LongStringsAndTableResets) {
   for (int y = 0; y < 120; ++y)
     for (int x = 0; x < 700; ++x)
       frame.Pixels[static_cast<size_t>(y) * 700 + x] = static_cast<uint8_t>(y / 40);
-  ExpectSameAsGiflib(
-      test::TGifBuilder().Header().Screen(700, 300, test::TestColors(256)).Frame(frame).Bytes(), 1);
+  ExpectSameAsGiflib(test::TGifBuilder()
+                         .Header()
+                         .Screen(700, 300, test::TestColors(256))
+                         .Frame(frame)
+                         .Trailer()
+                         .Bytes(),
+                     1);
 }
 
 // Writes a GIF with giflib's own encoder.
