@@ -1,0 +1,73 @@
+#pragma once
+
+// Shared by the tag writer's tests: a scratch folder per test, an engine whose file operations
+// can be replaced, and a file system that makes the Nth change to any file fail.
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/id3_engine.h"
+
+namespace tagscope::test {
+
+// A fresh folder in the temporary folder, deleted with everything in it at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // Writes a file of the folder and returns its full name.
+  std::string Put(const std::string& name, const std::string& bytes) const;
+  std::string Path(const std::string& name) const { return (FPath / name).string(); }
+  // The names of the files the folder holds, sorted.
+  std::vector<std::string> Files() const;
+
+ private:
+  std::filesystem::path FPath;
+};
+
+std::string ReadFile(const std::string& fileName);
+
+// The engine with its file operations open to replacement.
+class TestEngine : public TID3Engine {
+ public:
+  using TID3Engine::SetFileSystem;
+  // Opens the file for reading and writing (or reading only).
+  void Open(const std::string& fileName, bool readOnly = false);
+};
+
+// Counts every change made to files through it (creating one, writing, changing a size,
+// flushing, renaming) and makes change number failAt fail; a failing write stores half of its
+// bytes first, as a full disk would.
+class FaultyFileSystem : public TFileSystem {
+ public:
+  explicit FaultyFileSystem(int failAt = 0) : FFailAt(failAt) {}
+
+  std::unique_ptr<TStream> Open(const std::string& fileName, TFileMode mode) override;
+  void Rename(const std::string& from, const std::string& to) override;
+
+  // Counts one change; true when this one is to fail.
+  bool Step();
+  int Changes() const { return FChanges; }
+  bool Failed() const { return FFailed; }
+  long long BytesWritten() const { return FBytesWritten; }
+  void AddBytesWritten(long long count) { FBytesWritten += count; }
+
+ private:
+  int FFailAt;
+  int FChanges = 0;
+  bool FFailed = false;
+  long long FBytesWritten = 0;
+};
+
+inline constexpr const char* kInjected = "Injected failure";
+
+// Bytes with every value that unsynchronisation cares about: runs of 0xFF before 0xE0 and
+// above, before zero, and at the very end.
+std::string PatternBytes(size_t count, unsigned salt = 0);
+
+}  // namespace tagscope::test
