@@ -40,20 +40,28 @@ struct TChannel {
   uint32_t Mask = 0;
   int Shift = 0;
   uint32_t Max = 0;  // the largest value of the channel, after the shift
+  int Bits = 0;
 
   static TChannel FromMask(uint32_t mask) {
     TChannel c;
     if (mask == 0) return c;
     while (!((mask >> c.Shift) & 1)) ++c.Shift;
     c.Max = mask >> c.Shift;
-    if ((c.Max & (c.Max + 1)) != 0) Invalid();  // the bits of a mask must be contiguous
+    if ((uint64_t(c.Max) & (uint64_t(c.Max) + 1)) != 0) Invalid();  // bits must be contiguous
+    while (c.Max >> c.Bits) ++c.Bits;
     c.Mask = mask;
     return c;
   }
+  // The channel widened to 8 bits by repeating its bits (5 bits abcde give abcdeabc), so
+  // that 0 stays 0 and the largest value becomes 255; wider channels keep their top 8 bits.
   uint8_t Value(uint32_t pixel) const {
     if (Max == 0) return 0;
-    const uint64_t v = (pixel & Mask) >> Shift;
-    return static_cast<uint8_t>((v * 255 + Max / 2) / Max);
+    const uint32_t v = (pixel & Mask) >> Shift;
+    if (Bits >= 8) return static_cast<uint8_t>(v >> (Bits - 8));
+    uint32_t result = 0;
+    for (int shift = 8 - Bits; shift > -Bits; shift -= Bits)
+      result |= shift >= 0 ? v << shift : v >> -shift;
+    return static_cast<uint8_t>(result);
   }
 };
 
@@ -128,7 +136,7 @@ TBitmapData NewBitmap(const THeader& h) {
   TBitmapData bitmap;
   bitmap.BitCount = h.BitCount == 16 ? 24 : h.BitCount;
   const int64_t stride = (int64_t(h.Width) * bitmap.BitCount + 31) / 32 * 4;
-  if (stride * h.Height > MaxDecodedBytes) Invalid();
+  if (stride > MaxDecodedBytes || stride * h.Height > MaxDecodedBytes) Invalid();
   bitmap.Width = h.Width;
   bitmap.Height = h.Height;
   bitmap.Pixels.assign(static_cast<size_t>(stride * h.Height), 0);
