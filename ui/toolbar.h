@@ -44,7 +44,9 @@ class TToolBar : public TWidget {
   virtual int ButtonCount() const = 0;
   virtual const TToolButtonProps& Button(int index) const = 0;
 
-  // What a click on a button does: executes its action. Backends call it for the user's click.
+  // What a click on a button does: executes its action. Backends call it for the user's click,
+  // also while the toolbar lives in a foreign window (SetParentWindow), whose WM_COMMAND the
+  // toolbar's owner never sees.
   void ClickButton(int index) {
     if (TAction* action = Button(index).Action) action->Execute();
   }

@@ -46,8 +46,11 @@ class TWidget : public TComponent {
 // owner frees the controls it calls DoDestroy (OnDestroy). Each fires at most once.
 // The backend fires OnResize whenever the form's size changes (not on creation) and passes
 // every WM_COMMAND the form's window receives to Perform, which hands it to OnCommand and
-// does nothing else. Exceptions escaping a handler that a backend fires for a window message
-// are shown to the user as an error message (TWidgetFactory::ShowErrorMessage).
+// does nothing else. Notifications of controls placed on pages or panels go to those parents
+// and are the backend's own business; of the form's direct children only the toolbar and the
+// page control send there, and OnCommand ignores the toolbar's. Exceptions escaping a handler that
+// a backend fires for a window message are shown to the user as an error message
+// (TWidgetFactory::ShowErrorMessage).
 class TForm : public TWidget {
  public:
   using TWidget::TWidget;
