@@ -87,12 +87,16 @@ void DecompressStream(TStream& stream, int64_t limit) {
     }
     z.next_out = buffer.data();
     z.avail_out = buffer.size();
+    const uInt inputBefore = z.avail_in;
     result = inflate(&z, Z_NO_FLUSH);
-    if (result < 0 && (result != Z_BUF_ERROR || z.avail_in > 0)) {
+    const size_t produced = buffer.size() - z.avail_out;
+    // A stream that asks for a preset dictionary cannot be inflated here; a call that makes no
+    // progress would repeat for ever.
+    const bool stuck = produced == 0 && z.avail_in == inputBefore && result != Z_STREAM_END;
+    if (result == Z_NEED_DICT || (result < 0 && result != Z_BUF_ERROR) || stuck) {
       failure = kZlibError;
       break;
     }
-    const size_t produced = buffer.size() - z.avail_out;
     if (static_cast<int64_t>(output.size() + produced) > limit) {
       failure = "Compressed frame data inflates past the size limit";
       break;

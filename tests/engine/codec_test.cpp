@@ -43,6 +43,12 @@ TEST(Zlib, CorruptDataRaisesAndTruncatedDataKeepsWhatInflated) {
   EXPECT_LE(truncated.Size(), 100000);
 }
 
+TEST(Zlib, AStreamThatWantsAPresetDictionaryFailsInsteadOfHanging) {
+  // Header 78 BB: deflate, FDICT set, then the dictionary's Adler-32 and some data.
+  TMemoryStream s(Bytes({0x78, 0xBB, 0x01, 0x02, 0x03, 0x04, 0x4B, 0x4C, 0x02, 0x00}));
+  EXPECT_THROW(DecompressStream(s), EDecompressionError);
+}
+
 TEST(Zlib, InflatingPastTheLimitFails) {
   TMemoryStream s(std::string(100000, '\0'));
   CompressStream(s, TCompressionLevel::clMax);

@@ -4,4 +4,5 @@ tagscope_add_test(engine_write_tests
     tag_builder.cpp
     write_test_support.cpp
     write_test.cpp
+    write_fault_test.cpp
   LIBS tagscope_engine)

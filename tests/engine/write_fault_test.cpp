@@ -1,0 +1,199 @@
+// Whatever change to a file fails while a tag is written or erased, the file holds its old
+// content or its new content, byte for byte, and the engine goes on working.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/id3_engine.h"
+#include "rtl/exception.h"
+#include "tests/engine/tag_builder.h"
+#include "tests/engine/write_test_support.h"
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+
+struct Scenario {
+  std::string name;
+  std::string original;
+  std::function<void(TID3Engine&)> change;
+  bool erase = false;
+  bool fullSeek = false;
+};
+
+void PrintTo(const Scenario& s, std::ostream* out) {
+  *out << s.name;
+}
+
+struct Record {
+  int64_t offset, size, headerSize, padding;
+  bool operator==(const Record&) const = default;
+};
+
+Record RecordOf(const TID3Engine& e) {
+  return {e.TagOffset(), e.TagSize(), e.Header().Size(), e.Padding()};
+}
+
+std::string Trailer(const std::string& title) {
+  std::string t(128, '\0');
+  t.replace(0, 3, "TAG");
+  t.replace(3, title.size(), title);
+  return t;
+}
+
+std::string Frames() {
+  return FrameV4("TIT2", Text("Song")) + FrameV4("TPE1", Text("Band")) +
+         FrameV4("APIC",
+                 std::string(1, '\0') + "image/png" + std::string(3, '\0') + PatternBytes(5000));
+}
+
+std::string FooterTag(const std::string& frames) {
+  const std::string body = Tag(4, 0x10, frames);
+  return body + "3DI" + body.substr(3, 7);
+}
+
+std::vector<Scenario> Scenarios() {
+  const std::string audio = PatternBytes(20000, 3);
+  const std::string tag = Tag(4, 0, Frames(), 300);
+  auto title = [](std::string text) { return [text](TID3Engine& e) { e.SetTitle(text); }; };
+  auto titleWithTrailer = [](std::string text) {
+    return [text](TID3Engine& e) {
+      e.SetTitle(text);
+      e.SetWriteID3V1(true);
+    };
+  };
+  auto version3 = [](TID3Engine& e) {
+    e.SetTitle("x");
+    e.Header().SetVersionNumber(3);
+    e.Header().SetUnsynchronisation(true);
+    e.Header().SetExtendedHeaderPresent(true);
+    e.SetPadding(0);
+  };
+  auto nothing = [](TID3Engine&) {};
+  return {
+      {"same length in place", tag + audio, title("Tune")},
+      {"shorter, padding filled", tag + audio, title("S")},
+      {"in place with a new trailer", tag + audio, titleWithTrailer("Tune")},
+      {"in place with a trailer replaced", tag + audio + Trailer("Old"), titleWithTrailer("Tune")},
+      {"version 3 unsynchronised in place", Tag(4, 0, Frames(), 3000) + audio, version3},
+      {"grown", tag + audio, title(std::string(400, 'g'))},
+      {"grown with a trailer", tag + audio + Trailer("Old"),
+       titleWithTrailer(std::string(400, 'g'))},
+      {"grown behind other data", "prefix" + tag + audio, title(std::string(400, 'g')), false,
+       true},
+      {"new tag", audio, title("Song")},
+      {"shorter with a footer", FooterTag(Frames()) + audio, title("S")},
+      {"erase", tag + audio, nothing, true},
+      {"erase behind other data", "prefix" + tag + audio, nothing, true, true},
+  };
+}
+
+void Perform(TestEngine& e, const Scenario& s) {
+  if (s.erase)
+    e.EraseTag();
+  else
+    e.WriteTag();
+}
+
+// Opens the scenario's file through the given file system and makes its change.
+void Prepare(TestEngine& e, const Scenario& s, const std::string& name,
+             std::shared_ptr<FaultyFileSystem> files) {
+  e.SetFileSystem(std::move(files));
+  e.SetFullID3TagSeek(s.fullSeek);
+  e.Open(name);
+  s.change(e);
+}
+
+class WriteFaults : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
+  const Scenario& s = GetParam();
+  // A run without failures gives the new content and the number of changes made.
+  std::string expected;
+  Record newRecord{};
+  int changes = 0;
+  {
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", s.original);
+    auto files = std::make_shared<FaultyFileSystem>();
+    TestEngine e;
+    Prepare(e, s, name, files);
+    Perform(e, s);
+    expected = ReadFile(name);
+    newRecord = RecordOf(e);
+    changes = files->Changes();
+  }
+  ASSERT_NE(expected, s.original);
+  ASSERT_GT(changes, 0);
+
+  for (int failAt = 1; failAt <= changes; ++failAt) {
+    SCOPED_TRACE("change " + std::to_string(failAt) + " of " + std::to_string(changes));
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", s.original);
+    auto files = std::make_shared<FaultyFileSystem>(failAt);
+    TestEngine e;
+    Prepare(e, s, name, files);
+    const Record oldRecord = RecordOf(e);
+    int events = 0;
+    e.OnWriteTag = e.OnEraseTag = [&](TID3Engine&) { ++events; };
+    try {
+      Perform(e, s);
+      ADD_FAILURE() << "no error raised";
+    } catch (const EWriteError& error) {
+      const std::string message = error.what();
+      // A write that stores part of its bytes fails as the stream's write error.
+      const bool reason = message.find(kInjected) != std::string::npos ||
+                          message.find(SWriteError) != std::string::npos;
+      EXPECT_TRUE(reason) << message;
+      EXPECT_NE(message.find(name), std::string::npos) << message;
+    }
+    ASSERT_TRUE(files->Failed());
+    EXPECT_EQ(events, 0);
+    const std::string now = ReadFile(name);
+    EXPECT_TRUE(now == s.original || now == expected);
+    EXPECT_EQ(RecordOf(e), now == s.original ? oldRecord : newRecord);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+
+    // The engine goes on: the same operation, without failures, gives the new file.
+    ASSERT_TRUE(e.Active());
+    e.SetFileSystem(std::make_shared<FaultyFileSystem>());
+    Perform(e, s);
+    EXPECT_EQ(ReadFile(name), expected);
+    EXPECT_EQ(RecordOf(e), newRecord);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, WriteFaults, ::testing::ValuesIn(Scenarios()),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+// The rename that puts the new file in place fails (another program holds the file, say).
+class RefusingRename : public FaultyFileSystem {
+ public:
+  void Rename(const std::string&, const std::string&) override { throw EWriteError(kInjected); }
+};
+
+TEST(WriteFaults, AFailedRenameLeavesTheOldFileOpenInTheEngine) {
+  ScratchFolder dir;
+  const std::string original = Tag(4, 0, Frames()) + PatternBytes(100);
+  const std::string name = dir.Put("a.mp3", original);
+  TestEngine e;
+  e.SetFileSystem(std::make_shared<RefusingRename>());
+  e.Open(name);
+  e.SetTitle(std::string(300, 'x'));
+  EXPECT_THROW(e.WriteTag(), EWriteError);
+  EXPECT_THROW(e.EraseTag(), EWriteError);
+  EXPECT_EQ(ReadFile(name), original);
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+  ASSERT_TRUE(e.Active());
+  e.ReadTag();
+  EXPECT_EQ(e.Title(), "Song");
+}
+
+}  // namespace
+}  // namespace tagscope
