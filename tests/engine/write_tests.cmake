@@ -5,4 +5,5 @@ tagscope_add_test(engine_write_tests
     write_test_support.cpp
     write_test.cpp
     write_fault_test.cpp
+    write_roundtrip_test.cpp
   LIBS tagscope_engine)
