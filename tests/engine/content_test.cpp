@@ -192,3 +192,31 @@ TEST(Lists, GenresAndFrameNames) {
 
 }  // namespace
 }  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+TEST(ExampleFile, ReadsTheBundledExample) {
+  TID3Engine e;
+  e.SetReadOnly(true);
+  e.SetFileName(std::string(TAGSCOPE_TEST_DATA) + "/../../examples/example.mp3");
+  e.SetActive(true);
+  ASSERT_TRUE(e.Active());
+  EXPECT_EQ(e.Header().VersionNumber(), 3);
+  EXPECT_EQ(e.Title(), "Example Song");
+  EXPECT_EQ(e.Genre(), "(12) Other");
+  EXPECT_EQ(e.GetFrameText("TPOS"), "1/2");
+  EXPECT_EQ(e.FrameCount("COMM"), 2);
+  TMemoryStream bmp;
+  TID3Picture picture;
+  ASSERT_TRUE(e.GetPicture(0, bmp, picture));
+  EXPECT_EQ(picture.MimeType, "image/bmp");
+  EXPECT_EQ(bmp.Size(), 822);
+  EXPECT_EQ(bmp.Bytes().substr(0, 2), "BM");
+  TID3Url url;
+  ASSERT_TRUE(e.GetURL(0, url));
+  EXPECT_EQ(url.URL, "http://www.example.com/");
+}
+
+}  // namespace
+}  // namespace tagscope

@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Checks `tagscope dump`: its JSON keys and values on the example file, ISO-8859-1 texts as
+UTF-8, --full-seek, the text form, and files that cannot be opened."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
+
+TAG_KEYS = ["offset", "length", "padding", "size", "version", "revision", "unsynchronisation",
+            "extendedHeader", "experimental", "footer", "extended"]
+EXTENDED_KEYS = ["update", "crcPresent", "crc", "restricted", "restrictions"]
+RESTRICTION_KEYS = ["tagSize", "textEncoding", "textSize", "imageEncoding", "imageSize"]
+FRAME_KEYS = ["id", "name", "size", "tagAlterDiscardable", "fileAlterDiscardable", "readOnly",
+              "grouping", "compress", "encrypted", "unsynchronisation", "dataLengthIndicator",
+              "groupId", "encryptionId"]
+FIELD_KEYS = ["title", "artist", "album", "genre", "year", "track", "encodedBy", "subTitle"]
+
+
+def run(*args):
+    return subprocess.run([TOOL, "dump", *args], capture_output=True, timeout=60)
+
+
+def dump_json(*args):
+    result = run("--json", *args)
+    return result, [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
+
+
+def sync_safe(v):
+    return bytes([(v >> 21) & 0x7F, (v >> 14) & 0x7F, (v >> 7) & 0x7F, v & 0x7F])
+
+
+def v3_tag(frames):
+    body = b"".join(fid + len(p).to_bytes(4, "big") + b"\0\0" + p for fid, p in frames)
+    return b"ID3\x03\x00\x00" + sync_safe(len(body)) + body
+
+
+class TempFile:
+    def __init__(self, data):
+        fd, self.name = tempfile.mkstemp(suffix=".mp3")
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+
+    def __enter__(self):
+        return self.name
+
+    def __exit__(self, *exc):
+        os.remove(self.name)
+
+
+class DumpTest(unittest.TestCase):
+    def test_json_keys_and_values_of_the_example(self):
+        result, objects = dump_json(EXAMPLE)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len(objects), 1)
+        o = objects[0]
+        self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "comments",
+                                   "pictures", "urls"])
+        self.assertTrue(o["active"])
+        self.assertEqual(list(o["tag"]), TAG_KEYS)
+        self.assertEqual(list(o["tag"]["extended"]), EXTENDED_KEYS)
+        self.assertEqual(list(o["tag"]["extended"]["restrictions"]), RESTRICTION_KEYS)
+        self.assertEqual(o["tag"]["extended"]["restrictions"]["tagSize"], "sr128Frames_1MB")
+        self.assertEqual((o["tag"]["version"], o["tag"]["offset"], o["tag"]["padding"]), (3, 0, 256))
+        self.assertEqual(o["tag"]["length"], o["tag"]["size"] + 10)
+        for frame in o["frames"]:
+            self.assertEqual(list(frame), FRAME_KEYS)
+        self.assertEqual(o["frames"][0]["name"], "Title")
+        self.assertEqual(list(o["fields"]), FIELD_KEYS)
+        self.assertEqual(o["fields"]["title"], "Example Song")
+        self.assertEqual(o["fields"]["track"], "3/12")
+        self.assertEqual([c["description"] for c in o["comments"]], ["", "Second"])
+        self.assertEqual(list(o["comments"][0]), ["language", "description", "text"])
+        self.assertEqual(o["pictures"], [{"mimeType": "image/bmp", "pictureType": 3,
+                                          "description": "Front cover", "size": 822}])
+        self.assertEqual(o["urls"], [{"description": "Example home page",
+                                      "url": "http://www.example.com/"}])
+
+    def test_latin1_texts_come_out_as_utf8(self):
+        with TempFile(v3_tag([(b"TIT2", b"\x00Caf\xe9"), (b"TPE1", b"\x01\xff\xfe\xe9\x00")])) as f:
+            _, objects = dump_json(f)
+        self.assertEqual(objects[0]["fields"]["title"], "Caf\u00e9")
+        self.assertEqual(objects[0]["fields"]["artist"], "\u00e9")
+
+    def test_full_seek_finds_a_tag_behind_other_bytes(self):
+        with open(EXAMPLE, "rb") as f:
+            example = f.read()
+        with TempFile(b"\x55" * 5000 + example) as f:
+            _, plain = dump_json(f)
+            _, full = dump_json("--full-seek", f)
+        self.assertEqual(plain[0]["tag"]["size"], -1)
+        self.assertEqual(full[0]["tag"]["offset"], 5000)
+        self.assertEqual(full[0]["fields"]["title"], "Example Song")
+
+    def test_unopenable_files_are_reported_and_the_others_dumped(self):
+        missing = os.path.join(tempfile.gettempdir(), "tagscope-no-such-file.mp3")
+        result, objects = dump_json(missing, EXAMPLE)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(missing, result.stderr.decode())
+        self.assertEqual(len(objects), 1)
+        self.assertEqual(objects[0]["file"], EXAMPLE)
+
+    def test_text_form(self):
+        result = run(EXAMPLE)
+        self.assertEqual(result.returncode, 0)
+        text = result.stdout.decode("utf-8")
+        self.assertIn("ID3v2.3.0 tag at offset 0", text)
+        self.assertIn("Title: Example Song", text)
+        self.assertIn("Link 0: Example home page http://www.example.com/", text)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)
