@@ -1,8 +1,9 @@
 #pragma once
 
+#include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <memory>
 #include <string>
