@@ -14,13 +14,12 @@
 
 namespace tagscope {
 
-class TID3Engine;
-using TNotifyEvent = std::function<void(TID3Engine& sender)>;
-
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
 // Header and Frames (or imports the ID3v1 trailer); the accessors read and change frames.
 class TID3Engine {
  public:
+  using TNotifyEvent = std::function<void(TID3Engine& sender)>;
+
   TID3Engine();
   virtual ~TID3Engine();
   TID3Engine(const TID3Engine&) = delete;

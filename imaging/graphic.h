@@ -48,13 +48,14 @@ class TGraphic;
 // (empty unless an operation ends with an error).
 using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage, int percent,
                                           bool redrawNow, const std::string& message)>;
-using TNotifyEvent = std::function<void(TGraphic& sender)>;
 
 // A decoded picture of one format. Pictures come from TPictureRegistry, which picks the class
 // by the file's extension. Width, Height and FrameBitmap may decode on first use and raise the
 // decoder's error then.
 class TGraphic {
  public:
+  using TNotifyEvent = std::function<void(TGraphic& sender)>;
+
   TGraphic() = default;
   virtual ~TGraphic() = default;
   TGraphic(const TGraphic&) = delete;
