@@ -68,7 +68,11 @@ TBitmapData ReplaceColor(const TBitmapData& bitmap, TColor transparent, COLORREF
 void DrawStretched(HDC dc, const RECT& target, const TBitmapData& bitmap) {
   if (!DrawableBitmap(bitmap)) return;
   const TDibHeader header(bitmap);
-  SetStretchBltMode(dc, HALFTONE);
+  // Shrinking averages the pixels that fall together; enlarging repeats each pixel, so a small
+  // picture stays sharp.
+  const bool shrinking =
+      bitmap.Width > target.right - target.left || bitmap.Height > target.bottom - target.top;
+  SetStretchBltMode(dc, shrinking ? HALFTONE : COLORONCOLOR);
   SetBrushOrgEx(dc, 0, 0, nullptr);
   StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top,
                 0, 0, bitmap.Width, bitmap.Height, bitmap.Pixels.data(), header.Info(),
