@@ -7,3 +7,30 @@ tagscope_add_test(engine_write_tests
     write_fault_test.cpp
     write_roundtrip_test.cpp
   LIBS tagscope_engine)
+
+# Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.
+if(NOT CMAKE_CROSSCOMPILING)
+  add_executable(engine_write_samples write_samples.cpp write_test_support.cpp)
+  target_link_libraries(engine_write_samples PRIVATE tagscope_options tagscope_engine)
+  find_program(TAGSCOPE_PYTHON3 python3)
+  set(mutagen_python "")
+  foreach(candidate /usr/bin/python3 ${TAGSCOPE_PYTHON3})
+    if(NOT mutagen_python AND EXISTS ${candidate})
+      execute_process(COMMAND ${candidate} -c "import mutagen" RESULT_VARIABLE missing
+                      OUTPUT_QUIET ERROR_QUIET)
+      if(missing EQUAL 0)
+        set(mutagen_python ${candidate})
+      endif()
+    endif()
+  endforeach()
+  if(mutagen_python)
+    add_test(NAME engine_write_mutagen
+             COMMAND ${mutagen_python} ${CMAKE_CURRENT_SOURCE_DIR}/write_mutagen_check.py
+                     $<TARGET_FILE:engine_write_samples>)
+    set_tests_properties(engine_write_mutagen PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  else()
+    add_test(NAME engine_write_mutagen
+             COMMAND ${CMAKE_COMMAND} -E echo "mutagen is not installed: skipped")
+    set_tests_properties(engine_write_mutagen PROPERTIES SKIP_REGULAR_EXPRESSION "skipped")
+  endif()
+endif()
