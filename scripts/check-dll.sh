@@ -19,6 +19,8 @@ if [ ! -f "$dll" ]; then
 fi
 objdump=i686-w64-mingw32-objdump
 format=$($objdump -f "$dll" 2>/dev/null | sed -n 's/.*file format //p')
+[ -z "$format" ] &&
+  format=$(x86_64-w64-mingw32-objdump -f "$dll" 2>/dev/null | sed -n 's/.*file format //p')
 case "$format" in
   pei-i386) pass "$dll is a 32-bit Windows DLL" ;;
   pei-x86-64) objdump=x86_64-w64-mingw32-objdump; pass "$dll is a 64-bit Windows DLL" ;;
