@@ -5,6 +5,7 @@
 
 #include "engine/id3_engine.h"
 #include "engine/tag_writer.h"
+#include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "rtl/exception.h"
 #include "tests/engine/tag_builder.h"
@@ -432,6 +433,21 @@ TEST(WriteAndErase, TheFileKeepsItsLinkAndPermissions) {
   if (!error) {
     EXPECT_TRUE(fs::is_symlink(link));
   }
+}
+
+TEST(UndoStream, RollbackRestoresOverlappingWritesAndSizeChanges) {
+  TMemoryStream file("0123456789");
+  TUndoStream journal(file);
+  journal.SetPosition(8);
+  journal.WriteString("abcdef");  // past the end
+  journal.SetPosition(2);
+  journal.WriteString("XY");
+  journal.SetSize(3);  // cuts bytes that were already overwritten once
+  journal.SetPosition(1);
+  journal.WriteString("Z");
+  ASSERT_EQ(file.Bytes(), "0ZX");
+  journal.Rollback();
+  EXPECT_EQ(file.Bytes(), "0123456789");
 }
 
 }  // namespace
