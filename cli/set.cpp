@@ -1,0 +1,198 @@
+// tagscope set FILE [--title T] ... : changes fields of a file's tag and writes the tag back.
+// tagscope erase FILE: cuts the tag out of a file.
+// Every argument is checked before the file is opened; whatever fails, the file is unchanged.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/verbs.h"
+#include "engine/id3_engine.h"
+#include "engine/stream_helpers.h"
+#include "rtl/exception.h"
+#include "rtl/files.h"
+
+namespace tagscope::cli {
+
+namespace {
+
+// The next code point of a UTF-8 text, or -1 when the bytes at `at` are not UTF-8.
+int32_t NextCodePoint(const std::string& text, size_t& at) {
+  const auto lead = static_cast<uint8_t>(text[at++]);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+  if (extra < 0 || at + extra > text.size()) return -1;
+  int32_t code = lead & (0x3F >> extra);
+  for (int i = 0; i < extra; ++i) {
+    const auto next = static_cast<uint8_t>(text[at++]);
+    if ((next & 0xC0) != 0x80) return -1;
+    code = code << 6 | (next & 0x3F);
+  }
+  const int32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+  return code < smallest[extra] || code > 0x10FFFF ? -1 : code;
+}
+
+// An argument taken as UTF-8, in ISO-8859-1 as the tag stores it.
+std::string ToLatin1(const std::string& utf8, const std::string& what) {
+  std::string latin1;
+  for (size_t at = 0; at < utf8.size();) {
+    const int32_t code = NextCodePoint(utf8, at);
+    if (code < 0)
+      throw EConvertError(Format("The %s \"%s\" is not valid UTF-8", what.c_str(), utf8.c_str()));
+    if (code > 0xFF)
+      throw EConvertError(Format("The %s \"%s\" holds U+%04X, which ISO-8859-1 cannot store",
+                                 what.c_str(), utf8.c_str(), static_cast<unsigned>(code)));
+    latin1.push_back(static_cast<char>(code));
+  }
+  return latin1;
+}
+
+// "NAME=VALUE" split at its first "=".
+std::pair<std::string, std::string> SplitPair(const std::string& argument, const char* option,
+                                              const char* form) {
+  const size_t equals = argument.find('=');
+  if (equals == std::string::npos)
+    throw EConvertError(Format("%s needs %s, got \"%s\"", option, form, argument.c_str()));
+  return {argument.substr(0, equals), argument.substr(equals + 1)};
+}
+
+struct TComment {
+  std::string description, text, language = "ENG";
+};
+
+struct TSetRequest {
+  std::vector<std::pair<std::string, std::string>> texts;  // frame ID, text
+  std::vector<TComment> comments;
+  bool hasPadding = false;
+  int64_t padding = 0;
+  bool footer = false;
+  bool v1 = false;
+};
+
+// The options of the set verb as the command line gave them.
+struct TSetOptions {
+  std::string fileName;
+  std::vector<std::pair<const char*, std::string>> fields;  // frame ID, option's value
+  std::vector<CLI::Option*> fieldOptions;
+  std::vector<std::string> texts, comments, languages;
+  CLI::Option* commentOption = nullptr;
+  CLI::Option* languageOption = nullptr;
+  CLI::Option* paddingOption = nullptr;
+  int64_t padding = 0;
+  bool footer = false, v1 = false;
+};
+
+void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
+  size_t comment = 0, language = 0;
+  bool languageGiven = false;
+  for (const CLI::Option* option : cmd.parse_order()) {
+    if (option == o.commentOption) {
+      const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
+      request.comments.push_back(
+          {ToLatin1(description, "comment description"), ToLatin1(text, "comment"), "ENG"});
+      languageGiven = false;
+    } else if (option == o.languageOption) {
+      const std::string& code = o.languages[language++];
+      if (request.comments.empty() || languageGiven)
+        throw EConvertError("Each --lang follows the --comment it belongs to");
+      const bool letters = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char c) {
+                             return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+                           });
+      if (!letters)
+        throw EConvertError(
+            Format("A language is three letters such as ENG, got \"%s\"", code.c_str()));
+      request.comments.back().language = code;
+      languageGiven = true;
+    }
+  }
+}
+
+TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
+  TSetRequest request;
+  for (size_t i = 0; i < o.fields.size(); ++i) {
+    if (o.fieldOptions[i]->count() == 0) continue;
+    const std::string what = o.fieldOptions[i]->get_name().substr(2);
+    request.texts.emplace_back(o.fields[i].first, ToLatin1(o.fields[i].second, what));
+  }
+  for (const std::string& argument : o.texts) {
+    const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
+    if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
+      throw EConvertError(
+          Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
+    request.texts.emplace_back(id, ToLatin1(text, id + " text"));
+  }
+  AddComments(o, cmd, request);
+  request.hasPadding = o.paddingOption->count() > 0;
+  request.padding = o.padding;
+  request.footer = o.footer;
+  request.v1 = o.v1;
+  if (request.hasPadding && request.footer)
+    throw EConvertError(
+        "A tag with a footer has no padding: --padding and --footer exclude each other");
+  return request;
+}
+
+// The engine open on an existing file for reading and writing.
+void OpenForWriting(TID3Engine& engine, const std::string& fileName) {
+  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
+  engine.SetReadOnly(false);
+  engine.SetFileName(fileName);
+  engine.SetActive(true);
+}
+
+int Set(const TSetOptions& options, CLI::App& cmd) {
+  const TSetRequest request = CheckSetOptions(options, cmd);
+  TID3Engine engine;
+  OpenForWriting(engine, options.fileName);
+  if (request.footer && engine.Header().VersionNumber() != 4)
+    throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
+                               options.fileName.c_str(), engine.Header().VersionNumber()));
+  for (const auto& [id, text] : request.texts) engine.SetFrameText(id, text);
+  for (const TComment& c : request.comments) engine.AddComment(c.description, c.text, c.language);
+  if (request.hasPadding) engine.SetPadding(request.padding);
+  if (request.footer) engine.Header().SetFooterPresent(true);
+  engine.SetWriteID3V1(request.v1);
+  engine.WriteTag();
+  return 0;
+}
+
+int Erase(const std::string& fileName) {
+  TID3Engine engine;
+  OpenForWriting(engine, fileName);
+  engine.EraseTag();
+  return 0;
+}
+
+RegisterVerb registerSet([](CLI::App& app) {
+  static TSetOptions o;
+  auto* cmd = app.add_subcommand("set", "Change fields of a file's tag and write it back");
+  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
+  const std::pair<const char*, const char*> fields[] = {
+      {"--title", "TIT2"}, {"--artist", "TPE1"}, {"--album", "TALB"},      {"--year", "TYER"},
+      {"--track", "TRCK"}, {"--genre", "TIT1"},  {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}};
+  o.fields.reserve(std::size(fields));
+  for (const auto& [name, id] : fields) {
+    o.fields.emplace_back(id, std::string());
+    o.fieldOptions.push_back(cmd->add_option(name, o.fields.back().second, "Text (UTF-8)"));
+  }
+  cmd->add_option("--text", o.texts, "ID=TEXT: the text of any text frame");
+  o.commentOption = cmd->add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
+  o.languageOption =
+      cmd->add_option("--lang", o.languages, "Language of the comment before it (ENG)");
+  o.paddingOption = cmd->add_option("--padding", o.padding, "Padding bytes after the frames")
+                        ->check(CLI::NonNegativeNumber);
+  cmd->add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
+  cmd->add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
+  return Verb{cmd, [cmd] { return Set(o, *cmd); }};
+});
+
+RegisterVerb registerErase([](CLI::App& app) {
+  static std::string fileName;
+  auto* cmd = app.add_subcommand("erase", "Cut the ID3v2 tag out of a file");
+  cmd->add_option("FILE", fileName, "MP3 file")->required();
+  return Verb{cmd, [] { return Erase(fileName); }};
+});
+
+}  // namespace
+
+}  // namespace tagscope::cli
