@@ -1,0 +1,240 @@
+// The viewer form on the Win32 backend: a file shown in real controls, read back natively, with
+// screenshots of the pages as PNG files.
+#include "host/screenshot.h"
+#include "tests/ui/win32/win32_fixture.h"
+#include "tests/viewer/mp3_builder.h"
+#include "ui/win32/win32_node.h"
+#include "viewer/viewer_frame.h"
+
+namespace tagscope::test {
+namespace {
+
+std::string FullTagFile() {
+  return Tag({TextFrame("TIT2", "Song"), TextFrame("TPE1", "Singer"), TextFrame("TALB", "Record"),
+              TextFrame("TCOM", "Writer"), TextFrame("TPE2", "Band"), TextFrame("TPE3", "Leader"),
+              TextFrame("TEXT", "Poet"), TextFrame("TIT1", "Group"), TextFrame("TMOO", "Calm"),
+              TextFrame("TPUB", "Label"), TextFrame("TYER", "1999"), TextFrame("TRCK", "3/12"),
+              TextFrame("TPOS", "1/2"), CommentFrame("ENG", "first", "one"),
+              CommentFrame("DEU", "second", "two\nlines"),
+              PictureFrame("image/bmp", 3, "front", Bitmap16x16()),
+              PictureFrame("image/gif", 4, "back", Gif1x1()),
+              UrlFrame("home", "http://example.org/"),
+              UrlFrame("mail", "mailto:someone@example.org")}) +
+         Audio();
+}
+
+const char* const kPageNames[] = {"standard", "comments", "pictures", "urls"};
+
+class ViewerWin32Test : public ::testing::Test {
+ protected:
+  ViewerWin32Test() {
+    factory.OnErrorMessage = [this](const std::string& text) { errors.push_back(text); };
+    factory.SetDialogOwner(host.Native());
+    host.ClearReceived();
+    host.OnReceive = nullptr;
+    frame = std::make_unique<TViewerFrame>(factory, host.Native());
+    frame->SetTag(host.Native());
+    frame->Show();
+    PumpMessages();
+  }
+  ~ViewerWin32Test() override {
+    frame.reset();
+    PumpMessages();
+  }
+
+  static std::string Text(const TWidget* widget) { return TextOf(WindowOf(*widget)); }
+  static int Rows(const TListView* list) {
+    return static_cast<int>(SendMessageA(WindowOf(*list), LVM_GETITEMCOUNT, 0, 0));
+  }
+  static std::string Entry(const TListBox* list, int index) {
+    char text[256] = {};
+    SendMessageA(WindowOf(*list), LB_GETTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  // Shows a page and saves what the screen shows of the test window.
+  void Screenshot(int page, const std::string& prefix) {
+    frame->PageControl1->SetActivePageIndex(page);
+    RedrawWindow(host.Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessages();
+    CreateDirectoryA(TAGSCOPE_SCREENSHOTS, nullptr);
+    const std::string name =
+        std::string(TAGSCOPE_SCREENSHOTS) + "/" + prefix + "_" + kPageNames[page] + ".png";
+    WritePng(name, CaptureWindow(host.Handle()));
+    EXPECT_TRUE(GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) << name;
+  }
+  void ClickToolButton() {
+    HWND bar = WindowOf(*frame->ToolBar1);
+    RECT r{};
+    SendMessageA(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(bar, WM_LBUTTONUP, 0, at);
+  }
+
+  TWin32Factory factory;
+  std::vector<std::string> errors;
+  TTestWindow& host = SharedTestWindow();
+  std::unique_ptr<TViewerFrame> frame;
+};
+
+TEST_F(ViewerWin32Test, AFullTagShowsInTheRealControls) {
+  TempFile file(FullTagFile());
+  frame->LoadFile(file.Name());
+
+  EXPECT_EQ(Text(frame->edTitle), "Song");
+  EXPECT_EQ(Text(frame->edArtist), "Singer");
+  EXPECT_EQ(Text(frame->edAlbum), "Record");
+  EXPECT_EQ(Text(frame->edComposer), "Writer");
+  EXPECT_EQ(Text(frame->edBand), "Band");
+  EXPECT_EQ(Text(frame->edConductor), "Leader");
+  EXPECT_EQ(Text(frame->edLyricist), "Poet");
+  EXPECT_EQ(Text(frame->edGenre), "Group");
+  EXPECT_EQ(Text(frame->edMood), "Calm");
+  EXPECT_EQ(Text(frame->edPublisher), "Label");
+  EXPECT_EQ(Text(frame->edYear), "1999");
+  EXPECT_EQ(Text(frame->edTrack), "3");
+  EXPECT_EQ(Text(frame->edTracks), "12");
+  EXPECT_EQ(Text(frame->edDisk), "1");
+  EXPECT_EQ(Text(frame->edDisks), "2");
+
+  HWND comments = WindowOf(*frame->lvComments);
+  ASSERT_EQ(Rows(frame->lvComments), 2);
+  EXPECT_EQ(CellText(comments, 0, 0), "first");
+  EXPECT_EQ(CellText(comments, 1, 1), "two\nlines");
+  frame->lvComments->SetSelected(1);
+  EXPECT_EQ(Text(frame->edCommDesc), "second");
+  EXPECT_EQ(Text(frame->edComments), "two\r\nlines");
+
+  ASSERT_EQ(SendMessageA(WindowOf(*frame->lbPictures), LB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(Entry(frame->lbPictures, 0), "Cover (front)");
+  EXPECT_EQ(Entry(frame->lbPictures, 1), "Cover (back)");
+  EXPECT_EQ(SendMessageA(WindowOf(*frame->lbPictures), LB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Text(frame->txtImageSize), "16x16 [822 bytes]");
+  EXPECT_EQ(Text(frame->edPictureDesc), "front");
+  EXPECT_EQ(Text(frame->pnlPicture), "");
+
+  HWND urls = WindowOf(*frame->lvUrls);
+  ASSERT_EQ(Rows(frame->lvUrls), 2);
+  EXPECT_EQ(CellText(urls, 0, 0), "home");
+  EXPECT_EQ(CellText(urls, 0, 1), "http://example.org/");
+  EXPECT_EQ(CellText(urls, 1, 1), "mailto:someone@example.org");
+  EXPECT_TRUE(errors.empty());
+
+  for (int page = 0; page < 4; ++page) Screenshot(page, "full_tag");
+}
+
+TEST_F(ViewerWin32Test, ThePreviewDrawsTheDecodedPictureOverTheWholeImage) {
+  TempFile file(FullTagFile());
+  frame->LoadFile(file.Name());
+  frame->PageControl1->SetActivePageIndex(2);
+  HWND image = WindowOf(*frame->imgPicture);
+  ASSERT_TRUE(IsWindowVisible(image));
+  // Each of the 16 x 16 pixels covers 9 x 9 of the 144 x 144 image; the file's rows go
+  // bottom-up and its bytes count up by 7.
+  for (auto [x, y] : {std::pair{0, 0}, {15, 0}, {7, 9}, {15, 15}}) {
+    const int offset = (15 - y) * 48 + x * 3;
+    const COLORREF expected =
+        RGB((offset + 2) * 7 & 0xFF, (offset + 1) * 7 & 0xFF, offset * 7 & 0xFF);
+    EXPECT_EQ(PixelAt(image, 9 * x + 4, 9 * y + 4), expected) << x << "," << y;
+  }
+
+  // The second picture, chosen with the keyboard.
+  SetFocus(WindowOf(*frame->lbPictures));
+  SendMessageA(WindowOf(*frame->lbPictures), WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(Text(frame->txtImageSize), "1x1 [35 bytes]");
+  EXPECT_EQ(Text(frame->edPictureDesc), "back");
+}
+
+TEST_F(ViewerWin32Test, APictureThatCannotBeDecodedShowsItsMessageInThePanel) {
+  TempFile file(Tag({PictureFrame("image/png", 3, "not a picture", "\x89PNG broken")}) + Audio());
+  frame->LoadFile(file.Name());
+  EXPECT_EQ(Entry(frame->lbPictures, 0), "Cover (front)");
+  EXPECT_FALSE(Text(frame->pnlPicture).empty());
+  EXPECT_FALSE(IsWindowVisible(WindowOf(*frame->imgPicture)));
+  EXPECT_EQ(Text(frame->txtImageSize), "");
+  EXPECT_EQ(Text(frame->edPictureDesc), "not a picture");
+  Screenshot(2, "bad_picture");
+
+  TempFile empty(Audio());
+  frame->LoadFile(empty.Name());
+  EXPECT_EQ(Text(frame->pnlPicture), "");
+  EXPECT_EQ(SendMessageA(WindowOf(*frame->lbPictures), LB_GETCOUNT, 0, 0), 0);
+}
+
+TEST_F(ViewerWin32Test, TheExampleFileOnEveryPage) {
+  frame->LoadFile(std::string(TAGSCOPE_EXAMPLES) + "/example.mp3");
+  EXPECT_EQ(Text(frame->edTitle), "Example Song");
+  EXPECT_EQ(Text(frame->edArtist), "The Example Artist");
+  EXPECT_EQ(Text(frame->edTrack), "3");
+  EXPECT_EQ(Text(frame->edTracks), "12");
+  EXPECT_EQ(Rows(frame->lvComments), 2);
+  EXPECT_EQ(CellText(WindowOf(*frame->lvUrls), 0, 1), "http://www.example.com/");
+  EXPECT_EQ(Text(frame->pnlPicture), "");
+  EXPECT_NE(Text(frame->txtImageSize), "");
+  for (int page = 0; page < 4; ++page) Screenshot(page, "example");
+  // The URL column is drawn as a link, the description column is not.
+  HWND urls = WindowOf(*frame->lvUrls);
+  const int split = static_cast<int>(SendMessageA(urls, LVM_GETCOLUMNWIDTH, 0, 0));
+  EXPECT_GT(CountPixels(urls, {split, 0, split + 150, 40}, RGB(0, 0, 255)), 50);
+  EXPECT_EQ(CountPixels(urls, {0, 0, split, 40}, RGB(0, 0, 255)), 0);
+}
+
+TEST_F(ViewerWin32Test, CommandMessagesRunTheMenuItemsUnlessTheToolBarSentThem) {
+  HWND form = WindowOf(frame->Form());
+  const WPARAM exit = frame->Exit1->Command();
+  SendMessageA(form, WM_COMMAND, exit, reinterpret_cast<LPARAM>(WindowOf(*frame->ToolBar1)));
+  SendMessageA(form, WM_COMMAND, 0xFFF0, 0);
+  PumpMessages();
+  EXPECT_TRUE(host.Received().empty());
+
+  SendMessageA(form, WM_COMMAND, exit, 0);
+  EXPECT_TRUE(host.Received().empty());  // posted, not sent
+  PumpMessages();
+  ASSERT_EQ(host.Received().size(), 1u);
+  EXPECT_EQ(host.Received()[0].message, WM_VIEWER_EXIT);
+  EXPECT_TRUE(IsWindowVisible(form));
+}
+
+TEST_F(ViewerWin32Test, TheToolBarInTheHostOpensAFileAndTellsTheHost) {
+  TempFile file(FullTagFile());
+  frame->ToolBar1->SetParentWindow(host.Native());
+  frame->ToolBar1->SetBounds({0, 0, frame->Form().Width(), 24});
+  frame->ToolBar1->Show();
+  std::string fileName, fileType;
+  host.OnReceive = [&](const MSG& msg) {
+    if (msg.message != WM_VIEWER_FILEOPENED) return;
+    const auto* info = reinterpret_cast<const TViewerFileInfo*>(msg.lParam);
+    fileName = info->FileName;
+    fileType = info->FileType;
+  };
+
+  {
+    TDialogAnswer cancel([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+    ClickToolButton();
+    ASSERT_TRUE(cancel.Answered());
+  }
+  EXPECT_TRUE(host.Received().empty());
+
+  {
+    TDialogAnswer choose([&](HWND dialog) {
+      HWND box = GetDlgItem(dialog, 0x47C);
+      SetWindowTextA(box ? box : GetDlgItem(dialog, 0x480), file.Name().c_str());
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ClickToolButton();
+    ASSERT_TRUE(choose.Answered());
+  }
+  EXPECT_EQ(Text(frame->edTitle), "Song");
+  EXPECT_EQ(_stricmp(fileName.c_str(), file.Name().c_str()), 0);
+  EXPECT_EQ(fileType, "MP3 File");
+  EXPECT_TRUE(errors.empty());
+
+  // The viewer's width still decides the toolbar's.
+  MoveWindow(WindowOf(frame->Form()), 0, 0, 460, 389, TRUE);
+  EXPECT_EQ(frame->ToolBar1->Bounds(), (TBounds{0, 0, 460, 24}));
+}
+
+}  // namespace
+}  // namespace tagscope::test
