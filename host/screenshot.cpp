@@ -30,7 +30,12 @@ using TGdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, TObjectDelete
 
 TRgbImage CaptureWindow(HWND wnd) {
   RECT rect;
-  if (!::GetWindowRect(wnd, &rect)) throw Exception("The window to capture does not exist.");
+  if (!::GetClientRect(wnd, &rect)) throw Exception("The window to capture does not exist.");
+  ::MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  MENUBARINFO menuBar = {};
+  menuBar.cbSize = sizeof menuBar;
+  if (::GetMenu(wnd) && ::GetMenuBarInfo(wnd, OBJID_MENU, 0, &menuBar))
+    rect.top = menuBar.rcBar.top;
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
 
