@@ -121,3 +121,53 @@ TEST_F(PluginTest, SeveralViewersLiveInOneHostEachWithItsOwnFile) {
 
 }  // namespace
 }  // namespace tagscope::test
+
+namespace tagscope::test {
+namespace {
+
+constexpr int kFileNameBox = 0x47C;  // the Open dialog's file name combo box
+
+TEST_F(SharedUITest, OpenAsksInADialogOwnedByTheHostAndReportsTheChosenFile) {
+  TempFile file(FullyTaggedMp3("Chosen"));
+  const UINT openCommand = ::GetMenuItemID(::GetSubMenu(menu, 0), 0);
+  {
+    TDialogAnswer cancel([](HWND dialog) { ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+    ::SendMessageA(viewer, WM_COMMAND, MAKEWPARAM(openCommand, 0), 0);
+    ASSERT_NE(cancel.Dialog(), nullptr) << "no dialog appeared";
+    EXPECT_EQ(cancel.Owner(), host->Wnd());
+  }
+  EXPECT_TRUE(host->FilesOpened.empty()) << "cancelling reports nothing";
+  EXPECT_FALSE(ShowsText(viewer, "Chosen"));
+
+  // F3 through the host's accelerators, then a file chosen.
+  TDialogAnswer choose([&](HWND dialog) {
+    ::SetWindowTextA(::GetDlgItem(dialog, kFileNameBox), file.Name().c_str());
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  MSG key = {};
+  key.hwnd = host->Wnd();
+  key.message = WM_KEYDOWN;
+  key.wParam = VK_F3;
+  EXPECT_NE(::TranslateAcceleratorA(host->Wnd(), accel, &key), 0);
+  ASSERT_NE(choose.Dialog(), nullptr);
+  ASSERT_EQ(host->FilesOpened.size(), 1u);
+  EXPECT_EQ(::lstrcmpiA(host->FilesOpened[0].first.c_str(), file.Name().c_str()), 0)
+      << host->FilesOpened[0].first;
+  EXPECT_EQ(host->FilesOpened[0].second, "MP3 File");
+  EXPECT_TRUE(ShowsText(viewer, "Chosen"));
+}
+
+TEST_F(SharedUITest, TheDialogOwnerIsTheHostOfTheLatestViewer) {
+  TTestHost other;
+  HWND second =
+      plugin->CreateViewerWindow(other.Wnd(), other.AddPane(), 0, FALSE, nullptr, nullptr, nullptr);
+  ASSERT_NE(second, nullptr) << LastError();
+  TDialogAnswer cancel([](HWND dialog) { ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+  ::SendMessageA(viewer, WM_COMMAND, MAKEWPARAM(::GetMenuItemID(::GetSubMenu(menu, 0), 0), 0), 0);
+  ASSERT_NE(cancel.Dialog(), nullptr);
+  EXPECT_EQ(cancel.Owner(), other.Wnd());
+  plugin->DestroyViewerWindow(second);
+}
+
+}  // namespace
+}  // namespace tagscope::test

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,10 +32,34 @@ class TTestHost {
   bool TakePosted(UINT message, MSG& msg);
 
   HWND RouteTo = nullptr;
+  // WM_VIEWER_FILEOPENED as the host received it: the file name and type, copied while the
+  // message was handled.
+  std::vector<std::pair<std::string, std::string>> FilesOpened;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
   HWND FWnd = nullptr;
+};
+
+// Answers the next dialog box the thread opens, from inside its modal loop, once it is ready.
+class TDialogAnswer {
+ public:
+  explicit TDialogAnswer(std::function<void(HWND dialog)> action);
+  ~TDialogAnswer();
+  TDialogAnswer(const TDialogAnswer&) = delete;
+  TDialogAnswer& operator=(const TDialogAnswer&) = delete;
+  HWND Dialog() const { return FDialog; }
+  // The dialog's owner window, taken while it was shown.
+  HWND Owner() const { return FOwner; }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
+  std::function<void(HWND dialog)> FAction;
+  HHOOK FHook = nullptr;
+  UINT_PTR FTimer = 0;
+  HWND FDialog = nullptr;
+  HWND FOwner = nullptr;
 };
 
 // The real tagscope.dll, loaded afresh for every test (so its module-wide state starts empty),
