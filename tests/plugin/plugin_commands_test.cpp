@@ -138,6 +138,15 @@ TEST_F(SharedUITest, OpenAsksInADialogOwnedByTheHostAndReportsTheChosenFile) {
   }
   EXPECT_TRUE(host->FilesOpened.empty()) << "cancelling reports nothing";
   EXPECT_FALSE(ShowsText(viewer, "Chosen"));
+  {
+    // The toolbar's button, living in the host, notifies the host, which routes it on.
+    TBBUTTON button = {};
+    ASSERT_TRUE(::SendMessageA(toolBar, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
+    TDialogAnswer cancel([](HWND dialog) { ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+    ::SendMessageA(host->Wnd(), WM_COMMAND, MAKEWPARAM(button.idCommand, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(toolBar));
+    EXPECT_NE(cancel.Dialog(), nullptr) << "the toolbar button opened no dialog";
+  }
 
   // F3 through the host's accelerators, then a file chosen.
   TDialogAnswer choose([&](HWND dialog) {
