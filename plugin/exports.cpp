@@ -52,7 +52,9 @@ BOOL ShowViewerFile(HWND wnd, const char* fileName, char* fileType) {
   }
   viewer->Show();
   viewer->LoadFile(fileName ? fileName : "");
-  const std::string type = viewer->GetFileType();
+  // Always the buffer's 9 bytes: the type name, cut or padded with zeros, and its terminator.
+  std::string type = viewer->GetFileType();
+  type.resize(kFileTypeSize - 1);
   std::memcpy(fileType, type.c_str(), kFileTypeSize);
   return -1;
 }
