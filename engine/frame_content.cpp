@@ -44,7 +44,7 @@ TID3Comment ParseComment(std::string_view payload) {
   return c;
 }
 
-TID3Picture ParsePicture(std::string_view payload, std::string_view& data) {
+TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset) {
   TID3Picture p;
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
@@ -53,7 +53,7 @@ TID3Picture ParsePicture(std::string_view payload, std::string_view& data) {
                  [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
   if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
   p.Description = DecodeText(TakeString(payload, at, encoding, at), encoding);
-  data = payload.substr(std::min(at, payload.size()));
+  dataOffset = std::min(at, payload.size());
   return p;
 }
 

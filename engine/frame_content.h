@@ -26,8 +26,8 @@ struct TID3Url {
 // The payload readers never read past the payload's end: a field without its terminator
 // ends there.
 TID3Comment ParseComment(std::string_view payload);
-// The picture's bytes are returned through `data`, a view into the payload.
-TID3Picture ParsePicture(std::string_view payload, std::string_view& data);
+// The picture's bytes are the payload's from dataOffset to its end.
+TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset);
 TID3Url ParseURL(std::string_view payload);
 // A comment payload as this engine writes it: encoding 0, language, description, text.
 std::string BuildComment(const std::string& description, const std::string& text,

@@ -65,11 +65,12 @@ bool TID3Engine::GetPicture(int index, TStream& data, TID3Picture& picture) {
   if (!Active()) return false;
   TID3Frames_Item* item = NthFrame(*FFrames, "APIC", index);
   if (!item) return false;
-  std::string_view bytes;
-  picture = ParsePicture(item->Data().Bytes(), bytes);
+  const std::string& payload = item->Data().Bytes();
+  size_t offset = 0;
+  picture = ParsePicture(payload, offset);
   data.SetPosition(0);
   data.SetSize(0);
-  data.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  data.WriteBuffer(payload.data() + offset, static_cast<int64_t>(payload.size() - offset));
   return true;
 }
 

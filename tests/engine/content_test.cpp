@@ -114,28 +114,34 @@ TEST(Comments, EngineReadsAddsAndCounts) {
   EXPECT_EQ(c.Text, "hello");
 }
 
+// The picture's fields and the bytes from the data offset on.
+std::pair<TID3Picture, std::string> Picture(const std::string& payload) {
+  size_t offset = 0;
+  TID3Picture p = ParsePicture(payload, offset);
+  return {p, payload.substr(offset)};
+}
+
 TEST(Pictures, FieldsAndData) {
-  std::string_view data;
-  TID3Picture p = ParsePicture(
-      Bytes({0}) + "IMAGE/JPEG" + Bytes({0, 3}) + "cover" + Bytes({0}) + "\xFF\xD8", data);
+  auto [p, data] =
+      Picture(Bytes({0}) + "IMAGE/JPEG" + Bytes({0, 3}) + "cover" + Bytes({0}) + "\xFF\xD8");
   EXPECT_EQ(p.MimeType, "image/jpeg");
   EXPECT_EQ(p.PictureType, 3);
   EXPECT_EQ(p.Description, "cover");
   EXPECT_EQ(data, "\xFF\xD8");
   // Empty MIME type, empty description: the data starts right after the terminator.
-  p = ParsePicture(Bytes({0, 0, 4, 0, 0, 1, 2}), data);
+  std::tie(p, data) = Picture(Bytes({0, 0, 4, 0, 0, 1, 2}));
   EXPECT_EQ(p.MimeType, "");
   EXPECT_EQ(p.PictureType, 4);
   EXPECT_EQ(p.Description, "");
   EXPECT_EQ(data, Bytes({0, 1, 2}));
-  p = ParsePicture(Bytes({0}) + "image/gif" + Bytes({0, 3}) + "d" + Bytes({0}), data);
+  std::tie(p, data) = Picture(Bytes({0}) + "image/gif" + Bytes({0, 3}) + "d" + Bytes({0}));
   EXPECT_TRUE(data.empty());
-  p = ParsePicture(Bytes({0}) + "image/gif", data);  // no terminator
+  std::tie(p, data) = Picture(Bytes({0}) + "image/gif");  // no terminator
   EXPECT_EQ(p.MimeType, "image/gif");
   EXPECT_TRUE(data.empty());
   // A UTF-16 description ends at two zero bytes on its 2-byte boundary.
-  p = ParsePicture(Bytes({1}) + "image/png" + Bytes({0, 3, 0xFF, 0xFE, 'x', 0, 0, 0, 0x89, 'P'}),
-                   data);
+  std::tie(p, data) =
+      Picture(Bytes({1}) + "image/png" + Bytes({0, 3, 0xFF, 0xFE, 'x', 0, 0, 0, 0x89, 'P'}));
   EXPECT_EQ(p.Description, "x");
   EXPECT_EQ(data, "\x89P");
 }
