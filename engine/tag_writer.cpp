@@ -57,6 +57,14 @@ void TTagWriter::Save() {
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
     throw EWriteError(Format("ID3v2.%d tags cannot be written", version));
+  // Readers take a frame ID that is not one for the start of the padding: every frame after
+  // it would be lost.
+  for (int i = 0; i < E.FFrames->Count(); ++i) {
+    const std::string id = E.FFrames->Items(i).Name();
+    if (!ValidFrameID(id))
+      throw EWriteError(
+          Format("Frame %d has no valid frame ID (\"%s\"); the tag is not written", i, id.c_str()));
+  }
   const TRecord before = Record();
   try {
     WriteNewTag(version);

@@ -305,6 +305,18 @@ TEST(WriteTag, OnlyVersions3And4AreWritten) {
   EXPECT_EQ(log.writes, 0);
 }
 
+TEST(WriteTag, AFrameWithoutAValidIDIsRefusedBeforeTheFileIsTouched) {
+  ScratchFolder dir;
+  const std::string original = Tag(4, 0, V4Frames()) + kAudio;
+  const std::string name = dir.Put("a.mp3", original);
+  TestEngine e;
+  e.Open(name);
+  e.Frames().Add().Data().SetBytes("no ID");
+  e.SetTitle(std::string(400, 'x'));
+  EXPECT_THROW(e.WriteTag(), EWriteError);
+  EXPECT_EQ(ReadFile(name), original);
+}
+
 TEST(WriteTag, AnOversizedTagIsRefusedBeforeTheFileIsTouched) {
   ScratchFolder dir;
   const std::string original = Tag(4, 0, V4Frames()) + kAudio;
