@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <vector>
@@ -57,12 +58,20 @@ bool TWin32OpenDialog::Execute() {
   ofn.lpstrInitialDir = OrNull(FProps.InitialDir);
   ofn.lpstrDefExt = OrNull(FProps.DefaultExt);
   ofn.Flags = DialogFlags(FProps.Options);
-  if (GetOpenFileNameA(&ofn)) {
+  BOOL chosen = GetOpenFileNameA(&ofn);
+  DWORD error = chosen ? 0 : CommDlgExtendedError();
+  if (error == FNERR_INVALIDFILENAME && file[0]) {
+    // A name the dialog refuses to offer must not keep it from opening at all.
+    file.assign(file.size(), '\0');
+    chosen = GetOpenFileNameA(&ofn);
+    error = chosen ? 0 : CommDlgExtendedError();
+  }
+  if (chosen) {
     FFileName = file.data();
     return true;
   }
   // Cancelling leaves no error code; anything else kept the dialog from working.
-  if (const DWORD error = CommDlgExtendedError())
+  if (error)
     throw Exception(
         Format("The Open dialog failed (error 0x%lX)", static_cast<unsigned long>(error)));
   return false;

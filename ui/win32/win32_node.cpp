@@ -253,20 +253,25 @@ LRESULT CALLBACK TWin32Node::WindowProc(HWND window, UINT message, WPARAM wParam
   return node->Dispatch(message, wParam, lParam);
 }
 
-// No exception may cross the window procedure: one escaping a handler is shown to the user.
+// No exception may cross the window procedure: one escaping a handler is shown to the user,
+// and one escaping that as well is dropped.
 LRESULT TWin32Node::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = Window();
+  std::string error;
   try {
     LRESULT result = 0;
     if (WindowMessage(message, wParam, lParam, result)) return result;
+    return DefWindowProcA(window, message, wParam, lParam);
   } catch (const std::exception& e) {
-    FFactory.ShowErrorMessage(e.what());
-    return 0;
+    error = e.what();
   } catch (...) {
-    FFactory.ShowErrorMessage("Unexpected error");
-    return 0;
+    error = "Unexpected error";
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    FFactory.ShowErrorMessage(error);
+  } catch (...) {
+  }
+  return 0;
 }
 
 bool TWin32Node::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -81,6 +81,13 @@ TEST_F(Win32OpenDialogTest, CancellingChangesNothing) {
   EXPECT_EQ(dialog->FileName(), "C:\\earlier.mp3");
 }
 
+TEST_F(Win32OpenDialogTest, AFileNameTheDialogRefusesStillLetsItOpen) {
+  dialog->SetFileName(std::string(300, 'x') + "|<>\"*?.mp3");
+  TDialogAnswer answer([](HWND shown) { PostMessageA(shown, WM_COMMAND, IDCANCEL, 0); });
+  EXPECT_FALSE(dialog->Execute());
+  EXPECT_TRUE(answer.Answered());
+}
+
 TEST_F(Win32OpenDialogTest, ChoosingAFileGivesItsFullName) {
   TTempMp3 file;
   TDialogAnswer answer([&](HWND shown) {

@@ -90,6 +90,9 @@ TEST_F(Win32Test, ExceptionsFromHandlersAreShownAndNeverLeaveTheWindowProcedure)
   MoveWindow(WindowOf(*form), 0, 0, 300, 300, TRUE);
   EXPECT_EQ(errors, (std::vector<std::string>{"Cannot open file \"x.mp3\".", "Unexpected error",
                                               "resize failed"}));
+  // Not even a failing error display gets out.
+  factory.OnErrorMessage = [](const std::string&) { throw Exception("no display"); };
+  SendMessageA(WindowOf(*form), WM_COMMAND, 1, 0);
 }
 
 TEST_F(Win32Test, FocusGivenToTheFormGoesToItsActiveControl) {
