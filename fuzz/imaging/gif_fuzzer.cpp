@@ -17,7 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const tagscope::Exception&) {
     }
   }
-  picture.Width();
-  picture.Empty();
+  try {
+    picture.Width();  // decodes the current frame when it has no bitmap yet
+    picture.Empty();
+  } catch (const tagscope::Exception&) {
+  }
   return 0;
 }
