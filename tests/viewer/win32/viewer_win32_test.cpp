@@ -174,6 +174,8 @@ TEST_F(ViewerWin32Test, TheExampleFileOnEveryPage) {
   EXPECT_EQ(Text(frame->pnlPicture), "");
   EXPECT_NE(Text(frame->txtImageSize), "");
   for (int page = 0; page < 4; ++page) Screenshot(page, "example");
+  // And the whole screen once, as the user would see it.
+  WritePng(std::string(TAGSCOPE_SCREENSHOTS) + "/screen.png", CaptureWindow(GetDesktopWindow()));
   // The URL column is drawn as a link, the description column is not.
   HWND urls = WindowOf(*frame->lvUrls);
   const int split = static_cast<int>(SendMessageA(urls, LVM_GETCOLUMNWIDTH, 0, 0));
