@@ -1,0 +1,96 @@
+// tagscope pictures FILE [--extract DIR]: lists the pictures attached to an MP3 file's tag with
+// their type, MIME type, description and decoded size (or the decoder's message), and writes
+// their bytes to DIR when asked to.
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "cli/verbs.h"
+#include "engine/id3_engine.h"
+#include "engine/text_encoding.h"
+#include "imaging/picture_registry.h"
+#include "rtl/exception.h"
+#include "rtl/file_stream.h"
+#include "rtl/files.h"
+#include "viewer/viewer_text.h"
+
+namespace tagscope::cli {
+
+namespace {
+
+// What the preview shows under a picture: its size, or why it cannot be shown.
+std::string SizeText(const TID3Picture& picture, const TMemoryStream& data) {
+  try {
+    auto graphic = TPictureRegistry::LoadFromBytes(
+        TPictureRegistry::ExtensionForMimeType(picture.MimeType), data.Bytes());
+    return Format("%dx%d [%lld bytes]", graphic->Width(), graphic->Height(),
+                  static_cast<long long>(data.Bytes().size()));
+  } catch (const Exception& e) {
+    return e.what();
+  }
+}
+
+// A file name made of the picture's index and an extension for its MIME type; nothing of the
+// tag's own text reaches the name.
+std::string ExtractName(int index, const std::string& mimeType) {
+  static const std::map<std::string, std::string> extensions = {
+      {"image/jpeg", "jpg"},     {"image/jpg", "jpg"},  {"image/pjpeg", "jpg"},
+      {"image/png", "png"},      {"image/gif", "gif"},  {"image/bmp", "bmp"},
+      {"image/x-ms-bmp", "bmp"}, {"image/tiff", "tif"}, {"image/webp", "webp"}};
+  const auto it = extensions.find(mimeType);
+  return Format("picture%d.%s", index, it == extensions.end() ? "bin" : it->second.c_str());
+}
+
+std::string Extract(const std::string& dir, int index, const TID3Picture& picture,
+                    const TMemoryStream& data) {
+  std::filesystem::create_directories(dir);
+  std::string path = dir;
+  if (!path.empty() && path.back() != PathDelimiter() && path.back() != '/')
+    path += PathDelimiter();
+  path += ExtractName(index, picture.MimeType);
+  TFileStream out(path, TFileMode::fmCreate);
+  data.SaveToStream(out);
+  return path;
+}
+
+int RunPictures(const std::string& file, const std::string& extractDir) {
+  TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
+  TID3Engine engine;
+  engine.SetReadOnly(true);
+  engine.SetFileName(file);
+  engine.SetActive(true);
+  const int count = engine.FrameCount("APIC");
+  if (count == 0) std::cout << "No pictures.\n";
+  for (int i = 0; i < count; ++i) {
+    TMemoryStream data;
+    TID3Picture picture;
+    if (!engine.GetPicture(i, data, picture)) break;
+    std::cout << i << ": " << PictureTypeName(picture.PictureType) << ", "
+              << Latin1ToUtf8(picture.MimeType) << ", \"" << Latin1ToUtf8(picture.Description)
+              << "\", " << SizeText(picture, data) << "\n";
+    if (!extractDir.empty())
+      std::cout << "   written to " << Extract(extractDir, i, picture, data) << "\n";
+  }
+  return 0;
+}
+
+struct PicturesOptions {
+  std::string file;
+  std::string extractDir;
+};
+
+static RegisterVerb registration([](CLI::App& app) {
+  auto options = std::make_shared<PicturesOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "pictures", "List the pictures attached to an MP3 file's tag, and extract them");
+  cmd->add_option("FILE", options->file, "MP3 file")->required();
+  cmd->add_option("--extract", options->extractDir,
+                  "Folder to write the pictures to (picture<index>.<extension>)");
+  return Verb{cmd, [options] { return RunPictures(options->file, options->extractDir); }};
+});
+
+}  // namespace
+
+}  // namespace tagscope::cli
