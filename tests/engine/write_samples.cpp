@@ -17,18 +17,18 @@
 namespace tagscope::test {
 namespace {
 
-struct FrameSpec {
+struct FrameSample {
   std::string id;
   std::string payload;
   int status = 0;
   int format = 0;
 };
 
-struct FileSpec {
+struct FileSample {
   std::string name;
   uint8_t version;
   int headerFlags;
-  std::vector<FrameSpec> frames;
+  std::vector<FrameSample> frames;
 };
 
 std::string Hex(const std::string& bytes) {
@@ -41,44 +41,44 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
-void Apply(TID3Frames_Item& item, const FrameSpec& spec) {
-  item.SetName(spec.id);
-  item.Data().SetBytes(spec.payload);
-  item.SetTagAlterDiscardable(spec.status & 1);
-  item.SetFileAlterDiscardable(spec.status & 2);
-  item.SetReadOnly(spec.status & 4);
-  if (spec.format & 1) item.SetCompress(true);
-  item.SetUnSynchronisation(spec.format & 2);
-  item.SetDataLengthIndicator(spec.format & 5);
+void Apply(TID3Frames_Item& item, const FrameSample& sample) {
+  item.SetName(sample.id);
+  item.Data().SetBytes(sample.payload);
+  item.SetTagAlterDiscardable(sample.status & 1);
+  item.SetFileAlterDiscardable(sample.status & 2);
+  item.SetReadOnly(sample.status & 4);
+  if (sample.format & 1) item.SetCompress(true);
+  item.SetUnSynchronisation(sample.format & 2);
+  item.SetDataLengthIndicator(sample.format & 5);
 }
 
-void Write(const std::string& folder, const FileSpec& spec, std::ostream& manifest) {
-  const std::string name = folder + "/" + spec.name;
+void Write(const std::string& folder, const FileSample& sample, std::ostream& manifest) {
+  const std::string name = folder + "/" + sample.name;
   std::ofstream(name, std::ios::binary) << PatternBytes(700, 1);
   TID3Engine engine;
   engine.SetFileName(name);
   engine.SetActive(true);
   TID3Header& header = engine.Header();
-  header.SetVersionNumber(spec.version);
-  header.SetUnsynchronisation(spec.headerFlags & 1);
-  header.SetExtendedHeaderPresent(spec.headerFlags & 2);
-  if (spec.headerFlags & 2) header.ExtendedHeader().SetCRCData(0x0BADCAFE);
-  header.SetFooterPresent(spec.headerFlags & 4);
-  engine.SetPadding(spec.headerFlags & 4 ? 0 : 64);
-  manifest << "file\t" << spec.name << "\t" << int(spec.version) << "\t" << spec.headerFlags
+  header.SetVersionNumber(sample.version);
+  header.SetUnsynchronisation(sample.headerFlags & 1);
+  header.SetExtendedHeaderPresent(sample.headerFlags & 2);
+  if (sample.headerFlags & 2) header.ExtendedHeader().SetCRCData(0x0BADCAFE);
+  header.SetFooterPresent(sample.headerFlags & 4);
+  engine.SetPadding(sample.headerFlags & 4 ? 0 : 64);
+  manifest << "file\t" << sample.name << "\t" << int(sample.version) << "\t" << sample.headerFlags
            << "\n";
-  for (const FrameSpec& frame : spec.frames) {
+  for (const FrameSample& frame : sample.frames) {
     Apply(engine.Frames().Add(), frame);
-    manifest << "frame\t" << spec.name << "\t" << frame.id << "\t" << frame.status << "\t"
+    manifest << "frame\t" << sample.name << "\t" << frame.id << "\t" << frame.status << "\t"
              << frame.format << "\t" << Hex(frame.payload) << "\n";
   }
   engine.WriteTag();
 }
 
 // Private frames whose payloads take every size from 3 to well past 128 bytes.
-std::vector<FrameSpec> Sizes(const std::function<int(int)>& status,
+std::vector<FrameSample> Sizes(const std::function<int(int)>& status,
                              const std::function<int(int)>& format) {
-  std::vector<FrameSpec> frames;
+  std::vector<FrameSample> frames;
   for (int size = 3; size <= 300; ++size) {
     std::string owner = "s" + std::to_string(size);
     if (owner.size() + 1 > static_cast<size_t>(size)) continue;
@@ -88,7 +88,7 @@ std::vector<FrameSpec> Sizes(const std::function<int(int)>& status,
   return frames;
 }
 
-std::vector<FrameSpec> Fields() {
+std::vector<FrameSample> Fields() {
   const std::string picture =
       std::string(1, '\0') + "image/jpeg" + '\0' + '\3' + "Cover" + '\0' + PatternBytes(900, 4);
   const std::string comment = std::string(1, '\0') + "eng" + "Note" + '\0' + "A comment";
@@ -100,7 +100,7 @@ std::vector<FrameSpec> Fields() {
           {"XABD", PatternBytes(127, 3), 2, 0}};
 }
 
-std::vector<FileSpec> Samples() {
+std::vector<FileSample> Samples() {
   auto none = [](int) { return 0; };
   auto statusBits = [](int size) { return size % 8; };
   auto version3Formats = [](int size) { return size % 3 == 0 ? 1 : 0; };
@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
   }
   try {
     std::ofstream manifest(std::string(argv[1]) + "/manifest.tsv", std::ios::binary);
-    for (const auto& spec : tagscope::test::Samples())
-      tagscope::test::Write(argv[1], spec, manifest);
+    for (const auto& sample : tagscope::test::Samples())
+      tagscope::test::Write(argv[1], sample, manifest);
   } catch (const tagscope::Exception& e) {
     std::cerr << e.what() << "\n";
     return 1;
