@@ -27,7 +27,7 @@ cd "$work"
 
 src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
 if [ -z "$src" ]; then
-  apt-get source -qq libjpeg-turbo >/dev/null
+  apt-get source -qq libjpeg-turbo >/dev/null 2>apt.log || { cat apt.log >&2; exit 1; }
   src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
 fi
 if [ -z "$src" ] || [ ! -f "$src/CMakeLists.txt" ]; then
