@@ -7,7 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-format
   zlib1g-dev libjpeg62-turbo-dev libgif-dev
   libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev

@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
+# Compiler cache shared by every checkout of the project on this machine.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-5G}
 build() {  # build <preset> [extra cmake args...]
   local preset=$1; shift
   cmake --preset "$preset" "$@" >/dev/null
