@@ -1,6 +1,7 @@
 #include "imaging/bmp_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -48,7 +49,7 @@ struct TChannel {
     while (!((mask >> c.Shift) & 1)) ++c.Shift;
     c.Max = mask >> c.Shift;
     if ((uint64_t(c.Max) & (uint64_t(c.Max) + 1)) != 0) Invalid();  // bits must be contiguous
-    while (c.Max >> c.Bits) ++c.Bits;
+    c.Bits = std::popcount(c.Max);
     c.Mask = mask;
     return c;
   }

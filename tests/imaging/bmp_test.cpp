@@ -204,7 +204,16 @@ TEST(Bmp, BitFieldMasksMustBeContiguous) {
   for (uint32_t m : {0xF801u, 0x07E0u, 0x001Eu}) Put32(masks, m);
   b.Extra = masks;
   EXPECT_TRUE(Refused(Bmp(b)));
-  // A zero mask gives a channel of 0.
+  // A mask may take all 32 bits of a pixel; a zero mask gives a channel of 0.
+  TBmpSpec wide = b;
+  wide.Bits = 32;
+  wide.Pixels = std::string(4 * 8, '\xAB');
+  wide.Extra.clear();
+  for (uint32_t m : {0xFFFFFFFFu, 0u, 0u}) Put32(wide.Extra, m);
+  uint8_t red, green, blue;
+  ReadBitmapFile(Bmp(wide)).PixelRGB(1, 1, red, green, blue);
+  EXPECT_EQ(red, 0xAB);
+  EXPECT_EQ(green, 0);
   masks.clear();
   for (uint32_t m : {0u, 0x07E0u, 0x001Fu}) Put32(masks, m);
   b.Extra = masks;
