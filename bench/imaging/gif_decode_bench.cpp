@@ -35,7 +35,7 @@ const std::string& Picture(int kind) {
   std::string& file = files[kind];
   if (file.empty()) {
     std::vector<uint8_t> pixels = Pixels(kind);
-    tagscope::test::TGifFrameSpec frame;
+    tagscope::test::TGifFrameInput frame;
     frame.Width = frame.Height = kSize;
     frame.Pixels = std::move(pixels);
     file = tagscope::test::TGifBuilder()

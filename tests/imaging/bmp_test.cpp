@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, BmpReference,
                                          "rle4"));
 
 // Builds small bitmap files with a 40-byte info header.
-struct TBmpSpec {
+struct TBmpInput {
   int Width = 4, Height = 2, Bits = 24, Compression = 0, ColorsUsed = 0;
   std::string Palette;
   std::string Pixels;
@@ -84,7 +84,7 @@ void Put16(std::string& s, uint16_t v) {
   s.push_back(static_cast<char>(v >> 8));
 }
 
-std::string Bmp(const TBmpSpec& b) {
+std::string Bmp(const TBmpInput& b) {
   std::string header;
   Put32(header, 40);
   Put32(header, static_cast<uint32_t>(b.Width));
@@ -122,10 +122,10 @@ bool Refused(const std::string& file) {
 }
 
 TEST(Bmp, SixteenBySixteenTrueColourFile) {
-  TBmpSpec spec;
-  spec.Width = spec.Height = 16;
-  spec.Pixels = std::string(16 * 16 * 3, '\x7F');
-  const std::string file = Bmp(spec);
+  TBmpInput input;
+  input.Width = input.Height = 16;
+  input.Pixels = std::string(16 * 16 * 3, '\x7F');
+  const std::string file = Bmp(input);
   EXPECT_EQ(file.size(), 822u);
   const TBitmapData bitmap = ReadBitmapFile(file);
   EXPECT_EQ(bitmap.Width, 16);
@@ -134,7 +134,7 @@ TEST(Bmp, SixteenBySixteenTrueColourFile) {
 }
 
 TEST(Bmp, RefusesWhatItCannotRead) {
-  TBmpSpec good;
+  TBmpInput good;
   good.Pixels = std::string(2 * 12, '\0');
   ASSERT_FALSE(Refused(Bmp(good)));
   std::string wrongMagic = Bmp(good);
@@ -147,23 +147,23 @@ TEST(Bmp, RefusesWhatItCannotRead) {
   EXPECT_TRUE(Refused(Bmp(good).substr(0, 54 + 20)));  // pixels cut short
   EXPECT_TRUE(Refused(""));
   for (int bits : {0, 2, 3, 48}) {
-    TBmpSpec b = good;
+    TBmpInput b = good;
     b.Bits = bits;
     EXPECT_TRUE(Refused(Bmp(b))) << bits;
   }
   for (int compression : {4, 5, 6, 99}) {
-    TBmpSpec b = good;
+    TBmpInput b = good;
     b.Compression = compression;
     EXPECT_TRUE(Refused(Bmp(b))) << compression;
   }
-  TBmpSpec noWidth = good;
+  TBmpInput noWidth = good;
   noWidth.Width = 0;
   EXPECT_TRUE(Refused(Bmp(noWidth)));
-  TBmpSpec noHeight = good;
+  TBmpInput noHeight = good;
   noHeight.Height = 0;
   EXPECT_TRUE(Refused(Bmp(noHeight)));
   // RLE8 needs 8 bits and bottom-up rows.
-  TBmpSpec rle = good;
+  TBmpInput rle = good;
   rle.Compression = 1;
   rle.Bits = 4;
   rle.Palette = Grey(16);
@@ -173,14 +173,14 @@ TEST(Bmp, RefusesWhatItCannotRead) {
   rle.Height = -2;
   EXPECT_TRUE(Refused(Bmp(rle)));
   // A palette that the file does not hold.
-  TBmpSpec palette = good;
+  TBmpInput palette = good;
   palette.Bits = 8;
   palette.Palette = Grey(10);
   EXPECT_TRUE(Refused(Bmp(palette)));
 }
 
 TEST(Bmp, HugeDimensionsAreRefusedBeforeAllocating) {
-  TBmpSpec huge;
+  TBmpInput huge;
   huge.Width = 100000;
   huge.Height = 100000;
   EXPECT_TRUE(Refused(Bmp(huge)));
@@ -192,7 +192,7 @@ TEST(Bmp, HugeDimensionsAreRefusedBeforeAllocating) {
 }
 
 TEST(Bmp, BitFieldMasksMustBeContiguous) {
-  TBmpSpec b;
+  TBmpInput b;
   b.Bits = 16;
   b.Compression = 3;
   b.Pixels = std::string(2 * 8, '\xAB');
@@ -205,7 +205,7 @@ TEST(Bmp, BitFieldMasksMustBeContiguous) {
   b.Extra = masks;
   EXPECT_TRUE(Refused(Bmp(b)));
   // A mask may take all 32 bits of a pixel; a zero mask gives a channel of 0.
-  TBmpSpec wide = b;
+  TBmpInput wide = b;
   wide.Bits = 32;
   wide.Pixels = std::string(4 * 8, '\xAB');
   wide.Extra.clear();
@@ -223,7 +223,7 @@ TEST(Bmp, BitFieldMasksMustBeContiguous) {
 }
 
 TEST(Bmp, RunLengthDataOutOfBoundsIsClippedAndShortDataKept) {
-  TBmpSpec b;
+  TBmpInput b;
   b.Bits = 8;
   b.Compression = 1;
   b.Width = 4;
@@ -263,7 +263,7 @@ TEST(Bmp, RunLengthDataOutOfBoundsIsClippedAndShortDataKept) {
 }
 
 TEST(Bmp, PixelOffsetZeroMeansRightAfterThePalette) {
-  TBmpSpec b;
+  TBmpInput b;
   b.Bits = 8;
   b.Width = 4;
   b.Height = 1;

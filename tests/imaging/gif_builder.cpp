@@ -152,7 +152,7 @@ TGifBuilder& TGifBuilder::GraphicControl(int flags, int delay, int transparentIn
   return *this;
 }
 
-TGifBuilder& TGifBuilder::Frame(const TGifFrameSpec& f) {
+TGifBuilder& TGifBuilder::Frame(const TGifFrameInput& f) {
   if (f.TransparentIndex >= 0 || f.Delay > 0 || f.Disposal > 0)
     GraphicControl((f.Disposal << 2) | (f.TransparentIndex >= 0 ? 1 : 0), f.Delay,
                    std::max(f.TransparentIndex, 0));

@@ -37,7 +37,7 @@ std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels)
 // The pixels in the order an interlaced frame stores its rows.
 std::vector<uint8_t> InterlaceRows(const std::vector<uint8_t>& pixels, int width, int height);
 
-struct TGifFrameSpec {
+struct TGifFrameInput {
   int Left = 0, Top = 0, Width = 0, Height = 0;
   std::vector<uint8_t> Pixels;       // top-down, one index per pixel
   std::vector<uint8_t> LocalColors;  // red, green, blue triples; empty = none
@@ -55,7 +55,7 @@ class TGifBuilder {
   TGifBuilder& Header(const std::string& signature = "GIF89a");
   TGifBuilder& Screen(int width, int height, const std::vector<uint8_t>& globalColors = {},
                       int backgroundIndex = 0);
-  TGifBuilder& Frame(const TGifFrameSpec& frame);
+  TGifBuilder& Frame(const TGifFrameInput& frame);
   TGifBuilder& GraphicControl(int flags, int delay, int transparentIndex);
   TGifBuilder& Comment(const std::vector<std::string>& lines);
   TGifBuilder& Application(const std::string& identifier, const std::vector<std::string>& blocks,

@@ -83,7 +83,7 @@ TEST(GifGiflib, OurEncoderAllDepthsInterlacingTablesAndBlockSizes) {
   for (int bits = 1; bits <= 8; ++bits) {
     const int colors = 1 << bits;
     for (bool interlaced : {false, true}) {
-      test::TGifFrameSpec first;
+      test::TGifFrameInput first;
       first.Width = 61;
       first.Height = 37;
       first.Pixels = test::TestPicture(61, 37, colors, static_cast<uint64_t>(bits));
@@ -91,7 +91,7 @@ TEST(GifGiflib, OurEncoderAllDepthsInterlacingTablesAndBlockSizes) {
       first.BlockSize = bits == 3 ? 1 : bits == 5 ? 17 : 255;  // codes across sub-block borders
       first.TransparentIndex = colors - 1;
       first.Delay = 10;
-      test::TGifFrameSpec second = first;
+      test::TGifFrameInput second = first;
       second.Left = 3;
       second.Width = 20;
       second.Height = 9;
@@ -115,7 +115,7 @@ TEST(GifGiflib, OurEncoderAllDepthsInterlacingTablesAndBlockSizes) {
 TEST(GifGiflib, LongStringsAndTableResets) {
   // Large flat areas give strings of hundreds of pixels; a big noisy area fills the table and
   // forces clear codes.
-  test::TGifFrameSpec frame;
+  test::TGifFrameInput frame;
   frame.Width = 700;
   frame.Height = 300;
   frame.Pixels = test::TestPicture(700, 300, 256, 5);

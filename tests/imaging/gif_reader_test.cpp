@@ -9,10 +9,10 @@ namespace tagscope {
 namespace {
 
 using test::TGifBuilder;
-using test::TGifFrameSpec;
+using test::TGifFrameInput;
 
-TGifFrameSpec Spec(int width, int height, int colors = 4, uint64_t variant = 1) {
-  TGifFrameSpec f;
+TGifFrameInput Frame(int width, int height, int colors = 4, uint64_t variant = 1) {
+  TGifFrameInput f;
   f.Width = width;
   f.Height = height;
   f.Pixels = test::TestPicture(width, height, colors, variant);
@@ -39,7 +39,7 @@ std::string LoadError(const std::string& bytes) {
 }
 
 TEST(GifReader, ReadsFramesAndTheirPixels) {
-  const auto f0 = Spec(8, 6), f1 = Spec(5, 3, 4, 2);
+  const auto f0 = Frame(8, 6), f1 = Frame(5, 3, 4, 2);
   auto picture = Load(Screen().Frame(f0).Frame(f1).Trailer().Bytes());
   ASSERT_EQ(picture->FrameCount(), 2);
   EXPECT_EQ(picture->SignatureVersion(), 2);
@@ -81,7 +81,7 @@ TEST(GifReader, SignatureAndVersionIgnoreCase) {
 
 TEST(GifReader, ScreenDescriptorAndBackground) {
   auto picture = Load(
-      TGifBuilder().Header().Screen(300, 200, test::TestColors(4), 2).Frame(Spec(3, 2)).Bytes());
+      TGifBuilder().Header().Screen(300, 200, test::TestColors(4), 2).Frame(Frame(3, 2)).Bytes());
   EXPECT_EQ(picture->LogicalWidth(), 300);
   EXPECT_EQ(picture->LogicalHeight(), 200);
   const auto colors = test::TestColors(4);
@@ -97,7 +97,7 @@ TEST(GifReader, ScreenDescriptorAndBackground) {
 }
 
 TEST(GifReader, FrameOfSizeZeroTakesTheScreenSize) {
-  TGifFrameSpec f = Spec(0, 0);
+  TGifFrameInput f = Frame(0, 0);
   f.Pixels = test::TestPicture(8, 6, 4);
   auto picture = Load(Screen(8, 6).Frame(f).Bytes());
   EXPECT_EQ(picture->Frames(0).Width(), 8);
@@ -106,7 +106,7 @@ TEST(GifReader, FrameOfSizeZeroTakesTheScreenSize) {
 }
 
 TEST(GifReader, HugeScreenFailsWithAClearMessageInsteadOfExhaustingMemory) {
-  TGifFrameSpec f = Spec(0, 0);
+  TGifFrameInput f = Frame(0, 0);
   f.Pixels = {1};
   EXPECT_EQ(
       LoadError(
@@ -115,9 +115,9 @@ TEST(GifReader, HugeScreenFailsWithAClearMessageInsteadOfExhaustingMemory) {
 }
 
 TEST(GifReader, LocalColourTablesAndFrameBits) {
-  TGifFrameSpec f = Spec(4, 4, 8);
+  TGifFrameInput f = Frame(4, 4, 8);
   f.LocalColors = test::TestColors(8);
-  auto picture = Load(Screen(4, 4, 2).Frame(f).Frame(Spec(4, 4, 2)).Bytes());
+  auto picture = Load(Screen(4, 4, 2).Frame(f).Frame(Frame(4, 4, 2)).Bytes());
   const TGifFrame& local = picture->Frames(0);
   EXPECT_TRUE(local.HasLocalColors());
   EXPECT_EQ(local.Item().FrameBits(), 3);
@@ -130,7 +130,7 @@ TEST(GifReader, LocalColourTablesAndFrameBits) {
 }
 
 TEST(GifReader, FrameWithoutAnyColourTableFailsWhenDecoded) {
-  const std::string bytes = TGifBuilder().Header().Screen(4, 4).Frame(Spec(4, 4)).Bytes();
+  const std::string bytes = TGifBuilder().Header().Screen(4, 4).Frame(Frame(4, 4)).Bytes();
   EXPECT_EQ(LoadError(bytes), "Wrong number of colors; must be a power of 2");
   // Read without building a bitmap, the frame is there; building it fails.
   TGifPicture picture;
@@ -146,7 +146,7 @@ TEST(GifReader, GraphicControlExtensions) {
   auto two = Load(Screen()
                       .GraphicControl(0x01 | (2 << 2), 50, 1)
                       .GraphicControl(0x01 | (3 << 2), 7, 2)
-                      .Frame(Spec(8, 6))
+                      .Frame(Frame(8, 6))
                       .Bytes());
   const TGifFrame& frame = two->Frames(0);
   EXPECT_EQ(frame.KeyColor(), RGBColor(colors[6], colors[7], colors[8]));
@@ -156,20 +156,21 @@ TEST(GifReader, GraphicControlExtensions) {
   two->SetTransparent(false);
   EXPECT_FALSE(two->Transparent());
   // A transparent index beyond the table, or a cleared flag, leaves no key colour.
-  EXPECT_EQ(Load(Screen().GraphicControl(1, 0, 4).Frame(Spec(8, 6)).Bytes())->Frames(0).KeyColor(),
+  EXPECT_EQ(Load(Screen().GraphicControl(1, 0, 4).Frame(Frame(8, 6)).Bytes())->Frames(0).KeyColor(),
             clNone);
-  EXPECT_EQ(Load(Screen().GraphicControl(1, 0, 1).GraphicControl(0, 0, 1).Frame(Spec(8, 6)).Bytes())
-                ->Frames(0)
-                .KeyColor(),
-            clNone);
+  EXPECT_EQ(
+      Load(Screen().GraphicControl(1, 0, 1).GraphicControl(0, 0, 1).Frame(Frame(8, 6)).Bytes())
+          ->Frames(0)
+          .KeyColor(),
+      clNone);
   // Delays wrap around in 16 bits: 7000 * 10 = 70000 is stored as 4464.
   EXPECT_EQ(
-      Load(Screen().GraphicControl(0, 7000, 0).Frame(Spec(8, 6)).Bytes())->Frames(0).DelayMs(),
+      Load(Screen().GraphicControl(0, 7000, 0).Frame(Frame(8, 6)).Bytes())->Frames(0).DelayMs(),
       4464);
 }
 
 TEST(GifReader, PlainTextDropsTheExtensionsBeforeIt) {
-  auto picture = Load(Screen().GraphicControl(1, 20, 1).PlainText().Frame(Spec(8, 6)).Bytes());
+  auto picture = Load(Screen().GraphicControl(1, 20, 1).PlainText().Frame(Frame(8, 6)).Bytes());
   const TGifFrame& frame = picture->Frames(0);
   EXPECT_EQ(frame.KeyColor(), clNone);
   EXPECT_EQ(frame.DelayMs(), 0);
@@ -177,7 +178,7 @@ TEST(GifReader, PlainTextDropsTheExtensionsBeforeIt) {
 }
 
 TEST(GifReader, CommentsBeforeAFrameStayWithIt) {
-  auto picture = Load(Screen().Comment({"made", "here"}).Frame(Spec(8, 6)).Bytes());
+  auto picture = Load(Screen().Comment({"made", "here"}).Frame(Frame(8, 6)).Bytes());
   ASSERT_EQ(picture->Frames(0).ExtensionList().size(), 1u);
   EXPECT_EQ(picture->Frames(0).ExtensionList()[0].BlockLines(),
             (std::vector<std::string>{"made", "here"}));
@@ -185,15 +186,15 @@ TEST(GifReader, CommentsBeforeAFrameStayWithIt) {
 }
 
 TEST(GifReader, CommentsAfterTheLastFrameGoToTheImage) {
-  auto picture =
-      Load(Screen().Frame(Spec(8, 6)).Comment({"one", "two"}).Comment({"three"}).Trailer().Bytes());
+  auto picture = Load(
+      Screen().Frame(Frame(8, 6)).Comment({"one", "two"}).Comment({"three"}).Trailer().Bytes());
   EXPECT_EQ(picture->Shared().Comments(),
             (std::vector<std::string>{"one", "two", "\r\n\r\n", "three"}));
 }
 
 TEST(GifReader, LoopingApplicationExtension) {
   auto loop = [](const std::string& id, const std::string& block, int blockSize = 11) {
-    auto picture = Load(Screen().Application(id, {block}, blockSize).Frame(Spec(8, 6)).Bytes());
+    auto picture = Load(Screen().Application(id, {block}, blockSize).Frame(Frame(8, 6)).Bytes());
     return std::make_pair(picture->HasLoop(), static_cast<int>(picture->LoopCount()));
   };
   EXPECT_EQ(loop("NETSCAPE2.0", std::string("\x01\x00\x00", 3)), std::make_pair(true, 0));
@@ -208,24 +209,24 @@ TEST(GifReader, LoopingApplicationExtension) {
 }
 
 TEST(GifReader, UnknownExtensionLabelsFail) {
-  EXPECT_EQ(LoadError(Screen().Raw("\x21\x2C\x00").Frame(Spec(8, 6)).Bytes()),
+  EXPECT_EQ(LoadError(Screen().Raw("\x21\x2C\x00").Frame(Frame(8, 6)).Bytes()),
             "Unrecognized extension block: 2C");
   EXPECT_EQ(LoadError(Screen().Raw("\x21\x0a\x00").Bytes()), "Unrecognized extension block: 0A");
 }
 
 TEST(GifReader, StrayBytesBetweenBlocks) {
   // After an image block a stray byte ends the reading quietly; before any image it fails.
-  auto picture = Load(Screen().Frame(Spec(8, 6)).Raw("\x42").Frame(Spec(8, 6)).Bytes());
+  auto picture = Load(Screen().Frame(Frame(8, 6)).Raw("\x42").Frame(Frame(8, 6)).Bytes());
   EXPECT_EQ(picture->FrameCount(), 1);
-  EXPECT_EQ(LoadError(Screen().Raw("\x42").Frame(Spec(8, 6)).Bytes()), "Stream read error");
+  EXPECT_EQ(LoadError(Screen().Raw("\x42").Frame(Frame(8, 6)).Bytes()), "Stream read error");
   // Zero bytes between blocks are skipped.
   EXPECT_EQ(
-      Load(Screen().Raw(std::string(3, '\0')).Frame(Spec(8, 6)).Trailer().Bytes())->FrameCount(),
+      Load(Screen().Raw(std::string(3, '\0')).Frame(Frame(8, 6)).Trailer().Bytes())->FrameCount(),
       1);
 }
 
 TEST(GifReader, DamagedFrameData) {
-  const std::string whole = Screen().Frame(Spec(8, 6)).Bytes();
+  const std::string whole = Screen().Frame(Frame(8, 6)).Bytes();
   // A length byte pointing past the end: the complete blocks are kept, the frame is damaged.
   std::string cut = whole.substr(0, whole.size() - 4);
   auto picture = Load(cut);
@@ -241,7 +242,7 @@ TEST(GifReader, DamagedFrameData) {
   EXPECT_EQ(bare->Width(), 8);
   // Cut inside the descriptor or the local table: a read error.
   EXPECT_EQ(LoadError(whole.substr(0, header - 3)), "Stream read error");
-  TGifFrameSpec local = Spec(8, 6);
+  TGifFrameInput local = Frame(8, 6);
   local.LocalColors = test::TestColors(4);
   const std::string withLocal = Screen().Frame(local).Bytes();
   EXPECT_EQ(LoadError(withLocal.substr(0, header + 5)), "Stream read error");
@@ -249,13 +250,13 @@ TEST(GifReader, DamagedFrameData) {
 
 TEST(GifReader, FailedLoadKeepsTheFramesReadBefore) {
   TGifPicture picture;
-  const std::string bytes = Screen().Frame(Spec(8, 6)).Raw("\x21\x77").Bytes();
+  const std::string bytes = Screen().Frame(Frame(8, 6)).Raw("\x21\x77").Bytes();
   EXPECT_THROW(picture.LoadFromBytes(bytes), EInvalidGraphicOperation);
   EXPECT_EQ(picture.FrameCount(), 1);
 }
 
 TEST(GifReader, ReadDataTakesALengthPrefix) {
-  const std::string gif = Screen().Frame(Spec(8, 6)).Trailer().Bytes();
+  const std::string gif = Screen().Frame(Frame(8, 6)).Trailer().Bytes();
   std::string data(4, '\0');
   data[0] = static_cast<char>(gif.size());
   TMemoryStream stream(data + gif + "trailing");
@@ -280,14 +281,14 @@ TEST(GifReader, SizeCannotBeChanged) {
 }
 
 TEST(GifReader, CopiesShareTheirData) {
-  auto picture = Load(Screen().Frame(Spec(8, 6)).Frame(Spec(8, 6, 4, 3)).Bytes());
+  auto picture = Load(Screen().Frame(Frame(8, 6)).Frame(Frame(8, 6, 4, 3)).Bytes());
   TGifPicture copy;
   copy.Assign(*picture);
   EXPECT_TRUE(copy.Equals(*picture));
   EXPECT_EQ(&copy.Frames(1).Item(), &picture->Frames(1).Item());
   EXPECT_EQ(test::Indexes(copy.FrameBitmap(1)), test::Indexes(picture->FrameBitmap(1)));
   TGifPicture other;
-  other.LoadFromBytes(Screen().Frame(Spec(8, 6)).Bytes());
+  other.LoadFromBytes(Screen().Frame(Frame(8, 6)).Bytes());
   EXPECT_FALSE(other.Equals(*picture));
 }
 
@@ -302,7 +303,7 @@ TEST(GifReader, ProgressAndChangeReachTheImagesHandlers) {
     starts += stage == TProgressStage::psStarting;
     ends += stage == TProgressStage::psEnding;
   };
-  picture.LoadFromBytes(Screen().Frame(Spec(8, 6)).Bytes());
+  picture.LoadFromBytes(Screen().Frame(Frame(8, 6)).Bytes());
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(ends, 1);

@@ -15,7 +15,7 @@ extern "C" {
 namespace tagscope {
 namespace {
 
-struct TJpegSpec {
+struct TJpegInput {
   int Width = 40, Height = 30;
   J_COLOR_SPACE Space = JCS_RGB;
   bool Progressive = false;
@@ -25,7 +25,7 @@ uint8_t Sample(int x, int y, int c) {
   return static_cast<uint8_t>(x * 3 + y * 2 + c * 40);
 }
 
-std::string MakeJpeg(const TJpegSpec& spec) {
+std::string MakeJpeg(const TJpegInput& input) {
   jpeg_compress_struct info;
   jpeg_error_mgr err;
   info.err = jpeg_std_error(&err);
@@ -33,19 +33,19 @@ std::string MakeJpeg(const TJpegSpec& spec) {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(spec.Width);
-  info.image_height = static_cast<JDIMENSION>(spec.Height);
-  info.input_components = spec.Space == JCS_GRAYSCALE ? 1 : spec.Space == JCS_CMYK ? 4 : 3;
-  info.in_color_space = spec.Space;
+  info.image_width = static_cast<JDIMENSION>(input.Width);
+  info.image_height = static_cast<JDIMENSION>(input.Height);
+  info.input_components = input.Space == JCS_GRAYSCALE ? 1 : input.Space == JCS_CMYK ? 4 : 3;
+  info.in_color_space = input.Space;
   jpeg_set_defaults(&info);
-  if (spec.Space == JCS_CMYK) jpeg_set_colorspace(&info, JCS_CMYK);
+  if (input.Space == JCS_CMYK) jpeg_set_colorspace(&info, JCS_CMYK);
   jpeg_set_quality(&info, 95, TRUE);
-  if (spec.Progressive) jpeg_simple_progression(&info);
+  if (input.Progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(spec.Width) * info.input_components);
+  std::vector<uint8_t> row(static_cast<size_t>(input.Width) * info.input_components);
   while (info.next_scanline < info.image_height) {
     const int y = static_cast<int>(info.next_scanline);
-    for (int x = 0; x < spec.Width; ++x)
+    for (int x = 0; x < input.Width; ++x)
       for (int c = 0; c < info.input_components; ++c)
         row[static_cast<size_t>(x) * info.input_components + c] = Sample(x, y, c);
     JSAMPROW rows[1] = {row.data()};

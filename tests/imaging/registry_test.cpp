@@ -12,7 +12,7 @@ namespace tagscope {
 namespace {
 
 std::string SmallGif() {
-  test::TGifFrameSpec frame;
+  test::TGifFrameInput frame;
   frame.Width = 3;
   frame.Height = 2;
   frame.Pixels = {0, 1, 2, 3, 0, 1};
