@@ -12,14 +12,7 @@ void TBitmapPicture::LoadFromStream(TStream& stream) {
 }
 
 void TBitmapPicture::LoadFromFileBytes(const std::string& bytes) {
-  FBitmap = ReadBitmapFile(bytes);
-  Changed();
-}
-
-const TBitmapData& TBitmapPicture::FrameBitmap(int index) {
-  if (index != 0 || Empty())
-    throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
-  return FBitmap;
+  Assign(ReadBitmapFile(bytes));
 }
 
 }  // namespace tagscope

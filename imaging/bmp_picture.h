@@ -12,21 +12,11 @@ inline constexpr const char* SBitmapDescription = "Bitmaps";
 // (12, 40, 108 or 124 bytes), bit fields, RLE4 and RLE8, rows top-down or bottom-up. Palette
 // bitmaps stay palette bitmaps; 16-bit and bit-field pixels become 24 or 32 bits. Anything
 // else fails with "Bitmap image is not valid".
-class TBitmapPicture : public TGraphic {
+class TBitmapPicture : public TStillPicture {
  public:
   void LoadFromStream(TStream& stream) override;
   // Reads a whole bitmap file held in memory.
   void LoadFromFileBytes(const std::string& bytes);
-
-  int Width() override { return FBitmap.Width; }
-  int Height() override { return FBitmap.Height; }
-  bool Empty() override { return FBitmap.Empty(); }
-  int FrameCount() override { return Empty() ? 0 : 1; }
-  const TBitmapData& FrameBitmap(int index) override;
-  const TBitmapData* Bitmap() override { return Empty() ? nullptr : &FBitmap; }
-
- private:
-  TBitmapData FBitmap;
 };
 
 }  // namespace tagscope

@@ -1,5 +1,7 @@
 #include "imaging/graphic.h"
 
+#include <utility>
+
 #include "rtl/file_stream.h"
 
 namespace tagscope {
@@ -31,6 +33,17 @@ void TGraphic::Progress(TProgressStage stage, int percent, const std::string& me
 
 void TGraphic::Changed() {
   if (OnChange) OnChange(*this);
+}
+
+const TBitmapData& TStillPicture::FrameBitmap(int index) {
+  if (index != 0 || Empty())
+    throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
+  return FBitmap;
+}
+
+void TStillPicture::Assign(TBitmapData bitmap) {
+  FBitmap = std::move(bitmap);
+  Changed();
 }
 
 }  // namespace tagscope

@@ -99,4 +99,22 @@ class TGraphic {
   bool FTransparent = true;
 };
 
+// A picture of exactly one frame, decoded whole when it is loaded.
+class TStillPicture : public TGraphic {
+ public:
+  int Width() override { return FBitmap.Width; }
+  int Height() override { return FBitmap.Height; }
+  bool Empty() override { return FBitmap.Empty(); }
+  int FrameCount() override { return Empty() ? 0 : 1; }
+  const TBitmapData& FrameBitmap(int index) override;
+  const TBitmapData* Bitmap() override { return Empty() ? nullptr : &FBitmap; }
+
+ protected:
+  // Takes the decoded picture and reports the change.
+  void Assign(TBitmapData bitmap);
+
+ private:
+  TBitmapData FBitmap;
+};
+
 }  // namespace tagscope

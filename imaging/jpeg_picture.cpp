@@ -164,14 +164,7 @@ void TJPEGPicture::LoadFromStream(TStream& stream) {
 }
 
 void TJPEGPicture::LoadFromJpegBytes(const std::string& bytes) {
-  FBitmap = DecodeJpeg(bytes);
-  Changed();
-}
-
-const TBitmapData& TJPEGPicture::FrameBitmap(int index) {
-  if (index != 0 || Empty())
-    throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
-  return FBitmap;
+  Assign(DecodeJpeg(bytes));
 }
 
 }  // namespace tagscope

@@ -11,20 +11,10 @@ inline constexpr const char* SJPEGDescription = "JPEG Image File";
 // A JPEG picture decoded through libjpeg into a 24-bit bitmap (8 bits with a grey palette for
 // greyscale pictures). libjpeg's errors raise EJPEG "JPEG error #n" with libjpeg's message
 // number; a picture whose bitmap would exceed MaxDecodedBytes is refused before decoding.
-class TJPEGPicture : public TGraphic {
+class TJPEGPicture : public TStillPicture {
  public:
   void LoadFromStream(TStream& stream) override;
   void LoadFromJpegBytes(const std::string& bytes);
-
-  int Width() override { return FBitmap.Width; }
-  int Height() override { return FBitmap.Height; }
-  bool Empty() override { return FBitmap.Empty(); }
-  int FrameCount() override { return Empty() ? 0 : 1; }
-  const TBitmapData& FrameBitmap(int index) override;
-  const TBitmapData* Bitmap() override { return Empty() ? nullptr : &FBitmap; }
-
- private:
-  TBitmapData FBitmap;
 };
 
 // Decodes JPEG bytes into a bitmap; the errors are those of TJPEGPicture.

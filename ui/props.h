@@ -36,6 +36,17 @@ struct TFormProps {
   int TextHeight = 13;
 };
 
+// The form as a control: its client area at the origin, hidden until shown.
+inline TControlProps FormControlProps(const TFormProps& props) {
+  TControlProps result;
+  result.Name = props.Name;
+  result.Caption = props.Caption;
+  result.Bounds = {0, 0, props.ClientWidth, props.ClientHeight};
+  result.Visible = false;
+  result.Font = props.Font;
+  return result;
+}
+
 // Tab pages: the page control starts on its first page.
 struct TPageControlProps : TControlProps {};
 struct TTabSheetProps : TControlProps {};  // Caption is the tab's text; bounds come from the pages

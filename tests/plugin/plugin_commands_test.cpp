@@ -166,6 +166,35 @@ TEST_F(SharedUITest, OpenAsksInADialogOwnedByTheHostAndReportsTheChosenFile) {
   EXPECT_TRUE(ShowsText(viewer, "Chosen"));
 }
 
+// A host may close the viewer as soon as it learns of the chosen file, from inside the
+// notification that the Open command is still waiting on.
+TEST_F(SharedUITest, TheHostMayDestroyTheViewerWhileHandlingTheOpenedFile) {
+  TempFile file(FullyTaggedMp3("Closing"));
+  host->OnFileOpened = [&] {
+    plugin->DestroyViewerWindow(viewer);
+    host->RouteTo = nullptr;
+  };
+  TDialogAnswer choose([&](HWND dialog) {
+    ::SetWindowTextA(::GetDlgItem(dialog, kFileNameBox), file.Name().c_str());
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  ::SendMessageA(host->Wnd(), WM_COMMAND, MAKEWPARAM(::GetMenuItemID(::GetSubMenu(menu, 0), 0), 0),
+                 0);
+  ASSERT_NE(choose.Dialog(), nullptr);
+  EXPECT_EQ(host->FilesOpened.size(), 1u);
+  EXPECT_FALSE(::IsWindow(viewer));
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+
+  // The module carries on: the old handle is refused and a new viewer works.
+  EXPECT_EQ(Show(viewer, file.Name().c_str()), 0);
+  HWND next = CreateViewer();
+  ASSERT_NE(next, nullptr) << LastError();
+  EXPECT_EQ(Show(next, file.Name().c_str()), -1) << LastError();
+  EXPECT_TRUE(ShowsText(next, "Closing"));
+  plugin->DestroyViewerWindow(next);
+}
+
 TEST_F(SharedUITest, TheDialogOwnerIsTheHostOfTheLatestViewer) {
   TTestHost other;
   HWND second =

@@ -44,6 +44,7 @@ LRESULT CALLBACK TTestHost::WindowProc(HWND wnd, UINT message, WPARAM wParam, LP
   if (message == WM_VIEWER_FILEOPENED && self) {
     const auto* info = reinterpret_cast<const TViewerFileInfo*>(lParam);
     self->FilesOpened.emplace_back(info->FileName, info->FileType);
+    if (self->OnFileOpened) self->OnFileOpened();
     return 0;
   }
   return ::DefWindowProcA(wnd, message, wParam, lParam);

@@ -35,6 +35,8 @@ class TTestHost {
   // WM_VIEWER_FILEOPENED as the host received it: the file name and type, copied while the
   // message was handled.
   std::vector<std::pair<std::string, std::string>> FilesOpened;
+  // Runs after a WM_VIEWER_FILEOPENED is recorded, while the viewer still waits for it.
+  std::function<void()> OnFileOpened;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);

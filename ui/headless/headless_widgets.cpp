@@ -59,20 +59,6 @@ void THeadlessNode::MoveToWindow(TNativeHandle parent) {
 
 // ---- THeadlessForm
 
-namespace {
-
-TControlProps FormControlProps(const TFormProps& props) {
-  TControlProps result;
-  result.Name = props.Name;
-  result.Caption = props.Caption;
-  result.Bounds = {0, 0, props.ClientWidth, props.ClientHeight};
-  result.Visible = false;
-  result.Font = props.Font;
-  return result;
-}
-
-}  // namespace
-
 THeadlessForm::THeadlessForm(THeadlessFactory& factory, TNativeHandle parent,
                              const TFormProps& props)
     : THeadless(factory, parent, FormControlProps(props)), FFormProps(props) {}

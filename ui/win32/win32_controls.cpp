@@ -136,7 +136,7 @@ HBRUSH TWin32StaticText::OnCtlColor(HDC dc) {
 // ---- TWin32Panel
 
 TWin32Panel::TWin32Panel(TWin32Factory& factory, TWidget& parent, const TPanelProps& props)
-    : TWin32Widget(factory, &parent, props), FPanelProps(props), FCaption(props.Caption) {
+    : TWin32PaintedWidget(factory, &parent, props), FPanelProps(props), FCaption(props.Caption) {
   CreateNative(kPanelClass, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT);
 }
 
@@ -144,21 +144,6 @@ void TWin32Panel::SetCaption(const std::string& caption) {
   FCaption = caption;
   SetWindowTextA(Window(), caption.c_str());
   InvalidateRect(Window(), nullptr, TRUE);
-}
-
-bool TWin32Panel::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  switch (message) {
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_PAINT: {
-      TPaintScope paint(Window());
-      Paint(paint.Dc());
-      return true;
-    }
-    default:
-      return TWin32Widget::WindowMessage(message, wParam, lParam, result);
-  }
 }
 
 void TWin32Panel::Paint(HDC dc) {

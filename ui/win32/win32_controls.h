@@ -44,17 +44,16 @@ class TWin32StaticText : public TWin32Widget<TStaticText> {
 
 // A panel: a container window that draws its bevels and its caption, centred and wrapped, in
 // its own font and colour behind its children.
-class TWin32Panel : public TWin32Widget<TPanel> {
+class TWin32Panel : public TWin32PaintedWidget<TPanel> {
  public:
   TWin32Panel(TWin32Factory& factory, TWidget& parent, const TPanelProps& props);
   std::string Caption() const override { return FCaption; }
   void SetCaption(const std::string& caption) override;
 
  protected:
-  bool WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void Paint(HDC dc) override;
 
  private:
-  void Paint(HDC dc);
   RECT DrawBevels(HDC dc);
 
   TPanelProps FPanelProps;

@@ -10,20 +10,6 @@ namespace tagscope {
 
 // ---- TWin32Form
 
-namespace {
-
-TControlProps FormControlProps(const TFormProps& props) {
-  TControlProps result;
-  result.Name = props.Name;
-  result.Caption = props.Caption;
-  result.Bounds = {0, 0, props.ClientWidth, props.ClientHeight};
-  result.Visible = false;
-  result.Font = props.Font;
-  return result;
-}
-
-}  // namespace
-
 TWin32Form::TWin32Form(TWin32Factory& factory, TNativeHandle parent, const TFormProps& props)
     : TWin32Widget(factory, nullptr, FormControlProps(props)), FFormProps(props) {
   // Without a border the window's size is its client size.

@@ -5,7 +5,7 @@
 namespace tagscope {
 
 TWin32Image::TWin32Image(TWin32Factory& factory, TWidget& parent, const TImageProps& props)
-    : TWin32Widget(factory, &parent, props), FStretch(props.Stretch) {
+    : TWin32PaintedWidget(factory, &parent, props), FStretch(props.Stretch) {
   CreateNative(kImageClass, WS_CLIPSIBLINGS, 0);
 }
 
@@ -29,21 +29,6 @@ void TWin32Image::Prepare() {
   FDrawn =
       transparent ? ReplaceColor(FPicture, *transparent, GetSysColor(COLOR_BTNFACE)) : FPicture;
   InvalidateRect(Window(), nullptr, TRUE);
-}
-
-bool TWin32Image::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  switch (message) {
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_PAINT: {
-      TPaintScope paint(Window());
-      Paint(paint.Dc());
-      return true;
-    }
-    default:
-      return TWin32Widget::WindowMessage(message, wParam, lParam, result);
-  }
 }
 
 void TWin32Image::Paint(HDC dc) {

@@ -8,7 +8,7 @@ namespace tagscope {
 // An image control: a window that draws its bitmap with StretchDIBits, over the whole control
 // when created with Stretch, else at its natural size in the top left corner. Pixels of the
 // transparent colour show the button-face background of the panel beneath.
-class TWin32Image : public TWin32Widget<TImage> {
+class TWin32Image : public TWin32PaintedWidget<TImage> {
  public:
   TWin32Image(TWin32Factory& factory, TWidget& parent, const TImageProps& props);
 
@@ -19,11 +19,10 @@ class TWin32Image : public TWin32Widget<TImage> {
   void SetTransparentColor(std::optional<TColor> color) override;
 
  protected:
-  bool WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void Paint(HDC dc) override;
 
  private:
   void Prepare();
-  void Paint(HDC dc);
 
   bool FStretch;
   TBitmapData FPicture;

@@ -124,6 +124,32 @@ class TWin32Widget : public TBase, public TWin32Node {
   static TWin32Node* NodeOf(TWidget* widget) { return dynamic_cast<TWin32Node*>(widget); }
 };
 
+// A widget of one of this backend's own classes that paints every pixel of itself: erasing
+// is left out, so that the picture or the caption does not flicker on redraw.
+template <class TBase>
+class TWin32PaintedWidget : public TWin32Widget<TBase> {
+ public:
+  using TWin32Widget<TBase>::TWin32Widget;
+
+ protected:
+  virtual void Paint(HDC dc) = 0;
+
+  bool WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    switch (message) {
+      case WM_ERASEBKGND:
+        result = 1;
+        return true;
+      case WM_PAINT: {
+        TPaintScope paint(this->Window());
+        Paint(paint.Dc());
+        return true;
+      }
+      default:
+        return TWin32Widget<TBase>::WindowMessage(message, wParam, lParam, result);
+    }
+  }
+};
+
 // The native window of a widget of this backend.
 inline HWND WindowOf(const TWidget& widget) {
   return ToHwnd(widget.Handle());
