@@ -5,6 +5,7 @@
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "rtl/files_win.h"
 
 namespace tagscope {
 
@@ -19,20 +20,29 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   switch (mode) {
-    case TFileMode::fmOpenRead: access = GENERIC_READ; break;
-    case TFileMode::fmOpenReadWrite: break;
-    case TFileMode::fmCreate: disposition = CREATE_ALWAYS; break;
-    case TFileMode::fmCreateNew: disposition = CREATE_NEW; break;
+    case TFileMode::fmOpenRead:
+      access = GENERIC_READ;
+      break;
+    case TFileMode::fmOpenReadWrite:
+      break;
+    case TFileMode::fmCreate:
+      disposition = CREATE_ALWAYS;
+      break;
+    case TFileMode::fmCreateNew:
+      disposition = CREATE_NEW;
+      break;
   }
   // Sharing delete access too lets the user rename or delete a file while it is shown.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE h = ::CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::wstring name;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  if (WideFileName(fileName, name))
+    h = ::CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                      nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
-    const std::string text =
-        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
-               LastSystemErrorText().c_str());
+    const std::string text = Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
+                                    LastSystemErrorText().c_str());
     if (creating) throw EFCreateError(text);
     throw EFOpenError(text);
   }
@@ -71,7 +81,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
                        : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
-                                                           : FILE_END;
+                                                          : FILE_END;
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
   LARGE_INTEGER result;

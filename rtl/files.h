@@ -24,4 +24,11 @@ std::string LastSystemErrorText();
 // The platform's path delimiter.
 char PathDelimiter();
 
+// How the file functions and TFileStream read file names, process-wide. On Windows names are
+// taken in the ANSI code page by default, as a host hands them over; a program that selects
+// UTF-8 can name every file the file system holds, and LastSystemErrorText then gives UTF-8 as
+// well, so a message that quotes a name stays in one encoding. POSIX names are bytes: there
+// this changes nothing.
+void UseUtf8FileNames(bool utf8);
+
 }  // namespace tagscope

@@ -61,4 +61,6 @@ char PathDelimiter() {
   return '/';
 }
 
+void UseUtf8FileNames(bool) {}
+
 }  // namespace tagscope

@@ -1,20 +1,71 @@
+#include "rtl/files_win.h"
+
 #include <windows.h>
+
+#include <atomic>
 
 #include "rtl/files.h"
 
 namespace tagscope {
 
+namespace {
+
+std::atomic<bool> utf8FileNames{false};
+
+// The code page of the names: UTF-8 when selected, else the one the ANSI file API would use.
+UINT FileNameCodePage() {
+  if (utf8FileNames) return CP_UTF8;
+  return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+}
+
+}  // namespace
+
+void UseUtf8FileNames(bool utf8) {
+  utf8FileNames = utf8;
+}
+
+bool WideFileName(const std::string& name, std::wstring& wide) {
+  const UINT codePage = FileNameCodePage();
+  // Bytes that are not UTF-8 would turn into U+FFFD and could name another file.
+  const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+  const int length = ::MultiByteToWideChar(codePage, flags, name.c_str(), -1, nullptr, 0);
+  if (length <= 0) {
+    ::SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  wide.assign(length, L'\0');
+  ::MultiByteToWideChar(codePage, flags, name.c_str(), -1, wide.data(), length);
+  wide.pop_back();  // the terminator
+  return true;
+}
+
+std::string NarrowFileName(const std::wstring& wide) {
+  const UINT codePage = FileNameCodePage();
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string result(length, '\0');
+  ::WideCharToMultiByte(codePage, 0, wide.data(), size, result.data(), length, nullptr, nullptr);
+  return result;
+}
+
 bool FileExists(const std::string& fileName) {
-  const DWORD attributes = ::GetFileAttributesA(fileName.c_str());
+  std::wstring name;
+  if (!WideFileName(fileName, name)) return false;
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool RemoveFile(const std::string& fileName) {
-  return ::DeleteFileA(fileName.c_str()) != 0;
+  std::wstring name;
+  return WideFileName(fileName, name) && ::DeleteFileW(name.c_str()) != 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(),
+  std::wstring wideFrom, wideTo;
+  return WideFileName(from, wideFrom) && WideFileName(to, wideTo) &&
+         ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -23,17 +74,20 @@ std::string ResolveFileName(const std::string& fileName) {
 }
 
 bool CopyFilePermissions(const std::string& from, const std::string& to) {
-  const DWORD attributes = ::GetFileAttributesA(from.c_str());
+  std::wstring wideFrom, wideTo;
+  if (!WideFileName(from, wideFrom) || !WideFileName(to, wideTo)) return false;
+  const DWORD attributes = ::GetFileAttributesW(wideFrom.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-  return ::SetFileAttributesA(to.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+  return ::SetFileAttributesW(wideTo.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
 std::string GetTempDir() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathA(sizeof buffer, buffer);
-  std::string result(buffer, length > 0 && length < sizeof buffer ? length : 0);
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+  std::string result =
+      length > 0 && length <= MAX_PATH ? NarrowFileName(std::wstring(buffer, length)) : "";
   if (result.empty()) result = ".\\";
   if (result.back() != '\\') result += '\\';
   return result;
@@ -46,12 +100,29 @@ std::string ExtractFilePath(const std::string& fileName) {
 
 std::string LastSystemErrorText() {
   const DWORD code = ::GetLastError();
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result(text ? text : "", length);
-  if (text) ::LocalFree(text);
+  std::string result;
+  const DWORD flags =
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  if (utf8FileNames) {
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (text) {
+      const int size =
+          ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+      if (size > 0) {
+        result.assign(size, '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
+      }
+      ::LocalFree(text);
+    }
+  } else {
+    char* text = nullptr;
+    const DWORD length =
+        ::FormatMessageA(flags, nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    result.assign(text ? text : "", length);
+    if (text) ::LocalFree(text);
+  }
   while (!result.empty() && (result.back() == '\r' || result.back() == '\n')) result.pop_back();
   if (result.empty()) result = "System error " + std::to_string(code);
   return result;
