@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/utf8.h"
 #include "cli/verbs.h"
 #include "engine/text_encoding.h"
 #include "rtl/exception.h"
@@ -18,6 +19,12 @@ using json = nlohmann::ordered_json;
 
 std::string U(const std::string& latin1) {
   return Latin1ToUtf8(latin1);
+}
+
+// A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
+// may hold, are shown as ISO-8859-1 so that the output stays UTF-8.
+std::string FileNameText(const std::string& name) {
+  return IsUtf8(name) ? name : Latin1ToUtf8(name);
 }
 
 json RestrictionsJson(const TID3TagRestrictions& r) {
@@ -91,9 +98,14 @@ json DumpJson(TID3Engine& e) {
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
-  return {
-      {"file", U(e.FileName())}, {"active", e.Active()}, {"tag", TagJson(e)},    {"frames", frames},
-      {"fields", FieldsJson(e)}, {"comments", comments}, {"pictures", pictures}, {"urls", urls}};
+  return {{"file", FileNameText(e.FileName())},
+          {"active", e.Active()},
+          {"tag", TagJson(e)},
+          {"frames", frames},
+          {"fields", FieldsJson(e)},
+          {"comments", comments},
+          {"pictures", pictures},
+          {"urls", urls}};
 }
 
 namespace {
@@ -146,7 +158,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e) {
-  out << "File: " << U(e.FileName()) << "\n";
+  out << "File: " << FileNameText(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {

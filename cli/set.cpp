@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/utf8.h"
 #include "cli/verbs.h"
 #include "engine/id3_engine.h"
 #include "engine/stream_helpers.h"
@@ -15,22 +16,6 @@
 namespace tagscope::cli {
 
 namespace {
-
-// The next code point of a UTF-8 text, or -1 when the bytes at `at` are not UTF-8.
-int32_t NextCodePoint(const std::string& text, size_t& at) {
-  const auto lead = static_cast<uint8_t>(text[at++]);
-  if (lead < 0x80) return lead;
-  const int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-  if (extra < 0 || at + extra > text.size()) return -1;
-  int32_t code = lead & (0x3F >> extra);
-  for (int i = 0; i < extra; ++i) {
-    const auto next = static_cast<uint8_t>(text[at++]);
-    if ((next & 0xC0) != 0x80) return -1;
-    code = code << 6 | (next & 0x3F);
-  }
-  const int32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-  return code < smallest[extra] || code > 0x10FFFF ? -1 : code;
-}
 
 // An argument taken as UTF-8, in ISO-8859-1 as the tag stores it.
 std::string ToLatin1(const std::string& utf8, const std::string& what) {

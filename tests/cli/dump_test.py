@@ -103,6 +103,22 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(len(objects), 1)
         self.assertEqual(objects[0]["file"], EXAMPLE)
 
+    def test_file_names_as_given(self):
+        # A UTF-8 name as it is; bytes that are not UTF-8 as ISO-8859-1, keeping the output UTF-8.
+        with tempfile.TemporaryDirectory() as folder:
+            utf8 = os.path.join(folder, "Café-日本.mp3")
+            latin1 = os.path.join(folder.encode(), b"Caf\xe9.mp3")
+            for name in (utf8, latin1):
+                with open(name, "wb") as f:
+                    f.write(b"\0" * 100)
+            result = subprocess.run([TOOL, "dump", "--json", utf8, latin1], capture_output=True,
+                                    timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            names = [json.loads(line)["file"] for line in result.stdout.decode().splitlines()]
+            self.assertEqual(names, [utf8, latin1.decode("latin-1")])
+            text = subprocess.run([TOOL, "dump", utf8], capture_output=True, timeout=60)
+            self.assertIn("File: " + utf8 + "\n", text.stdout.decode())
+
     def test_text_form(self):
         result = run(EXAMPLE)
         self.assertEqual(result.returncode, 0)
