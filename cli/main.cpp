@@ -1,7 +1,9 @@
 #include <iostream>
 
 #include "cli/verbs.h"
+#include "rtl/command_line.h"
 #include "rtl/exception.h"
+#include "rtl/files.h"
 
 namespace tagscope::cli {
 
@@ -18,8 +20,20 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   std::vector<Verb> verbs;
   for (auto& add : VerbRegistry()) verbs.push_back(add(app));
+  // Arguments, file names and output are UTF-8 on every platform.
+  tagscope::UseUtf8FileNames(true);
+  tagscope::UseUtf8ConsoleOutput();
+  std::vector<std::string> arguments;
   try {
-    app.parse(argc, argv);
+    arguments = tagscope::Utf8ProgramArguments(argc, argv);
+  } catch (const tagscope::Exception& e) {
+    std::cerr << "tagscope: " << e.what() << "\n";
+    return 1;
+  }
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  try {
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }

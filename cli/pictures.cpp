@@ -45,7 +45,8 @@ std::string ExtractName(int index, const std::string& mimeType) {
 
 std::string Extract(const std::string& dir, int index, const TID3Picture& picture,
                     const TMemoryStream& data) {
-  std::filesystem::create_directories(dir);
+  // The name is UTF-8 (a plain string would be read in the ANSI code page on Windows).
+  std::filesystem::create_directories(std::u8string(dir.begin(), dir.end()));
   std::string path = dir;
   if (!path.empty() && path.back() != PathDelimiter() && path.back() != '/')
     path += PathDelimiter();

@@ -1,0 +1,55 @@
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "rtl/command_line.h"
+#include "rtl/exception.h"
+#include "rtl/files.h"
+
+namespace tagscope {
+
+namespace {
+
+UINT consoleCodePage = 0;  // the console's output code page before the program changed it
+
+void RestoreConsoleCodePage() {
+  ::SetConsoleOutputCP(consoleCodePage);
+}
+
+}  // namespace
+
+std::vector<std::string> Utf8ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!wide) throw EConvertError("Cannot read the command line. " + LastSystemErrorText());
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) {
+    const int length = static_cast<int>(std::wcslen(wide[i]));
+    // A lone surrogate has no UTF-8 form; replacing it would name another file.
+    const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], length, nullptr,
+                                           0, nullptr, nullptr);
+    if (length > 0 && size <= 0) {
+      ::LocalFree(wide);
+      throw EConvertError(Format("Argument %d is not valid Unicode", i));
+    }
+    std::string argument(size, '\0');
+    ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], length, argument.data(), size,
+                          nullptr, nullptr);
+    arguments.push_back(std::move(argument));
+  }
+  ::LocalFree(wide);
+  return arguments;
+}
+
+void UseUtf8ConsoleOutput() {
+  if (consoleCodePage != 0) return;
+  const UINT current = ::GetConsoleOutputCP();  // 0 without a console
+  if (current == 0 || current == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
+  consoleCodePage = current;
+  std::atexit(RestoreConsoleCodePage);
+}
+
+}  // namespace tagscope
