@@ -40,7 +40,7 @@ class FileNames : public ::testing::Test {
     wchar_t temp[MAX_PATH + 1] = {};
     const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
     folder = std::wstring(temp, length) + L"tagscope_rtl_names_" +
-             std::to_wstring(::testing::UnitTest::GetInstance()->random_seed());
+             std::to_wstring(::GetCurrentProcessId());
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     folder += L"\\";
   }
