@@ -2,8 +2,9 @@
 // erases its tag with settings taken from the input's last two bytes. After every operation the
 // file must be what the engine says it wrote: the tag as the engine holds it (a fresh engine
 // reads back the same header and frames), followed by everything the file held outside the old
-// tag, byte for byte, and the ID3v1 trailer when asked for. An operation that fails must leave
-// the file exactly as it was, and no scratch file may stay behind.
+// tag, byte for byte, and the ID3v1 trailer when asked for. One change to the files may be made
+// to fail; an operation that fails must leave the file exactly as it was, and no scratch file
+// may stay behind.
 #include <unistd.h>
 
 #include <cstddef>
@@ -19,6 +20,7 @@
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "tests/engine/write_test_support.h"
 
 namespace {
 
@@ -40,20 +42,13 @@ void Check(bool condition, const char* what) {
   if (!condition) Fail(what);
 }
 
-// A folder of our own in the temporary folder: the engine writes its scratch files beside
-// the file it changes, so the folder must hold nothing but that file between operations.
+// A folder of our own in the temporary folder, made for each input and removed after it: the
+// engine writes its scratch files beside the file it changes, so the folder must hold nothing
+// but that file between operations.
 const std::filesystem::path& Folder() {
-  static const std::filesystem::path folder = [] {
-    std::filesystem::path p =
-        std::filesystem::path(GetTempDir()) / ("tagscope-write-fuzz-" + std::to_string(::getpid()) +
-                                               "-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(p);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(Folder(), ignored);
-    });
-    return p;
-  }();
+  static const std::filesystem::path folder =
+      std::filesystem::path(GetTempDir()) / ("tagscope-write-fuzz-" + std::to_string(::getpid()) +
+                                             "-" + std::to_string(std::random_device{}()));
   return folder;
 }
 
@@ -76,11 +71,11 @@ void CheckFolderHoldsOnlyTheFile() {
   Check(count == 1, "the file is gone");
 }
 
-// What the input asks the harness to do.
+// What the input asks the harness to do: the bits of its last three bytes.
 struct Settings {
   explicit Settings(const uint8_t* data, size_t size) {
-    const unsigned a = size > 0 ? data[size - 1] : 0, b = size > 1 ? data[size - 2] : 0;
-    bits = a | (b << 8);
+    bits = 0;
+    for (size_t i = 0; i < 3 && i < size; ++i) bits |= unsigned{data[size - 1 - i]} << (8 * i);
   }
   bool Bit(int n) const { return (bits >> n) & 1; }
   unsigned Field(int from, int width) const { return (bits >> from) & ((1u << width) - 1); }
@@ -90,6 +85,18 @@ struct Settings {
 bool Encrypting(const Settings& s) {
   return s.Bit(15);
 }
+
+// The change to any file (creating, writing, resizing, flushing, renaming) that fails, 0 for
+// none: one failure somewhere in the operations of a run.
+int FailAt(const Settings& s) {
+  return s.Bit(22) ? static_cast<int>(s.Field(16, 6)) + 1 : 0;
+}
+
+// An engine whose file operations go through a file system that fails on demand.
+class FaultyEngine : public TID3Engine {
+ public:
+  using TID3Engine::SetFileSystem;
+};
 
 void XorBytes(TStream& s) {
   auto& m = static_cast<TMemoryStream&>(s);
@@ -310,7 +317,8 @@ void Change(TID3Engine& e, const Settings& s) {
 
 void Run(const uint8_t* data, size_t size) {
   const Settings s(data, size);
-  TID3Engine e;
+  FaultyEngine e;
+  e.SetFileSystem(std::make_shared<test::FaultyFileSystem>(FailAt(s)));
   Configure(e, false, s);
   if (FrameBytes(e) > kMaxFrameBytes) return;
   if (s.Bit(11)) EraseAndCheck(e);
@@ -332,11 +340,12 @@ void Run(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::filesystem::create_directories(Folder());
   {
     TFileStream file(InputFile(), TFileMode::fmCreate);
     file.WriteBuffer(data, static_cast<int64_t>(size));
   }
   Run(data, size);
-  RemoveFile(InputFile());
+  std::filesystem::remove_all(Folder());
   return 0;
 }
