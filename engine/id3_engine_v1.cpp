@@ -7,6 +7,8 @@
 #include "engine/id3_lists.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
+#include "engine/undo_stream.h"
+#include "rtl/exception.h"
 
 namespace tagscope {
 
@@ -82,8 +84,22 @@ void TID3Engine::SaveID3V1() {
   t[127] = static_cast<char>(GenreByte(Genre()));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
-  FStream->SetPosition(replace ? size - kTrailerSize : size);
-  FStream->WriteBuffer(t.data(), kTrailerSize);
+  // A write that fails part way would leave a damaged trailer, or a piece of one behind the
+  // audio: the bytes it covers and the file's size are kept and put back.
+  TUndoStream journal(*FStream);
+  try {
+    journal.SetPosition(replace ? size - kTrailerSize : size);
+    journal.WriteBuffer(t.data(), kTrailerSize);
+  } catch (const std::exception& e) {
+    try {
+      journal.Rollback();
+    } catch (const std::exception& restoring) {
+      throw EWriteError(
+          Format("%s. Putting the old bytes back failed too, so the file may be damaged: %s",
+                 e.what(), restoring.what()));
+    }
+    throw;
+  }
 }
 
 }  // namespace tagscope

@@ -195,5 +195,25 @@ TEST(WriteFaults, AFailedRenameLeavesTheOldFileOpenInTheEngine) {
   EXPECT_EQ(e.Title(), "Song");
 }
 
+TEST(WriteFaults, AFailingTrailerWriteLeavesTheFileAsItWas) {
+  const std::string audio = PatternBytes(1000, 7);
+  // The trailer replaces an old one, or is appended behind the audio.
+  for (const std::string& original :
+       {Tag(4, 0, Frames()) + audio + Trailer("Old"), Tag(4, 0, Frames()) + audio}) {
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", original);
+    TestEngine e;
+    e.SetFileSystem(std::make_shared<FaultyFileSystem>(1));
+    e.Open(name);
+    e.SetTitle("New");
+    EXPECT_THROW(e.SaveID3V1(), EWriteError);
+    EXPECT_EQ(ReadFile(name), original);
+    e.SaveID3V1();
+    const std::string now = ReadFile(name);
+    EXPECT_EQ(now.size(), original.size() + (original.ends_with(Trailer("Old")) ? 0 : 128));
+    EXPECT_EQ(now.substr(now.size() - 128, 6), "TAGNew");
+  }
+}
+
 }  // namespace
 }  // namespace tagscope
