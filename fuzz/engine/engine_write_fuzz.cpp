@@ -300,6 +300,18 @@ void Change(TID3Engine& e, const Settings& s) {
   static const int64_t kPaddings[] = {0, 1, 37, 300};
   if (s.Bit(5)) e.SetPadding(kPaddings[s.Field(6, 2)]);
   e.SetWriteID3V1(s.Bit(8));
+  if (s.Bit(23)) {
+    // Other payload coding: compressed or not, unsynchronised or not (version 4), by turns.
+    // Bytes kept as stored stay under the flags they were stored with.
+    for (int i = 0; i < e.Frames().Count(); ++i) {
+      TID3Frames_Item& f = e.Frames().Items(i);
+      if (f.KeptAsStored()) continue;
+      if (i % 2 == 0)
+        f.SetCompress(!f.Compress());
+      else
+        f.SetUnSynchronisation(!f.UnSynchronisation());
+    }
+  }
   switch (s.Field(9, 2)) {
     case 0:
       break;
