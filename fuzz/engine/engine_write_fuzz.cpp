@@ -1,5 +1,5 @@
 // Opens arbitrary bytes as an MP3 file through a writable tag engine and writes, rewrites and
-// erases its tag with settings taken from the input's last two bytes. After every operation the
+// erases its tag with settings taken from the input's last three bytes. After every operation the
 // file must be what the engine says it wrote: the tag as the engine holds it (a fresh engine
 // reads back the same header and frames), followed by everything the file held outside the old
 // tag, byte for byte, and the ID3v1 trailer when asked for. One change to the files may be made
@@ -7,6 +7,7 @@
 // may stay behind.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -105,8 +106,9 @@ void XorBytes(TStream& s) {
   m.SetBytes(bytes);
 }
 
-void Configure(TID3Engine& e, bool readOnly, const Settings& s) {
-  e.SetReadOnly(readOnly);
+// Opens the file for writing, reading the tag at its start.
+void Configure(TID3Engine& e, const Settings& s) {
+  e.SetReadOnly(false);
   e.SetFullID3TagSeek(false);
   if (Encrypting(s)) {
     e.OnFrameDecrypt = [](TID3Frames_Item&, TStream& data) { XorBytes(data); };
@@ -331,7 +333,7 @@ void Run(const uint8_t* data, size_t size) {
   const Settings s(data, size);
   FaultyEngine e;
   e.SetFileSystem(std::make_shared<test::FaultyFileSystem>(FailAt(s)));
-  Configure(e, false, s);
+  Configure(e, s);
   if (FrameBytes(e) > kMaxFrameBytes) return;
   if (s.Bit(11)) EraseAndCheck(e);
   CheckFolderHoldsOnlyTheFile();
