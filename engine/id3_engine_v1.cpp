@@ -87,19 +87,12 @@ void TID3Engine::SaveID3V1() {
   // A write that fails part way would leave a damaged trailer, or a piece of one behind the
   // audio: the bytes it covers and the file's size are kept and put back.
   TUndoStream journal(*FStream);
-  try {
-    journal.SetPosition(replace ? size - kTrailerSize : size);
-    journal.WriteBuffer(t.data(), kTrailerSize);
-  } catch (const std::exception& e) {
-    try {
-      journal.Rollback();
-    } catch (const std::exception& restoring) {
-      throw EWriteError(
-          Format("%s. Putting the old bytes back failed too, so the file may be damaged: %s",
-                 e.what(), restoring.what()));
-    }
-    throw;
-  }
+  journal.ChangeOrRollBack(
+      [&] {
+        journal.SetPosition(replace ? size - kTrailerSize : size);
+        journal.WriteBuffer(t.data(), kTrailerSize);
+      },
+      "bytes");
 }
 
 }  // namespace tagscope

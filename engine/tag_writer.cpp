@@ -188,22 +188,15 @@ void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
 
 void TTagWriter::WriteInPlace(const TTagImage& image) {
   TUndoStream journal(*E.FStream);
-  try {
-    NoteWritten(image, E.FTagOffset);
-    journal.SetPosition(E.FTagOffset);
-    image.WriteTo(journal);
-    WriteTrailer(journal);
-    journal.Flush();
-  } catch (const std::exception& e) {
-    try {
-      journal.Rollback();
-    } catch (const std::exception& restoring) {
-      throw EWriteError(
-          Format("%s. Putting the old tag back failed too, so the file may be damaged: %s",
-                 e.what(), restoring.what()));
-    }
-    throw;
-  }
+  journal.ChangeOrRollBack(
+      [&] {
+        NoteWritten(image, E.FTagOffset);
+        journal.SetPosition(E.FTagOffset);
+        image.WriteTo(journal);
+        WriteTrailer(journal);
+        journal.Flush();
+      },
+      "tag");
 }
 
 void TTagWriter::Rewrite(const TTagImage& image) {

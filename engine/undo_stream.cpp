@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "rtl/exception.h"
+
 namespace tagscope {
 
 TUndoStream::TUndoStream(TStream& target) : TStreamRef(target), FOriginalSize(target.Size()) {}
@@ -36,6 +38,21 @@ void TUndoStream::Rollback() {
   FSaved.clear();
   if (target.Size() != FOriginalSize) target.SetSize(FOriginalSize);
   target.Flush();
+}
+
+void TUndoStream::ChangeOrRollBack(const std::function<void()>& change, const char* what) {
+  try {
+    change();
+  } catch (const std::exception& e) {
+    try {
+      Rollback();
+    } catch (const std::exception& restoring) {
+      throw EWriteError(
+          Format("%s. Putting the old %s back failed too, so the file may be damaged: %s", e.what(),
+                 what, restoring.what()));
+    }
+    throw;
+  }
 }
 
 }  // namespace tagscope

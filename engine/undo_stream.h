@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ class TUndoStream : public TStreamRef {
 
   // Writes the kept bytes back, newest first, and restores the original size.
   void Rollback();
+  // Runs change against this stream; when it fails, rolls back and raises the failure again,
+  // or, when rolling back fails too, an error saying that the file may be damaged (what: the
+  // content being put back, for that message).
+  void ChangeOrRollBack(const std::function<void()>& change, const char* what);
 
  private:
   // Keeps the target's bytes in [from, to) that belong to its original content.
