@@ -25,9 +25,16 @@ int RunHost(const std::string& arguments) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << command;
+  // Wine now and then fails to start a process while another test program is starting or
+  // ending; a second try then succeeds.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(500);
+    started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process) != 0;
+  }
+  if (!started) {
+    ADD_FAILURE() << "cannot start " << command << " (error " << ::GetLastError() << ")";
     return -1;
   }
   DWORD code = static_cast<DWORD>(-1);
