@@ -50,42 +50,6 @@ LRESULT CALLBACK TTestHost::WindowProc(HWND wnd, UINT message, WPARAM wParam, LP
   return ::DefWindowProcA(wnd, message, wParam, lParam);
 }
 
-namespace {
-TDialogAnswer* gAnswer = nullptr;
-}
-
-TDialogAnswer::TDialogAnswer(std::function<void(HWND dialog)> action) : FAction(std::move(action)) {
-  gAnswer = this;
-  FHook = ::SetWindowsHookExA(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
-}
-
-TDialogAnswer::~TDialogAnswer() {
-  ::UnhookWindowsHookEx(FHook);
-  if (FTimer) ::KillTimer(nullptr, FTimer);
-  gAnswer = nullptr;
-}
-
-LRESULT CALLBACK TDialogAnswer::Hook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && gAnswer && !gAnswer->FDialog) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    char name[32] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "#32770") {
-      gAnswer->FDialog = window;
-      gAnswer->FOwner = ::GetWindow(window, GW_OWNER);
-      gAnswer->FTimer = ::SetTimer(nullptr, 0, 200, Timer);
-    }
-  }
-  return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void CALLBACK TDialogAnswer::Timer(HWND, UINT, UINT_PTR id, DWORD) {
-  ::KillTimer(nullptr, id);
-  if (!gAnswer || gAnswer->FTimer != id) return;
-  gAnswer->FTimer = 0;
-  gAnswer->FAction(gAnswer->FDialog);
-}
-
 void PluginTest::SetUp() {
   plugin = std::make_unique<TPluginLibrary>(PluginPath());
   host = std::make_unique<TTestHost>();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/plugin_library.h"
+#include "tests/ui/win32/dialog_answer.h"
 #include "tests/viewer/mp3_builder.h"
 
 namespace tagscope::test {
@@ -41,27 +42,6 @@ class TTestHost {
  private:
   static LRESULT CALLBACK WindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
   HWND FWnd = nullptr;
-};
-
-// Answers the next dialog box the thread opens, from inside its modal loop, once it is ready.
-class TDialogAnswer {
- public:
-  explicit TDialogAnswer(std::function<void(HWND dialog)> action);
-  ~TDialogAnswer();
-  TDialogAnswer(const TDialogAnswer&) = delete;
-  TDialogAnswer& operator=(const TDialogAnswer&) = delete;
-  HWND Dialog() const { return FDialog; }
-  // The dialog's owner window, taken while it was shown.
-  HWND Owner() const { return FOwner; }
-
- private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-  static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
-  std::function<void(HWND dialog)> FAction;
-  HHOOK FHook = nullptr;
-  UINT_PTR FTimer = 0;
-  HWND FDialog = nullptr;
-  HWND FOwner = nullptr;
 };
 
 // The real tagscope.dll, loaded afresh for every test (so its module-wide state starts empty),

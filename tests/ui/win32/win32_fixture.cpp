@@ -1,7 +1,5 @@
 #include "tests/ui/win32/win32_fixture.h"
 
-#include <cstring>
-
 namespace tagscope::test {
 
 void PumpMessages() {
@@ -93,45 +91,6 @@ LRESULT CALLBACK TTestWindow::Proc(HWND window, UINT message, WPARAM wParam, LPA
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// ---- TDialogAnswer
-
-namespace {
-TDialogAnswer* gAnswer = nullptr;
-}
-
-TDialogAnswer::TDialogAnswer(std::function<void(HWND dialog)> action) : FAction(std::move(action)) {
-  gAnswer = this;
-  FHook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-}
-
-TDialogAnswer::~TDialogAnswer() {
-  if (FHook) UnhookWindowsHookEx(FHook);
-  if (FTimer) KillTimer(nullptr, FTimer);
-  gAnswer = nullptr;
-}
-
-LRESULT CALLBACK TDialogAnswer::Hook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && gAnswer && !gAnswer->FDialog) {
-    char name[32] = {};
-    HWND window = reinterpret_cast<HWND>(wParam);
-    GetClassNameA(window, name, sizeof(name));
-    if (std::strcmp(name, "#32770") == 0) {
-      gAnswer->FDialog = window;
-      // The dialog is not finished yet: act from its message loop a little later.
-      gAnswer->FTimer = SetTimer(nullptr, 0, 100, Timer);
-    }
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void CALLBACK TDialogAnswer::Timer(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  if (!gAnswer || gAnswer->FTimer != id) return;
-  gAnswer->FTimer = 0;
-  gAnswer->FAnswered = true;
-  gAnswer->FAction(gAnswer->FDialog);
 }
 
 // ---- Win32Test

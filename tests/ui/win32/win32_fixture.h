@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/win32/dialog_answer.h"
 #include "ui/win32/win32_factory.h"
 
 namespace tagscope::test {
@@ -45,26 +46,6 @@ class TTestWindow {
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HWND FWindow = nullptr;
   std::vector<MSG> FReceived;
-};
-
-// Acts on the next modal dialog of this thread (the Open dialog, a message box) once it is up:
-// Action runs from the dialog's own message loop with the dialog's window.
-class TDialogAnswer {
- public:
-  explicit TDialogAnswer(std::function<void(HWND dialog)> action);
-  ~TDialogAnswer();
-  TDialogAnswer(const TDialogAnswer&) = delete;
-  TDialogAnswer& operator=(const TDialogAnswer&) = delete;
-  bool Answered() const { return FAnswered; }
-
- private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-  static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
-  std::function<void(HWND)> FAction;
-  HHOOK FHook = nullptr;
-  HWND FDialog = nullptr;
-  UINT_PTR FTimer = 0;
-  bool FAnswered = false;
 };
 
 // The test window shared by the tests of this program: made once, since Wine takes a while
