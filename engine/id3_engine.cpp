@@ -69,6 +69,7 @@ void TID3Engine::ClearTag() {
   FPadding = 0;
   FTagSize = 0;
   FTagOffset = 0;
+  FReadReport = TTagReadReport();
 }
 
 void TID3Engine::LoadTag() {

@@ -14,6 +14,15 @@
 
 namespace tagscope {
 
+// What the last read of the tag accounted for. A write keeps only what the read understood, so
+// it refuses (unless forced) when the read did not account for every byte of the tag.
+struct TTagReadReport {
+  bool complete = true;      // every byte of the tag read as frames, padding or footer
+  std::string problem;       // what was not accounted for, and where (empty when complete)
+  int64_t accountedEnd = 0;  // file offset just past the last byte the read accounted for
+  bool extendedHeaderFlagWrong = false;  // the header promised an extended header not there
+};
+
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
 // Header and Frames (or imports the ID3v1 trailer); the accessors read and change frames.
 class TID3Engine {
@@ -42,6 +51,11 @@ class TID3Engine {
   // Where the tag stands in the file and how many bytes it occupies there (0: no tag).
   int64_t TagOffset() const { return FTagOffset; }
   int64_t TagSize() const { return FTagSize; }
+  const TTagReadReport& ReadReport() const { return FReadReport; }
+  // A forced write or erase goes ahead although the read did not account for the whole tag,
+  // dropping what it could not read.
+  bool ForceWrite() const { return FForceWrite; }
+  void SetForceWrite(bool value) { FForceWrite = value; }
 
   TID3Header& Header() { return *FHeader; }
   const TID3Header& Header() const { return *FHeader; }
@@ -121,6 +135,8 @@ class TID3Engine {
   std::unique_ptr<TStream> FStream;
   std::unique_ptr<TID3Frames> FFrames;
   std::unique_ptr<TID3Header> FHeader;
+  TTagReadReport FReadReport;
+  bool FForceWrite = false;
   bool FFullID3TagSeek = false;
   bool FReadOnly = false;
   std::shared_ptr<TFileSystem> FFileSystem = PlatformFileSystem();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/byte_reader.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 

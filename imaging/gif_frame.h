@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
-#include "imaging/byte_reader.h"
+#include "rtl/byte_reader.h"
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
 #include "rtl/stream.h"
