@@ -38,8 +38,10 @@ json RestrictionsJson(const TID3TagRestrictions& r) {
 json TagJson(TID3Engine& e) {
   const TID3Header& h = e.Header();
   const TID3ExtendedHeader& x = h.ExtendedHeader();
+  const TTagReadReport& r = e.ReadReport();
   return {{"offset", e.TagOffset()},
           {"length", e.TagSize()},
+
           {"padding", e.Padding()},
           {"size", h.Size()},
           {"version", h.VersionNumber()},
@@ -53,7 +55,12 @@ json TagJson(TID3Engine& e) {
             {"crcPresent", x.CRCDataPresent()},
             {"crc", x.CRCData()},
             {"restricted", x.TagRestricted()},
-            {"restrictions", RestrictionsJson(x.TagRestrictions())}}}};
+            {"restrictions", RestrictionsJson(x.TagRestrictions())}}},
+          {"read",
+           {{"complete", r.complete},
+            {"problem", U(r.problem)},
+            {"accountedEnd", r.accountedEnd},
+            {"extendedHeaderFlagWrong", r.extendedHeaderFlagWrong}}}};
 }
 
 json FrameJson(TID3Frames_Item& f) {
@@ -88,13 +95,13 @@ json DumpJson(TID3Engine& e) {
   for (int i = 0; e.GetComment(i, c); ++i)
     comments.push_back(
         {{"language", U(c.Language)}, {"description", U(c.Description)}, {"text", U(c.Text)}});
-  TMemoryStream data;
   TID3Picture p;
-  for (int i = 0; e.GetPicture(i, data, p); ++i)
+  std::string_view data;
+  for (int i = 0; e.GetPicture(i, p, data); ++i)
     pictures.push_back({{"mimeType", U(p.MimeType)},
                         {"pictureType", p.PictureType},
                         {"description", U(p.Description)},
-                        {"size", data.Size()}});
+                        {"size", data.size()}});
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
@@ -142,6 +149,12 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
   out << "  unsynchronisation " << YesNo(h.Unsynchronisation()) << ", extended header "
       << YesNo(h.ExtendedHeaderPresent()) << ", experimental " << YesNo(h.Experimental())
       << ", footer " << YesNo(h.FooterPresent()) << "\n";
+  const TTagReadReport& r = e.ReadReport();
+  if (r.extendedHeaderFlagWrong)
+    out << "  the header's flag announces an extended header, but none follows: frames read "
+           "from right after the header\n";
+  if (!r.complete)
+    out << "  damaged: " << U(r.problem) << "; read as far as byte " << r.accountedEnd << "\n";
   if (!h.ExtendedHeaderPresent()) return;
   const TID3ExtendedHeader& x = h.ExtendedHeader();
   out << "  extended header: update " << YesNo(x.TagIsAnUpdate()) << ", CRC "
@@ -176,11 +189,11 @@ void DumpText(std::ostream& out, TID3Engine& e) {
   for (int i = 0; e.GetComment(i, c); ++i)
     out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
         << U(c.Text) << "\n";
-  TMemoryStream data;
   TID3Picture p;
-  for (int i = 0; e.GetPicture(i, data, p); ++i)
+  std::string_view data;
+  for (int i = 0; e.GetPicture(i, p, data); ++i)
     out << "Picture " << i << ": " << U(p.MimeType) << ", type " << int(p.PictureType) << ", "
-        << data.Size() << " bytes, " << U(p.Description) << "\n";
+        << data.size() << " bytes, " << U(p.Description) << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << U(u.Description) << " " << U(u.URL) << "\n";
@@ -191,24 +204,21 @@ namespace {
 // Opens the file through the engine, read-only; false (message on stderr) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
 bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool& failed) {
-  try {
-    TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
-  } catch (const Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
-    failed = true;
-    return false;
-  }
   engine.SetReadOnly(true);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << file << ": " << e.what() << "\n";
+    std::cerr << "tagscope: " << e.what() << "\n";
     failed = true;
     return engine.Active();
   }
-  return true;
+  if (!engine.Active()) {
+    std::cerr << "tagscope: " << engine.ReadReport().problem << "\n";
+    failed = true;
+  }
+  return engine.Active();
 }
 
 int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {

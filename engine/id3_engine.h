@@ -83,6 +83,8 @@ class TID3Engine {
                  const std::string& language);
   // The picture's bytes replace the content of `data`.
   bool GetPicture(int index, TStream& data, TID3Picture& picture);
+  // The same without copying: `bytes` views the frame's payload, valid until the frames change.
+  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes);
   bool GetURL(int index, TID3Url& url);
 
   std::string Album() { return GetFrameText("TALB"); }
@@ -118,11 +120,15 @@ class TID3Engine {
  private:
   friend class TTagWriter;
 
+  // Opens FStream; false (the report saying why) when the file does not exist.
+  bool OpenFile();
   void ClearTag();
+  // Finds the tag and reads it: its header, then its body with one read of the file.
   void LoadTag();
-  bool LocateTag();
   // The frames and padding of a tag whose header was read; sets FTagSize.
-  void ReadTagBody();
+  void ReadTagBody(int64_t fileSize);
+  // Marks the read incomplete: what could not be read, from file offset `at` on.
+  void NoteProblem(int64_t at, const std::string& what);
   // Tag writing (defined with the writer).
   void SaveTag();
   void RemoveTag();

@@ -5,6 +5,7 @@
 
 #include "engine/file_replace.h"
 #include "engine/id3_engine.h"
+#include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
@@ -14,9 +15,8 @@ namespace tagscope {
 
 namespace {
 
-constexpr int64_t kHeaderSize = 10;  // also the footer's
-// The largest tag size a 4-byte sync-safe field holds.
-constexpr int64_t kMaxTagSize = 0x0FFFFFFF;
+constexpr int64_t kHeaderSize = id3::HeaderSize;  // also the footer's
+constexpr int64_t kMaxTagSize = id3::MaxTagSize;
 
 // Lets the engine's own operations write through another stream for a while.
 class TStreamRedirect {

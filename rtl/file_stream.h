@@ -29,6 +29,7 @@ class TFileStream : public TStream {
   TFileStream& operator=(const TFileStream&) = delete;
 
   int64_t Read(void* buffer, int64_t count) override;
+  int64_t ReadAt(int64_t position, void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;

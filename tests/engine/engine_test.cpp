@@ -92,18 +92,24 @@ TEST(Engine, MissingAndUnopenableFiles) {
   EXPECT_FALSE(fired);
 }
 
-TEST(Engine, ReadErrorsLeaveTheEngineActiveWithoutEvents) {
-  const std::string body = FrameV4("TALB", Text("album")) + FrameV4("TIT2", "not zlib", 0, 0x08);
+TEST(Engine, ADamagedFrameIsReportedWithItsPlaceAndTheRestIsRead) {
+  const std::string first = FrameV4("TALB", Text("album"));
+  const std::string body =
+      first + FrameV4("COMM", "not zlib", 0, 0x08) + FrameV4("TIT2", Text("title"));
   ScopedFile file(Tag(4, 0, body));
   TID3Engine e;
-  bool fired = false;
-  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { fired = true; };
+  int fired = 0;
+  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { ++fired; };
   e.SetFileName(file.Name());
-  EXPECT_THROW(e.SetActive(true), Exception);
-  EXPECT_TRUE(e.Active());
-  EXPECT_FALSE(fired);
+  e.SetActive(true);
+  EXPECT_EQ(fired, 2);
   EXPECT_EQ(e.Album(), "album");
+  EXPECT_EQ(e.Title(), "title");
   EXPECT_EQ(e.TagSize(), 10 + static_cast<int64_t>(body.size()));
+  const TTagReadReport& r = e.ReadReport();
+  EXPECT_FALSE(r.complete);
+  EXPECT_EQ(r.problem, "Frame COMM at byte 26: compressed data is corrupt");
+  EXPECT_EQ(r.accountedEnd, 10 + static_cast<int64_t>(first.size()));
 }
 
 TEST(Engine, PaddingAndTagExtent) {
@@ -142,7 +148,10 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
   {
     OpenEngine o(Tag(4, 0, body) + kAudio);
     EXPECT_EQ(o.engine.TagSize(), 10 + static_cast<int64_t>(body.size()));
-    EXPECT_EQ(o.engine.Frames().Items(1).DataSize(), 3);
+    EXPECT_EQ(o.engine.Frames().Count(), 1);
+    EXPECT_EQ(o.engine.ReadReport().problem,
+              "Frame PRIV at byte 22: its size (5000 bytes) runs past the end of the tag");
+    EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
   }
   {
     // The file ends before the tag's declared end.
@@ -150,6 +159,10 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
     EXPECT_EQ(o.engine.Title(), "t");
     EXPECT_EQ(o.engine.TagSize(), 10 + 12);
     EXPECT_EQ(o.engine.Padding(), 0);
+    EXPECT_EQ(o.engine.ReadReport().problem,
+              "The tag runs past the end of the file: its header counts 4000 bytes after it, "
+              "the file ends 12 bytes after it");
+    EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
   }
   {
     OpenEngine o("ID3" + Bytes({4, 0, 0, 0}));  // a header cut short is no header
