@@ -42,6 +42,7 @@ class TFileStream : public TStream {
  private:
   std::string FFileName;
   std::unique_ptr<TFileHandle> FHandle;
+  int64_t FOpenedSize = -1;  // the size when opened, until the first Size() (-1: ask the system)
 };
 
 }  // namespace tagscope

@@ -55,7 +55,7 @@ void ReadEverything(TID3Engine& e) {
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i) {
   }
-  (void)cli::DumpJson(e).dump();
+  (void)cli::DumpJson(e);
   NullBuffer null;
   std::ostream out(&null);
   cli::DumpText(out, e);
