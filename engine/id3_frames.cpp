@@ -59,6 +59,12 @@ int TID3Frames::CountOf(std::string_view id) const {
   return count;
 }
 
+void TID3Frames::Delete(int index) {
+  Items(index);  // raises for an index out of bounds
+  FItems.erase(FItems.begin() + index);
+  Changed();
+}
+
 void TID3Frames::Clear() {
   FItems.clear();
   Changed();

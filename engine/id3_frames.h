@@ -45,6 +45,8 @@ class TID3Frames {
   // How many items have the ID.
   int CountOf(std::string_view id) const;
   void Clear();
+  // Removes and frees the item at index.
+  void Delete(int index);
   // Replaces the content by copies of the other collection's items.
   void Assign(const TID3Frames& source);
 

@@ -112,23 +112,30 @@ class TFrameParser {
                     Format("its size (%lld bytes) runs past the end of the tag",
                            static_cast<long long>(size)));
       const std::string_view payload = FIn.ViewAt(at + V2Header, static_cast<size_t>(size));
-      TID3Frames_Item& item = FFrames.Add();
-      const std::string_view id = V22FrameID(id3);
-      std::optional<std::string> picture;
-      if (id3 == "PIC") picture = V22PictureToAPIC(payload);
-      if (id.empty() || (id3 == "PIC" && !picture)) {
-        item.SetID(id3);
-        item.SetSharedPayload(FOwner, payload);
-      } else if (picture) {
-        item.SetID(id);
-        item.Data().SetBytes(std::move(*picture));
-      } else {
-        item.SetID(id);
-        item.SetSharedPayload(FOwner, payload);
-      }
+      AddVersion2Frame(id3, payload);
       at += V2Header + static_cast<size_t>(size);
     }
     return at;
+  }
+
+  // Pictures and links change their content with their ID; a frame that has no later
+  // equivalent, or whose content cannot be converted, keeps its three-character ID.
+  void AddVersion2Frame(std::string_view id3, std::string_view payload) {
+    TID3Frames_Item& item = FFrames.Add();
+    const std::string_view id = V22FrameID(id3);
+    const bool converted = id3 == "PIC" || id3 == "LNK";
+    std::optional<std::string> content;
+    if (converted) content = id3 == "PIC" ? V22PictureToAPIC(payload) : V22LinkToLINK(payload);
+    if (id.empty() || (converted && !content)) {
+      item.SetID(id3);
+      item.SetSharedPayload(FOwner, payload);
+      return;
+    }
+    item.SetID(id);
+    if (content)
+      item.Data().SetBytes(std::move(*content));
+    else
+      item.SetSharedPayload(FOwner, payload);
   }
 
   // At the frame limit with another frame to come: reading stops there.

@@ -53,7 +53,12 @@ void TTagWriter::CheckWritable() const {
 
 void TTagWriter::Save() {
   CheckWritable();
-  const uint8_t version = E.FHeader->VersionNumber();
+  const uint8_t readVersion = E.FHeader->VersionNumber();
+  const uint8_t readRevision = E.FHeader->VersionRevision();
+  // An ID3v2.2 tag, its frames read with their four-character equivalents, is written as
+  // ID3v2.3.
+  if (readVersion == 2) DropUnconvertedFrames();
+  const uint8_t version = readVersion == 2 ? 3 : readVersion;
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
     throw EWriteError(Format("ID3v2.%d tags cannot be written", version));
@@ -67,10 +72,14 @@ void TTagWriter::Save() {
   }
   const TRecord before = Record();
   try {
+    E.FHeader->SetVersionNumber(version);
+    if (version != readVersion) E.FHeader->SetVersionRevision(0);
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
     if (E.Active()) Restore(before);
+    E.FHeader->SetVersionNumber(readVersion);
+    E.FHeader->SetVersionRevision(readRevision);
     throw EWriteError(Format("Cannot write the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }
 }
@@ -93,6 +102,24 @@ void TTagWriter::WriteNewTag(uint8_t version) {
     WriteInPlace(*fitted);
   else
     Rewrite(image);
+}
+
+void TTagWriter::DropUnconvertedFrames() {
+  // Frames that kept their three-character ID have no equivalent in later versions.
+  std::string names;
+  for (int i = 0; i < E.FFrames->Count(); ++i) {
+    const std::string id = E.FFrames->Items(i).Name();
+    if (id.size() == 3 && names.find(id) == std::string::npos)
+      names += (names.empty() ? "" : ", ") + id;
+  }
+  if (names.empty()) return;
+  if (!E.FForceWrite)
+    throw EWriteError(
+        Format("The ID3v2.2 tag is written as ID3v2.3, which has no frame for %s; "
+               "the tag is not written unless the write is forced, which drops them",
+               names.c_str()));
+  for (int i = E.FFrames->Count() - 1; i >= 0; --i)
+    if (E.FFrames->Items(i).Name().size() == 3) E.FFrames->Delete(i);
 }
 
 TTagWriter::TRecord TTagWriter::Record() const {

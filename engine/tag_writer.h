@@ -48,6 +48,9 @@ class TTagWriter {
   void Restore(const TRecord& record);
 
   void CheckWritable() const;
+  // Removes the frames of an ID3v2.2 tag that have no later equivalent when the write is
+  // forced; otherwise refuses, naming them.
+  void DropUnconvertedFrames();
   void WriteNewTag(uint8_t version);
   // The tag with the given padding, from the frames serialised once.
   TTagImage Compose(int64_t padding) const;

@@ -17,5 +17,8 @@ bool ValidV22FrameID(std::string_view id3);
 // APIC payload of later versions, the format turned into a MIME type; nothing when the payload
 // is too short to hold the format.
 std::optional<std::string> V22PictureToAPIC(std::string_view pic);
+// A LNK payload (the linked frame's three-character ID, URL, ID data) as a LINK payload, the
+// ID turned into its four-character equivalent; nothing when it has none.
+std::optional<std::string> V22LinkToLINK(std::string_view lnk);
 
 }  // namespace tagscope
