@@ -86,6 +86,8 @@ TEST(Engine, MissingAndUnopenableFiles) {
   e.SetFileName(GetTempDir() + "tagscope-no-such-file.mp3");
   e.SetActive(true);
   EXPECT_FALSE(e.Active());
+  // Inactive, but not silently: the report says why.
+  EXPECT_NE(e.ReadReport().problem.find("tagscope-no-such-file.mp3"), std::string::npos);
   e.SetFileName(GetTempDir());  // a folder is no file either
   e.SetActive(true);
   EXPECT_FALSE(e.Active());
@@ -170,6 +172,47 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
     EXPECT_EQ(o.engine.Header().Size(), -1);
     EXPECT_EQ(o.engine.TagSize(), 0);
   }
+}
+
+TEST(ReadReport, AnExtendedHeaderThatCannotBeOneIsSkippedAndNoted) {
+  const std::string frame = FrameV4("TIT2", Text("title"));
+  // The flag set, and the first frame right after the header; a size beyond the tag.
+  for (const std::string& body : {frame, Bytes({0x7F, 0x7F, 0x7F, 0x7F, 1, 0}) + frame}) {
+    OpenEngine o(Tag(4, 0x40, body, 20) + kAudio);
+    const TTagReadReport& r = o.engine.ReadReport();
+    EXPECT_TRUE(r.extendedHeaderFlagWrong);
+    EXPECT_FALSE(o.engine.Header().ExtendedHeaderPresent());
+    EXPECT_TRUE(r.complete) << r.problem;
+    EXPECT_EQ(r.accountedEnd, o.engine.TagSize());
+  }
+  OpenEngine first(Tag(4, 0x40, frame, 20) + kAudio);
+  EXPECT_EQ(first.engine.Title(), "title");
+  // A version 3 size other than 6 or 10 is none either; a true one is read.
+  OpenEngine v3(Tag(3, 0x40, Bytes({0, 0, 0, 12, 0, 0}) + frame));
+  EXPECT_TRUE(v3.engine.ReadReport().extendedHeaderFlagWrong);
+  OpenEngine real(Tag(3, 0x40, Bytes({0, 0, 0, 6, 0, 0, 0, 0, 0, 0}) + FrameV3("TIT2", Text("t"))));
+  EXPECT_FALSE(real.engine.ReadReport().extendedHeaderFlagWrong);
+  EXPECT_EQ(real.engine.Title(), "t");
+}
+
+TEST(ReadReport, ReadingStopsAtTheFrameCap) {
+  std::string body;
+  for (int i = 0; i < 50001; ++i) body += FrameV4("PRIV", "");
+  OpenEngine o(Tag(4, 0, body) + kAudio);
+  EXPECT_EQ(o.engine.Frames().Count(), 50000);
+  EXPECT_FALSE(o.engine.ReadReport().complete);
+  EXPECT_EQ(o.engine.ReadReport().problem,
+            "The tag holds more than 50000 frames; reading stopped at byte 500010");
+  EXPECT_EQ(o.engine.ReadReport().accountedEnd, 500010);
+}
+
+TEST(ReadReport, ACompressedVersion22TagIsNotRead) {
+  OpenEngine o(Tag(2, 0x40, "TT2" + Bytes({0, 0, 2, 0}) + "t") + kAudio);
+  EXPECT_EQ(o.engine.Header().VersionNumber(), 2);
+  EXPECT_EQ(o.engine.Frames().Count(), 0);
+  EXPECT_FALSE(o.engine.Header().ExtendedHeaderPresent());
+  EXPECT_EQ(o.engine.ReadReport().problem,
+            "The ID3v2.2 tag is compressed, which no reader can undo; its frames are not read");
 }
 
 TEST(LocateTag, OnlyOffsetZeroWithoutTheFullSearch) {
