@@ -328,3 +328,42 @@ TEST(Engine, FramesAreCopiedThroughTheProperty) {
 
 }  // namespace
 }  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+
+TEST(Version22, FramesTakeTheirLaterIDsAndAForcedWriteDropsThoseWithout) {
+  const auto frame = [](const std::string& id, const std::string& payload) {
+    return id + Bytes({0, 0, static_cast<int>(payload.size())}) + payload;
+  };
+  const std::string body = frame("TT2", Text("title")) + frame("CRM", "owner") +
+                           frame("PIC", Bytes({0}) + "PNG" + Bytes({3, 0}) + "png!");
+  ScopedFile file(Tag(2, 0, body, 30) + std::string(100, 'A'));
+  TID3Engine e;
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  ASSERT_EQ(e.Frames().Count(), 3);
+  EXPECT_EQ(e.Frames().Items(1).Name(), "CRM");
+  TID3Picture p;
+  std::string_view picture;
+  ASSERT_TRUE(e.GetPicture(0, p, picture));
+  EXPECT_EQ(p.MimeType, "image/png");
+  EXPECT_EQ(picture, "png!");
+  EXPECT_THROW(e.WriteTag(), EWriteError);
+  EXPECT_EQ(e.Header().VersionNumber(), 2);
+  e.SetForceWrite(true);
+  e.WriteTag();
+  e.SetActive(false);
+  e.SetActive(true);
+  EXPECT_EQ(e.Header().VersionNumber(), 3);
+  ASSERT_EQ(e.Frames().Count(), 2);
+  EXPECT_EQ(e.Title(), "title");
+  EXPECT_TRUE(e.GetPicture(0, p, picture));
+  EXPECT_EQ(picture, "png!");
+  EXPECT_EQ(file.Contents().substr(file.Contents().size() - 100), std::string(100, 'A'));
+}
+
+}  // namespace
+}  // namespace tagscope
