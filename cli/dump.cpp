@@ -98,14 +98,16 @@ json DumpJson(TID3Engine& e) {
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
-  return {{"file", FileNameText(e.FileName())},
-          {"active", e.Active()},
-          {"tag", TagJson(e)},
-          {"frames", frames},
-          {"fields", FieldsJson(e)},
-          {"comments", comments},
-          {"pictures", pictures},
-          {"urls", urls}};
+  json result = {{"file", FileNameText(e.FileName())},
+                 {"active", e.Active()},
+                 {"tag", TagJson(e)},
+                 {"frames", frames},
+                 {"fields", FieldsJson(e)},
+                 {"comments", comments},
+                 {"pictures", pictures},
+                 {"urls", urls}};
+  if (e.JournalPending()) result["journalPending"] = true;
+  return result;
 }
 
 namespace {
@@ -131,6 +133,9 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
+  if (e.JournalPending())
+    out << "An interrupted change left a journal beside this file: what is shown may be half "
+           "old, half new until the next write or erase of the file puts it back\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";

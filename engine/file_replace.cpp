@@ -77,18 +77,43 @@ void TFileReplacement::Commit() {
   SyncFolder(ExtractFilePath(FTarget));
 }
 
-void TFileReplacement::RemoveLeftovers(TFileSystem& files, const std::string& fileName) {
+namespace {
+
+// The new files beside `fileName` that name it, with whether a live writer holds each.
+std::vector<std::pair<std::string, bool>> NewFilesOf(TFileSystem& files,
+                                                     const std::string& fileName) {
   const std::string target = ResolveFileName(fileName);
   const std::string folder = ExtractFilePath(target);
   const std::string prefix = Prefix(target);
   std::error_code error;
-  std::vector<std::string> leftovers;
+  std::vector<std::pair<std::string, bool>> found;
   for (const auto& entry :
        std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (IsLeftoverOf(name, prefix)) leftovers.push_back(folder + name);
+    if (!IsLeftoverOf(name, prefix)) continue;
+    bool held = false;
+    try {
+      held = !files.Open(folder + name, TFileMode::fmOpenRead)->Lock(TFileLock::flShared, false);
+    } catch (const Exception&) {
+      // Gone in the meantime, or not ours to open.
+      continue;
+    }
+    found.emplace_back(folder + name, held);
   }
-  for (const std::string& name : leftovers) files.Remove(name);
+  return found;
+}
+
+}  // namespace
+
+void TFileReplacement::RemoveLeftovers(TFileSystem& files, const std::string& fileName) {
+  for (const auto& [name, held] : NewFilesOf(files, fileName))
+    if (!held) files.Remove(name);
+}
+
+bool TFileReplacement::Replacing(TFileSystem& files, const std::string& fileName) {
+  for (const auto& [name, held] : NewFilesOf(files, fileName))
+    if (held) return true;
+  return false;
 }
 
 }  // namespace tagscope

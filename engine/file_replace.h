@@ -34,9 +34,11 @@ class TFileReplacement {
   // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
 
-  // Deletes the new files that writers of `fileName` killed before their end left behind.
-  // The caller holds the file's lock, so no live writer of it is using one.
+  // Deletes the new files that writers of `fileName` killed before their end left behind; a
+  // live writer keeps its own locked, and it is left alone.
   static void RemoveLeftovers(TFileSystem& files, const std::string& fileName);
+  // Whether a live writer is putting a new file in the place of `fileName` right now.
+  static bool Replacing(TFileSystem& files, const std::string& fileName);
 
  private:
   TFileSystem& FFiles;

@@ -121,6 +121,8 @@ class TID3Engine {
  protected:
   // The file operations the engine uses (the platform's unless replaced, as tests do).
   void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFileSystem = std::move(value); }
+  // Replaces what the last read recorded (tests stand in for a read that failed part way).
+  void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
   // The tag writer's view of this engine (defined with the writer).

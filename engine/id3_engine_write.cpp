@@ -1,4 +1,7 @@
 // Writing and erasing the tag in the file, and the care a file opened for writing gets.
+#include <chrono>
+#include <thread>
+
 #include "engine/file_replace.h"
 #include "engine/id3_engine.h"
 #include "engine/tag_journal.h"
@@ -90,15 +93,21 @@ void TID3Engine::PrepareFile() {
   // The lock is held until the file is closed, from the read to the end of every write. A
   // writer that waited may find that the name now leads to the file another writer put in
   // place: it opens that one instead.
-  constexpr int kAttempts = 100;
-  for (int attempt = 1;; ++attempt) {
+  // Where the platform cannot rename over an open file, the writer before may have let go
+  // of the old file just before its new one takes the name: that one's lock is waited for.
+  constexpr int kAttempts = 1000;
+  for (int attempt = 1; attempt < kAttempts; ++attempt) {
     FStream->Lock(TFileLock::flExclusive);
     TFileInfo info;
     const std::string identity = FStream->Identity();
-    if (identity.empty() || !GetFileInfo(FFileName, info) || info.identity == identity ||
-        attempt == kAttempts)
+    if (!identity.empty() && GetFileInfo(FFileName, info) && info.identity != identity) {
+      FStream = FFileSystem->Open(FFileName, TFileMode::fmOpenReadWrite);
+    } else if (TFileReplacement::Replacing(*FFileSystem, FFileName)) {
+      FStream->Lock(TFileLock::flNone);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } else {
       break;
-    FStream = FFileSystem->Open(FFileName, TFileMode::fmOpenReadWrite);
+    }
   }
   FRecoveryNote = TTagJournal::Recover(*FFileSystem, FFileName, *FStream);
   TFileReplacement::RemoveLeftovers(*FFileSystem, FFileName);

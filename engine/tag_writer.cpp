@@ -295,8 +295,10 @@ void TTagWriter::Replace(TFileReplacement& replacement) {
     CopyBack(replacement);
     return;
   }
-  // The engine lets go of the old file first: some platforms refuse to replace an open file.
-  H.ReleaseFile();
+  // The old file stays open, and locked, until the new one has its name, so that a writer that
+  // waits for the lock finds the new file; only where the platform refuses to replace an open
+  // file does the engine let go first (waiting writers then see the new file's lock).
+  if (!CanReplaceOpenFiles()) H.ReleaseFile();
   try {
     replacement.Commit();
   } catch (const std::exception& e) {
@@ -310,6 +312,7 @@ void TTagWriter::Replace(TFileReplacement& replacement) {
     }
     throw;
   }
+  H.ReleaseFile();
   H.AdoptFile(replacement.TakeStream());
 }
 

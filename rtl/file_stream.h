@@ -37,7 +37,7 @@ class TFileStream : public TStream {
   // Forces written data to the disk.
   void Flush() override;
   // flock on POSIX, LockFileEx on Windows: advisory for processes that do not ask.
-  void Lock(TFileLock kind) override;
+  bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;
   const std::string& FileName() const { return FFileName; }
 

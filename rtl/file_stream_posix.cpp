@@ -102,17 +102,20 @@ void TFileStream::Flush() {
     throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
 }
 
-void TFileStream::Lock(TFileLock kind) {
-  const int operation = kind == TFileLock::flExclusive ? LOCK_EX
-                        : kind == TFileLock::flShared  ? LOCK_SH
-                                                       : LOCK_UN;
+bool TFileStream::Lock(TFileLock kind, bool wait) {
+  const int operation = (kind == TFileLock::flExclusive ? LOCK_EX
+                         : kind == TFileLock::flShared  ? LOCK_SH
+                                                        : LOCK_UN) |
+                        (wait ? 0 : LOCK_NB);
   while (::flock(FHandle->fd, operation) != 0) {
     if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
     // File systems without locks (some network mounts): the writer goes on unlocked.
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return;
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
     throw EStreamError(
         Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
   }
+  return true;
 }
 
 std::string TFileStream::Identity() {

@@ -125,22 +125,26 @@ OVERLAPPED LockPlace() {
 
 }  // namespace
 
-void TFileStream::Lock(TFileLock kind) {
+bool TFileStream::Lock(TFileLock kind, bool wait) {
   if (FHandle->locked) {
     OVERLAPPED place = LockPlace();
     ::UnlockFileEx(FHandle->handle, 0, 1, 0, &place);
     FHandle->locked = false;
   }
-  if (kind == TFileLock::flNone) return;
+  if (kind == TFileLock::flNone) return true;
   OVERLAPPED place = LockPlace();
-  const DWORD flags = kind == TFileLock::flExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+  const DWORD flags = (kind == TFileLock::flExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
+                      (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
   if (!::LockFileEx(FHandle->handle, flags, 0, 1, 0, &place)) {
+    if (::GetLastError() == ERROR_LOCK_VIOLATION || ::GetLastError() == ERROR_IO_PENDING)
+      return false;
     // File systems without locks: the writer goes on unlocked.
-    if (::GetLastError() == ERROR_NOT_SUPPORTED) return;
+    if (::GetLastError() == ERROR_NOT_SUPPORTED) return true;
     throw EStreamError(
         Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
   }
   FHandle->locked = true;
+  return true;
 }
 
 std::string TFileStream::Identity() {

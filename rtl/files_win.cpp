@@ -109,6 +109,10 @@ bool SameOwnership(const std::string&, const std::string&) {
   return true;
 }
 
+bool CanReplaceOpenFiles() {
+  return false;
+}
+
 void SyncFolder(const std::string&) {}
 
 std::string GetTempDir() {

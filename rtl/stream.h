@@ -30,9 +30,10 @@ class TStream {
   virtual int64_t Size();
   // Forces written data onto the disk; nothing to do for streams held in memory.
   virtual void Flush() {}
-  // Waits for a lock on the whole file and holds it until changed or the stream is closed;
-  // nothing for streams held in memory.
-  virtual void Lock(TFileLock) {}
+  // Takes a lock on the whole file (waiting for it, or giving up at once when `wait` is false)
+  // and holds it until changed or the stream is closed; false when it was not taken. Always
+  // true for streams held in memory, which need none.
+  virtual bool Lock(TFileLock, bool wait = true) { return true; }
   // Equal to TFileInfo::identity of the file the stream is open on; empty in memory.
   virtual std::string Identity() { return std::string(); }
 

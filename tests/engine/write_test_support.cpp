@@ -76,6 +76,8 @@ class FaultyStream : public TStream {
     FInner->SetSize(size);
   }
   int64_t Size() override { return FInner->Size(); }
+  bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
+  std::string Identity() override { return FInner->Identity(); }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();

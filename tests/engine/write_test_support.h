@@ -36,6 +36,7 @@ std::string ReadFile(const std::string& fileName);
 class TestEngine : public TID3Engine {
  public:
   using TID3Engine::SetFileSystem;
+  using TID3Engine::SetReadReport;
   // Opens the file for reading and writing (or reading only).
   void Open(const std::string& fileName, bool readOnly = false);
 };

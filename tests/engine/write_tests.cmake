@@ -7,6 +7,7 @@ tagscope_add_test(engine_write_tests
     write_test.cpp
     write_fault_test.cpp
     write_roundtrip_test.cpp
+    write_safety_test.cpp
   LIBS tagscope_engine ZLIB::ZLIB)
 
 # Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.
