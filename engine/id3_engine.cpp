@@ -33,7 +33,10 @@ void TID3Engine::SetActive(bool value) {
       FStream.reset();
       throw;
     }
-    LoadTag();
+    if (FReadOnly)
+      LoadTagWhole();
+    else
+      LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
   }
 }

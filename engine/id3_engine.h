@@ -132,6 +132,10 @@ class TID3Engine {
   // Runs after the file was opened: a file opened for writing is locked against other writers
   // and put right if an earlier writer was stopped; one opened for reading is checked for that.
   void PrepareFile();
+  // Reads the tag of a file opened for reading only so that a writer's change in progress is
+  // not seen half done: waits while its journal stands beside the file, and reads again when
+  // the file changed during the read.
+  void LoadTagWhole();
   // Raises when the file cannot be written: a device, FIFO, socket or folder.
   void CheckWritableFile() const;
   void LoadTag();

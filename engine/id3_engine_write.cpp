@@ -83,13 +83,39 @@ void TID3Engine::CheckWritableFile() const {
                FFileName.c_str()));
 }
 
+namespace {
+
+// Size and time of the last write: what changes when a writer touches the file.
+std::pair<int64_t, int64_t> Stamp(const std::string& fileName) {
+  TFileInfo info;
+  GetFileInfo(fileName, info);
+  return {info.size, info.modified};
+}
+
+}  // namespace
+
+void TID3Engine::LoadTagWhole() {
+  using namespace std::chrono;
+  // A journal that stays longer than this was left by a writer that was stopped: the file is
+  // read as it is, and the journal reported.
+  const auto patience = milliseconds(1000);
+  const auto start = steady_clock::now();
+  const std::string journal = TTagJournal::NameFor(FFileName);
+  for (;;) {
+    while (FileExists(journal) && steady_clock::now() - start < patience)
+      std::this_thread::sleep_for(milliseconds(5));
+    const auto before = Stamp(FFileName);
+    LoadTag();
+    FJournalPending = FileExists(journal);
+    if (FJournalPending || (Stamp(FFileName) == before) || steady_clock::now() - start >= patience)
+      return;
+  }
+}
+
 void TID3Engine::PrepareFile() {
   FRecoveryNote.clear();
   FJournalPending = false;
-  if (FReadOnly) {
-    FJournalPending = FileExists(TTagJournal::NameFor(FFileName));
-    return;
-  }
+  if (FReadOnly) return;
   // The lock is held until the file is closed, from the read to the end of every write. A
   // writer that waited may find that the name now leads to the file another writer put in
   // place: it opens that one instead.

@@ -10,6 +10,8 @@ struct TFileInfo {
   bool regular = false;  // a plain file: not a device, FIFO, socket or folder
   uint64_t links = 1;    // names (hard links) that share its data
   std::string identity;  // equal for two names of one file, and for an open stream on it
+  int64_t size = 0;
+  int64_t modified = 0;  // last write, in the platform's finest unit
 };
 
 bool FileExists(const std::string& fileName);

@@ -48,6 +48,8 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
   info.regular = S_ISREG(st.st_mode);
   info.links = st.st_nlink;
   info.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  info.size = st.st_size;
+  info.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }
 

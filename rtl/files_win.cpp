@@ -97,6 +97,13 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
   ::CloseHandle(h);
   info.regular = disk && known && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   info.links = known ? data.nNumberOfLinks : 1;
+  info.size = known ? static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                           data.nFileSizeLow)
+                    : 0;
+  info.modified = known ? static_cast<int64_t>(
+                              (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                              data.ftLastWriteTime.dwLowDateTime)
+                        : 0;
   info.identity = known ? std::to_string(data.dwVolumeSerialNumber) + ":" +
                               std::to_string((static_cast<uint64_t>(data.nFileIndexHigh) << 32) |
                                              data.nFileIndexLow)
