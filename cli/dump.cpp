@@ -1,10 +1,12 @@
 // tagscope dump [--full-seek] [--json] FILE...: what the tag engine reads from each file.
 #include "cli/dump.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <vector>
 
+#include "cli/json_writer.h"
 #include "cli/utf8.h"
 #include "cli/verbs.h"
 #include "engine/text_encoding.h"
@@ -15,10 +17,9 @@ namespace tagscope::cli {
 
 namespace {
 
-using json = nlohmann::ordered_json;
-
 std::string U(const std::string& latin1) {
-  return Latin1ToUtf8(latin1);
+  const bool ascii = std::all_of(latin1.begin(), latin1.end(), [](char c) { return c >= 0; });
+  return ascii ? latin1 : Latin1ToUtf8(latin1);
 }
 
 // A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
@@ -27,87 +28,116 @@ std::string FileNameText(const std::string& name) {
   return IsUtf8(name) ? name : Latin1ToUtf8(name);
 }
 
-json RestrictionsJson(const TID3TagRestrictions& r) {
-  return {{"tagSize", EnumName(r.TagSize())},
-          {"textEncoding", r.TextEncodingRestrictions()},
-          {"textSize", EnumName(r.TextSize())},
-          {"imageEncoding", r.ImageEncodingRestrictions()},
-          {"imageSize", EnumName(r.ImageSize())}};
+void RestrictionsJson(TJsonWriter& j, const TID3TagRestrictions& r) {
+  j.BeginObject()
+      .Member("tagSize", EnumName(r.TagSize()))
+      .Member("textEncoding", r.TextEncodingRestrictions())
+      .Member("textSize", EnumName(r.TextSize()))
+      .Member("imageEncoding", r.ImageEncodingRestrictions())
+      .Member("imageSize", EnumName(r.ImageSize()))
+      .EndObject();
 }
 
-json TagJson(TID3Engine& e) {
+void TagJson(TJsonWriter& j, TID3Engine& e) {
   const TID3Header& h = e.Header();
   const TID3ExtendedHeader& x = h.ExtendedHeader();
-  return {{"offset", e.TagOffset()},
-          {"length", e.TagSize()},
-          {"padding", e.Padding()},
-          {"size", h.Size()},
-          {"version", h.VersionNumber()},
-          {"revision", h.VersionRevision()},
-          {"unsynchronisation", h.Unsynchronisation()},
-          {"extendedHeader", h.ExtendedHeaderPresent()},
-          {"experimental", h.Experimental()},
-          {"footer", h.FooterPresent()},
-          {"extended",
-           {{"update", x.TagIsAnUpdate()},
-            {"crcPresent", x.CRCDataPresent()},
-            {"crc", x.CRCData()},
-            {"restricted", x.TagRestricted()},
-            {"restrictions", RestrictionsJson(x.TagRestrictions())}}}};
+  const TTagReadReport& r = e.ReadReport();
+  j.BeginObject()
+      .Member("offset", e.TagOffset())
+      .Member("length", e.TagSize())
+      .Member("padding", e.Padding())
+      .Member("size", h.Size())
+      .Member("version", h.VersionNumber())
+      .Member("revision", h.VersionRevision())
+      .Member("unsynchronisation", h.Unsynchronisation())
+      .Member("extendedHeader", h.ExtendedHeaderPresent())
+      .Member("experimental", h.Experimental())
+      .Member("footer", h.FooterPresent());
+  j.Key("extended")
+      .BeginObject()
+      .Member("update", x.TagIsAnUpdate())
+      .Member("crcPresent", x.CRCDataPresent())
+      .Member("crc", x.CRCData())
+      .Member("restricted", x.TagRestricted());
+  RestrictionsJson(j.Key("restrictions"), x.TagRestrictions());
+  j.EndObject();
+  j.Key("read")
+      .BeginObject()
+      .Member("complete", r.complete)
+      .Member("problem", U(r.problem))
+      .Member("accountedEnd", r.accountedEnd)
+      .Member("extendedHeaderFlagWrong", r.extendedHeaderFlagWrong)
+      .EndObject();
+  j.EndObject();
 }
 
-json FrameJson(TID3Frames_Item& f) {
-  return {{"id", U(f.Name())},
-          {"name", U(f.DisplayName())},
-          {"size", f.DataSize()},
-          {"tagAlterDiscardable", f.TagAlterDiscardable()},
-          {"fileAlterDiscardable", f.FileAlterDiscardable()},
-          {"readOnly", f.ReadOnly()},
-          {"grouping", f.Grouping()},
-          {"compress", f.Compress()},
-          {"encrypted", f.Encrypted()},
-          {"unsynchronisation", f.UnSynchronisation()},
-          {"dataLengthIndicator", f.DataLengthIndicator()},
-          {"groupId", f.GroupID()},
-          {"encryptionId", f.EncryptionID()}};
+void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
+  j.BeginObject()
+      .Member("id", U(f.Name()))
+      .Member("name", U(f.DisplayName()))
+      .Member("size", f.DataSize())
+      .Member("tagAlterDiscardable", f.TagAlterDiscardable())
+      .Member("fileAlterDiscardable", f.FileAlterDiscardable())
+      .Member("readOnly", f.ReadOnly())
+      .Member("grouping", f.Grouping())
+      .Member("compress", f.Compress())
+      .Member("encrypted", f.Encrypted())
+      .Member("unsynchronisation", f.UnSynchronisation())
+      .Member("dataLengthIndicator", f.DataLengthIndicator())
+      .Member("groupId", f.GroupID())
+      .Member("encryptionId", f.EncryptionID())
+      .EndObject();
 }
 
-json FieldsJson(TID3Engine& e) {
-  return {{"title", U(e.Title())},         {"artist", U(e.Artist())},    {"album", U(e.Album())},
-          {"genre", U(e.Genre())},         {"year", U(e.Year())},        {"track", U(e.Track())},
-          {"encodedBy", U(e.EncodedBy())}, {"subTitle", U(e.SubTitle())}};
+void FieldsJson(TJsonWriter& j, TID3Engine& e) {
+  j.BeginObject()
+      .Member("title", U(e.Title()))
+      .Member("artist", U(e.Artist()))
+      .Member("album", U(e.Album()))
+      .Member("genre", U(e.Genre()))
+      .Member("year", U(e.Year()))
+      .Member("track", U(e.Track()))
+      .Member("encodedBy", U(e.EncodedBy()))
+      .Member("subTitle", U(e.SubTitle()))
+      .EndObject();
 }
 
 }  // namespace
 
-json DumpJson(TID3Engine& e) {
-  json frames = json::array(), comments = json::array(), pictures = json::array(),
-       urls = json::array();
-  for (int i = 0; i < e.Frames().Count(); ++i) frames.push_back(FrameJson(e.Frames().Items(i)));
+std::string DumpJson(TID3Engine& e) {
+  TJsonWriter j;
+  j.BeginObject().Member("file", FileNameText(e.FileName())).Member("active", e.Active());
+  TagJson(j.Key("tag"), e);
+  j.Key("frames").BeginArray();
+  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
+  j.EndArray();
+  FieldsJson(j.Key("fields"), e);
+  j.Key("comments").BeginArray();
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
-    comments.push_back(
-        {{"language", U(c.Language)}, {"description", U(c.Description)}, {"text", U(c.Text)}});
-  TMemoryStream data;
+    j.BeginObject()
+        .Member("language", U(c.Language))
+        .Member("description", U(c.Description))
+        .Member("text", U(c.Text))
+        .EndObject();
+  j.EndArray().Key("pictures").BeginArray();
   TID3Picture p;
-  for (int i = 0; e.GetPicture(i, data, p); ++i)
-    pictures.push_back({{"mimeType", U(p.MimeType)},
-                        {"pictureType", p.PictureType},
-                        {"description", U(p.Description)},
-                        {"size", data.Size()}});
+  std::string_view data;
+  for (int i = 0; e.GetPicture(i, p, data); ++i)
+    j.BeginObject()
+        .Member("mimeType", U(p.MimeType))
+        .Member("pictureType", p.PictureType)
+        .Member("description", U(p.Description))
+        .Member("size", static_cast<uint64_t>(data.size()))
+        .EndObject();
+  j.EndArray().Key("urls").BeginArray();
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
-  json result = {{"file", FileNameText(e.FileName())},
-                 {"active", e.Active()},
-                 {"tag", TagJson(e)},
-                 {"frames", frames},
-                 {"fields", FieldsJson(e)},
-                 {"comments", comments},
-                 {"pictures", pictures},
-                 {"urls", urls}};
-  if (e.JournalPending()) result["journalPending"] = true;
-  return result;
+    j.BeginObject().Member("description", U(u.Description)).Member("url", U(u.URL)).EndObject();
+  j.EndArray();
+  if (e.JournalPending()) j.Member("journalPending", true);
+  j.EndObject();
+  return j.Text();
 }
 
 namespace {
@@ -147,6 +177,12 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
   out << "  unsynchronisation " << YesNo(h.Unsynchronisation()) << ", extended header "
       << YesNo(h.ExtendedHeaderPresent()) << ", experimental " << YesNo(h.Experimental())
       << ", footer " << YesNo(h.FooterPresent()) << "\n";
+  const TTagReadReport& r = e.ReadReport();
+  if (r.extendedHeaderFlagWrong)
+    out << "  the header's flag announces an extended header, but none follows: frames read "
+           "from right after the header\n";
+  if (!r.complete)
+    out << "  damaged: " << U(r.problem) << "; read as far as byte " << r.accountedEnd << "\n";
   if (!h.ExtendedHeaderPresent()) return;
   const TID3ExtendedHeader& x = h.ExtendedHeader();
   out << "  extended header: update " << YesNo(x.TagIsAnUpdate()) << ", CRC "
@@ -181,11 +217,11 @@ void DumpText(std::ostream& out, TID3Engine& e) {
   for (int i = 0; e.GetComment(i, c); ++i)
     out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
         << U(c.Text) << "\n";
-  TMemoryStream data;
   TID3Picture p;
-  for (int i = 0; e.GetPicture(i, data, p); ++i)
+  std::string_view data;
+  for (int i = 0; e.GetPicture(i, p, data); ++i)
     out << "Picture " << i << ": " << U(p.MimeType) << ", type " << int(p.PictureType) << ", "
-        << data.Size() << " bytes, " << U(p.Description) << "\n";
+        << data.size() << " bytes, " << U(p.Description) << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << U(u.Description) << " " << U(u.URL) << "\n";
@@ -196,24 +232,21 @@ namespace {
 // Opens the file through the engine, read-only; false (message on stderr) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
 bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool& failed) {
-  try {
-    TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
-  } catch (const Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
-    failed = true;
-    return false;
-  }
   engine.SetReadOnly(true);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << file << ": " << e.what() << "\n";
+    std::cerr << "tagscope: " << e.what() << "\n";
     failed = true;
     return engine.Active();
   }
-  return true;
+  if (!engine.Active()) {
+    std::cerr << "tagscope: " << engine.ReadReport().problem << "\n";
+    failed = true;
+  }
+  return engine.Active();
 }
 
 int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
@@ -222,7 +255,7 @@ int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
     TID3Engine engine;
     if (!OpenForDump(engine, file, fullSeek, failed)) continue;
     if (asJson)
-      std::cout << DumpJson(engine).dump() << "\n";
+      std::cout << DumpJson(engine) << "\n";
     else
       DumpText(std::cout, engine);
     std::cout.flush();

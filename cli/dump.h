@@ -1,6 +1,5 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 
@@ -10,7 +9,7 @@ namespace tagscope::cli {
 
 // What the engine holds for the file it has open, as a JSON object (byte strings taken as
 // ISO-8859-1 and written as UTF-8) and as text for people.
-nlohmann::ordered_json DumpJson(TID3Engine& engine);
+std::string DumpJson(TID3Engine& engine);
 void DumpText(std::ostream& out, TID3Engine& engine);
 
 }  // namespace tagscope::cli

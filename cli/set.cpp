@@ -124,6 +124,10 @@ constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 // The engine open on an existing file for reading and writing; says what it did to finish a
 // change that an earlier writer did not end.
 void OpenForWriting(TID3Engine& engine, const std::string& fileName, bool force) {
+  TFileInfo info;
+  if (GetFileInfo(fileName, info) && info.folder)
+    throw EFOpenError(
+        Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   engine.SetReadOnly(false);
   engine.SetForceWrite(force);

@@ -45,17 +45,17 @@ std::vector<TFrameLayout> CandidateLayouts(uint8_t version) {
   return {standard, otherSize, {true, true, false}, {true, false, false}};
 }
 
-TFrameHeader DecodeFrameHeader(const uint8_t* bytes, const TFrameLayout& layout) {
+TFrameHeader DecodeFrameHeader(const TByteReader& in, size_t at, const TFrameLayout& layout) {
   TFrameHeader h;
-  h.id.assign(reinterpret_cast<const char*>(bytes), 4);
+  h.id = in.ViewAt(at, 4);
   if (layout.syncSafeSize) {
-    h.sizeValid = IsSyncSafe(bytes + 4, 4);
-    h.size = ReadSyncSafeBE(bytes + 4, 4);
+    h.sizeValid = in.IsSyncSafeAt(at + 4, 4);
+    h.size = in.SyncSafeAt(at + 4, 4);
   } else {
-    h.size = ReadPlainBE(bytes + 4, 4);
+    h.size = in.BEAt(at + 4, 4);
   }
-  h.status = bytes[8];
-  h.format = bytes[9];
+  h.status = in.ByteAt(at + 8);
+  h.format = in.ByteAt(at + 9);
   h.optionalBytes = OptionalBytes(h.format, layout.version4Flags);
   const auto size = static_cast<int64_t>(h.size);
   if (layout.optionalInSize) {
@@ -116,28 +116,23 @@ std::string EncodeOptionalBytes(const TID3Frames_Item& item, bool version4Flags,
   return out;
 }
 
-void DecodeOptionalBytes(TID3Frames_Item& item, bool version4Flags, const std::string& bytes,
+void DecodeOptionalBytes(TID3Frames_Item& item, bool version4Flags, std::string_view bytes,
                          uint32_t& dataLength) {
-  size_t at = 0;
-  auto take = [&](size_t count) -> const uint8_t* {
-    if (at + count > bytes.size()) return nullptr;
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
-    at += count;
-    return p;
-  };
+  TByteReader in(bytes);
   auto takeByte = [&](uint8_t& into) {
-    if (const uint8_t* p = take(1)) into = *p;
+    if (in.Has(1)) into = in.ReadByte();
+  };
+  auto takeLength = [&](bool syncSafe) {
+    if (in.Has(4)) dataLength = static_cast<uint32_t>(syncSafe ? in.ReadSyncSafe(4) : in.ReadBE(4));
   };
   uint8_t group = 0, method = 0;
   dataLength = 0;
   if (version4Flags) {
     if (item.Grouping()) takeByte(group);
     if (item.Encrypted()) takeByte(method);
-    if (item.DataLengthIndicator())
-      if (const uint8_t* p = take(4)) dataLength = static_cast<uint32_t>(ReadSyncSafeBE(p, 4));
+    if (item.DataLengthIndicator()) takeLength(true);
   } else {
-    if (item.Compress())
-      if (const uint8_t* p = take(4)) dataLength = static_cast<uint32_t>(ReadPlainBE(p, 4));
+    if (item.Compress()) takeLength(false);
     if (item.Encrypted()) takeByte(method);
     if (item.Grouping()) takeByte(group);
   }

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/id3_frame_item.h"
+#include "engine/id3_layout.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -18,7 +21,7 @@ struct TFrameLayout {
   bool optionalInSize = true;
 };
 
-inline constexpr int FrameHeaderSize = 10;
+inline constexpr int FrameHeaderSize = static_cast<int>(id3::FrameHeaderSize);
 
 // The standard layout of a tag version (ID3v2.3's for versions below 4).
 TFrameLayout StandardLayout(uint8_t version);
@@ -37,7 +40,8 @@ struct TFrameHeader {
   int64_t payloadSize = 0;
 };
 
-TFrameHeader DecodeFrameHeader(const uint8_t* bytes, const TFrameLayout& layout);
+// The frame header at `at`, which must hold FrameHeaderSize bytes.
+TFrameHeader DecodeFrameHeader(const TByteReader& in, size_t at, const TFrameLayout& layout);
 
 // The flag bits of an item in a layout's status and format bytes, and back.
 void SetItemFlags(TID3Frames_Item& item, uint8_t status, uint8_t format, bool version4Flags);
@@ -48,7 +52,7 @@ void GetItemFlags(const TID3Frames_Item& item, bool version4Flags, uint8_t& stat
 // dataLength is the data length indicator (ID3v2.4) or the decompressed size (ID3v2.3).
 std::string EncodeOptionalBytes(const TID3Frames_Item& item, bool version4Flags,
                                 uint32_t dataLength);
-void DecodeOptionalBytes(TID3Frames_Item& item, bool version4Flags, const std::string& bytes,
+void DecodeOptionalBytes(TID3Frames_Item& item, bool version4Flags, std::string_view bytes,
                          uint32_t& dataLength);
 
 }  // namespace tagscope

@@ -1,7 +1,9 @@
 #include "engine/id3_engine.h"
 
 #include <algorithm>
+#include <memory>
 
+#include "engine/id3_layout.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
 #include "rtl/exception.h"
@@ -10,8 +12,30 @@
 namespace tagscope {
 
 namespace {
-constexpr int64_t kHeaderSize = 10;  // also the footer's size
+
+using id3::HeaderSize;
+
+// The bytes of a tag, read once; frames keep views of them.
+struct TTagBytes {
+  std::shared_ptr<const char[]> owner;
+  std::string_view bytes;
+};
+
+// Reads count bytes at position with one read, into a buffer that is not filled first.
+TTagBytes ReadBytes(TStream& stream, int64_t position, int64_t count) {
+  std::shared_ptr<char[]> buffer =
+      std::make_unique_for_overwrite<char[]>(static_cast<size_t>(count));
+  const int64_t n = count > 0 ? stream.ReadAt(position, buffer.get(), count) : 0;
+  return {buffer, std::string_view(buffer.get(), static_cast<size_t>(n))};
 }
+
+// The bytes of an unsynchronised tag body as they were before unsynchronisation.
+TTagBytes Decoded(std::string_view stored) {
+  auto decoded = std::make_shared<const std::string>(UndoUnsynchronisation(stored));
+  return {std::shared_ptr<const char[]>(decoded, decoded->data()), *decoded};
+}
+
+}  // namespace
 
 TID3Engine::TID3Engine()
     : FFrames(std::make_unique<TID3Frames>(this)), FHeader(std::make_unique<TID3Header>(this)) {}
@@ -23,10 +47,7 @@ void TID3Engine::SetActive(bool value) {
     FStream.reset();
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
-  } else if (!Active() && value && FileExists(FFileName)) {
-    if (!FReadOnly) CheckWritableFile();
-    FStream = FFileSystem->Open(FFileName,
-                                FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
+  } else if (!Active() && value && OpenFile()) {
     try {
       PrepareFile();
     } catch (...) {
@@ -41,6 +62,21 @@ void TID3Engine::SetActive(bool value) {
   }
 }
 
+bool TID3Engine::OpenFile() {
+  if (!FReadOnly) CheckWritableFile();
+  const TFileMode mode = FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite;
+  try {
+    FStream = FFileSystem->Open(FFileName, mode);
+    return true;
+  } catch (const EFOpenError& e) {
+    // A file that is not there leaves the engine inactive; the report says why.
+    if (FileExists(FFileName)) throw;
+    FReadReport = TTagReadReport();
+    FReadReport.complete = false;
+    FReadReport.problem = e.what();
+    return false;
+  }
+}
 void TID3Engine::SetFileName(const std::string& value) {
   if (!Active()) FFileName = value;
 }
@@ -91,11 +127,22 @@ void TID3Engine::ClearTag() {
 void TID3Engine::LoadTag() {
   if (!Active()) return;
   ClearTag();
-  if (!LocateTag()) FTagOffset = 0;
-  FStream->SetPosition(FTagOffset);
-  if (FHeader->LoadTagHeader(*FStream)) {
-    ReadTagBody();
+  const int64_t fileSize = FStream->Size();
+  char head[HeaderSize];
+  const std::string_view headBytes(head, static_cast<size_t>(FStream->ReadAt(0, head, HeaderSize)));
+  bool found = FHeader->ParseTagHeader(headBytes);
+  if (!found && FFullID3TagSeek) {
+    const int64_t at = FindTagSignature(*FStream);
+    if (at > 0) {
+      FTagOffset = at;
+      const int64_t n = FStream->ReadAt(at, head, HeaderSize);
+      found = FHeader->ParseTagHeader(std::string_view(head, static_cast<size_t>(n)));
+    }
+  }
+  if (found) {
+    ReadTagBody(fileSize);
   } else {
+    FTagOffset = 0;
     LoadID3V1();
   }
   // The padding just read is the file's, not one the program chose.
@@ -103,41 +150,66 @@ void TID3Engine::LoadTag() {
   if (OnReadTag) OnReadTag(*this);
 }
 
-bool TID3Engine::LocateTag() {
-  if (HasTagSignatureAt(*FStream, 0)) return true;
-  FStream->SetPosition(0);
-  if (!FFullID3TagSeek) return false;
-  const int64_t found = FindTagSignature(*FStream);
-  if (found < 0) return false;
-  FTagOffset = found;
-  FStream->SetPosition(found);
-  return true;
-}
-
-void TID3Engine::ReadTagBody() {
-  const int64_t bodyStart = FTagOffset + kHeaderSize;
-  const int64_t fileSize = FStream->Size();
+void TID3Engine::ReadTagBody(int64_t fileSize) {
+  const int64_t bodyStart = FTagOffset + HeaderSize;
   const int64_t declared = FHeader->Size();
+  const int64_t footer = FHeader->FooterPresent() ? HeaderSize : 0;
   // The tag's extent in the file, as stored, never past the file's end.
-  FTagSize = std::min(kHeaderSize + declared + (FHeader->FooterPresent() ? kHeaderSize : 0),
-                      fileSize - FTagOffset);
+  FTagSize = std::min(HeaderSize + declared + footer, fileSize - FTagOffset);
+  const TTagBytes stored =
+      ReadBytes(*FStream, bodyStart, std::clamp<int64_t>(declared, 0, fileSize - bodyStart));
+  const auto storedSize = static_cast<int64_t>(stored.bytes.size());
   const uint8_t version = FHeader->VersionNumber();
-  if (!FHeader->Unsynchronisation() || version >= 4) {
-    if (FHeader->ExtendedHeaderPresent()) FHeader->LoadExtendedHeader(*FStream);
-    const int64_t remaining = bodyStart + declared - FStream->Position();
-    SetPadding(FFrames->ReadFrames(*FStream, version, remaining, OnFrameDecrypt));
+  if (FHeader->TagCompressed()) {
+    SetPadding(0);
+    NoteProblem(bodyStart,
+                "The ID3v2.2 tag is compressed, which no reader can undo; its frames "
+                "are not read");
     return;
   }
-  // Versions 2 and 3 unsynchronise everything after the header: read the decoded bytes,
-  // and measure the padding in the file's bytes.
-  const std::string stored =
-      FStream->ReadString(std::clamp<int64_t>(declared, 0, fileSize - bodyStart));
-  TMemoryStream decoded(UndoUnsynchronisation(stored));
-  if (FHeader->ExtendedHeaderPresent()) FHeader->LoadExtendedHeader(decoded);
-  FFrames->ReadFrames(decoded, version, decoded.Size() - decoded.Position(), OnFrameDecrypt);
-  const int64_t framesEnd = StoredOffset(stored, decoded.Position());
-  FStream->SetPosition(bodyStart + framesEnd);
-  SetPadding(static_cast<int64_t>(stored.size()) - framesEnd);
+  // Versions 2 and 3 unsynchronise everything after the header: frames are read from the
+  // decoded bytes, and offsets mapped back to the file's.
+  const bool wholeTagUnsync = FHeader->Unsynchronisation() && version < 4;
+  const TTagBytes body = wholeTagUnsync ? Decoded(stored.bytes) : stored;
+  auto fileOffset = [&](size_t decoded) {
+    return bodyStart + (wholeTagUnsync ? StoredOffset(stored.bytes, static_cast<int64_t>(decoded))
+                                       : static_cast<int64_t>(decoded));
+  };
+  size_t framesStart = 0;
+  if (FHeader->ExtendedHeaderPresent()) {
+    const int64_t taken = FHeader->ParseExtendedHeader(body.bytes);
+    if (taken < 0) {
+      FHeader->SetExtendedHeaderPresent(false);
+      FReadReport.extendedHeaderFlagWrong = true;
+    }
+    framesStart = static_cast<size_t>(std::clamp<int64_t>(taken, 0, storedSize));
+    framesStart = std::min(framesStart, body.bytes.size());
+  }
+  const TID3Frames::TParseResult result =
+      FFrames->ParseFrames(body.owner, body.bytes.substr(framesStart), version, OnFrameDecrypt);
+  const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
+  SetPadding(bodyStart + storedSize - framesEnd);
+  if (!result.problem.empty()) {
+    const int64_t at = fileOffset(framesStart + result.problemAt);
+    NoteProblem(at,
+                result.problemFrame.empty()
+                    ? Format("%s at byte %lld", result.problem.c_str(), static_cast<long long>(at))
+                    : Format("Frame %s at byte %lld: %s", result.problemFrame.c_str(),
+                             static_cast<long long>(at), result.problem.c_str()));
+  }
+  if (FReadReport.complete) FReadReport.accountedEnd = FTagOffset + FTagSize;
+  if (declared + footer > fileSize - bodyStart)
+    NoteProblem(fileSize, Format("The tag runs past the end of the file: its header counts %lld "
+                                 "bytes after it, the file ends %lld bytes after it",
+                                 static_cast<long long>(declared + footer),
+                                 static_cast<long long>(fileSize - bodyStart)));
+}
+
+void TID3Engine::NoteProblem(int64_t at, const std::string& what) {
+  if (!FReadReport.complete) return;  // the first problem is the one reported
+  FReadReport.complete = false;
+  FReadReport.problem = what;
+  FReadReport.accountedEnd = at;
 }
 
 }  // namespace tagscope

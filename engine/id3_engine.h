@@ -90,6 +90,8 @@ class TID3Engine {
                  const std::string& language);
   // The picture's bytes replace the content of `data`.
   bool GetPicture(int index, TStream& data, TID3Picture& picture);
+  // The same without copying: `bytes` views the frame's payload, valid until the frames change.
+  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes);
   bool GetURL(int index, TID3Url& url);
 
   std::string Album() { return GetFrameText("TALB"); }
@@ -128,6 +130,8 @@ class TID3Engine {
   // The tag writer's view of this engine (defined with the writer).
   class TWriterHost;
 
+  // Opens FStream; false (the report saying why) when the file does not exist.
+  bool OpenFile();
   void ClearTag();
   // Runs after the file was opened: a file opened for writing is locked against other writers
   // and put right if an earlier writer was stopped; one opened for reading is checked for that.
@@ -138,10 +142,12 @@ class TID3Engine {
   void LoadTagWhole();
   // Raises when the file cannot be written: a device, FIFO, socket or folder.
   void CheckWritableFile() const;
+  // Finds the tag and reads it: its header, then its body with one read of the file.
   void LoadTag();
-  bool LocateTag();
   // The frames and padding of a tag whose header was read; sets FTagSize.
-  void ReadTagBody();
+  void ReadTagBody(int64_t fileSize);
+  // Marks the read incomplete: what could not be read, from file offset `at` on.
+  void NoteProblem(int64_t at, const std::string& what);
   // Tag writing (defined with the writer).
   void SaveTag();
   void RemoveTag();

@@ -4,25 +4,8 @@
 
 namespace tagscope {
 
-namespace {
-
-// The index-th frame with the ID (0-based), or nullptr.
-TID3Frames_Item* NthFrame(TID3Frames& frames, std::string_view id, int index) {
-  if (index < 0) return nullptr;
-  for (int i = 0; i < frames.Count(); ++i) {
-    TID3Frames_Item& item = frames.Items(i);
-    if (item.HasID(id) && index-- == 0) return &item;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 int TID3Engine::FrameCount(std::string_view id) const {
-  int count = 0;
-  for (int i = 0; i < FFrames->Count(); ++i)
-    if (FFrames->Items(i).HasID(id)) ++count;
-  return count;
+  return FFrames->CountOf(id);
 }
 
 std::string TID3Engine::GetFrameText(std::string_view id) {
@@ -44,9 +27,9 @@ void TID3Engine::SetFrameText(std::string_view id, const std::string& text) {
 bool TID3Engine::GetComment(int index, TID3Comment& comment) {
   comment = TID3Comment();
   if (!Active()) return false;
-  TID3Frames_Item* item = NthFrame(*FFrames, "COMM", index);
+  TID3Frames_Item* item = FFrames->FindFrame("COMM", index);
   if (!item) return false;
-  comment = ParseComment(item->Data().Bytes());
+  comment = ParseComment(item->Payload());
   return true;
 }
 
@@ -61,25 +44,33 @@ int TID3Engine::AddComment(const std::string& description, const std::string& te
 }
 
 bool TID3Engine::GetPicture(int index, TStream& data, TID3Picture& picture) {
-  picture = TID3Picture();
-  if (!Active()) return false;
-  TID3Frames_Item* item = NthFrame(*FFrames, "APIC", index);
-  if (!item) return false;
-  const std::string& payload = item->Data().Bytes();
-  size_t offset = 0;
-  picture = ParsePicture(payload, offset);
+  std::string_view bytes;
+  if (!GetPicture(index, picture, bytes)) return false;
   data.SetPosition(0);
   data.SetSize(0);
-  data.WriteBuffer(payload.data() + offset, static_cast<int64_t>(payload.size() - offset));
+  data.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return true;
+}
+
+bool TID3Engine::GetPicture(int index, TID3Picture& picture, std::string_view& bytes) {
+  picture = TID3Picture();
+  bytes = {};
+  if (!Active()) return false;
+  TID3Frames_Item* item = FFrames->FindFrame("APIC", index);
+  if (!item) return false;
+  const std::string_view payload = item->Payload();
+  size_t offset = 0;
+  picture = ParsePicture(payload, offset);
+  bytes = payload.substr(offset);
   return true;
 }
 
 bool TID3Engine::GetURL(int index, TID3Url& url) {
   url = TID3Url();
   if (!Active()) return false;
-  TID3Frames_Item* item = NthFrame(*FFrames, "WXXX", index);
+  TID3Frames_Item* item = FFrames->FindFrame("WXXX", index);
   if (!item) return false;
-  url = ParseURL(item->Data().Bytes());
+  url = ParseURL(item->Payload());
   return true;
 }
 

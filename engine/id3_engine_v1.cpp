@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/id3_engine.h"
+#include "engine/id3_layout.h"
 #include "engine/id3_lists.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
@@ -14,7 +15,8 @@ namespace tagscope {
 
 namespace {
 
-constexpr int64_t kTrailerSize = 128;
+using namespace id3;
+constexpr int64_t kTrailerSize = TrailerSize;
 using TTrailer = std::array<char, kTrailerSize>;
 
 std::string Field(const TTrailer& t, size_t offset, size_t width) {
@@ -31,9 +33,7 @@ bool ReadTrailer(TStream& stream, TTrailer& trailer) {
   trailer.fill('\0');
   const int64_t size = stream.Size();
   if (size < kTrailerSize) return false;
-  stream.SetPosition(size - kTrailerSize);
-  stream.Read(trailer.data(), kTrailerSize);
-  return true;
+  return stream.ReadAt(size - kTrailerSize, trailer.data(), kTrailerSize) == kTrailerSize;
 }
 
 bool IsTrailer(const TTrailer& t) {
@@ -55,13 +55,13 @@ void TID3Engine::LoadID3V1() {
   if (!Active()) return;
   TTrailer t;
   if (!ReadTrailer(*FStream, t) || !IsTrailer(t)) return;
-  SetAlbum(Field(t, 63, 30));
-  SetArtist(Field(t, 33, 30));
-  SetTitle(Field(t, 3, 30));
-  SetYear(Field(t, 93, 4));
-  AddComment("MAIN", Field(t, 97, 29), "ENG");
-  SetTrack(std::to_string(static_cast<uint8_t>(t[126])));
-  const auto genre = static_cast<uint8_t>(t[127]);
+  SetAlbum(Field(t, V1AlbumOffset, V1AlbumWidth));
+  SetArtist(Field(t, V1ArtistOffset, V1ArtistWidth));
+  SetTitle(Field(t, V1TitleOffset, V1TitleWidth));
+  SetYear(Field(t, V1YearOffset, V1YearWidth));
+  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth), "ENG");
+  SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
   if (genre < Genres().size()) SetGenre(Genres()[genre]);
   FHeader->SetExtendedHeaderPresent(true);
   FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
@@ -83,12 +83,12 @@ void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
   // Bytes of the ID3v2 tag are never taken for an old trailer, in a file that ends in its tag.
   const bool replace = ReadTrailer(file, old) && IsTrailer(old) && size - kTrailerSize >= tagEnd;
   TTrailer t{};
-  PutField(t, 63, 30, Album());
-  PutField(t, 33, 30, Artist());
-  PutField(t, 3, 30, Title());
-  PutField(t, 93, 4, Year());
-  t[126] = static_cast<char>(StrToIntDef(Track(), 0));
-  t[127] = static_cast<char>(GenreByte(Genre()));
+  PutField(t, V1AlbumOffset, V1AlbumWidth, Album());
+  PutField(t, V1ArtistOffset, V1ArtistWidth, Artist());
+  PutField(t, V1TitleOffset, V1TitleWidth, Title());
+  PutField(t, V1YearOffset, V1YearWidth, Year());
+  t[V1TrackOffset] = static_cast<char>(StrToIntDef(Track(), 0));
+  t[V1GenreOffset] = static_cast<char>(GenreByte(Genre()));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
   file.SetPosition(replace ? size - kTrailerSize : size);

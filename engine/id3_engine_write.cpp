@@ -23,15 +23,12 @@ class TID3Engine::TWriterHost : public TTagWriterHost {
   const TTagReadReport& ReadReport() const override { return E.FReadReport; }
   bool ForceWrite() const override { return E.FForceWrite; }
   TID3Header& Header() override { return *E.FHeader; }
-  std::string FrameIDs() const override {
-    std::string ids;
-    for (int i = 0; i < E.FFrames->Count(); ++i) {
-      std::string id = E.FFrames->Items(i).Name();
-      id.resize(4, ' ');
-      ids += id;
-    }
+  std::vector<std::string> FrameIDs() const override {
+    std::vector<std::string> ids;
+    for (int i = 0; i < E.FFrames->Count(); ++i) ids.push_back(E.FFrames->Items(i).Name());
     return ids;
   }
+  void DeleteFrame(int index) override { E.FFrames->Delete(index); }
   std::string FrameBytes(uint8_t version) override {
     TMemoryStream frames;
     E.FFrames->WriteFrames(frames, version);
@@ -76,7 +73,8 @@ void TID3Engine::RemoveTag() {
 
 void TID3Engine::CheckWritableFile() const {
   TFileInfo info;
-  if (GetFileInfo(FFileName, info) && !info.regular)
+  // A folder is no file at all: opening it fails as for a missing file.
+  if (GetFileInfo(FFileName, info) && !info.regular && !info.folder)
     throw EFOpenError(
         Format("Cannot write to \"%s\": it is not a regular file (a device, FIFO, "
                "socket or folder), and only regular files are changed",

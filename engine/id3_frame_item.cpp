@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/id3_frames.h"
 #include "engine/id3_lists.h"
 #include "engine/stream_helpers.h"
 #include "engine/text_encoding.h"
@@ -21,8 +22,13 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source) {
   FUnSynchronisation = source.FUnSynchronisation;
   FEncryptionID = source.FEncryptionID;
   FGroupID = source.FGroupID;
-  FName = source.FName;
-  FData.SetBytes(source.FData.Bytes());
+  SetID(std::string_view(source.FName.data(), source.FName.size()));
+  if (source.FShared) {
+    SetSharedPayload(source.FShared, source.FSharedBytes);
+  } else {
+    FShared.reset();
+    FData.SetBytes(source.FData.Bytes());
+  }
   FKeptAsStored = source.FKeptAsStored;
   FStoredDataLength = source.FStoredDataLength;
 }
@@ -48,8 +54,38 @@ std::string TID3Frames_Item::Name() const {
 }
 
 void TID3Frames_Item::SetName(std::string_view value) {
-  if (value.size() != 4) return;
-  std::copy(value.begin(), value.end(), FName.begin());
+  if (value.size() == 4) SetID(value);
+}
+
+void TID3Frames_Item::SetID(std::string_view value) {
+  std::array<char, 4> id{};
+  std::copy_n(value.begin(), std::min<size_t>(value.size(), 4), id.begin());
+  if (id == FName) return;
+  FName = id;
+  if (FCollection) FCollection->Changed();
+}
+
+TMemoryStream& TID3Frames_Item::Data() {
+  Unshare();
+  return FData;
+}
+
+const TMemoryStream& TID3Frames_Item::Data() const {
+  Unshare();
+  return FData;
+}
+
+void TID3Frames_Item::Unshare() const {
+  if (!FShared) return;
+  FData.SetBytes(std::string(FSharedBytes));
+  FShared.reset();
+}
+
+void TID3Frames_Item::SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes) {
+  FShared = std::move(owner);
+  FSharedBytes = bytes;
+  FData.Clear();
+  if (!FShared) FData.SetBytes(std::string(bytes));
 }
 
 bool TID3Frames_Item::HasID(std::string_view id) const {
@@ -59,7 +95,7 @@ bool TID3Frames_Item::HasID(std::string_view id) const {
 }
 
 std::string TID3Frames_Item::AsText() {
-  const std::string& bytes = FData.Bytes();
+  const std::string_view bytes = Payload();
   FData.SetPosition(0);
   if (bytes.empty()) return {};
   const auto encoding = static_cast<uint8_t>(bytes[0]);
@@ -67,6 +103,7 @@ std::string TID3Frames_Item::AsText() {
 }
 
 void TID3Frames_Item::SetAsText(const std::string& value) {
+  FShared.reset();
   TextToStream(0, value, FData);
   FKeptAsStored = false;
 }

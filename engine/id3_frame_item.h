@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "rtl/stream.h"
 
 namespace tagscope {
+
+class TID3Frames;
 
 // One ID3v2 frame in memory: its ID, per-frame flags, the group and encryption bytes and the
 // payload in its usable form (decompressed, decrypted when a handler did so, unsynchronisation
@@ -50,12 +53,22 @@ class TID3Frames_Item {
   std::string Name() const;
   // A 4-character text becomes the ID; any other length is ignored.
   void SetName(std::string_view value);
+  // Sets the ID bytes as they are, up to four (an ID3v2.2 frame without a four-character
+  // equivalent keeps its three).
+  void SetID(std::string_view value);
   // True when the four ID bytes equal id (shorter ids count as padded with zero bytes).
   bool HasID(std::string_view id) const;
 
-  int64_t DataSize() { return FData.Size(); }
-  TMemoryStream& Data() { return FData; }
-  const TMemoryStream& Data() const { return FData; }
+  int64_t DataSize() const { return static_cast<int64_t>(Payload().size()); }
+  // The payload as a stream that may be changed. A payload still shared with the tag as read
+  // is copied out on first use.
+  TMemoryStream& Data();
+  const TMemoryStream& Data() const;
+  // The payload without copying it.
+  std::string_view Payload() const { return FShared ? FSharedBytes : FData.Bytes(); }
+  // Makes the payload a view of bytes that `owner` keeps alive (the tag as read), shared with
+  // other frames until something asks for Data().
+  void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);
   // The payload read as a text frame (its encoding honoured, trimmed); leaves Data at 0.
   std::string AsText();
   // Replaces the payload by encoding byte 0 and the text; leaves Data at 0.
@@ -72,6 +85,9 @@ class TID3Frames_Item {
   void SetKeptAsStored(bool value, uint32_t storedDataLength = 0);
 
  private:
+  friend class TID3Frames;
+  void Unshare() const;
+
   bool FCompress = false;
   bool FDataLengthIndicator = false;
   bool FEncrypted = false;
@@ -83,7 +99,10 @@ class TID3Frames_Item {
   uint8_t FEncryptionID = 0;
   uint8_t FGroupID = 0;
   std::array<char, 4> FName{};
-  TMemoryStream FData;
+  mutable TMemoryStream FData;
+  mutable std::shared_ptr<const void> FShared;  // set while the payload is FSharedBytes
+  std::string_view FSharedBytes;
+  TID3Frames* FCollection = nullptr;  // told when the ID changes
   bool FKeptAsStored = false;
   uint32_t FStoredDataLength = 0;
 };

@@ -1,5 +1,7 @@
 #include "engine/id3_frames.h"
 
+#include <algorithm>
+
 #include "rtl/exception.h"
 
 namespace tagscope {
@@ -8,6 +10,7 @@ TID3Frames::TID3Frames(TID3Engine* engine) : FEngine(engine) {}
 
 TID3Frames_Item& TID3Frames::Add() {
   FItems.push_back(std::make_unique<TID3Frames_Item>());
+  FItems.back()->FCollection = this;
   return *FItems.back();
 }
 
@@ -27,8 +30,44 @@ TID3Frames_Item* TID3Frames::FindFrame(std::string_view id) {
   return nullptr;
 }
 
+TID3Frames_Item* TID3Frames::FindFrame(std::string_view id, int index) {
+  if (index < 0 || id.size() > 4) return nullptr;
+  std::array<char, 4> wanted{};
+  std::copy(id.begin(), id.end(), wanted.begin());
+  // Continue from the last hit when this asks for the next one (or the same one again).
+  size_t at = 0;
+  int found = 0;
+  if (FCursor.id == wanted && FCursor.index >= 0 && FCursor.index <= index) {
+    at = FCursor.position;
+    found = FCursor.index;
+  }
+  for (; at < FItems.size(); ++at) {
+    if (FItems[at]->FName != wanted) continue;
+    if (found == index) {
+      FCursor = {wanted, index, at};
+      return FItems[at].get();
+    }
+    ++found;
+  }
+  return nullptr;
+}
+
+int TID3Frames::CountOf(std::string_view id) const {
+  int count = 0;
+  for (const auto& item : FItems)
+    if (item->HasID(id)) ++count;
+  return count;
+}
+
+void TID3Frames::Delete(int index) {
+  Items(index);  // raises for an index out of bounds
+  FItems.erase(FItems.begin() + index);
+  Changed();
+}
+
 void TID3Frames::Clear() {
   FItems.clear();
+  Changed();
 }
 
 void TID3Frames::Assign(const TID3Frames& source) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,7 +39,14 @@ class TID3Frames {
   const TID3Frames_Item& Items(int index) const;
   // The first item whose four ID bytes equal id, or nullptr.
   TID3Frames_Item* FindFrame(std::string_view id);
+  // The index-th item (0-based) whose ID is id, or nullptr. Asking for index 0, 1, 2, ... in
+  // turn walks the list once, not once per call.
+  TID3Frames_Item* FindFrame(std::string_view id, int index);
+  // How many items have the ID.
+  int CountOf(std::string_view id) const;
   void Clear();
+  // Removes and frees the item at index.
+  void Delete(int index);
   // Replaces the content by copies of the other collection's items.
   void Assign(const TID3Frames& source);
 
@@ -46,9 +55,20 @@ class TID3Frames {
   // Padding. The stream is left after the last frame read.
   void ReadFrames(TStream& stream);
   // The same for a tag of the given version whose frames and padding take the next
-  // `remaining` bytes; returns the padding (the bytes left after the last frame read).
+  // `remaining` bytes; returns the padding (the bytes left after the last frame read). What
+  // could not be read is described in `problem` when given.
   int64_t ReadFrames(TStream& stream, uint8_t version, int64_t remaining,
-                     const TID3EngineFrameNotify& onDecrypt);
+                     const TID3EngineFrameNotify& onDecrypt, std::string* problem = nullptr);
+  // Replaces the content by the frames of a tag body held in memory, which `owner` keeps
+  // alive: payloads stay views of these bytes until changed.
+  struct TParseResult {
+    size_t framesEnd = 0;      // offset just past the last frame read
+    std::string problem;       // the first thing that could not be read, in words
+    size_t problemAt = 0;      // where it stands (offset in the bytes)
+    std::string problemFrame;  // the frame to blame, if one is
+  };
+  TParseResult ParseFrames(std::shared_ptr<const void> owner, std::string_view bytes,
+                           uint8_t version, const TID3EngineFrameNotify& onDecrypt);
 
   // Appends every item, serialised in the frame layout of the engine's tag version (of
   // version 4 without an engine), at the stream's position.
@@ -59,8 +79,20 @@ class TID3Frames {
   auto end() { return FItems.end(); }
 
  private:
+  friend class TID3Frames_Item;
+  // Something changed which item has which ID: the search cursor starts afresh.
+  void Changed() { FCursor = TCursor(); }
+
+  // Where the last search by ID and index ended.
+  struct TCursor {
+    std::array<char, 4> id{};
+    int index = -1;
+    size_t position = 0;
+  };
+
   TID3Engine* FEngine;
   std::vector<std::unique_ptr<TID3Frames_Item>> FItems;
+  TCursor FCursor;
 };
 
 }  // namespace tagscope

@@ -1,145 +1,235 @@
-// Reading a tag's frame list: the frame header layout is judged over the whole chain, then
-// every frame is read with the chosen layout.
+// Reading a tag's frame list from the tag's bytes in memory: the frame header layout is judged
+// over the whole chain, then every frame is read with the chosen layout. Payloads stay views of
+// the tag's bytes unless they had to be decoded.
 #include <algorithm>
-#include <array>
 
 #include "engine/frame_layout.h"
 #include "engine/id3_engine.h"
 #include "engine/id3_frames.h"
+#include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/unsync.h"
+#include "engine/v22_frames.h"
 #include "engine/zlib_codec.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 
 namespace {
 
-// The bytes of a tag region, read through the stream without going past `end`.
-class TRegion {
- public:
-  TRegion(TStream& stream, int64_t start, int64_t end)
-      : FStream(stream), FStart(start), FEnd(end) {}
-  int64_t Start() const { return FStart; }
-  int64_t End() const { return FEnd; }
-  bool ReadHeader(int64_t at, std::array<uint8_t, FrameHeaderSize>& header) {
-    if (FEnd - at < FrameHeaderSize) return false;
-    FStream.SetPosition(at);
-    return FStream.Read(header.data(), FrameHeaderSize) == FrameHeaderSize;
-  }
-  std::string ReadBytes(int64_t at, int64_t count) {
-    FStream.SetPosition(at);
-    return FStream.ReadString(std::clamp<int64_t>(FEnd - at, 0, count));
-  }
-  // True when only zero bytes stand from `at` to the end: padding.
-  bool RestIsPadding(int64_t at) {
-    FStream.SetPosition(at);
-    std::array<char, 4096> buffer;
-    while (at < FEnd) {
-      const int64_t n = FStream.Read(buffer.data(), std::min<int64_t>(buffer.size(), FEnd - at));
-      if (n <= 0) return true;
-      if (std::any_of(buffer.begin(), buffer.begin() + n, [](char c) { return c != 0; }))
-        return false;
-      at += n;
-    }
-    return true;
-  }
-
- private:
-  TStream& FStream;
-  int64_t FStart, FEnd;
-};
+bool AllZero(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
+}
 
 // Walks the frame chain under a layout; true when it ends cleanly: on the region's end, on
-// padding or at the frame limit, never on bytes that are neither a frame nor padding.
-bool WalksCleanly(TRegion& region, const TFrameLayout& layout) {
-  int64_t at = region.Start();
-  std::array<uint8_t, FrameHeaderSize> bytes;
-  for (int frames = 0; at < region.End() && frames < MaxFrameCount; ++frames) {
-    if (!region.ReadHeader(at, bytes)) return region.RestIsPadding(at);
-    const TFrameHeader h = DecodeFrameHeader(bytes.data(), layout);
-    if (!ValidFrameID(h.id)) return region.RestIsPadding(at);
+// zero padding or at the frame limit, never on bytes that are neither a frame nor padding.
+bool WalksCleanly(const TByteReader& in, const TFrameLayout& layout) {
+  size_t at = 0;
+  for (int frames = 0; at < in.Size() && frames < MaxFrameCount; ++frames) {
+    if (!in.HasAt(at, FrameHeaderSize)) return AllZero(in.ViewAt(at, in.Size() - at));
+    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
+    if (!ValidFrameID(h.id)) return AllZero(in.ViewAt(at, in.Size() - at));
     if (!h.sizeValid || (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)))
       return false;
-    if (h.totalSize > region.End() - at) return false;
-    at += h.totalSize;
+    if (h.totalSize > static_cast<int64_t>(in.Size() - at)) return false;
+    at += static_cast<size_t>(h.totalSize);
   }
   return true;
 }
 
-TFrameLayout ChooseLayout(TRegion& region, uint8_t version) {
+TFrameLayout ChooseLayout(const TByteReader& in, uint8_t version) {
   const std::vector<TFrameLayout> candidates = CandidateLayouts(version);
   for (const TFrameLayout& layout : candidates)
-    if (WalksCleanly(region, layout)) return layout;
+    if (WalksCleanly(in, layout)) return layout;
   return candidates.front();
 }
 
-// Turns the payload as stored into its usable form.
-// inflateBudget: what the tag's compressed frames may still inflate to, all together.
-void FinishPayload(TID3Frames_Item& item, uint8_t version, uint32_t dataLength,
-                   const TID3EngineFrameNotify& onDecrypt, int64_t& inflateBudget) {
-  TMemoryStream& data = item.Data();
-  if (version >= 4 && item.UnSynchronisation()) data.SetBytes(UndoUnsynchronisation(data.Bytes()));
-  if (item.Encrypted()) {
-    if (!onDecrypt) {
-      // Still encrypted: not zlib data, so it stays as it is.
-      item.SetKeptAsStored(true, dataLength);
-      data.SetPosition(0);
-      return;
-    }
-    data.Seek(0, TSeekOrigin::soEnd);
-    onDecrypt(item, data);
-  }
-  if (item.Compress()) {
-    DecompressStream(data, std::min(MaxInflatedSize, inflateBudget));
-    inflateBudget -= data.Size();
-  }
-  data.SetPosition(0);
+// What went wrong with a frame's content, in words, from the error its decoding raised.
+std::string ContentProblem(const TID3Frames_Item& item, const std::exception& e) {
+  if (item.Compress() && std::string_view(e.what()) == "Error") return "compressed data is corrupt";
+  if (item.Compress()) return "compressed data cannot be inflated: " + std::string(e.what());
+  return e.what();
 }
 
+// Reads one frame list; collects where reading had to stop or skip.
+class TFrameParser {
+ public:
+  TFrameParser(TID3Frames& frames, std::shared_ptr<const void> owner, std::string_view bytes,
+               uint8_t version, const TID3EngineFrameNotify& onDecrypt)
+      : FFrames(frames),
+        FOwner(std::move(owner)),
+        FIn(bytes),
+        FVersion(version),
+        FOnDecrypt(onDecrypt) {}
+
+  TID3Frames::TParseResult Run() {
+    size_t at = FVersion == 2 ? ReadVersion2() : ReadFrames();
+    FResult.framesEnd = at;
+    return std::move(FResult);
+  }
+
+ private:
+  size_t ReadFrames() {
+    const TFrameLayout layout = ChooseLayout(FIn, FVersion);
+    size_t at = 0;
+    while (at < FIn.Size() && FIn.HasAt(at, FrameHeaderSize)) {
+      const TFrameHeader h = DecodeFrameHeader(FIn, at, layout);
+      if (!ValidFrameID(h.id)) break;  // the rest is padding
+      if (AtFrameLimit(at)) break;
+      if (!h.sizeValid) return Fail(at, h.id, "its size field is not a sync-safe integer");
+      if (h.totalSize > static_cast<int64_t>(FIn.Size() - at))
+        return Fail(at, h.id,
+                    Format("its size (%lld bytes) runs past the end of the tag",
+                           static_cast<long long>(h.size)));
+      if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes))
+        return Fail(at, h.id, "its size is smaller than the bytes its flags announce");
+      TID3Frames_Item& item = FFrames.Add();
+      item.SetID(h.id);
+      SetItemFlags(item, h.status, h.format, layout.version4Flags);
+      uint32_t dataLength = 0;
+      const size_t optionalAt = at + static_cast<size_t>(FrameHeaderSize);
+      DecodeOptionalBytes(item, layout.version4Flags,
+                          FIn.ViewAt(optionalAt, static_cast<size_t>(h.optionalBytes)), dataLength);
+      const std::string_view payload = FIn.ViewAt(optionalAt + static_cast<size_t>(h.optionalBytes),
+                                                  static_cast<size_t>(h.payloadSize));
+      FinishPayload(item, payload, dataLength, at);
+      at += static_cast<size_t>(h.totalSize);
+    }
+    return at;
+  }
+
+  // ID3v2.2: 3-character IDs and 3-byte plain sizes, no flags. IDs with a later equivalent
+  // take it; pictures get a MIME type in place of their image format.
+  size_t ReadVersion2() {
+    size_t at = 0;
+    while (at < FIn.Size() && FIn.HasAt(at, V2Header)) {
+      const std::string_view id3 = FIn.ViewAt(at, 3);
+      if (!ValidV22FrameID(id3)) break;
+      if (AtFrameLimit(at)) break;
+      const uint64_t size = FIn.BEAt(at + 3, 3);
+      if (size > FIn.Size() - at - V2Header)
+        return Fail(at, std::string(id3),
+                    Format("its size (%lld bytes) runs past the end of the tag",
+                           static_cast<long long>(size)));
+      const std::string_view payload = FIn.ViewAt(at + V2Header, static_cast<size_t>(size));
+      AddVersion2Frame(id3, payload);
+      at += V2Header + static_cast<size_t>(size);
+    }
+    return at;
+  }
+
+  // Pictures and links change their content with their ID; a frame that has no later
+  // equivalent, or whose content cannot be converted, keeps its three-character ID.
+  void AddVersion2Frame(std::string_view id3, std::string_view payload) {
+    TID3Frames_Item& item = FFrames.Add();
+    const std::string_view id = V22FrameID(id3);
+    const bool converted = id3 == "PIC" || id3 == "LNK";
+    std::optional<std::string> content;
+    if (converted) content = id3 == "PIC" ? V22PictureToAPIC(payload) : V22LinkToLINK(payload);
+    if (id.empty() || (converted && !content)) {
+      item.SetID(id3);
+      item.SetSharedPayload(FOwner, payload);
+      return;
+    }
+    item.SetID(id);
+    if (content)
+      item.Data().SetBytes(std::move(*content));
+    else
+      item.SetSharedPayload(FOwner, payload);
+  }
+
+  // At the frame limit with another frame to come: reading stops there.
+  bool AtFrameLimit(size_t at) {
+    if (FFrames.Count() < MaxFrameCount) return false;
+    Note(at, "", Format("The tag holds more than %d frames; reading stopped", MaxFrameCount));
+    return true;
+  }
+
+  // Turns the payload as stored into its usable form. A payload that cannot be decoded is kept
+  // as it was stored (and reported), so that nothing of it is lost.
+  void FinishPayload(TID3Frames_Item& item, std::string_view stored, uint32_t dataLength,
+                     size_t at) {
+    if (FVersion >= 4 && item.UnSynchronisation())
+      item.Data().SetBytes(UndoUnsynchronisation(stored));
+    else
+      item.SetSharedPayload(FOwner, stored);
+    const bool decrypt = item.Encrypted() && FOnDecrypt;
+    if (item.Encrypted() && !decrypt) {
+      // Still encrypted: not zlib data, so it stays as it is.
+      item.SetKeptAsStored(true, dataLength);
+      return;
+    }
+    if (!decrypt && !item.Compress()) return;
+    const std::string asStored(item.Payload());
+    try {
+      TMemoryStream& data = item.Data();
+      if (decrypt) {
+        data.Seek(0, TSeekOrigin::soEnd);
+        FOnDecrypt(item, data);
+      }
+      if (item.Compress()) {
+        DecompressStream(data, std::min(MaxInflatedSize, FInflateBudget));
+        FInflateBudget -= data.Size();
+      }
+      data.SetPosition(0);
+    } catch (const EDecompressionError& e) {
+      Note(at, item.Name(), ContentProblem(item, e));
+      item.Data().SetBytes(asStored);
+      item.SetKeptAsStored(true, dataLength);
+    }
+  }
+
+  size_t Fail(size_t at, const std::string& id, const std::string& what) {
+    Note(at, id, what);
+    return at;
+  }
+
+  void Note(size_t at, const std::string& id, const std::string& what) {
+    if (!FResult.problem.empty()) return;  // the first problem is the one reported
+    FResult.problem = what;
+    FResult.problemAt = at;
+    FResult.problemFrame = id;
+  }
+
+  static constexpr size_t V2Header = static_cast<size_t>(id3::V2FrameHeaderSize);
+
+  TID3Frames& FFrames;
+  std::shared_ptr<const void> FOwner;
+  TByteReader FIn;
+  uint8_t FVersion;
+  const TID3EngineFrameNotify& FOnDecrypt;
+  // What the tag's compressed frames may still inflate to, all together.
+  int64_t FInflateBudget = MaxInflatedTagSize;
+  TID3Frames::TParseResult FResult;
+};
+
 }  // namespace
+
+TID3Frames::TParseResult TID3Frames::ParseFrames(std::shared_ptr<const void> owner,
+                                                 std::string_view bytes, uint8_t version,
+                                                 const TID3EngineFrameNotify& onDecrypt) {
+  Clear();
+  return TFrameParser(*this, std::move(owner), bytes, version, onDecrypt).Run();
+}
 
 void TID3Frames::ReadFrames(TStream& stream) {
   if (!FEngine) return;
   const TID3Header& header = FEngine->Header();
-  const int64_t tagEnd = FEngine->TagOffset() + FrameHeaderSize + header.Size();
+  const int64_t tagEnd = FEngine->TagOffset() + id3::HeaderSize + header.Size();
   const int64_t padding = ReadFrames(stream, header.VersionNumber(), tagEnd - stream.Position(),
                                      FEngine->OnFrameDecrypt);
   FEngine->SetPadding(padding);
 }
 
 int64_t TID3Frames::ReadFrames(TStream& stream, uint8_t version, int64_t remaining,
-                               const TID3EngineFrameNotify& onDecrypt) {
-  Clear();
+                               const TID3EngineFrameNotify& onDecrypt, std::string* problem) {
   const int64_t start = stream.Position();
-  // A file that ends early ends the tag: its extent never reaches past the file's end.
-  const int64_t end = start + std::clamp<int64_t>(remaining, 0, stream.Size() - start);
-  TRegion region(stream, start, end);
-  const TFrameLayout layout = ChooseLayout(region, version);
-
-  int64_t at = start;
-  int64_t inflateBudget = MaxInflatedTagSize;
-  std::array<uint8_t, FrameHeaderSize> bytes;
-  while (at < end && Count() < MaxFrameCount && region.ReadHeader(at, bytes)) {
-    const TFrameHeader h = DecodeFrameHeader(bytes.data(), layout);
-    if (!ValidFrameID(h.id)) break;
-    TID3Frames_Item& item = Add();
-    item.SetName(h.id);
-    SetItemFlags(item, h.status, h.format, layout.version4Flags);
-    uint32_t dataLength = 0;
-    DecodeOptionalBytes(item, layout.version4Flags,
-                        region.ReadBytes(at + FrameHeaderSize, h.optionalBytes), dataLength);
-    // A frame that runs past the tag's end keeps only the bytes inside the tag.
-    const int64_t payloadStart = std::min(at + FrameHeaderSize + h.optionalBytes, end);
-    const int64_t payloadSize = std::min(h.payloadSize, end - payloadStart);
-    if (payloadSize > 0) {
-      stream.SetPosition(payloadStart);
-      CopyStreamData(stream, item.Data(), payloadSize);
-    }
-    at = at + std::min(h.totalSize, end - at);
-    FinishPayload(item, version, dataLength, onDecrypt, inflateBudget);
-  }
-  stream.SetPosition(at);
-  return end - at;
+  // A stream that ends early ends the tag.
+  auto bytes = std::make_shared<std::string>(stream.ReadString(std::max<int64_t>(remaining, 0)));
+  const TParseResult result = ParseFrames(bytes, *bytes, version, onDecrypt);
+  if (problem) *problem = result.problem;
+  stream.SetPosition(start + static_cast<int64_t>(result.framesEnd));
+  return static_cast<int64_t>(bytes->size() - result.framesEnd);
 }
 
 }  // namespace tagscope

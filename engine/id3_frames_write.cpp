@@ -19,10 +19,10 @@ std::string StoredPayload(TID3Frames_Item& item, uint8_t version,
   std::string payload;
   if (item.KeptAsStored()) {
     // Encrypted bytes that nothing decrypted go back exactly as they came.
-    payload = item.Data().Bytes();
+    payload = item.Payload();
     dataLength = item.StoredDataLength();
   } else {
-    TMemoryStream scratch(item.Data().Bytes());
+    TMemoryStream scratch{std::string(item.Payload())};
     dataLength = static_cast<uint32_t>(scratch.Size());
     if (item.Compress()) CompressStream(scratch, TCompressionLevel::clMax);
     if (item.Encrypted() && onEncrypt) {

@@ -4,62 +4,74 @@
 #include <cstring>
 #include <string>
 
+#include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
+#include "rtl/byte_reader.h"
 #include "rtl/exception.h"
 
 namespace tagscope {
 
 namespace {
 
-constexpr uint8_t kFlagUnsync = 0x80, kFlagExtended = 0x40, kFlagExperimental = 0x20,
-                  kFlagFooter = 0x10;
-constexpr uint8_t kExtUpdate = 0x40, kExtCRC = 0x20, kExtRestricted = 0x10;
-// The longest extended header of any layout read here.
-constexpr int64_t kMaxExtendedHeader = 15;
+using namespace id3;
 
 [[noreturn]] void RefuseAssign(const char* className) {
   throw EConvertError(Format(SAssignError, className, className));
 }
 
-// The bytes of an extended header, read without going past their end.
-struct ExtBytes {
-  const std::string& b;
-  bool Has(size_t offset, size_t count) const { return offset + count <= b.size(); }
-  uint8_t At(size_t offset) const { return Has(offset, 1) ? static_cast<uint8_t>(b[offset]) : 0; }
-  const uint8_t* Ptr(size_t offset) const { return reinterpret_cast<const uint8_t*>(&b[offset]); }
-};
-
 // Version 3: a plain size (6 or 10) that excludes itself, two flag bytes (CRC 0x8000), a
 // padding size and the CRC when flagged.
-bool FitsVersion3(const ExtBytes& e) {
-  if (!e.Has(0, 6)) return false;
-  const uint64_t size = ReadPlainBE(e.Ptr(0), 4);
-  const uint64_t flags = ReadPlainBE(e.Ptr(4), 2);
-  const bool crc = (flags & 0x8000) != 0;
-  return (flags & 0x7FFF) == 0 && size == (crc ? 10u : 6u);
+bool HasVersion3Size(const TByteReader& e) {
+  if (!e.HasAt(0, 6)) return false;
+  const uint64_t size = e.BEAt(0, 4);
+  return size == V3ExtendedSize || size == V3ExtendedSizeWithCRC;
+}
+
+bool FitsVersion3(const TByteReader& e) {
+  if (!HasVersion3Size(e)) return false;
+  const uint64_t flags = e.BEAt(4, 2);
+  const bool crc = (flags & V3ExtendedCRCFlag) != 0;
+  return (flags & ~uint64_t{V3ExtendedCRCFlag}) == 0 &&
+         e.BEAt(0, 4) == (crc ? V3ExtendedSizeWithCRC : V3ExtendedSize);
 }
 
 // Version 4 as this engine writes it: size 6, +5 with a CRC, +1 with restrictions, the fields
 // following the flags byte directly.
 uint64_t CompactVersion4Size(uint8_t flags) {
-  return 6 + ((flags & kExtCRC) ? 5 : 0) + ((flags & kExtRestricted) ? 1 : 0);
+  return MinExtendedSize + ((flags & ExtCRC) ? CRCWidth : 0) + ((flags & ExtRestricted) ? 1 : 0);
 }
 
 // Version 4 as the ID3v2.4 standard lays it out: each flagged field preceded by its length.
 uint64_t StandardVersion4Size(uint8_t flags) {
-  return 6 + ((flags & kExtUpdate) ? 1 : 0) + ((flags & kExtCRC) ? 6 : 0) +
-         ((flags & kExtRestricted) ? 2 : 0);
+  return MinExtendedSize + ((flags & ExtUpdate) ? 1 : 0) + ((flags & ExtCRC) ? 1 + CRCWidth : 0) +
+         ((flags & ExtRestricted) ? 2 : 0);
 }
 
-bool FitsStandardVersion4(const ExtBytes& e) {
-  if (!e.Has(0, 6) || !IsSyncSafe(e.Ptr(0), 4) || e.At(4) != 1) return false;
-  const uint64_t size = ReadSyncSafeBE(e.Ptr(0), 4);
-  const uint8_t flags = e.At(5);
+bool FitsStandardVersion4(const TByteReader& e) {
+  if (!e.HasAt(0, 6) || !e.IsSyncSafeAt(0, 4) || e.ByteAt(4) != 1) return false;
+  const uint64_t size = e.SyncSafeAt(0, 4);
+  const uint8_t flags = e.ByteAt(5);
   return size == StandardVersion4Size(flags) && size != CompactVersion4Size(flags);
 }
 
-bool FitsCompactVersion4(const ExtBytes& e) {
-  return e.Has(0, 6) && ReadSyncSafeBE(e.Ptr(0), 4) == CompactVersion4Size(e.At(5));
+bool FitsCompactVersion4(const TByteReader& e) {
+  return e.HasAt(0, 6) && e.SyncSafeAt(0, 4) == CompactVersion4Size(e.ByteAt(5));
+}
+
+// Whether the bytes after a header whose flag announces an extended header can be one. Writers
+// set the flag by mistake; what follows is then the first frame (or padding).
+// tagBody: the bytes the header counts after itself.
+bool PlausibleExtendedHeader(const TByteReader& e, uint8_t version, int64_t tagBody) {
+  if (e.HasAt(0, 4) && ValidFrameID(e.ViewAt(0, 4))) return false;
+  if (!e.HasAt(0, MinExtendedSize)) return false;
+  const auto within = [&](uint64_t size) { return static_cast<int64_t>(size) <= tagBody; };
+  if (version == 3) {
+    if (HasVersion3Size(e)) return within(e.BEAt(0, 4) + 4);
+    return FitsCompactVersion4(e) || FitsStandardVersion4(e);
+  }
+  if (!e.IsSyncSafeAt(0, 4)) return false;
+  const uint64_t size = e.SyncSafeAt(0, 4);
+  return size >= MinExtendedSize && within(size);
 }
 
 }  // namespace
@@ -100,6 +112,7 @@ void TID3Header::Clear() {
   FExtendedHeaderPresent = false;
   FFooterPresent = false;
   FUnsynchronisation = false;
+  FTagCompressed = false;
   FVersionNumber = 4;
   FVersionRevision = 0;
   FSize = 0;
@@ -107,80 +120,87 @@ void TID3Header::Clear() {
 }
 
 bool TID3Header::LoadFromStream(TStream& stream) {
-  if (!LoadTagHeader(stream)) return false;
-  if (FExtendedHeaderPresent) LoadExtendedHeader(stream);
+  char head[HeaderSize];
+  const int64_t n = stream.Read(head, HeaderSize);
+  if (!ParseTagHeader(std::string_view(head, static_cast<size_t>(n)))) return false;
+  if (!FExtendedHeaderPresent) return true;
+  const int64_t start = stream.Position();
+  const std::string bytes = stream.ReadString(std::clamp<int64_t>(FSize, 0, MaxExtendedHeader));
+  const int64_t taken = ParseExtendedHeader(bytes);
+  if (taken < 0) FExtendedHeaderPresent = false;
+  stream.SetPosition(start + std::max<int64_t>(taken, 0));
   return true;
 }
 
-bool TID3Header::LoadTagHeader(TStream& stream) {
+bool TID3Header::ParseTagHeader(std::string_view bytes) {
   Clear();
   FSize = -1;
-  uint8_t b[10];
-  if (stream.Read(b, 6) != 6 || std::memcmp(b, "ID3", 3) != 0 || b[3] > 4) return false;
-  if (stream.Read(b + 6, 4) != 4) return false;
-  FVersionNumber = b[3];
-  FVersionRevision = b[4];
-  FUnsynchronisation = (b[5] & kFlagUnsync) != 0;
-  FExtendedHeaderPresent = (b[5] & kFlagExtended) != 0;
-  FExperimental = (b[5] & kFlagExperimental) != 0;
-  FFooterPresent = (b[5] & kFlagFooter) != 0;
-  FSize = static_cast<int64_t>(ReadSyncSafeBE(b + 6, 4));
+  FTagCompressed = false;
+  TByteReader in(bytes);
+  if (!in.HasAt(0, HeaderSize) || in.ViewAt(0, 3) != "ID3" || in.ByteAt(VersionOffset) > MaxVersion)
+    return false;
+  FVersionNumber = in.ByteAt(VersionOffset);
+  FVersionRevision = in.ByteAt(RevisionOffset);
+  const uint8_t flags = in.ByteAt(FlagsOffset);
+  FUnsynchronisation = (flags & FlagUnsync) != 0;
+  // In ID3v2.2 the bit of the extended header means a compressed tag.
+  if (FVersionNumber == 2)
+    FTagCompressed = (flags & FlagExtended) != 0;
+  else
+    FExtendedHeaderPresent = (flags & FlagExtended) != 0;
+  FExperimental = (flags & FlagExperimental) != 0;
+  FFooterPresent = (flags & FlagFooter) != 0;
+  FSize = static_cast<int64_t>(in.SyncSafeAt(SizeOffset, SizeWidth));
   return true;
 }
 
-void TID3Header::LoadExtendedHeader(TStream& stream) {
-  const int64_t start = stream.Position();
-  const std::string bytes =
-      stream.ReadString(std::min(kMaxExtendedHeader, std::max<int64_t>(FSize, 0)));
-  const ExtBytes e{bytes};
+int64_t TID3Header::ParseExtendedHeader(std::string_view body) {
+  const TByteReader e(body);
+  if (!PlausibleExtendedHeader(e, FVersionNumber, FSize)) return -1;
   TID3ExtendedHeader& ext = *FExtendedHeader;
-  size_t consumed = 0;
+  auto has = [&](size_t offset, size_t count) { return e.HasAt(offset, count); };
   const bool version3 = FVersionNumber == 3 &&
                         (FitsVersion3(e) || (!FitsCompactVersion4(e) && !FitsStandardVersion4(e)));
   if (version3) {
-    const bool crc = (e.At(4) & 0x80) != 0;
-    consumed = crc ? 14 : 10;
-    if (crc && e.Has(10, 4))
-      ext.SetCRCData(ReadPlainBE(e.Ptr(10), 4));
+    const bool crc = (e.ByteAt(4) & 0x80) != 0;
+    if (crc && has(10, 4))
+      ext.SetCRCData(e.BEAt(10, 4));
     else
       ext.SetCRCDataPresent(crc);
-  } else if (FitsStandardVersion4(e)) {
-    const uint8_t flags = e.At(5);
-    size_t at = 6;
-    ext.SetTagIsAnUpdate((flags & kExtUpdate) != 0);
-    if (flags & kExtUpdate) at += 1 + e.At(at);
-    if (flags & kExtCRC) {
-      ext.SetCRCDataPresent(true);
-      if (e.Has(at + 1, 5)) ext.SetCRCData(ReadSyncSafeBE(e.Ptr(at + 1), 5));
-      at += 1 + e.At(at);
-    }
-    ext.SetTagRestricted((flags & kExtRestricted) != 0);
-    if ((flags & kExtRestricted) && e.Has(at + 1, 1))
-      ext.TagRestrictions().DecodeFlags(e.At(at + 1));
-    consumed = StandardVersion4Size(flags);
-  } else {
-    const uint8_t flags = e.At(5);
-    ext.SetTagIsAnUpdate((flags & kExtUpdate) != 0);
-    ext.SetCRCDataPresent((flags & kExtCRC) != 0);
-    ext.SetTagRestricted((flags & kExtRestricted) != 0);
-    size_t at = 6;
-    if (flags & kExtCRC) {
-      if (e.Has(at, 5)) ext.SetCRCData(ReadSyncSafeBE(e.Ptr(at), 5));
-      at += 5;
-    }
-    if ((flags & kExtRestricted) && e.Has(at, 1)) ext.TagRestrictions().DecodeFlags(e.At(at));
-    consumed = CompactVersion4Size(flags);
+    return static_cast<int64_t>(e.BEAt(0, 4)) + 4;
   }
-  stream.SetPosition(start + static_cast<int64_t>(std::min(consumed, bytes.size())));
+  const uint8_t flags = e.ByteAt(5);
+  ext.SetTagIsAnUpdate((flags & ExtUpdate) != 0);
+  ext.SetCRCDataPresent((flags & ExtCRC) != 0);
+  ext.SetTagRestricted((flags & ExtRestricted) != 0);
+  if (FitsStandardVersion4(e)) {
+    size_t at = 6;
+    if (flags & ExtUpdate) at += 1 + (has(at, 1) ? e.ByteAt(at) : 0);
+    if (flags & ExtCRC) {
+      if (has(at + 1, CRCWidth)) ext.SetCRCData(e.SyncSafeAt(at + 1, CRCWidth));
+      at += 1 + (has(at, 1) ? e.ByteAt(at) : 0);
+    }
+    if ((flags & ExtRestricted) && has(at + 1, 1))
+      ext.TagRestrictions().DecodeFlags(e.ByteAt(at + 1));
+    return static_cast<int64_t>(StandardVersion4Size(flags));
+  }
+  size_t at = 6;
+  if (flags & ExtCRC) {
+    if (has(at, CRCWidth)) ext.SetCRCData(e.SyncSafeAt(at, CRCWidth));
+    at += CRCWidth;
+  }
+  if ((flags & ExtRestricted) && has(at, 1)) ext.TagRestrictions().DecodeFlags(e.ByteAt(at));
+  // The size as stated, when the flags do not explain it: the frames start after it.
+  return static_cast<int64_t>(std::min<uint64_t>(e.SyncSafeAt(0, 4), body.size()));
 }
 
 int64_t TID3Header::SaveToStream(TStream& stream, bool asFooter) {
   stream.WriteString(asFooter ? "3DI" : "ID3");
   uint8_t flags = 0;
-  if (FUnsynchronisation) flags |= kFlagUnsync;
-  if (FExtendedHeaderPresent) flags |= kFlagExtended;
-  if (FExperimental) flags |= kFlagExperimental;
-  if (FFooterPresent) flags |= kFlagFooter;
+  if (FUnsynchronisation) flags |= FlagUnsync;
+  if (FExtendedHeaderPresent) flags |= FlagExtended;
+  if (FExperimental) flags |= FlagExperimental;
+  if (FFooterPresent) flags |= FlagFooter;
   const uint8_t head[3] = {FVersionNumber, FVersionRevision, flags};
   stream.WriteBuffer(head, 3);
   const int64_t sizeField = stream.Position();
@@ -191,9 +211,9 @@ int64_t TID3Header::SaveToStream(TStream& stream, bool asFooter) {
 
   const TID3ExtendedHeader& ext = *FExtendedHeader;
   uint8_t extFlags = 0;
-  if (ext.TagIsAnUpdate()) extFlags |= kExtUpdate;
-  if (ext.CRCDataPresent()) extFlags |= kExtCRC;
-  if (ext.TagRestricted()) extFlags |= kExtRestricted;
+  if (ext.TagIsAnUpdate()) extFlags |= ExtUpdate;
+  if (ext.CRCDataPresent()) extFlags |= ExtCRC;
+  if (ext.TagRestricted()) extFlags |= ExtRestricted;
   uint8_t bytes[12];
   WriteSyncSafeBE(bytes, 4, CompactVersion4Size(extFlags));
   bytes[4] = 1;

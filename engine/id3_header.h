@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "engine/id3_restrictions.h"
 #include "rtl/stream.h"
@@ -73,12 +74,17 @@ class TID3Header {
   void SetSize(int64_t value) { FSize = value; }
 
   // Reads a header and its extended header at the stream's position; true when a header was
-  // found. A header cut short by the end of the stream counts as not found.
+  // found. A header cut short by the end of the stream counts as not found. Bytes that cannot
+  // be the extended header the flag announces are left to the frames, the flag cleared.
   virtual bool LoadFromStream(TStream& stream);
-  // The two steps of LoadFromStream, for a reader that must decode the bytes after the
-  // header first: the 10 bytes, then the extended header (when flagged) at the position.
-  bool LoadTagHeader(TStream& stream);
-  void LoadExtendedHeader(TStream& stream);
+  // The two steps of LoadFromStream on bytes in memory: the 10 header bytes; then the extended
+  // header at the start of the bytes after the header (after unsynchronisation was undone),
+  // returning how many bytes it takes, or -1 when those bytes cannot be an extended header.
+  bool ParseTagHeader(std::string_view bytes);
+  int64_t ParseExtendedHeader(std::string_view body);
+  // ID3v2.2 only: the header says the whole tag is compressed, by a scheme that was never
+  // defined, so its frames cannot be read.
+  bool TagCompressed() const { return FTagCompressed; }
   // Writes a header (followed by the extended header when flagged) or a footer and returns
   // the stream position of its size field, left as four zero bytes.
   virtual int64_t SaveToStream(TStream& stream, bool asFooter);
@@ -89,6 +95,7 @@ class TID3Header {
   bool FExtendedHeaderPresent = false;
   bool FFooterPresent = false;
   bool FUnsynchronisation = false;
+  bool FTagCompressed = false;
   uint8_t FVersionNumber = 0;
   uint8_t FVersionRevision = 0;
   TID3Engine* FEngine;

@@ -2,8 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 namespace tagscope {
+
+namespace {
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return text;
+}
+
+}  // namespace
 
 const std::vector<std::string>& Genres() {
   static const std::vector<std::string> genres = {
@@ -173,17 +184,18 @@ const std::vector<std::string>& FrameNames() {
 }
 
 std::string FrameDisplayName(const std::string& id) {
-  auto sameText = [](std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             return std::toupper(static_cast<unsigned char>(x)) ==
-                    std::toupper(static_cast<unsigned char>(y));
-           });
-  };
-  for (const std::string& row : FrameNames()) {
-    const size_t eq = row.find('=');
-    if (sameText(std::string_view(row).substr(0, eq), id)) return row.substr(eq + 1);
-  }
-  return {};
+  // The list, keyed by upper-case ID, once: a dump asks for every frame's name. The first row
+  // of an ID counts.
+  static const std::unordered_map<std::string, std::string> byID = [] {
+    std::unordered_map<std::string, std::string> map;
+    for (const std::string& row : FrameNames()) {
+      const size_t eq = row.find('=');
+      map.emplace(UpperAscii(row.substr(0, eq)), row.substr(eq + 1));
+    }
+    return map;
+  }();
+  const auto it = byID.find(UpperAscii(id));
+  return it == byID.end() ? std::string() : it->second;
 }
 
 }  // namespace tagscope

@@ -17,12 +17,6 @@ bool IsSignature(std::string_view bytes, size_t at) {
 
 }  // namespace
 
-bool HasTagSignatureAt(TStream& stream, int64_t offset) {
-  stream.SetPosition(offset);
-  const std::string bytes = stream.ReadString(kSignature);
-  return bytes.size() == kSignature && IsSignature(bytes, 0);
-}
-
 int64_t FindTagSignature(TStream& stream) {
   stream.SetPosition(0);
   int64_t result = -1;

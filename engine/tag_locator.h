@@ -6,9 +6,6 @@
 
 namespace tagscope {
 
-// True when the stream holds "ID3" and a major version of 4 or less at `offset`.
-bool HasTagSignatureAt(TStream& stream, int64_t offset);
-
 // Searches the whole stream for a tag signature as a scan in 4096-byte chunks from offset 0
 // would: within one chunk the first hit counts, and a hit in a later chunk replaces an
 // earlier one (a signature that straddles two chunks belongs to the chunk of its first

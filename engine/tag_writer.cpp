@@ -7,6 +7,7 @@
 
 #include "engine/file_replace.h"
 #include "engine/id3_engine.h"
+#include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
@@ -18,9 +19,8 @@ namespace tagscope {
 
 namespace {
 
-constexpr int64_t kHeaderSize = 10;  // also the footer's
-// The largest tag size a 4-byte sync-safe field holds.
-constexpr int64_t kMaxTagSize = 0x0FFFFFFF;
+constexpr int64_t kHeaderSize = id3::HeaderSize;  // also the footer's
+constexpr int64_t kMaxTagSize = id3::MaxTagSize;
 // The least padding a tag that outgrew its place gets, so that the next edits fit in place.
 constexpr int64_t kMinPadding = 1024;
 constexpr uint8_t kExtUpdate = 0x40, kExtCRC = 0x20, kExtRestricted = 0x10;
@@ -92,30 +92,55 @@ int64_t TTagWriter::OldExtent() {
 void TTagWriter::Save() {
   CheckWritable();
   CheckReadInFull("write");
-  const uint8_t version = H.Header().VersionNumber();
+  const uint8_t readVersion = H.Header().VersionNumber();
+  const uint8_t readRevision = H.Header().VersionRevision();
+  // An ID3v2.2 tag, its frames read with their four-character equivalents, is written as
+  // ID3v2.3.
+  if (readVersion == 2) DropUnconvertedFrames();
+  const uint8_t version = readVersion == 2 ? 3 : readVersion;
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
     throw EWriteError(Format("Cannot write the tag of \"%s\": ID3v2.%d tags cannot be written",
                              H.FileName().c_str(), version));
   // Readers take a frame ID that is not one for the start of the padding: every frame after
   // it would be lost.
-  const std::string frames = H.FrameIDs();
-  for (size_t i = 0; i + 4 <= frames.size(); i += 4) {
-    const std::string id = frames.substr(i, 4);
-    if (!ValidFrameID(id))
+  const std::vector<std::string> ids = H.FrameIDs();
+  for (size_t i = 0; i < ids.size(); ++i)
+    if (!ValidFrameID(ids[i]))
       throw EWriteError(
           Format("Cannot write the tag of \"%s\": frame %d has no valid frame ID "
                  "(\"%s\"); nothing was changed",
-                 H.FileName().c_str(), static_cast<int>(i / 4), id.c_str()));
-  }
+                 H.FileName().c_str(), static_cast<int>(i), ids[i].c_str()));
   const TTagPlace before = H.Place();
   try {
+    H.Header().SetVersionNumber(version);
+    if (version != readVersion) H.Header().SetVersionRevision(0);
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
     if (!FForgotten) H.SetPlace(before);
+    H.Header().SetVersionNumber(readVersion);
+    H.Header().SetVersionRevision(readRevision);
     throw EWriteError(Format("Cannot write the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
   }
+}
+
+void TTagWriter::DropUnconvertedFrames() {
+  // Frames that kept their three-character ID have no equivalent in later versions.
+  const std::vector<std::string> ids = H.FrameIDs();
+  std::string names;
+  for (const std::string& id : ids)
+    if (id.size() == 3 && names.find(id) == std::string::npos)
+      names += (names.empty() ? "" : ", ") + id;
+  if (names.empty()) return;
+  if (!H.ForceWrite())
+    throw EWriteError(
+        Format("Cannot write the tag of \"%s\": the ID3v2.2 tag is written as "
+               "ID3v2.3, which has no frame for %s; the tag is not written unless "
+               "the write is forced, which drops them",
+               H.FileName().c_str(), names.c_str()));
+  for (int i = static_cast<int>(ids.size()) - 1; i >= 0; --i)
+    if (ids[i].size() == 3) H.DeleteFrame(i);
 }
 
 void TTagWriter::WriteNewTag(uint8_t version) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
 #include "rtl/stream.h"
@@ -40,8 +41,8 @@ class TTagWriterHost {
   virtual bool ForceWrite() const = 0;
 
   virtual TID3Header& Header() = 0;
-  // The frames' IDs, each padded or cut to four bytes, one after the other.
-  virtual std::string FrameIDs() const = 0;
+  virtual std::vector<std::string> FrameIDs() const = 0;
+  virtual void DeleteFrame(int index) = 0;
   // The frames as they are stored in a tag of that version.
   virtual std::string FrameBytes(uint8_t version) = 0;
   virtual TTagPlace Place() const = 0;
@@ -93,6 +94,9 @@ class TTagWriter {
   void CheckReadInFull(const char* operation) const;
   // The old tag's extent: what the read accounted for when the tag runs past the file's end.
   int64_t OldExtent();
+  // Removes the frames of an ID3v2.2 tag that have no later equivalent when the write is
+  // forced; otherwise refuses, naming them.
+  void DropUnconvertedFrames();
   void WriteNewTag(uint8_t version);
   TTagImage Compose(int64_t padding) const;
   std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "imaging/graphic.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -17,23 +18,27 @@ enum TCompression : uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 
   throw EInvalidGraphic(SInvalidBitmap);
 }
 
+// The bitmap's little-endian fields through the bounds-checked byte reader; a field past the
+// end makes the bitmap invalid.
 class TLittleEndian {
  public:
-  explicit TLittleEndian(const std::string& data) : FData(data) {}
-  size_t Size() const { return FData.size(); }
-  uint8_t U8(size_t pos) const {
-    if (pos >= FData.size()) Invalid();
-    return static_cast<uint8_t>(FData[pos]);
-  }
-  uint16_t U16(size_t pos) const { return static_cast<uint16_t>(U8(pos) | (U8(pos + 1) << 8)); }
-  uint32_t U32(size_t pos) const { return U16(pos) | (uint32_t(U16(pos + 2)) << 16); }
+  explicit TLittleEndian(const std::string& data) : FIn(data) {}
+  size_t Size() const { return FIn.Size(); }
+  uint8_t U8(size_t pos) const { return static_cast<uint8_t>(Field(pos, 1)); }
+  uint16_t U16(size_t pos) const { return static_cast<uint16_t>(Field(pos, 2)); }
+  uint32_t U32(size_t pos) const { return static_cast<uint32_t>(Field(pos, 4)); }
   const uint8_t* At(size_t pos, size_t count) const {
-    if (pos > FData.size() || count > FData.size() - pos) Invalid();
-    return reinterpret_cast<const uint8_t*>(FData.data()) + pos;
+    if (!FIn.HasAt(pos, count)) Invalid();
+    return reinterpret_cast<const uint8_t*>(FIn.ViewAt(pos, count).data());
   }
 
  private:
-  const std::string& FData;
+  uint64_t Field(size_t pos, int width) const {
+    if (!FIn.HasAt(pos, static_cast<size_t>(width))) Invalid();
+    return FIn.LEAt(pos, width);
+  }
+
+  TByteReader FIn;
 };
 
 // One colour channel held in a bit mask of a 16- or 32-bit pixel.

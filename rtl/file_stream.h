@@ -29,6 +29,7 @@ class TFileStream : public TStream {
   TFileStream& operator=(const TFileStream&) = delete;
 
   int64_t Read(void* buffer, int64_t count) override;
+  int64_t ReadAt(int64_t position, void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
@@ -44,6 +45,7 @@ class TFileStream : public TStream {
  private:
   std::string FFileName;
   std::unique_ptr<TFileHandle> FHandle;
+  int64_t FOpenedSize = -1;  // the size when opened, until the first Size() (-1: ask the system)
 };
 
 }  // namespace tagscope

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
@@ -43,11 +44,13 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
     throw EFOpenError(text);
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  const bool known = ::fstat(fd, &info) == 0;
+  if (known && S_ISDIR(info.st_mode)) {
     ::close(fd);
     throw EFOpenError(Format(SFOpenErrorEx, fileName.c_str(), "Is a directory"));
   }
   FHandle = std::make_unique<TFileHandle>(fd);
+  if (known) FOpenedSize = info.st_size;
 }
 
 TFileStream::~TFileStream() = default;
@@ -64,7 +67,21 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   return done;
 }
 
+int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n =
+        ::pread(FHandle->fd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done),
+                static_cast<off_t>(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  FOpenedSize = -1;
   int64_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(FHandle->fd, static_cast<const char*>(buffer) + done,
@@ -86,12 +103,15 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 int64_t TFileStream::Size() {
+  // The size found on opening answers the first question, which comes right after.
+  if (FOpenedSize >= 0) return std::exchange(FOpenedSize, -1);
   struct stat info {};
   if (::fstat(FHandle->fd, &info) != 0) throw EStreamError(LastSystemErrorText());
   return info.st_size;
 }
 
 void TFileStream::SetSize(int64_t size) {
+  FOpenedSize = -1;
   if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0)
     throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
@@ -103,6 +123,8 @@ void TFileStream::Flush() {
 }
 
 bool TFileStream::Lock(TFileLock kind, bool wait) {
+  // Another process may have changed the file while this one waited.
+  FOpenedSize = -1;
   const int operation = (kind == TFileLock::flExclusive ? LOCK_EX
                          : kind == TFileLock::flShared  ? LOCK_SH
                                                         : LOCK_UN) |

@@ -65,6 +65,23 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   return done;
 }
 
+int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
+  // Reads at an offset without a separate seek; the file pointer ends after the bytes read.
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
+    OVERLAPPED at{};
+    const uint64_t offset = static_cast<uint64_t>(position + done);
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, &at) || n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {

@@ -8,6 +8,7 @@ namespace tagscope {
 // What a writer must know about a file before it changes or replaces it.
 struct TFileInfo {
   bool regular = false;  // a plain file: not a device, FIFO, socket or folder
+  bool folder = false;
   uint64_t links = 1;    // names (hard links) that share its data
   std::string identity;  // equal for two names of one file, and for an open stream on it
   int64_t size = 0;

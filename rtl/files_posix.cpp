@@ -46,6 +46,7 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
   struct stat st {};
   if (::stat(fileName.c_str(), &st) != 0) return false;
   info.regular = S_ISREG(st.st_mode);
+  info.folder = S_ISDIR(st.st_mode);
   info.links = st.st_nlink;
   info.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   info.size = st.st_size;

@@ -95,7 +95,8 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
   const bool disk = ::GetFileType(h) == FILE_TYPE_DISK;
   const bool known = ::GetFileInformationByHandle(h, &data) != 0;
   ::CloseHandle(h);
-  info.regular = disk && known && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  info.folder = known && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  info.regular = disk && known && !info.folder;
   info.links = known ? data.nNumberOfLinks : 1;
   info.size = known ? static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
                                            data.nFileSizeLow)

@@ -14,6 +14,11 @@ int64_t TStream::Size() {
   return size;
 }
 
+int64_t TStream::ReadAt(int64_t position, void* buffer, int64_t count) {
+  Seek(position, TSeekOrigin::soBeginning);
+  return Read(buffer, count);
+}
+
 void TStream::ReadBuffer(void* buffer, int64_t count) {
   if (count > 0 && Read(buffer, count) != count) throw EReadError(SReadError);
 }

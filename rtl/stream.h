@@ -20,6 +20,9 @@ class TStream {
   virtual int64_t Read(void* buffer, int64_t count) = 0;
   // Writes count bytes; returns how many were written.
   virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  // Reads up to count bytes at an absolute position; returns how many were read. The position
+  // afterwards is unspecified.
+  virtual int64_t ReadAt(int64_t position, void* buffer, int64_t count);
   // Moves the position; returns the new position.
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   // Cuts or extends the stream; the position stays unless it lies past the new end.

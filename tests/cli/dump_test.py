@@ -11,7 +11,7 @@ import unittest
 TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
 
 TAG_KEYS = ["offset", "length", "padding", "size", "version", "revision", "unsynchronisation",
-            "extendedHeader", "experimental", "footer", "extended"]
+            "extendedHeader", "experimental", "footer", "extended", "read"]
 EXTENDED_KEYS = ["update", "crcPresent", "crc", "restricted", "restrictions"]
 RESTRICTION_KEYS = ["tagSize", "textEncoding", "textSize", "imageEncoding", "imageSize"]
 FRAME_KEYS = ["id", "name", "size", "tagAlterDiscardable", "fileAlterDiscardable", "readOnly",

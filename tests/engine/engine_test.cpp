@@ -86,24 +86,32 @@ TEST(Engine, MissingAndUnopenableFiles) {
   e.SetFileName(GetTempDir() + "tagscope-no-such-file.mp3");
   e.SetActive(true);
   EXPECT_FALSE(e.Active());
+  // Inactive, but not silently: the report says why.
+  EXPECT_NE(e.ReadReport().problem.find("tagscope-no-such-file.mp3"), std::string::npos);
   e.SetFileName(GetTempDir());  // a folder is no file either
   e.SetActive(true);
   EXPECT_FALSE(e.Active());
   EXPECT_FALSE(fired);
 }
 
-TEST(Engine, ReadErrorsLeaveTheEngineActiveWithoutEvents) {
-  const std::string body = FrameV4("TALB", Text("album")) + FrameV4("TIT2", "not zlib", 0, 0x08);
+TEST(Engine, ADamagedFrameIsReportedWithItsPlaceAndTheRestIsRead) {
+  const std::string first = FrameV4("TALB", Text("album"));
+  const std::string body =
+      first + FrameV4("COMM", "not zlib", 0, 0x08) + FrameV4("TIT2", Text("title"));
   ScopedFile file(Tag(4, 0, body));
   TID3Engine e;
-  bool fired = false;
-  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { fired = true; };
+  int fired = 0;
+  e.OnFileOpen = e.OnReadTag = [&](TID3Engine&) { ++fired; };
   e.SetFileName(file.Name());
-  EXPECT_THROW(e.SetActive(true), Exception);
-  EXPECT_TRUE(e.Active());
-  EXPECT_FALSE(fired);
+  e.SetActive(true);
+  EXPECT_EQ(fired, 2);
   EXPECT_EQ(e.Album(), "album");
+  EXPECT_EQ(e.Title(), "title");
   EXPECT_EQ(e.TagSize(), 10 + static_cast<int64_t>(body.size()));
+  const TTagReadReport& r = e.ReadReport();
+  EXPECT_FALSE(r.complete);
+  EXPECT_EQ(r.problem, "Frame COMM at byte 26: compressed data is corrupt");
+  EXPECT_EQ(r.accountedEnd, 10 + static_cast<int64_t>(first.size()));
 }
 
 TEST(Engine, PaddingAndTagExtent) {
@@ -142,7 +150,10 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
   {
     OpenEngine o(Tag(4, 0, body) + kAudio);
     EXPECT_EQ(o.engine.TagSize(), 10 + static_cast<int64_t>(body.size()));
-    EXPECT_EQ(o.engine.Frames().Items(1).DataSize(), 3);
+    EXPECT_EQ(o.engine.Frames().Count(), 1);
+    EXPECT_EQ(o.engine.ReadReport().problem,
+              "Frame PRIV at byte 22: its size (5000 bytes) runs past the end of the tag");
+    EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
   }
   {
     // The file ends before the tag's declared end.
@@ -150,6 +161,10 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
     EXPECT_EQ(o.engine.Title(), "t");
     EXPECT_EQ(o.engine.TagSize(), 10 + 12);
     EXPECT_EQ(o.engine.Padding(), 0);
+    EXPECT_EQ(o.engine.ReadReport().problem,
+              "The tag runs past the end of the file: its header counts 4000 bytes after it, "
+              "the file ends 12 bytes after it");
+    EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
   }
   {
     OpenEngine o("ID3" + Bytes({4, 0, 0, 0}));  // a header cut short is no header
@@ -157,6 +172,47 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
     EXPECT_EQ(o.engine.Header().Size(), -1);
     EXPECT_EQ(o.engine.TagSize(), 0);
   }
+}
+
+TEST(ReadReport, AnExtendedHeaderThatCannotBeOneIsSkippedAndNoted) {
+  const std::string frame = FrameV4("TIT2", Text("title"));
+  // The flag set, and the first frame right after the header; a size beyond the tag.
+  for (const std::string& body : {frame, Bytes({0x7F, 0x7F, 0x7F, 0x7F, 1, 0}) + frame}) {
+    OpenEngine o(Tag(4, 0x40, body, 20) + kAudio);
+    const TTagReadReport& r = o.engine.ReadReport();
+    EXPECT_TRUE(r.extendedHeaderFlagWrong);
+    EXPECT_FALSE(o.engine.Header().ExtendedHeaderPresent());
+    EXPECT_TRUE(r.complete) << r.problem;
+    EXPECT_EQ(r.accountedEnd, o.engine.TagSize());
+  }
+  OpenEngine first(Tag(4, 0x40, frame, 20) + kAudio);
+  EXPECT_EQ(first.engine.Title(), "title");
+  // A version 3 size other than 6 or 10 is none either; a true one is read.
+  OpenEngine v3(Tag(3, 0x40, Bytes({0, 0, 0, 12, 0, 0}) + frame));
+  EXPECT_TRUE(v3.engine.ReadReport().extendedHeaderFlagWrong);
+  OpenEngine real(Tag(3, 0x40, Bytes({0, 0, 0, 6, 0, 0, 0, 0, 0, 0}) + FrameV3("TIT2", Text("t"))));
+  EXPECT_FALSE(real.engine.ReadReport().extendedHeaderFlagWrong);
+  EXPECT_EQ(real.engine.Title(), "t");
+}
+
+TEST(ReadReport, ReadingStopsAtTheFrameCap) {
+  std::string body;
+  for (int i = 0; i < 50001; ++i) body += FrameV4("PRIV", "");
+  OpenEngine o(Tag(4, 0, body) + kAudio);
+  EXPECT_EQ(o.engine.Frames().Count(), 50000);
+  EXPECT_FALSE(o.engine.ReadReport().complete);
+  EXPECT_EQ(o.engine.ReadReport().problem,
+            "The tag holds more than 50000 frames; reading stopped at byte 500010");
+  EXPECT_EQ(o.engine.ReadReport().accountedEnd, 500010);
+}
+
+TEST(ReadReport, ACompressedVersion22TagIsNotRead) {
+  OpenEngine o(Tag(2, 0x40, "TT2" + Bytes({0, 0, 2, 0}) + "t") + kAudio);
+  EXPECT_EQ(o.engine.Header().VersionNumber(), 2);
+  EXPECT_EQ(o.engine.Frames().Count(), 0);
+  EXPECT_FALSE(o.engine.Header().ExtendedHeaderPresent());
+  EXPECT_EQ(o.engine.ReadReport().problem,
+            "The ID3v2.2 tag is compressed, which no reader can undo; its frames are not read");
 }
 
 TEST(LocateTag, OnlyOffsetZeroWithoutTheFullSearch) {
@@ -268,6 +324,45 @@ TEST(Engine, FramesAreCopiedThroughTheProperty) {
   EXPECT_EQ(other.Frames().Items(0).AsText(), "copy me");
   EXPECT_EQ(other.Frames().Items(0).GroupID(), 7);
   EXPECT_TRUE(other.Frames().Items(0).TagAlterDiscardable());
+}
+
+}  // namespace
+}  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+
+TEST(Version22, FramesTakeTheirLaterIDsAndAForcedWriteDropsThoseWithout) {
+  const auto frame = [](const std::string& id, const std::string& payload) {
+    return id + Bytes({0, 0, static_cast<int>(payload.size())}) + payload;
+  };
+  const std::string body = frame("TT2", Text("title")) + frame("CRM", "owner") +
+                           frame("PIC", Bytes({0}) + "PNG" + Bytes({3, 0}) + "png!");
+  ScopedFile file(Tag(2, 0, body, 30) + std::string(100, 'A'));
+  TID3Engine e;
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  ASSERT_EQ(e.Frames().Count(), 3);
+  EXPECT_EQ(e.Frames().Items(1).Name(), "CRM");
+  TID3Picture p;
+  std::string_view picture;
+  ASSERT_TRUE(e.GetPicture(0, p, picture));
+  EXPECT_EQ(p.MimeType, "image/png");
+  EXPECT_EQ(picture, "png!");
+  EXPECT_THROW(e.WriteTag(), EWriteError);
+  EXPECT_EQ(e.Header().VersionNumber(), 2);
+  e.SetForceWrite(true);
+  e.WriteTag();
+  e.SetActive(false);
+  e.SetActive(true);
+  EXPECT_EQ(e.Header().VersionNumber(), 3);
+  ASSERT_EQ(e.Frames().Count(), 2);
+  EXPECT_EQ(e.Title(), "title");
+  EXPECT_TRUE(e.GetPicture(0, p, picture));
+  EXPECT_EQ(picture, "png!");
+  EXPECT_EQ(file.Contents().substr(file.Contents().size() - 100), std::string(100, 'A'));
 }
 
 }  // namespace

@@ -65,6 +65,9 @@ TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   Opened g0(Trailer("", "", "", "", "", 0, 0));
   EXPECT_EQ(g0.engine.Genre(), "(0) Blues");
   EXPECT_EQ(g0.engine.Track(), "0");
+  // The last entry of the list, and the byte after it.
+  Opened last(Trailer("", "", "", "", "", 1, 79));
+  EXPECT_EQ(last.engine.Genre(), "(79) Hard Rock");
   for (int genre : {80, 255}) {
     Opened o(Trailer("", "", "", "", "", 1, genre));
     EXPECT_EQ(o.engine.FrameCount("TIT1"), 0);

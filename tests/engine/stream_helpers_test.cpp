@@ -3,7 +3,6 @@
 #include <set>
 
 #include "engine/stream_helpers.h"
-#include "engine/temp_file.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
 #include "tests/engine/tag_builder.h"
@@ -119,46 +118,6 @@ TEST(CopyStreamData, AShortSourceEndsTheCopyWithAReadError) {
     EXPECT_STREQ(e.what(), "Stream read error");
   }
   EXPECT_EQ(dest.Size(), 5000);
-}
-
-TEST(TempFile, NamesHaveTheirFormAndDiffer) {
-  const std::string a = MakeTempFileName();
-  const std::string dir = GetTempDir();
-  ASSERT_EQ(a.compare(0, dir.size(), dir), 0);
-  const std::string base = a.substr(dir.size());
-  EXPECT_EQ(base.compare(0, 6, "ID3TMP"), 0);
-  EXPECT_EQ(base.substr(base.size() - 4), ".tmp");
-  const std::string digits = base.substr(6, base.size() - 10);
-  EXPECT_GE(digits.size(), 2u);
-  EXPECT_LE(digits.size(), 8u);
-  EXPECT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-  std::set<std::string> names;
-  for (int i = 0; i < 50; ++i) names.insert(MakeTempFileName());
-  EXPECT_GT(names.size(), 45u);
-}
-
-TEST(TempFile, IsCreatedExclusivelyAndDeletedAfterwards) {
-  test::ScopedFile existing("do not overwrite");
-  const std::string fresh = GetTempDir() + "tagscope-fresh-temp.tmp";
-  RemoveFile(fresh);
-  int calls = 0;
-  std::string name;
-  {
-    // The first name offered is taken by another file: it is left alone and the next is used.
-    TTempFile temp([&] { return ++calls == 1 ? existing.Name() : fresh; });
-    name = temp.FileName();
-    temp.Stream().WriteString("scratch");
-    EXPECT_TRUE(FileExists(fresh));
-  }
-  EXPECT_EQ(calls, 2);
-  EXPECT_EQ(name, fresh);
-  EXPECT_FALSE(FileExists(fresh));
-  EXPECT_EQ(existing.Contents(), "do not overwrite");
-}
-
-TEST(TempFile, AnUnwritableFolderRaisesTheCreateError) {
-  EXPECT_THROW(TTempFile([] { return std::string("/nonexistent-folder/x/ID3TMP00.tmp"); }),
-               EFCreateError);
 }
 
 }  // namespace

@@ -184,13 +184,19 @@ TEST(WriteRoundTrip, EverySampleFileWithChangedFields) {
     writer.SetTitle("Round trip title");
     writer.SetArtist("Someone else");
     writer.AddComment("Round", "trip", "ENG");
-    const uint8_t version = writer.Header().VersionNumber();
-    if (version != 3 && version != 4) {
+    // Version 2 is written as version 3, unless a frame kept its three-character ID.
+    const uint8_t read = writer.Header().VersionNumber();
+    bool unconverted = false;
+    for (int i = 0; i < writer.Frames().Count(); ++i)
+      unconverted = unconverted || (read == 2 && writer.Frames().Items(i).Name().size() == 3);
+    // A tag the read did not account for in full is not written over either.
+    if (read < 2 || read > 4 || unconverted || !writer.ReadReport().complete) {
       EXPECT_THROW(writer.WriteTag(), EWriteError);
       EXPECT_EQ(ReadFile(name), original);
       continue;
     }
     writer.WriteTag();
+    const uint8_t version = writer.Header().VersionNumber();
     ++written;
     TestEngine reader;
     reader.OnFrameDecrypt = plain;

@@ -299,9 +299,10 @@ TEST(WriteTag, Version4KeepsItsFramesAsTheyAreUnderTheHeaderFlag) {
   EXPECT_EQ(ReadFile(name), Tag(4, 0x80, FrameV4("PRIV", PatternBytes(40))) + kAudio);
 }
 
-TEST(WriteTag, OnlyVersions3And4AreWritten) {
+TEST(WriteTag, OnlyVersions2To4AreWritten) {
+  // Version 2 is written as version 3; versions 0 and 1 are no standard's.
   ScratchFolder dir;
-  const std::string original = Tag(2, 0, "TT2" + Bytes({0, 0, 5}) + Text("Song")) + kAudio;
+  const std::string original = Tag(1, 0, FrameV3("TIT2", Text("Song"))) + kAudio;
   const std::string name = dir.Put("a.mp3", original);
   TestEngine e;
   e.Open(name);
@@ -309,9 +310,9 @@ TEST(WriteTag, OnlyVersions3And4AreWritten) {
   e.SetTitle("New");
   try {
     e.WriteTag();
-    FAIL() << "a version 2 tag was written";
+    FAIL() << "a version 1 tag was written";
   } catch (const EWriteError& error) {
-    EXPECT_NE(std::string(error.what()).find("ID3v2.2 tags cannot be written"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("ID3v2.1 tags cannot be written"), std::string::npos);
     EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
   }
   EXPECT_EQ(ReadFile(name), original);

@@ -1,0 +1,156 @@
+#!/usr/bin/python3
+"""Whole-process read speed: `tagscope dump --json` against a small TagLib program.
+
+Both programs get the same file list in one invocation each; the wall time of the whole process
+(start-up included) is measured several times and the best and median runs are reported.
+
+  bench/cli/read_bench.py [--tagscope PATH] [--taglib PATH] [--copies N] [--runs R]
+
+The samples are made in a scratch folder: a 5.4 MB MP3 whose tag holds a 325 KB JPEG cover,
+the bundled example, and tags of 20 000 and 40 000 comment frames and of 100 000 picture frames
+(the frame-count cases show whether the time grows linearly). Copies are hard links, so the
+file list is long without using the disk.
+"""
+import argparse
+import io
+import os
+import random
+import shutil
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def frame(fid, payload):
+    return fid.encode() + struct.pack(">I", len(payload)) + b"\0\0" + payload
+
+
+def tag(frames, padding=1024):
+    body = b"".join(frames) + b"\0" * padding
+    return b"ID3\x03\x00\x00" + syncsafe(len(body)) + body
+
+
+def example_audio():
+    data = open(os.path.join(ROOT, "examples", "example.mp3"), "rb").read()
+    tag_len = 10 + ((data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9])
+    return data[tag_len:]
+
+
+def jpeg(target=325 * 1024):
+    from PIL import Image
+    rnd = random.Random(7)
+    side = 300
+    while True:
+        img = Image.frombytes("RGB", (side, side), bytes(rnd.getrandbits(8) for _ in range(side * side * 3)))
+        out = io.BytesIO()
+        img.save(out, "JPEG", quality=85)
+        if out.tell() >= target:
+            return out.getvalue()
+        side += 20
+
+
+def text(fid, value):
+    return frame(fid, b"\0" + value.encode("latin-1"))
+
+
+def make_samples(folder):
+    audio = example_audio()
+    fields = [text("TIT2", "Cover song"), text("TPE1", "An artist"), text("TALB", "An album"),
+              text("TYER", "2024")]
+    cover = jpeg()
+    apic = frame("APIC", b"\0image/jpeg\0\x03Front cover\0" + cover)
+    head = tag(fields + [apic])
+    body = audio * ((5_400_000 - len(head)) // len(audio) + 1)
+    samples = {"big-cover": head + body[: 5_400_000 - len(head)]}
+    samples["example"] = open(os.path.join(ROOT, "examples", "example.mp3"), "rb").read()
+    comm = lambda i: frame("COMM", b"\0ENG\0comment %d" % i)
+    for n in (20000, 40000):
+        samples["comm-%d" % n] = tag(fields + [comm(i) for i in range(n)]) + audio
+    small = frame("APIC", b"\0image/png\0\x03\0" + b"\x89PNG" + b"x" * 60)
+    samples["apic-100000"] = tag(fields + [small] * 100000) + audio
+    paths = {}
+    for name, data in samples.items():
+        path = os.path.join(folder, name + ".mp3")
+        with open(path, "wb") as f:
+            f.write(data)
+        paths[name] = path
+    return paths
+
+
+def links(folder, path, copies):
+    names = []
+    base = os.path.splitext(os.path.basename(path))[0]
+    for i in range(copies):
+        name = os.path.join(folder, "%s-%05d.mp3" % (base, i))
+        os.link(path, name)
+        names.append(name)
+    return names
+
+
+def timed(command, runs):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        times.append(time.perf_counter() - start)
+        if done.returncode not in (0, 1):
+            sys.exit("%s failed (%d): %s" % (command[0], done.returncode, done.stderr[:300]))
+    return min(times), statistics.median(times)
+
+
+def find(name, given):
+    if given:
+        return given
+    for candidate in (os.path.join(ROOT, "build", "linux", "cli", name),
+                      os.path.join(ROOT, "build", "linux", "bench", "cli", name)):
+        if os.path.exists(candidate):
+            return candidate
+    return None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tagscope")
+    parser.add_argument("--taglib")
+    parser.add_argument("--copies", type=int, default=2000)
+    parser.add_argument("--runs", type=int, default=7)
+    args = parser.parse_args()
+    tagscope = find("tagscope", args.tagscope)
+    taglib = find("taglib_read", args.taglib)
+    if not tagscope:
+        sys.exit("tagscope not found: build it (cmake --build --preset linux --target tagscope)")
+    if not taglib:
+        print("TagLib yardstick not built (libtag1-dev missing?): tagscope times only")
+    folder = tempfile.mkdtemp(prefix="tagscope-read-bench-")
+    try:
+        samples = make_samples(folder)
+        print("%-14s %7s %12s %12s %8s" % ("sample", "files", "tagscope s", "TagLib s", "ratio"))
+        for name, copies, runs in (("big-cover", args.copies, args.runs),
+                                   ("example", args.copies, args.runs),
+                                   ("comm-20000", 1, 3), ("comm-40000", 1, 3),
+                                   ("apic-100000", 1, 3)):
+            files = links(folder, samples[name], copies) if copies > 1 else [samples[name]]
+            ours = timed([tagscope, "dump", "--json"] + files, runs)
+            theirs = timed([taglib] + files, runs) if taglib else None
+            ratio = "%8.2f" % (ours[0] / theirs[0]) if theirs else "       -"
+            print("%-14s %7d %12.4f %12s %s   (median %.4f / %s)" % (
+                name, len(files), ours[0], "%.4f" % theirs[0] if theirs else "-", ratio,
+                ours[1], "%.4f" % theirs[1] if theirs else "-"))
+            for f in files:
+                if f != samples[name]:
+                    os.unlink(f)
+    finally:
+        shutil.rmtree(folder)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tagscope::cli {
+
+// Writes compact JSON text straight into a string, element by element: what the dump prints
+// for many files, without building a document for each. Texts must be UTF-8.
+class TJsonWriter {
+ public:
+  const std::string& Text() const { return FText; }
+
+  TJsonWriter& BeginObject() { return Open('{'); }
+  TJsonWriter& EndObject() { return Close('}'); }
+  TJsonWriter& BeginArray() { return Open('['); }
+  TJsonWriter& EndArray() { return Close(']'); }
+
+  // The key of the next member of an object.
+  TJsonWriter& Key(std::string_view key) {
+    Separate();
+    String(key);
+    FText.push_back(':');
+    FAfterKey = true;
+    return *this;
+  }
+  TJsonWriter& Value(std::string_view text) {
+    Separate();
+    String(text);
+    return *this;
+  }
+  TJsonWriter& Value(const char* text) { return Value(std::string_view(text)); }
+  TJsonWriter& Value(bool value) {
+    Separate();
+    FText += value ? "true" : "false";
+    return *this;
+  }
+  TJsonWriter& Value(int64_t value) {
+    Separate();
+    FText += std::to_string(value);
+    return *this;
+  }
+  TJsonWriter& Value(uint64_t value) {
+    Separate();
+    FText += std::to_string(value);
+    return *this;
+  }
+  TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }
+  TJsonWriter& Value(unsigned value) { return Value(static_cast<uint64_t>(value)); }
+  template <typename T>
+  TJsonWriter& Member(std::string_view key, T value) {
+    return Key(key).Value(value);
+  }
+
+ private:
+  TJsonWriter& Open(char bracket) {
+    Separate();
+    FText.push_back(bracket);
+    FFirst.push_back(true);
+    return *this;
+  }
+  TJsonWriter& Close(char bracket) {
+    FText.push_back(bracket);
+    FFirst.pop_back();
+    return *this;
+  }
+  // A comma before every element of an object or array but the first; none after a key.
+  void Separate() {
+    if (FAfterKey) {
+      FAfterKey = false;
+      return;
+    }
+    if (FFirst.empty()) return;
+    if (!FFirst.back()) FText.push_back(',');
+    FFirst.back() = false;
+  }
+  void String(std::string_view text) {
+    FText.push_back('"');
+    size_t run = 0;  // start of the bytes that need no escape
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      FText.append(text, run, i - run);
+      Escape(c);
+      run = i + 1;
+    }
+    FText.append(text, run, text.size() - run);
+    FText.push_back('"');
+  }
+  void Escape(unsigned char c) {
+    static const char hex[] = "0123456789abcdef";
+    switch (c) {
+      case '"':
+        FText += "\\\"";
+        break;
+      case '\\':
+        FText += "\\\\";
+        break;
+      case '\b':
+        FText += "\\b";
+        break;
+      case '\f':
+        FText += "\\f";
+        break;
+      case '\n':
+        FText += "\\n";
+        break;
+      case '\r':
+        FText += "\\r";
+        break;
+      case '\t':
+        FText += "\\t";
+        break;
+      default:
+        FText += "\\u00";
+        FText.push_back(hex[c >> 4]);
+        FText.push_back(hex[c & 0xF]);
+    }
+  }
+
+  std::string FText;
+  std::vector<bool> FFirst;  // per open object or array: no element written yet
+  bool FAfterKey = false;
+};
+
+}  // namespace tagscope::cli
