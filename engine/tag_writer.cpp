@@ -84,9 +84,26 @@ int64_t TTagWriter::OldExtent() {
   // stopped making sense of it: what follows may be audio.
   const int64_t declaredEnd = place.offset + kHeaderSize + H.Header().Size() +
                               (H.Header().FooterPresent() ? kHeaderSize : 0);
-  const int64_t fileSize = H.File().Size();
+  TStream& file = H.File();
+  const int64_t fileSize = file.Size();
   if (declaredEnd <= fileSize || report.accountedEnd <= place.offset) return place.size;
-  return std::min(report.accountedEnd, fileSize) - place.offset;
+  int64_t end = std::min(report.accountedEnd, fileSize);
+  // Bytes after the frames count as the tag's padding only as far as they are zero: what
+  // follows may be the audio that the header's size runs into.
+  int64_t at = std::max(place.offset + place.size - place.padding, place.offset + kHeaderSize);
+  if (at < end) {
+    file.SetPosition(at);
+    std::array<char, 4096> buffer;
+    for (int64_t n;
+         at < end && (n = file.Read(buffer.data(), std::min<int64_t>(end - at, 4096))) > 0;) {
+      const auto nonzero =
+          std::find_if(buffer.begin(), buffer.begin() + n, [](char c) { return c != 0; });
+      at += nonzero - buffer.begin();
+      if (nonzero != buffer.begin() + n) break;
+    }
+    end = std::min(end, at);
+  }
+  return end - place.offset;
 }
 
 void TTagWriter::Save() {
@@ -148,7 +165,12 @@ void TTagWriter::WriteNewTag(uint8_t version) {
   const TTagPlace old = H.Place();
   const bool footer = H.Header().FooterPresent();
   const int64_t extent = OldExtent();
-  const int64_t wanted = footer ? 0 : std::max<int64_t>(old.padding, 0);
+  // Of the padding read, only what lies within the extent kept counts.
+  const int64_t oldPadding =
+      std::clamp<int64_t>(extent - (old.size - old.padding), 0, std::max<int64_t>(old.padding, 0));
+  const int64_t wanted = footer              ? 0
+                         : H.PaddingChosen() ? std::max<int64_t>(old.padding, 0)
+                                             : oldPadding;
   // Padding the program asked for is kept; the padding the file had gives way to growth.
   const bool chosen = H.PaddingChosen();
   const int64_t least = chosen ? wanted : 0;
