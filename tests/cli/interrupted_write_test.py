@@ -59,7 +59,7 @@ class InterruptedWrites(unittest.TestCase):
             for limit in list(range(0, 1600, 131)) + [500_000, 1_000_500, 10**9]:
                 self.start()
                 run("set", self.file, "--title", title, limit=limit)
-                if "song.mp3.ID3JRN" in os.listdir(self.folder.name):
+                if not journals and "song.mp3.ID3JRN" in os.listdir(self.folder.name):
                     # Waits a moment for the writer, then shows the file as it stands.
                     dump = json.loads(run("dump", "--json", self.file).stdout.decode("utf-8"))
                     self.assertTrue(dump.get("journalPending"))
