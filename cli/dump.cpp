@@ -134,7 +134,9 @@ std::string DumpJson(TID3Engine& e) {
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     j.BeginObject().Member("description", U(u.Description)).Member("url", U(u.URL)).EndObject();
-  j.EndArray().EndObject();
+  j.EndArray();
+  if (e.JournalPending()) j.Member("journalPending", true);
+  j.EndObject();
   return j.Text();
 }
 
@@ -161,6 +163,9 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
+  if (e.JournalPending())
+    out << "An interrupted change left a journal beside this file: what is shown may be half "
+           "old, half new until the next write or erase of the file puts it back\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";

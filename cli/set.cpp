@@ -3,6 +3,7 @@
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,7 @@ struct TSetOptions {
   CLI::Option* languageOption = nullptr;
   CLI::Option* paddingOption = nullptr;
   int64_t padding = 0;
-  bool footer = false, v1 = false;
+  bool footer = false, v1 = false, force = false;
 };
 
 void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
@@ -117,18 +118,38 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   return request;
 }
 
-// The engine open on an existing file for reading and writing.
-void OpenForWriting(TID3Engine& engine, const std::string& fileName) {
+// The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
+constexpr int64_t kMaxPadding = 0x0FFFFFFF;
+
+// The engine open on an existing file for reading and writing; says what it did to finish a
+// change that an earlier writer did not end.
+void OpenForWriting(TID3Engine& engine, const std::string& fileName, bool force) {
+  TFileInfo info;
+  if (GetFileInfo(fileName, info) && info.folder)
+    throw EFOpenError(
+        Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   engine.SetReadOnly(false);
+  engine.SetForceWrite(force);
   engine.SetFileName(fileName);
   engine.SetActive(true);
+  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+}
+
+// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
+void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
+  try {
+    (engine.*operation)();
+  } catch (const EWriteError& e) {
+    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
+    throw EWriteError(Format("%s (--force)", e.what()));
+  }
 }
 
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
   TID3Engine engine;
-  OpenForWriting(engine, options.fileName);
+  OpenForWriting(engine, options.fileName, options.force);
   if (request.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                options.fileName.c_str(), engine.Header().VersionNumber()));
@@ -137,14 +158,14 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
   if (request.hasPadding) engine.SetPadding(request.padding);
   if (request.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(request.v1);
-  engine.WriteTag();
+  Change(engine, &TID3Engine::WriteTag);
   return 0;
 }
 
-int Erase(const std::string& fileName) {
+int Erase(const std::string& fileName, bool force) {
   TID3Engine engine;
-  OpenForWriting(engine, fileName);
-  engine.EraseTag();
+  OpenForWriting(engine, fileName, force);
+  Change(engine, &TID3Engine::EraseTag);
   return 0;
 }
 
@@ -164,18 +185,33 @@ RegisterVerb registerSet([](CLI::App& app) {
   o.commentOption = cmd->add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
   o.languageOption =
       cmd->add_option("--lang", o.languages, "Language of the comment before it (ENG)");
-  o.paddingOption = cmd->add_option("--padding", o.padding, "Padding bytes after the frames")
-                        ->check(CLI::NonNegativeNumber);
+  o.paddingOption =
+      cmd->add_option("--padding", o.padding, "Padding bytes after the frames")
+          ->check(CLI::Validator(
+              [](std::string& value) {
+                int64_t n = -1;
+                const bool number = CLI::detail::lexical_cast(value, n);
+                if (number && n >= 0 && n <= kMaxPadding) return std::string();
+                return Format("the padding is a number of bytes from 0 to %lld, got \"%s\"",
+                              static_cast<long long>(kMaxPadding), value.c_str());
+              },
+              "BYTES"));
   cmd->add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
+  cmd->add_flag("--force", o.force,
+                "Write although the tag could not be read in full, dropping what was not read");
   cmd->add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   return Verb{cmd, [cmd] { return Set(o, *cmd); }};
 });
 
 RegisterVerb registerErase([](CLI::App& app) {
   static std::string fileName;
+  static bool force = false;
   auto* cmd = app.add_subcommand("erase", "Cut the ID3v2 tag out of a file");
   cmd->add_option("FILE", fileName, "MP3 file")->required();
-  return Verb{cmd, [] { return Erase(fileName); }};
+  cmd->add_flag("--force", force,
+                "Erase although the tag could not be read in full; a tag that runs past the "
+                "file's end is cut only as far as it was read");
+  return Verb{cmd, [] { return Erase(fileName, force); }};
 });
 
 }  // namespace

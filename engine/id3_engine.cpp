@@ -48,12 +48,22 @@ void TID3Engine::SetActive(bool value) {
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && OpenFile()) {
-    LoadTag();
+    try {
+      PrepareFile();
+    } catch (...) {
+      FStream.reset();
+      throw;
+    }
+    if (FReadOnly)
+      LoadTagWhole();
+    else
+      LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
   }
 }
 
 bool TID3Engine::OpenFile() {
+  if (!FReadOnly) CheckWritableFile();
   const TFileMode mode = FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite;
   try {
     FStream = FFileSystem->Open(FFileName, mode);
@@ -73,6 +83,7 @@ void TID3Engine::SetFileName(const std::string& value) {
 
 void TID3Engine::SetPadding(int64_t value) {
   FPadding = FHeader->FooterPresent() || value < 0 ? 0 : value;
+  FPaddingChosen = true;
 }
 
 void TID3Engine::SetHeader(const TID3Header&) {
@@ -90,12 +101,16 @@ void TID3Engine::ReadTag() {
 void TID3Engine::WriteTag() {
   if (!Active()) return;
   SaveTag();
+  // The file holds what the engine holds now, all of it accounted for.
+  FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false};
+  FPaddingChosen = false;
   if (OnWriteTag) OnWriteTag(*this);
 }
 
 void TID3Engine::EraseTag() {
   if (!Active()) return;
   RemoveTag();
+  FReadReport = TTagReadReport{true, std::string(), 0, false};
   if (OnEraseTag) OnEraseTag(*this);
 }
 
@@ -106,6 +121,7 @@ void TID3Engine::ClearTag() {
   FTagSize = 0;
   FTagOffset = 0;
   FReadReport = TTagReadReport();
+  FPaddingChosen = false;
 }
 
 void TID3Engine::LoadTag() {
@@ -129,6 +145,8 @@ void TID3Engine::LoadTag() {
     FTagOffset = 0;
     LoadID3V1();
   }
+  // The padding just read is the file's, not one the program chose.
+  FPaddingChosen = false;
   if (OnReadTag) OnReadTag(*this);
 }
 

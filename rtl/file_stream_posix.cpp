@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,6 +120,30 @@ void TFileStream::SetSize(int64_t size) {
 void TFileStream::Flush() {
   if (::fsync(FHandle->fd) != 0)
     throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+}
+
+bool TFileStream::Lock(TFileLock kind, bool wait) {
+  // Another process may have changed the file while this one waited.
+  FOpenedSize = -1;
+  const int operation = (kind == TFileLock::flExclusive ? LOCK_EX
+                         : kind == TFileLock::flShared  ? LOCK_SH
+                                                        : LOCK_UN) |
+                        (wait ? 0 : LOCK_NB);
+  while (::flock(FHandle->fd, operation) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
+    // File systems without locks (some network mounts): the writer goes on unlocked.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
+    throw EStreamError(
+        Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+  }
+  return true;
+}
+
+std::string TFileStream::Identity() {
+  struct stat info {};
+  if (::fstat(FHandle->fd, &info) != 0) return std::string();
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
 }  // namespace tagscope

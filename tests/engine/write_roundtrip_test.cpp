@@ -189,7 +189,8 @@ TEST(WriteRoundTrip, EverySampleFileWithChangedFields) {
     bool unconverted = false;
     for (int i = 0; i < writer.Frames().Count(); ++i)
       unconverted = unconverted || (read == 2 && writer.Frames().Items(i).Name().size() == 3);
-    if (read < 2 || read > 4 || unconverted) {
+    // A tag the read did not account for in full is not written over either.
+    if (read < 2 || read > 4 || unconverted || !writer.ReadReport().complete) {
       EXPECT_THROW(writer.WriteTag(), EWriteError);
       EXPECT_EQ(ReadFile(name), original);
       continue;
