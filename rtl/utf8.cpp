@@ -134,6 +134,17 @@ bool FitsLatin1(std::string_view utf8) {
   return true;
 }
 
+bool IsValidUtf16(std::u16string_view units) {
+  for (size_t i = 0; i < units.size(); ++i) {
+    if (!IsSurrogate(units[i])) continue;
+    if (units[i] > 0xDBFF || i + 1 >= units.size() || units[i + 1] < 0xDC00 ||
+        units[i + 1] > 0xDFFF)
+      return false;
+    ++i;
+  }
+  return true;
+}
+
 std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
   out.reserve(units.size());

@@ -33,6 +33,8 @@ std::string Utf8ToLatin1(std::string_view utf8);
 // True when every character is in ISO-8859-1 (U+0000-U+00FF) and the text is well formed.
 bool FitsLatin1(std::string_view utf8);
 
+// True when every surrogate in the code units is half of a pair.
+bool IsValidUtf16(std::u16string_view units);
 // Code units to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view units);
 // UTF-8 to code units (ill-formed subsequences as U+FFFD).

@@ -43,6 +43,9 @@ TEST(Utf8, Utf16BothWays) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD83C}), kFFFD);
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD83C, 'a', 0xDFB5}), kFFFD + "a" + kFFFD);
   EXPECT_EQ(Utf8Prefix(text, 3), "\xD0\x9F \xCE\xA9");
+  EXPECT_TRUE(IsValidUtf16(units));
+  EXPECT_FALSE(IsValidUtf16(std::u16string{'a', 0xDFB5, 0xD83C}));  // the pair's halves swapped
+  EXPECT_FALSE(IsValidUtf16(std::u16string{0xD83C}));
 }
 
 TEST(Utf8, TerminalEscapes) {
