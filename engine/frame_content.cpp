@@ -75,6 +75,20 @@ TID3Url ParseURL(std::string_view payload) {
   return u;
 }
 
+TID3UserText ParseUserText(std::string_view payload) {
+  TID3UserText t;
+  const uint8_t encoding = EncodingOf(payload);
+  size_t at = 0;
+  const std::string_view description = TakeString(payload, 1, encoding, at);
+  t.Description = DecodeText(description, encoding);
+  t.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  at = SkipExtraZero(payload, at, encoding);
+  const std::string_view text = TakeString(payload, at, encoding, at);
+  t.Text = DecodeText(text, encoding);
+  t.TextUtf8 = DecodeTextUtf8(text, encoding);
+  return t;
+}
+
 std::string BuildComment(const std::string& description, const std::string& text,
                          const std::string& language) {
   std::string payload(1, '\0');
@@ -99,6 +113,14 @@ std::string BuildCommentUtf8(const std::string& description, const std::string& 
   payload += EncodeText(description, encoding) + Terminator(encoding);
   payload += EncodeText(text, encoding) + Terminator(encoding);
   return payload;
+}
+
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  return static_cast<char>(encoding) + EncodeText(description, encoding) + Terminator(encoding) +
+         EncodeText(text, encoding);
 }
 
 }  // namespace tagscope

@@ -22,6 +22,13 @@ struct TID3Picture {
   std::string Description;
   std::string DescriptionUtf8;
 };
+// A user-defined text (TXXX): description and value, both in the payload's encoding.
+struct TID3UserText {
+  std::string Description;
+  std::string Text;
+  std::string DescriptionUtf8;
+  std::string TextUtf8;
+};
 struct TID3Url {
   std::string Description;
   std::string URL;  // always ISO-8859-1 in the payload
@@ -35,6 +42,7 @@ TID3Comment ParseComment(std::string_view payload);
 // The picture's bytes are the payload's from dataOffset to its end.
 TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset);
 TID3Url ParseURL(std::string_view payload);
+TID3UserText ParseUserText(std::string_view payload);
 // A comment payload as this engine writes it: encoding 0, language, description, text.
 std::string BuildComment(const std::string& description, const std::string& text,
                          const std::string& language);
@@ -42,5 +50,8 @@ std::string BuildComment(const std::string& description, const std::string& text
 // together in a tag of the version.
 std::string BuildCommentUtf8(const std::string& description, const std::string& text,
                              const std::string& language, uint8_t version);
+// A user-defined text payload (TXXX) from UTF-8 texts, encoded as BuildCommentUtf8 encodes.
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version);
 
 }  // namespace tagscope

@@ -91,6 +91,10 @@ class TID3Engine {
   // The picture's bytes replace the content of `data`.
   bool GetPicture(int index, TStream& data, TID3Picture& picture);
   bool GetURL(int index, TID3Url& url);
+  // The index-th user-defined text (TXXX) and unsynchronised lyrics (USLT, laid out as a
+  // comment), 0-based in collection order; false when there is none.
+  bool GetUserText(int index, TID3UserText& text);
+  bool GetLyrics(int index, TID3Comment& lyrics);
 
   std::string Album() { return GetFrameText("TALB"); }
   void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }

@@ -109,4 +109,20 @@ bool TID3Engine::GetURL(int index, TID3Url& url) {
   return true;
 }
 
+bool TID3Engine::GetUserText(int index, TID3UserText& text) {
+  text = TID3UserText();
+  TID3Frames_Item* item = Active() ? NthFrame(*FFrames, "TXXX", index) : nullptr;
+  if (!item) return false;
+  text = ParseUserText(item->Data().Bytes());
+  return true;
+}
+
+bool TID3Engine::GetLyrics(int index, TID3Comment& lyrics) {
+  lyrics = TID3Comment();
+  TID3Frames_Item* item = Active() ? NthFrame(*FFrames, "USLT", index) : nullptr;
+  if (!item) return false;
+  lyrics = ParseComment(item->Data().Bytes());
+  return true;
+}
+
 }  // namespace tagscope

@@ -80,6 +80,37 @@ TEST(UnicodeText, EveryScriptInEveryEncodingReadsInFull) {
   }
 }
 
+TEST(UnicodeText, UserTextsAndLyrics) {
+  const std::u16string_view greek = u"\u039F\u03B4\u03CD\u03C3\u03C3\u03B5\u03B9\u03B1";
+  const std::string greekUtf8 = kScripts[1].utf8, emoji = kScripts[3].utf8;
+  OpenTag t(4, FrameV4("TXXX", "\x01" + Utf16Bytes(greek, true, true) + std::string(2, 0) +
+                                   Utf16Bytes(u"Song \U0001F3B5\U0001F600", false, true)) +
+                   FrameV4("TXXX", BuildUserTextUtf8("Caf\xC3\xA9", emoji, 4)) +
+                   FrameV4("USLT",
+                           "\x03"
+                           "jpn" +
+                               greekUtf8 + std::string(1, 0) + emoji));
+  TID3UserText text;
+  ASSERT_TRUE(t.engine.GetUserText(0, text));
+  EXPECT_EQ(text.DescriptionUtf8, greekUtf8);
+  EXPECT_EQ(text.TextUtf8, emoji);
+  EXPECT_EQ(text.Text, "Song ??");
+  ASSERT_TRUE(t.engine.GetUserText(1, text));
+  EXPECT_EQ(text.Description, "Caf\xE9");
+  EXPECT_EQ(text.TextUtf8, emoji);
+  EXPECT_FALSE(t.engine.GetUserText(2, text));
+  TID3Comment lyrics;
+  ASSERT_TRUE(t.engine.GetLyrics(0, lyrics));
+  EXPECT_EQ(lyrics.Language, "jpn");
+  EXPECT_EQ(lyrics.DescriptionUtf8, greekUtf8);
+  EXPECT_EQ(lyrics.TextUtf8, emoji);
+  // An ISO-8859-1 user text is stored in it; others in UTF-16 with the mark in version 3.
+  EXPECT_EQ(BuildUserTextUtf8("a", "b\xC3\xA9", 3), std::string("\0a\0b\xE9", 5));
+  EXPECT_EQ(BuildUserTextUtf8("a", "\xCE\xA9", 3), std::string("\x01\xFF\xFE"
+                                                               "a\0\0\0\xFF\xFE\xA9\x03",
+                                                               11));
+}
+
 TEST(UnicodeText, Latin1ViewUnchanged) {
   OpenTag t(4, FrameV4("TIT2", "\x01" + Utf16Bytes(u"Caf\u00E9 \u65E5\U0001F3B5", false, true)));
   EXPECT_EQ(t.engine.Title(), "Caf\xE9 ??");
