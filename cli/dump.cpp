@@ -7,25 +7,40 @@
 #include <vector>
 
 #include "cli/json_writer.h"
-#include "cli/utf8.h"
 #include "cli/verbs.h"
-#include "engine/text_encoding.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
+#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
 namespace {
 
+// Byte strings the tag keeps in ISO-8859-1 (frame IDs, languages, MIME types, URLs).
 std::string U(const std::string& latin1) {
   const bool ascii = std::all_of(latin1.begin(), latin1.end(), [](char c) { return c >= 0; });
   return ascii ? latin1 : Latin1ToUtf8(latin1);
 }
 
+// Text for a terminal: UTF-8 with control characters and escape sequences shown escaped.
+std::string T(const std::string& utf8) {
+  return EscapeForTerminal(utf8);
+}
+
 // A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
-// may hold, are shown as ISO-8859-1 so that the output stays UTF-8.
+// may hold, become U+FFFD so that the output stays UTF-8.
 std::string FileNameText(const std::string& name) {
-  return IsUtf8(name) ? name : Latin1ToUtf8(name);
+  return SanitizeUtf8(name);
+}
+
+std::string HexBytes(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    hex.push_back(digits[static_cast<uint8_t>(c) >> 4]);
+    hex.push_back(digits[static_cast<uint8_t>(c) & 15]);
+  }
+  return hex;
 }
 
 void RestrictionsJson(TJsonWriter& j, const TID3TagRestrictions& r) {
@@ -91,14 +106,14 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
 
 void FieldsJson(TJsonWriter& j, TID3Engine& e) {
   j.BeginObject()
-      .Member("title", U(e.Title()))
-      .Member("artist", U(e.Artist()))
-      .Member("album", U(e.Album()))
-      .Member("genre", U(e.Genre()))
-      .Member("year", U(e.Year()))
-      .Member("track", U(e.Track()))
-      .Member("encodedBy", U(e.EncodedBy()))
-      .Member("subTitle", U(e.SubTitle()))
+      .Member("title", e.TitleUtf8())
+      .Member("artist", e.ArtistUtf8())
+      .Member("album", e.AlbumUtf8())
+      .Member("genre", e.GenreUtf8())
+      .Member("year", e.YearUtf8())
+      .Member("track", e.TrackUtf8())
+      .Member("encodedBy", e.EncodedByUtf8())
+      .Member("subTitle", e.SubTitleUtf8())
       .EndObject();
 }
 
@@ -106,7 +121,10 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 std::string DumpJson(TID3Engine& e) {
   TJsonWriter j;
-  j.BeginObject().Member("file", FileNameText(e.FileName())).Member("active", e.Active());
+  j.BeginObject().Member("file", FileNameText(e.FileName()));
+  // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
+  if (!IsValidUtf8(e.FileName())) j.Member("fileBytes", HexBytes(e.FileName()));
+  j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
   for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
@@ -117,8 +135,8 @@ std::string DumpJson(TID3Engine& e) {
   for (int i = 0; e.GetComment(i, c); ++i)
     j.BeginObject()
         .Member("language", U(c.Language))
-        .Member("description", U(c.Description))
-        .Member("text", U(c.Text))
+        .Member("description", c.DescriptionUtf8)
+        .Member("text", c.TextUtf8)
         .EndObject();
   j.EndArray().Key("pictures").BeginArray();
   TID3Picture p;
@@ -127,13 +145,13 @@ std::string DumpJson(TID3Engine& e) {
     j.BeginObject()
         .Member("mimeType", U(p.MimeType))
         .Member("pictureType", p.PictureType)
-        .Member("description", U(p.Description))
+        .Member("description", p.DescriptionUtf8)
         .Member("size", static_cast<uint64_t>(data.size()))
         .EndObject();
   j.EndArray().Key("urls").BeginArray();
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    j.BeginObject().Member("description", U(u.Description)).Member("url", U(u.URL)).EndObject();
+    j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
@@ -182,7 +200,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
     out << "  the header's flag announces an extended header, but none follows: frames read "
            "from right after the header\n";
   if (!r.complete)
-    out << "  damaged: " << U(r.problem) << "; read as far as byte " << r.accountedEnd << "\n";
+    out << "  damaged: " << T(U(r.problem)) << "; read as far as byte " << r.accountedEnd << "\n";
   if (!h.ExtendedHeaderPresent()) return;
   const TID3ExtendedHeader& x = h.ExtendedHeader();
   out << "  extended header: update " << YesNo(x.TagIsAnUpdate()) << ", CRC "
@@ -199,32 +217,32 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e) {
-  out << "File: " << FileNameText(e.FileName()) << "\n";
+  out << "File: " << T(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << U(f.Name()) << "  " << U(f.DisplayName()) << ", " << f.DataSize() << " bytes"
-        << FrameFlags(f) << "\n";
+    out << "  " << T(U(f.Name())) << "  " << T(U(f.DisplayName())) << ", " << f.DataSize()
+        << " bytes" << FrameFlags(f) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
-      {"Title", e.Title()},          {"Artist", e.Artist()},    {"Album", e.Album()},
-      {"Genre", e.Genre()},          {"Year", e.Year()},        {"Track", e.Track()},
-      {"Encoded by", e.EncodedBy()}, {"Subtitle", e.SubTitle()}};
-  for (const auto& [name, value] : fields) out << "  " << name << ": " << U(value) << "\n";
+      {"Title", e.TitleUtf8()},          {"Artist", e.ArtistUtf8()},    {"Album", e.AlbumUtf8()},
+      {"Genre", e.GenreUtf8()},          {"Year", e.YearUtf8()},        {"Track", e.TrackUtf8()},
+      {"Encoded by", e.EncodedByUtf8()}, {"Subtitle", e.SubTitleUtf8()}};
+  for (const auto& [name, value] : fields) out << "  " << name << ": " << T(value) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
-    out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
-        << U(c.Text) << "\n";
+    out << "Comment " << i << " [" << T(U(c.Language.c_str())) << "] " << T(c.DescriptionUtf8)
+        << ": " << T(c.TextUtf8) << "\n";
   TID3Picture p;
   std::string_view data;
   for (int i = 0; e.GetPicture(i, p, data); ++i)
-    out << "Picture " << i << ": " << U(p.MimeType) << ", type " << int(p.PictureType) << ", "
-        << data.size() << " bytes, " << U(p.Description) << "\n";
+    out << "Picture " << i << ": " << T(U(p.MimeType)) << ", type " << int(p.PictureType) << ", "
+        << data.size() << " bytes, " << T(p.DescriptionUtf8) << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    out << "Link " << i << ": " << U(u.Description) << " " << U(u.URL) << "\n";
+    out << "Link " << i << ": " << T(u.DescriptionUtf8) << " " << T(u.URLUtf8) << "\n";
 }
 
 namespace {
@@ -238,12 +256,12 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
+    std::cerr << "tagscope: " << T(e.what()) << "\n";
     failed = true;
     return engine.Active();
   }
   if (!engine.Active()) {
-    std::cerr << "tagscope: " << engine.ReadReport().problem << "\n";
+    std::cerr << "tagscope: " << T(engine.ReadReport().problem) << "\n";
     failed = true;
   }
   return engine.Active();

@@ -7,8 +7,9 @@
 
 namespace tagscope::cli {
 
-// What the engine holds for the file it has open, as a JSON object (byte strings taken as
-// ISO-8859-1 and written as UTF-8) and as text for people.
+// What the engine holds for the file it has open, as a JSON object (texts in full as UTF-8;
+// "fileBytes" in hexadecimal beside a file name that was not UTF-8) and as text for people
+// (UTF-8, control characters escaped).
 std::string DumpJson(TID3Engine& engine);
 void DumpText(std::ostream& out, TID3Engine& engine);
 

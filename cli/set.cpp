@@ -7,30 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "cli/utf8.h"
 #include "cli/verbs.h"
 #include "engine/id3_engine.h"
 #include "engine/stream_helpers.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
 namespace {
 
-// An argument taken as UTF-8, in ISO-8859-1 as the tag stores it.
-std::string ToLatin1(const std::string& utf8, const std::string& what) {
-  std::string latin1;
-  for (size_t at = 0; at < utf8.size();) {
-    const int32_t code = NextCodePoint(utf8, at);
-    if (code < 0)
-      throw EConvertError(Format("The %s \"%s\" is not valid UTF-8", what.c_str(), utf8.c_str()));
-    if (code > 0xFF)
-      throw EConvertError(Format("The %s \"%s\" holds U+%04X, which ISO-8859-1 cannot store",
-                                 what.c_str(), utf8.c_str(), static_cast<unsigned>(code)));
-    latin1.push_back(static_cast<char>(code));
-  }
-  return latin1;
+// An argument, which must be UTF-8; the engine stores it in the encoding its text needs.
+std::string CheckedUtf8(const std::string& utf8, const std::string& what) {
+  if (!IsValidUtf8(utf8))
+    throw EConvertError(
+        Format("The %s \"%s\" is not valid UTF-8", what.c_str(), SanitizeUtf8(utf8).c_str()));
+  return utf8;
 }
 
 // "NAME=VALUE" split at its first "=".
@@ -75,7 +68,7 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
     if (option == o.commentOption) {
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
       request.comments.push_back(
-          {ToLatin1(description, "comment description"), ToLatin1(text, "comment"), "ENG"});
+          {CheckedUtf8(description, "comment description"), CheckedUtf8(text, "comment"), "ENG"});
       languageGiven = false;
     } else if (option == o.languageOption) {
       const std::string& code = o.languages[language++];
@@ -98,14 +91,14 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   for (size_t i = 0; i < o.fields.size(); ++i) {
     if (o.fieldOptions[i]->count() == 0) continue;
     const std::string what = o.fieldOptions[i]->get_name().substr(2);
-    request.texts.emplace_back(o.fields[i].first, ToLatin1(o.fields[i].second, what));
+    request.texts.emplace_back(o.fields[i].first, CheckedUtf8(o.fields[i].second, what));
   }
   for (const std::string& argument : o.texts) {
     const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
     if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
       throw EConvertError(
           Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
-    request.texts.emplace_back(id, ToLatin1(text, id + " text"));
+    request.texts.emplace_back(id, CheckedUtf8(text, id + " text"));
   }
   AddComments(o, cmd, request);
   request.hasPadding = o.paddingOption->count() > 0;
@@ -153,8 +146,9 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
   if (request.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                options.fileName.c_str(), engine.Header().VersionNumber()));
-  for (const auto& [id, text] : request.texts) engine.SetFrameText(id, text);
-  for (const TComment& c : request.comments) engine.AddComment(c.description, c.text, c.language);
+  for (const auto& [id, text] : request.texts) engine.SetFrameTextUtf8(id, text);
+  for (const TComment& c : request.comments)
+    engine.AddCommentUtf8(c.description, c.text, c.language);
   if (request.hasPadding) engine.SetPadding(request.padding);
   if (request.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(request.v1);

@@ -38,9 +38,12 @@ TID3Comment ParseComment(std::string_view payload) {
   size_t at = 0;
   const std::string_view raw = TakeString(payload, 4, encoding, at);
   c.Description = TrimControl(DecodeText(raw, encoding));
+  c.DescriptionUtf8 = TrimControl(DecodeTextUtf8(raw, encoding));
   // A description of blanks only is followed directly by the text.
   if (raw.empty() || !c.Description.empty()) at = SkipExtraZero(payload, at, encoding);
-  c.Text = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  const std::string_view text = TakeString(payload, at, encoding, at);
+  c.Text = DecodeText(text, encoding);
+  c.TextUtf8 = DecodeTextUtf8(text, encoding);
   return c;
 }
 
@@ -52,7 +55,9 @@ TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset) {
   std::transform(mime.begin(), mime.end(), std::back_inserter(p.MimeType),
                  [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
   if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
-  p.Description = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  const std::string_view description = TakeString(payload, at, encoding, at);
+  p.Description = DecodeText(description, encoding);
+  p.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
   dataOffset = std::min(at, payload.size());
   return p;
 }
@@ -61,10 +66,27 @@ TID3Url ParseURL(std::string_view payload) {
   TID3Url u;
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
-  u.Description = DecodeText(TakeString(payload, 1, encoding, at), encoding);
+  const std::string_view description = TakeString(payload, 1, encoding, at);
+  u.Description = DecodeText(description, encoding);
+  u.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
   at = SkipExtraZero(payload, at, encoding);
   u.URL = std::string(TakeString(payload, at, teISO88591, at));
+  u.URLUtf8 = Latin1ToUtf8(u.URL);
   return u;
+}
+
+TID3UserText ParseUserText(std::string_view payload) {
+  TID3UserText t;
+  const uint8_t encoding = EncodingOf(payload);
+  size_t at = 0;
+  const std::string_view description = TakeString(payload, 1, encoding, at);
+  t.Description = DecodeText(description, encoding);
+  t.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  at = SkipExtraZero(payload, at, encoding);
+  const std::string_view text = TakeString(payload, at, encoding, at);
+  t.Text = DecodeText(text, encoding);
+  t.TextUtf8 = DecodeTextUtf8(text, encoding);
+  return t;
 }
 
 std::string BuildComment(const std::string& description, const std::string& text,
@@ -78,6 +100,27 @@ std::string BuildComment(const std::string& description, const std::string& text
   payload += text;
   payload.push_back('\0');
   return payload;
+}
+
+std::string BuildCommentUtf8(const std::string& description, const std::string& text,
+                             const std::string& language, uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  std::string payload(1, static_cast<char>(encoding));
+  std::string lang = language.substr(0, 3);
+  lang.resize(3, '\0');
+  payload += lang;
+  payload += EncodeText(description, encoding) + Terminator(encoding);
+  payload += EncodeText(text, encoding) + Terminator(encoding);
+  return payload;
+}
+
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  return static_cast<char>(encoding) + EncodeText(description, encoding) + Terminator(encoding) +
+         EncodeText(text, encoding);
 }
 
 }  // namespace tagscope

@@ -7,20 +7,33 @@
 namespace tagscope {
 
 // A comment (COMM), picture (APIC) or link (WXXX) as read from its payload, texts decoded
-// to ISO-8859-1 by the payload's encoding byte.
+// to ISO-8859-1 by the payload's encoding byte ('?' for what it lacks) and, in the ...Utf8
+// twins, in full as UTF-8.
 struct TID3Comment {
   std::string Language = std::string(3, '\0');  // three bytes, as stored
   std::string Description;
   std::string Text;
+  std::string DescriptionUtf8;
+  std::string TextUtf8;
 };
 struct TID3Picture {
   std::string MimeType;  // lower case
   uint8_t PictureType = 0;
   std::string Description;
+  std::string DescriptionUtf8;
+};
+// A user-defined text (TXXX): description and value, both in the payload's encoding.
+struct TID3UserText {
+  std::string Description;
+  std::string Text;
+  std::string DescriptionUtf8;
+  std::string TextUtf8;
 };
 struct TID3Url {
   std::string Description;
-  std::string URL;
+  std::string URL;  // always ISO-8859-1 in the payload
+  std::string DescriptionUtf8;
+  std::string URLUtf8;
 };
 
 // The payload readers never read past the payload's end: a field without its terminator
@@ -29,8 +42,16 @@ TID3Comment ParseComment(std::string_view payload);
 // The picture's bytes are the payload's from dataOffset to its end.
 TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset);
 TID3Url ParseURL(std::string_view payload);
+TID3UserText ParseUserText(std::string_view payload);
 // A comment payload as this engine writes it: encoding 0, language, description, text.
 std::string BuildComment(const std::string& description, const std::string& text,
                          const std::string& language);
+// A comment payload from UTF-8 texts, in the encoding EncodingForText picks for both texts
+// together in a tag of the version.
+std::string BuildCommentUtf8(const std::string& description, const std::string& text,
+                             const std::string& language, uint8_t version);
+// A user-defined text payload (TXXX) from UTF-8 texts, encoded as BuildCommentUtf8 encodes.
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version);
 
 }  // namespace tagscope

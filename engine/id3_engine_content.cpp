@@ -4,6 +4,20 @@
 
 namespace tagscope {
 
+namespace {
+
+// The first frame with the ID, added at the end when there is none.
+TID3Frames_Item& FrameForText(TID3Frames& frames, std::string_view id) {
+  TID3Frames_Item* item = frames.FindFrame(id);
+  if (!item) {
+    item = &frames.Add();
+    item->SetName(id);
+  }
+  return *item;
+}
+
+}  // namespace
+
 int TID3Engine::FrameCount(std::string_view id) const {
   return FFrames->CountOf(id);
 }
@@ -16,12 +30,18 @@ std::string TID3Engine::GetFrameText(std::string_view id) {
 
 void TID3Engine::SetFrameText(std::string_view id, const std::string& text) {
   if (!Active()) return;
+  FrameForText(*FFrames, id).SetAsText(text);
+}
+
+std::string TID3Engine::GetFrameTextUtf8(std::string_view id) {
+  if (!Active()) return {};
   TID3Frames_Item* item = FFrames->FindFrame(id);
-  if (!item) {
-    item = &FFrames->Add();
-    item->SetName(id);
-  }
-  item->SetAsText(text);
+  return item ? item->AsTextUtf8() : std::string();
+}
+
+void TID3Engine::SetFrameTextUtf8(std::string_view id, const std::string& utf8) {
+  if (!Active()) return;
+  FrameForText(*FFrames, id).SetAsTextUtf8(utf8, FHeader->VersionNumber());
 }
 
 bool TID3Engine::GetComment(int index, TID3Comment& comment) {
@@ -40,6 +60,16 @@ int TID3Engine::AddComment(const std::string& description, const std::string& te
   TID3Frames_Item& item = FFrames->Add();
   item.SetName("COMM");
   item.Data().SetBytes(BuildComment(description, text, language));
+  return index;
+}
+
+int TID3Engine::AddCommentUtf8(const std::string& description, const std::string& text,
+                               const std::string& language) {
+  if (!Active()) return -1;
+  const int index = FrameCount("COMM");
+  TID3Frames_Item& item = FFrames->Add();
+  item.SetName("COMM");
+  item.Data().SetBytes(BuildCommentUtf8(description, text, language, FHeader->VersionNumber()));
   return index;
 }
 
@@ -71,6 +101,22 @@ bool TID3Engine::GetURL(int index, TID3Url& url) {
   TID3Frames_Item* item = FFrames->FindFrame("WXXX", index);
   if (!item) return false;
   url = ParseURL(item->Payload());
+  return true;
+}
+
+bool TID3Engine::GetUserText(int index, TID3UserText& text) {
+  text = TID3UserText();
+  TID3Frames_Item* item = Active() ? FFrames->FindFrame("TXXX", index) : nullptr;
+  if (!item) return false;
+  text = ParseUserText(item->Data().Bytes());
+  return true;
+}
+
+bool TID3Engine::GetLyrics(int index, TID3Comment& lyrics) {
+  lyrics = TID3Comment();
+  TID3Frames_Item* item = Active() ? FFrames->FindFrame("USLT", index) : nullptr;
+  if (!item) return false;
+  lyrics = ParseComment(item->Data().Bytes());
   return true;
 }
 

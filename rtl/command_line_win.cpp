@@ -8,6 +8,7 @@
 #include "rtl/command_line.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 
 namespace tagscope {
 
@@ -27,18 +28,13 @@ std::vector<std::string> Utf8ProgramArguments(int argc, char** argv) {
   if (!wide) throw EConvertError("Cannot read the command line. " + LastSystemErrorText());
   std::vector<std::string> arguments;
   for (int i = 0; i < count; ++i) {
-    const int length = static_cast<int>(std::wcslen(wide[i]));
+    const std::u16string units(wide[i], wide[i] + std::wcslen(wide[i]));
     // A lone surrogate has no UTF-8 form; replacing it would name another file.
-    const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], length, nullptr,
-                                           0, nullptr, nullptr);
-    if (length > 0 && size <= 0) {
+    if (!IsValidUtf16(units)) {
       ::LocalFree(wide);
       throw EConvertError(Format("Argument %d is not valid Unicode", i));
     }
-    std::string argument(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], length, argument.data(), size,
-                          nullptr, nullptr);
-    arguments.push_back(std::move(argument));
+    arguments.push_back(Utf16ToUtf8(units));
   }
   ::LocalFree(wide);
   return arguments;

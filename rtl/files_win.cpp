@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 
 namespace tagscope {
 
@@ -26,21 +27,35 @@ void UseUtf8FileNames(bool utf8) {
 
 bool WideFileName(const std::string& name, std::wstring& wide) {
   const UINT codePage = FileNameCodePage();
-  // Bytes that are not UTF-8 would turn into U+FFFD and could name another file.
-  const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-  const int length = ::MultiByteToWideChar(codePage, flags, name.c_str(), -1, nullptr, 0);
+  // A zero byte would end the name early, and bytes that are not UTF-8 would turn into U+FFFD:
+  // either could name another file.
+  if (name.find('\0') != std::string::npos) {
+    ::SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  if (codePage == CP_UTF8) {
+    if (!IsValidUtf8(name)) {
+      ::SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+    const std::u16string units = Utf8ToUtf16(name);
+    wide.assign(units.begin(), units.end());
+    return true;
+  }
+  const int length = ::MultiByteToWideChar(codePage, 0, name.c_str(), -1, nullptr, 0);
   if (length <= 0) {
     ::SetLastError(ERROR_INVALID_NAME);
     return false;
   }
   wide.assign(length, L'\0');
-  ::MultiByteToWideChar(codePage, flags, name.c_str(), -1, wide.data(), length);
+  ::MultiByteToWideChar(codePage, 0, name.c_str(), -1, wide.data(), length);
   wide.pop_back();  // the terminator
   return true;
 }
 
 std::string NarrowFileName(const std::wstring& wide) {
   const UINT codePage = FileNameCodePage();
+  if (codePage == CP_UTF8) return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
   const int size = static_cast<int>(wide.size());
   const int length =
       ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);

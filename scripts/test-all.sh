@@ -32,6 +32,7 @@ wine_tests() {  # wine_tests <preset>
   local prefix=$PWD/build/$preset/wineprefix
   [ "$preset" = win32 ] && export WINEARCH=win32
   WINEPREFIX=$prefix timeout 300 xvfb-run -a scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix timeout 300 xvfb-run -a scripts/wine-cjk-fonts.sh || true
   xvfb-run -a ctest --preset "$preset" -j "$jobs"
 }
 

@@ -9,7 +9,7 @@
 namespace tagscope {
 
 // The picture behind one entry of the viewer's pictures list: MIME type (lower case),
-// description and the picture's bytes, which it owns.
+// description (UTF-8) and the picture's bytes, which it owns.
 class TPictureInfo : public TObject {
  public:
   TPictureInfo() : FPictureData(std::make_unique<TMemoryStream>()) {}

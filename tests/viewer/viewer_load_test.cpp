@@ -110,8 +110,37 @@ TEST_F(ViewerTest, AccentedTitleIsShownUnchanged) {
   v1.Title = "Trailer";
   TempFile file(Tag({TextFrame("TIT2", "Caf\xE9 del Mar")}) + Audio() + Trailer(v1));
   frame->LoadFile(file.Name());
-  EXPECT_EQ(frame->edTitle->Text(), "Caf\xE9 del Mar");
+  EXPECT_EQ(frame->edTitle->Text(), "Caf\xC3\xA9 del Mar");  // the controls take UTF-8
   EXPECT_EQ(frame->lvComments->ItemCount(), 0);
+}
+
+TEST_F(ViewerTest, TextsInEveryScriptFillTheControlsAsUtf8) {
+  // UTF-16 (日本, "2004-05" in full-width digits) and UTF-8 (Ελληνικά, Кино, an emoji).
+  const std::string utf16Title = "\x01\xFF\xFE\xE5\x65\x2C\x67";
+  const std::string wideYear = "\x01\xFF\xFE\x12\xFF\x10\xFF\x10\xFF\x14\xFF-\x00";
+  TrailerFields v1;
+  v1.Title = "Trailer";
+  TempFile file(Tag({Frame("TIT2", utf16Title), Frame("TDRC", wideYear),
+                     Frame("TCON",
+                           "\x03\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9"
+                           "\xCE\xBA\xCE\xAC"),
+                     Frame("WXXX", std::string("\x03\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\0", 10) +
+                                       "http://example.org/"),
+                     PictureFrame("image/bmp", 3, "", Bitmap16x16())}) +
+                Audio() + Trailer(v1));
+  frame->LoadFile(file.Name());
+  EXPECT_EQ(frame->edTitle->Text(), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(frame->edYear->Text(), "\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x94");
+  EXPECT_EQ(frame->edGenre->Text(),
+            "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC");
+  ASSERT_EQ(frame->lvUrls->ItemCount(), 1);
+  EXPECT_EQ(frame->lvUrls->ItemCaption(0), "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE");
+
+  // Only a control character in the title, not a character beyond ISO-8859-1, means garbled.
+  TempFile garbled(Tag({Frame("TIT2", std::string("\x01\xFF\xFE\xE5\x65\x09\x00\x2C\x67", 9))}) +
+                   Audio() + Trailer(v1));
+  frame->LoadFile(garbled.Name());
+  EXPECT_EQ(frame->edTitle->Text(), "Trailer");
 }
 
 TEST_F(ViewerTest, GenreAndYearFallBackToContentTypeAndRecordingTime) {

@@ -42,7 +42,7 @@ TWin32Label::TWin32Label(TWin32Factory& factory, TWidget& parent, const TLabelPr
 }
 
 void TWin32Label::SetCaption(const std::string& caption) {
-  SetWindowTextA(Window(), caption.c_str());
+  SetWindowTextW(Window(), WideText(caption).c_str());
   FitToCaption();
 }
 
@@ -52,7 +52,7 @@ void TWin32Label::FitToCaption() {
   TWindowDc dc(Window());
   TSelectScope font(dc.Get(), Factory().Fonts().Get(Font()));
   RECT r{0, 0, 0, 0};
-  DrawTextA(dc.Get(), caption.empty() ? " " : caption.c_str(), -1, &r,
+  DrawTextW(dc.Get(), caption.empty() ? L" " : WideText(caption).c_str(), -1, &r,
             DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
   TBounds bounds = Bounds();
   bounds.Width = caption.empty() ? 0 : r.right;
@@ -94,7 +94,7 @@ TWin32Edit::TWin32Edit(TWin32Factory& factory, TWidget& parent, const TEditProps
 
 void TWin32Edit::SetText(const std::string& text) {
   FText = text;
-  SetWindowTextA(Window(), FMultiLine ? ToCrLf(text).c_str() : text.c_str());
+  SetWindowTextW(Window(), WideText(FMultiLine ? ToCrLf(text) : text).c_str());
 }
 
 // Read-only edits keep the window colour of an editable one.
@@ -126,7 +126,7 @@ TWin32StaticText::TWin32StaticText(TWin32Factory& factory, TWidget& parent,
 }
 
 void TWin32StaticText::SetCaption(const std::string& caption) {
-  SetWindowTextA(Window(), caption.c_str());
+  SetWindowTextW(Window(), WideText(caption).c_str());
 }
 
 HBRUSH TWin32StaticText::OnCtlColor(HDC dc) {
@@ -142,7 +142,7 @@ TWin32Panel::TWin32Panel(TWin32Factory& factory, TWidget& parent, const TPanelPr
 
 void TWin32Panel::SetCaption(const std::string& caption) {
   FCaption = caption;
-  SetWindowTextA(Window(), caption.c_str());
+  SetWindowTextW(Window(), WideText(caption).c_str());
   InvalidateRect(Window(), nullptr, TRUE);
 }
 
@@ -156,11 +156,11 @@ void TWin32Panel::Paint(HDC dc) {
   // Centred on both axes; a long caption (an error message) wraps instead of being cut off.
   const UINT flags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
   RECT measured = r;
-  DrawTextA(dc, FCaption.c_str(), static_cast<int>(FCaption.size()), &measured,
-            flags | DT_CALCRECT);
+  const std::wstring caption = WideText(FCaption);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured, flags | DT_CALCRECT);
   const LONG height = measured.bottom - measured.top;
   if (height < r.bottom - r.top) r.top += (r.bottom - r.top - height) / 2;
-  DrawTextA(dc, FCaption.c_str(), static_cast<int>(FCaption.size()), &r, flags);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r, flags);
 }
 
 // Each bevel is one pixel of highlight at the top and left and shadow at the bottom and right

@@ -94,7 +94,7 @@ std::unique_ptr<TOpenDialog> TWin32Factory::CreateOpenDialog(const TOpenDialogPr
 }
 
 void TWin32Factory::ShellOpen(TNativeHandle owner, const std::string& target) {
-  ShellExecuteA(ToHwnd(owner), nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(ToHwnd(owner), nullptr, WideText(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void TWin32Factory::PostToWindow(TNativeHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -113,7 +113,7 @@ void TWin32Factory::ShowErrorMessage(const std::string& text) {
     OnErrorMessage(text);
     return;
   }
-  MessageBoxA(ToHwnd(FDialogOwner), text.c_str(), "Error", MB_OK | MB_ICONSTOP);
+  MessageBoxW(ToHwnd(FDialogOwner), WideText(text).c_str(), L"Error", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace tagscope

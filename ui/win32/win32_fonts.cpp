@@ -13,6 +13,13 @@ void ApplyStyle(LOGFONTA& lf, TFontStyles style) {
   lf.lfStrikeOut = (style & fsStrikeOut) ? TRUE : FALSE;
 }
 
+// "MS Sans Serif" is a bitmap font: it has no glyphs beyond the Western scripts and takes no part
+// in font linking, so Japanese or Chinese text would show as boxes. The dialog font "MS Shell Dlg"
+// is its TrueType stand-in, of the same look, and reaches every script the system has fonts for.
+const char* FaceName(const std::string& name) {
+  return name == "MS Sans Serif" ? "MS Shell Dlg" : name.c_str();
+}
+
 }  // namespace
 
 LOGFONTA LogFontOf(const TFontProps& font) {
@@ -23,7 +30,7 @@ LOGFONTA LogFontOf(const TFontProps& font) {
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH;
-  std::strncpy(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE - 1);
+  std::strncpy(lf.lfFaceName, FaceName(font.Name), LF_FACESIZE - 1);
   ApplyStyle(lf, font.Style);
   return lf;
 }

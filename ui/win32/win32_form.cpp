@@ -88,11 +88,11 @@ bool TWin32PageControl::OnNotify(NMHDR& header, LRESULT& result) {
 }
 
 void TWin32PageControl::AddPage(TTabSheet* page) {
-  const std::string caption = page->Caption();
-  TCITEMA item{};
+  std::wstring caption = WideText(page->Caption());
+  TCITEMW item{};
   item.mask = TCIF_TEXT;
-  item.pszText = const_cast<char*>(caption.c_str());
-  SendMessageA(Window(), TCM_INSERTITEMA, static_cast<WPARAM>(PageCount()),
+  item.pszText = caption.data();
+  SendMessageW(Window(), TCM_INSERTITEMW, static_cast<WPARAM>(PageCount()),
                reinterpret_cast<LPARAM>(&item));
   FPages.push_back(page);
   // The tab row exists now: the pages fill what is left below it.

@@ -1,6 +1,7 @@
 #include "ui/win32/win32_list_box.h"
 
 #include "rtl/exception.h"
+#include "ui/win32/win32_node.h"
 
 namespace tagscope {
 
@@ -40,8 +41,9 @@ int TWin32ListBox::Count() const {
 }
 
 int TWin32ListBox::AddItem(const std::string& text, std::unique_ptr<TObject> object) {
+  const std::wstring wide = WideText(text);
   const auto index =
-      SendMessageA(Window(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      SendMessageW(Window(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   if (index < 0) throw Exception(Format("Cannot add an entry to %s", Props().Name.c_str()));
   FObjects.push_back(std::move(object));
   return static_cast<int>(index);
@@ -49,13 +51,12 @@ int TWin32ListBox::AddItem(const std::string& text, std::unique_ptr<TObject> obj
 
 std::string TWin32ListBox::Item(int index) const {
   if (index < 0 || index >= Count()) return {};
-  const auto length = SendMessageA(Window(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  const auto length = SendMessageW(Window(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length <= 0) return {};
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const auto copied = SendMessageA(Window(), LB_GETTEXT, static_cast<WPARAM>(index),
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(Window(), LB_GETTEXT, static_cast<WPARAM>(index),
                                    reinterpret_cast<LPARAM>(text.data()));
-  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return text;
+  return Utf8Text(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
 TObject* TWin32ListBox::Object(int index) const {

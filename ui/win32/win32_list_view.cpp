@@ -38,12 +38,13 @@ TWin32ListView::TWin32ListView(TWin32Factory& factory, TWidget& parent, const TL
 void TWin32ListView::AddColumns() {
   int index = 0;
   for (const TListColumn& column : FListProps.Columns) {
-    LVCOLUMNA c{};
+    std::wstring caption = WideText(column.Caption);
+    LVCOLUMNW c{};
     c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    c.pszText = const_cast<char*>(column.Caption.c_str());
+    c.pszText = caption.data();
     c.cx = column.Width == ColumnAutoFill ? 50 : column.Width;
     c.iSubItem = index;
-    SendMessageA(Window(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+    SendMessageW(Window(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&c));
     ++index;
   }
@@ -69,11 +70,12 @@ void TWin32ListView::EndUpdate() {
 }
 
 int TWin32ListView::AddItem(const std::string& caption) {
-  LVITEMA item{};
+  std::wstring text = WideText(caption);
+  LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = ItemCount();
-  item.pszText = const_cast<char*>(caption.c_str());
-  const auto index = SendMessageA(Window(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  item.pszText = text.data();
+  const auto index = SendMessageW(Window(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   if (index < 0) throw Exception(Format("Cannot add a row to %s", Props().Name.c_str()));
   FRows.push_back({caption, {}});
   FitColumns();
@@ -86,10 +88,11 @@ void TWin32ListView::AddSubItem(int row, const std::string& text) {
   subItems.push_back(text);
   const auto column = static_cast<int>(subItems.size());
   if (column >= static_cast<int>(FListProps.Columns.size())) return;
-  LVITEMA item{};
+  std::wstring wide = WideText(text);
+  LVITEMW item{};
   item.iSubItem = column;
-  item.pszText = const_cast<char*>(text.c_str());
-  SendMessageA(Window(), LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
+  item.pszText = wide.data();
+  SendMessageW(Window(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
                reinterpret_cast<LPARAM>(&item));
 }
 

@@ -1,6 +1,7 @@
 #include "ui/win32/win32_menu.h"
 
 #include "rtl/exception.h"
+#include "ui/win32/win32_node.h"
 
 namespace tagscope {
 
@@ -46,7 +47,7 @@ std::string KeyName(std::uint8_t key) {
 }
 
 void Append(HMENU menu, UINT flags, UINT_PTR id, const std::string& text) {
-  if (!AppendMenuA(menu, flags, id, text.c_str()))
+  if (!AppendMenuW(menu, flags, id, WideText(text).c_str()))
     throw Exception(Format("Cannot build the menu item %s (error %lu)", text.c_str(),
                            static_cast<unsigned long>(GetLastError())));
 }
@@ -55,7 +56,7 @@ void AddItems(HMENU menu, const TMenuItem& parent) {
   for (int i = 0; i < parent.Count(); ++i) {
     const TMenuItem& item = *parent.Item(i);
     if (item.IsSeparator()) {
-      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     } else if (item.Count() > 0) {
       TMenuOwner popup(CreatePopupMenu());
       AddItems(popup.Get(), item);

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "rtl/exception.h"
+#include "rtl/utf8.h"
 #include "ui/win32/win32_factory.h"
 #include "ui/win32/win32_fonts.h"
 
@@ -25,7 +26,8 @@ bool IsOwnClass(const char* name) {
 }
 
 void RegisterOne(const char* name, int background) {
-  WNDCLASSEXA wc{};
+  const std::wstring className = WideText(name);
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = TWin32Node::WindowProc;
@@ -33,11 +35,11 @@ void RegisterOne(const char* name, int background) {
   wc.hInstance = ModuleInstance();
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = background >= 0 ? GetSysColorBrush(background) : nullptr;
-  wc.lpszClassName = name;
-  if (RegisterClassExA(&wc)) return;
+  wc.lpszClassName = className.c_str();
+  if (RegisterClassExW(&wc)) return;
   // A class left behind by an earlier load of this module: replace it.
-  UnregisterClassA(name, wc.hInstance);
-  if (!RegisterClassExA(&wc))
+  UnregisterClassW(className.c_str(), wc.hInstance);
+  if (!RegisterClassExW(&wc))
     throw Exception(Format("Cannot register the window class %s (error %lu)", name,
                            static_cast<unsigned long>(GetLastError())));
 }
@@ -68,7 +70,7 @@ void RegisterNodeClasses() {
 void UnregisterNodeClasses() {
   if (gClassUsers == 0 || --gClassUsers > 0) return;
   for (const char* name : {kFormClass, kPageClass, kPanelClass, kImageClass})
-    UnregisterClassA(name, ModuleInstance());
+    UnregisterClassW(WideText(name).c_str(), ModuleInstance());
 }
 
 COLORREF ColorRef(TColor color) {
@@ -76,13 +78,32 @@ COLORREF ColorRef(TColor color) {
   return color & 0xFFFFFF;
 }
 
+std::wstring WideText(const std::string& text) {
+  if (IsValidUtf8(text)) {
+    const std::u16string units = Utf8ToUtf16(text);
+    return std::wstring(units.begin(), units.end());
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Utf8Text(const wchar_t* text, size_t length) {
+  return Utf16ToUtf8(std::u16string(text, text + length));
+}
+
+std::string Utf8Text(const std::wstring& text) {
+  return Utf8Text(text.data(), text.size());
+}
+
 std::string WindowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
+  const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(std::max(copied, 0)));
-  return text;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  return Utf8Text(text.data(), static_cast<size_t>(std::max(copied, 0)));
 }
 
 // ---- TWin32Node
@@ -139,14 +160,15 @@ void TWin32Node::CreateNativeIn(HWND parentWindow, const char* className, DWORD 
   FLastSize = {bounds.Width, bounds.Height};
   // Only the own classes take this node as creation data; system controls get none.
   const bool own = IsOwnClass(className);
-  HWND window = CreateWindowExA(exStyle, className, FProps.Caption.c_str(), style, bounds.Left,
-                                bounds.Top, bounds.Width, bounds.Height, parentWindow, nullptr,
-                                ModuleInstance(), own ? this : nullptr);
+  HWND window =
+      CreateWindowExW(exStyle, WideText(className).c_str(), WideText(FProps.Caption).c_str(), style,
+                      bounds.Left, bounds.Top, bounds.Width, bounds.Height, parentWindow, nullptr,
+                      ModuleInstance(), own ? this : nullptr);
   if (!window)
     throw Exception(Format("Cannot create the control %s (error %lu)", FProps.Name.c_str(),
                            static_cast<unsigned long>(GetLastError())));
   if (Window() != window) Bind(window);
-  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FFactory.Fonts().Get(FFont)), FALSE);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(FFactory.Fonts().Get(FFont)), FALSE);
   PlaceInTabOrder();
 }
 
@@ -236,7 +258,7 @@ void TWin32Node::WindowDestroyed() {
 
 LRESULT CALLBACK TWin32Node::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* node = static_cast<TWin32Node*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* node = static_cast<TWin32Node*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(node));
     if (node) {
       node->FOwnClass = true;
@@ -244,11 +266,11 @@ LRESULT CALLBACK TWin32Node::WindowProc(HWND window, UINT message, WPARAM wParam
     }
   }
   auto* node = reinterpret_cast<TWin32Node*>(GetWindowLongPtrA(window, 0));
-  if (!node) return DefWindowProcA(window, message, wParam, lParam);
+  if (!node) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, 0, 0);
     node->WindowDestroyed();
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
   return node->Dispatch(message, wParam, lParam);
 }
@@ -261,7 +283,7 @@ LRESULT TWin32Node::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   try {
     LRESULT result = 0;
     if (WindowMessage(message, wParam, lParam, result)) return result;
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   } catch (const std::exception& e) {
     error = e.what();
   } catch (...) {

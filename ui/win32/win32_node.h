@@ -29,7 +29,12 @@ HINSTANCE ModuleInstance();
 
 // The Win32 colour for a colour value; system colours go through GetSysColor.
 COLORREF ColorRef(TColor color);
-// The whole text of a window, read with GetWindowTextA.
+// The controls hold their texts as UTF-16, the widgets as UTF-8. A text that is not UTF-8 is
+// taken in the ANSI code page, as a host's file names (and messages quoting them) come.
+std::wstring WideText(const std::string& text);
+std::string Utf8Text(const wchar_t* text, size_t length);
+std::string Utf8Text(const std::wstring& text);
+// The whole text of a window, in UTF-8.
 std::string WindowText(HWND window);
 
 // What every native control of this backend has: its window, its parent node and the children

@@ -79,13 +79,14 @@ void TWin32ToolBar::SetHint(int index) {
   HWND tips = reinterpret_cast<HWND>(SendMessageA(Window(), TB_GETTOOLTIPS, 0, 0));
   const std::string& hint = FButtons[static_cast<size_t>(index)].Hint;
   if (!tips || hint.empty()) return;
-  TOOLINFOA info{};
-  info.cbSize = TTTOOLINFOA_V2_SIZE;
+  std::wstring text = WideText(hint);
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
   info.hwnd = Window();
   info.uId = ButtonCommand(index);
   info.hinst = nullptr;
-  info.lpszText = const_cast<char*>(hint.c_str());
-  SendMessageA(tips, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+  info.lpszText = text.data();
+  SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 bool TWin32ToolBar::OnCommand(WORD code, WORD id, LRESULT& result) {

@@ -194,7 +194,7 @@ TEST_F(Win32CustomDrawTest, OnlyTheUrlColumnIsBlueAndUnderlinedAndNothingCarries
   EXPECT_TRUE(url.Font.lfUnderline);
   EXPECT_EQ(url.Font.lfWeight, FW_NORMAL);
   EXPECT_FALSE(url.Font.lfItalic);
-  EXPECT_STREQ(url.Font.lfFaceName, "MS Sans Serif");
+  EXPECT_STREQ(url.Font.lfFaceName, "MS Shell Dlg");
 
   Send(CDDS_ITEMPREPAINT, 1, 0, RGB(10, 20, 30));
   const TDrawCall description = Send(CDDS_ITEMPREPAINT | CDDS_SUBITEM, 1, 0, RGB(0, 0, 255));

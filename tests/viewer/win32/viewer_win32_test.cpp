@@ -23,6 +23,33 @@ std::string FullTagFile() {
          Audio();
 }
 
+// UTF-16 payload bytes of a text, little-endian after a byte-order mark.
+std::string Utf16(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+// What a control holds, read through the wide-character API.
+std::wstring WideTextOf(HWND window) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(window, buffer, 256);
+  return buffer;
+}
+
+std::wstring WideCell(HWND list, int row, int column) {
+  wchar_t buffer[256] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
 const char* const kPageNames[] = {"standard", "comments", "pictures", "urls"};
 
 class ViewerWin32Test : public ::testing::Test {
@@ -123,6 +150,36 @@ TEST_F(ViewerWin32Test, AFullTagShowsInTheRealControls) {
   EXPECT_TRUE(errors.empty());
 
   for (int page = 0; page < 4; ++page) Screenshot(page, "full_tag");
+}
+
+TEST_F(ViewerWin32Test, TextsInEveryScriptShowInFull) {
+  const std::u16string title = u"七人の侍", artist = u"Кино", greek = u"Οδύσσεια",
+                       emoji = u"Live 🎵";
+  TempFile file(
+      Tag({Frame("TIT2", "\x01" + Utf16(title)), Frame("TPE1", "\x01" + Utf16(artist)),
+           Frame("TALB", std::string(1, '\0') + "Caf\xE9"),
+           Frame("COMM",
+                 "\x01"
+                 "eng" +
+                     Utf16(greek) + std::string(2, '\0') + Utf16(emoji)),
+           Frame("APIC", "\x01image/bmp" + std::string(1, '\0') + "\x03" + Utf16(title) +
+                             std::string(2, '\0') + Bitmap16x16()),
+           Frame("WXXX", "\x01" + Utf16(emoji) + std::string(2, '\0') + "http://example.org/")}) +
+      Audio());
+  frame->LoadFile(file.Name());
+  auto wide = [](std::u16string_view s) { return std::wstring(s.begin(), s.end()); };
+  EXPECT_EQ(WideTextOf(WindowOf(*frame->edTitle)), wide(title));
+  EXPECT_EQ(WideTextOf(WindowOf(*frame->edArtist)), wide(artist));
+  EXPECT_EQ(WideTextOf(WindowOf(*frame->edAlbum)), L"Caf\u00E9");
+  EXPECT_EQ(WideCell(WindowOf(*frame->lvComments), 0, 0), wide(greek));
+  EXPECT_EQ(WideCell(WindowOf(*frame->lvComments), 0, 1), wide(emoji));
+  frame->lvComments->SetSelected(0);
+  EXPECT_EQ(WideTextOf(WindowOf(*frame->edComments)), wide(emoji));
+  EXPECT_EQ(WideTextOf(WindowOf(*frame->edPictureDesc)), wide(title));
+  EXPECT_EQ(WideCell(WindowOf(*frame->lvUrls), 0, 0), wide(emoji));
+  EXPECT_EQ(frame->edTitle->Text(), "\xE4\xB8\x83\xE4\xBA\xBA\xE3\x81\xAE\xE4\xBE\x8D");
+  EXPECT_TRUE(errors.empty());
+  Screenshot(0, "unicode");
 }
 
 TEST_F(ViewerWin32Test, ThePreviewDrawsTheDecodedPictureOverTheWholeImage) {
