@@ -108,7 +108,7 @@ bool TID3Engine::GetUserText(int index, TID3UserText& text) {
   text = TID3UserText();
   TID3Frames_Item* item = Active() ? FFrames->FindFrame("TXXX", index) : nullptr;
   if (!item) return false;
-  text = ParseUserText(item->Data().Bytes());
+  text = ParseUserText(item->Payload());
   return true;
 }
 
@@ -116,7 +116,7 @@ bool TID3Engine::GetLyrics(int index, TID3Comment& lyrics) {
   lyrics = TID3Comment();
   TID3Frames_Item* item = Active() ? FFrames->FindFrame("USLT", index) : nullptr;
   if (!item) return false;
-  lyrics = ParseComment(item->Data().Bytes());
+  lyrics = ParseComment(item->Payload());
   return true;
 }
 

@@ -109,7 +109,7 @@ void TID3Frames_Item::SetAsText(const std::string& value) {
 }
 
 std::string TID3Frames_Item::AsTextUtf8() {
-  const std::string& bytes = FData.Bytes();
+  const std::string_view bytes = Payload();
   FData.SetPosition(0);
   if (bytes.empty()) return {};
   const auto encoding = static_cast<uint8_t>(bytes[0]);
@@ -118,6 +118,7 @@ std::string TID3Frames_Item::AsTextUtf8() {
 
 void TID3Frames_Item::SetAsTextUtf8(const std::string& value, uint8_t version) {
   const uint8_t encoding = EncodingForText(value, version);
+  FShared.reset();
   TextToStream(encoding, EncodeText(value, encoding), FData);
   FKeptAsStored = false;
 }

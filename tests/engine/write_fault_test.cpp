@@ -219,7 +219,9 @@ TEST_P(WriteFaults, AProcessStoppedAtAnyChangeLeavesWhatTheNextWriterPutsRight) 
     const std::string now = ReadFile(name);
     EXPECT_TRUE(now == s.original || now == expected);
     EXPECT_EQ(dir.Files(), FilesOf(s));
-    if (s.linked) EXPECT_EQ(ReadFile(dir.Path("b.mp3")), now);
+    if (s.linked) {
+      EXPECT_EQ(ReadFile(dir.Path("b.mp3")), now);
+    }
   }
 }
 
