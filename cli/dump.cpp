@@ -7,6 +7,7 @@
 
 #include "cli/utf8.h"
 #include "cli/verbs.h"
+#include "engine/shown_fields.h"
 #include "engine/text_encoding.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
@@ -103,6 +104,7 @@ json DumpJson(TID3Engine& e) {
           {"tag", TagJson(e)},
           {"frames", frames},
           {"fields", FieldsJson(e)},
+          {"shown", {{"genre", U(ShownGenre(e))}, {"year", U(ShownYear(e))}}},
           {"comments", comments},
           {"pictures", pictures},
           {"urls", urls}};
@@ -172,6 +174,8 @@ void DumpText(std::ostream& out, TID3Engine& e) {
       {"Genre", e.Genre()},          {"Year", e.Year()},        {"Track", e.Track()},
       {"Encoded by", e.EncodedBy()}, {"Subtitle", e.SubTitle()}};
   for (const auto& [name, value] : fields) out << "  " << name << ": " << U(value) << "\n";
+  // Where the fields above are empty, a viewer falls back to the other frames of the kind.
+  out << "Shown:\n  Genre: " << U(ShownGenre(e)) << "\n  Year: " << U(ShownYear(e)) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
     out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
@@ -237,6 +241,7 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
   cmd->add_option("FILE", options->files, "MP3 files")->required();
+  cmd->footer("Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3");
   return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
 });
 

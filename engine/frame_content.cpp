@@ -67,6 +67,15 @@ TID3Url ParseURL(std::string_view payload) {
   return u;
 }
 
+TID3UserText ParseUserText(std::string_view payload) {
+  TID3UserText t;
+  const uint8_t encoding = EncodingOf(payload);
+  size_t at = 0;
+  t.Description = DecodeText(TakeString(payload, 1, encoding, at), encoding);
+  t.Text = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  return t;
+}
+
 std::string BuildComment(const std::string& description, const std::string& text,
                          const std::string& language) {
   std::string payload(1, '\0');
@@ -78,6 +87,29 @@ std::string BuildComment(const std::string& description, const std::string& text
   payload += text;
   payload.push_back('\0');
   return payload;
+}
+
+std::string BuildPicture(const TID3Picture& picture, std::string_view data) {
+  std::string payload(1, '\0');
+  payload += picture.MimeType;
+  payload.push_back('\0');
+  payload.push_back(static_cast<char>(picture.PictureType));
+  payload += picture.Description;
+  payload.push_back('\0');
+  payload += data;
+  return payload;
+}
+
+std::string BuildUserURL(const std::string& description, const std::string& url) {
+  std::string payload(1, '\0');
+  payload += description;
+  payload.push_back('\0');
+  payload += url;
+  return payload;
+}
+
+std::string BuildUserText(const std::string& description, const std::string& text) {
+  return BuildUserURL(description, text);
 }
 
 }  // namespace tagscope

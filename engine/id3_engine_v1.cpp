@@ -7,6 +7,7 @@
 #include "engine/id3_lists.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
+#include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "rtl/exception.h"
 
@@ -66,6 +67,24 @@ void TID3Engine::LoadID3V1() {
   FHeader->SetExtendedHeaderPresent(true);
   FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
   FPadding = 250;  // the padding a later write appends
+}
+
+bool TID3Engine::RemoveID3V1() {
+  if (!Active()) return false;
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  TTrailer t;
+  const int64_t size = FStream->Size();
+  // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
+    return false;
+  TUndoStream journal(*FStream);
+  journal.ChangeOrRollBack(
+      [&] {
+        journal.SetSize(size - kTrailerSize);
+        journal.Flush();
+      },
+      "bytes");
+  return true;
 }
 
 void TID3Engine::SaveID3V1() {

@@ -27,6 +27,11 @@ TID3Frames_Item* TID3Frames::FindFrame(std::string_view id) {
   return nullptr;
 }
 
+void TID3Frames::Delete(int index) {
+  Items(index);
+  FItems.erase(FItems.begin() + index);
+}
+
 void TID3Frames::Clear() {
   FItems.clear();
 }

@@ -37,6 +37,8 @@ class TID3Frames {
   const TID3Frames_Item& Items(int index) const;
   // The first item whose four ID bytes equal id, or nullptr.
   TID3Frames_Item* FindFrame(std::string_view id);
+  // Removes the item at index; raises as Items does.
+  void Delete(int index);
   void Clear();
   // Replaces the content by copies of the other collection's items.
   void Assign(const TID3Frames& source);

@@ -1,27 +1,9 @@
 // Filling the four pages from a file's tag.
 #include "engine/id3_engine.h"
+#include "engine/shown_fields.h"
 #include "viewer/viewer_frame.h"
 
 namespace tagscope {
-
-namespace {
-
-// The genre as most files keep it: the content-group frame, else the content type (TCON),
-// whose "(n)" references name entries of the genre list.
-std::string GenreText(TID3Engine& engine) {
-  std::string genre = engine.Genre();
-  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameText("TCON"));
-  return genre;
-}
-
-// The year frame, else the year at the front of the recording time (TDRC, "2004-05-06").
-std::string YearText(TID3Engine& engine) {
-  std::string year = engine.Year();
-  if (year.empty()) year = engine.GetFrameText("TDRC").substr(0, 4);
-  return year;
-}
-
-}  // namespace
 
 void TViewerFrame::LoadFile(const std::string& path) {
   ReopenEngine(path);
@@ -51,10 +33,10 @@ void TViewerFrame::FillStandardFields() {
   edBand->SetText(engine.GetFrameText("TPE2"));
   edConductor->SetText(engine.GetFrameText("TPE3"));
   edLyricist->SetText(engine.GetFrameText("TEXT"));
-  edGenre->SetText(GenreText(engine));
+  edGenre->SetText(ShownGenre(engine));
   edMood->SetText(engine.GetFrameText("TMOO"));
   edPublisher->SetText(engine.GetFrameText("TPUB"));
-  edYear->SetText(YearText(engine));
+  edYear->SetText(ShownYear(engine));
   std::string first, second;
   SplitPair(engine.GetFrameText("TRCK"), first, second);
   edTrack->SetText(first);

@@ -1,0 +1,203 @@
+#include "engine/version_change.h"
+
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "engine/id3_engine.h"
+#include "engine/tag_edit.h"
+#include "engine/text_encoding.h"
+
+namespace tagscope {
+
+namespace {
+
+// A timestamp "yyyy[-MM[-dd[THH[:mm[:ss]]]]]" taken apart; empty parts were not given.
+struct TTimestamp {
+  std::string year, month, day, hour, minute;
+};
+
+bool Digits(const std::string& text, size_t at, size_t count) {
+  if (at + count > text.size()) return false;
+  for (size_t i = at; i < at + count; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+std::optional<TTimestamp> ParseTimestamp(const std::string& text) {
+  // Each part after the year: its separator, then two digits.
+  static const char separators[] = {'-', '-', 'T', ':', ':'};
+  if (!Digits(text, 0, 4)) return std::nullopt;
+  std::string parts[6] = {text.substr(0, 4)};
+  size_t at = 4, count = 1;
+  for (; at < text.size() && count < 6; ++count, at += 3) {
+    if (text[at] != separators[count - 1] || !Digits(text, at + 1, 2)) return std::nullopt;
+    parts[count] = text.substr(at + 1, 2);
+  }
+  if (at != text.size()) return std::nullopt;
+  return TTimestamp{parts[0], parts[1], parts[2], parts[3], parts[4]};
+}
+
+void SetText(TID3Engine& engine, const char* id, const std::string& text) {
+  DeleteFrames(engine, id);
+  if (!text.empty()) engine.SetFrameText(id, text);
+}
+
+void DatesToVersion3(TID3Engine& engine) {
+  if (engine.FrameCount("TDRC") > 0) {
+    if (const auto t = ParseTimestamp(engine.GetFrameText("TDRC"))) {
+      SetText(engine, "TYER", t->year);
+      SetText(engine, "TDAT", t->day.empty() ? "" : t->day + t->month);
+      SetText(engine, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
+      DeleteFrames(engine, "TDRC");
+    }
+  }
+  if (engine.FrameCount("TDOR") > 0) {
+    if (const auto t = ParseTimestamp(engine.GetFrameText("TDOR"))) {
+      SetText(engine, "TORY", t->year);
+      DeleteFrames(engine, "TDOR");
+    }
+  }
+}
+
+void DatesToVersion4(TID3Engine& engine) {
+  const std::string year = engine.GetFrameText("TYER");
+  if (year.size() == 4 && Digits(year, 0, 4)) {
+    std::string date = year;
+    const std::string dayMonth = engine.GetFrameText("TDAT"), time = engine.GetFrameText("TIME");
+    if (dayMonth.size() == 4 && Digits(dayMonth, 0, 4)) {
+      date += "-" + dayMonth.substr(2, 2) + "-" + dayMonth.substr(0, 2);
+      if (time.size() == 4 && Digits(time, 0, 4))
+        date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+    }
+    for (const char* id : {"TYER", "TDAT", "TIME"}) DeleteFrames(engine, id);
+    // A recording time already there is the more precise one.
+    if (engine.FrameCount("TDRC") == 0) engine.SetFrameText("TDRC", date);
+  }
+  const std::string original = engine.GetFrameText("TORY");
+  if (original.size() == 4 && Digits(original, 0, 4)) {
+    DeleteFrames(engine, "TORY");
+    if (engine.FrameCount("TDOR") == 0) engine.SetFrameText("TDOR", original);
+  }
+}
+
+// --- texts in encodings version 3 has ---
+
+void AppendUnit(std::string& out, uint32_t unit) {
+  out.push_back(static_cast<char>(unit & 0xFF));
+  out.push_back(static_cast<char>(unit >> 8));
+}
+
+// A UTF-8 or UTF-16BE string as UTF-16LE code units (no mark, no terminator); malformed UTF-8
+// bytes become U+FFFD.
+std::string ToUtf16LE(std::string_view text, uint8_t encoding) {
+  std::string out;
+  if (encoding == teUTF16BE) {
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+      out.push_back(text[i + 1]);
+      out.push_back(text[i]);
+    }
+    return out;
+  }
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    const size_t length = lead < 0x80   ? 1
+                          : lead < 0xC2 ? 0
+                          : lead < 0xE0 ? 2
+                          : lead < 0xF0 ? 3
+                          : lead < 0xF5 ? 4
+                                        : 0;
+    uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    bool ok = length > 0 && i + length <= text.size();
+    for (size_t k = 1; ok && k < length; ++k) {
+      const auto b = static_cast<uint8_t>(text[i + k]);
+      ok = (b & 0xC0) == 0x80;
+      c = c << 6 | (b & 0x3F);
+    }
+    const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!ok || c < minimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      AppendUnit(out, 0xFFFD);
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      AppendUnit(out, 0xD800 + ((c - 0x10000) >> 10));
+      AppendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      AppendUnit(out, c);
+    }
+    i += length;
+  }
+  return out;
+}
+
+// Re-encodes `count` strings of the payload from `at` (all that follow for -1); the bytes
+// after them stay as they are.
+std::string Reencode(std::string_view payload, size_t at, int count) {
+  const auto encoding = static_cast<uint8_t>(payload[0]);
+  std::string out(1, static_cast<char>(teUTF16));
+  out += payload.substr(1, at - 1);
+  while (at < payload.size() && count != 0) {
+    const size_t end = FindTerminator(payload, at, encoding);
+    out += "\xFF\xFE" +
+           ToUtf16LE(payload.substr(at, end == std::string_view::npos ? payload.npos : end - at),
+                     encoding);
+    if (end == std::string_view::npos) return out;
+    out += std::string(2, '\0');
+    at = end + TerminatorWidth(encoding);
+    if (count > 0) --count;
+  }
+  return out + std::string(payload.substr(std::min(at, payload.size())));
+}
+
+void ReencodeFrame(TID3Frames_Item& item) {
+  const std::string& payload = item.Data().Bytes();
+  if (payload.empty() || item.Encrypted()) return;
+  const auto encoding = static_cast<uint8_t>(payload[0]);
+  if (encoding != teUTF8 && encoding != teUTF16BE) return;
+  const std::string id = item.Name();
+  std::string converted;
+  if (id[0] == 'T') {
+    converted = Reencode(payload, 1, -1);
+  } else if (id == "COMM" || id == "USLT") {
+    converted = payload.size() < 4 ? std::string() : Reencode(payload, 4, 2);
+  } else if (id == "WXXX") {
+    converted = Reencode(payload, 1, 1);
+  } else if (id == "APIC") {
+    const size_t mimeEnd = payload.find('\0', 1);
+    if (mimeEnd == std::string::npos || mimeEnd + 2 > payload.size()) return;
+    converted = Reencode(payload, mimeEnd + 2, 1);
+  } else {
+    return;
+  }
+  if (converted.empty()) return;
+  item.Data().SetBytes(converted);
+  item.Data().SetPosition(0);
+}
+
+}  // namespace
+
+void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
+  if (!engine.Active()) return;
+  TID3Header& header = engine.Header();
+  const uint8_t from = header.VersionNumber();
+  if (version == 3) {
+    DatesToVersion3(engine);
+    for (int i = 0; i < engine.Frames().Count(); ++i) ReencodeFrame(engine.Frames().Items(i));
+    header.SetFooterPresent(false);
+    TID3ExtendedHeader& extended = header.ExtendedHeader();
+    extended.SetTagIsAnUpdate(false);
+    extended.SetTagRestricted(false);
+    // Of the extended header, version 3 keeps the CRC only.
+    header.SetExtendedHeaderPresent(header.ExtendedHeaderPresent() && extended.CRCDataPresent());
+  } else {
+    DatesToVersion4(engine);
+    // Version 3 unsynchronises the whole tag, version 4 frame by frame as each frame says: the
+    // header's flag would claim it of frames that do not say so.
+    if (from != 4) header.SetUnsynchronisation(false);
+  }
+  header.SetVersionNumber(version);
+  header.SetVersionRevision(0);
+}
+
+}  // namespace tagscope
