@@ -198,16 +198,12 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly) 
   engine.SetActive(true);
 }
 
-// The year goes into the frame of the version written, the other one goes: readers show the
-// frame of their version first, and would keep showing a stale one.
+// The year goes into the frame of the version written, and the date frames of the other one go:
+// readers show the frame of their version first, and would keep showing a stale one. The day
+// and time of the old date go as well, in both versions: they belonged to that date.
 void SetYear(TID3Engine& engine, const std::string& year) {
-  if (engine.Header().VersionNumber() >= 4) {
-    for (const char* id : {"TYER", "TDAT", "TIME"}) DeleteFrames(engine, id);
-    engine.SetFrameText("TDRC", year);
-  } else {
-    DeleteFrames(engine, "TDRC");
-    engine.SetFrameText("TYER", year);
-  }
+  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
+  engine.SetFrameText(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
 }
 
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
