@@ -5,12 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "cli/utf8.h"
 #include "cli/verbs.h"
 #include "engine/shown_fields.h"
-#include "engine/text_encoding.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
+#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -18,14 +17,30 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// Byte strings the tag keeps in ISO-8859-1 (frame IDs, languages, MIME types, URLs).
 std::string U(const std::string& latin1) {
   return Latin1ToUtf8(latin1);
 }
 
+// Text for a terminal: UTF-8 with control characters and escape sequences shown escaped.
+std::string T(const std::string& utf8) {
+  return EscapeForTerminal(utf8);
+}
+
 // A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
-// may hold, are shown as ISO-8859-1 so that the output stays UTF-8.
+// may hold, become U+FFFD so that the output stays UTF-8.
 std::string FileNameText(const std::string& name) {
-  return IsUtf8(name) ? name : Latin1ToUtf8(name);
+  return SanitizeUtf8(name);
+}
+
+std::string HexBytes(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    hex.push_back(digits[static_cast<uint8_t>(c) >> 4]);
+    hex.push_back(digits[static_cast<uint8_t>(c) & 15]);
+  }
+  return hex;
 }
 
 json RestrictionsJson(const TID3TagRestrictions& r) {
@@ -74,9 +89,9 @@ json FrameJson(TID3Frames_Item& f) {
 }
 
 json FieldsJson(TID3Engine& e) {
-  return {{"title", U(e.Title())},         {"artist", U(e.Artist())},    {"album", U(e.Album())},
-          {"genre", U(e.Genre())},         {"year", U(e.Year())},        {"track", U(e.Track())},
-          {"encodedBy", U(e.EncodedBy())}, {"subTitle", U(e.SubTitle())}};
+  return {{"title", e.TitleUtf8()},         {"artist", e.ArtistUtf8()},    {"album", e.AlbumUtf8()},
+          {"genre", e.GenreUtf8()},         {"year", e.YearUtf8()},        {"track", e.TrackUtf8()},
+          {"encodedBy", e.EncodedByUtf8()}, {"subTitle", e.SubTitleUtf8()}};
 }
 
 }  // namespace
@@ -88,26 +103,29 @@ json DumpJson(TID3Engine& e) {
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
     comments.push_back(
-        {{"language", U(c.Language)}, {"description", U(c.Description)}, {"text", U(c.Text)}});
+        {{"language", U(c.Language)}, {"description", c.DescriptionUtf8}, {"text", c.TextUtf8}});
   TMemoryStream data;
   TID3Picture p;
   for (int i = 0; e.GetPicture(i, data, p); ++i)
     pictures.push_back({{"mimeType", U(p.MimeType)},
                         {"pictureType", p.PictureType},
-                        {"description", U(p.Description)},
+                        {"description", p.DescriptionUtf8},
                         {"size", data.Size()}});
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    urls.push_back({{"description", U(u.Description)}, {"url", U(u.URL)}});
-  return {{"file", FileNameText(e.FileName())},
-          {"active", e.Active()},
-          {"tag", TagJson(e)},
-          {"frames", frames},
-          {"fields", FieldsJson(e)},
-          {"shown", {{"genre", U(ShownGenre(e))}, {"year", U(ShownYear(e))}}},
-          {"comments", comments},
-          {"pictures", pictures},
-          {"urls", urls}};
+    urls.push_back({{"description", u.DescriptionUtf8}, {"url", u.URLUtf8}});
+  json result = {{"file", FileNameText(e.FileName())}};
+  // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
+  if (!IsValidUtf8(e.FileName())) result["fileBytes"] = HexBytes(e.FileName());
+  result.update(json{{"active", e.Active()},
+                     {"tag", TagJson(e)},
+                     {"frames", frames},
+                     {"fields", FieldsJson(e)},
+                     {"shown", {{"genre", ShownGenre(e)}, {"year", ShownYear(e)}}},
+                     {"comments", comments},
+                     {"pictures", pictures},
+                     {"urls", urls}});
+  return result;
 }
 
 namespace {
@@ -160,34 +178,34 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e) {
-  out << "File: " << FileNameText(e.FileName()) << "\n";
+  out << "File: " << T(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << U(f.Name()) << "  " << U(f.DisplayName()) << ", " << f.DataSize() << " bytes"
-        << FrameFlags(f) << "\n";
+    out << "  " << T(U(f.Name())) << "  " << T(U(f.DisplayName())) << ", " << f.DataSize()
+        << " bytes" << FrameFlags(f) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
-      {"Title", e.Title()},          {"Artist", e.Artist()},    {"Album", e.Album()},
-      {"Genre", e.Genre()},          {"Year", e.Year()},        {"Track", e.Track()},
-      {"Encoded by", e.EncodedBy()}, {"Subtitle", e.SubTitle()}};
-  for (const auto& [name, value] : fields) out << "  " << name << ": " << U(value) << "\n";
+      {"Title", e.TitleUtf8()},          {"Artist", e.ArtistUtf8()},    {"Album", e.AlbumUtf8()},
+      {"Genre", e.GenreUtf8()},          {"Year", e.YearUtf8()},        {"Track", e.TrackUtf8()},
+      {"Encoded by", e.EncodedByUtf8()}, {"Subtitle", e.SubTitleUtf8()}};
+  for (const auto& [name, value] : fields) out << "  " << name << ": " << T(value) << "\n";
   // Where the fields above are empty, a viewer falls back to the other frames of the kind.
-  out << "Shown:\n  Genre: " << U(ShownGenre(e)) << "\n  Year: " << U(ShownYear(e)) << "\n";
+  out << "Shown:\n  Genre: " << T(ShownGenre(e)) << "\n  Year: " << T(ShownYear(e)) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
-    out << "Comment " << i << " [" << U(c.Language.c_str()) << "] " << U(c.Description) << ": "
-        << U(c.Text) << "\n";
+    out << "Comment " << i << " [" << T(U(c.Language.c_str())) << "] " << T(c.DescriptionUtf8)
+        << ": " << T(c.TextUtf8) << "\n";
   TMemoryStream data;
   TID3Picture p;
   for (int i = 0; e.GetPicture(i, data, p); ++i)
-    out << "Picture " << i << ": " << U(p.MimeType) << ", type " << int(p.PictureType) << ", "
-        << data.Size() << " bytes, " << U(p.Description) << "\n";
+    out << "Picture " << i << ": " << T(U(p.MimeType)) << ", type " << int(p.PictureType) << ", "
+        << data.Size() << " bytes, " << T(p.DescriptionUtf8) << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    out << "Link " << i << ": " << U(u.Description) << " " << U(u.URL) << "\n";
+    out << "Link " << i << ": " << T(u.DescriptionUtf8) << " " << T(u.URLUtf8) << "\n";
 }
 
 namespace {
@@ -198,7 +216,7 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
   try {
     TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
+    std::cerr << "tagscope: " << T(e.what()) << "\n";
     failed = true;
     return false;
   }
@@ -208,7 +226,7 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << file << ": " << e.what() << "\n";
+    std::cerr << "tagscope: " << T(file) << ": " << T(e.what()) << "\n";
     failed = true;
     return engine.Active();
   }

@@ -8,9 +8,10 @@
 
 namespace tagscope::cli {
 
-// What the engine holds for the file it has open, as a JSON object (byte strings taken as
-// ISO-8859-1 and written as UTF-8) and as text for people. Besides the engine's fields, both
-// give the genre and year as the viewer shows them, with its fallbacks.
+// What the engine holds for the file it has open, as a JSON object (texts in full as UTF-8;
+// "fileBytes" in hexadecimal beside a file name that was not UTF-8) and as text for people
+// (UTF-8, control characters escaped). Besides the engine's fields, both give the genre and
+// year as the viewer shows them, with its fallbacks.
 nlohmann::ordered_json DumpJson(TID3Engine& engine);
 void DumpText(std::ostream& out, TID3Engine& engine);
 

@@ -4,6 +4,7 @@
 #include "rtl/command_line.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -43,11 +44,9 @@ int main(int argc, char** argv) {
   try {
     for (auto& verb : verbs)
       if (verb.command->parsed()) return verb.run();
-  } catch (const tagscope::Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
-    return 1;
   } catch (const std::exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
+    // Messages may quote file names and tag texts: shown escaped, as the texts are.
+    std::cerr << "tagscope: " << tagscope::EscapeForTerminal(e.what()) << "\n";
     return 1;
   }
   return 1;

@@ -9,11 +9,11 @@
 
 #include "cli/verbs.h"
 #include "engine/id3_engine.h"
-#include "engine/text_encoding.h"
 #include "imaging/picture_registry.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 #include "viewer/viewer_text.h"
 
 namespace tagscope::cli {
@@ -69,8 +69,9 @@ int RunPictures(const std::string& file, const std::string& extractDir) {
     TID3Picture picture;
     if (!engine.GetPicture(i, data, picture)) break;
     std::cout << i << ": " << PictureTypeName(picture.PictureType) << ", "
-              << Latin1ToUtf8(picture.MimeType) << ", \"" << Latin1ToUtf8(picture.Description)
-              << "\", " << SizeText(picture, data) << "\n";
+              << EscapeForTerminal(Latin1ToUtf8(picture.MimeType)) << ", \""
+              << EscapeForTerminal(picture.DescriptionUtf8) << "\", " << SizeText(picture, data)
+              << "\n";
     if (!extractDir.empty())
       std::cout << "   written to " << Extract(extractDir, i, picture, data) << "\n";
   }

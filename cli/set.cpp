@@ -14,7 +14,6 @@
 #include "engine/id3_engine.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_edit.h"
-#include "engine/text_encoding.h"
 #include "engine/version_change.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
@@ -75,7 +74,7 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   for (const CLI::Option* option : cmd.parse_order()) {
     if (option == o.commentOption) {
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
-      request.comments.push_back({ToLatin1(description, "comment description"),
+      request.comments.push_back({CheckedUtf8(description, "comment description"),
                                   OptionValue(text, o.fromFile, "comment"), "ENG"});
       languageGiven = false;
     } else if (option == o.languageOption) {
@@ -105,7 +104,7 @@ void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
   if (o.yearOption->count() > 0) {
     claims.Claim(TClaims::Frame("TYER"), "--year");
     claims.Claim(TClaims::Frame("TDRC"), "--year");
-    request.year = ToLatin1(o.year, "year");
+    request.year = CheckedUtf8(o.year, "year");
   }
   for (const std::string& argument : o.texts) {
     const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
@@ -128,15 +127,15 @@ void AddLinksAndUserTexts(const TSetOptions& o, TSetRequest& request, TClaims& c
   }
   for (const std::string& argument : o.userUrls) {
     const auto [description, url] = SplitPair(argument, "--user-url", "DESC=URL");
-    const std::string latin1 = ToLatin1(description, "link description");
+    CheckedUtf8(description, "link description");
     claims.Claim("the user link \"" + description + "\"", "--user-url " + description);
-    request.userUrls.emplace_back(latin1, ToLatin1(url, "link"));
+    request.userUrls.emplace_back(description, ToLatin1(url, "link"));
   }
   for (const std::string& argument : o.userTexts) {
     const auto [description, text] = SplitPair(argument, "--user-text", "DESC=TEXT");
-    const std::string latin1 = ToLatin1(description, "user text description");
+    CheckedUtf8(description, "user text description");
     claims.Claim("the user text \"" + description + "\"", "--user-text " + description);
-    request.userTexts.emplace_back(latin1, OptionValue(text, o.fromFile, "user text"));
+    request.userTexts.emplace_back(description, OptionValue(text, o.fromFile, "user text"));
   }
 }
 
@@ -148,8 +147,7 @@ void AddPictures(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     const int type = picture.picture.PictureType;
     // A tag holds one file icon of each kind, whatever its description.
     const std::string described =
-        type == 1 || type == 2 ? ""
-                               : " described \"" + Latin1ToUtf8(picture.picture.Description) + "\"";
+        type == 1 || type == 2 ? "" : " described \"" + picture.picture.DescriptionUtf8 + "\"";
     claims.Claim(Format("the picture of type %d", type) + described, "--picture " + argument);
     request.pictures.push_back(std::move(picture));
   }
@@ -203,7 +201,7 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly) 
 // and time of the old date go as well, in both versions: they belonged to that date.
 void SetYear(TID3Engine& engine, const std::string& year) {
   for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
-  engine.SetFrameText(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
+  engine.SetFrameTextUtf8(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
 }
 
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
@@ -215,9 +213,9 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
                                fileName.c_str(), engine.Header().VersionNumber()));
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
-  for (const auto& [id, text] : r.texts) engine.SetFrameText(id, text);
+  for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
   if (r.year) SetYear(engine, *r.year);
-  for (const auto& c : r.comments) engine.AddComment(c.description, c.text, c.language);
+  for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
   for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
   for (const auto& [description, url] : r.userUrls) SetUserURL(engine, description, url);
   std::map<std::string, std::vector<std::string>> links;

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/utf8.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -40,31 +40,34 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+std::string CheckedUtf8(const std::string& utf8, const std::string& what) {
+  if (!IsValidUtf8(utf8))
+    throw EConvertError(
+        Format("The %s \"%s\" is not valid UTF-8", what.c_str(), SanitizeUtf8(utf8).c_str()));
+  return utf8;
+}
+
 std::string ToLatin1(const std::string& utf8, const std::string& what) {
-  std::string latin1;
-  for (size_t at = 0; at < utf8.size();) {
-    const int32_t code = NextCodePoint(utf8, at);
-    if (code < 0)
-      throw EConvertError(Format("The %s \"%s\" is not valid UTF-8", what.c_str(), utf8.c_str()));
-    if (code > 0xFF)
-      throw EConvertError(Format("The %s \"%s\" holds U+%04X, which ISO-8859-1 cannot store",
-                                 what.c_str(), utf8.c_str(), static_cast<unsigned>(code)));
-    latin1.push_back(static_cast<char>(code));
-  }
-  return latin1;
+  CheckedUtf8(utf8, what);
+  if (!FitsLatin1(utf8))
+    throw EConvertError(
+        Format("The %s \"%s\" holds characters beyond ISO-8859-1, which it "
+               "cannot store: write them as %%-escapes",
+               what.c_str(), utf8.c_str()));
+  return Utf8ToLatin1(utf8);
 }
 
 std::string OptionValue(const std::string& value, bool fromFile, const std::string& what) {
-  if (!fromFile || value.empty() || value[0] != '@') return ToLatin1(value, what);
-  if (StartsWith(value, "@@")) return ToLatin1(value.substr(1), what);
+  if (!fromFile || value.empty() || value[0] != '@') return CheckedUtf8(value, what);
+  if (StartsWith(value, "@@")) return CheckedUtf8(value.substr(1), what);
   std::string text = ReadWholeFile(value.substr(1), kMaxValueFile, "The value file");
   if (StartsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);  // a UTF-8 byte-order mark
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  if (!IsUtf8(text))
+  if (!IsValidUtf8(text))
     throw EConvertError(
         Format("The %s file \"%s\" is not UTF-8 text", what.c_str(), value.c_str() + 1));
-  return ToLatin1(text, what + " from " + value.substr(1));
+  return text;
 }
 
 const std::vector<std::string>& PictureTypeKeywords() {
@@ -143,7 +146,7 @@ TSetRequest::TPicture PictureArgument(const std::string& argument) {
     if (!type.empty())
       result.picture.PictureType = static_cast<uint8_t>(PictureTypeArgument(type, false));
     if (colon != std::string::npos)
-      result.picture.Description = ToLatin1(rest.substr(colon + 1), "picture description");
+      result.picture.DescriptionUtf8 = CheckedUtf8(rest.substr(colon + 1), "picture description");
   }
   result.data = ReadWholeFile(fileName, kMaxPictureFile, "The picture file");
   result.picture.MimeType = PictureMimeType(result.data);

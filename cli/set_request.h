@@ -10,8 +10,8 @@
 
 namespace tagscope::cli {
 
-// What `tagscope set` is asked to do, checked and converted to the tag's ISO-8859-1 texts
-// before the file is opened.
+// What `tagscope set` is asked to do, checked before the file is opened. Texts are UTF-8, URLs
+// ISO-8859-1 as link frames store them.
 struct TSetRequest {
   using TPairs = std::vector<std::pair<std::string, std::string>>;
   struct TComment {
@@ -37,12 +37,13 @@ struct TSetRequest {
   bool dryRun = false;
 };
 
-// An argument taken as UTF-8, in ISO-8859-1 as the tag stores it; `what` names it in the
-// error raised for a text that cannot be stored.
+// An argument, which must be UTF-8; `what` names it in the error raised otherwise.
+std::string CheckedUtf8(const std::string& utf8, const std::string& what);
+// A UTF-8 argument in ISO-8859-1, for the fields that store nothing else (URLs).
 std::string ToLatin1(const std::string& utf8, const std::string& what);
 
 // The value of an option, or with `fromFile` and a value "@FILE" the content of that file
-// (UTF-8, one final line break dropped); "@@..." stands for the text "@...".
+// (UTF-8, a byte-order mark and one final line break dropped); "@@..." stands for "@...".
 std::string OptionValue(const std::string& value, bool fromFile, const std::string& what);
 
 // A picture argument FILE[:TYPE[:DESCRIPTION]]: the file's bytes, the MIME type its content

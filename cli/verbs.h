@@ -18,7 +18,9 @@ struct Verb {
 std::vector<std::function<Verb(CLI::App&)>>& VerbRegistry();
 
 struct RegisterVerb {
-  explicit RegisterVerb(std::function<Verb(CLI::App&)> add) { VerbRegistry().push_back(std::move(add)); }
+  explicit RegisterVerb(std::function<Verb(CLI::App&)> add) {
+    VerbRegistry().push_back(std::move(add));
+  }
 };
 
 }  // namespace tagscope::cli

@@ -38,9 +38,12 @@ TID3Comment ParseComment(std::string_view payload) {
   size_t at = 0;
   const std::string_view raw = TakeString(payload, 4, encoding, at);
   c.Description = TrimControl(DecodeText(raw, encoding));
+  c.DescriptionUtf8 = TrimControl(DecodeTextUtf8(raw, encoding));
   // A description of blanks only is followed directly by the text.
   if (raw.empty() || !c.Description.empty()) at = SkipExtraZero(payload, at, encoding);
-  c.Text = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  const std::string_view text = TakeString(payload, at, encoding, at);
+  c.Text = DecodeText(text, encoding);
+  c.TextUtf8 = DecodeTextUtf8(text, encoding);
   return c;
 }
 
@@ -52,7 +55,9 @@ TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset) {
   std::transform(mime.begin(), mime.end(), std::back_inserter(p.MimeType),
                  [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
   if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
-  p.Description = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  const std::string_view description = TakeString(payload, at, encoding, at);
+  p.Description = DecodeText(description, encoding);
+  p.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
   dataOffset = std::min(at, payload.size());
   return p;
 }
@@ -61,9 +66,12 @@ TID3Url ParseURL(std::string_view payload) {
   TID3Url u;
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
-  u.Description = DecodeText(TakeString(payload, 1, encoding, at), encoding);
+  const std::string_view description = TakeString(payload, 1, encoding, at);
+  u.Description = DecodeText(description, encoding);
+  u.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
   at = SkipExtraZero(payload, at, encoding);
   u.URL = std::string(TakeString(payload, at, teISO88591, at));
+  u.URLUtf8 = Latin1ToUtf8(u.URL);
   return u;
 }
 
@@ -71,8 +79,12 @@ TID3UserText ParseUserText(std::string_view payload) {
   TID3UserText t;
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
-  t.Description = DecodeText(TakeString(payload, 1, encoding, at), encoding);
-  t.Text = DecodeText(TakeString(payload, at, encoding, at), encoding);
+  const std::string_view description = TakeString(payload, 1, encoding, at);
+  const std::string_view text = TakeString(payload, at, encoding, at);
+  t.Description = DecodeText(description, encoding);
+  t.Text = DecodeText(text, encoding);
+  t.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  t.TextUtf8 = DecodeTextUtf8(text, encoding);
   return t;
 }
 
@@ -89,27 +101,45 @@ std::string BuildComment(const std::string& description, const std::string& text
   return payload;
 }
 
-std::string BuildPicture(const TID3Picture& picture, std::string_view data) {
-  std::string payload(1, '\0');
-  payload += picture.MimeType;
+std::string BuildCommentUtf8(const std::string& description, const std::string& text,
+                             const std::string& language, uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  std::string payload(1, static_cast<char>(encoding));
+  std::string lang = language.substr(0, 3);
+  lang.resize(3, '\0');
+  payload += lang;
+  payload += EncodeText(description, encoding) + Terminator(encoding);
+  payload += EncodeText(text, encoding) + Terminator(encoding);
+  return payload;
+}
+
+std::string BuildPictureUtf8(const std::string& mimeType, uint8_t pictureType,
+                             const std::string& description, std::string_view data,
+                             uint8_t version) {
+  const uint8_t encoding = EncodingForText(description, version);
+  std::string payload(1, static_cast<char>(encoding));
+  payload += mimeType;
   payload.push_back('\0');
-  payload.push_back(static_cast<char>(picture.PictureType));
-  payload += picture.Description;
-  payload.push_back('\0');
+  payload.push_back(static_cast<char>(pictureType));
+  payload += EncodeText(description, encoding) + Terminator(encoding);
   payload += data;
   return payload;
 }
 
-std::string BuildUserURL(const std::string& description, const std::string& url) {
-  std::string payload(1, '\0');
-  payload += description;
-  payload.push_back('\0');
-  payload += url;
-  return payload;
+std::string BuildUserURLUtf8(const std::string& description, const std::string& url,
+                             uint8_t version) {
+  const uint8_t encoding = EncodingForText(description, version);
+  return std::string(1, static_cast<char>(encoding)) + EncodeText(description, encoding) +
+         Terminator(encoding) + url;
 }
 
-std::string BuildUserText(const std::string& description, const std::string& text) {
-  return BuildUserURL(description, text);
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  return std::string(1, static_cast<char>(encoding)) + EncodeText(description, encoding) +
+         Terminator(encoding) + EncodeText(text, encoding);
 }
 
 }  // namespace tagscope

@@ -7,25 +7,33 @@
 namespace tagscope {
 
 // A comment (COMM), picture (APIC) or link (WXXX) as read from its payload, texts decoded
-// to ISO-8859-1 by the payload's encoding byte.
+// to ISO-8859-1 by the payload's encoding byte ('?' for what it lacks) and, in the ...Utf8
+// twins, in full as UTF-8.
 struct TID3Comment {
   std::string Language = std::string(3, '\0');  // three bytes, as stored
   std::string Description;
   std::string Text;
+  std::string DescriptionUtf8;
+  std::string TextUtf8;
 };
 struct TID3Picture {
   std::string MimeType;  // lower case
   uint8_t PictureType = 0;
   std::string Description;
+  std::string DescriptionUtf8;
 };
 struct TID3Url {
   std::string Description;
-  std::string URL;
+  std::string URL;  // always ISO-8859-1 in the payload
+  std::string DescriptionUtf8;
+  std::string URLUtf8;
 };
 // A user-defined text (TXXX).
 struct TID3UserText {
   std::string Description;
   std::string Text;
+  std::string DescriptionUtf8;
+  std::string TextUtf8;
 };
 
 // The payload readers never read past the payload's end: a field without its terminator
@@ -38,10 +46,19 @@ TID3UserText ParseUserText(std::string_view payload);
 // A comment payload as this engine writes it: encoding 0, language, description, text.
 std::string BuildComment(const std::string& description, const std::string& text,
                          const std::string& language);
-// The payloads of a picture, a user-defined link and a user-defined text as this engine writes
-// them: encoding 0, ISO-8859-1 texts, each description ended by a zero byte.
-std::string BuildPicture(const TID3Picture& picture, std::string_view data);
-std::string BuildUserURL(const std::string& description, const std::string& url);
-std::string BuildUserText(const std::string& description, const std::string& text);
+// A comment payload from UTF-8 texts, in the encoding EncodingForText picks for both texts
+// together in a tag of the version.
+std::string BuildCommentUtf8(const std::string& description, const std::string& text,
+                             const std::string& language, uint8_t version);
+// The payloads of a picture, a user-defined link and a user-defined text from UTF-8 texts, in
+// the encoding EncodingForText picks for their texts together in a tag of the version. The
+// MIME type and a link's URL are ISO-8859-1 bytes whatever the encoding.
+std::string BuildPictureUtf8(const std::string& mimeType, uint8_t pictureType,
+                             const std::string& description, std::string_view data,
+                             uint8_t version);
+std::string BuildUserURLUtf8(const std::string& description, const std::string& url,
+                             uint8_t version);
+std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
+                              uint8_t version);
 
 }  // namespace tagscope

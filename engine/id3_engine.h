@@ -80,9 +80,16 @@ class TID3Engine {
   int FrameCount(std::string_view id) const;
   std::string GetFrameText(std::string_view id);
   void SetFrameText(std::string_view id, const std::string& text);
+  // The text in full as UTF-8; setting writes ISO-8859-1 when every character fits, else UTF-8
+  // in an ID3v2.4 tag and UTF-16 with a byte-order mark in older ones (see EncodingForText).
+  std::string GetFrameTextUtf8(std::string_view id);
+  void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
   bool GetComment(int index, TID3Comment& comment);
   int AddComment(const std::string& description, const std::string& text,
                  const std::string& language);
+  // AddComment with UTF-8 texts, encoded as SetFrameTextUtf8 encodes.
+  int AddCommentUtf8(const std::string& description, const std::string& text,
+                     const std::string& language);
   // The picture's bytes replace the content of `data`.
   bool GetPicture(int index, TStream& data, TID3Picture& picture);
   bool GetURL(int index, TID3Url& url);
@@ -103,6 +110,24 @@ class TID3Engine {
   void SetTrack(const std::string& v) { SetFrameText("TRCK", v); }
   std::string Year() { return GetFrameText("TYER"); }
   void SetYear(const std::string& v) { SetFrameText("TYER", v); }
+
+  // The same fields in full as UTF-8.
+  std::string AlbumUtf8() { return GetFrameTextUtf8("TALB"); }
+  void SetAlbumUtf8(const std::string& v) { SetFrameTextUtf8("TALB", v); }
+  std::string ArtistUtf8() { return GetFrameTextUtf8("TPE1"); }
+  void SetArtistUtf8(const std::string& v) { SetFrameTextUtf8("TPE1", v); }
+  std::string EncodedByUtf8() { return GetFrameTextUtf8("TENC"); }
+  void SetEncodedByUtf8(const std::string& v) { SetFrameTextUtf8("TENC", v); }
+  std::string GenreUtf8() { return GetFrameTextUtf8("TIT1"); }
+  void SetGenreUtf8(const std::string& v) { SetFrameTextUtf8("TIT1", v); }
+  std::string SubTitleUtf8() { return GetFrameTextUtf8("TIT3"); }
+  void SetSubTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT3", v); }
+  std::string TitleUtf8() { return GetFrameTextUtf8("TIT2"); }
+  void SetTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT2", v); }
+  std::string TrackUtf8() { return GetFrameTextUtf8("TRCK"); }
+  void SetTrackUtf8(const std::string& v) { SetFrameTextUtf8("TRCK", v); }
+  std::string YearUtf8() { return GetFrameTextUtf8("TYER"); }
+  void SetYearUtf8(const std::string& v) { SetFrameTextUtf8("TYER", v); }
 
   // --- events (sender: this engine) ---
   TID3EngineFrameNotify OnFrameDecrypt;

@@ -16,6 +16,16 @@ TID3Frames_Item* NthFrame(TID3Frames& frames, std::string_view id, int index) {
   return nullptr;
 }
 
+// The first frame with the ID, added at the end when there is none.
+TID3Frames_Item& FrameForText(TID3Frames& frames, std::string_view id) {
+  TID3Frames_Item* item = frames.FindFrame(id);
+  if (!item) {
+    item = &frames.Add();
+    item->SetName(id);
+  }
+  return *item;
+}
+
 }  // namespace
 
 int TID3Engine::FrameCount(std::string_view id) const {
@@ -33,12 +43,18 @@ std::string TID3Engine::GetFrameText(std::string_view id) {
 
 void TID3Engine::SetFrameText(std::string_view id, const std::string& text) {
   if (!Active()) return;
+  FrameForText(*FFrames, id).SetAsText(text);
+}
+
+std::string TID3Engine::GetFrameTextUtf8(std::string_view id) {
+  if (!Active()) return {};
   TID3Frames_Item* item = FFrames->FindFrame(id);
-  if (!item) {
-    item = &FFrames->Add();
-    item->SetName(id);
-  }
-  item->SetAsText(text);
+  return item ? item->AsTextUtf8() : std::string();
+}
+
+void TID3Engine::SetFrameTextUtf8(std::string_view id, const std::string& utf8) {
+  if (!Active()) return;
+  FrameForText(*FFrames, id).SetAsTextUtf8(utf8, FHeader->VersionNumber());
 }
 
 bool TID3Engine::GetComment(int index, TID3Comment& comment) {
@@ -57,6 +73,16 @@ int TID3Engine::AddComment(const std::string& description, const std::string& te
   TID3Frames_Item& item = FFrames->Add();
   item.SetName("COMM");
   item.Data().SetBytes(BuildComment(description, text, language));
+  return index;
+}
+
+int TID3Engine::AddCommentUtf8(const std::string& description, const std::string& text,
+                               const std::string& language) {
+  if (!Active()) return -1;
+  const int index = FrameCount("COMM");
+  TID3Frames_Item& item = FFrames->Add();
+  item.SetName("COMM");
+  item.Data().SetBytes(BuildCommentUtf8(description, text, language, FHeader->VersionNumber()));
   return index;
 }
 

@@ -71,6 +71,20 @@ void TID3Frames_Item::SetAsText(const std::string& value) {
   FKeptAsStored = false;
 }
 
+std::string TID3Frames_Item::AsTextUtf8() {
+  const std::string& bytes = FData.Bytes();
+  FData.SetPosition(0);
+  if (bytes.empty()) return {};
+  const auto encoding = static_cast<uint8_t>(bytes[0]);
+  return TrimControl(DecodeTextUtf8(TerminatedString(bytes, 1, encoding), encoding));
+}
+
+void TID3Frames_Item::SetAsTextUtf8(const std::string& value, uint8_t version) {
+  const uint8_t encoding = EncodingForText(value, version);
+  TextToStream(encoding, EncodeText(value, encoding), FData);
+  FKeptAsStored = false;
+}
+
 std::string TID3Frames_Item::DisplayName() const {
   const std::string id = Name();
   if (id.empty()) return "TID3Frames_Item";

@@ -60,6 +60,11 @@ class TID3Frames_Item {
   std::string AsText();
   // Replaces the payload by encoding byte 0 and the text; leaves Data at 0.
   void SetAsText(const std::string& value);
+  // The same text in full as UTF-8 (see DecodeTextUtf8), trimmed alike; leaves Data at 0.
+  std::string AsTextUtf8();
+  // Replaces the payload by a UTF-8 text in the encoding that EncodingForText picks for a tag
+  // of the version (ISO-8859-1 when every character fits); leaves Data at 0.
+  void SetAsTextUtf8(const std::string& value, uint8_t version = 4);
 
   // The frame's name for display ("Title" for TIT2), its ID when the name list does not know
   // it, the class name for an item without an ID.

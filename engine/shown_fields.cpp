@@ -4,6 +4,7 @@
 
 #include "engine/id3_engine.h"
 #include "engine/id3_lists.h"
+#include "rtl/utf8.h"
 
 namespace tagscope {
 
@@ -23,14 +24,14 @@ std::string ResolveGenreReference(const std::string& contentType) {
 }
 
 std::string ShownGenre(TID3Engine& engine) {
-  std::string genre = engine.Genre();
-  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameText("TCON"));
+  std::string genre = engine.GenreUtf8();
+  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameTextUtf8("TCON"));
   return genre;
 }
 
 std::string ShownYear(TID3Engine& engine) {
-  std::string year = engine.Year();
-  if (year.empty()) year = engine.GetFrameText("TDRC").substr(0, 4);
+  std::string year = engine.YearUtf8();
+  if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
   return year;
 }
 

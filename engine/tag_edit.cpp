@@ -57,8 +57,8 @@ void Replace(TID3Engine& engine, std::string_view id, const TFrameMatch& match,
   Fill(*kept, payload);
 }
 
-std::string DescriptionOfUserFrame(TID3Frames_Item& item) {
-  return ParseURL(item.Data().Bytes()).Description;
+uint8_t Version(TID3Engine& engine) {
+  return engine.Header().VersionNumber();
 }
 
 }  // namespace
@@ -73,9 +73,12 @@ void SetPicture(TID3Engine& engine, const TID3Picture& picture, std::string_view
       [&](TID3Frames_Item& item) {
         size_t offset = 0;
         const TID3Picture old = ParsePicture(item.Data().Bytes(), offset);
-        return old.PictureType == picture.PictureType && old.Description == picture.Description;
+        const bool icon = picture.PictureType == 1 || picture.PictureType == 2;
+        return old.PictureType == picture.PictureType &&
+               (icon || old.DescriptionUtf8 == picture.DescriptionUtf8);
       },
-      BuildPicture(picture, data));
+      BuildPictureUtf8(picture.MimeType, picture.PictureType, picture.DescriptionUtf8, data,
+                       Version(engine)));
 }
 
 int DeletePictures(TID3Engine& engine, int pictureType) {
@@ -89,16 +92,18 @@ void SetUserText(TID3Engine& engine, const std::string& description, const std::
   Replace(
       engine, "TXXX",
       [&](TID3Frames_Item& item) {
-        return ParseUserText(item.Data().Bytes()).Description == description;
+        return ParseUserText(item.Data().Bytes()).DescriptionUtf8 == description;
       },
-      text.empty() ? std::string() : BuildUserText(description, text));
+      text.empty() ? std::string() : BuildUserTextUtf8(description, text, Version(engine)));
 }
 
 void SetUserURL(TID3Engine& engine, const std::string& description, const std::string& url) {
   Replace(
       engine, "WXXX",
-      [&](TID3Frames_Item& item) { return DescriptionOfUserFrame(item) == description; },
-      url.empty() ? std::string() : BuildUserURL(description, url));
+      [&](TID3Frames_Item& item) {
+        return ParseURL(item.Data().Bytes()).DescriptionUtf8 == description;
+      },
+      url.empty() ? std::string() : BuildUserURLUtf8(description, url, Version(engine)));
 }
 
 void SetLinkFrames(TID3Engine& engine, std::string_view id, const std::vector<std::string>& urls) {

@@ -6,30 +6,50 @@ namespace {
 
 constexpr char32_t kByteOrderMark = 0xFEFF;
 
-void AppendLatin1(std::string& out, char32_t c) {
-  if (c == kByteOrderMark) return;  // a mark inside the text carries no character
-  out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
-}
+// Collects decoded characters in one of the two views: ISO-8859-1 with '?' for what it lacks,
+// or UTF-8. A byte-order mark inside the text carries no character in either.
+class TTextSink {
+ public:
+  explicit TTextSink(bool utf8) : FUtf8(utf8) {}
+  void Add(char32_t c) {
+    if (c == kByteOrderMark) return;
+    if (FUtf8)
+      AppendUtf8(FText, c);
+    else
+      FText.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+  }
+  // Bytes that form no character: U+FFFD in UTF-8; the ISO-8859-1 view has its own rules.
+  void AddInvalid() { Add(kReplacementCharacter); }
+  bool Utf8() const { return FUtf8; }
+  std::string Take() { return std::move(FText); }
 
-std::string DecodeUTF16(std::string_view bytes, bool bigEndian) {
+ private:
+  bool FUtf8;
+  std::string FText;
+};
+
+void DecodeUTF16(std::string_view bytes, bool bigEndian, TTextSink& sink) {
   auto unit = [&](size_t i) -> char32_t {
     const auto hi = static_cast<uint8_t>(bytes[bigEndian ? i : i + 1]);
     const auto lo = static_cast<uint8_t>(bytes[bigEndian ? i + 1 : i]);
     return static_cast<char32_t>(hi << 8 | lo);
   };
-  std::string out;
+  auto isLow = [](char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const char32_t c = unit(i);
-    // A surrogate pair is one character outside ISO-8859-1.
-    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-        unit(i + 2) <= 0xDFFF)
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && isLow(unit(i + 2))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
       i += 2;
-    AppendLatin1(out, c);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacementCharacter;  // a lone surrogate
+    }
+    sink.Add(c);
   }
-  return out;
+  // An odd byte at the end is half a code unit; only the UTF-8 view marks it.
+  if (bytes.size() % 2 != 0 && sink.Utf8()) sink.AddInvalid();
 }
 
-std::string DecodeUTF16WithMark(std::string_view bytes, bool bigEndianByDefault) {
+void DecodeUTF16WithMark(std::string_view bytes, bool bigEndianByDefault, TTextSink& sink) {
   bool bigEndian = bigEndianByDefault;
   if (bytes.size() >= 2) {
     const auto b0 = static_cast<uint8_t>(bytes[0]), b1 = static_cast<uint8_t>(bytes[1]);
@@ -38,43 +58,45 @@ std::string DecodeUTF16WithMark(std::string_view bytes, bool bigEndianByDefault)
       bytes.remove_prefix(2);
     }
   }
-  return DecodeUTF16(bytes, bigEndian);
+  DecodeUTF16(bytes, bigEndian, sink);
 }
 
-// Length of a well-formed UTF-8 sequence starting at i and its code point; 0 when malformed.
-size_t UTF8Sequence(std::string_view bytes, size_t i, char32_t& c) {
-  const auto lead = static_cast<uint8_t>(bytes[i]);
-  size_t length = lead < 0x80                   ? 1
-                  : lead >= 0xC2 && lead < 0xE0 ? 2
-                  : lead >= 0xE0 && lead < 0xF0 ? 3
-                  : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                : 0;
-  if (length == 0 || i + length > bytes.size()) return 0;
-  c = length == 1 ? lead : lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    const auto b = static_cast<uint8_t>(bytes[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    c = c << 6 | (b & 0x3F);
-  }
-  const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < minimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
-
-std::string DecodeUTF8(std::string_view bytes) {
-  std::string out;
+void DecodeUTF8(std::string_view bytes, TTextSink& sink) {
   for (size_t i = 0; i < bytes.size();) {
-    char32_t c = 0;
-    const size_t length = UTF8Sequence(bytes, i, c);
-    if (length == 0) {
-      out.push_back('?');
-      ++i;
+    if (sink.Utf8()) {
+      sink.Add(NextUtf8(bytes, i));
       continue;
     }
-    AppendLatin1(out, c);
-    i += length;
+    // The ISO-8859-1 view has always given one '?' per byte that starts no character.
+    char32_t c = 0;
+    const size_t length = DecodeUtf8At(bytes, i, c);
+    sink.Add(length == 0 ? '?' : c);
+    i += length == 0 ? 1 : length;
   }
-  return out;
+}
+
+std::string Decode(std::string_view bytes, uint8_t encoding, bool utf8) {
+  TTextSink sink(utf8);
+  switch (encoding) {
+    case teUTF16:
+      DecodeUTF16WithMark(bytes, false, sink);
+      break;
+    case teUTF16BE:
+      DecodeUTF16WithMark(bytes, true, sink);
+      break;
+    case teUTF8:
+      DecodeUTF8(bytes, sink);
+      break;
+    default:
+      return utf8 ? Latin1ToUtf8(bytes) : std::string(bytes);
+  }
+  return sink.Take();
+}
+
+void AppendUnit(std::string& out, char16_t unit, bool bigEndian) {
+  const auto hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+  out.push_back(bigEndian ? hi : lo);
+  out.push_back(bigEndian ? lo : hi);
 }
 
 }  // namespace
@@ -99,31 +121,38 @@ std::string_view TerminatedString(std::string_view bytes, size_t begin, uint8_t 
 }
 
 std::string DecodeText(std::string_view bytes, uint8_t encoding) {
-  switch (encoding) {
-    case teUTF16:
-      return DecodeUTF16WithMark(bytes, false);
-    case teUTF16BE:
-      return DecodeUTF16WithMark(bytes, true);
-    case teUTF8:
-      return DecodeUTF8(bytes);
-    default:
-      return std::string(bytes);
-  }
+  return Decode(bytes, encoding, false);
 }
 
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<uint8_t>(ch);
-    if (c < 0x80) {
-      out.push_back(ch);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | c >> 6));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+std::string DecodeTextUtf8(std::string_view bytes, uint8_t encoding) {
+  return Decode(bytes, encoding, true);
+}
+
+uint8_t EncodingForText(std::string_view utf8, uint8_t version) {
+  if (FitsLatin1(utf8)) return teISO88591;
+  return version >= 4 ? teUTF8 : teUTF16;
+}
+
+std::string EncodeText(std::string_view utf8, uint8_t encoding) {
+  switch (encoding) {
+    case teISO88591:
+      return Utf8ToLatin1(utf8);
+    case teUTF8:
+      return SanitizeUtf8(utf8);
+    default:
+      break;
   }
+  const bool bigEndian = encoding == teUTF16BE;
+  const std::u16string units = Utf8ToUtf16(utf8);
+  std::string out;
+  out.reserve(2 * units.size() + 2);
+  if (!bigEndian) AppendUnit(out, 0xFEFF, false);  // the mark tells readers the byte order
+  for (const char16_t unit : units) AppendUnit(out, unit, bigEndian);
   return out;
+}
+
+std::string Terminator(uint8_t encoding) {
+  return std::string(TerminatorWidth(encoding), '\0');
 }
 
 }  // namespace tagscope

@@ -81,56 +81,6 @@ void DatesToVersion4(TID3Engine& engine) {
   }
 }
 
-// --- texts in encodings version 3 has ---
-
-void AppendUnit(std::string& out, uint32_t unit) {
-  out.push_back(static_cast<char>(unit & 0xFF));
-  out.push_back(static_cast<char>(unit >> 8));
-}
-
-// A UTF-8 or UTF-16BE string as UTF-16LE code units (no mark, no terminator); malformed UTF-8
-// bytes become U+FFFD.
-std::string ToUtf16LE(std::string_view text, uint8_t encoding) {
-  std::string out;
-  if (encoding == teUTF16BE) {
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-      out.push_back(text[i + 1]);
-      out.push_back(text[i]);
-    }
-    return out;
-  }
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<uint8_t>(text[i]);
-    const size_t length = lead < 0x80   ? 1
-                          : lead < 0xC2 ? 0
-                          : lead < 0xE0 ? 2
-                          : lead < 0xF0 ? 3
-                          : lead < 0xF5 ? 4
-                                        : 0;
-    uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    bool ok = length > 0 && i + length <= text.size();
-    for (size_t k = 1; ok && k < length; ++k) {
-      const auto b = static_cast<uint8_t>(text[i + k]);
-      ok = (b & 0xC0) == 0x80;
-      c = c << 6 | (b & 0x3F);
-    }
-    const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!ok || c < minimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      AppendUnit(out, 0xFFFD);
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      AppendUnit(out, 0xD800 + ((c - 0x10000) >> 10));
-      AppendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      AppendUnit(out, c);
-    }
-    i += length;
-  }
-  return out;
-}
-
 // Re-encodes `count` strings of the payload from `at` (all that follow for -1); the bytes
 // after them stay as they are.
 std::string Reencode(std::string_view payload, size_t at, int count) {
@@ -139,11 +89,11 @@ std::string Reencode(std::string_view payload, size_t at, int count) {
   out += payload.substr(1, at - 1);
   while (at < payload.size() && count != 0) {
     const size_t end = FindTerminator(payload, at, encoding);
-    out += "\xFF\xFE" +
-           ToUtf16LE(payload.substr(at, end == std::string_view::npos ? payload.npos : end - at),
-                     encoding);
+    const std::string_view text =
+        payload.substr(at, end == std::string_view::npos ? payload.npos : end - at);
+    out += EncodeText(DecodeTextUtf8(text, encoding), teUTF16);
     if (end == std::string_view::npos) return out;
-    out += std::string(2, '\0');
+    out += Terminator(teUTF16);
     at = end + TerminatorWidth(encoding);
     if (count > 0) --count;
   }

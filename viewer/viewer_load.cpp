@@ -5,6 +5,7 @@
 
 namespace tagscope {
 
+// The controls take every text in full, as UTF-8.
 void TViewerFrame::LoadFile(const std::string& path) {
   ReopenEngine(path);
   if (!IsPrintableText(FTagEngine->Title())) {
@@ -26,22 +27,22 @@ void TViewerFrame::ReopenEngine(const std::string& path) {
 
 void TViewerFrame::FillStandardFields() {
   TID3Engine& engine = *FTagEngine;
-  edTitle->SetText(engine.Title());
-  edArtist->SetText(engine.Artist());
-  edAlbum->SetText(engine.Album());
-  edComposer->SetText(engine.GetFrameText("TCOM"));
-  edBand->SetText(engine.GetFrameText("TPE2"));
-  edConductor->SetText(engine.GetFrameText("TPE3"));
-  edLyricist->SetText(engine.GetFrameText("TEXT"));
+  edTitle->SetText(engine.TitleUtf8());
+  edArtist->SetText(engine.ArtistUtf8());
+  edAlbum->SetText(engine.AlbumUtf8());
+  edComposer->SetText(engine.GetFrameTextUtf8("TCOM"));
+  edBand->SetText(engine.GetFrameTextUtf8("TPE2"));
+  edConductor->SetText(engine.GetFrameTextUtf8("TPE3"));
+  edLyricist->SetText(engine.GetFrameTextUtf8("TEXT"));
   edGenre->SetText(ShownGenre(engine));
-  edMood->SetText(engine.GetFrameText("TMOO"));
-  edPublisher->SetText(engine.GetFrameText("TPUB"));
+  edMood->SetText(engine.GetFrameTextUtf8("TMOO"));
+  edPublisher->SetText(engine.GetFrameTextUtf8("TPUB"));
   edYear->SetText(ShownYear(engine));
   std::string first, second;
-  SplitPair(engine.GetFrameText("TRCK"), first, second);
+  SplitPair(engine.GetFrameTextUtf8("TRCK"), first, second);
   edTrack->SetText(first);
   edTracks->SetText(second);
-  SplitPair(engine.GetFrameText("TPOS"), first, second);
+  SplitPair(engine.GetFrameTextUtf8("TPOS"), first, second);
   edDisk->SetText(first);
   edDisks->SetText(second);
 }
@@ -55,8 +56,8 @@ void TViewerFrame::FillComments() {
   for (int i = 0; i < count; ++i) {
     TID3Comment comment;
     FTagEngine->GetComment(i, comment);
-    const int row = lvComments->AddItem(comment.Description);
-    lvComments->AddSubItem(row, comment.Text);
+    const int row = lvComments->AddItem(comment.DescriptionUtf8);
+    lvComments->AddSubItem(row, comment.TextUtf8);
   }
 }
 
@@ -79,7 +80,7 @@ void TViewerFrame::FillPictures() {
       TID3Picture picture;
       FTagEngine->GetPicture(i, info->PictureData(), picture);
       info->SetMimeType(picture.MimeType);
-      info->SetDescription(picture.Description);
+      info->SetDescription(picture.DescriptionUtf8);
       lbPictures->AddItem(PictureTypeName(picture.PictureType), std::move(info));
     }
   }
@@ -96,8 +97,8 @@ void TViewerFrame::FillLinks() {
   for (int i = 0; i < count; ++i) {
     TID3Url url;
     FTagEngine->GetURL(i, url);
-    const int row = lvUrls->AddItem(url.Description);
-    lvUrls->AddSubItem(row, url.URL);
+    const int row = lvUrls->AddItem(url.DescriptionUtf8);
+    lvUrls->AddSubItem(row, url.URLUtf8);
   }
 }
 

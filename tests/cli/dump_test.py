@@ -104,7 +104,8 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(objects[0]["file"], EXAMPLE)
 
     def test_file_names_as_given(self):
-        # A UTF-8 name as it is; bytes that are not UTF-8 as ISO-8859-1, keeping the output UTF-8.
+        # A UTF-8 name as it is; bytes that are not UTF-8 as U+FFFD, keeping the output UTF-8,
+        # with the name's bytes beside it.
         with tempfile.TemporaryDirectory() as folder:
             utf8 = os.path.join(folder, "Café-日本.mp3")
             latin1 = os.path.join(folder.encode(), b"Caf\xe9.mp3")
@@ -114,8 +115,11 @@ class DumpTest(unittest.TestCase):
             result = subprocess.run([TOOL, "dump", "--json", utf8, latin1], capture_output=True,
                                     timeout=60)
             self.assertEqual(result.returncode, 0, result.stderr)
-            names = [json.loads(line)["file"] for line in result.stdout.decode().splitlines()]
-            self.assertEqual(names, [utf8, latin1.decode("latin-1")])
+            objects = [json.loads(line) for line in result.stdout.decode().splitlines()]
+            self.assertEqual([o["file"] for o in objects],
+                             [utf8, latin1.decode("utf-8", "replace")])
+            self.assertNotIn("fileBytes", objects[0])
+            self.assertEqual(bytes.fromhex(objects[1]["fileBytes"]), latin1)
             text = subprocess.run([TOOL, "dump", utf8], capture_output=True, timeout=60)
             self.assertIn("File: " + utf8 + "\n", text.stdout.decode())
 

@@ -111,6 +111,23 @@ class Edits(unittest.TestCase):
             with self.subTest(args=args):
                 self.refused(args, word)
 
+    def test_descriptions_in_any_script_in_either_version(self):
+        jpeg = self.put(JPEG, "c.jpg")
+        for version, encoding in (("--id3v2.3", 1), ("--id3v2.4", 3)):
+            with self.subTest(version=version):
+                tags = self.set(version, "--user-text", "Настрой=спокойно 𝄞",
+                                "--user-url", "Дом=http://x.example/", "--picture",
+                                jpeg + ":front:Обложка")
+                self.assertEqual(tags["TXXX:Настрой"].text, ["спокойно 𝄞"])
+                self.assertEqual(tags["WXXX:Дом"].url, "http://x.example/")
+                self.assertEqual(tags["APIC:Обложка"].data, JPEG)
+                self.assertEqual({tags[k].encoding for k in ("TXXX:Настрой", "WXXX:Дом",
+                                                             "APIC:Обложка")}, {encoding})
+                # Set again in the other version's run: replaced, not added.
+                self.assertEqual(len(tags.getall("TXXX")), 1)
+                self.assertEqual(len(tags.getall("APIC")), 1)
+        self.refused(["--user-url", "Home=http://x.example/€"], "%-escapes")
+
     def test_genre_grouping_and_year_go_where_other_tools_read_them(self):
         tags = self.set("--genre", "Rock", "--grouping", "Live sets", "--year", "2004")
         self.assertEqual(tags["TCON"].genres, ["Rock"])

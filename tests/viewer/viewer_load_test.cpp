@@ -110,7 +110,7 @@ TEST_F(ViewerTest, AccentedTitleIsShownUnchanged) {
   v1.Title = "Trailer";
   TempFile file(Tag({TextFrame("TIT2", "Caf\xE9 del Mar")}) + Audio() + Trailer(v1));
   frame->LoadFile(file.Name());
-  EXPECT_EQ(frame->edTitle->Text(), "Caf\xE9 del Mar");
+  EXPECT_EQ(frame->edTitle->Text(), "Caf\xC3\xA9 del Mar");  // the controls take UTF-8
   EXPECT_EQ(frame->lvComments->ItemCount(), 0);
 }
 
