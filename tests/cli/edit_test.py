@@ -165,6 +165,11 @@ class Edits(unittest.TestCase):
         tags = self.set("--id3v2.3", "--year", "2010")
         tags = self.set("--id3v2.4")
         self.assertEqual(str(tags["TDRC"].text[0]), "2010")
+        # A date not in the standard form is kept as it is rather than cut to a year.
+        frame = b"TDRC\0\0\0\x08\0\0\x002004/05"
+        self.put(b"ID3\x04\0\0\0\0\0" + bytes([len(frame)]) + frame + AUDIO)
+        tags = self.set("--id3v2.3")
+        self.assertEqual(("TYER" in tags, "TDRC" in tags), (False, True))
 
     def test_values_from_files(self):
         long_text = "Verse " * 20000
