@@ -1,6 +1,7 @@
 // The 128-byte ID3v1 trailer at the end of a file, imported into frames and written from them.
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 
 #include "engine/id3_engine.h"
@@ -48,6 +49,23 @@ uint8_t GenreByte(const std::string& genre) {
   if (open != std::string::npos && close != std::string::npos)
     number = close > open ? genre.substr(open + 1, close - open - 1) : std::string();
   return static_cast<uint8_t>(StrToIntDef(number, 0));
+}
+
+// A content type (TCON) as a genre text that GenreByte reads: a reference such as "(17)" stays,
+// a name of the genre list ("Rock", any case) becomes its entry, any other name "(255)", the
+// trailer's "no genre from the list".
+std::string ContentTypeGenre(const std::string& contentType) {
+  if (contentType.empty() ||
+      (contentType.find('(') != std::string::npos && contentType.find(')') != std::string::npos))
+    return contentType;
+  auto lower = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+  };
+  for (const std::string& entry : Genres())
+    if (lower(entry.substr(entry.find(' ') + 1)) == lower(contentType)) return entry;
+  return "(255)";
 }
 
 }  // namespace
@@ -100,7 +118,9 @@ void TID3Engine::SaveID3V1() {
   PutField(t, 3, 30, Title());
   PutField(t, 93, 4, Year());
   t[126] = static_cast<char>(StrToIntDef(Track(), 0));
-  t[127] = static_cast<char>(GenreByte(Genre()));
+  // The content group (the engine's Genre), else the content type that other tools write.
+  t[127] = static_cast<char>(
+      GenreByte(Genre().empty() ? ContentTypeGenre(GetFrameText("TCON")) : Genre()));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
   // A write that fails part way would leave a damaged trailer, or a piece of one behind the

@@ -141,6 +141,11 @@ class Edits(unittest.TestCase):
         self.assertEqual((tags.version, tags["TYER"].text, "TDRC" in tags),
                          ((2, 3, 0), ["2005"], False))
         self.assertIn("Genre: (17) Rock\n", run("dump", self.file).stdout.decode())
+        # The ID3v1 trailer takes its genre number from the content type too.
+        for genre, number in (("rock", 17), ("(31)", 31), ("Synthwave", 255)):
+            self.set("--genre", genre, "--v1")
+            self.assertEqual(self.contents()[-128:-125] + self.contents()[-1:],
+                             b"TAG" + bytes([number]))
 
     def test_written_version_converts_dates_and_encodings(self):
         self.tag_with(4, id3.TDRC(encoding=3, text="2004-05-06T07:08"),
