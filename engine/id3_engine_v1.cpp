@@ -116,7 +116,8 @@ void TID3Engine::SaveID3V1() {
   PutField(t, 63, 30, Album());
   PutField(t, 33, 30, Artist());
   PutField(t, 3, 30, Title());
-  PutField(t, 93, 4, Year());
+  // The year frame, else the year of the recording time that ID3v2.4 tags keep instead.
+  PutField(t, 93, 4, Year().empty() ? GetFrameText("TDRC").substr(0, 4) : Year());
   t[126] = static_cast<char>(StrToIntDef(Track(), 0));
   // The content group (the engine's Genre), else the content type that other tools write.
   t[127] = static_cast<char>(
