@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/frame_content.h"
 #include "engine/id3_engine.h"
 #include "engine/tag_edit.h"
 #include "engine/text_encoding.h"
@@ -81,23 +82,48 @@ void DatesToVersion4(TID3Engine& engine) {
   }
 }
 
-// Re-encodes `count` strings of the payload from `at` (all that follow for -1); the bytes
-// after them stay as they are.
-std::string Reencode(std::string_view payload, size_t at, int count) {
+// The strings of a text frame's payload (every one of a list) in UTF-16.
+std::string ReencodeTexts(std::string_view payload) {
   const auto encoding = static_cast<uint8_t>(payload[0]);
   std::string out(1, static_cast<char>(teUTF16));
-  out += payload.substr(1, at - 1);
-  while (at < payload.size() && count != 0) {
+  for (size_t at = 1; at < payload.size();) {
     const size_t end = FindTerminator(payload, at, encoding);
     const std::string_view text =
         payload.substr(at, end == std::string_view::npos ? payload.npos : end - at);
     out += EncodeText(DecodeTextUtf8(text, encoding), teUTF16);
-    if (end == std::string_view::npos) return out;
+    if (end == std::string_view::npos) break;
     out += Terminator(teUTF16);
     at = end + TerminatorWidth(encoding);
-    if (count > 0) --count;
   }
-  return out + std::string(payload.substr(std::min(at, payload.size())));
+  return out;
+}
+
+std::string Utf16String(const std::string& utf8) {
+  return EncodeText(utf8, teUTF16) + Terminator(teUTF16);
+}
+
+// A payload in UTF-16 that reads as the old one did. Comments, links and pictures are built
+// again from what their readers take from them: the readers' leniencies (a second zero byte
+// after a description) hold for single-byte encodings only.
+std::string Reencoded(const std::string& id, const std::string& payload) {
+  const std::string utf16(1, static_cast<char>(teUTF16));
+  if (id[0] == 'T') return ReencodeTexts(payload);
+  if (id == "COMM" || id == "USLT") {
+    const TID3Comment c = ParseComment(payload);
+    return utf16 + c.Language + Utf16String(c.DescriptionUtf8) + EncodeText(c.TextUtf8, teUTF16);
+  }
+  if (id == "WXXX") {
+    const TID3Url u = ParseURL(payload);
+    return utf16 + Utf16String(u.DescriptionUtf8) + u.URL;
+  }
+  if (id == "APIC") {
+    size_t offset = 0;
+    const TID3Picture p = ParsePicture(payload, offset);
+    const std::string mime(TerminatedString(payload, 1, teISO88591));
+    return utf16 + mime + '\0' + static_cast<char>(p.PictureType) + Utf16String(p.DescriptionUtf8) +
+           payload.substr(offset);
+  }
+  return {};
 }
 
 void ReencodeFrame(TID3Frames_Item& item) {
@@ -105,21 +131,7 @@ void ReencodeFrame(TID3Frames_Item& item) {
   if (payload.empty() || item.Encrypted()) return;
   const auto encoding = static_cast<uint8_t>(payload[0]);
   if (encoding != teUTF8 && encoding != teUTF16BE) return;
-  const std::string id = item.Name();
-  std::string converted;
-  if (id[0] == 'T') {
-    converted = Reencode(payload, 1, -1);
-  } else if (id == "COMM" || id == "USLT") {
-    converted = payload.size() < 4 ? std::string() : Reencode(payload, 4, 2);
-  } else if (id == "WXXX") {
-    converted = Reencode(payload, 1, 1);
-  } else if (id == "APIC") {
-    const size_t mimeEnd = payload.find('\0', 1);
-    if (mimeEnd == std::string::npos || mimeEnd + 2 > payload.size()) return;
-    converted = Reencode(payload, mimeEnd + 2, 1);
-  } else {
-    return;
-  }
+  const std::string converted = Reencoded(item.Name(), payload);
   if (converted.empty()) return;
   item.Data().SetBytes(converted);
   item.Data().SetPosition(0);

@@ -171,6 +171,16 @@ class Edits(unittest.TestCase):
         tags = self.set("--id3v2.3", "--year", "2010")
         tags = self.set("--id3v2.4")
         self.assertEqual(str(tags["TDRC"].text[0]), "2010")
+        # A second zero byte after a UTF-8 description, which readers skip, stays skipped in
+        # UTF-16 (found by the fuzzer).
+        frames = (b"WXXX\0\0\0\x0f\0\0\x03Home\0\0http://x" +
+                  b"COMM\0\0\0\x0b\0\0\x03engD\0\0text")
+        self.put(b"ID3\x04\0\0\0\0\0" + bytes([len(frames)]) + frames + AUDIO)
+        dumped = json.loads(run("dump", "--json", self.file).stdout)
+        self.set("--id3v2.3")
+        again = json.loads(run("dump", "--json", self.file).stdout)
+        self.assertEqual((again["urls"], again["comments"]), (dumped["urls"], dumped["comments"]))
+        self.assertEqual(dumped["urls"], [{"description": "Home", "url": "http://x"}])
         # A date not in the standard form is kept as it is rather than cut to a year.
         frame = b"TDRC\0\0\0\x08\0\0\x002004/05"
         self.put(b"ID3\x04\0\0\0\0\0" + bytes([len(frame)]) + frame + AUDIO)
