@@ -125,6 +125,7 @@ json DumpJson(TID3Engine& e) {
                      {"comments", comments},
                      {"pictures", pictures},
                      {"urls", urls}});
+  if (e.JournalPending()) result["journalPending"] = true;
   return result;
 }
 
@@ -151,6 +152,9 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
+  if (e.JournalPending())
+    out << "An interrupted change left a journal beside this file: what is shown may be half "
+           "old, half new until the next write or erase of the file puts it back\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";

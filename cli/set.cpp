@@ -44,7 +44,8 @@ struct TSetOptions {
   CLI::Option* languageOption = nullptr;
   CLI::Option* paddingOption = nullptr;
   int64_t padding = 0;
-  bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false;
+  bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
+       force = false;
 };
 
 // Which option writes which frame: two options that would write the same one are refused,
@@ -188,12 +189,28 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   return request;
 }
 
-// The engine open on an existing file; for writing unless only reading is needed.
-void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly) {
+// The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
+constexpr int64_t kMaxPadding = 0x0FFFFFFF;
+
+// The engine open on an existing file; for writing unless only reading is needed. Opened for
+// writing, it says what it did to finish a change that an earlier writer did not end.
+void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   engine.SetReadOnly(readOnly);
+  engine.SetForceWrite(force);
   engine.SetFileName(fileName);
   engine.SetActive(true);
+  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+}
+
+// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
+void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
+  try {
+    (engine.*operation)();
+  } catch (const EWriteError& e) {
+    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
+    throw EWriteError(Format("%s (--force)", e.what()));
+  }
 }
 
 // The year goes into the frame of the version written, and the date frames of the other one go:
@@ -231,26 +248,26 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
   TID3Engine engine;
   // A dry run opens the file for reading only: it cannot change it.
-  OpenEngine(engine, options.fileName, request.dryRun);
+  OpenEngine(engine, options.fileName, request.dryRun, options.force);
   Apply(request, engine, options.fileName);
   if (request.dryRun)
     PrintPlan(std::cout, engine);
   else
-    engine.WriteTag();
+    Change(engine, &TID3Engine::WriteTag);
   return 0;
 }
 
 struct TEraseOptions {
   std::string fileName;
-  bool v1 = false, v2 = false, all = false;
+  bool v1 = false, v2 = false, all = false, force = false;
 };
 
 int Erase(const TEraseOptions& o) {
   TID3Engine engine;
-  OpenEngine(engine, o.fileName, false);
+  OpenEngine(engine, o.fileName, false, o.force);
   // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
   // shortens the new file.
-  if (o.v2 || o.all || !o.v1) engine.EraseTag();
+  if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
   if (o.v1 || o.all) engine.RemoveID3V1();
   return 0;
 }
@@ -289,9 +306,20 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");
   cmd.add_flag("--value-from-file", o.fromFile,
                "Text values written @FILE are read from FILE (@@ for a leading @)");
-  o.paddingOption = cmd.add_option("--padding", o.padding, "Padding bytes after the frames")
-                        ->check(CLI::NonNegativeNumber);
+  o.paddingOption =
+      cmd.add_option("--padding", o.padding, "Padding bytes after the frames")
+          ->check(CLI::Validator(
+              [](std::string& value) {
+                int64_t n = -1;
+                const bool number = CLI::detail::lexical_cast(value, n);
+                if (number && n >= 0 && n <= kMaxPadding) return std::string();
+                return Format("the padding is a number of bytes from 0 to %lld, got \"%s\"",
+                              static_cast<long long>(kMaxPadding), value.c_str());
+              },
+              "BYTES"));
   cmd.add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
+  cmd.add_flag("--force", o.force,
+               "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
   cmd.footer(kSetExample);
@@ -313,6 +341,9 @@ RegisterVerb registerErase([](CLI::App& app) {
   cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
   cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
   cmd->add_flag("--all", o.all, "Remove both");
+  cmd->add_flag("--force", o.force,
+                "Erase although the tag could not be read in full; a tag that runs past the "
+                "file's end is cut only as far as it was read");
   cmd->footer("Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3");
   return Verb{cmd, [] { return Erase(o); }};
 });

@@ -12,9 +12,9 @@ namespace tagscope {
 class TFileReplacement {
  public:
   // Creates the new file exclusively, in the folder where the data of `fileName` lives (links
-  // resolved), under a name "ID3TMP" + hexadecimal digits + ".tmp".
+  // resolved), under the file's name + ".ID3TMP" + hexadecimal digits + ".tmp", and locks it.
   TFileReplacement(TFileSystem& files, const std::string& fileName);
-  // Deletes the new file unless Commit succeeded.
+  // Deletes the new file unless Commit succeeded or Keep was called.
   ~TFileReplacement();
   TFileReplacement(const TFileReplacement&) = delete;
   TFileReplacement& operator=(const TFileReplacement&) = delete;
@@ -22,11 +22,23 @@ class TFileReplacement {
   TStream& Stream() { return *FStream; }
   const std::string& TempName() const { return FTempName; }
 
-  // Gives the new file the old one's permissions and renames it over the old one; the caller
-  // flushes it first. Raises the rename's error, the new file then being deleted.
+  // Whether a rename would keep what makes the file itself: a single name (a rename would
+  // part a hard link from the new content) and its owner, group and permissions, which the
+  // new file is given here as far as this process may.
+  bool RenameKeepsIdentity();
+  // Renames the new file over the old one; the caller flushes it first. Raises the rename's
+  // error, the new file then being deleted.
   void Commit();
-  // After Commit: the stream, still open, on the file's new content under the file's name.
+  // The new file stays when this object goes (it is being copied into the file).
+  void Keep() { FKept = true; }
+  // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
+
+  // Deletes the new files that writers of `fileName` killed before their end left behind; a
+  // live writer keeps its own locked, and it is left alone.
+  static void RemoveLeftovers(TFileSystem& files, const std::string& fileName);
+  // Whether a live writer is putting a new file in the place of `fileName` right now.
+  static bool Replacing(TFileSystem& files, const std::string& fileName);
 
  private:
   TFileSystem& FFiles;
@@ -34,6 +46,7 @@ class TFileReplacement {
   std::string FTempName;
   std::unique_ptr<TStream> FStream;
   bool FCommitted = false;
+  bool FKept = false;
 };
 
 }  // namespace tagscope

@@ -24,8 +24,15 @@ void TID3Engine::SetActive(bool value) {
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && FileExists(FFileName)) {
+    if (!FReadOnly) CheckWritableFile();
     FStream = FFileSystem->Open(FFileName,
                                 FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
+    try {
+      PrepareFile();
+    } catch (...) {
+      FStream.reset();
+      throw;
+    }
     LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
   }
@@ -37,6 +44,7 @@ void TID3Engine::SetFileName(const std::string& value) {
 
 void TID3Engine::SetPadding(int64_t value) {
   FPadding = FHeader->FooterPresent() || value < 0 ? 0 : value;
+  FPaddingChosen = true;
 }
 
 void TID3Engine::SetHeader(const TID3Header&) {
@@ -54,12 +62,16 @@ void TID3Engine::ReadTag() {
 void TID3Engine::WriteTag() {
   if (!Active()) return;
   SaveTag();
+  // The file holds what the engine holds now, all of it accounted for.
+  FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false};
+  FPaddingChosen = false;
   if (OnWriteTag) OnWriteTag(*this);
 }
 
 void TID3Engine::EraseTag() {
   if (!Active()) return;
   RemoveTag();
+  FReadReport = TTagReadReport{true, std::string(), 0, false};
   if (OnEraseTag) OnEraseTag(*this);
 }
 
@@ -70,6 +82,7 @@ void TID3Engine::ClearTag() {
   FTagSize = 0;
   FTagOffset = 0;
   FReadReport = TTagReadReport();
+  FPaddingChosen = false;
 }
 
 void TID3Engine::LoadTag() {
@@ -82,6 +95,8 @@ void TID3Engine::LoadTag() {
   } else {
     LoadID3V1();
   }
+  // The padding just read is the file's, not one the program chose.
+  FPaddingChosen = false;
   if (OnReadTag) OnReadTag(*this);
 }
 

@@ -46,7 +46,8 @@ class TID3Engine {
   bool WriteID3V1() const { return FWriteID3V1; }
   void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
   int64_t Padding() const { return FPadding; }
-  // Stores 0 for a negative value or when the header has a footer.
+  // Stores 0 for a negative value or when the header has a footer. Padding set here is kept by
+  // a write; the padding a read found gives way when the frames grow.
   void SetPadding(int64_t value);
   // Where the tag stands in the file and how many bytes it occupies there (0: no tag).
   int64_t TagOffset() const { return FTagOffset; }
@@ -56,6 +57,12 @@ class TID3Engine {
   // dropping what it could not read.
   bool ForceWrite() const { return FForceWrite; }
   void SetForceWrite(bool value) { FForceWrite = value; }
+  // What opening the file for writing did to finish a change that an earlier writer did not
+  // end (rolled back or completed from its journal); empty when there was none.
+  const std::string& RecoveryNote() const { return FRecoveryNote; }
+  // Whether a journal of an unfinished change lay beside the file when it was opened for
+  // reading only (the next writer puts it right).
+  bool JournalPending() const { return FJournalPending; }
 
   TID3Header& Header() { return *FHeader; }
   const TID3Header& Header() const { return *FHeader; }
@@ -141,11 +148,19 @@ class TID3Engine {
  protected:
   // The file operations the engine uses (the platform's unless replaced, as tests do).
   void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFileSystem = std::move(value); }
+  // Replaces what the last read recorded (tests stand in for a read that failed part way).
+  void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
-  friend class TTagWriter;
+  // The tag writer's view of this engine (defined with the writer).
+  class TWriterHost;
 
   void ClearTag();
+  // Runs after the file was opened: a file opened for writing is locked against other writers
+  // and put right if an earlier writer was stopped; one opened for reading is checked for that.
+  void PrepareFile();
+  // Raises when the file cannot be written: a device, FIFO, socket or folder.
+  void CheckWritableFile() const;
   void LoadTag();
   bool LocateTag();
   // The frames and padding of a tag whose header was read; sets FTagSize.
@@ -153,6 +168,8 @@ class TID3Engine {
   // Tag writing (defined with the writer).
   void SaveTag();
   void RemoveTag();
+  // Writes the ID3v1 trailer through `file`: over an old one behind `tagEnd`, else at the end.
+  void WriteID3V1To(TStream& file, int64_t tagEnd);
 
   bool FWriteID3V1 = false;
   int64_t FTagOffset = 0;
@@ -164,6 +181,9 @@ class TID3Engine {
   std::unique_ptr<TID3Header> FHeader;
   TTagReadReport FReadReport;
   bool FForceWrite = false;
+  bool FPaddingChosen = false;
+  bool FJournalPending = false;
+  std::string FRecoveryNote;
   bool FFullID3TagSeek = false;
   bool FReadOnly = false;
   std::shared_ptr<TFileSystem> FFileSystem = PlatformFileSystem();

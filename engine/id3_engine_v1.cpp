@@ -107,11 +107,18 @@ bool TID3Engine::RemoveID3V1() {
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
+  // A write that fails part way would leave a damaged trailer, or a piece of one behind the
+  // audio: the bytes it covers and the file's size are kept and put back.
+  TUndoStream journal(*FStream);
+  journal.ChangeOrRollBack([&] { WriteID3V1To(journal, FTagOffset + FTagSize); }, "bytes");
+}
+
+void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
+  if (!Active()) return;
   TTrailer old;
-  const int64_t size = FStream->Size();
+  const int64_t size = file.Size();
   // Bytes of the ID3v2 tag are never taken for an old trailer, in a file that ends in its tag.
-  const bool replace =
-      ReadTrailer(*FStream, old) && IsTrailer(old) && size - kTrailerSize >= FTagOffset + FTagSize;
+  const bool replace = ReadTrailer(file, old) && IsTrailer(old) && size - kTrailerSize >= tagEnd;
   TTrailer t{};
   PutField(t, 63, 30, Album());
   PutField(t, 33, 30, Artist());
@@ -124,15 +131,8 @@ void TID3Engine::SaveID3V1() {
       GenreByte(Genre().empty() ? ContentTypeGenre(GetFrameText("TCON")) : Genre()));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
-  // A write that fails part way would leave a damaged trailer, or a piece of one behind the
-  // audio: the bytes it covers and the file's size are kept and put back.
-  TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        journal.SetPosition(replace ? size - kTrailerSize : size);
-        journal.WriteBuffer(t.data(), kTrailerSize);
-      },
-      "bytes");
+  file.SetPosition(replace ? size - kTrailerSize : size);
+  file.WriteBuffer(t.data(), kTrailerSize);
 }
 
 }  // namespace tagscope

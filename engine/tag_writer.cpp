@@ -1,14 +1,18 @@
 #include "engine/tag_writer.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 
 #include "engine/file_replace.h"
 #include "engine/id3_engine.h"
 #include "engine/stream_helpers.h"
+#include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "rtl/exception.h"
+#include "rtl/files.h"
 
 namespace tagscope {
 
@@ -17,133 +21,180 @@ namespace {
 constexpr int64_t kHeaderSize = 10;  // also the footer's
 // The largest tag size a 4-byte sync-safe field holds.
 constexpr int64_t kMaxTagSize = 0x0FFFFFFF;
+// The least padding a tag that outgrew its place gets, so that the next edits fit in place.
+constexpr int64_t kMinPadding = 1024;
+constexpr uint8_t kExtUpdate = 0x40, kExtCRC = 0x20, kExtRestricted = 0x10;
 
-// Lets the engine's own operations write through another stream for a while.
-class TStreamRedirect {
- public:
-  TStreamRedirect(std::unique_ptr<TStream>& slot, TStream& target)
-      : FSlot(slot), FSaved(std::move(slot)) {
-    FSlot = std::make_unique<TStreamRef>(target);
+const std::array<char, 4096>& Zeros() {
+  static const std::array<char, 4096> zeros{};
+  return zeros;
+}
+
+uint32_t Crc32(uLong crc, const std::string& bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const uInt n = static_cast<uInt>(std::min<size_t>(bytes.size() - at, 1u << 30));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data() + at), n);
+    at += n;
   }
-  ~TStreamRedirect() { FSlot = std::move(FSaved); }
-  TStreamRedirect(const TStreamRedirect&) = delete;
-  TStreamRedirect& operator=(const TStreamRedirect&) = delete;
+  return static_cast<uint32_t>(crc);
+}
 
- private:
-  std::unique_ptr<TStream>& FSlot;
-  std::unique_ptr<TStream> FSaved;
-};
+// The CRC-32 of the frames, followed by `padding` zero bytes.
+uint32_t FramesCrc(const std::string& frames, int64_t padding) {
+  uLong crc = Crc32(crc32(0L, Z_NULL, 0), frames);
+  for (int64_t left = padding; left > 0;) {
+    const auto n = static_cast<uInt>(std::min<int64_t>(left, Zeros().size()));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(Zeros().data()), n);
+    left -= n;
+  }
+  return static_cast<uint32_t>(crc);
+}
 
 }  // namespace
 
 void TTagImage::WriteTo(TStream& stream) const {
   stream.WriteString(head);
-  static const std::array<char, 4096> zeros{};
   for (int64_t left = padding; left > 0;) {
-    const int64_t n = std::min<int64_t>(left, zeros.size());
-    stream.WriteBuffer(zeros.data(), n);
+    const int64_t n = std::min<int64_t>(left, Zeros().size());
+    stream.WriteBuffer(Zeros().data(), n);
     left -= n;
   }
   stream.WriteString(footer);
 }
 
 void TTagWriter::CheckWritable() const {
-  if (E.FReadOnly) throw EWriteError(SReadOnlyFile);
+  if (H.ReadOnly())
+    throw EWriteError(Format("Cannot change \"%s\": %s", H.FileName().c_str(), SReadOnlyFile));
+}
+
+void TTagWriter::CheckReadInFull(const char* operation) const {
+  const TTagReadReport& report = H.ReadReport();
+  if (report.complete || H.ForceWrite()) return;
+  throw EWriteError(Format(
+      "Refusing to %s the tag of \"%s\": the tag could not be read in full (%s), and the parts "
+      "that were not read would be lost. Nothing was changed; a forced write goes ahead anyway",
+      operation, H.FileName().c_str(), report.problem.c_str()));
+}
+
+int64_t TTagWriter::OldExtent() {
+  const TTagPlace place = H.Place();
+  const TTagReadReport& report = H.ReadReport();
+  if (report.complete || place.size <= 0) return place.size;
+  // A tag that claims to run past the file's end ends, as far as anyone knows, where the read
+  // stopped making sense of it: what follows may be audio.
+  const int64_t declaredEnd = place.offset + kHeaderSize + H.Header().Size() +
+                              (H.Header().FooterPresent() ? kHeaderSize : 0);
+  const int64_t fileSize = H.File().Size();
+  if (declaredEnd <= fileSize || report.accountedEnd <= place.offset) return place.size;
+  return std::min(report.accountedEnd, fileSize) - place.offset;
 }
 
 void TTagWriter::Save() {
   CheckWritable();
-  const uint8_t version = E.FHeader->VersionNumber();
+  CheckReadInFull("write");
+  const uint8_t version = H.Header().VersionNumber();
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
-    throw EWriteError(Format("ID3v2.%d tags cannot be written", version));
+    throw EWriteError(Format("Cannot write the tag of \"%s\": ID3v2.%d tags cannot be written",
+                             H.FileName().c_str(), version));
   // Readers take a frame ID that is not one for the start of the padding: every frame after
   // it would be lost.
-  for (int i = 0; i < E.FFrames->Count(); ++i) {
-    const std::string id = E.FFrames->Items(i).Name();
+  const std::string frames = H.FrameIDs();
+  for (size_t i = 0; i + 4 <= frames.size(); i += 4) {
+    const std::string id = frames.substr(i, 4);
     if (!ValidFrameID(id))
       throw EWriteError(
-          Format("Frame %d has no valid frame ID (\"%s\"); the tag is not written", i, id.c_str()));
+          Format("Cannot write the tag of \"%s\": frame %d has no valid frame ID "
+                 "(\"%s\"); nothing was changed",
+                 H.FileName().c_str(), static_cast<int>(i / 4), id.c_str()));
   }
-  const TRecord before = Record();
+  const TTagPlace before = H.Place();
   try {
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
-    if (E.Active()) Restore(before);
-    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
+    if (!FForgotten) H.SetPlace(before);
+    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
   }
 }
 
 void TTagWriter::WriteNewTag(uint8_t version) {
-  TMemoryStream frames;
-  E.FFrames->WriteFrames(frames, version);
-  FFrames = frames.Bytes();
-  const bool footer = E.FHeader->FooterPresent();
-  const TTagImage image = Compose(footer ? 0 : std::max<int64_t>(E.FPadding, 0));
+  FFrames = H.FrameBytes(version);
+  const TTagPlace old = H.Place();
+  const bool footer = H.Header().FooterPresent();
+  const int64_t extent = OldExtent();
+  const int64_t wanted = footer ? 0 : std::max<int64_t>(old.padding, 0);
+  // Padding the program asked for is kept; the padding the file had gives way to growth.
+  const bool chosen = H.PaddingChosen();
+  const int64_t least = chosen ? wanted : 0;
+  const TTagImage image = Compose(least);
   // The old tag's bytes are reused only when the new tag covers them all: no byte of it may
   // stay between the new tag and the audio, and none past it may be touched.
-  const int64_t extent = E.FTagSize;
   std::optional<TTagImage> fitted;
   if (extent > 0 && image.Length() == extent)
     fitted = image;
   else if (extent > 0 && image.Length() < extent && !footer)
     fitted = FillExtent(image, extent);
-  if (fitted)
+  if (fitted) {
     WriteInPlace(*fitted);
-  else
-    Rewrite(image);
-}
-
-TTagWriter::TRecord TTagWriter::Record() const {
-  return {E.FTagOffset, E.FTagSize, E.FPadding, E.FHeader->Size()};
-}
-
-void TTagWriter::Restore(const TRecord& record) {
-  E.FTagOffset = record.offset;
-  E.FTagSize = record.size;
-  E.FPadding = record.padding;
-  E.FHeader->SetSize(record.headerSize);
-}
-
-void TTagWriter::Remove() {
-  CheckWritable();
-  if (E.FHeader->Size() <= 0 || E.FTagSize <= 0) return;
-  try {
-    TFileReplacement replacement(*E.FFileSystem, E.FFileName);
-    CopyOutsideTag(replacement.Stream());
-    Replace(replacement);
-  } catch (const std::exception& e) {
-    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
+    return;
   }
-  // The file holds no tag now; the frames and header flags stay for a later write.
-  E.FTagOffset = 0;
-  E.FTagSize = 0;
-  E.FHeader->SetSize(-1);
+  // A tag that outgrew its place takes room for the next edits with it.
+  const int64_t padding =
+      !footer && !chosen && old.size > 0 ? std::max(wanted, kMinPadding) : wanted;
+  Rewrite(padding == least ? image : Compose(padding), extent);
 }
 
-std::string TTagWriter::ExtendedHeaderBytes(const std::string& written, int64_t padding) const {
-  if (E.FHeader->VersionNumber() != 3) return written.substr(kHeaderSize);
-  // Version 3 has its own layout: a size that leaves out its own four bytes, two flag bytes
-  // (0x8000: a CRC follows), the padding size, the CRC.
-  const TID3ExtendedHeader& ext = E.FHeader->ExtendedHeader();
+std::string TTagWriter::ExtendedHeaderBytes(int64_t padding, const std::string& frames) const {
+  TID3ExtendedHeader& ext = H.Header().ExtendedHeader();
   const bool crc = ext.CRCDataPresent();
-  uint8_t bytes[14];
-  WritePlainBE(bytes, 4, crc ? 10 : 6);
-  WritePlainBE(bytes + 4, 2, crc ? 0x8000 : 0);
-  WritePlainBE(bytes + 6, 4, static_cast<uint64_t>(padding));
-  WritePlainBE(bytes + 10, 4, ext.CRCData() & 0xFFFFFFFF);
-  return std::string(reinterpret_cast<const char*>(bytes), crc ? 14 : 10);
+  uint8_t b[16] = {};
+  if (H.Header().VersionNumber() == 3) {
+    // A size that leaves out its own four bytes, two flag bytes (0x8000: a CRC follows), the
+    // padding size, the CRC of the frames alone.
+    WritePlainBE(b, 4, crc ? 10 : 6);
+    WritePlainBE(b + 4, 2, crc ? 0x8000 : 0);
+    WritePlainBE(b + 6, 4, static_cast<uint64_t>(padding));
+    if (crc) {
+      ext.SetCRCData(FramesCrc(frames, 0));
+      WritePlainBE(b + 10, 4, ext.CRCData());
+    }
+    return std::string(reinterpret_cast<const char*>(b), crc ? 14 : 10);
+  }
+  // Version 4: each flag's data follows the flags byte preceded by its length (none for the
+  // update flag); the CRC covers frames and padding.
+  uint8_t flags = 0;
+  size_t at = 6;
+  if (ext.TagIsAnUpdate()) {
+    flags |= kExtUpdate;
+    b[at++] = 0;
+  }
+  if (crc) {
+    flags |= kExtCRC;
+    ext.SetCRCData(FramesCrc(frames, padding));
+    b[at++] = 5;
+    WriteSyncSafeBE(b + at, 5, ext.CRCData());
+    at += 5;
+  }
+  if (ext.TagRestricted()) {
+    flags |= kExtRestricted;
+    b[at++] = 1;
+    b[at++] = ext.TagRestrictions().EncodeFlags();
+  }
+  WriteSyncSafeBE(b, 4, at);
+  b[4] = 1;
+  b[5] = flags;
+  return std::string(reinterpret_cast<const char*>(b), at);
 }
 
 TTagImage TTagWriter::Compose(int64_t padding) const {
-  TID3Header& header = *E.FHeader;
+  TID3Header& header = H.Header();
   TMemoryStream written;
   header.SaveToStream(written, false);
   TTagImage image;
   image.head = written.Bytes().substr(0, kHeaderSize);
-  std::string body = header.ExtendedHeaderPresent() ? ExtendedHeaderBytes(written.Bytes(), padding)
-                                                    : std::string();
+  std::string body =
+      header.ExtendedHeaderPresent() ? ExtendedHeaderBytes(padding, FFrames) : std::string();
   body += FFrames;
   // Versions 2 and 3 unsynchronise everything after the header; version 4 does it per frame.
   if (header.Unsynchronisation() && header.VersionNumber() < 4) body = ApplyUnsynchronisation(body);
@@ -151,8 +202,8 @@ TTagImage TTagWriter::Compose(int64_t padding) const {
   if (size > kMaxTagSize)
     throw EWriteError(Format("The tag is too large: %lld bytes, an ID3v2 tag holds at most %lld",
                              static_cast<long long>(size), static_cast<long long>(kMaxTagSize)));
-  auto* sizeField = reinterpret_cast<uint8_t*>(image.head.data() + 6);
-  WriteSyncSafeBE(sizeField, 4, static_cast<uint64_t>(size));
+  WriteSyncSafeBE(reinterpret_cast<uint8_t*>(image.head.data() + 6), 4,
+                  static_cast<uint64_t>(size));
   image.head += body;
   image.padding = padding;
   if (header.FooterPresent()) {
@@ -180,41 +231,55 @@ std::optional<TTagImage> TTagWriter::FillExtent(const TTagImage& image, int64_t 
 }
 
 void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
-  E.FTagOffset = offset;
-  E.FTagSize = image.Length();
-  E.FPadding = image.padding;
-  E.FHeader->SetSize(image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size()));
+  H.SetPlace({offset, image.Length(), image.padding,
+              image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size())});
 }
 
 void TTagWriter::WriteInPlace(const TTagImage& image) {
-  TUndoStream journal(*E.FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        NoteWritten(image, E.FTagOffset);
-        journal.SetPosition(E.FTagOffset);
-        image.WriteTo(journal);
-        WriteTrailer(journal);
-        journal.Flush();
-      },
-      "tag");
+  TStream& file = H.File();
+  const int64_t offset = H.Place().offset;
+  const int64_t size = file.Size();
+  // The tag's bytes, and the last 128 (or the end, where a trailer is appended).
+  std::vector<TTagJournal::TRange> ranges{{offset, image.Length()}};
+  if (H.WantsTrailer()) ranges.push_back({std::max<int64_t>(0, size - 128), 256});
+  TTagJournal journal = TTagJournal::ForUndo(H.Files(), H.FileName(), file, ranges);
+  TUndoStream undo(file);
+  try {
+    undo.ChangeOrRollBack(
+        [&] {
+          NoteWritten(image, offset);
+          undo.SetPosition(offset);
+          image.WriteTo(undo);
+          H.WriteTrailer(undo, offset + image.Length());
+          undo.Flush();
+          journal.Finish();
+        },
+        "tag");
+  } catch (...) {
+    // Rolled back: the journal would only put back what the file holds again. When putting
+    // back failed, it stays for the next writer to finish the job.
+    if (undo.RolledBack()) H.Files().Remove(journal.FileName());
+    throw;
+  }
 }
 
-void TTagWriter::Rewrite(const TTagImage& image) {
-  TFileReplacement replacement(*E.FFileSystem, E.FFileName);
+void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
+  TFileReplacement replacement(H.Files(), H.FileName());
   TStream& out = replacement.Stream();
   image.WriteTo(out);
-  CopyOutsideTag(out);
+  CopyOutsideTag(out, extent);
   // A tag that does not fit moves to the front, before whatever stood before the old one.
   NoteWritten(image, 0);
-  WriteTrailer(out);
+  H.WriteTrailer(out, image.Length());
+  out.Flush();
   Replace(replacement);
 }
 
-void TTagWriter::CopyOutsideTag(TStream& out) {
-  TStream& in = *E.FStream;
+void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent) {
+  TStream& in = H.File();
   const int64_t size = in.Size();
-  const int64_t tagStart = std::clamp<int64_t>(E.FTagOffset, 0, size);
-  const int64_t tagEnd = std::clamp<int64_t>(tagStart + E.FTagSize, tagStart, size);
+  const int64_t tagStart = std::clamp<int64_t>(H.Place().offset, 0, size);
+  const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
   if (tagStart > 0) {
     in.SetPosition(0);
     CopyStreamData(in, out, tagStart);
@@ -225,29 +290,72 @@ void TTagWriter::CopyOutsideTag(TStream& out) {
   }
 }
 
-void TTagWriter::WriteTrailer(TStream& stream) {
-  if (!E.FWriteID3V1) return;
-  TStreamRedirect redirect(E.FStream, stream);
-  E.SaveID3V1();
-}
-
 void TTagWriter::Replace(TFileReplacement& replacement) {
-  replacement.Stream().Flush();
-  // The engine lets go of the old file first: some platforms refuse to replace an open file.
-  E.FStream.reset();
+  if (!replacement.RenameKeepsIdentity()) {
+    CopyBack(replacement);
+    return;
+  }
+  // The old file stays open, and locked, until the new one has its name, so that a writer that
+  // waits for the lock finds the new file; only where the platform refuses to replace an open
+  // file does the engine let go first (waiting writers then see the new file's lock).
+  if (!CanReplaceOpenFiles()) H.ReleaseFile();
   try {
     replacement.Commit();
   } catch (const std::exception& e) {
     try {
-      E.FStream = E.FFileSystem->Open(E.FFileName, TFileMode::fmOpenReadWrite);
+      H.AdoptFile(H.Files().Open(H.FileName(), TFileMode::fmOpenReadWrite));
     } catch (const std::exception& reopening) {
-      E.ClearTag();
+      H.Forget();
+      FForgotten = true;
       throw EWriteError(Format("%s. The file is unchanged but could not be opened again: %s",
                                e.what(), reopening.what()));
     }
     throw;
   }
-  E.FStream = replacement.TakeStream();
+  H.ReleaseFile();
+  H.AdoptFile(replacement.TakeStream());
+}
+
+void TTagWriter::CopyBack(TFileReplacement& replacement) {
+  // The new content is complete and on the disk; a journal names it, so that a copy cut short
+  // is finished by the next writer rather than leaving the file half old, half new.
+  TStream& source = replacement.Stream();
+  const int64_t size = source.Size();
+  TTagJournal journal = TTagJournal::ForCopy(H.Files(), H.FileName(), replacement.TempName(), size);
+  replacement.Keep();
+  TStream& file = H.File();
+  try {
+    source.SetPosition(0);
+    file.SetPosition(0);
+    if (size > 0) CopyStreamData(source, file, size);
+    file.SetSize(size);
+    file.Flush();
+  } catch (const std::exception& e) {
+    throw EWriteError(
+        Format("%s. The new content is complete in \"%s\"; the next change of the "
+               "file (journal \"%s\") copies it in",
+               e.what(), replacement.TempName().c_str(), journal.FileName().c_str()));
+  }
+  journal.Finish();
+  H.Files().Remove(replacement.TempName());
+}
+
+void TTagWriter::Remove() {
+  CheckWritable();
+  CheckReadInFull("erase");
+  const TTagPlace place = H.Place();
+  if (H.Header().Size() <= 0 || place.size <= 0) return;
+  try {
+    const int64_t extent = OldExtent();
+    TFileReplacement replacement(H.Files(), H.FileName());
+    CopyOutsideTag(replacement.Stream(), extent);
+    replacement.Stream().Flush();
+    Replace(replacement);
+  } catch (const std::exception& e) {
+    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
+  }
+  // The file holds no tag now; the frames and header flags stay for a later write.
+  H.SetPlace({0, 0, place.padding, -1});
 }
 
 }  // namespace tagscope

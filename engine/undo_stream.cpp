@@ -38,6 +38,7 @@ void TUndoStream::Rollback() {
   FSaved.clear();
   if (target.Size() != FOriginalSize) target.SetSize(FOriginalSize);
   target.Flush();
+  FRolledBack = true;
 }
 
 void TUndoStream::ChangeOrRollBack(const std::function<void()>& change, const char* what) {

@@ -40,6 +40,8 @@ class TUndoStream : public TStreamRef {
 
   // Writes the kept bytes back, newest first, and restores the original size.
   void Rollback();
+  // Whether Rollback ran to its end.
+  bool RolledBack() const { return FRolledBack; }
   // Runs change against this stream; when it fails, rolls back and raises the failure again,
   // or, when rolling back fails too, an error saying that the file may be damaged (what: the
   // content being put back, for that message).
@@ -54,6 +56,7 @@ class TUndoStream : public TStreamRef {
     std::string bytes;
   };
   int64_t FOriginalSize;
+  bool FRolledBack = false;
   std::vector<TSaved> FSaved;
 };
 

@@ -36,6 +36,9 @@ class TFileStream : public TStream {
 
   // Forces written data to the disk.
   void Flush() override;
+  // flock on POSIX, LockFileEx on Windows: advisory for processes that do not ask.
+  bool Lock(TFileLock kind, bool wait = true) override;
+  std::string Identity() override;
   const std::string& FileName() const { return FFileName; }
 
  private:

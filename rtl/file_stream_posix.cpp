@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,17 +21,24 @@ class TFileHandle {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case TFileMode::fmOpenRead: flags |= O_RDONLY; break;
-    case TFileMode::fmOpenReadWrite: flags |= O_RDWR; break;
-    case TFileMode::fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case TFileMode::fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case TFileMode::fmOpenRead:
+      flags |= O_RDONLY;
+      break;
+    case TFileMode::fmOpenReadWrite:
+      flags |= O_RDWR;
+      break;
+    case TFileMode::fmCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case TFileMode::fmCreateNew:
+      flags |= O_RDWR | O_CREAT | O_EXCL;
+      break;
   }
   const int fd = ::open(fileName.c_str(), flags, 0666);
   if (fd < 0) {
     const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
-    const std::string text =
-        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
-               LastSystemErrorText().c_str());
+    const std::string text = Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
+                                    LastSystemErrorText().c_str());
     if (creating) throw EFCreateError(text);
     throw EFOpenError(text);
   }
@@ -47,8 +55,8 @@ TFileStream::~TFileStream() = default;
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::read(FHandle->fd, static_cast<char*>(buffer) + done,
-                             static_cast<size_t>(count - done));
+    const ssize_t n =
+        ::read(FHandle->fd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
@@ -71,7 +79,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                      : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                         : SEEK_END;
+                                                        : SEEK_END;
   const off_t result = ::lseek(FHandle->fd, static_cast<off_t>(offset), whence);
   if (result < 0) throw EStreamError(SInvalidStreamOp);
   return result;
@@ -92,6 +100,28 @@ void TFileStream::SetSize(int64_t size) {
 void TFileStream::Flush() {
   if (::fsync(FHandle->fd) != 0)
     throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+}
+
+bool TFileStream::Lock(TFileLock kind, bool wait) {
+  const int operation = (kind == TFileLock::flExclusive ? LOCK_EX
+                         : kind == TFileLock::flShared  ? LOCK_SH
+                                                        : LOCK_UN) |
+                        (wait ? 0 : LOCK_NB);
+  while (::flock(FHandle->fd, operation) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
+    // File systems without locks (some network mounts): the writer goes on unlocked.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
+    throw EStreamError(
+        Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+  }
+  return true;
+}
+
+std::string TFileStream::Identity() {
+  struct stat info {};
+  if (::fstat(FHandle->fd, &info) != 0) return std::string();
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
 }  // namespace tagscope

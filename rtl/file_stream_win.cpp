@@ -14,6 +14,7 @@ class TFileHandle {
   explicit TFileHandle(HANDLE h) : handle(h) {}
   ~TFileHandle() { ::CloseHandle(handle); }
   HANDLE handle;
+  bool locked = false;
 };
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
@@ -108,6 +109,49 @@ void TFileStream::SetSize(int64_t size) {
 void TFileStream::Flush() {
   if (!::FlushFileBuffers(FHandle->handle))
     throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+}
+
+namespace {
+
+// Windows locks forbid other handles the bytes they cover, even in this process: the lock
+// covers one byte far past any file's data instead, so it orders the processes that ask for it
+// and leaves reading and writing alone, as flock does.
+OVERLAPPED LockPlace() {
+  OVERLAPPED place{};
+  place.Offset = 0xFFFFFFFE;
+  place.OffsetHigh = 0x7FFFFFFF;
+  return place;
+}
+
+}  // namespace
+
+bool TFileStream::Lock(TFileLock kind, bool wait) {
+  if (FHandle->locked) {
+    OVERLAPPED place = LockPlace();
+    ::UnlockFileEx(FHandle->handle, 0, 1, 0, &place);
+    FHandle->locked = false;
+  }
+  if (kind == TFileLock::flNone) return true;
+  OVERLAPPED place = LockPlace();
+  const DWORD flags = (kind == TFileLock::flExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
+                      (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+  if (!::LockFileEx(FHandle->handle, flags, 0, 1, 0, &place)) {
+    if (::GetLastError() == ERROR_LOCK_VIOLATION || ::GetLastError() == ERROR_IO_PENDING)
+      return false;
+    // File systems without locks: the writer goes on unlocked.
+    if (::GetLastError() == ERROR_NOT_SUPPORTED) return true;
+    throw EStreamError(
+        Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+  }
+  FHandle->locked = true;
+  return true;
+}
+
+std::string TFileStream::Identity() {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(FHandle->handle, &info)) return std::string();
+  return std::to_string(info.dwVolumeSerialNumber) + ":" +
+         std::to_string((static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
 }  // namespace tagscope

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tagscope {
+
+// What a writer must know about a file before it changes or replaces it.
+struct TFileInfo {
+  bool regular = false;  // a plain file: not a device, FIFO, socket or folder
+  uint64_t links = 1;    // names (hard links) that share its data
+  std::string identity;  // equal for two names of one file, and for an open stream on it
+};
 
 bool FileExists(const std::string& fileName);
 // Deletes a file; returns false when it could not be deleted.
@@ -15,6 +23,17 @@ std::string ResolveFileName(const std::string& fileName);
 // Gives file `to` the access permissions of file `from` (and, on POSIX, its owner and group as
 // far as this process may); false when the permissions could not be copied.
 bool CopyFilePermissions(const std::string& from, const std::string& to);
+// Describes the file a name leads to (links followed); false when there is none or it cannot
+// be examined.
+bool GetFileInfo(const std::string& fileName, TFileInfo& info);
+// Whether file `to` has the owner, group and access permissions of file `from`, where the
+// platform records them with the file; true where it does not.
+bool SameOwnership(const std::string& from, const std::string& to);
+// Whether a file can be renamed over another that this process holds open.
+bool CanReplaceOpenFiles();
+// Makes the folder's list of names durable (a rename or a new file in it survives a crash)
+// where the platform needs it; failures are ignored, the data itself being flushed already.
+void SyncFolder(const std::string& folder);
 // The system's temporary folder, always ending with the path delimiter.
 std::string GetTempDir();
 // The folder part of a path including its trailing delimiter, or "" when it has none.

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,33 @@ bool CopyFilePermissions(const std::string& from, const std::string& to) {
     [[maybe_unused]] const int groupOnly = ::chown(to.c_str(), static_cast<uid_t>(-1), info.st_gid);
   }
   return ::chmod(to.c_str(), info.st_mode & 07777) == 0;
+}
+
+bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) != 0) return false;
+  info.regular = S_ISREG(st.st_mode);
+  info.links = st.st_nlink;
+  info.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  return true;
+}
+
+bool SameOwnership(const std::string& from, const std::string& to) {
+  struct stat a {
+  }, b{};
+  if (::stat(from.c_str(), &a) != 0 || ::stat(to.c_str(), &b) != 0) return false;
+  return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
+}
+
+bool CanReplaceOpenFiles() {
+  return true;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 std::string GetTempDir() {

@@ -8,6 +8,9 @@ namespace tagscope {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// A lock on a whole file, between the processes that ask for one.
+enum class TFileLock { flNone, flShared, flExclusive };
+
 // A byte stream with a 64-bit position and size.
 class TStream {
  public:
@@ -27,6 +30,12 @@ class TStream {
   virtual int64_t Size();
   // Forces written data onto the disk; nothing to do for streams held in memory.
   virtual void Flush() {}
+  // Takes a lock on the whole file (waiting for it, or giving up at once when `wait` is false)
+  // and holds it until changed or the stream is closed; false when it was not taken. Always
+  // true for streams held in memory, which need none.
+  virtual bool Lock(TFileLock, bool wait = true) { return true; }
+  // Equal to TFileInfo::identity of the file the stream is open on; empty in memory.
+  virtual std::string Identity() { return std::string(); }
 
   // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
   void ReadBuffer(void* buffer, int64_t count);

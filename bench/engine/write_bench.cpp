@@ -52,6 +52,22 @@ void BM_WriteTagThatFits(benchmark::State& state) {
   Report(state, *files, kFileSize);
 }
 
+void BM_WriteTagGrowingIntoPadding(benchmark::State& state) {
+  ScratchFolder folder;
+  const std::string name = MakeFile(folder);
+  auto files = std::make_shared<FaultyFileSystem>();
+  TestEngine engine;
+  engine.SetFileSystem(files);
+  engine.Open(name);
+  int round = 0;
+  for (auto _ : state) {
+    // A title 95 bytes longer, then a short one again, by turns: the padding takes the growth.
+    engine.SetTitle(round++ % 2 ? "Title" : "Title" + std::string(95, 'p'));
+    engine.WriteTag();
+  }
+  Report(state, *files, kFileSize);
+}
+
 void BM_WriteTagThatGrows(benchmark::State& state) {
   ScratchFolder folder;
   const std::string name = MakeFile(folder);
@@ -70,6 +86,7 @@ void BM_WriteTagThatGrows(benchmark::State& state) {
 }
 
 BENCHMARK(BM_WriteTagThatFits)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteTagGrowingIntoPadding)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteTagThatGrows)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -22,14 +22,14 @@ _tagscope() {
     case $verb in
         show) options="--help" ;;
         dump) options="--full-seek --json --help" ;;
-        erase) options="--v1 --v2 --all --help" ;;
+        erase) options="--v1 --v2 --all --force --help" ;;
         pictures) options="--extract --help" ;;
         decode) options="--help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --year --text --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
-                --padding --footer --v1 --dry-run --help"
+                --padding --footer --v1 --dry-run --force --help"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))

@@ -4,7 +4,10 @@
 // reads back the same header and frames), followed by everything the file held outside the old
 // tag, byte for byte, and the ID3v1 trailer when asked for. One change to the files may be made
 // to fail; an operation that fails must leave the file exactly as it was, and no scratch file
-// may stay behind.
+// may stay behind. Or the process is taken as stopped at that change (nothing written from
+// there on); the next engine that opens the file for writing must then find it whole, old or
+// new, with nothing left beside it. A write that the read did not account for in full is refused
+// and changes nothing, unless it is forced.
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,6 +94,11 @@ bool Encrypting(const Settings& s) {
 // none: one failure somewhere in the operations of a run.
 int FailAt(const Settings& s) {
   return s.Bit(22) ? static_cast<int>(s.Field(16, 6)) + 1 : 0;
+}
+
+// The process stops at the failing change instead of handling the failure.
+bool Crashing(const Settings& s) {
+  return s.Bit(21);
 }
 
 // An engine whose file operations go through a file system that fails on demand.
@@ -216,16 +224,34 @@ void CheckUnchanged(TID3Engine& e, const std::string& before, int64_t offset, in
   Check(e.TagOffset() == offset && e.TagSize() == size, "a failed operation moved the tag");
 }
 
-void WriteAndCheck(TID3Engine& e, const Settings& s) {
+// Thrown out of an operation that ran into the simulated stop of the process.
+struct Stopped {};
+
+// The operation under way: the file before it, and what stood outside its tag.
+struct Pending {
+  std::string before, outside;
+  bool trailer = false;
+};
+Pending gPending;
+
+void Begin(TID3Engine& e, const std::string& before, const std::string& outside) {
+  gPending = {before, outside, e.WriteID3V1()};
+}
+
+void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
   const int64_t offset = e.TagOffset(), size = e.TagSize();
   const std::string outside = OutsideTag(before, e);
+  const bool mustRefuse = !e.ReadReport().complete && !e.ForceWrite();
+  Begin(e, before, outside);
   try {
     e.WriteTag();
   } catch (const Exception&) {
+    if (Crashing(s) && files.Failed()) throw Stopped{};
     CheckUnchanged(e, before, offset, size);
     return;
   }
+  Check(!mustRefuse, "a write went ahead although the read did not account for the tag");
   const std::string after = ReadAll();
   const bool footer = e.Header().FooterPresent();
   const int64_t tagSize = e.TagSize();
@@ -263,29 +289,37 @@ void WriteAndCheck(TID3Engine& e, const Settings& s) {
     CheckFrameReadBack(written[i], read[i], e.Header().VersionNumber(), Encrypting(s));
 }
 
-void EraseAndCheck(TID3Engine& e) {
+void EraseAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
   const int64_t offset = e.TagOffset(), size = e.TagSize();
   const bool cuts = e.Header().Size() > 0 && size > 0;
   const std::string outside = OutsideTag(before, e);
+  const bool mustRefuse = !e.ReadReport().complete && !e.ForceWrite();
+  Begin(e, before, outside);
+  gPending.trailer = false;
   try {
     e.EraseTag();
   } catch (const Exception&) {
+    if (Crashing(s) && files.Failed()) throw Stopped{};
     CheckUnchanged(e, before, offset, size);
     return;
   }
+  Check(!mustRefuse, "an erase went ahead although the read did not account for the tag");
   // A tag whose size field counts no byte is left where it is.
   Check(ReadAll() == (cuts ? outside : before),
         "the erased file is not what stood outside its tag");
   if (cuts) Check(e.TagOffset() == 0 && e.TagSize() == 0, "the erased tag is still recorded");
 }
 
-void SaveTrailerAndCheck(TID3Engine& e) {
+void SaveTrailerAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
   const int64_t offset = e.TagOffset(), size = e.TagSize();
+  Begin(e, before, before);
+  gPending.trailer = true;
   try {
     e.SaveID3V1();
   } catch (const Exception&) {
+    if (Crashing(s) && files.Failed()) throw Stopped{};
     CheckUnchanged(e, before, offset, size);
     return;
   }
@@ -329,26 +363,64 @@ void Change(TID3Engine& e, const Settings& s) {
   }
 }
 
-void Run(const uint8_t* data, size_t size) {
-  const Settings s(data, size);
-  FaultyEngine e;
-  e.SetFileSystem(std::make_shared<test::FaultyFileSystem>(FailAt(s)));
-  Configure(e, s);
-  if (FrameBytes(e) > kMaxFrameBytes) return;
-  if (s.Bit(11)) EraseAndCheck(e);
+void Operations(FaultyEngine& e, const Settings& s, test::FaultyFileSystem& files) {
+  if (s.Bit(11)) EraseAndCheck(e, s, files);
   CheckFolderHoldsOnlyTheFile();
   Change(e, s);
-  WriteAndCheck(e, s);
+  WriteAndCheck(e, s, files);
   CheckFolderHoldsOnlyTheFile();
   if (s.Bit(12)) {
     // Shorter or longer by turns: in place into the old extent, or the whole file again.
     e.SetTitle(s.Bit(13) ? "" : std::string(40, 'x'));
-    WriteAndCheck(e, s);
+    WriteAndCheck(e, s, files);
     CheckFolderHoldsOnlyTheFile();
   }
-  if (s.Bit(14)) SaveTrailerAndCheck(e);
-  EraseAndCheck(e);
+  if (s.Bit(14)) SaveTrailerAndCheck(e, s, files);
+  EraseAndCheck(e, s, files);
   CheckFolderHoldsOnlyTheFile();
+}
+
+// After a stop the file is whole: what it was before the interrupted operation, or a tag the
+// engine reads followed by what stood outside the old tag (and maybe a trailer).
+void CheckPutRight() {
+  TID3Engine next;
+  next.SetReadOnly(false);
+  next.SetFileName(InputFile());
+  try {
+    next.SetActive(true);
+  } catch (const Exception&) {
+  }
+  Check(next.Active(), "the next writer could not open the file");
+  const std::string now = ReadAll();
+  if (now != gPending.before) {
+    const std::string rest = OutsideTag(now, next);
+    const size_t n = gPending.outside.size();
+    const bool whole = gPending.trailer
+                           ? rest.compare(0, std::min(n, rest.size()), gPending.outside, 0,
+                                          std::min(n, rest.size())) == 0 &&
+                                 rest.size() >= n && rest.size() <= n + kTrailerSize
+                           : rest == gPending.outside || now == gPending.outside;
+    Check(whole, "a stopped operation left neither the old nor a new file");
+  }
+  next.SetActive(false);
+  CheckFolderHoldsOnlyTheFile();
+}
+
+void Run(const uint8_t* data, size_t size) {
+  const Settings s(data, size);
+  FaultyEngine e;
+  auto files = std::make_shared<test::FaultyFileSystem>(FailAt(s), Crashing(s));
+  e.SetFileSystem(files);
+  Configure(e, s);
+  if (FrameBytes(e) > kMaxFrameBytes) return;
+  // Forced: what the read could not account for is dropped on purpose.
+  e.SetForceWrite(s.Bit(20));
+  try {
+    Operations(e, s, *files);
+  } catch (const Stopped&) {
+    e.SetActive(false);
+    CheckPutRight();
+  }
 }
 
 }  // namespace

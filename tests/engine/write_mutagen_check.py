@@ -54,6 +54,39 @@ def check_header(path, version, flags, errors):
         errors.append(f"{path.name}: header flags {raw[5]:#x}, wanted {wanted:#x}")
 
 
+def syncsafe(data):
+    value = 0
+    for byte in data:
+        value = (value << 7) | (byte & 0x7F)
+    return value
+
+
+def check_extended_header(path, version, errors):
+    """The extended header in its version's layout, its CRC the frames' own (zlib's crc32):
+    version 3 over the frames alone, version 4 over frames and padding."""
+    data = path.read_bytes()
+    end = 10 + syncsafe(data[6:10])
+    ext = data[10:]
+    if version == 3:
+        size, flags, padding = int.from_bytes(ext[:4], "big"), ext[4:6], int.from_bytes(ext[6:10], "big")
+        crc = int.from_bytes(ext[10:14], "big")
+        covered = data[10 + 4 + size:end - padding]
+        ok = size == 10 and flags == b"\x80\x00"
+    else:
+        size, flags, at = syncsafe(ext[:4]), ext[5], 6
+        ok = ext[4] == 1 and flags == 0x70 and ext[at] == 0
+        at += 1
+        ok = ok and ext[at] == 5
+        crc = syncsafe(ext[at + 1:at + 6])
+        at += 6
+        ok = ok and ext[at] == 1 and ext[at + 1] == 0x48 and size == at + 2
+        covered = data[10 + size:end]
+    if not ok:
+        errors.append(f"{path.name}: extended header {ext[:16].hex()}")
+    if zlib.crc32(covered) != crc:
+        errors.append(f"{path.name}: CRC {crc:#x}, the frames' is {zlib.crc32(covered):#x}")
+
+
 def check_frame(name, tags, version, frame, errors):
     frame_id, status, fmt, payload = frame
     where = f"{name}: {frame_id} of {len(payload)} bytes"
@@ -105,6 +138,8 @@ def main():
         for name, (version, flags) in files.items():
             path = folder / name
             check_header(path, version, flags, errors)
+            if flags & 2:
+                check_extended_header(path, version, errors)
             tags = ID3(str(path), translate=False)
             if tags.version[:2] != (2, version):
                 errors.append(f"{name}: mutagen read version {tags.version}")

@@ -62,7 +62,13 @@ void Write(const std::string& folder, const FileSample& sample, std::ostream& ma
   header.SetVersionNumber(sample.version);
   header.SetUnsynchronisation(sample.headerFlags & 1);
   header.SetExtendedHeaderPresent(sample.headerFlags & 2);
-  if (sample.headerFlags & 2) header.ExtendedHeader().SetCRCData(0x0BADCAFE);
+  if (sample.headerFlags & 2) {
+    // A stale CRC: the writer computes the tag's own. Version 4 also carries the other flags.
+    header.ExtendedHeader().SetCRCData(0x0BADCAFE);
+    header.ExtendedHeader().SetTagIsAnUpdate(sample.version == 4);
+    header.ExtendedHeader().SetTagRestricted(sample.version == 4);
+    header.ExtendedHeader().TagRestrictions().DecodeFlags(0x48);
+  }
   header.SetFooterPresent(sample.headerFlags & 4);
   engine.SetPadding(sample.headerFlags & 4 ? 0 : 64);
   manifest << "file\t" << sample.name << "\t" << int(sample.version) << "\t" << sample.headerFlags
@@ -77,7 +83,7 @@ void Write(const std::string& folder, const FileSample& sample, std::ostream& ma
 
 // Private frames whose payloads take every size from 3 to well past 128 bytes.
 std::vector<FrameSample> Sizes(const std::function<int(int)>& status,
-                             const std::function<int(int)>& format) {
+                               const std::function<int(int)>& format) {
   std::vector<FrameSample> frames;
   for (int size = 3; size <= 300; ++size) {
     std::string owner = "s" + std::to_string(size);

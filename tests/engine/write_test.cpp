@@ -1,5 +1,6 @@
 // Writing and erasing the tag: where it goes, what it looks like, what the engine records.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 
@@ -17,6 +18,11 @@ namespace {
 using namespace test;
 
 const std::string kAudio = PatternBytes(3000, 5);
+
+uint32_t Crc32(const std::string& bytes) {
+  return static_cast<uint32_t>(
+      crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
 
 // Events seen by an engine.
 struct EventLog {
@@ -88,11 +94,12 @@ TEST(WriteTag, AGrownTagMovesTheAudio) {
   const std::string bytes = ReadFile(name);
   EXPECT_EQ(e.TagOffset(), 0);
   EXPECT_EQ(bytes.size(), kAudio.size() + e.TagSize());
-  EXPECT_EQ(e.TagSize() - static_cast<int64_t>(oldTag.size()), 500 - 4);
+  // The tag takes room for the next edits with it.
+  EXPECT_EQ(e.TagSize() - static_cast<int64_t>(oldTag.size()), 500 - 4 + 1024 - 10);
   EXPECT_EQ(bytes.substr(e.TagSize()), kAudio);
   Reread r(name);
   EXPECT_EQ(r.engine.Title(), std::string(500, 'x'));
-  EXPECT_EQ(r.engine.Padding(), 10);
+  EXPECT_EQ(r.engine.Padding(), 1024);
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
 }
 
@@ -213,7 +220,8 @@ TEST(WriteTag, AfterAnID3v1ImportTheTagIsAnUpdateWith250BytesOfPadding) {
   const std::string bytes = ReadFile(name);
   const int64_t length = e.TagSize();
   EXPECT_EQ(bytes.substr(0, 6), "ID3" + Bytes({4, 0, 0x40}));
-  EXPECT_EQ(bytes.substr(10, 6), Bytes({0, 0, 0, 6, 1, 0x40}));
+  // The update flag's data is its length byte, 0.
+  EXPECT_EQ(bytes.substr(10, 7), Bytes({0, 0, 0, 7, 1, 0x40, 0}));
   EXPECT_EQ(bytes.substr(length - 250, 250), std::string(250, '\0'));
   EXPECT_EQ(e.Padding(), 250);
   // The old trailer is overwritten by the new one, not followed by it.
@@ -263,12 +271,16 @@ TEST(WriteTag, Version3UnsynchronisesTheWholeTagWithItsOwnExtendedHeader) {
     ASSERT_FALSE(static_cast<uint8_t>(stored[i]) == 0xFF &&
                  static_cast<uint8_t>(stored[i + 1]) >= 0xE0)
         << "false sync at " << i;
+  // The CRC is the frames' own (before unsynchronisation), not the one set.
+  const std::string frames = FrameV3("PRIV", PatternBytes(300));
+  const uint32_t crc = Crc32(frames);
   EXPECT_EQ(UndoUnsynchronisation(stored).substr(0, 14),
-            Bytes({0, 0, 0, 10, 0x80, 0, 0, 0, 0, 33, 0x12, 0x34, 0x56, 0x78}));
+            Bytes({0, 0, 0, 10, 0x80, 0, 0, 0, 0, 33, int(crc >> 24), int(crc >> 16) & 0xFF,
+                   int(crc >> 8) & 0xFF, int(crc) & 0xFF}));
   EXPECT_EQ(bytes.substr(e.TagSize()), kAudio);
   Reread r(name);
   EXPECT_TRUE(r.engine.Header().Unsynchronisation());
-  EXPECT_EQ(r.engine.Header().ExtendedHeader().CRCData(), 0x12345678u);
+  EXPECT_EQ(r.engine.Header().ExtendedHeader().CRCData(), crc);
   EXPECT_EQ(r.engine.Padding(), 33);
   ASSERT_EQ(r.engine.Frames().Count(), 1);
   EXPECT_EQ(r.engine.Frames().Items(0).Data().Bytes(), PatternBytes(300));
@@ -299,7 +311,8 @@ TEST(WriteTag, OnlyVersions3And4AreWritten) {
     e.WriteTag();
     FAIL() << "a version 2 tag was written";
   } catch (const EWriteError& error) {
-    EXPECT_STREQ(error.what(), "ID3v2.2 tags cannot be written");
+    EXPECT_NE(std::string(error.what()).find("ID3v2.2 tags cannot be written"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
   }
   EXPECT_EQ(ReadFile(name), original);
   EXPECT_EQ(log.writes, 0);
@@ -417,7 +430,8 @@ TEST(WriteAndErase, ReadOnlyEnginesRefuseBeforeWritingAnything) {
       (e.*operation)();
       FAIL() << "a read-only engine changed its file";
     } catch (const EWriteError& error) {
-      EXPECT_STREQ(error.what(), SReadOnlyFile);
+      EXPECT_NE(std::string(error.what()).find(SReadOnlyFile), std::string::npos);
+      EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
     }
   }
   EXPECT_EQ(log.writes + log.erases, 0);

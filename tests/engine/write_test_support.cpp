@@ -63,7 +63,9 @@ class FaultyStream : public TStream {
 
   int64_t Read(void* buffer, int64_t count) override { return FInner->Read(buffer, count); }
   int64_t Write(const void* buffer, int64_t count) override {
-    const int64_t wanted = FFiles.Step() ? count / 2 : count;
+    const bool fails = FFiles.Step();
+    // A crash stops the writes that follow it; the first one is cut in half.
+    const int64_t wanted = fails ? (FFiles.Changes() == FFiles.FailAt() ? count / 2 : 0) : count;
     const int64_t written = FInner->Write(buffer, wanted);
     FFiles.AddBytesWritten(written);
     return written;
@@ -74,6 +76,8 @@ class FaultyStream : public TStream {
     FInner->SetSize(size);
   }
   int64_t Size() override { return FInner->Size(); }
+  bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
+  std::string Identity() override { return FInner->Identity(); }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();
@@ -87,14 +91,22 @@ class FaultyStream : public TStream {
 }  // namespace
 
 bool FaultyFileSystem::Step() {
-  if (++FChanges != FFailAt) return false;
+  ++FChanges;
+  if (FFailed && FCrash) return true;
+  if (FChanges != FFailAt) return false;
   FFailed = true;
   return true;
+}
+
+bool FaultyFileSystem::Remove(const std::string& fileName) {
+  if (Step()) return false;
+  return TFileSystem::Remove(fileName);
 }
 
 std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFileMode mode) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
+  if (mode != TFileMode::fmOpenRead && FCrash && FFailed) throw EFOpenError(kInjected);
   return std::make_unique<FaultyStream>(TFileSystem::Open(fileName, mode), *this);
 }
 

@@ -36,29 +36,34 @@ std::string ReadFile(const std::string& fileName);
 class TestEngine : public TID3Engine {
  public:
   using TID3Engine::SetFileSystem;
+  using TID3Engine::SetReadReport;
   // Opens the file for reading and writing (or reading only).
   void Open(const std::string& fileName, bool readOnly = false);
 };
 
 // Counts every change made to files through it (creating one, writing, changing a size,
-// flushing, renaming) and makes change number failAt fail; a failing write stores half of its
-// bytes first, as a full disk would.
+// flushing, renaming, deleting) and makes change number failAt fail; a failing write stores
+// half of its bytes first, as a full disk would. A crashing one fails every change from there
+// on, as if the process had stopped: nothing is put back and nothing tidied away.
 class FaultyFileSystem : public TFileSystem {
  public:
-  explicit FaultyFileSystem(int failAt = 0) : FFailAt(failAt) {}
+  explicit FaultyFileSystem(int failAt = 0, bool crash = false) : FFailAt(failAt), FCrash(crash) {}
 
   std::unique_ptr<TStream> Open(const std::string& fileName, TFileMode mode) override;
   void Rename(const std::string& from, const std::string& to) override;
+  bool Remove(const std::string& fileName) override;
 
   // Counts one change; true when this one is to fail.
   bool Step();
   int Changes() const { return FChanges; }
+  int FailAt() const { return FFailAt; }
   bool Failed() const { return FFailed; }
   long long BytesWritten() const { return FBytesWritten; }
   void AddBytesWritten(long long count) { FBytesWritten += count; }
 
  private:
   int FFailAt;
+  bool FCrash;
   int FChanges = 0;
   bool FFailed = false;
   long long FBytesWritten = 0;

@@ -1,4 +1,5 @@
 # The tag writer's tests, a program of their own.
+find_package(ZLIB REQUIRED)
 tagscope_add_test(engine_write_tests
   SOURCES
     tag_builder.cpp
@@ -6,7 +7,8 @@ tagscope_add_test(engine_write_tests
     write_test.cpp
     write_fault_test.cpp
     write_roundtrip_test.cpp
-  LIBS tagscope_engine)
+    write_safety_test.cpp
+  LIBS tagscope_engine ZLIB::ZLIB)
 
 # Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.
 if(NOT CMAKE_CROSSCOMPILING)

@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Stops `tagscope set` at many points of in-place and growing writes, by SIGKILL and by the
+file-size limit, and checks that the next run finds the file whole: the old tag or the new one,
+the audio untouched, nothing left beside the file."""
+import json
+import os
+import random
+import resource
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOL = sys.argv[1]
+AUDIO = bytes((i * 13 + 5) % 253 for i in range(3_000_000))
+
+
+def run(*args, limit=None):
+    def limited():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    return subprocess.run([TOOL, *args], capture_output=True, timeout=60,
+                          preexec_fn=limited if limit is not None else None)
+
+
+class InterruptedWrites(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.file = os.path.join(self.folder.name, "song.mp3")
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def start(self):
+        with open(self.file, "wb") as f:
+            f.write(AUDIO)
+        result = run("set", self.file, "--title", "Old", "--padding", "600")
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def check_whole(self, titles):
+        # The next run puts right what the stopped one left, then reads the file.
+        result = run("set", self.file, "--year", "2000")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(os.listdir(self.folder.name), ["song.mp3"])
+        dump = run("dump", "--json", self.file)
+        tag = json.loads(dump.stdout.decode("utf-8"))
+        self.assertIn(tag["fields"]["title"], titles)
+        with open(self.file, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[tag["tag"]["length"]:], AUDIO)
+        return tag["fields"]["title"]
+
+    def test_file_size_limit_at_many_points(self):
+        # An edit into the padding (in place) and one that outgrows it (a new file).
+        for title in ("New in place", "N" * 2000):
+            seen = set()
+            for limit in list(range(0, 1600, 97)) + [2_000_000, 3_000_500, 10**9]:
+                self.start()
+                run("set", self.file, "--title", title, limit=limit)
+                seen.add(self.check_whole({"Old", title}))
+            self.assertTrue(len(seen) == 2, "every run ended alike")
+
+    def test_sigkill_at_many_points(self):
+        rng = random.Random(11)
+        for title in ("New in place", "N" * 2000):
+            for _ in range(12):
+                self.start()
+                process = subprocess.Popen([TOOL, "set", self.file, "--title", title],
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                time.sleep(rng.uniform(0, 0.03))
+                process.send_signal(signal.SIGKILL)
+                process.wait()
+                self.check_whole({"Old", title})
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]])
