@@ -60,6 +60,7 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg)")
       ->required();
   cmd->add_option("OUT", options->output, "PPM file to write")->required();
+  cmd->footer("Example:\n  tagscope decode cover.gif cover.ppm");
   return Verb{cmd, [options] { return RunDecode(options->picture, options->output); }};
 });
 

@@ -8,6 +8,7 @@
 
 #include "cli/json_writer.h"
 #include "cli/verbs.h"
+#include "engine/shown_fields.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
 #include "rtl/utf8.h"
@@ -130,6 +131,11 @@ std::string DumpJson(TID3Engine& e) {
   for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
   j.EndArray();
   FieldsJson(j.Key("fields"), e);
+  j.Key("shown")
+      .BeginObject()
+      .Member("genre", ShownGenre(e))
+      .Member("year", ShownYear(e))
+      .EndObject();
   j.Key("comments").BeginArray();
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
@@ -231,6 +237,8 @@ void DumpText(std::ostream& out, TID3Engine& e) {
       {"Genre", e.GenreUtf8()},          {"Year", e.YearUtf8()},        {"Track", e.TrackUtf8()},
       {"Encoded by", e.EncodedByUtf8()}, {"Subtitle", e.SubTitleUtf8()}};
   for (const auto& [name, value] : fields) out << "  " << name << ": " << T(value) << "\n";
+  // Where the fields above are empty, a viewer falls back to the other frames of the kind.
+  out << "Shown:\n  Genre: " << T(ShownGenre(e)) << "\n  Year: " << T(ShownYear(e)) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
     out << "Comment " << i << " [" << T(U(c.Language.c_str())) << "] " << T(c.DescriptionUtf8)
@@ -293,6 +301,7 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
   cmd->add_option("FILE", options->files, "MP3 files")->required();
+  cmd->footer("Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3");
   return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
 });
 

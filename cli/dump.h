@@ -9,7 +9,8 @@ namespace tagscope::cli {
 
 // What the engine holds for the file it has open, as a JSON object (texts in full as UTF-8;
 // "fileBytes" in hexadecimal beside a file name that was not UTF-8) and as text for people
-// (UTF-8, control characters escaped).
+// (UTF-8, control characters escaped). Besides the engine's fields, both give the genre and
+// year as the viewer shows them, with its fallbacks.
 std::string DumpJson(TID3Engine& engine);
 void DumpText(std::ostream& out, TID3Engine& engine);
 

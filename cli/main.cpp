@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
   using namespace tagscope::cli;
   CLI::App app{"tagscope: shows, dumps and edits the ID3 tags of MP3 files"};
   app.require_subcommand(1);
+  app.footer(
+      "Example:\n  tagscope show song.mp3\nEach verb tells more with --help, as in: tagscope set "
+      "--help");
   std::vector<Verb> verbs;
   for (auto& add : VerbRegistry()) verbs.push_back(add(app));
   // Arguments, file names and output are UTF-8 on every platform.

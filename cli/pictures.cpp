@@ -90,6 +90,8 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_option("FILE", options->file, "MP3 file")->required();
   cmd->add_option("--extract", options->extractDir,
                   "Folder to write the pictures to (picture<index>.<extension>)");
+  cmd->footer(
+      "Examples:\n  tagscope pictures song.mp3\n  tagscope pictures song.mp3 --extract covers");
   return Verb{cmd, [options] { return RunPictures(options->file, options->extractDir); }};
 });
 

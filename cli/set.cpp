@@ -1,30 +1,26 @@
-// tagscope set FILE [--title T] ... : changes fields of a file's tag and writes the tag back.
-// tagscope erase FILE: cuts the tag out of a file.
+// tagscope set FILE [--title T] ... : changes a file's tag and writes it back.
+// tagscope erase FILE [--v1|--v2|--all]: cuts the ID3v2 tag, the ID3v1 trailer or both out.
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "cli/set_plan.h"
+#include "cli/set_request.h"
 #include "cli/verbs.h"
 #include "engine/id3_engine.h"
 #include "engine/stream_helpers.h"
+#include "engine/tag_edit.h"
+#include "engine/version_change.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
-#include "rtl/utf8.h"
 
 namespace tagscope::cli {
 
 namespace {
-
-// An argument, which must be UTF-8; the engine stores it in the encoding its text needs.
-std::string CheckedUtf8(const std::string& utf8, const std::string& what) {
-  if (!IsValidUtf8(utf8))
-    throw EConvertError(
-        Format("The %s \"%s\" is not valid UTF-8", what.c_str(), SanitizeUtf8(utf8).c_str()));
-  return utf8;
-}
 
 // "NAME=VALUE" split at its first "=".
 std::pair<std::string, std::string> SplitPair(const std::string& argument, const char* option,
@@ -35,30 +31,42 @@ std::pair<std::string, std::string> SplitPair(const std::string& argument, const
   return {argument.substr(0, equals), argument.substr(equals + 1)};
 }
 
-struct TComment {
-  std::string description, text, language = "ENG";
-};
-
-struct TSetRequest {
-  std::vector<std::pair<std::string, std::string>> texts;  // frame ID, text
-  std::vector<TComment> comments;
-  bool hasPadding = false;
-  int64_t padding = 0;
-  bool footer = false;
-  bool v1 = false;
-};
-
 // The options of the set verb as the command line gave them.
 struct TSetOptions {
   std::string fileName;
   std::vector<std::pair<const char*, std::string>> fields;  // frame ID, option's value
   std::vector<CLI::Option*> fieldOptions;
-  std::vector<std::string> texts, comments, languages;
+  std::string year;
+  CLI::Option* yearOption = nullptr;
+  std::vector<std::string> texts, comments, languages, deletions, pictures, pictureDeletions, urls,
+      userUrls, userTexts;
   CLI::Option* commentOption = nullptr;
   CLI::Option* languageOption = nullptr;
   CLI::Option* paddingOption = nullptr;
   int64_t padding = 0;
-  bool footer = false, v1 = false, force = false;
+  bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
+       force = false;
+};
+
+// Which option writes which frame: two options that would write the same one are refused,
+// rather than one of them silently winning. A target is named as the message shows it.
+class TClaims {
+ public:
+  void Claim(const std::string& target, const std::string& option) {
+    const auto [at, added] = FClaims.emplace(target, option);
+    if (!added)
+      throw EConvertError(Format("%s and %s both set %s: give only one of them", at->second.c_str(),
+                                 option.c_str(), target.c_str()));
+  }
+  static std::string Frame(const std::string& id) { return "the frame " + id; }
+  // The option that writes a text frame, or "".
+  std::string Owner(const std::string& id) const {
+    const auto it = FClaims.find(Frame(id));
+    return it == FClaims.end() ? std::string() : it->second;
+  }
+
+ private:
+  std::map<std::string, std::string> FClaims;
 };
 
 void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
@@ -67,8 +75,8 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   for (const CLI::Option* option : cmd.parse_order()) {
     if (option == o.commentOption) {
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
-      request.comments.push_back(
-          {CheckedUtf8(description, "comment description"), CheckedUtf8(text, "comment"), "ENG"});
+      request.comments.push_back({CheckedUtf8(description, "comment description"),
+                                  OptionValue(text, o.fromFile, "comment"), "ENG"});
       languageGiven = false;
     } else if (option == o.languageOption) {
       const std::string& code = o.languages[language++];
@@ -86,43 +94,113 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   }
 }
 
-TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
-  TSetRequest request;
+void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
   for (size_t i = 0; i < o.fields.size(); ++i) {
     if (o.fieldOptions[i]->count() == 0) continue;
-    const std::string what = o.fieldOptions[i]->get_name().substr(2);
-    request.texts.emplace_back(o.fields[i].first, CheckedUtf8(o.fields[i].second, what));
+    const std::string option = o.fieldOptions[i]->get_name();
+    claims.Claim(TClaims::Frame(o.fields[i].first), option);
+    request.texts.emplace_back(o.fields[i].first,
+                               OptionValue(o.fields[i].second, o.fromFile, option.substr(2)));
+  }
+  if (o.yearOption->count() > 0) {
+    claims.Claim(TClaims::Frame("TYER"), "--year");
+    claims.Claim(TClaims::Frame("TDRC"), "--year");
+    request.year = CheckedUtf8(o.year, "year");
   }
   for (const std::string& argument : o.texts) {
     const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
     if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
       throw EConvertError(
           Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
-    request.texts.emplace_back(id, CheckedUtf8(text, id + " text"));
+    claims.Claim(TClaims::Frame(id), "--text " + id);
+    request.texts.emplace_back(id, OptionValue(text, o.fromFile, id + " text"));
   }
+}
+
+void AddLinksAndUserTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.urls) {
+    const auto [id, url] = SplitPair(argument, "--url", "ID=URL");
+    if (id.size() != 4 || id[0] != 'W' || id == "WXXX" || !ValidFrameID(id))
+      throw EConvertError(Format(
+          "--url needs the ID of a link frame such as WOAR (--user-url sets WXXX), got \"%s\"",
+          id.c_str()));
+    request.links.emplace_back(id, ToLatin1(url, id + " link"));
+  }
+  for (const std::string& argument : o.userUrls) {
+    const auto [description, url] = SplitPair(argument, "--user-url", "DESC=URL");
+    CheckedUtf8(description, "link description");
+    claims.Claim("the user link \"" + description + "\"", "--user-url " + description);
+    request.userUrls.emplace_back(description, ToLatin1(url, "link"));
+  }
+  for (const std::string& argument : o.userTexts) {
+    const auto [description, text] = SplitPair(argument, "--user-text", "DESC=TEXT");
+    CheckedUtf8(description, "user text description");
+    claims.Claim("the user text \"" + description + "\"", "--user-text " + description);
+    request.userTexts.emplace_back(description, OptionValue(text, o.fromFile, "user text"));
+  }
+}
+
+void AddPictures(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& type : o.pictureDeletions)
+    request.pictureDeletions.push_back(PictureTypeArgument(type, true));
+  for (const std::string& argument : o.pictures) {
+    TSetRequest::TPicture picture = PictureArgument(argument);
+    const int type = picture.picture.PictureType;
+    // A tag holds one file icon of each kind, whatever its description.
+    const std::string described =
+        type == 1 || type == 2 ? "" : " described \"" + picture.picture.DescriptionUtf8 + "\"";
+    claims.Claim(Format("the picture of type %d", type) + described, "--picture " + argument);
+    request.pictures.push_back(std::move(picture));
+  }
+}
+
+void AddDeletions(const TSetOptions& o, TSetRequest& request, const TClaims& claims) {
+  for (const std::string& id : o.deletions) {
+    if (id.size() != 4 || !ValidFrameID(id))
+      throw EConvertError(
+          Format("--delete needs a frame ID of four letters or digits, got \"%s\"", id.c_str()));
+    if (const std::string owner = claims.Owner(id); !owner.empty())
+      throw EConvertError(Format("--delete %s removes the frame that %s sets: give only one",
+                                 id.c_str(), owner.c_str()));
+    request.deletions.push_back(id);
+  }
+}
+
+TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
+  TSetRequest request;
+  TClaims claims;
+  if (o.v23 && o.v24) throw EConvertError("--id3v2.3 and --id3v2.4 exclude each other");
+  request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
+  AddTexts(o, request, claims);
   AddComments(o, cmd, request);
-  request.hasPadding = o.paddingOption->count() > 0;
-  request.padding = o.padding;
+  AddLinksAndUserTexts(o, request, claims);
+  AddPictures(o, request, claims);
+  AddDeletions(o, request, claims);
+  if (o.paddingOption->count() > 0) request.padding = o.padding;
   request.footer = o.footer;
   request.v1 = o.v1;
-  if (request.hasPadding && request.footer)
+  request.dryRun = o.dryRun;
+  if (request.padding && request.footer)
     throw EConvertError(
         "A tag with a footer has no padding: --padding and --footer exclude each other");
+  if (request.footer && request.version == 3)
+    throw EConvertError(
+        "Only an ID3v2.4 tag has a footer: --footer and --id3v2.3 exclude each other");
   return request;
 }
 
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-// The engine open on an existing file for reading and writing; says what it did to finish a
-// change that an earlier writer did not end.
-void OpenForWriting(TID3Engine& engine, const std::string& fileName, bool force) {
+// The engine open on an existing file; for writing unless only reading is needed. Opened for
+// writing, it says what it did to finish a change that an earlier writer did not end.
+void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   TFileInfo info;
-  if (GetFileInfo(fileName, info) && info.folder)
+  if (!readOnly && GetFileInfo(fileName, info) && info.folder)
     throw EFOpenError(
         Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
-  engine.SetReadOnly(false);
+  engine.SetReadOnly(readOnly);
   engine.SetForceWrite(force);
   engine.SetFileName(fileName);
   engine.SetActive(true);
@@ -139,48 +217,101 @@ void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
   }
 }
 
+// The year goes into the frame of the version written, and the date frames of the other one go:
+// readers show the frame of their version first, and would keep showing a stale one. The day
+// and time of the old date go as well, in both versions: they belonged to that date.
+void SetYear(TID3Engine& engine, const std::string& year) {
+  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
+  engine.SetFrameTextUtf8(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
+}
+
+void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
+  // Also a tag of the version asked for is made a proper one: dates of the other version in it
+  // are converted.
+  if (r.version != 0) ChangeTagVersion(engine, r.version);
+  if (r.footer && engine.Header().VersionNumber() != 4)
+    throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
+                               fileName.c_str(), engine.Header().VersionNumber()));
+  for (const std::string& id : r.deletions) DeleteFrames(engine, id);
+  for (int type : r.pictureDeletions) DeletePictures(engine, type);
+  for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
+  if (r.year) SetYear(engine, *r.year);
+  for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
+  for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
+  for (const auto& [description, url] : r.userUrls) SetUserURL(engine, description, url);
+  std::map<std::string, std::vector<std::string>> links;
+  for (const auto& [id, url] : r.links) links[id].push_back(url);
+  for (const auto& [id, urls] : links) SetLinkFrames(engine, id, urls);
+  for (const auto& p : r.pictures) SetPicture(engine, p.picture, p.data);
+  if (r.padding) engine.SetPadding(*r.padding);
+  if (r.footer) engine.Header().SetFooterPresent(true);
+  engine.SetWriteID3V1(r.v1);
+}
+
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
   TID3Engine engine;
-  OpenForWriting(engine, options.fileName, options.force);
-  if (request.footer && engine.Header().VersionNumber() != 4)
-    throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
-                               options.fileName.c_str(), engine.Header().VersionNumber()));
-  for (const auto& [id, text] : request.texts) engine.SetFrameTextUtf8(id, text);
-  for (const TComment& c : request.comments)
-    engine.AddCommentUtf8(c.description, c.text, c.language);
-  if (request.hasPadding) engine.SetPadding(request.padding);
-  if (request.footer) engine.Header().SetFooterPresent(true);
-  engine.SetWriteID3V1(request.v1);
-  Change(engine, &TID3Engine::WriteTag);
+  // A dry run opens the file for reading only: it cannot change it.
+  OpenEngine(engine, options.fileName, request.dryRun, options.force);
+  Apply(request, engine, options.fileName);
+  if (request.dryRun)
+    PrintPlan(std::cout, engine);
+  else
+    Change(engine, &TID3Engine::WriteTag);
   return 0;
 }
 
-int Erase(const std::string& fileName, bool force) {
+struct TEraseOptions {
+  std::string fileName;
+  bool v1 = false, v2 = false, all = false, force = false;
+};
+
+int Erase(const TEraseOptions& o) {
   TID3Engine engine;
-  OpenForWriting(engine, fileName, force);
-  Change(engine, &TID3Engine::EraseTag);
+  OpenEngine(engine, o.fileName, false, o.force);
+  // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
+  // shortens the new file.
+  if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
+  if (o.v1 || o.all) engine.RemoveID3V1();
   return 0;
 }
 
-RegisterVerb registerSet([](CLI::App& app) {
-  static TSetOptions o;
-  auto* cmd = app.add_subcommand("set", "Change fields of a file's tag and write it back");
-  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
+const char* const kSetExample = R"(Examples:
+  tagscope set song.mp3 --title "Café" --artist Band --year 2004 --genre Rock
+  tagscope set song.mp3 --picture cover.jpg:front --user-url "Home=https://example.org"
+  tagscope set song.mp3 --id3v2.3 --delete TXXX --value-from-file --comment "Notes=@notes.txt"
+  tagscope set song.mp3 --delete-picture all --dry-run)";
+
+void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
+  cmd.add_option("FILE", o.fileName, "MP3 file")->required();
   const std::pair<const char*, const char*> fields[] = {
-      {"--title", "TIT2"}, {"--artist", "TPE1"}, {"--album", "TALB"},      {"--year", "TYER"},
-      {"--track", "TRCK"}, {"--genre", "TIT1"},  {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}};
+      {"--title", "TIT2"},      {"--artist", "TPE1"},  {"--album", "TALB"},
+      {"--track", "TRCK"},      {"--genre", "TCON"},   {"--grouping", "TIT1"},
+      {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}};
   o.fields.reserve(std::size(fields));
   for (const auto& [name, id] : fields) {
     o.fields.emplace_back(id, std::string());
-    o.fieldOptions.push_back(cmd->add_option(name, o.fields.back().second, "Text (UTF-8)"));
+    o.fieldOptions.push_back(
+        cmd.add_option(name, o.fields.back().second, std::string("Text of ") + id));
   }
-  cmd->add_option("--text", o.texts, "ID=TEXT: the text of any text frame");
-  o.commentOption = cmd->add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
+  o.yearOption = cmd.add_option("--year", o.year, "Year: TYER in ID3v2.3, TDRC in ID3v2.4");
+  cmd.add_option("--text", o.texts, "ID=TEXT: the text of any text frame");
+  o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
   o.languageOption =
-      cmd->add_option("--lang", o.languages, "Language of the comment before it (ENG)");
+      cmd.add_option("--lang", o.languages, "Language of the comment before it (ENG)");
+  cmd.add_option("--user-text", o.userTexts, "DESC=TEXT: a user text (TXXX); empty TEXT removes");
+  cmd.add_option("--url", o.urls, "ID=URL: a link frame such as WOAR; empty URL removes");
+  cmd.add_option("--user-url", o.userUrls, "DESC=URL: a user link (WXXX); empty URL removes");
+  cmd.add_option("--picture", o.pictures,
+                 "FILE[:TYPE[:DESC]]: adds a picture, replacing one of that type and description");
+  cmd.add_option("--delete-picture", o.pictureDeletions, "TYPE|all: removes pictures of a type");
+  cmd.add_option("--delete", o.deletions, "ID: removes every frame with the ID");
+  cmd.add_flag("--id3v2.3", o.v23, "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME)");
+  cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");
+  cmd.add_flag("--value-from-file", o.fromFile,
+               "Text values written @FILE are read from FILE (@@ for a leading @)");
   o.paddingOption =
-      cmd->add_option("--padding", o.padding, "Padding bytes after the frames")
+      cmd.add_option("--padding", o.padding, "Padding bytes after the frames")
           ->check(CLI::Validator(
               [](std::string& value) {
                 int64_t n = -1;
@@ -190,22 +321,35 @@ RegisterVerb registerSet([](CLI::App& app) {
                               static_cast<long long>(kMaxPadding), value.c_str());
               },
               "BYTES"));
-  cmd->add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
-  cmd->add_flag("--force", o.force,
-                "Write although the tag could not be read in full, dropping what was not read");
-  cmd->add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
+  cmd.add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
+  cmd.add_flag("--force", o.force,
+               "Write although the tag could not be read in full, dropping what was not read");
+  cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
+  cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  cmd.footer(kSetExample);
+}
+
+RegisterVerb registerSet([](CLI::App& app) {
+  static TSetOptions o;
+  auto* cmd = app.add_subcommand("set", "Change a file's tag and write it back");
+  AddSetOptions(*cmd, o);
   return Verb{cmd, [cmd] { return Set(o, *cmd); }};
 });
 
 RegisterVerb registerErase([](CLI::App& app) {
-  static std::string fileName;
-  static bool force = false;
-  auto* cmd = app.add_subcommand("erase", "Cut the ID3v2 tag out of a file");
-  cmd->add_option("FILE", fileName, "MP3 file")->required();
-  cmd->add_flag("--force", force,
+  static TEraseOptions o;
+  auto* cmd = app.add_subcommand("erase",
+                                 "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
+                                 "trailer) out of a file");
+  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
+  cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
+  cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
+  cmd->add_flag("--all", o.all, "Remove both");
+  cmd->add_flag("--force", o.force,
                 "Erase although the tag could not be read in full; a tag that runs past the "
                 "file's end is cut only as far as it was read");
-  return Verb{cmd, [] { return Erase(fileName, force); }};
+  cmd->footer("Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3");
+  return Verb{cmd, [] { return Erase(o); }};
 });
 
 }  // namespace

@@ -90,6 +90,7 @@ RegisterVerb registerShow([](CLI::App& app) {
   static std::string fileName;
   auto* cmd = app.add_subcommand("show", "Show a file's tag as the viewer window holds it");
   cmd->add_option("FILE", fileName, "MP3 file")->required();
+  cmd->footer("Example:\n  tagscope show song.mp3");
   return Verb{cmd, [] { return Show(fileName); }};
 });
 

@@ -115,6 +115,26 @@ std::string BuildCommentUtf8(const std::string& description, const std::string& 
   return payload;
 }
 
+std::string BuildPictureUtf8(const std::string& mimeType, uint8_t pictureType,
+                             const std::string& description, std::string_view data,
+                             uint8_t version) {
+  const uint8_t encoding = EncodingForText(description, version);
+  std::string payload(1, static_cast<char>(encoding));
+  payload += mimeType;
+  payload.push_back('\0');
+  payload.push_back(static_cast<char>(pictureType));
+  payload += EncodeText(description, encoding) + Terminator(encoding);
+  payload += data;
+  return payload;
+}
+
+std::string BuildUserURLUtf8(const std::string& description, const std::string& url,
+                             uint8_t version) {
+  const uint8_t encoding = EncodingForText(description, version);
+  return std::string(1, static_cast<char>(encoding)) + EncodeText(description, encoding) +
+         Terminator(encoding) + url;
+}
+
 std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
                               uint8_t version) {
   const uint8_t encoding =

@@ -50,7 +50,14 @@ std::string BuildComment(const std::string& description, const std::string& text
 // together in a tag of the version.
 std::string BuildCommentUtf8(const std::string& description, const std::string& text,
                              const std::string& language, uint8_t version);
-// A user-defined text payload (TXXX) from UTF-8 texts, encoded as BuildCommentUtf8 encodes.
+// The payloads of a picture, a user-defined link and a user-defined text from UTF-8 texts, in
+// the encoding EncodingForText picks for their texts together in a tag of the version. The
+// MIME type and a link's URL are ISO-8859-1 bytes whatever the encoding.
+std::string BuildPictureUtf8(const std::string& mimeType, uint8_t pictureType,
+                             const std::string& description, std::string_view data,
+                             uint8_t version);
+std::string BuildUserURLUtf8(const std::string& description, const std::string& url,
+                             uint8_t version);
 std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
                               uint8_t version);
 

@@ -80,6 +80,8 @@ class TID3Engine {
   // Imports the ID3v1 trailer into frames; writes one built from the fields.
   void LoadID3V1();
   void SaveID3V1();
+  // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
+  bool RemoveID3V1();
 
   // --- frame content ---
   int FrameCount(std::string_view id) const;

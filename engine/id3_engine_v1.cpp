@@ -1,6 +1,7 @@
 // The 128-byte ID3v1 trailer at the end of a file, imported into frames and written from them.
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 
 #include "engine/id3_engine.h"
@@ -8,6 +9,7 @@
 #include "engine/id3_lists.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
+#include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "rtl/exception.h"
 
@@ -49,6 +51,23 @@ uint8_t GenreByte(const std::string& genre) {
   return static_cast<uint8_t>(StrToIntDef(number, 0));
 }
 
+// A content type (TCON) as a genre text that GenreByte reads: a reference such as "(17)" stays,
+// a name of the genre list ("Rock", any case) becomes its entry, any other name "(255)", the
+// trailer's "no genre from the list".
+std::string ContentTypeGenre(const std::string& contentType) {
+  if (contentType.empty() ||
+      (contentType.find('(') != std::string::npos && contentType.find(')') != std::string::npos))
+    return contentType;
+  auto lower = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+  };
+  for (const std::string& entry : Genres())
+    if (lower(entry.substr(entry.find(' ') + 1)) == lower(contentType)) return entry;
+  return "(255)";
+}
+
 }  // namespace
 
 void TID3Engine::LoadID3V1() {
@@ -66,6 +85,24 @@ void TID3Engine::LoadID3V1() {
   FHeader->SetExtendedHeaderPresent(true);
   FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
   FPadding = 250;  // the padding a later write appends
+}
+
+bool TID3Engine::RemoveID3V1() {
+  if (!Active()) return false;
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  TTrailer t;
+  const int64_t size = FStream->Size();
+  // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
+    return false;
+  TUndoStream journal(*FStream);
+  journal.ChangeOrRollBack(
+      [&] {
+        journal.SetSize(size - kTrailerSize);
+        journal.Flush();
+      },
+      "bytes");
+  return true;
 }
 
 void TID3Engine::SaveID3V1() {
@@ -86,9 +123,13 @@ void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
   PutField(t, V1AlbumOffset, V1AlbumWidth, Album());
   PutField(t, V1ArtistOffset, V1ArtistWidth, Artist());
   PutField(t, V1TitleOffset, V1TitleWidth, Title());
-  PutField(t, V1YearOffset, V1YearWidth, Year());
+  // The year frame, else the year of the recording time that ID3v2.4 tags keep instead.
+  PutField(t, V1YearOffset, V1YearWidth,
+           Year().empty() ? GetFrameText("TDRC").substr(0, V1YearWidth) : Year());
   t[V1TrackOffset] = static_cast<char>(StrToIntDef(Track(), 0));
-  t[V1GenreOffset] = static_cast<char>(GenreByte(Genre()));
+  // The content group (the engine's Genre), else the content type that other tools write.
+  t[V1GenreOffset] = static_cast<char>(
+      GenreByte(Genre().empty() ? ContentTypeGenre(GetFrameText("TCON")) : Genre()));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
   file.SetPosition(replace ? size - kTrailerSize : size);

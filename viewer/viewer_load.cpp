@@ -1,28 +1,9 @@
 // Filling the four pages from a file's tag.
 #include "engine/id3_engine.h"
-#include "rtl/utf8.h"
+#include "engine/shown_fields.h"
 #include "viewer/viewer_frame.h"
 
 namespace tagscope {
-
-namespace {
-
-// The genre as most files keep it: the content-group frame, else the content type (TCON),
-// whose "(n)" references name entries of the genre list.
-std::string GenreText(TID3Engine& engine) {
-  std::string genre = engine.GenreUtf8();
-  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameTextUtf8("TCON"));
-  return genre;
-}
-
-// The year frame, else the year at the front of the recording time (TDRC, "2004-05-06").
-std::string YearText(TID3Engine& engine) {
-  std::string year = engine.YearUtf8();
-  if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
-  return year;
-}
-
-}  // namespace
 
 // The controls take every text in full, as UTF-8.
 void TViewerFrame::LoadFile(const std::string& path) {
@@ -53,10 +34,10 @@ void TViewerFrame::FillStandardFields() {
   edBand->SetText(engine.GetFrameTextUtf8("TPE2"));
   edConductor->SetText(engine.GetFrameTextUtf8("TPE3"));
   edLyricist->SetText(engine.GetFrameTextUtf8("TEXT"));
-  edGenre->SetText(GenreText(engine));
+  edGenre->SetText(ShownGenre(engine));
   edMood->SetText(engine.GetFrameTextUtf8("TMOO"));
   edPublisher->SetText(engine.GetFrameTextUtf8("TPUB"));
-  edYear->SetText(YearText(engine));
+  edYear->SetText(ShownYear(engine));
   std::string first, second;
   SplitPair(engine.GetFrameTextUtf8("TRCK"), first, second);
   edTrack->SetText(first);

@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "engine/id3_lists.h"
-
 namespace tagscope {
 
 const std::array<const char*, 21> PictureTypeNames = {
@@ -56,21 +54,6 @@ bool IsOpenableLink(const std::string& url) {
   for (const char* allowed : {"http", "https", "ftp", "mailto"})
     if (EqualsIgnoringCase(scheme, allowed)) return true;
   return false;
-}
-
-std::string ResolveGenreReference(const std::string& contentType) {
-  const size_t length = contentType.size();
-  if (length < 3 || length > 4 || contentType.front() != '(' || contentType.back() != ')')
-    return contentType;
-  int number = 0;
-  for (size_t i = 1; i + 1 < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(contentType[i]);
-    if (!std::isdigit(c)) return contentType;
-    number = number * 10 + (c - '0');
-  }
-  const auto& genres = Genres();
-  if (number >= static_cast<int>(genres.size())) return contentType;
-  return genres[static_cast<size_t>(number)];
 }
 
 }  // namespace tagscope

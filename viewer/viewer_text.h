@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "engine/shown_fields.h"  // ResolveGenreReference
+
 namespace tagscope {
 
 // Names of the picture types of an attached picture, indexed by the type byte.
@@ -19,9 +21,5 @@ bool IsPrintableText(const std::string& s);
 // Whether a link may be handed to the shell: only http, https, ftp and mailto links (the scheme
 // compared without regard to case), never a program or a local path.
 bool IsOpenableLink(const std::string& url);
-
-// The genre a content-type text stands for: a reference "(n)" with n below 80 reads as that
-// entry of the genre list; any other text stays as it is.
-std::string ResolveGenreReference(const std::string& contentType);
 
 }  // namespace tagscope

@@ -57,7 +57,7 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(len(objects), 1)
         o = objects[0]
-        self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "comments",
+        self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "shown", "comments",
                                    "pictures", "urls"])
         self.assertTrue(o["active"])
         self.assertEqual(list(o["tag"]), TAG_KEYS)

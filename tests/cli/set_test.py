@@ -41,14 +41,16 @@ class SetAndErase(unittest.TestCase):
 
     def test_fields_comments_and_texts(self):
         result = run("set", self.file, "--title", "Café", "--artist", "Band", "--album", "LP",
-                     "--year", "1999", "--track", "3/12", "--genre", "(17) Rock",
+                     "--year", "1999", "--track", "3/12", "--grouping", "(17) Rock",
                      "--encoded-by", "Me", "--subtitle", "Live", "--text", "TCOM=Bach",
                      "--comment", "Note=Grüße", "--lang", "deu", "--comment", "Plain=text")
         self.assertEqual(result.returncode, 0, result.stderr)
         tag = self.dump()
         self.assertEqual(tag["fields"], {
             "title": "Café", "artist": "Band", "album": "LP", "genre": "(17) Rock",
-            "year": "1999", "track": "3/12", "encodedBy": "Me", "subTitle": "Live"})
+            "year": "", "track": "3/12", "encodedBy": "Me", "subTitle": "Live"})
+        # A new tag is ID3v2.4: the year is its recording time.
+        self.assertEqual(tag["shown"], {"genre": "(17) Rock", "year": "1999"})
         self.assertEqual(tag["comments"], [
             {"language": "deu", "description": "Note", "text": "Grüße"},
             {"language": "ENG", "description": "Plain", "text": "text"}])

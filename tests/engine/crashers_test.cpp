@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/id3_engine.h"
+#include "engine/version_change.h"
 #include "rtl/exception.h"
 
 namespace tagscope {
@@ -62,10 +63,31 @@ TEST(Crashers, ID3v1TrailerWriteFailsPartWay) {
       "Frame TRCK at byte 10: its size (14680074 bytes) runs past the end of the tag");
 }
 
+TEST(Crashers, VersionChangeExtraZeroAfterDescription) {
+  // A second zero byte after a UTF-8 description, which readers skip, must not become part of
+  // the value when the frame is re-encoded as UTF-16 for an ID3v2.3 tag.
+  ExpectReadOutcome("version-change-extra-zero-after-description.mp3", "");
+  TID3Engine e;
+  e.SetReadOnly(true);
+  e.SetFileName(Input("version-change-extra-zero-after-description.mp3"));
+  e.SetActive(true);
+  TID3Comment before, after;
+  TID3Url linkBefore, linkAfter;
+  ASSERT_TRUE(e.GetComment(0, before));
+  ASSERT_TRUE(e.GetURL(0, linkBefore));
+  ChangeTagVersion(e, 3);
+  ASSERT_TRUE(e.GetComment(0, after));
+  ASSERT_TRUE(e.GetURL(0, linkAfter));
+  EXPECT_EQ(after.TextUtf8, before.TextUtf8);
+  EXPECT_FALSE(after.TextUtf8.empty());
+  EXPECT_EQ(linkAfter.URLUtf8, linkBefore.URLUtf8);
+}
+
 TEST(Crashers, EveryRegressionInputHasANamedTest) {
   // A file added to the folder without a test of its own fails here.
   const std::set<std::string> named = {"zlib-preset-dictionary-hang.mp3",
-                                       "id3v1-trailer-write-fails-part-way.mp3"};
+                                       "id3v1-trailer-write-fails-part-way.mp3",
+                                       "version-change-extra-zero-after-description.mp3"};
   for (const auto& entry : std::filesystem::directory_iterator(
            std::filesystem::path(TAGSCOPE_TEST_DATA) / "crashers" / "engine"))
     EXPECT_TRUE(named.count(entry.path().filename().string())) << entry.path();

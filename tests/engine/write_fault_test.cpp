@@ -276,5 +276,22 @@ TEST(WriteFaults, AFailingTrailerWriteLeavesTheFileAsItWas) {
   }
 }
 
+TEST(WriteFaults, AFailingTrailerRemovalLeavesTheFileAsItWas) {
+  const std::string original = Tag(4, 0, Frames()) + PatternBytes(1000, 7) + Trailer("Old");
+  // The cut fails, or the flush after it: the cut bytes come back.
+  for (int failAt : {1, 2}) {
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", original);
+    TestEngine e;
+    e.SetFileSystem(std::make_shared<FaultyFileSystem>(failAt));
+    e.Open(name);
+    EXPECT_THROW(e.RemoveID3V1(), EWriteError);
+    EXPECT_EQ(ReadFile(name), original);
+    EXPECT_TRUE(e.RemoveID3V1());
+    EXPECT_EQ(ReadFile(name), original.substr(0, original.size() - 128));
+    EXPECT_FALSE(e.RemoveID3V1());
+  }
+}
+
 }  // namespace
 }  // namespace tagscope

@@ -1,0 +1,76 @@
+# bash completion for tagscope
+_tagscope() {
+    local cur prev verb i
+    COMPREPLY=()
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    verb=
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        case ${COMP_WORDS[i]} in
+            show|dump|set|erase|pictures|decode) verb=${COMP_WORDS[i]}; break ;;
+        esac
+    done
+    if [[ -z $verb ]]; then
+        COMPREPLY=($(compgen -W "show dump set erase pictures decode --help" -- "$cur"))
+        return
+    fi
+
+    local picture_types="other icon other-icon front back leaflet media lead-artist artist
+        conductor band composer lyricist location during-recording during-performance
+        screen-capture fish illustration band-logo publisher-logo"
+    local options
+    case $verb in
+        show) options="--help" ;;
+        dump) options="--full-seek --json --help" ;;
+        erase) options="--v1 --v2 --all --force --help" ;;
+        pictures) options="--extract --help" ;;
+        decode) options="--help" ;;
+        set)
+            options="--title --artist --album --track --genre --grouping --encoded-by
+                --subtitle --year --text --comment --lang --user-text --url --user-url
+                --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
+                --padding --footer --v1 --dry-run --force --help"
+            case $prev in
+                --delete-picture)
+                    COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
+                    return ;;
+                --picture)
+                    compopt -o filenames 2>/dev/null
+                    COMPREPLY=($(compgen -f -- "$cur"))
+                    return ;;
+                --text)
+                    COMPREPLY=($(compgen -W "TALB= TBPM= TCOM= TCON= TCOP= TEXT= TIT1= TIT2=
+                        TIT3= TLAN= TMOO= TPE1= TPE2= TPE3= TPE4= TPOS= TPUB= TRCK= TSRC=
+                        TYER= TDRC=" -- "$cur"))
+                    compopt -o nospace 2>/dev/null
+                    return ;;
+                --url)
+                    COMPREPLY=($(compgen -W "WCOM= WCOP= WOAF= WOAR= WOAS= WORS= WPAY= WPUB="
+                        -- "$cur"))
+                    compopt -o nospace 2>/dev/null
+                    return ;;
+                --delete)
+                    COMPREPLY=($(compgen -W "APIC COMM TXXX WXXX TALB TCON TDRC TIT1 TIT2 TIT3
+                        TPE1 TRCK TYER USLT" -- "$cur"))
+                    return ;;
+                --lang)
+                    COMPREPLY=($(compgen -W "eng deu fra spa ita nld pol" -- "$cur"))
+                    return ;;
+                --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
+                --year|--comment|--user-text|--user-url|--padding)
+                    return ;;
+            esac ;;
+    esac
+    if [[ $verb == pictures && $prev == --extract ]]; then
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -d -- "$cur"))
+        return
+    fi
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    else
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+    fi
+}
+complete -F _tagscope tagscope

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/frame_content.h"
+
+namespace tagscope::cli {
+
+// What `tagscope set` is asked to do, checked before the file is opened. Texts are UTF-8, URLs
+// ISO-8859-1 as link frames store them.
+struct TSetRequest {
+  using TPairs = std::vector<std::pair<std::string, std::string>>;
+  struct TComment {
+    std::string description, text, language = "ENG";
+  };
+  struct TPicture {
+    TID3Picture picture;
+    std::string data;
+  };
+
+  uint8_t version = 0;                 // 3 or 4 to change the written version, 0 to keep it
+  std::vector<std::string> deletions;  // frame IDs whose frames all go
+  std::vector<int> pictureDeletions;   // picture types whose pictures go; -1 for all
+  TPairs texts;                        // text frame ID, text
+  std::optional<std::string> year;     // the frame it goes into depends on the version
+  std::vector<TComment> comments;
+  TPairs userTexts, userUrls;  // description, value (empty: remove)
+  TPairs links;                // link frame ID, URL
+  std::vector<TPicture> pictures;
+  std::optional<int64_t> padding;
+  bool footer = false;
+  bool v1 = false;
+  bool dryRun = false;
+};
+
+// An argument, which must be UTF-8; `what` names it in the error raised otherwise.
+std::string CheckedUtf8(const std::string& utf8, const std::string& what);
+// A UTF-8 argument in ISO-8859-1, for the fields that store nothing else (URLs).
+std::string ToLatin1(const std::string& utf8, const std::string& what);
+
+// The value of an option, or with `fromFile` and a value "@FILE" the content of that file
+// (UTF-8, a byte-order mark and one final line break dropped); "@@..." stands for "@...".
+std::string OptionValue(const std::string& value, bool fromFile, const std::string& what);
+
+// A picture argument FILE[:TYPE[:DESCRIPTION]]: the file's bytes, the MIME type its content
+// shows, the type (a number 0-20 or a name such as front; front cover when not given).
+TSetRequest::TPicture PictureArgument(const std::string& argument);
+// A picture type as a number 0-20 or a name; -1 for "all" when allowed.
+int PictureTypeArgument(const std::string& text, bool allowAll);
+// The MIME type of a picture by its first bytes, or "" when it is no picture format known here.
+std::string PictureMimeType(const std::string& bytes);
+// The names a picture type may be given by, indexed by type.
+const std::vector<std::string>& PictureTypeKeywords();
+
+}  // namespace tagscope::cli

@@ -1,0 +1,165 @@
+#include "engine/version_change.h"
+
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "engine/frame_content.h"
+#include "engine/id3_engine.h"
+#include "engine/tag_edit.h"
+#include "engine/text_encoding.h"
+
+namespace tagscope {
+
+namespace {
+
+// A timestamp "yyyy[-MM[-dd[THH[:mm[:ss]]]]]" taken apart; empty parts were not given.
+struct TTimestamp {
+  std::string year, month, day, hour, minute;
+};
+
+bool Digits(const std::string& text, size_t at, size_t count) {
+  if (at + count > text.size()) return false;
+  for (size_t i = at; i < at + count; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+std::optional<TTimestamp> ParseTimestamp(const std::string& text) {
+  // Each part after the year: its separator, then two digits.
+  static const char separators[] = {'-', '-', 'T', ':', ':'};
+  if (!Digits(text, 0, 4)) return std::nullopt;
+  std::string parts[6] = {text.substr(0, 4)};
+  size_t at = 4, count = 1;
+  for (; at < text.size() && count < 6; ++count, at += 3) {
+    if (text[at] != separators[count - 1] || !Digits(text, at + 1, 2)) return std::nullopt;
+    parts[count] = text.substr(at + 1, 2);
+  }
+  if (at != text.size()) return std::nullopt;
+  return TTimestamp{parts[0], parts[1], parts[2], parts[3], parts[4]};
+}
+
+void SetText(TID3Engine& engine, const char* id, const std::string& text) {
+  DeleteFrames(engine, id);
+  if (!text.empty()) engine.SetFrameText(id, text);
+}
+
+void DatesToVersion3(TID3Engine& engine) {
+  if (engine.FrameCount("TDRC") > 0) {
+    if (const auto t = ParseTimestamp(engine.GetFrameText("TDRC"))) {
+      SetText(engine, "TYER", t->year);
+      SetText(engine, "TDAT", t->day.empty() ? "" : t->day + t->month);
+      SetText(engine, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
+      DeleteFrames(engine, "TDRC");
+    }
+  }
+  if (engine.FrameCount("TDOR") > 0) {
+    if (const auto t = ParseTimestamp(engine.GetFrameText("TDOR"))) {
+      SetText(engine, "TORY", t->year);
+      DeleteFrames(engine, "TDOR");
+    }
+  }
+}
+
+void DatesToVersion4(TID3Engine& engine) {
+  const std::string year = engine.GetFrameText("TYER");
+  if (year.size() == 4 && Digits(year, 0, 4)) {
+    std::string date = year;
+    const std::string dayMonth = engine.GetFrameText("TDAT"), time = engine.GetFrameText("TIME");
+    if (dayMonth.size() == 4 && Digits(dayMonth, 0, 4)) {
+      date += "-" + dayMonth.substr(2, 2) + "-" + dayMonth.substr(0, 2);
+      if (time.size() == 4 && Digits(time, 0, 4))
+        date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+    }
+    for (const char* id : {"TYER", "TDAT", "TIME"}) DeleteFrames(engine, id);
+    // A recording time already there is the more precise one.
+    if (engine.FrameCount("TDRC") == 0) engine.SetFrameText("TDRC", date);
+  }
+  const std::string original = engine.GetFrameText("TORY");
+  if (original.size() == 4 && Digits(original, 0, 4)) {
+    DeleteFrames(engine, "TORY");
+    if (engine.FrameCount("TDOR") == 0) engine.SetFrameText("TDOR", original);
+  }
+}
+
+// The strings of a text frame's payload (every one of a list) in UTF-16.
+std::string ReencodeTexts(std::string_view payload) {
+  const auto encoding = static_cast<uint8_t>(payload[0]);
+  std::string out(1, static_cast<char>(teUTF16));
+  for (size_t at = 1; at < payload.size();) {
+    const size_t end = FindTerminator(payload, at, encoding);
+    const std::string_view text =
+        payload.substr(at, end == std::string_view::npos ? payload.npos : end - at);
+    out += EncodeText(DecodeTextUtf8(text, encoding), teUTF16);
+    if (end == std::string_view::npos) break;
+    out += Terminator(teUTF16);
+    at = end + TerminatorWidth(encoding);
+  }
+  return out;
+}
+
+std::string Utf16String(const std::string& utf8) {
+  return EncodeText(utf8, teUTF16) + Terminator(teUTF16);
+}
+
+// A payload in UTF-16 that reads as the old one did. Comments, links and pictures are built
+// again from what their readers take from them: the readers' leniencies (a second zero byte
+// after a description) hold for single-byte encodings only.
+std::string Reencoded(const std::string& id, const std::string& payload) {
+  const std::string utf16(1, static_cast<char>(teUTF16));
+  if (id[0] == 'T') return ReencodeTexts(payload);
+  if (id == "COMM" || id == "USLT") {
+    const TID3Comment c = ParseComment(payload);
+    return utf16 + c.Language + Utf16String(c.DescriptionUtf8) + EncodeText(c.TextUtf8, teUTF16);
+  }
+  if (id == "WXXX") {
+    const TID3Url u = ParseURL(payload);
+    return utf16 + Utf16String(u.DescriptionUtf8) + u.URL;
+  }
+  if (id == "APIC") {
+    size_t offset = 0;
+    const TID3Picture p = ParsePicture(payload, offset);
+    const std::string mime(TerminatedString(payload, 1, teISO88591));
+    return utf16 + mime + '\0' + static_cast<char>(p.PictureType) + Utf16String(p.DescriptionUtf8) +
+           payload.substr(offset);
+  }
+  return {};
+}
+
+void ReencodeFrame(TID3Frames_Item& item) {
+  const std::string& payload = item.Data().Bytes();
+  if (payload.empty() || item.Encrypted()) return;
+  const auto encoding = static_cast<uint8_t>(payload[0]);
+  if (encoding != teUTF8 && encoding != teUTF16BE) return;
+  const std::string converted = Reencoded(item.Name(), payload);
+  if (converted.empty()) return;
+  item.Data().SetBytes(converted);
+  item.Data().SetPosition(0);
+}
+
+}  // namespace
+
+void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
+  if (!engine.Active()) return;
+  TID3Header& header = engine.Header();
+  const uint8_t from = header.VersionNumber();
+  if (version == 3) {
+    DatesToVersion3(engine);
+    for (int i = 0; i < engine.Frames().Count(); ++i) ReencodeFrame(engine.Frames().Items(i));
+    header.SetFooterPresent(false);
+    TID3ExtendedHeader& extended = header.ExtendedHeader();
+    extended.SetTagIsAnUpdate(false);
+    extended.SetTagRestricted(false);
+    // Of the extended header, version 3 keeps the CRC only.
+    header.SetExtendedHeaderPresent(header.ExtendedHeaderPresent() && extended.CRCDataPresent());
+  } else {
+    DatesToVersion4(engine);
+    // Version 3 unsynchronises the whole tag, version 4 frame by frame as each frame says: the
+    // header's flag would claim it of frames that do not say so.
+    if (from != 4) header.SetUnsynchronisation(false);
+  }
+  header.SetVersionNumber(version);
+  header.SetVersionRevision(0);
+}
+
+}  // namespace tagscope
