@@ -107,7 +107,11 @@ TEST_F(Win32ControlsTest, EditTextsRoundTripAndMultiLineEditsShowLineBreaks) {
   TEdit* memo = Edit({74, 139, 282, 89}, 1, true);
   single->SetText("Caf\xE9 \x80 \xFF");
   EXPECT_EQ(TextOf(WindowOf(*single)), "Caf\xE9 \x80 \xFF");
-  EXPECT_EQ(single->Text(), "Caf\xE9 \x80 \xFF");
+  EXPECT_EQ(single->Text(), "Caf\xE9 \x80 \xFF");  // not UTF-8: taken in the ANSI code page
+  single->SetText("\xE6\x97\xA5 \xCE\xA9 \xF0\x9F\x8E\xB5");
+  wchar_t wide[16] = {};
+  GetWindowTextW(WindowOf(*single), wide, 16);
+  EXPECT_STREQ(wide, L"\u65E5 \u03A9 \U0001F3B5");
 
   memo->SetText("one\ntwo\r\nthree\rfour");
   EXPECT_EQ(TextOf(WindowOf(*memo)), "one\r\ntwo\r\nthree\r\nfour");
