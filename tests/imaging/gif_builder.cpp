@@ -33,20 +33,20 @@ std::string PackCodes(int codeSize, const std::vector<uint32_t>& codes, int bloc
   const uint32_t clear = 1u << codeSize;
   int width = codeSize + 1;
   uint32_t next = clear + 2;
-  bool afterClear = false;
+  bool first = true;  // the first code, of the data or after a clear code, adds no entry
   bool full = false;
   TCodePacker packer;
   for (uint32_t code : codes) {
     packer.Put(code, width);
-    if (afterClear) {
-      afterClear = false;
-      continue;
-    }
     if (code == clear) {
       width = codeSize + 1;
       next = clear + 2;
-      afterClear = true;
+      first = true;
       full = false;
+      continue;
+    }
+    if (first) {
+      first = false;
       continue;
     }
     if (full) continue;
@@ -67,11 +67,15 @@ std::string CodeStream(int codeSize, const std::vector<uint32_t>& codes, int blo
          PackCodes(codeSize, codes, blockSize, terminator);
 }
 
-std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels) {
+std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels,
+                               const TLzwOptions& options) {
   const uint32_t clear = 1u << codeSize;
-  std::vector<uint32_t> codes{clear};
+  std::vector<uint32_t> codes;
+  if (options.LeadingClear)
+    codes.insert(codes.end(), static_cast<size_t>(options.ClearRepeats), clear);
   std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
   uint32_t next = clear + 2;
+  int deferred = 0;  // codes written since the table became full
   size_t i = 0;
   if (pixels.empty()) {
     codes.push_back(clear + 1);
@@ -87,11 +91,14 @@ std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels)
     codes.push_back(current);
     if (next < 4096) {
       table[{current, pixels[i]}] = next++;
+    } else {
+      ++deferred;
     }
-    if (next == 4096) {
-      codes.push_back(clear);
+    if (next == 4096 && options.DeferredCodes >= 0 && deferred >= options.DeferredCodes) {
+      codes.insert(codes.end(), static_cast<size_t>(options.ClearRepeats), clear);
       table.clear();
       next = clear + 2;
+      deferred = 0;
     }
     current = pixels[i];
   }
@@ -173,7 +180,7 @@ TGifBuilder& TGifBuilder::Frame(const TGifFrameInput& f) {
   for (uint8_t p : f.Pixels) maxIndex = std::max<int>(maxIndex, p);
   const int codeSize = f.CodeSize ? f.CodeSize : std::max(2, TableBits(maxIndex + 1));
   const auto& rows = f.Interlaced ? InterlaceRows(f.Pixels, f.Width, f.Height) : f.Pixels;
-  FBytes += CodeStream(codeSize, LzwCodes(codeSize, rows), f.BlockSize);
+  FBytes += CodeStream(codeSize, LzwCodes(codeSize, rows, f.Lzw), f.BlockSize);
   return *this;
 }
 
