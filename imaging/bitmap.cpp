@@ -1,5 +1,9 @@
 #include "imaging/bitmap.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 namespace tagscope {
 
 void TBitmapData::PixelRGB(int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) const {
@@ -33,6 +37,48 @@ void TBitmapData::PixelRGB(int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) con
     r = q.Red;
     g = q.Green;
     b = q.Blue;
+  }
+}
+
+TRGBRows::TRGBRows(const TBitmapData& bitmap) : FBitmap(bitmap) {
+  static_assert(std::endian::native == std::endian::little);
+  // Indexes beyond the palette are black, as PixelRGB gives them.
+  const size_t count = std::min<size_t>(bitmap.Palette.size(), FColors.size());
+  for (size_t i = 0; i < count; ++i) {
+    const TRGBQuad& q = bitmap.Palette[i];
+    FColors[i] = uint32_t(q.Red) | uint32_t(q.Green) << 8 | uint32_t(q.Blue) << 16;
+  }
+}
+
+void TRGBRows::Get(int y, uint8_t* out) const {
+  const int width = FBitmap.Width;
+  const uint8_t* row = FBitmap.TopDownRow(y);
+  // Each pixel is stored as four bytes, the fourth overwritten by the next pixel (or falling on
+  // the spare byte after the row).
+  auto put = [&](int x, uint32_t color) { std::memcpy(out + size_t(x) * 3, &color, 4); };
+  switch (FBitmap.BitCount) {
+    case 8:
+      for (int x = 0; x < width; ++x) put(x, FColors[row[x]]);
+      break;
+    case 4:
+      for (int x = 0; x < width; ++x) put(x, FColors[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15]);
+      break;
+    case 1:
+      for (int x = 0; x < width; ++x) put(x, FColors[(row[x >> 3] >> (7 - (x & 7))) & 1]);
+      break;
+    case 24:
+    case 32: {
+      const int step = FBitmap.BitCount / 8;
+      for (int x = 0; x < width; ++x, row += step) {
+        out[x * 3] = row[2];
+        out[x * 3 + 1] = row[1];
+        out[x * 3 + 2] = row[0];
+      }
+      break;
+    }
+    default:
+      std::memset(out, 0, size_t(width) * 3);
+      break;
   }
 }
 

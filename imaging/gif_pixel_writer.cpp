@@ -56,21 +56,29 @@ uint8_t* TPixelWriter::PutRun(const uint8_t* pixels, int count, uint8_t* out) {
 void TPixelWriter::Finish(const uint8_t* out) {
   if (!out) return;
   const int count = static_cast<int>(out - FRowBuffer.data());
-  if (count > 0) StoreRow(count);
+  if (count > 0 || !FInterlaced) StoreRow(count);
+  if (FInterlaced) return;
+  // Rows below the last one reached: the bitmap is stored bottom-up, so they come first.
+  const size_t stride = static_cast<size_t>(FBitmap.Stride());
+  std::memset(FBitmap.Pixels.data(), 0, stride * static_cast<size_t>(FHeight - 1 - FY));
 }
 
 void TPixelWriter::StoreRow(int count) {
   uint8_t* row = FBitmap.TopDownRow(FY);
   const uint8_t* in = FRowBuffer.data();
+  const size_t stride = static_cast<size_t>(FBitmap.Stride());
   switch (FBitmap.BitCount) {
     case 8:
       std::memcpy(row, in, static_cast<size_t>(count));
+      if (!FInterlaced) std::memset(row + count, 0, stride - static_cast<size_t>(count));
       break;
     case 1:
+      if (!FInterlaced) std::memset(row, 0, stride);
       for (int x = 0; x < count; ++x)
         row[x >> 3] |= static_cast<uint8_t>((in[x] & 1) << (7 - (x & 7)));
       break;
     default:
+      if (!FInterlaced) std::memset(row, 0, stride);
       for (int x = 0; x < count; ++x)
         row[x >> 1] |= static_cast<uint8_t>((in[x] & 15) << ((x & 1) ? 0 : 4));
       break;

@@ -116,16 +116,24 @@ void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
 }
 
 // Phase 2: decodes every row into the bitmap, top row last in memory. False after an error.
+// The bitmap's buffer comes uncleared: each row's padding is cleared as the row is written, and
+// rows that libjpeg does not deliver are cleared at the end.
 bool Decompress(TJpegContext& ctx, TBitmapData& bitmap, uint8_t* cmykRow) {
   if (setjmp(ctx.Error.Jump)) return false;
   jpeg_start_decompress(&ctx.Info);
+  const size_t stride = static_cast<size_t>(bitmap.Stride());
+  const size_t used = static_cast<size_t>(bitmap.Width) * static_cast<size_t>(bitmap.BitCount / 8);
   while (ctx.Info.output_scanline < ctx.Info.output_height) {
     const int y = static_cast<int>(ctx.Info.output_scanline);
     uint8_t* row = bitmap.TopDownRow(y);
+    std::memset(row + used, 0, stride - used);
     JSAMPROW target = cmykRow ? cmykRow : row;
     if (jpeg_read_scanlines(&ctx.Info, &target, 1) != 1) break;
     if (cmykRow) CmykRowToBgr(cmykRow, row, bitmap.Width, ctx.Info.saw_Adobe_marker);
   }
+  // Rows below the last one delivered come first in the bottom-up buffer.
+  const int delivered = static_cast<int>(ctx.Info.output_scanline);
+  std::memset(bitmap.Pixels.data(), 0, stride * static_cast<size_t>(bitmap.Height - delivered));
   jpeg_finish_decompress(&ctx.Info);
   return true;
 }
@@ -145,7 +153,7 @@ TBitmapData DecodeJpeg(const std::string& bytes) {
     throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
   bitmap.Width = width;
   bitmap.Height = height;
-  bitmap.Pixels.assign(static_cast<size_t>(stride * height), 0);
+  bitmap.Pixels.resize(static_cast<size_t>(stride * height));  // Decompress clears the rest
   if (grey) {
     bitmap.Palette.resize(256);
     for (int i = 0; i < 256; ++i) {
