@@ -17,8 +17,9 @@ namespace tagscope::cli {
 
 namespace {
 
-// Rows are converted and written in blocks of about this many bytes.
-constexpr size_t kBlockBytes = size_t(1) << 20;
+// Rows are converted and written in blocks of about this many bytes: few writes, and a buffer
+// that stays in the cache.
+constexpr size_t kBlockBytes = size_t(64) << 10;
 
 // P6: a text header, then red, green and blue bytes row by row from the top.
 void WritePpm(const TBitmapData& bitmap, TStream& out) {

@@ -52,6 +52,7 @@ TRGBRows::TRGBRows(const TBitmapData& bitmap) : FBitmap(bitmap) {
 
 void TRGBRows::Get(int y, uint8_t* out) const {
   const int width = FBitmap.Width;
+  if (width <= 0) return;
   const uint8_t* row = FBitmap.TopDownRow(y);
   // Each pixel is stored as four bytes, the fourth overwritten by the next pixel (or falling on
   // the spare byte after the row).
@@ -68,11 +69,18 @@ void TRGBRows::Get(int y, uint8_t* out) const {
       break;
     case 24:
     case 32: {
-      const int step = FBitmap.BitCount / 8;
-      for (int x = 0; x < width; ++x, row += step) {
-        out[x * 3] = row[2];
-        out[x * 3 + 1] = row[1];
-        out[x * 3 + 2] = row[0];
+      // Blue, green, red (and a fourth byte) turned around as one word: red, green, blue.
+      const size_t step = FBitmap.BitCount / 8;
+      // A 24-bit row's last pixel is read byte by byte: its fourth byte may lie past the buffer.
+      const int whole = step == 4 ? width : width - 1;
+      for (int x = 0; x < whole; ++x) {
+        uint32_t bgr;
+        std::memcpy(&bgr, row + size_t(x) * step, 4);
+        put(x, __builtin_bswap32(bgr) >> 8);
+      }
+      if (whole < width) {
+        const uint8_t* last = row + size_t(whole) * step;
+        put(whole, uint32_t(last[2]) | uint32_t(last[1]) << 8 | uint32_t(last[0]) << 16);
       }
       break;
     }

@@ -149,15 +149,16 @@ bool TLzwDecoder::Run() {
 // (a run of clear codes counts as one); decoding ends at the first other code.
 bool TLzwDecoder::DecodeAfterClearCodes() {
   uint64_t bitPos = 0;
+  const uint8_t* data = FReader.Data();
+  uint64_t bitCount = FReader.BitCount();
   const int codeWidth = FCodeSize + 1;
   uint8_t* out = FWriter.Start();
-  uint32_t code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+  uint32_t code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
   while (code == FClearCode && out) {
-    while (code == FClearCode)
-      code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+    while (code == FClearCode) code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
     if (code > FClearCode) break;  // the end code, a table code or the end of the data
     out = FWriter.PutPixel(static_cast<uint8_t>(code), out);
-    code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+    code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
     if (FProgress) ReportProgress(bitPos);
   }
   FWriter.Finish(out);
@@ -169,8 +170,8 @@ bool TLzwDecoder::DecodeAfterClearCodes() {
 // decoder's fields.
 template <bool Reporting>
 bool TLzwDecoder::DecodeCodes() {
-  const uint8_t* const data = FReader.Data();
-  const uint64_t bitCount = FReader.BitCount();
+  const uint8_t* data = FReader.Data();
+  uint64_t bitCount = FReader.BitCount();
   TLzwTables* const tables = FTables.get();
   const uint32_t clearCode = FClearCode;
   const uint32_t endCode = clearCode + 1;
@@ -182,21 +183,21 @@ bool TLzwDecoder::DecodeCodes() {
   uint8_t* out = FWriter.Start();
   uint8_t* const rowLimit = FWriter.RowLimit();
 
-  uint32_t code = NextCode(data, bitCount, bitPos, codeWidth);
+  uint32_t code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
   while (out) {
     // The first code of the data, and the first after a clear code, has no previous code: it
     // must be a literal, and it adds no table entry. Clear codes in a row are one clear code.
     while (code == clearCode) {
       codeWidth = FCodeSize + 1;
       nextCode = clearCode + 2;
-      code = NextCode(data, bitCount, bitPos, codeWidth);
+      code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
       if (Reporting) ReportProgress(bitPos);
     }
     if (code >= clearCode) break;  // the end code, the end of the data, or a table code
     prevCode = code;
     firstPixel = static_cast<uint8_t>(code);
     out = FWriter.PutPixel(firstPixel, out);
-    code = NextCode(data, bitCount, bitPos, codeWidth);
+    code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
     if (Reporting) ReportProgress(bitPos);
 
     while (code != clearCode && out) {
@@ -235,7 +236,7 @@ bool TLzwDecoder::DecodeCodes() {
         if (++nextCode == (1u << codeWidth) && codeWidth < kMaxCodeWidth) ++codeWidth;
       }
       prevCode = code;
-      code = NextCode(data, bitCount, bitPos, codeWidth);
+      code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
       if (Reporting) ReportProgress(bitPos);
     }
   }

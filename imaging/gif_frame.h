@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
-#include "rtl/byte_reader.h"
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
+#include "rtl/byte_reader.h"
 #include "rtl/stream.h"
 
 namespace tagscope {

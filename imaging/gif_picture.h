@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "rtl/byte_reader.h"
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
 #include "imaging/gif_frame.h"
 #include "imaging/graphic.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 

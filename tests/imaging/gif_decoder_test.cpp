@@ -182,6 +182,14 @@ TEST(GifDecoder, CodesStraddleSubBlocksOfAnySize) {
     const auto frame = Decode(CodeStream(8, codes, blockSize), 37, 23);
     EXPECT_EQ(Indexes(frame.Bitmap), pixels) << blockSize;
   }
+  // Data larger than the reader's window, with codes across the window's edges.
+  const Pixels large = test::TestPicture(640, 400, 256, 9);
+  const auto largeCodes = test::LzwCodes(8, large);
+  for (int blockSize : {1, 3, 255}) {
+    const auto frame = Decode(CodeStream(8, largeCodes, blockSize), 640, 400);
+    EXPECT_EQ(Indexes(frame.Bitmap), large) << blockSize;
+    EXPECT_FALSE(frame.Damaged);
+  }
   // Empty sub-blocks in the middle are skipped.
   std::string stream = CodeStream(8, codes, 100, false);
   stream.insert(101 + 1, std::string(1, '\0'));
