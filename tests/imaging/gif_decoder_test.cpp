@@ -185,6 +185,7 @@ TEST(GifDecoder, CodesStraddleSubBlocksOfAnySize) {
   // Data larger than the reader's window, with codes across the window's edges.
   const Pixels large = test::TestPicture(640, 400, 256, 9);
   const auto largeCodes = test::LzwCodes(8, large);
+  ASSERT_GT(CodeStream(8, largeCodes).size(), size_t(128) << 10);
   for (int blockSize : {1, 3, 255}) {
     const auto frame = Decode(CodeStream(8, largeCodes, blockSize), 640, 400);
     EXPECT_EQ(Indexes(frame.Bitmap), large) << blockSize;
