@@ -16,12 +16,11 @@ TCodeReader::TCodeReader(const std::string& stream, size_t start)
       FStreamSize(stream.size()),
       FNextBlock(start),
       FData(kBufferBytes) {
-  uint64_t bitPos = 0;
-  Refill(bitPos);
+  Refill(0);
 }
 
-bool TCodeReader::Refill(uint64_t& bitPos) {
-  if (FNextBlock >= FStreamSize) return false;
+uint64_t TCodeReader::Refill(uint64_t bitPos) {
+  if (FNextBlock >= FStreamSize) return NoMoreData;
   // Unread bits (fewer than a code's width when the decoder asks) move to the front.
   const size_t first = std::min<size_t>(bitPos >> 3, FBitCount >> 3);
   const size_t kept = (FBitCount >> 3) - first;
@@ -43,9 +42,8 @@ bool TCodeReader::Refill(uint64_t& bitPos) {
     FBlocks.push_back({uint64_t(filled) * 8, static_cast<int64_t>(FNextBlock)});
   }
   std::memset(FData.data() + filled, 0, 4);
-  const bool grown = filled > kept;
   FBitCount = uint64_t(filled) * 8;
-  return grown;
+  return filled > kept ? bitPos : NoMoreData;
 }
 
 int64_t TCodeReader::StreamPosition(uint64_t bitPos) {

@@ -23,9 +23,11 @@ class TCodeReader {
   const uint8_t* Data() const { return FData.data(); }
   uint64_t BitCount() const { return FBitCount; }
 
+  static constexpr uint64_t NoMoreData = ~uint64_t(0);
   // Moves the unread bits from bitPos on to the front of the window and appends the next
-  // sub-blocks; bitPos then counts from the new start. False when the stream has no more.
-  bool Refill(uint64_t& bitPos);
+  // sub-blocks. Gives the bit position in the new window, or NoMoreData when the stream has no
+  // more. (The position goes in and out by value: a decoder keeps it in a register.)
+  uint64_t Refill(uint64_t bitPos);
 
   // How far the reading has got in the code stream, counted as a byte position of the stream:
   // the end of the sub-block that holds the last bit read.
@@ -52,10 +54,12 @@ inline uint32_t NextCode(TCodeReader& reader, const uint8_t*& data, uint64_t& bi
                          uint64_t& bitPos, int width) {
   static_assert(std::endian::native == std::endian::little);
   while (bitPos + static_cast<uint64_t>(width) > bitCount) [[unlikely]] {
-      if (!reader.Refill(bitPos)) {
+      const uint64_t moved = reader.Refill(bitPos);
+      if (moved == TCodeReader::NoMoreData) {
         bitPos = bitCount + 1;  // all of the stream has been looked at
         return TCodeReader::EndOfData;
       }
+      bitPos = moved;
       data = reader.Data();
       bitCount = reader.BitCount();
     }
