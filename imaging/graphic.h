@@ -64,7 +64,8 @@ class TGraphic {
   // Reads the picture from the stream's position to its end.
   virtual void LoadFromStream(TStream& stream) = 0;
   void LoadFromFile(const std::string& fileName);
-  void LoadFromBytes(const std::string& bytes);
+  // Reads the picture from bytes that the picture may keep (a GIF keeps its compressed data).
+  virtual void LoadFromBytes(std::string bytes);
 
   virtual int Width() = 0;
   virtual int Height() = 0;

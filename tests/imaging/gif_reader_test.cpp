@@ -1,6 +1,8 @@
 // The GIF reader: container parsing, frames, extensions, comments and its error messages.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "imaging/gif_picture.h"
 #include "rtl/exception.h"
 #include "tests/imaging/gif_builder.h"
@@ -307,6 +309,67 @@ TEST(GifReader, ProgressAndChangeReachTheImagesHandlers) {
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(ends, 1);
+}
+
+}  // namespace
+}  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+// A stream that is not a memory stream, as a file is.
+class TPlainStream : public TStream {
+ public:
+  explicit TPlainStream(std::string bytes) : FBytes(std::move(bytes)) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    const int64_t n = std::min<int64_t>(count, Size() - FPos);
+    std::memcpy(buffer, FBytes.data() + FPos, static_cast<size_t>(n));
+    FPos += n;
+    return n;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    FPos = origin == TSeekOrigin::soBeginning ? offset
+           : origin == TSeekOrigin::soCurrent ? FPos + offset
+                                              : Size() + offset;
+    return FPos;
+  }
+  void SetSize(int64_t) override {}
+  int64_t Size() override { return static_cast<int64_t>(FBytes.size()); }
+
+ private:
+  std::string FBytes;
+  int64_t FPos = 0;
+};
+
+// A frame whose data is most of the file takes the loaded bytes over instead of copying its
+// part: it must hold exactly its own code stream, also when a later block fails.
+TEST(GifReader, FrameHoldingMostOfTheDataKeepsExactlyItsCodeStream) {
+  const TGifFrameInput big = Frame(300, 200, 256, 4);
+  const std::string prefix = Screen(300, 200, 256).Bytes();
+  const std::string withBig = Screen(300, 200, 256).Frame(big).Bytes();
+  const std::string code = withBig.substr(prefix.size() + 10);
+  for (const std::string& tail : {std::string(";"), std::string("\x21\x42", 2)}) {
+    const std::string file = withBig + tail;
+    for (bool fromStream : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "tail " << tail.size() << ", stream " << fromStream);
+      TGifPicture picture;
+      try {
+        if (fromStream) {
+          TPlainStream stream(file);
+          picture.LoadFromStream(stream);
+        } else {
+          picture.LoadFromBytes(file);
+        }
+        EXPECT_EQ(tail, ";");
+      } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_STREQ(e.what(), "Unrecognized extension block: 42");
+      }
+      ASSERT_EQ(picture.FrameCount(), 1);
+      EXPECT_EQ(picture.Frames(0).Item().CodeStream()->Bytes(), code);
+      EXPECT_EQ(test::Indexes(picture.FrameBitmap(0)), big.Pixels);
+    }
+  }
 }
 
 }  // namespace
