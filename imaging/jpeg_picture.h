@@ -14,6 +14,8 @@ inline constexpr const char* SJPEGDescription = "JPEG Image File";
 class TJPEGPicture : public TStillPicture {
  public:
   void LoadFromStream(TStream& stream) override;
+  // Decodes the bytes where they are.
+  void LoadFromBytes(std::string bytes) override { LoadFromJpegBytes(bytes); }
   void LoadFromJpegBytes(const std::string& bytes);
 };
 
