@@ -21,19 +21,40 @@ namespace {
 // that stays in the cache.
 constexpr size_t kBlockBytes = size_t(64) << 10;
 
-// P6: a text header, then red, green and blue bytes row by row from the top.
-void WritePpm(const TBitmapData& bitmap, TStream& out) {
-  out.WriteString(Format("P6\n%d %d\n255\n", bitmap.Width, bitmap.Height));
-  const TRGBRows rows(bitmap);
-  const size_t rowBytes = size_t(bitmap.Width) * 3;
-  const int blockRows = static_cast<int>(std::max<size_t>(1, kBlockBytes / rowBytes));
-  std::vector<uint8_t> block(rowBytes * size_t(std::min(blockRows, bitmap.Height)) + 1);
-  for (int y = 0; y < bitmap.Height;) {
-    const int count = std::min(blockRows, bitmap.Height - y);
-    for (int i = 0; i < count; ++i) rows.Get(y + i, block.data() + rowBytes * size_t(i));
-    out.WriteBuffer(block.data(), static_cast<int64_t>(rowBytes * size_t(count)));
-    y += count;
+// P6: a text header, then red, green and blue bytes row by row from the top, gathered into
+// blocks.
+class TPpmWriter : public TRGBRowSink {
+ public:
+  explicit TPpmWriter(TStream& out) : FOut(out) {}
+
+  void Start(int width, int height) override {
+    FOut.WriteString(Format("P6\n%d %d\n255\n", width, height));
+    FRowBytes = size_t(width) * 3;
+    const size_t rows = std::max<size_t>(1, kBlockBytes / std::max<size_t>(FRowBytes, 1));
+    FBlock.resize(FRowBytes * std::min(rows, size_t(height)) + 1);
   }
+  uint8_t* NextRow() override {
+    if (FUsed + FRowBytes + 1 > FBlock.size()) Flush();
+    uint8_t* row = FBlock.data() + FUsed;
+    FUsed += FRowBytes;
+    return row;
+  }
+  void Flush() {
+    FOut.WriteBuffer(FBlock.data(), static_cast<int64_t>(FUsed));
+    FUsed = 0;
+  }
+
+ private:
+  TStream& FOut;
+  size_t FRowBytes = 0;
+  std::vector<uint8_t> FBlock;
+  size_t FUsed = 0;
+};
+
+void WriteBitmap(const TBitmapData& bitmap, TPpmWriter& ppm) {
+  ppm.Start(bitmap.Width, bitmap.Height);
+  const TRGBRows rows(bitmap);
+  for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, ppm.NextRow());
 }
 
 // A new file beside target with a name of its own, created exclusively.
@@ -44,19 +65,48 @@ std::unique_ptr<TFileStream> CreateBeside(const std::string& target, std::string
         ExtractFilePath(target) + Format("~tagscope%08X.tmp", static_cast<unsigned>(generator()));
     try {
       return std::make_unique<TFileStream>(name, TFileMode::fmCreateNew);
-    } catch (const EFCreateError&) {
-      if (attempt == 100 || !FileExists(name)) throw;
+    } catch (const EFCreateError& e) {
+      if (attempt < 100 && FileExists(name)) continue;
+      // The message names the file the user asked for, not the scratch name.
+      std::string message = e.what();
+      if (const size_t at = message.find(name); at != std::string::npos)
+        message.replace(at, name.size(), target);
+      throw EFCreateError(message);
     }
   }
 }
 
+// The picture's first frame as a PPM: decoded straight into the file where the picture's
+// class can, else loaded and converted. False when the picture holds no frame.
+bool WritePpm(const std::string& picture, TStream& out) {
+  std::string bytes;
+  {
+    TFileStream in(picture, TFileMode::fmOpenRead);
+    bytes = in.ReadString(in.Size());
+  }
+  const std::unique_ptr<TGraphic> graphic =
+      TPictureRegistry::Create(TPictureRegistry::ExtractExtension(picture));
+  TPpmWriter ppm(out);
+  if (!graphic->DecodeRGBRows(bytes, ppm)) {
+    graphic->LoadFromBytes(std::move(bytes));
+    if (graphic->FrameCount() == 0) return false;
+    WriteBitmap(graphic->FrameBitmap(0), ppm);
+  }
+  ppm.Flush();
+  return true;
+}
+
 // Writes the PPM under a temporary name and renames it into place, so that OUT is either left
-// as it was or holds the whole picture.
-void WritePpmFile(const TBitmapData& bitmap, const std::string& output) {
+// as it was or holds the whole picture. False when the picture holds no frame.
+bool WritePpmFile(const std::string& picture, const std::string& output) {
   std::string temporary;
   auto stream = CreateBeside(output, temporary);
   try {
-    WritePpm(bitmap, *stream);
+    if (!WritePpm(picture, *stream)) {
+      stream.reset();
+      RemoveFile(temporary);
+      return false;
+    }
     stream.reset();
     if (!RenameFile(temporary, output))
       throw EFCreateError(
@@ -66,6 +116,7 @@ void WritePpmFile(const TBitmapData& bitmap, const std::string& output) {
     RemoveFile(temporary);
     throw;
   }
+  return true;
 }
 
 int RunDecode(const std::string& picture, const std::string& output) {
@@ -74,12 +125,10 @@ int RunDecode(const std::string& picture, const std::string& output) {
       std::cerr << "tagscope: " << output << ": is the picture itself; it is not overwritten\n";
       return 1;
     }
-    const std::unique_ptr<TGraphic> graphic = TPictureRegistry::LoadFromFile(picture);
-    if (graphic->FrameCount() == 0) {
+    if (!WritePpmFile(picture, output)) {
       std::cerr << "tagscope: " << picture << ": the file holds no picture\n";
       return 1;
     }
-    WritePpmFile(graphic->FrameBitmap(0), output);
   } catch (const Exception& e) {
     std::cerr << "tagscope: " << e.what() << "\n";
     return 1;

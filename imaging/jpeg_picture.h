@@ -17,6 +17,8 @@ class TJPEGPicture : public TStillPicture {
   // Decodes the bytes where they are.
   void LoadFromBytes(std::string bytes) override { LoadFromJpegBytes(bytes); }
   void LoadFromJpegBytes(const std::string& bytes);
+  // Colour pictures; greyscale and CMYK ones go through the bitmap.
+  bool DecodeRGBRows(const std::string& bytes, TRGBRowSink& sink) override;
 };
 
 // Decodes JPEG bytes into a bitmap; the errors are those of TJPEGPicture.

@@ -96,6 +96,7 @@ class DecodeTest(unittest.TestCase):
     def test_output_folder_that_does_not_exist(self):
         result = decode(self.gif, self.path("missing/out.ppm"))
         self.assertEqual(result.returncode, 1)
+        self.assertIn(b"missing/out.ppm", result.stderr)
         self.assertEqual(sorted(os.listdir(self.dir)), ["p.gif"])
 
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 extern "C" {
 #include <jerror.h>
@@ -148,6 +149,60 @@ TEST(Jpeg, PictureClassReadsAStream) {
   EXPECT_EQ(changes, 1);
   EXPECT_THROW(picture.FrameBitmap(1), EInvalidGraphicOperation);
   EXPECT_THROW(picture.SetWidth(3), EInvalidGraphicOperation);
+}
+
+// Rows decoded straight into a sink are the bitmap's rows, for whole, progressive, odd-sized
+// and damaged pictures; greyscale and CMYK pictures are left to the bitmap.
+struct TCollectRows : TRGBRowSink {
+  int Width = -1, Height = -1;
+  std::vector<uint8_t> Bytes;
+  size_t Used = 0;
+  void Start(int width, int height) override {
+    Width = width;
+    Height = height;
+    Bytes.assign(size_t(width) * height * 3 + 1, 0xAA);
+  }
+  uint8_t* NextRow() override {
+    uint8_t* row = Bytes.data() + Used;
+    Used += size_t(Width) * 3;
+    return row;
+  }
+};
+
+std::vector<uint8_t> BitmapRGB(const std::string& bytes) {
+  TJPEGPicture picture;
+  picture.LoadFromJpegBytes(bytes);
+  const TBitmapData& bitmap = picture.FrameBitmap(0);
+  std::vector<uint8_t> out(size_t(bitmap.Width) * bitmap.Height * 3 + 1);
+  const TRGBRows rows(bitmap);
+  for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, out.data() + size_t(y) * bitmap.Width * 3);
+  return out;
+}
+
+TEST(Jpeg, RowsIntoASinkAreTheBitmapsRows) {
+  std::vector<std::string> pictures = {MakeJpeg({}), MakeJpeg({33, 17, JCS_RGB, true}),
+                                       MakeJpeg({1, 1})};
+  const std::string good = MakeJpeg({64, 48});
+  for (size_t cut : {good.size() / 2, good.size() - 2}) pictures.push_back(good.substr(0, cut));
+  std::string flipped = good;
+  flipped[flipped.size() / 2] ^= 0x5A;
+  pictures.push_back(flipped);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    TJPEGPicture picture;
+    TCollectRows sink;
+    ASSERT_TRUE(picture.DecodeRGBRows(pictures[i], sink)) << i;
+    ASSERT_EQ(sink.Used, sink.Bytes.size() - 1) << i;
+    sink.Bytes.back() = 0;
+    EXPECT_EQ(sink.Bytes, BitmapRGB(pictures[i])) << i;
+  }
+  for (J_COLOR_SPACE space : {JCS_GRAYSCALE, JCS_CMYK}) {
+    TJPEGPicture picture;
+    TCollectRows sink;
+    EXPECT_FALSE(picture.DecodeRGBRows(MakeJpeg({8, 8, space}), sink));
+    EXPECT_EQ(sink.Width, -1);
+  }
+  TCollectRows sink;
+  EXPECT_THROW(TJPEGPicture().DecodeRGBRows("hello", sink), EJPEG);
 }
 
 }  // namespace
