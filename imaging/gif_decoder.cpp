@@ -296,6 +296,35 @@ TBitmapData EmptyBitmap(int width, int height, int pixelBits, const TGIFColors& 
 
 }  // namespace
 
+namespace {
+
+// Runs the decoder over a frame's code stream into the writer; gives the damaged mark.
+bool DecodeInto(const std::string& codeStream, TPixelWriter& writer,
+                const TDecodeProgress& progress) {
+  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
+    if (progress) progress(stage, percent, message);
+  };
+  report(TProgressStage::psStarting, 0, "");
+  bool damaged;
+  try {
+    if (codeStream.empty()) throw EReadError(SReadError);
+    int codeSize = static_cast<uint8_t>(codeStream[0]);
+    const bool badCodeSize = codeSize < kMinCodeSize || codeSize > kMaxCodeSize;
+    codeSize = std::clamp(codeSize, kMinCodeSize, kMaxCodeSize);
+    TCodeReader reader(codeStream, 1);
+    TLzwDecoder lzw(reader, writer, codeSize, badCodeSize, progress,
+                    static_cast<int64_t>(codeStream.size()));
+    damaged = lzw.Run();
+  } catch (const Exception& e) {
+    report(TProgressStage::psEnding, 0, e.Message());
+    throw;
+  }
+  report(TProgressStage::psEnding, 100, "");
+  return damaged;
+}
+
+}  // namespace
+
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress) {
@@ -310,26 +339,27 @@ TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, 
     bitmap.Pixels.assign(size, 0);
   else
     bitmap.Pixels.resize(size);
-  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
-    if (progress) progress(stage, percent, message);
-  };
-  report(TProgressStage::psStarting, 0, "");
-  try {
-    if (codeStream.empty()) throw EReadError(SReadError);
-    int codeSize = static_cast<uint8_t>(codeStream[0]);
-    const bool badCodeSize = codeSize < kMinCodeSize || codeSize > kMaxCodeSize;
-    codeSize = std::clamp(codeSize, kMinCodeSize, kMaxCodeSize);
-    TCodeReader reader(codeStream, 1);
-    TPixelWriter writer(bitmap, interlaced);
-    TLzwDecoder lzw(reader, writer, codeSize, badCodeSize, progress,
-                    static_cast<int64_t>(codeStream.size()));
-    result.Damaged = lzw.Run();
-  } catch (const Exception& e) {
-    report(TProgressStage::psEnding, 0, e.Message());
-    throw;
-  }
-  report(TProgressStage::psEnding, 100, "");
+  TPixelWriter writer(bitmap, interlaced);
+  result.Damaged = DecodeInto(codeStream, writer, progress);
   return result;
+}
+
+bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
+                     const TGIFColors& colors, TRGBRowSink& sink, const TDecodeProgress& progress) {
+  if (pixelBits < 1 || pixelBits > 8) throw EInvalidGraphicOperation(SWrongColorCount);
+  TBitmapData bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
+  sink.Start(bitmap.Width, bitmap.Height);
+  if (bitmap.Empty()) return false;
+  // Every index as the bitmap would keep it (its low bits) and the colour of that entry.
+  const uint32_t mask = (1u << bitmap.BitCount) - 1;
+  uint32_t table[256];
+  for (uint32_t i = 0; i < 256; ++i) {
+    const TRGBQuad& q = bitmap.Palette[i & mask];
+    table[i] = uint32_t(q.Red) | uint32_t(q.Green) << 8 | uint32_t(q.Blue) << 16;
+  }
+  TPixelWriter writer(bitmap, false);
+  writer.SetRowSink(&sink, table);
+  return DecodeInto(codeStream, writer, progress);
 }
 
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,

@@ -31,7 +31,14 @@ struct TDecodedFrame {
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress = {});
-// The same, reading the code stream from its start.
+// Decodes a frame that is not interlaced straight into sink: its rows, top first, as red,
+// green and blue of the palette entry that DecodeFrame's bitmap would hold. Keeps no bitmap;
+// gives the damaged mark. The errors are DecodeFrame's, raised before sink.Start where
+// DecodeFrame raises them before decoding.
+bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
+                     const TGIFColors& colors, TRGBRowSink& sink,
+                     const TDecodeProgress& progress = {});
+// The same as DecodeFrame, reading the code stream from its start.
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress = {});

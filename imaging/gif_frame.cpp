@@ -115,17 +115,34 @@ void TGifFrame::ApplyGraphicControls() {
   FDelayMs = static_cast<uint16_t>(delay);
 }
 
+TDecodeProgress TGifFrame::Progress() {
+  if (!FOwnerImage || !FOwnerImage->OnProgress) return {};
+  return [this](TProgressStage stage, int percent, const std::string& message) {
+    FOwnerImage->DecoderProgress(stage, percent, message);
+  };
+}
+
+void TGifFrame::DecodeRows(TRGBRowSink& sink) {
+  const TGIFItem& item = *FItem;
+  if (FInterlace || !item.FCodeStream) {
+    // Interlaced rows come out of order: they are gathered in the bitmap first.
+    const TBitmapData& bitmap = GetFrameBitmap();
+    sink.Start(bitmap.Width, bitmap.Height);
+    const TRGBRows rows(bitmap);
+    for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, sink.NextRow());
+    return;
+  }
+  FDamaged = DecodeFrameRows(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight,
+                             item.FFrameBits, item.FFrameColors, sink, Progress()) ||
+             FDamaged;
+}
+
 const TBitmapData& TGifFrame::GetFrameBitmap() {
   if (FFrameBitmap && !FFrameBitmap->Empty()) return *FFrameBitmap;
   FFrameBitmap = std::make_unique<TBitmapData>();
   const TGIFItem& item = *FItem;
   if (!item.FCodeStream) return *FFrameBitmap;
-  TDecodeProgress progress;
-  if (FOwnerImage && FOwnerImage->OnProgress) {
-    progress = [this](TProgressStage stage, int percent, const std::string& message) {
-      FOwnerImage->DecoderProgress(stage, percent, message);
-    };
-  }
+  const TDecodeProgress progress = Progress();
   TDecodedFrame decoded =
       DecodeFrame(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight, item.FFrameBits,
                   item.FFrameColors, FInterlace, progress);

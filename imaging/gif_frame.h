@@ -6,6 +6,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/gif_colors.h"
+#include "imaging/gif_decoder.h"
 #include "imaging/gif_extension.h"
 #include "rtl/byte_reader.h"
 #include "rtl/stream.h"
@@ -59,6 +60,9 @@ class TGifFrame {
   bool TakeDeferredCodeStream(std::string& bytes);
   // The decoded frame, decoding it on first use. An error leaves an empty bitmap in place.
   const TBitmapData& GetFrameBitmap();
+  // The frame's rows straight into sink, as GetFrameBitmap's bitmap would give them, keeping
+  // no bitmap.
+  void DecodeRows(TRGBRowSink& sink);
   bool HasBitmap() const { return FFrameBitmap != nullptr; }
 
   TGifPicture* OwnerImage() const { return FOwnerImage; }
@@ -78,6 +82,8 @@ class TGifFrame {
 
  private:
   void ReadCodeStream(TByteReader& reader, bool deferLarge);
+  // Forwards the decoder's progress to the owning image, when it listens.
+  TDecodeProgress Progress();
   void ApplyGraphicControls();
 
   TGifPicture* FOwnerImage;

@@ -69,6 +69,14 @@ void TGifPicture::LoadFromBytes(std::string bytes) {
   ReadGIFBuffer(bytes.data(), bytes.size(), &bytes, true);
 }
 
+bool TGifPicture::DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) {
+  ReadGIFBuffer(bytes.data(), bytes.size(), &bytes, false);
+  // Without frames nothing took the bytes over.
+  if (FFrameList.empty()) return false;
+  FFrameList.front()->DecodeRows(sink);
+  return true;
+}
+
 void TGifPicture::ReadGIFBuffer(const char* bytes, size_t count, std::string* takeable,
                                 bool buildBitmap) {
   Clear();

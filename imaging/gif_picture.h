@@ -44,6 +44,9 @@ class TGifPicture : public TGraphic {
 
   void LoadFromStream(TStream& stream) override;
   void LoadFromBytes(std::string bytes) override;
+  // Takes the bytes over and decodes frame 0 straight into the sink; false for a picture
+  // without frames.
+  bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) override;
   // A 32-bit length followed by that many bytes of GIF data.
   void ReadData(TStream& stream);
   // Reads count bytes of GIF data from source; builds frame 0's bitmap when asked to.

@@ -58,12 +58,28 @@ void TPixelWriter::Finish(const uint8_t* out) {
   const int count = static_cast<int>(out - FRowBuffer.data());
   if (count > 0 || !FInterlaced) StoreRow(count);
   if (FInterlaced) return;
+  if (FSink) {
+    for (int y = FY + 1; y < FHeight; ++y) SinkRow(0);
+    return;
+  }
   // Rows below the last one reached: the bitmap is stored bottom-up, so they come first.
   const size_t stride = static_cast<size_t>(FBitmap.Stride());
   std::memset(FBitmap.Pixels.data(), 0, stride * static_cast<size_t>(FHeight - 1 - FY));
 }
 
+void TPixelWriter::SinkRow(int count) {
+  uint8_t* out = FSink->NextRow();
+  const uint8_t* in = FRowBuffer.data();
+  // Four bytes per pixel, the fourth overwritten by the next one or falling on the spare byte.
+  for (int x = 0; x < count; ++x) std::memcpy(out + size_t(x) * 3, &FColors[in[x]], 4);
+  for (int x = count; x < FWidth; ++x) std::memcpy(out + size_t(x) * 3, &FColors[0], 4);
+}
+
 void TPixelWriter::StoreRow(int count) {
+  if (FSink) {
+    SinkRow(count);
+    return;
+  }
   uint8_t* row = FBitmap.TopDownRow(FY);
   const uint8_t* in = FRowBuffer.data();
   const size_t stride = static_cast<size_t>(FBitmap.Stride());

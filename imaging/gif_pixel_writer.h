@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/graphic.h"
 
 namespace tagscope {
 
@@ -25,6 +26,13 @@ class TPixelWriter {
   static constexpr int Slack = 4097 + 8;
 
   TPixelWriter(TBitmapData& bitmap, bool interlaced);
+  // Rows go to sink instead of the bitmap (whose pixel buffer stays empty), each index as the
+  // colour colors[index] (red, green, blue in the low three bytes). Only for a frame that is
+  // not interlaced, whose rows come in order.
+  void SetRowSink(TRGBRowSink* sink, const uint32_t* colors) {
+    FSink = sink;
+    FColors = colors;
+  }
 
   // The cursor at the start of the first row, or null when the frame has no pixels.
   uint8_t* Start();
@@ -45,6 +53,8 @@ class TPixelWriter {
 
  private:
   void StoreRow(int count);
+  // A row of the sink: count pixels from the row buffer, the rest index 0.
+  void SinkRow(int count);
 
   TBitmapData& FBitmap;
   bool FInterlaced;
@@ -53,6 +63,8 @@ class TPixelWriter {
   int FY = 0;
   int FPass = 0;
   std::vector<uint8_t> FRowBuffer;
+  TRGBRowSink* FSink = nullptr;
+  const uint32_t* FColors = nullptr;
   uint8_t* FLimit = nullptr;
 };
 

@@ -78,11 +78,12 @@ class TGraphic {
   void LoadFromFile(const std::string& fileName);
   // Reads the picture from bytes that the picture may keep (a GIF keeps its compressed data).
   virtual void LoadFromBytes(std::string bytes);
-  // Decodes the picture in bytes row by row into sink without keeping it, the rows as
-  // FrameBitmap(0) would give them, and returns true; or, when this class cannot do that for
-  // these bytes, does nothing and returns false (the caller then loads the picture). Raises
-  // the errors that loading raises; rows already handed over are then to be discarded.
-  virtual bool DecodeRGBRows(const std::string& bytes, TRGBRowSink& sink) { return false; }
+  // Decodes the first frame of the picture in bytes row by row into sink, the rows as
+  // FrameBitmap(0) would give them, keeping no bitmap, and returns true; the bytes may have
+  // been taken over then. Returns false, bytes untouched and sink unused, when this class
+  // cannot do that for these bytes (the caller then loads the picture). Raises the errors that
+  // loading raises; rows already handed over are then to be discarded.
+  virtual bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) { return false; }
 
   virtual int Width() = 0;
   virtual int Height() = 0;

@@ -167,7 +167,7 @@ void CheckSize(int width, int height, int bitCount) {
 
 }  // namespace
 
-bool TJPEGPicture::DecodeRGBRows(const std::string& bytes, TRGBRowSink& sink) {
+bool TJPEGPicture::DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) {
   TJpegContext ctx;
   if (!ReadHeader(ctx, bytes, true)) ctx.Raise();
   if (ctx.Info.out_color_space != JCS_RGB) return false;

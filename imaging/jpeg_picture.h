@@ -18,7 +18,7 @@ class TJPEGPicture : public TStillPicture {
   void LoadFromBytes(std::string bytes) override { LoadFromJpegBytes(bytes); }
   void LoadFromJpegBytes(const std::string& bytes);
   // Colour pictures; greyscale and CMYK ones go through the bitmap.
-  bool DecodeRGBRows(const std::string& bytes, TRGBRowSink& sink) override;
+  bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) override;
 };
 
 // Decodes JPEG bytes into a bitmap; the errors are those of TJPEGPicture.

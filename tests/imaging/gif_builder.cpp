@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <stdexcept>
 
 namespace tagscope::test {
 
@@ -272,6 +273,34 @@ std::vector<uint8_t> TestPicture(int width, int height, int colorCount, uint64_t
     }
   }
   return pixels;
+}
+
+std::vector<uint8_t> RGBRows(const TBitmapData& bitmap) {
+  std::vector<uint8_t> out(size_t(bitmap.Width) * size_t(bitmap.Height) * 3 + 1);
+  const TRGBRows rows(bitmap);
+  for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, out.data() + size_t(y) * bitmap.Width * 3);
+  out.pop_back();
+  return out;
+}
+
+void TRowCollector::Start(int width, int height) {
+  Width = width;
+  Height = height;
+  // Filled with a pattern: a pixel the decoder leaves out shows.
+  FBytes.assign(size_t(width) * size_t(height) * 3 + 1, 0xA5);
+}
+
+uint8_t* TRowCollector::NextRow() {
+  const size_t rowBytes = size_t(Width) * 3;
+  if (FUsed + rowBytes + 1 > FBytes.size()) throw std::logic_error("more rows than the height");
+  uint8_t* row = FBytes.data() + FUsed;
+  FUsed += rowBytes;
+  return row;
+}
+
+std::vector<uint8_t> TRowCollector::Rows() const {
+  if (FUsed + 1 != FBytes.size()) throw std::logic_error("fewer rows than the height");
+  return std::vector<uint8_t>(FBytes.begin(), FBytes.end() - 1);
 }
 
 }  // namespace tagscope::test

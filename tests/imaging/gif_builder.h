@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/graphic.h"
 
 namespace tagscope::test {
 
@@ -87,6 +88,21 @@ int TableBits(int count);
 
 // The colour indexes of a palette bitmap, top row first.
 std::vector<uint8_t> Indexes(const TBitmapData& bitmap);
+// A bitmap's pixels as red, green, blue, top row first (TRGBRows).
+std::vector<uint8_t> RGBRows(const TBitmapData& bitmap);
+
+// Gathers the rows a picture decodes into it.
+struct TRowCollector : TRGBRowSink {
+  int Width = -1, Height = -1;
+  void Start(int width, int height) override;
+  uint8_t* NextRow() override;
+  // The rows handed over, checked to be Height of them.
+  std::vector<uint8_t> Rows() const;
+
+ private:
+  std::vector<uint8_t> FBytes;
+  size_t FUsed = 0;
+};
 
 // Pseudo-random numbers for generated pictures and streams (xorshift, fixed start).
 class TRandom {

@@ -372,5 +372,36 @@ TEST(GifReader, FrameHoldingMostOfTheDataKeepsExactlyItsCodeStream) {
   }
 }
 
+// Frame 0 decoded straight into a sink gives the bitmap's rows; an interlaced frame goes through
+// its bitmap; a file without frames is left alone.
+TEST(GifReader, RowsIntoASinkAreFrameZerosRows) {
+  TGifFrameInput plain = Frame(37, 21, 16, 2);
+  plain.LocalColors = test::TestColors(11);  // indexes beyond the table: grey entries
+  TGifFrameInput interlaced = Frame(29, 13, 256, 3);
+  interlaced.Interlaced = true;
+  const std::string whole = Screen(40, 30, 256).Frame(plain).Frame(interlaced).Trailer().Bytes();
+  std::string damaged = Screen(40, 30, 256).Frame(plain).Bytes();
+  damaged.resize(damaged.size() - 20);
+  const std::string files[] = {whole, damaged,
+                               Screen(40, 30, 256).Frame(interlaced).Frame(plain).Bytes()};
+  for (const std::string& file : files) {
+    TGifPicture loaded;
+    loaded.LoadFromBytes(file);
+    std::string bytes = file;
+    TGifPicture streamed;
+    test::TRowCollector sink;
+    ASSERT_TRUE(streamed.DecodeRGBRows(bytes, sink));
+    EXPECT_EQ(sink.Width, loaded.Width());
+    EXPECT_EQ(sink.Rows(), test::RGBRows(loaded.FrameBitmap(0)));
+    EXPECT_EQ(streamed.Frames(0).Damaged(), loaded.Frames(0).Damaged());
+  }
+  std::string noFrames = Screen().Trailer().Bytes();
+  const std::string original = noFrames;
+  test::TRowCollector sink;
+  EXPECT_FALSE(TGifPicture().DecodeRGBRows(noFrames, sink));
+  EXPECT_EQ(noFrames, original);
+  EXPECT_EQ(sink.Width, -1);
+}
+
 }  // namespace
 }  // namespace tagscope
