@@ -333,12 +333,8 @@ TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, 
   result.Bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
   TBitmapData& bitmap = result.Bitmap;
   if (bitmap.Empty()) return result;
-  // The writer clears what it does not write, except in an interlaced frame.
-  const size_t size = static_cast<size_t>(bitmap.Stride()) * static_cast<size_t>(bitmap.Height);
-  if (interlaced)
-    bitmap.Pixels.assign(size, 0);
-  else
-    bitmap.Pixels.resize(size);
+  // The writer clears what it does not write.
+  bitmap.Pixels.resize(static_cast<size_t>(bitmap.Stride()) * static_cast<size_t>(bitmap.Height));
   TPixelWriter writer(bitmap, interlaced);
   result.Damaged = DecodeInto(codeStream, writer, progress);
   return result;

@@ -55,16 +55,14 @@ uint8_t* TPixelWriter::PutRun(const uint8_t* pixels, int count, uint8_t* out) {
 
 void TPixelWriter::Finish(const uint8_t* out) {
   if (!out) return;
-  const int count = static_cast<int>(out - FRowBuffer.data());
-  if (count > 0 || !FInterlaced) StoreRow(count);
-  if (FInterlaced) return;
-  if (FSink) {
-    for (int y = FY + 1; y < FHeight; ++y) SinkRow(0);
-    return;
+  // The row reached and every row after it in the frame's order: the row's pixels so far, then
+  // index 0 for all that decoding did not reach.
+  StoreRow(static_cast<int>(out - FRowBuffer.data()));
+  for (;;) {
+    FY = FInterlaced ? NextInterlacedRow(FY, FHeight, FPass) : FY + 1;
+    if (FY >= FHeight) break;
+    StoreRow(0);
   }
-  // Rows below the last one reached: the bitmap is stored bottom-up, so they come first.
-  const size_t stride = static_cast<size_t>(FBitmap.Stride());
-  std::memset(FBitmap.Pixels.data(), 0, stride * static_cast<size_t>(FHeight - 1 - FY));
 }
 
 void TPixelWriter::SinkRow(int count) {
@@ -86,15 +84,15 @@ void TPixelWriter::StoreRow(int count) {
   switch (FBitmap.BitCount) {
     case 8:
       std::memcpy(row, in, static_cast<size_t>(count));
-      if (!FInterlaced) std::memset(row + count, 0, stride - static_cast<size_t>(count));
+      std::memset(row + count, 0, stride - static_cast<size_t>(count));
       break;
     case 1:
-      if (!FInterlaced) std::memset(row, 0, stride);
+      std::memset(row, 0, stride);
       for (int x = 0; x < count; ++x)
         row[x >> 3] |= static_cast<uint8_t>((in[x] & 1) << (7 - (x & 7)));
       break;
     default:
-      if (!FInterlaced) std::memset(row, 0, stride);
+      std::memset(row, 0, stride);
       for (int x = 0; x < count; ++x)
         row[x >> 1] |= static_cast<uint8_t>((in[x] & 15) << ((x & 1) ? 0 : 4));
       break;

@@ -14,9 +14,8 @@ namespace tagscope {
 int NextInterlacedRow(int row, int height, int& pass);
 
 // Places decoded colour indexes into a palette bitmap in the frame's row order. The bitmap's
-// buffer need not be cleared for a frame that is not interlaced: the writer clears each row's
-// padding and, in Finish, the rows that decoding did not reach. An interlaced frame's buffer
-// must be all zero to begin with. The decoder
+// buffer need not be cleared: the writer clears each row's padding and, in Finish, the rows
+// that decoding did not reach. The decoder
 // writes pixels, one byte each, into a row buffer through a cursor that it keeps itself; the
 // buffer has room for a whole code's string (and 8 bytes more) beyond the row's end, so that
 // strings are written without checks and with whole 8-byte stores. Flush moves each completed
@@ -48,7 +47,7 @@ class TPixelWriter {
   }
   // Places count pixels.
   uint8_t* PutRun(const uint8_t* pixels, int count, uint8_t* out);
-  // Stores the pixels of a row left incomplete and clears the rows after it.
+  // Stores the pixels of a row left incomplete and clears the rows after it in the frame's order.
   void Finish(const uint8_t* out);
 
  private:
