@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Whole-process speed of `tagscope decode` against the tools a user would pick instead.
 
-Makes a 2000x2000 256-colour GIF and a 600x600 JPEG (Pillow), then runs, interleaved and
+Makes a 2000x2000 256-colour GIF (stored plain and interlaced) and a 600x600 JPEG (Pillow),
+then runs, interleaved and
 several times each, `tagscope decode` against giflib's `gif2rgb -1` and libjpeg's
 `djpeg -ppm`, and prints the median wall time of each and the ratio. Any number of tagscope
 binaries may be given (e.g. one built before a change and one after) to compare them in the
@@ -23,6 +24,7 @@ from PIL import Image, ImageDraw, ImageFilter
 
 def make_inputs(folder):
     gif = os.path.join(folder, "big.gif")
+    interlaced = os.path.join(folder, "big-interlaced.gif")
     jpg = os.path.join(folder, "photo.jpg")
     # Smooth gradients with shapes and some noise: compresses like a real picture.
     base = Image.radial_gradient("L").resize((2000, 2000))
@@ -34,9 +36,11 @@ def make_inputs(folder):
                      fill=((i * 37) % 256, (i * 91) % 256, (i * 53) % 256))
     noise = Image.effect_noise((2000, 2000), 40).convert("RGB")
     rgb = Image.blend(rgb, noise, 0.15)
-    rgb.quantize(256).save(gif)
+    paletted = rgb.quantize(256)
+    paletted.save(gif, interlace=False)
+    paletted.save(interlaced, interlace=True)
     rgb.resize((600, 600)).filter(ImageFilter.DETAIL).save(jpg, quality=90)
-    return gif, jpg
+    return gif, interlaced, jpg
 
 
 def run(command):
@@ -60,10 +64,12 @@ def main():
     parser.add_argument("tagscope", nargs="+")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
-        gif, jpg = make_inputs(folder)
+        gif, interlaced, jpg = make_inputs(folder)
         out = os.path.join(folder, "out")
         cases = [
             ("gif 2000x2000", ["gif2rgb", "-1", "-o", out + ".rgb", gif], out + ".rgb", False, gif),
+            ("gif 2000x2000 interlaced", ["gif2rgb", "-1", "-o", out + ".rgb", interlaced],
+             out + ".rgb", False, interlaced),
             ("jpeg 600x600", ["djpeg", "-ppm", "-outfile", out + ".ppm", jpg], out + ".ppm", True, jpg),
         ]
         for name, oracle, oracle_out, oracle_header, picture in cases:
