@@ -19,8 +19,9 @@ using TDecodeProgress =
 // One GIF frame's LZW data turned into a palette bitmap (1, 4 or 8 bits, rows bottom-up).
 struct TDecodedFrame {
   TBitmapData Bitmap;
-  // The data was found damaged: a code size out of range, a broken code chain, or data that
-  // ended before the last row. The pixels decoded up to that point are kept.
+  // The data was found damaged: a code size out of range (2 to 11 decode), a broken code
+  // chain, a table code where the table is empty (first, or right after a clear code), or data
+  // that ended before the last row. The pixels decoded up to that point are kept.
   bool Damaged = false;
 };
 
