@@ -1,50 +1,138 @@
 // tagscope decode PICTURE OUT.ppm: decodes a GIF, BMP or JPEG file through the picture
 // registry (chosen by the file's extension) and writes its first frame as a binary PPM.
+#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "cli/verbs.h"
 #include "imaging/picture_registry.h"
 #include "rtl/exception.h"
 #include "rtl/file_stream.h"
+#include "rtl/files.h"
 
 namespace tagscope::cli {
 
 namespace {
 
-// P6: a text header, then red, green and blue bytes row by row from the top.
-std::string PpmBytes(const TBitmapData& bitmap) {
-  std::string out = Format("P6\n%d %d\n255\n", bitmap.Width, bitmap.Height);
-  out.reserve(out.size() + size_t(3) * bitmap.Width * bitmap.Height);
-  for (int y = 0; y < bitmap.Height; ++y) {
-    for (int x = 0; x < bitmap.Width; ++x) {
-      uint8_t r, g, b;
-      bitmap.PixelRGB(x, y, r, g, b);
-      out.push_back(static_cast<char>(r));
-      out.push_back(static_cast<char>(g));
-      out.push_back(static_cast<char>(b));
+// Rows are converted and written in blocks of about this many bytes: few writes, and a buffer
+// that stays in the cache.
+constexpr size_t kBlockBytes = size_t(64) << 10;
+
+// P6: a text header, then red, green and blue bytes row by row from the top, gathered into
+// blocks.
+class TPpmWriter : public TRGBRowSink {
+ public:
+  explicit TPpmWriter(TStream& out) : FOut(out) {}
+
+  void Start(int width, int height) override {
+    FOut.WriteString(Format("P6\n%d %d\n255\n", width, height));
+    FRowBytes = size_t(width) * 3;
+    const size_t rows = std::max<size_t>(1, kBlockBytes / std::max<size_t>(FRowBytes, 1));
+    FBlock.resize(FRowBytes * std::min(rows, size_t(height)) + 1);
+  }
+  uint8_t* NextRow() override {
+    if (FUsed + FRowBytes + 1 > FBlock.size()) Flush();
+    uint8_t* row = FBlock.data() + FUsed;
+    FUsed += FRowBytes;
+    return row;
+  }
+  void Flush() {
+    FOut.WriteBuffer(FBlock.data(), static_cast<int64_t>(FUsed));
+    FUsed = 0;
+  }
+
+ private:
+  TStream& FOut;
+  size_t FRowBytes = 0;
+  std::vector<uint8_t> FBlock;
+  size_t FUsed = 0;
+};
+
+void WriteBitmap(const TBitmapData& bitmap, TPpmWriter& ppm) {
+  ppm.Start(bitmap.Width, bitmap.Height);
+  const TRGBRows rows(bitmap);
+  for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, ppm.NextRow());
+}
+
+// A new file beside target with a name of its own, created exclusively.
+std::unique_ptr<TFileStream> CreateBeside(const std::string& target, std::string& name) {
+  static std::mt19937 generator{std::random_device{}()};
+  for (int attempt = 1;; ++attempt) {
+    name =
+        ExtractFilePath(target) + Format("~tagscope%08X.tmp", static_cast<unsigned>(generator()));
+    try {
+      return std::make_unique<TFileStream>(name, TFileMode::fmCreateNew);
+    } catch (const EFCreateError& e) {
+      if (attempt < 100 && FileExists(name)) continue;
+      // The message names the file the user asked for, not the scratch name.
+      std::string message = e.what();
+      if (const size_t at = message.find(name); at != std::string::npos)
+        message.replace(at, name.size(), target);
+      throw EFCreateError(message);
     }
   }
-  return out;
+}
+
+// The picture's first frame as a PPM: decoded straight into the file where the picture's
+// class can, else loaded and converted. False when the picture holds no frame.
+bool WritePpm(const std::string& picture, TStream& out) {
+  std::string bytes;
+  {
+    TFileStream in(picture, TFileMode::fmOpenRead);
+    bytes = in.ReadString(in.Size());
+  }
+  const std::unique_ptr<TGraphic> graphic =
+      TPictureRegistry::Create(TPictureRegistry::ExtractExtension(picture));
+  TPpmWriter ppm(out);
+  if (!graphic->DecodeRGBRows(bytes, ppm)) {
+    graphic->LoadFromBytes(std::move(bytes));
+    if (graphic->FrameCount() == 0) return false;
+    WriteBitmap(graphic->FrameBitmap(0), ppm);
+  }
+  ppm.Flush();
+  return true;
+}
+
+// Writes the PPM under a temporary name and renames it into place, so that OUT is either left
+// as it was or holds the whole picture. False when the picture holds no frame.
+bool WritePpmFile(const std::string& picture, const std::string& output) {
+  std::string temporary;
+  auto stream = CreateBeside(output, temporary);
+  try {
+    if (!WritePpm(picture, *stream)) {
+      stream.reset();
+      RemoveFile(temporary);
+      return false;
+    }
+    stream.reset();
+    if (!RenameFile(temporary, output))
+      throw EFCreateError(
+          Format("Cannot create file \"%s\". %s", output.c_str(), LastSystemErrorText().c_str()));
+  } catch (...) {
+    stream.reset();
+    RemoveFile(temporary);
+    throw;
+  }
+  return true;
 }
 
 int RunDecode(const std::string& picture, const std::string& output) {
-  std::unique_ptr<TGraphic> graphic;
-  std::string ppm;
   try {
-    graphic = TPictureRegistry::LoadFromFile(picture);
-    if (graphic->FrameCount() == 0) {
+    if (SameFile(picture, output)) {
+      std::cerr << "tagscope: " << output << ": is the picture itself; it is not overwritten\n";
+      return 1;
+    }
+    if (!WritePpmFile(picture, output)) {
       std::cerr << "tagscope: " << picture << ": the file holds no picture\n";
       return 1;
     }
-    ppm = PpmBytes(graphic->FrameBitmap(0));
   } catch (const Exception& e) {
     std::cerr << "tagscope: " << e.what() << "\n";
     return 1;
   }
-  TFileStream out(output, TFileMode::fmCreate);
-  out.WriteString(ppm);
   return 0;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,29 @@ struct TRGBQuad {
   bool operator==(const TRGBQuad&) const = default;
 };
 
+// An allocator whose resize leaves new bytes as they come: a decoder that writes every byte of
+// its buffer does not pay for clearing it first. assign(n, 0) and the like still clear.
+template <class T>
+struct TUninitializedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUninitializedAllocator<U>;
+  };
+  TUninitializedAllocator() = default;
+  template <class U>
+  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using TPixelBuffer = std::vector<uint8_t, TUninitializedAllocator<uint8_t>>;
+
 // A device-independent bitmap in memory: rows bottom-up, each padded to a multiple of four
 // bytes; 1, 4 and 8 bits per pixel index Palette, 24 bits are B,G,R and 32 bits B,G,R,x.
 // The Win32 backend draws it with StretchDIBits as it stands.
@@ -23,7 +48,7 @@ struct TBitmapData {
   int Height = 0;
   int BitCount = 0;
   std::vector<TRGBQuad> Palette;
-  std::vector<uint8_t> Pixels;
+  TPixelBuffer Pixels;
 
   static int RowStride(int width, int bitCount) { return ((width * bitCount + 31) / 32) * 4; }
   int Stride() const { return RowStride(Width, BitCount); }
@@ -37,6 +62,22 @@ struct TBitmapData {
   }
   // The colour of pixel (x, y), y from the top, as red, green, blue.
   void PixelRGB(int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) const;
+};
+
+// Whole rows of a bitmap as red, green, blue bytes, each pixel as PixelRGB gives it: palette
+// bitmaps through a table of the palette's colours, 24- and 32-bit ones byte by byte.
+class TRGBRows {
+ public:
+  explicit TRGBRows(const TBitmapData& bitmap);
+  // Bytes a row takes at out: three per pixel, plus one that Get may overwrite.
+  size_t BufferSize() const { return static_cast<size_t>(FBitmap.Width) * 3 + 1; }
+  // Row y (0 = top) into out, which holds BufferSize() bytes.
+  void Get(int y, uint8_t* out) const;
+
+ private:
+  const TBitmapData& FBitmap;
+  // Each palette index's colour as red, green, blue in the low three bytes (in memory order).
+  std::array<uint32_t, 256> FColors{};
 };
 
 }  // namespace tagscope

@@ -14,6 +14,9 @@ namespace {
 
 constexpr uint32_t kTableSize = 4096;
 constexpr int kMaxCodeWidth = 12;
+// Code sizes that decode; codes of up to kMaxCodeWidth bits leave room for sizes up to 11.
+constexpr int kMinCodeSize = 2;
+constexpr int kMaxCodeSize = 11;
 // The longest expansion a code may have; a longer one means the code chain runs in a circle.
 constexpr int kStackLimit = 4097;
 
@@ -45,11 +48,12 @@ struct TLzwTables {
   uint8_t Suffix[kTableSize] = {};
 
   // Entry code := the previous code's string plus pixel. Its string is known when the
-  // previous code's is: a literal, a never-written code or an entry below code itself.
-  void Add(uint32_t code, uint32_t prevCode, uint8_t pixel, uint32_t mask) {
+  // previous code's is: a literal or an entry below code itself (written since the last clear
+  // code, as every entry from the first table code up to code is).
+  void Add(uint32_t code, uint32_t prevCode, uint8_t pixel) {
     Prefix[code] = static_cast<uint16_t>(prevCode);
     Suffix[code] = pixel;
-    const bool current = prevCode < code || prevCode <= mask;
+    const bool current = prevCode < code;
     const uint64_t word = current ? Short[prevCode] : 0;
     const unsigned length = static_cast<unsigned>(word >> 56);
     if (length != 0 && length < kShortMax) {
@@ -96,7 +100,7 @@ struct TExpansion {
 
 class TLzwDecoder {
  public:
-  TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize, int pixelBits, bool damaged,
+  TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize, bool damaged,
               const TDecodeProgress& progress, int64_t streamSize);
   // Decodes up to the end code, the end of the data or the last row; returns the damaged mark.
   bool Run();
@@ -116,13 +120,12 @@ class TLzwDecoder {
   std::unique_ptr<TLzwTables> FTables;
   std::vector<uint8_t> FStack;
   int FCodeSize;
-  uint32_t FMask;
   uint32_t FClearCode;
   bool FDamaged;
 };
 
-TLzwDecoder::TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize, int pixelBits,
-                         bool damaged, const TDecodeProgress& progress, int64_t streamSize)
+TLzwDecoder::TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize, bool damaged,
+                         const TDecodeProgress& progress, int64_t streamSize)
     : FReader(reader),
       FWriter(writer),
       FProgress(progress),
@@ -130,18 +133,11 @@ TLzwDecoder::TLzwDecoder(TCodeReader& reader, TPixelWriter& writer, int codeSize
       FTables(std::make_unique<TLzwTables>()),
       FStack(kStackLimit),
       FCodeSize(codeSize),
-      FMask((1u << pixelBits) - 1),
       FClearCode(1u << codeSize),
       FDamaged(damaged) {
-  // Codes up to the mask are literal pixels; codes between the mask and the first table entry
-  // are never written and stand for two pixels of index 0.
-  for (uint32_t c = 0; c < kTableSize; ++c) {
-    if (c <= FMask) {
-      FTables->Short[c] = c | (uint64_t(1) << 56);
-    } else if (c < FClearCode + 2) {
-      FTables->Short[c] = uint64_t(2) << 56;
-    }
-  }
+  // Every code below the clear code is a literal pixel of its own value, whatever the size of
+  // the colour table (its low byte: the bitmap keeps no more).
+  for (uint32_t c = 0; c < FClearCode; ++c) FTables->Short[c] = (c & 0xFF) | (uint64_t(1) << 56);
 }
 
 bool TLzwDecoder::Run() {
@@ -149,18 +145,20 @@ bool TLzwDecoder::Run() {
   return FProgress ? DecodeCodes<true>() : DecodeCodes<false>();
 }
 
-// With a code size out of range only the pixels that directly follow clear codes are decoded;
-// decoding ends at the first other code.
+// With a code size out of range only the pixels that directly follow clear codes are decoded
+// (a run of clear codes counts as one); decoding ends at the first other code.
 bool TLzwDecoder::DecodeAfterClearCodes() {
   uint64_t bitPos = 0;
+  const uint8_t* data = FReader.Data();
+  uint64_t bitCount = FReader.BitCount();
   const int codeWidth = FCodeSize + 1;
   uint8_t* out = FWriter.Start();
-  uint32_t code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+  uint32_t code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
   while (code == FClearCode && out) {
-    code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
-    if (code == TCodeReader::EndOfData) break;
-    out = FWriter.PutPixel(static_cast<uint8_t>(code & FMask), out);
-    code = NextCode(FReader.Data(), FReader.BitCount(), bitPos, codeWidth);
+    while (code == FClearCode) code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
+    if (code > FClearCode) break;  // the end code, a table code or the end of the data
+    out = FWriter.PutPixel(static_cast<uint8_t>(code), out);
+    code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
     if (FProgress) ReportProgress(bitPos);
   }
   FWriter.Finish(out);
@@ -172,11 +170,11 @@ bool TLzwDecoder::DecodeAfterClearCodes() {
 // decoder's fields.
 template <bool Reporting>
 bool TLzwDecoder::DecodeCodes() {
-  const uint8_t* const data = FReader.Data();
-  const uint64_t bitCount = FReader.BitCount();
+  const uint8_t* data = FReader.Data();
+  uint64_t bitCount = FReader.BitCount();
   TLzwTables* const tables = FTables.get();
-  const uint32_t mask = FMask;
   const uint32_t clearCode = FClearCode;
+  const uint32_t endCode = clearCode + 1;
   uint64_t bitPos = 0;
   int codeWidth = FCodeSize + 1;
   uint32_t nextCode = clearCode + 2;  // kTableSize once the table is full
@@ -185,23 +183,30 @@ bool TLzwDecoder::DecodeCodes() {
   uint8_t* out = FWriter.Start();
   uint8_t* const rowLimit = FWriter.RowLimit();
 
-  uint32_t code = NextCode(data, bitCount, bitPos, codeWidth);
-  while (code != clearCode + 1 && code != TCodeReader::EndOfData && out) {
-    if (code == clearCode) {
+  uint32_t code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
+  while (out) {
+    // The first code of the data, and the first after a clear code, has no previous code: it
+    // must be a literal, and it adds no table entry. Clear codes in a row are one clear code.
+    while (code == clearCode) {
       codeWidth = FCodeSize + 1;
       nextCode = clearCode + 2;
-      // The code after a clear code is a pixel, whatever its value.
-      code = NextCode(data, bitCount, bitPos, codeWidth);
-      prevCode = code;
-      if (code == TCodeReader::EndOfData) break;
-      firstPixel = static_cast<uint8_t>(code & mask);
-      out = FWriter.PutPixel(firstPixel, out);
-    } else {
+      code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
+      if (Reporting) ReportProgress(bitPos);
+    }
+    if (code >= clearCode) break;  // the end code, the end of the data, or a table code
+    prevCode = code;
+    firstPixel = static_cast<uint8_t>(code);
+    out = FWriter.PutPixel(firstPixel, out);
+    code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
+    if (Reporting) ReportProgress(bitPos);
+
+    while (code != clearCode && out) {
+      if (code == endCode || code == TCodeReader::EndOfData) goto done;
       // A code at or above the next free code repeats the previous code's string followed by
       // the current first pixel.
       const bool repeat = code >= nextCode;
       const uint32_t base = repeat ? prevCode : code;
-      const bool current = !repeat || prevCode < nextCode || prevCode <= mask;
+      const bool current = !repeat || prevCode < nextCode;
       const uint64_t word = current ? tables->Short[base] : 0;
       const unsigned length = static_cast<unsigned>(word >> 56);
       if (length != 0) {
@@ -227,18 +232,20 @@ bool TLzwDecoder::DecodeCodes() {
         out = e.Cursor;
       }
       if (nextCode < kTableSize) {
-        // Entries at literal codes are never read as strings, so they are not written.
-        if (nextCode > mask) tables->Add(nextCode, prevCode, firstPixel, mask);
+        tables->Add(nextCode, prevCode, firstPixel);
         if (++nextCode == (1u << codeWidth) && codeWidth < kMaxCodeWidth) ++codeWidth;
       }
       prevCode = code;
+      code = NextCode(FReader, data, bitCount, bitPos, codeWidth);
+      if (Reporting) ReportProgress(bitPos);
     }
-    code = NextCode(data, bitCount, bitPos, codeWidth);
-    if (Reporting) ReportProgress(bitPos);
   }
+done:
   FWriter.Finish(out);
-  // Data that ends before the last row leaves the frame damaged but keeps what was decoded.
-  return code == TCodeReader::EndOfData && out;
+  // Once the last row is complete the rest does not matter. Before that, anything but an end
+  // code (the data ran out, or a table code came while the table was empty) is damage; the
+  // pixels decoded so far stay.
+  return out && code != endCode;
 }
 
 // The expansion of a code whose chain may run through stale or circular table entries (only
@@ -252,7 +259,7 @@ TExpansion TLzwDecoder::ExpandChecked(uint32_t code, uint32_t nextCode, uint32_t
     stack[count++] = firstPixel;
     w = prevCode;
   }
-  while (w > FMask) {
+  while (w >= FClearCode) {
     if (count >= kStackLimit - 1) return {false, firstPixel, out};
     stack[count++] = FTables->Suffix[w];
     w = FTables->Prefix[w];
@@ -289,6 +296,35 @@ TBitmapData EmptyBitmap(int width, int height, int pixelBits, const TGIFColors& 
 
 }  // namespace
 
+namespace {
+
+// Runs the decoder over a frame's code stream into the writer; gives the damaged mark.
+bool DecodeInto(const std::string& codeStream, TPixelWriter& writer,
+                const TDecodeProgress& progress) {
+  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
+    if (progress) progress(stage, percent, message);
+  };
+  report(TProgressStage::psStarting, 0, "");
+  bool damaged;
+  try {
+    if (codeStream.empty()) throw EReadError(SReadError);
+    int codeSize = static_cast<uint8_t>(codeStream[0]);
+    const bool badCodeSize = codeSize < kMinCodeSize || codeSize > kMaxCodeSize;
+    codeSize = std::clamp(codeSize, kMinCodeSize, kMaxCodeSize);
+    TCodeReader reader(codeStream, 1);
+    TLzwDecoder lzw(reader, writer, codeSize, badCodeSize, progress,
+                    static_cast<int64_t>(codeStream.size()));
+    damaged = lzw.Run();
+  } catch (const Exception& e) {
+    report(TProgressStage::psEnding, 0, e.Message());
+    throw;
+  }
+  report(TProgressStage::psEnding, 100, "");
+  return damaged;
+}
+
+}  // namespace
+
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress) {
@@ -297,28 +333,29 @@ TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, 
   result.Bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
   TBitmapData& bitmap = result.Bitmap;
   if (bitmap.Empty()) return result;
-  bitmap.Pixels.assign(static_cast<size_t>(bitmap.Stride()) * static_cast<size_t>(bitmap.Height),
-                       0);
-  auto report = [&](TProgressStage stage, int percent, const std::string& message) {
-    if (progress) progress(stage, percent, message);
-  };
-  report(TProgressStage::psStarting, 0, "");
-  try {
-    if (codeStream.empty()) throw EReadError(SReadError);
-    int codeSize = static_cast<uint8_t>(codeStream[0]);
-    const bool badCodeSize = codeSize < 2 || codeSize > 9;
-    codeSize = std::clamp(codeSize, 2, 9);
-    TCodeReader reader(codeStream, 1);
-    TPixelWriter writer(bitmap, interlaced);
-    TLzwDecoder lzw(reader, writer, codeSize, pixelBits, badCodeSize, progress,
-                    static_cast<int64_t>(codeStream.size()));
-    result.Damaged = lzw.Run();
-  } catch (const Exception& e) {
-    report(TProgressStage::psEnding, 0, e.Message());
-    throw;
-  }
-  report(TProgressStage::psEnding, 100, "");
+  // The writer clears what it does not write.
+  bitmap.Pixels.resize(static_cast<size_t>(bitmap.Stride()) * static_cast<size_t>(bitmap.Height));
+  TPixelWriter writer(bitmap, interlaced);
+  result.Damaged = DecodeInto(codeStream, writer, progress);
   return result;
+}
+
+bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
+                     const TGIFColors& colors, TRGBRowSink& sink, const TDecodeProgress& progress) {
+  if (pixelBits < 1 || pixelBits > 8) throw EInvalidGraphicOperation(SWrongColorCount);
+  TBitmapData bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
+  sink.Start(bitmap.Width, bitmap.Height);
+  if (bitmap.Empty()) return false;
+  // Every index as the bitmap would keep it (its low bits) and the colour of that entry.
+  const uint32_t mask = (1u << bitmap.BitCount) - 1;
+  uint32_t table[256];
+  for (uint32_t i = 0; i < 256; ++i) {
+    const TRGBQuad& q = bitmap.Palette[i & mask];
+    table[i] = uint32_t(q.Red) | uint32_t(q.Green) << 8 | uint32_t(q.Blue) << 16;
+  }
+  TPixelWriter writer(bitmap, false);
+  writer.SetRowSink(&sink, table);
+  return DecodeInto(codeStream, writer, progress);
 }
 
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,

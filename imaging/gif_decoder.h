@@ -19,8 +19,9 @@ using TDecodeProgress =
 // One GIF frame's LZW data turned into a palette bitmap (1, 4 or 8 bits, rows bottom-up).
 struct TDecodedFrame {
   TBitmapData Bitmap;
-  // The data was found damaged: a code size out of range, a broken code chain, or data that
-  // ended before the last row. The pixels decoded up to that point are kept.
+  // The data was found damaged: a code size out of range (2 to 11 decode), a broken code
+  // chain, a table code where the table is empty (first, or right after a clear code), or data
+  // that ended before the last row. The pixels decoded up to that point are kept.
   bool Damaged = false;
 };
 
@@ -31,7 +32,14 @@ struct TDecodedFrame {
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress = {});
-// The same, reading the code stream from its start.
+// Decodes a frame that is not interlaced straight into sink: its rows, top first, as red,
+// green and blue of the palette entry that DecodeFrame's bitmap would hold. Keeps no bitmap;
+// gives the damaged mark. The errors are DecodeFrame's, raised before sink.Start where
+// DecodeFrame raises them before decoding.
+bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
+                     const TGIFColors& colors, TRGBRowSink& sink,
+                     const TDecodeProgress& progress = {});
+// The same as DecodeFrame, reading the code stream from its start.
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
                           const TDecodeProgress& progress = {});

@@ -27,7 +27,7 @@ void TGifFrame::Assign(const TGifFrame& source) {
 }
 
 void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t logicalHeight,
-                          const TGIFColors& globalColors) {
+                          const TGIFColors& globalColors, bool deferLargeCodeStream) {
   TGIFItem& item = *FItem;
   if (globalColors.Count > 0)
     item.FFrameBits = static_cast<uint8_t>(BitsForColorCount(globalColors.Count));
@@ -45,7 +45,7 @@ void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t l
       item.FFrameColors.Count = 1 << item.FFrameBits;
       reader.Read(item.FFrameColors.Colors.data(), size_t(3) * item.FFrameColors.Count);
     }
-    ReadCodeStream(reader);
+    ReadCodeStream(reader, deferLargeCodeStream);
     auto word = [&](int i) { return descriptor[i] | (descriptor[i + 1] << 8); };
     FOriginX = word(0);
     FOriginY = word(2);
@@ -63,7 +63,7 @@ void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t l
 // The code size byte and the complete data sub-blocks that follow it. A length byte that
 // points past the end of the data marks the frame damaged, and so does data that ends right
 // after the code size byte.
-void TGifFrame::ReadCodeStream(TByteReader& reader) {
+void TGifFrame::ReadCodeStream(TByteReader& reader, bool deferLarge) {
   reader.ReadByte();
   // The code stream is the run of bytes from the code size byte to the end of the last whole
   // block: measured first, then copied at once.
@@ -81,7 +81,22 @@ void TGifFrame::ReadCodeStream(TByteReader& reader) {
   const size_t start = reader.Position() - 1;
   reader.Skip(length);
   if (FDamaged) reader.SeekToEnd();
+  // More than half of the bytes: taking them over later saves copying them now.
+  if (deferLarge && (length + 1) * 2 > reader.Position() + reader.Remaining()) {
+    FDeferredStart = start;
+    FDeferredLength = length + 1;
+    return;
+  }
   FItem->FCodeStream->SetBytes(reader.Slice(start, length + 1));
+}
+
+bool TGifFrame::TakeDeferredCodeStream(std::string& bytes) {
+  if (FDeferredLength == 0 || !FItem->FCodeStream) return false;
+  bytes.erase(0, FDeferredStart);
+  bytes.resize(FDeferredLength);
+  FItem->FCodeStream->SetBytes(std::move(bytes));
+  FDeferredLength = 0;
+  return true;
 }
 
 void TGifFrame::ApplyGraphicControls() {
@@ -100,17 +115,34 @@ void TGifFrame::ApplyGraphicControls() {
   FDelayMs = static_cast<uint16_t>(delay);
 }
 
+TDecodeProgress TGifFrame::Progress() {
+  if (!FOwnerImage || !FOwnerImage->OnProgress) return {};
+  return [this](TProgressStage stage, int percent, const std::string& message) {
+    FOwnerImage->DecoderProgress(stage, percent, message);
+  };
+}
+
+void TGifFrame::DecodeRows(TRGBRowSink& sink) {
+  const TGIFItem& item = *FItem;
+  if (FInterlace || !item.FCodeStream) {
+    // Interlaced rows come out of order: they are gathered in the bitmap first.
+    const TBitmapData& bitmap = GetFrameBitmap();
+    sink.Start(bitmap.Width, bitmap.Height);
+    const TRGBRows rows(bitmap);
+    for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, sink.NextRow());
+    return;
+  }
+  FDamaged = DecodeFrameRows(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight,
+                             item.FFrameBits, item.FFrameColors, sink, Progress()) ||
+             FDamaged;
+}
+
 const TBitmapData& TGifFrame::GetFrameBitmap() {
   if (FFrameBitmap && !FFrameBitmap->Empty()) return *FFrameBitmap;
   FFrameBitmap = std::make_unique<TBitmapData>();
   const TGIFItem& item = *FItem;
   if (!item.FCodeStream) return *FFrameBitmap;
-  TDecodeProgress progress;
-  if (FOwnerImage && FOwnerImage->OnProgress) {
-    progress = [this](TProgressStage stage, int percent, const std::string& message) {
-      FOwnerImage->DecoderProgress(stage, percent, message);
-    };
-  }
+  const TDecodeProgress progress = Progress();
   TDecodedFrame decoded =
       DecodeFrame(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight, item.FFrameBits,
                   item.FFrameColors, FInterlace, progress);

@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
-#include "rtl/byte_reader.h"
 #include "imaging/gif_colors.h"
+#include "imaging/gif_decoder.h"
 #include "imaging/gif_extension.h"
+#include "rtl/byte_reader.h"
 #include "rtl/stream.h"
 
 namespace tagscope {
@@ -49,10 +50,19 @@ class TGifFrame {
 
   // Reads the image descriptor, the local colour table and the data sub-blocks, starting
   // right after the "," introducer. Without a local table the frame takes the global one.
+  // deferLargeCodeStream: the reader's bytes may be handed to the frame afterwards; a frame
+  // whose code stream is most of them then leaves its code stream empty until
+  // TakeDeferredCodeStream gives it those bytes.
   void ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t logicalHeight,
-                 const TGIFColors& globalColors);
+                 const TGIFColors& globalColors, bool deferLargeCodeStream = false);
+  // Makes the reader's bytes this frame's code stream when it put its own off (keeping only its
+  // part of them); false when it did not.
+  bool TakeDeferredCodeStream(std::string& bytes);
   // The decoded frame, decoding it on first use. An error leaves an empty bitmap in place.
   const TBitmapData& GetFrameBitmap();
+  // The frame's rows straight into sink, as GetFrameBitmap's bitmap would give them, keeping
+  // no bitmap.
+  void DecodeRows(TRGBRowSink& sink);
   bool HasBitmap() const { return FFrameBitmap != nullptr; }
 
   TGifPicture* OwnerImage() const { return FOwnerImage; }
@@ -71,7 +81,9 @@ class TGifFrame {
   bool HasLocalColors() const { return FHasLocalColors; }
 
  private:
-  void ReadCodeStream(TByteReader& reader);
+  void ReadCodeStream(TByteReader& reader, bool deferLarge);
+  // Forwards the decoder's progress to the owning image, when it listens.
+  TDecodeProgress Progress();
   void ApplyGraphicControls();
 
   TGifPicture* FOwnerImage;
@@ -86,6 +98,9 @@ class TGifFrame {
   uint16_t FDelayMs = 0;
   uint8_t FDisposalMethod = 0;
   bool FHasLocalColors = false;
+  // Where the code stream lies in the reader's bytes while it is put off.
+  size_t FDeferredStart = 0;
+  size_t FDeferredLength = 0;
 };
 
 }  // namespace tagscope

@@ -51,20 +51,52 @@ void TGifPicture::ReadGIFData(int64_t count, TStream& source, bool buildBitmap) 
     // Checked before anything is allocated: the count may come from a damaged resource.
     if (count > source.Size() - source.Position()) throw EReadError(SReadError);
     // Bytes already in memory are read where they are; others are copied into memory once.
-    std::string copy;
-    const char* bytes;
     if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
-      bytes = memory->Memory() + memory->Position();
+      const char* bytes = memory->Memory() + memory->Position();
       memory->Seek(count, TSeekOrigin::soCurrent);
-    } else {
-      copy = source.ReadString(count);
-      if (static_cast<int64_t>(copy.size()) != count) throw EReadError(SReadError);
-      bytes = copy.data();
+      ReadGIFBuffer(bytes, static_cast<size_t>(count), nullptr, buildBitmap);
+      return;
     }
-    TByteReader reader(bytes, static_cast<size_t>(count));
-    ReadHeader(reader);
-    ReadScreenDescriptor(reader);
-    ReadBlocks(reader);
+    std::string copy = source.ReadString(count);
+    if (static_cast<int64_t>(copy.size()) != count) throw EReadError(SReadError);
+    ReadGIFBuffer(copy.data(), copy.size(), &copy, buildBitmap);
+    return;
+  }
+  ReadGIFBuffer(nullptr, 0, nullptr, buildBitmap);
+}
+
+void TGifPicture::LoadFromBytes(std::string bytes) {
+  ReadGIFBuffer(bytes.data(), bytes.size(), &bytes, true);
+}
+
+bool TGifPicture::DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) {
+  ReadGIFBuffer(bytes.data(), bytes.size(), &bytes, false);
+  // Without frames nothing took the bytes over.
+  if (FFrameList.empty()) return false;
+  FFrameList.front()->DecodeRows(sink);
+  return true;
+}
+
+void TGifPicture::ReadGIFBuffer(const char* bytes, size_t count, std::string* takeable,
+                                bool buildBitmap) {
+  Clear();
+  if (count > 0) {
+    TByteReader reader(bytes, count);
+    // The frame that put off taking its data gets it also when a later block fails: a failed
+    // load keeps the frames read before the failure.
+    auto handOver = [&] {
+      for (auto& frame : FFrameList)
+        if (frame->TakeDeferredCodeStream(*takeable)) break;
+    };
+    try {
+      ReadHeader(reader);
+      ReadScreenDescriptor(reader);
+      ReadBlocks(reader, takeable != nullptr);
+    } catch (...) {
+      if (takeable) handOver();
+      throw;
+    }
+    if (takeable) handOver();
   }
   if (!FFrameList.empty()) {
     FCurrentFrame = 0;
@@ -114,7 +146,7 @@ void TGifPicture::ReadScreenDescriptor(TByteReader& reader) {
   }
 }
 
-void TGifPicture::ReadBlocks(TByteReader& reader) {
+void TGifPicture::ReadBlocks(TByteReader& reader, bool deferLargeCodeStream) {
   uint8_t introducer = ReadIntroducer(reader);
   while (introducer != 0 && introducer != kTrailer && !reader.AtEnd()) {
     std::vector<TExtension> pending;
@@ -122,7 +154,8 @@ void TGifPicture::ReadBlocks(TByteReader& reader) {
     if (introducer == kImageIntroducer) {
       auto frame = std::make_unique<TGifFrame>(this);
       frame->ExtensionList() = std::move(pending);
-      frame->ReadFrame(reader, FLogicalWidth, FLogicalHeight, FShared->FGlobalColors);
+      frame->ReadFrame(reader, FLogicalWidth, FLogicalHeight, FShared->FGlobalColors,
+                       deferLargeCodeStream);
       FFrameList.push_back(std::move(frame));
       if (reader.AtEnd()) {
         introducer = kTrailer;

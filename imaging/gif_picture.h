@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "rtl/byte_reader.h"
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
 #include "imaging/gif_frame.h"
 #include "imaging/graphic.h"
+#include "rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -43,6 +43,10 @@ class TGifPicture : public TGraphic {
   TGifPicture();
 
   void LoadFromStream(TStream& stream) override;
+  void LoadFromBytes(std::string bytes) override;
+  // Takes the bytes over and decodes frame 0 straight into the sink; false for a picture
+  // without frames.
+  bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) override;
   // A 32-bit length followed by that many bytes of GIF data.
   void ReadData(TStream& stream);
   // Reads count bytes of GIF data from source; builds frame 0's bitmap when asked to.
@@ -84,7 +88,10 @@ class TGifPicture : public TGraphic {
 
  private:
   void Clear();
-  void ReadBlocks(TByteReader& reader);
+  // ReadGIFData on bytes in memory. A frame whose compressed data is most of them may take
+  // them over (takeable) instead of copying its part.
+  void ReadGIFBuffer(const char* bytes, size_t count, std::string* takeable, bool buildBitmap);
+  void ReadBlocks(TByteReader& reader, bool deferLargeCodeStream);
   void ReadHeader(TByteReader& reader);
   void ReadScreenDescriptor(TByteReader& reader);
   uint8_t ReadIntroducer(TByteReader& reader);

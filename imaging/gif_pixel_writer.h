@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/graphic.h"
 
 namespace tagscope {
 
@@ -12,7 +13,9 @@ namespace tagscope {
 // done the result is at or beyond the height.
 int NextInterlacedRow(int row, int height, int& pass);
 
-// Places decoded colour indexes into a palette bitmap in the frame's row order. The decoder
+// Places decoded colour indexes into a palette bitmap in the frame's row order. The bitmap's
+// buffer need not be cleared: the writer clears each row's padding and, in Finish, the rows
+// that decoding did not reach. The decoder
 // writes pixels, one byte each, into a row buffer through a cursor that it keeps itself; the
 // buffer has room for a whole code's string (and 8 bytes more) beyond the row's end, so that
 // strings are written without checks and with whole 8-byte stores. Flush moves each completed
@@ -22,6 +25,13 @@ class TPixelWriter {
   static constexpr int Slack = 4097 + 8;
 
   TPixelWriter(TBitmapData& bitmap, bool interlaced);
+  // Rows go to sink instead of the bitmap (whose pixel buffer stays empty), each index as the
+  // colour colors[index] (red, green, blue in the low three bytes). Only for a frame that is
+  // not interlaced, whose rows come in order.
+  void SetRowSink(TRGBRowSink* sink, const uint32_t* colors) {
+    FSink = sink;
+    FColors = colors;
+  }
 
   // The cursor at the start of the first row, or null when the frame has no pixels.
   uint8_t* Start();
@@ -37,11 +47,13 @@ class TPixelWriter {
   }
   // Places count pixels.
   uint8_t* PutRun(const uint8_t* pixels, int count, uint8_t* out);
-  // Stores the pixels of a row left incomplete.
+  // Stores the pixels of a row left incomplete and clears the rows after it in the frame's order.
   void Finish(const uint8_t* out);
 
  private:
   void StoreRow(int count);
+  // A row of the sink: count pixels from the row buffer, the rest index 0.
+  void SinkRow(int count);
 
   TBitmapData& FBitmap;
   bool FInterlaced;
@@ -50,6 +62,8 @@ class TPixelWriter {
   int FY = 0;
   int FPass = 0;
   std::vector<uint8_t> FRowBuffer;
+  TRGBRowSink* FSink = nullptr;
+  const uint32_t* FColors = nullptr;
   uint8_t* FLimit = nullptr;
 };
 

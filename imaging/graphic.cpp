@@ -15,8 +15,8 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
   LoadFromStream(stream);
 }
 
-void TGraphic::LoadFromBytes(const std::string& bytes) {
-  TMemoryStream stream(bytes);
+void TGraphic::LoadFromBytes(std::string bytes) {
+  TMemoryStream stream(std::move(bytes));
   LoadFromStream(stream);
 }
 

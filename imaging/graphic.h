@@ -43,6 +43,18 @@ inline constexpr int64_t MaxDecodedBytes = int64_t(64) << 20;
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 
+// Takes a picture's rows as red, green, blue bytes, top row first, from a picture that
+// decodes straight into it (TGraphic::DecodeRGBRows).
+class TRGBRowSink {
+ public:
+  virtual ~TRGBRowSink() = default;
+  // Called once, before the rows.
+  virtual void Start(int width, int height) = 0;
+  // Room for the next row: width x 3 bytes, and one more that the decoder may overwrite. The
+  // row is taken as it stands when the next one is asked for or the decoding ends.
+  virtual uint8_t* NextRow() = 0;
+};
+
 class TGraphic;
 // Progress of a long operation: stage, percentage done, whether to redraw now, a message
 // (empty unless an operation ends with an error).
@@ -64,7 +76,14 @@ class TGraphic {
   // Reads the picture from the stream's position to its end.
   virtual void LoadFromStream(TStream& stream) = 0;
   void LoadFromFile(const std::string& fileName);
-  void LoadFromBytes(const std::string& bytes);
+  // Reads the picture from bytes that the picture may keep (a GIF keeps its compressed data).
+  virtual void LoadFromBytes(std::string bytes);
+  // Decodes the first frame of the picture in bytes row by row into sink, the rows as
+  // FrameBitmap(0) would give them, keeping no bitmap, and returns true; the bytes may have
+  // been taken over then. Returns false, bytes untouched and sink unused, when this class
+  // cannot do that for these bytes (the caller then loads the picture). Raises the errors that
+  // loading raises; rows already handed over are then to be discarded.
+  virtual bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) { return false; }
 
   virtual int Width() = 0;
   virtual int Height() = 0;

@@ -73,8 +73,9 @@ struct TJpegContext {
   [[noreturn]] void Raise() const { throw EJPEG(Format(SJPEGError, Error.Base.msg_code)); }
 };
 
-// Phase 1: reads the header and settles the output format. False after a libjpeg error.
-bool ReadHeader(TJpegContext& ctx, const std::string& bytes) {
+// Phase 1: reads the header and settles the output format: colour pictures as blue, green, red
+// for the bitmap, or as red, green, blue when rgb is set. False after a libjpeg error.
+bool ReadHeader(TJpegContext& ctx, const std::string& bytes, bool rgb = false) {
   if (setjmp(ctx.Error.Jump)) return false;
   jpeg_create_decompress(&ctx.Info);
   ctx.Created = true;
@@ -92,7 +93,7 @@ bool ReadHeader(TJpegContext& ctx, const std::string& bytes) {
       ctx.Info.out_color_space = JCS_CMYK;
       break;
     default:
-      ctx.Info.out_color_space = JCS_EXT_BGR;
+      ctx.Info.out_color_space = rgb ? JCS_RGB : JCS_EXT_BGR;
       break;
   }
   jpeg_calc_output_dimensions(&ctx.Info);
@@ -116,21 +117,67 @@ void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
 }
 
 // Phase 2: decodes every row into the bitmap, top row last in memory. False after an error.
+// The bitmap's buffer comes uncleared: each row's padding is cleared as the row is written, and
+// rows that libjpeg does not deliver are cleared at the end.
 bool Decompress(TJpegContext& ctx, TBitmapData& bitmap, uint8_t* cmykRow) {
   if (setjmp(ctx.Error.Jump)) return false;
   jpeg_start_decompress(&ctx.Info);
+  const size_t stride = static_cast<size_t>(bitmap.Stride());
+  const size_t used = static_cast<size_t>(bitmap.Width) * static_cast<size_t>(bitmap.BitCount / 8);
   while (ctx.Info.output_scanline < ctx.Info.output_height) {
     const int y = static_cast<int>(ctx.Info.output_scanline);
     uint8_t* row = bitmap.TopDownRow(y);
+    std::memset(row + used, 0, stride - used);
     JSAMPROW target = cmykRow ? cmykRow : row;
     if (jpeg_read_scanlines(&ctx.Info, &target, 1) != 1) break;
     if (cmykRow) CmykRowToBgr(cmykRow, row, bitmap.Width, ctx.Info.saw_Adobe_marker);
+  }
+  // Rows below the last one delivered come first in the bottom-up buffer.
+  const int delivered = static_cast<int>(ctx.Info.output_scanline);
+  std::memset(bitmap.Pixels.data(), 0, stride * static_cast<size_t>(bitmap.Height - delivered));
+  jpeg_finish_decompress(&ctx.Info);
+  return true;
+}
+
+// Phase 2 for a sink: every row of a colour picture straight into the sink's room. Rows that
+// libjpeg does not deliver are black, as in the bitmap. False after a libjpeg error.
+bool DecompressRows(TJpegContext& ctx, TRGBRowSink& sink) {
+  if (setjmp(ctx.Error.Jump)) return false;
+  jpeg_start_decompress(&ctx.Info);
+  const size_t rowBytes = size_t(ctx.Info.output_width) * 3;
+  while (ctx.Info.output_scanline < ctx.Info.output_height) {
+    JSAMPROW target = sink.NextRow();
+    if (jpeg_read_scanlines(&ctx.Info, &target, 1) != 1) {
+      std::memset(target, 0, rowBytes);
+      for (JDIMENSION y = ctx.Info.output_scanline + 1; y < ctx.Info.output_height; ++y)
+        std::memset(sink.NextRow(), 0, rowBytes);
+      break;
+    }
   }
   jpeg_finish_decompress(&ctx.Info);
   return true;
 }
 
+// A picture of width x height whose bitmap stays within MaxDecodedBytes, or the error.
+void CheckSize(int width, int height, int bitCount) {
+  const int64_t stride = (int64_t(width) * bitCount + 31) / 32 * 4;
+  if (stride * height > MaxDecodedBytes)
+    throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
+}
+
 }  // namespace
+
+bool TJPEGPicture::DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) {
+  TJpegContext ctx;
+  if (!ReadHeader(ctx, bytes, true)) ctx.Raise();
+  if (ctx.Info.out_color_space != JCS_RGB) return false;
+  const int width = static_cast<int>(ctx.Info.output_width);
+  const int height = static_cast<int>(ctx.Info.output_height);
+  CheckSize(width, height, 24);
+  sink.Start(width, height);
+  if (!DecompressRows(ctx, sink)) ctx.Raise();
+  return true;
+}
 
 TBitmapData DecodeJpeg(const std::string& bytes) {
   TJpegContext ctx;
@@ -140,12 +187,11 @@ TBitmapData DecodeJpeg(const std::string& bytes) {
   const bool grey = ctx.Info.out_color_space == JCS_GRAYSCALE;
   TBitmapData bitmap;
   bitmap.BitCount = grey ? 8 : 24;
+  CheckSize(width, height, bitmap.BitCount);
   const int64_t stride = (int64_t(width) * bitmap.BitCount + 31) / 32 * 4;
-  if (stride * height > MaxDecodedBytes)
-    throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
   bitmap.Width = width;
   bitmap.Height = height;
-  bitmap.Pixels.assign(static_cast<size_t>(stride * height), 0);
+  bitmap.Pixels.resize(static_cast<size_t>(stride * height));  // Decompress clears the rest
   if (grey) {
     bitmap.Palette.resize(256);
     for (int i = 0; i < 256; ++i) {

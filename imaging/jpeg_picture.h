@@ -14,7 +14,11 @@ inline constexpr const char* SJPEGDescription = "JPEG Image File";
 class TJPEGPicture : public TStillPicture {
  public:
   void LoadFromStream(TStream& stream) override;
+  // Decodes the bytes where they are.
+  void LoadFromBytes(std::string bytes) override { LoadFromJpegBytes(bytes); }
   void LoadFromJpegBytes(const std::string& bytes);
+  // Colour pictures; greyscale and CMYK ones go through the bitmap.
+  bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) override;
 };
 
 // Decodes JPEG bytes into a bitmap; the errors are those of TJPEGPicture.

@@ -53,4 +53,8 @@ char PathDelimiter();
 // this changes nothing.
 void UseUtf8FileNames(bool utf8);
 
+// Whether two names reach the same file (the same name, another spelling, a link, a hard link):
+// compared by the file's identity on its volume. False when either cannot be looked at.
+bool SameFile(const std::string& a, const std::string& b);
+
 }  // namespace tagscope

@@ -187,4 +187,30 @@ char PathDelimiter() {
   return '\\';
 }
 
+namespace {
+
+// Volume serial number and file index: what tells one file from another on Windows.
+bool FileIdentity(const std::string& fileName, BY_HANDLE_FILE_INFORMATION& info) {
+  std::wstring name;
+  if (!WideFileName(fileName, name)) return false;
+  // No access rights are needed to read a file's identity; directories open with the flag.
+  const HANDLE handle =
+      ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  return ok;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first{}, second{};
+  return FileIdentity(a, first) && FileIdentity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace tagscope

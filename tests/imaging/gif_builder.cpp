@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <stdexcept>
 
 namespace tagscope::test {
 
@@ -33,20 +34,20 @@ std::string PackCodes(int codeSize, const std::vector<uint32_t>& codes, int bloc
   const uint32_t clear = 1u << codeSize;
   int width = codeSize + 1;
   uint32_t next = clear + 2;
-  bool afterClear = false;
+  bool first = true;  // the first code, of the data or after a clear code, adds no entry
   bool full = false;
   TCodePacker packer;
   for (uint32_t code : codes) {
     packer.Put(code, width);
-    if (afterClear) {
-      afterClear = false;
-      continue;
-    }
     if (code == clear) {
       width = codeSize + 1;
       next = clear + 2;
-      afterClear = true;
+      first = true;
       full = false;
+      continue;
+    }
+    if (first) {
+      first = false;
       continue;
     }
     if (full) continue;
@@ -67,11 +68,15 @@ std::string CodeStream(int codeSize, const std::vector<uint32_t>& codes, int blo
          PackCodes(codeSize, codes, blockSize, terminator);
 }
 
-std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels) {
+std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels,
+                               const TLzwOptions& options) {
   const uint32_t clear = 1u << codeSize;
-  std::vector<uint32_t> codes{clear};
+  std::vector<uint32_t> codes;
+  if (options.LeadingClear)
+    codes.insert(codes.end(), static_cast<size_t>(options.ClearRepeats), clear);
   std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
   uint32_t next = clear + 2;
+  int deferred = 0;  // codes written since the table became full
   size_t i = 0;
   if (pixels.empty()) {
     codes.push_back(clear + 1);
@@ -87,11 +92,14 @@ std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels)
     codes.push_back(current);
     if (next < 4096) {
       table[{current, pixels[i]}] = next++;
+    } else {
+      ++deferred;
     }
-    if (next == 4096) {
-      codes.push_back(clear);
+    if (next == 4096 && options.DeferredCodes >= 0 && deferred >= options.DeferredCodes) {
+      codes.insert(codes.end(), static_cast<size_t>(options.ClearRepeats), clear);
       table.clear();
       next = clear + 2;
+      deferred = 0;
     }
     current = pixels[i];
   }
@@ -173,7 +181,7 @@ TGifBuilder& TGifBuilder::Frame(const TGifFrameInput& f) {
   for (uint8_t p : f.Pixels) maxIndex = std::max<int>(maxIndex, p);
   const int codeSize = f.CodeSize ? f.CodeSize : std::max(2, TableBits(maxIndex + 1));
   const auto& rows = f.Interlaced ? InterlaceRows(f.Pixels, f.Width, f.Height) : f.Pixels;
-  FBytes += CodeStream(codeSize, LzwCodes(codeSize, rows), f.BlockSize);
+  FBytes += CodeStream(codeSize, LzwCodes(codeSize, rows, f.Lzw), f.BlockSize);
   return *this;
 }
 
@@ -265,6 +273,34 @@ std::vector<uint8_t> TestPicture(int width, int height, int colorCount, uint64_t
     }
   }
   return pixels;
+}
+
+std::vector<uint8_t> RGBRows(const TBitmapData& bitmap) {
+  std::vector<uint8_t> out(size_t(bitmap.Width) * size_t(bitmap.Height) * 3 + 1);
+  const TRGBRows rows(bitmap);
+  for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, out.data() + size_t(y) * bitmap.Width * 3);
+  out.pop_back();
+  return out;
+}
+
+void TRowCollector::Start(int width, int height) {
+  Width = width;
+  Height = height;
+  // Filled with a pattern: a pixel the decoder leaves out shows.
+  FBytes.assign(size_t(width) * size_t(height) * 3 + 1, 0xA5);
+}
+
+uint8_t* TRowCollector::NextRow() {
+  const size_t rowBytes = size_t(Width) * 3;
+  if (FUsed + rowBytes + 1 > FBytes.size()) throw std::logic_error("more rows than the height");
+  uint8_t* row = FBytes.data() + FUsed;
+  FUsed += rowBytes;
+  return row;
+}
+
+std::vector<uint8_t> TRowCollector::Rows() const {
+  if (FUsed + 1 != FBytes.size()) throw std::logic_error("fewer rows than the height");
+  return std::vector<uint8_t>(FBytes.begin(), FBytes.end() - 1);
 }
 
 }  // namespace tagscope::test

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/graphic.h"
 
 namespace tagscope::test {
 
@@ -30,9 +31,19 @@ std::string PackCodes(int codeSize, const std::vector<uint32_t>& codes, int bloc
 std::string CodeStream(int codeSize, const std::vector<uint32_t>& codes, int blockSize = 255,
                        bool terminator = true);
 
-// Compresses colour indexes the way GIF writers do: a clear code first, a clear code whenever
-// the table is full, an end code last.
-std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels);
+// The shapes of code stream that GIF writers make.
+struct TLzwOptions {
+  bool LeadingClear = true;  // a clear code before the first code
+  int ClearRepeats = 1;      // clear codes written in a row wherever one is written
+  // Codes written with the full table before the clear code: 0 clears as soon as the table is
+  // full, -1 never clears and goes on with the full table.
+  int DeferredCodes = 0;
+};
+
+// Compresses colour indexes the way GIF writers do: by default a clear code first, a clear code
+// whenever the table is full, an end code last.
+std::vector<uint32_t> LzwCodes(int codeSize, const std::vector<uint8_t>& pixels,
+                               const TLzwOptions& options = {});
 
 // The pixels in the order an interlaced frame stores its rows.
 std::vector<uint8_t> InterlaceRows(const std::vector<uint8_t>& pixels, int width, int height);
@@ -42,7 +53,8 @@ struct TGifFrameInput {
   std::vector<uint8_t> Pixels;       // top-down, one index per pixel
   std::vector<uint8_t> LocalColors;  // red, green, blue triples; empty = none
   bool Interlaced = false;
-  int CodeSize = 0;  // 0: from the colour table size (at least 2)
+  int CodeSize = 0;  // 0: from the largest index (at least 2)
+  TLzwOptions Lzw;
   int BlockSize = 255;
   int TransparentIndex = -1;  // a graphic control extension when >= 0 or Delay > 0
   int Delay = 0;
@@ -76,6 +88,21 @@ int TableBits(int count);
 
 // The colour indexes of a palette bitmap, top row first.
 std::vector<uint8_t> Indexes(const TBitmapData& bitmap);
+// A bitmap's pixels as red, green, blue, top row first (TRGBRows).
+std::vector<uint8_t> RGBRows(const TBitmapData& bitmap);
+
+// Gathers the rows a picture decodes into it.
+struct TRowCollector : TRGBRowSink {
+  int Width = -1, Height = -1;
+  void Start(int width, int height) override;
+  uint8_t* NextRow() override;
+  // The rows handed over, checked to be Height of them.
+  std::vector<uint8_t> Rows() const;
+
+ private:
+  std::vector<uint8_t> FBytes;
+  size_t FUsed = 0;
+};
 
 // Pseudo-random numbers for generated pictures and streams (xorshift, fixed start).
 class TRandom {

@@ -66,10 +66,11 @@ TEST(GifDecoder, RowsAreStoredBottomUp) {
   EXPECT_EQ(frame.Bitmap.Pixels[8], 1);
 }
 
-TEST(GifDecoder, FirstCodeWithoutClearCodeStartsFromPixelZero) {
-  // Code 5, then 258 (the entry made from previous code 0 and first pixel 5): 5, 0, 5.
+TEST(GifDecoder, FirstCodeWithoutClearCodeAddsNoEntry) {
+  // Code 5 adds nothing; 258 is then the next free code: 5 followed by its own first pixel.
   const auto frame = Decode(CodeStream(8, {5, 258, 257}), 3, 1);
-  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{5, 0, 5}));
+  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{5, 5, 5}));
+  EXPECT_FALSE(frame.Damaged);
 }
 
 TEST(GifDecoder, CodeAboveTheNextFreeCodeActsAsTheNextFreeCode) {
@@ -78,18 +79,57 @@ TEST(GifDecoder, CodeAboveTheNextFreeCodeActsAsTheNextFreeCode) {
   EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{7, 7, 7}));
 }
 
-TEST(GifDecoder, CodeAfterClearIsAPixelEvenWhenItIsAControlCode) {
-  // A second clear code is the pixel 256 AND 255 = 0; an end code after clear is 257 AND 255 = 1
-  // and decoding goes on with the code after it.
-  const auto frame = Decode(CodeStream(8, {256, 256, 256, 257, 9, 257}), 3, 1);
-  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{0, 1, 9}));
+TEST(GifDecoder, WhatFollowsAClearCode) {
+  // Clear codes in a row are one clear code; the code after them is an ordinary first code.
+  auto frame = Decode(CodeStream(8, {256, 256, 256, 7, 258, 257}), 3, 1);
+  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{7, 7, 7}));
   EXPECT_FALSE(frame.Damaged);
+  // An end code right after a clear code ends the data.
+  frame = Decode(CodeStream(8, {256, 4, 256, 257, 9, 257}), 3, 1);
+  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{4, 0, 0}));
+  EXPECT_FALSE(frame.Damaged);
+  // A table code while the table is empty is damage; the pixels before it stay.
+  frame = Decode(CodeStream(8, {256, 4, 256, 258, 9, 257}), 3, 1);
+  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{4, 0, 0}));
+  EXPECT_TRUE(frame.Damaged);
 }
 
-TEST(GifDecoder, LiteralsAboveTheColourCountGiveTwoZeroPixels) {
-  // A two-colour frame with code size 2: codes 2 and 3 are never-written table entries.
-  const auto frame = Decode(CodeStream(2, {4, 1, 2, 1, 3, 5}), 6, 1, 1);
-  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{1, 0, 0, 1, 0, 0}));
+TEST(GifDecoder, EveryCodeBelowTheClearCodeIsALiteral) {
+  // Code size 6 with a 128-colour table: codes 66 and up are table codes, not colours.
+  const Pixels pixels = test::TestPicture(50, 40, 64, 3);
+  auto frame = Decode(CodeStream(6, test::LzwCodes(6, pixels)), 50, 40, 7);
+  EXPECT_EQ(Indexes(frame.Bitmap), pixels);
+  // A literal beyond a four-colour table keeps its value in the 4-bit bitmap.
+  frame = Decode(CodeStream(8, {256, 9, 1, 257}), 2, 1, 2);
+  EXPECT_EQ(Indexes(frame.Bitmap), (Pixels{9, 1}));
+}
+
+TEST(GifDecoder, EveryCodeSizeAndStreamShapeDecodes) {
+  const struct {
+    const char* name;
+    test::TLzwOptions options;
+  } shapes[] = {{"plain", {}},
+                {"no leading clear", {false, 1, 0}},
+                {"double clears", {true, 2, 0}},
+                {"deferred clear", {true, 1, 300}},
+                {"never cleared", {false, 1, -1}}};
+  for (int codeSize = 2; codeSize <= 11; ++codeSize) {
+    const int bits = std::min(codeSize, 8);
+    // Noise fills the table several times over.
+    const Pixels pixels = test::TestPicture(181, 97, 1 << bits, static_cast<uint64_t>(codeSize));
+    for (const auto& shape : shapes) {
+      const std::string stream =
+          CodeStream(codeSize, test::LzwCodes(codeSize, pixels, shape.options));
+      SCOPED_TRACE(testing::Message() << "code size " << codeSize << ", " << shape.name);
+      const auto frame = Decode(stream, 181, 97, bits);
+      EXPECT_EQ(Indexes(frame.Bitmap), pixels);
+      EXPECT_FALSE(frame.Damaged);
+      const auto plain =
+          test::ReferenceDecodeFrame(stream, 181, 97, bits, Colors(1 << bits), false);
+      EXPECT_EQ(Indexes(plain.Bitmap), pixels);
+      EXPECT_FALSE(plain.Damaged);
+    }
+  }
 }
 
 TEST(GifDecoder, StopsAtTheLastRowWithOrWithoutEndCode) {
@@ -142,6 +182,15 @@ TEST(GifDecoder, CodesStraddleSubBlocksOfAnySize) {
     const auto frame = Decode(CodeStream(8, codes, blockSize), 37, 23);
     EXPECT_EQ(Indexes(frame.Bitmap), pixels) << blockSize;
   }
+  // Data larger than the reader's window, with codes across the window's edges.
+  const Pixels large = test::TestPicture(640, 400, 256, 9);
+  const auto largeCodes = test::LzwCodes(8, large);
+  ASSERT_GT(CodeStream(8, largeCodes).size(), size_t(128) << 10);
+  for (int blockSize : {1, 3, 255}) {
+    const auto frame = Decode(CodeStream(8, largeCodes, blockSize), 640, 400);
+    EXPECT_EQ(Indexes(frame.Bitmap), large) << blockSize;
+    EXPECT_FALSE(frame.Damaged);
+  }
   // Empty sub-blocks in the middle are skipped.
   std::string stream = CodeStream(8, codes, 100, false);
   stream.insert(101 + 1, std::string(1, '\0'));
@@ -170,10 +219,10 @@ TEST(GifDecoder, TableStaysFullAtTwelveBitsUntilAClearCode) {
 }
 
 TEST(GifDecoder, CodeSizeOutOfRangeDecodesOnlyPixelsAfterClearCodes) {
-  for (int codeSize : {1, 10}) {
-    const int clamped = codeSize < 2 ? 2 : 9;
+  for (int codeSize : {1, 12}) {
+    const int clamped = codeSize < 2 ? 2 : 11;
     const uint32_t clear = 1u << clamped;
-    std::string stream = CodeStream(clamped, {clear, 1, clear, 2, 3, 3, 3});
+    std::string stream = CodeStream(clamped, {clear, 1, clear, clear, 2, 3, 3, 3});
     stream[0] = static_cast<char>(codeSize);
     const auto frame = Decode(stream, 4, 1, 2);
     EXPECT_TRUE(frame.Damaged) << codeSize;

@@ -3,7 +3,10 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "imaging/gif_picture.h"
 #include "tests/imaging/gif_builder.h"
@@ -129,6 +132,81 @@ TEST(GifGiflib, LongStringsAndTableResets) {
                          .Trailer()
                          .Bytes(),
                      1);
+}
+
+// Code streams shaped as other writers shape them, in a file of one frame with a 256-colour
+// table (the code size may be smaller than the table's bits).
+std::string ShapedFile(int codeSize, const test::TLzwOptions& options, int colors = 256) {
+  test::TGifFrameInput frame;
+  frame.Width = 151;
+  frame.Height = 89;
+  frame.Pixels = test::TestPicture(151, 89, 1 << std::min(codeSize, 8),
+                                   static_cast<uint64_t>(codeSize * 7 + options.DeferredCodes));
+  frame.CodeSize = codeSize;
+  frame.Lzw = options;
+  return test::TGifBuilder()
+      .Header()
+      .Screen(151, 89, test::TestColors(colors))
+      .Frame(frame)
+      .Trailer()
+      .Bytes();
+}
+
+const struct {
+  const char* Name;
+  test::TLzwOptions Options;
+} kShapes[] = {{"plain", {}},
+               {"no leading clear", {false, 1, 0}},
+               {"double clears", {true, 2, 0}},
+               {"deferred clear", {true, 1, 500}},
+               {"never cleared", {true, 1, -1}}};
+
+TEST(GifGiflib, CodeSizesBelowTheTableBitsAndStreamShapes) {
+  for (int codeSize = 2; codeSize <= 8; ++codeSize) {
+    for (const auto& shape : kShapes) {
+      SCOPED_TRACE(testing::Message() << "code size " << codeSize << ", " << shape.Name);
+      ExpectSameAsGiflib(ShapedFile(codeSize, shape.Options), 1);
+    }
+  }
+  // A real animation's shape: code size 6 with a 128-colour table.
+  ExpectSameAsGiflib(ShapedFile(6, {}, 128), 1);
+}
+
+// Frame 0's colour indexes as Pillow decodes them; empty when Pillow is not there.
+std::vector<uint8_t> PillowIndexes(const std::string& file) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("tagscope-pillow-" +
+                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".gif");
+  std::ofstream(path, std::ios::binary) << file;
+  const std::string command =
+      "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+      "sys.stdout.buffer.write(im.tobytes())\" " +
+      path.string() + " 2>/dev/null";
+  std::vector<uint8_t> indexes;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+      indexes.insert(indexes.end(), buffer, buffer + n);
+    pclose(pipe);
+  }
+  std::filesystem::remove(path);
+  return indexes;
+}
+
+// giflib refuses code sizes above 8; Pillow decodes them.
+TEST(GifPillow, CodeSizesNineToEleven) {
+  if (PillowIndexes(ShapedFile(8, {})).empty()) GTEST_SKIP() << "Pillow is not installed";
+  for (int codeSize = 9; codeSize <= 11; ++codeSize) {
+    for (const auto& shape : kShapes) {
+      SCOPED_TRACE(testing::Message() << "code size " << codeSize << ", " << shape.Name);
+      const std::string file = ShapedFile(codeSize, shape.Options);
+      TGifPicture picture;
+      picture.LoadFromBytes(file);
+      EXPECT_EQ(test::Indexes(picture.FrameBitmap(0)), PillowIndexes(file));
+      EXPECT_FALSE(picture.Frames(0).Damaged());
+    }
+  }
 }
 
 // Writes a GIF with giflib's own encoder.

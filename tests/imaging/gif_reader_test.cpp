@@ -1,6 +1,8 @@
 // The GIF reader: container parsing, frames, extensions, comments and its error messages.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "imaging/gif_picture.h"
 #include "rtl/exception.h"
 #include "tests/imaging/gif_builder.h"
@@ -307,6 +309,98 @@ TEST(GifReader, ProgressAndChangeReachTheImagesHandlers) {
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(ends, 1);
+}
+
+}  // namespace
+}  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+// A stream that is not a memory stream, as a file is.
+class TPlainStream : public TStream {
+ public:
+  explicit TPlainStream(std::string bytes) : FBytes(std::move(bytes)) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    const int64_t n = std::min<int64_t>(count, Size() - FPos);
+    std::memcpy(buffer, FBytes.data() + FPos, static_cast<size_t>(n));
+    FPos += n;
+    return n;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    FPos = origin == TSeekOrigin::soBeginning ? offset
+           : origin == TSeekOrigin::soCurrent ? FPos + offset
+                                              : Size() + offset;
+    return FPos;
+  }
+  void SetSize(int64_t) override {}
+  int64_t Size() override { return static_cast<int64_t>(FBytes.size()); }
+
+ private:
+  std::string FBytes;
+  int64_t FPos = 0;
+};
+
+// A frame whose data is most of the file takes the loaded bytes over instead of copying its
+// part: it must hold exactly its own code stream, also when a later block fails.
+TEST(GifReader, FrameHoldingMostOfTheDataKeepsExactlyItsCodeStream) {
+  const TGifFrameInput big = Frame(300, 200, 256, 4);
+  const std::string prefix = Screen(300, 200, 256).Bytes();
+  const std::string withBig = Screen(300, 200, 256).Frame(big).Bytes();
+  const std::string code = withBig.substr(prefix.size() + 10);
+  for (const std::string& tail : {std::string(";"), std::string("\x21\x42", 2)}) {
+    const std::string file = withBig + tail;
+    for (bool fromStream : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "tail " << tail.size() << ", stream " << fromStream);
+      TGifPicture picture;
+      try {
+        if (fromStream) {
+          TPlainStream stream(file);
+          picture.LoadFromStream(stream);
+        } else {
+          picture.LoadFromBytes(file);
+        }
+        EXPECT_EQ(tail, ";");
+      } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_STREQ(e.what(), "Unrecognized extension block: 42");
+      }
+      ASSERT_EQ(picture.FrameCount(), 1);
+      EXPECT_EQ(picture.Frames(0).Item().CodeStream()->Bytes(), code);
+      EXPECT_EQ(test::Indexes(picture.FrameBitmap(0)), big.Pixels);
+    }
+  }
+}
+
+// Frame 0 decoded straight into a sink gives the bitmap's rows; an interlaced frame goes through
+// its bitmap; a file without frames is left alone.
+TEST(GifReader, RowsIntoASinkAreFrameZerosRows) {
+  TGifFrameInput plain = Frame(37, 21, 16, 2);
+  plain.LocalColors = test::TestColors(11);  // indexes beyond the table: grey entries
+  TGifFrameInput interlaced = Frame(29, 13, 256, 3);
+  interlaced.Interlaced = true;
+  const std::string whole = Screen(40, 30, 256).Frame(plain).Frame(interlaced).Trailer().Bytes();
+  std::string damaged = Screen(40, 30, 256).Frame(plain).Bytes();
+  damaged.resize(damaged.size() - 20);
+  const std::string files[] = {whole, damaged,
+                               Screen(40, 30, 256).Frame(interlaced).Frame(plain).Bytes()};
+  for (const std::string& file : files) {
+    TGifPicture loaded;
+    loaded.LoadFromBytes(file);
+    std::string bytes = file;
+    TGifPicture streamed;
+    test::TRowCollector sink;
+    ASSERT_TRUE(streamed.DecodeRGBRows(bytes, sink));
+    EXPECT_EQ(sink.Width, loaded.Width());
+    EXPECT_EQ(sink.Rows(), test::RGBRows(loaded.FrameBitmap(0)));
+    EXPECT_EQ(streamed.Frames(0).Damaged(), loaded.Frames(0).Damaged());
+  }
+  std::string noFrames = Screen().Trailer().Bytes();
+  const std::string original = noFrames;
+  test::TRowCollector sink;
+  EXPECT_FALSE(TGifPicture().DecodeRGBRows(noFrames, sink));
+  EXPECT_EQ(noFrames, original);
+  EXPECT_EQ(sink.Width, -1);
 }
 
 }  // namespace

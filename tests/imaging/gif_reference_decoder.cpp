@@ -63,7 +63,8 @@ struct TPlacer {
   void Put(uint32_t value) {
     if (Y >= Bitmap.Height) return;
     uint8_t* row = Bitmap.TopDownRow(Y);
-    const uint8_t v = static_cast<uint8_t>(value);
+    // An index beyond the bitmap's depth keeps its low bits.
+    const uint8_t v = static_cast<uint8_t>(value & ((1u << Bitmap.BitCount) - 1));
     switch (Bitmap.BitCount) {
       case 1:
         if (X % 8 == 0)
@@ -105,13 +106,13 @@ TDecodedFrame ReferenceDecodeFrame(const std::string& codeStream, int width, int
   bmp.Pixels.assign(static_cast<size_t>(bmp.Stride()) * height, 0);
 
   int K = static_cast<uint8_t>(codeStream.at(0));
-  bool damaged = K < 2 || K > 9;
-  K = std::clamp(K, 2, 9);
+  bool damaged = K < 2 || K > 11;
+  K = std::clamp(K, 2, 11);
   std::vector<uint16_t> prefix(4096, 0), suffix(4096, 0), stack;
-  const uint32_t M = (1u << pixelBits) - 1, clear = 1u << K, end = clear + 1;
-  uint32_t next = clear + 2, limit = 1u << (K + 1), prev = 0, first = 0;
+  const uint32_t clear = 1u << K, end = clear + 1, none = 0xFFFFFFFF;
+  uint32_t next = clear + 2, limit = 1u << (K + 1), prev = none, first = 0;
   int codeWidth = K + 1;
-  bool full = false;
+  bool full = false, sawClear = false;
   TCodeState reader{codeStream};
   TPlacer placer{bmp, interlaced};
   uint32_t code = NextCode(reader, codeWidth);
@@ -120,13 +121,21 @@ TDecodedFrame ReferenceDecodeFrame(const std::string& codeStream, int width, int
       codeWidth = K + 1;
       limit = 1u << (K + 1);
       next = clear + 2;
-      code = NextCode(reader, codeWidth);
-      prev = code;
-      if (code == kEndOfData) break;
-      first = code & M;
-      placer.Put(first);
+      prev = none;
       full = false;
+      sawClear = true;
+    } else if (prev == none) {
+      // The first code, of the data or after a clear code: a literal that adds no entry. With
+      // a code size out of range only the codes right after clear codes are decoded.
+      if (code > end || (damaged && !sawClear)) {
+        damaged = true;
+        break;
+      }
+      first = code;
+      placer.Put(code);
+      prev = code;
     } else {
+      if (damaged) break;
       const uint32_t incoming = code;
       uint32_t w = code;
       stack.clear();
@@ -134,7 +143,7 @@ TDecodedFrame ReferenceDecodeFrame(const std::string& codeStream, int width, int
         stack.push_back(static_cast<uint16_t>(first));
         w = prev;
       }
-      while (w > M) {
+      while (w >= clear) {
         if (stack.size() == 4097) {
           damaged = true;
           break;

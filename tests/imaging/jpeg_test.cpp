@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 extern "C" {
 #include <jerror.h>
@@ -11,6 +12,7 @@ extern "C" {
 
 #include "imaging/jpeg_picture.h"
 #include "rtl/exception.h"
+#include "tests/imaging/gif_builder.h"
 
 namespace tagscope {
 namespace {
@@ -148,6 +150,42 @@ TEST(Jpeg, PictureClassReadsAStream) {
   EXPECT_EQ(changes, 1);
   EXPECT_THROW(picture.FrameBitmap(1), EInvalidGraphicOperation);
   EXPECT_THROW(picture.SetWidth(3), EInvalidGraphicOperation);
+}
+
+// Rows decoded straight into a sink are the bitmap's rows, for whole, progressive, odd-sized
+// and damaged pictures; greyscale and CMYK pictures are left to the bitmap.
+std::vector<uint8_t> BitmapRGB(const std::string& bytes) {
+  TJPEGPicture picture;
+  picture.LoadFromJpegBytes(bytes);
+  const TBitmapData& bitmap = picture.FrameBitmap(0);
+  return test::RGBRows(bitmap);
+}
+
+TEST(Jpeg, RowsIntoASinkAreTheBitmapsRows) {
+  std::vector<std::string> pictures = {MakeJpeg({}), MakeJpeg({33, 17, JCS_RGB, true}),
+                                       MakeJpeg({1, 1})};
+  const std::string good = MakeJpeg({64, 48});
+  for (size_t cut : {good.size() / 2, good.size() - 2}) pictures.push_back(good.substr(0, cut));
+  std::string flipped = good;
+  flipped[flipped.size() / 2] ^= 0x5A;
+  pictures.push_back(flipped);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    TJPEGPicture picture;
+    test::TRowCollector sink;
+    ASSERT_TRUE(picture.DecodeRGBRows(pictures[i], sink)) << i;
+    EXPECT_EQ(sink.Rows(), BitmapRGB(pictures[i])) << i;
+  }
+  for (J_COLOR_SPACE space : {JCS_GRAYSCALE, JCS_CMYK}) {
+    TJPEGPicture picture;
+    test::TRowCollector sink;
+    std::string bytes = MakeJpeg({8, 8, space});
+    EXPECT_FALSE(picture.DecodeRGBRows(bytes, sink));
+    EXPECT_EQ(sink.Width, -1);
+    EXPECT_EQ(bytes, MakeJpeg({8, 8, space}));
+  }
+  test::TRowCollector sink;
+  std::string text = "hello";
+  EXPECT_THROW(TJPEGPicture().DecodeRGBRows(text, sink), EJPEG);
 }
 
 }  // namespace
