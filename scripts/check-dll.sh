@@ -123,14 +123,14 @@ check_bundle() {
   local dir
   dir=$(mktemp -d)
   python3 -m zipfile -e "$zip" "$dir"
-  pushd "$dir" >/dev/null
+  pushd "$dir" >/dev/null || { fail "cannot unpack $zip"; return; }
   check_dll "$top/tagscope.dll" 32 "$version"
   check_dll "$top/tagscope64.dll" 64 "$version"
   local exe=$top/tagscope.exe
   if [ -f "$exe" ] && check_pe "$exe" 32 program; then
     check_imports "$exe" "$($(objdump_for 32) -p "$exe")"
   fi
-  popd >/dev/null
+  popd >/dev/null || exit 1
   rm -rf "$dir"
 }
 
