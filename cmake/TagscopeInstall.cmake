@@ -24,10 +24,12 @@ foreach(part rtl engine imaging)
     target_include_directories(${lib} PUBLIC $<BUILD_INTERFACE:${TAGSCOPE_PUBLIC_INCLUDE}>)
   endif()
   if(TAGSCOPE_SHARED)
-    # Before 1.0 every minor version may change the binary interface.
+    # Before 1.0 every minor version may change the binary interface. The libraries find each
+    # other in the folder they are installed to.
     set_target_properties(${lib} PROPERTIES
       VERSION ${PROJECT_VERSION}
-      SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+      SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
+      INSTALL_RPATH $ORIGIN)
   endif()
 endforeach()
 
