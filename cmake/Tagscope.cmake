@@ -5,10 +5,8 @@ target_compile_options(tagscope_options INTERFACE
   $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wno-unused-parameter>)
 # The source root serves internal headers to the project's own code only; the libraries that
 # other projects use carry their public include folder themselves (cmake/TagscopeInstall.cmake).
-target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR})
-if(EXISTS ${PROJECT_SOURCE_DIR}/include)
-  target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR}/include)
-endif()
+target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR}
+                                                     ${PROJECT_SOURCE_DIR}/include)
 # GCC 12 warns about overlapping copies inside std::string's operator+ at -O3, where there
 # are none; the warning only buries real ones.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

@@ -19,10 +19,8 @@ foreach(part rtl engine imaging)
   add_library(tagscope::${part} ALIAS ${lib})
   set_target_properties(${lib} PROPERTIES EXPORT_NAME ${part})
   target_compile_features(${lib} PUBLIC cxx_std_20)
-  target_include_directories(${lib} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  if(EXISTS ${TAGSCOPE_PUBLIC_INCLUDE})
-    target_include_directories(${lib} PUBLIC $<BUILD_INTERFACE:${TAGSCOPE_PUBLIC_INCLUDE}>)
-  endif()
+  target_include_directories(${lib} PUBLIC $<BUILD_INTERFACE:${TAGSCOPE_PUBLIC_INCLUDE}>
+                                           $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   if(TAGSCOPE_SHARED)
     # Before 1.0 every minor version may change the binary interface. The libraries find each
     # other in the folder they are installed to.
@@ -43,12 +41,9 @@ install(TARGETS ${tagscope_public_libs} EXPORT tagscopeTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
           NAMELINK_COMPONENT development)
-if(EXISTS ${TAGSCOPE_PUBLIC_INCLUDE}/tagscope)
-  install(DIRECTORY ${TAGSCOPE_PUBLIC_INCLUDE}/tagscope DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-          COMPONENT development FILES_MATCHING PATTERN "*.h")
-else()
-  message(STATUS "No include/tagscope folder yet: the public headers are not installed")
-endif()
+# OPTIONAL while the headers still wait in the source folders for their move.
+install(DIRECTORY ${TAGSCOPE_PUBLIC_INCLUDE}/tagscope DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        COMPONENT development OPTIONAL FILES_MATCHING PATTERN "*.h")
 install(EXPORT tagscopeTargets NAMESPACE tagscope:: DESTINATION ${config_dir}
         COMPONENT development)
 
