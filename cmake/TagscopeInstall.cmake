@@ -58,10 +58,24 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tagscopeConfig.cmake
 # pkg-config: a static library needs its dependencies on the consumer's link line, a shared one
 # brings them itself. The prefix is the one installed to, which `cmake --install --prefix` may
 # choose after configuring, so the file is written at install time.
+set(TAGSCOPE_PC_LIBS)
+set(pc_requires)
+foreach(lib imaging engine rtl)
+  if(TARGET tagscope_${lib})
+    string(APPEND TAGSCOPE_PC_LIBS " -ltagscope_${lib}")
+  endif()
+endforeach()
+if(TARGET tagscope_engine)
+  list(APPEND pc_requires zlib)
+endif()
+if(TARGET tagscope_imaging)
+  list(APPEND pc_requires libjpeg)
+endif()
+list(JOIN pc_requires " " pc_requires)
 if(TAGSCOPE_SHARED)
-  set(TAGSCOPE_PC_REQUIRES "Requires.private: zlib libjpeg")
+  set(TAGSCOPE_PC_REQUIRES "Requires.private: ${pc_requires}")
 else()
-  set(TAGSCOPE_PC_REQUIRES "Requires: zlib libjpeg")
+  set(TAGSCOPE_PC_REQUIRES "Requires: ${pc_requires}")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tagscope.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tagscope.pc.in
                @ONLY)
