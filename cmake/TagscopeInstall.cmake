@@ -87,19 +87,7 @@ install(CODE "
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tagscope.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-# The command-line tool with its manual page and bash completion, where the build has them.
+# The command-line tool (its manual page and bash completion are installed by cli/).
 if(TARGET tagscope)
   install(TARGETS tagscope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/cli/tagscope.1)
-  install(FILES ${PROJECT_SOURCE_DIR}/cli/tagscope.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-          COMPONENT tool)
-endif()
-foreach(completion cli/tagscope.bash cli/tagscope-completion.bash cli/completion/tagscope)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${completion})
-    install(FILES ${PROJECT_SOURCE_DIR}/${completion}
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tagscope
-            COMPONENT tool)
-    break()
-  endif()
-endforeach()
