@@ -30,6 +30,13 @@ if(TAGSCOPE_SANITIZE)
 endif()
 
 if(WIN32)
+  # The name the plug-in is released under: a 64-bit host needs the 64-bit build, and the
+  # distinct name keeps the two apart when both sit in one folder.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAGSCOPE_RELEASE_DLL_NAME tagscope64.dll)
+  else()
+    set(TAGSCOPE_RELEASE_DLL_NAME tagscope.dll)
+  endif()
   # Everything links statically so the programs and the DLL need only system DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)
   target_compile_definitions(tagscope_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)

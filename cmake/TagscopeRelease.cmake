@@ -7,11 +7,7 @@ if(NOT TARGET tagscope_plugin)
   return()
 endif()
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(dll_name tagscope64.dll)
-else()
-  set(dll_name tagscope.dll)
-endif()
+set(dll_name ${TAGSCOPE_RELEASE_DLL_NAME})
 install(FILES $<TARGET_FILE:tagscope_plugin> DESTINATION . RENAME ${dll_name} COMPONENT release)
 # Symbols are no use to anyone who installs the bundle; the exports and resources stay.
 if(CMAKE_STRIP)

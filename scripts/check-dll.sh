@@ -7,8 +7,8 @@
 #  - exports exactly CreateViewerWindow, ShowFile, DestroyViewerWindow and GetLastErrorText,
 #    by their plain names (no @N decoration), with the ordinals 4, 3, 2 and 1;
 #  - imports from system DLLs only (no libgcc, libstdc++, libwinpthread, zlib or libjpeg DLL);
-#  - carries a version resource naming the product and its version, which must be the build's
-#    version or the bundle's.
+#  - carries a version resource naming the product, its version (the build's or the bundle's)
+#    and the file name it is released under (tagscope.dll or tagscope64.dll).
 # A release bundle holds exactly tagscope.dll (32-bit), tagscope64.dll (64-bit), tagscope.exe
 # (a 32-bit program with system imports only) and README.md, in one top folder.
 # Prints each check; exits non-zero when one fails.
@@ -81,15 +81,20 @@ check_dll() {
   check_imports "$dll" "$dump"
 
   # Version resource: a top-level resource directory entry of type RT_VERSION (16) and its strings.
-  local texts version
+  local texts version original
   texts=$(strings -el "$dll")
   if grep -qE '^[0-9a-f]+   Entry: ID: 0x000010,' <<<"$dump" && grep -qx 'ProductName' <<<"$texts" &&
      grep -qx 'tagscope' <<<"$texts" && grep -qx 'ProductVersion' <<<"$texts"; then
     version=$(grep -A1 -x 'ProductVersion' <<<"$texts" | tail -1)
+    original=$(grep -A1 -x 'OriginalFilename' <<<"$texts" | tail -1)
+    local want_name=tagscope.dll
+    [ "$bits" = 64 ] && want_name=tagscope64.dll
     if [ -n "$want_version" ] && [ "$version" != "$want_version" ]; then
       fail "$dll: version resource says $version, the build is $want_version"
+    elif [ "$original" != "$want_name" ]; then
+      fail "$dll: version resource names the file $original, not $want_name"
     else
-      pass "$dll: version resource: product tagscope, version $version"
+      pass "$dll: version resource: product tagscope, version $version, file $original"
     fi
   else
     fail "$dll: no version resource naming the product and its version"
