@@ -3,11 +3,25 @@
 add_library(tagscope_options INTERFACE)
 target_compile_options(tagscope_options INTERFACE
   $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wno-unused-parameter>)
-target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR})
+# The source root serves internal headers to the project's own code only; the libraries that
+# other projects use carry their public include folder themselves (cmake/TagscopeInstall.cmake).
+target_include_directories(tagscope_options INTERFACE ${PROJECT_SOURCE_DIR}
+                                                     ${PROJECT_SOURCE_DIR}/include)
 # GCC 12 warns about overlapping copies inside std::string's operator+ at -O3, where there
 # are none; the warning only buries real ones.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   target_compile_options(tagscope_options INTERFACE -Wno-restrict)
+endif()
+
+# The libraries other projects link (rtl, engine, imaging) are static unless asked otherwise.
+if(TAGSCOPE_SHARED)
+  if(WIN32)
+    message(FATAL_ERROR "TAGSCOPE_SHARED is for native builds; the Windows programs and the "
+                        "plug-in link everything statically")
+  endif()
+  set(TAGSCOPE_LIBRARY_TYPE SHARED)
+else()
+  set(TAGSCOPE_LIBRARY_TYPE STATIC)
 endif()
 
 if(TAGSCOPE_SANITIZE)
@@ -16,6 +30,13 @@ if(TAGSCOPE_SANITIZE)
 endif()
 
 if(WIN32)
+  # The name the plug-in is released under: a 64-bit host needs the 64-bit build, and the
+  # distinct name keeps the two apart when both sit in one folder.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAGSCOPE_RELEASE_DLL_NAME tagscope64.dll)
+  else()
+    set(TAGSCOPE_RELEASE_DLL_NAME tagscope.dll)
+  endif()
   # Everything links statically so the programs and the DLL need only system DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)
   target_compile_definitions(tagscope_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)

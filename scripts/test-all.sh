@@ -46,4 +46,7 @@ else
   echo "This machine cannot execute 32-bit programs; building the 32-bit product only."
   build win32 -DTAGSCOPE_TESTS=OFF
 fi
-if [ -x scripts/check-dll.sh ]; then scripts/check-dll.sh build/win32; fi
+scripts/check-dll.sh build/win32 build/win64
+
+echo "== Windows release bundle"
+JOBS=$jobs scripts/make-release.sh
