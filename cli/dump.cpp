@@ -9,9 +9,9 @@
 #include "cli/json_writer.h"
 #include "cli/verbs.h"
 #include "engine/shown_fields.h"
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 

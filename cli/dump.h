@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::cli {
 

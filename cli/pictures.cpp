@@ -8,12 +8,12 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "engine/id3_engine.h"
-#include "imaging/picture_registry.h"
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
-#include "rtl/utf8.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/imaging/picture_registry.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/utf8.h"
 #include "viewer/viewer_text.h"
 
 namespace tagscope::cli {

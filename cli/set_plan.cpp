@@ -1,9 +1,9 @@
 #include "cli/set_plan.h"
 
-#include "engine/frame_content.h"
-#include "engine/text_encoding.h"
-#include "rtl/exception.h"
-#include "rtl/utf8.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 

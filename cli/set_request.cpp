@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 

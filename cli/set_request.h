@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/frame_content.h"
+#include "tagscope/engine/frame_content.h"
 
 namespace tagscope::cli {
 

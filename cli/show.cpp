@@ -4,9 +4,9 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 #include "ui/headless/headless_factory.h"
 #include "viewer/viewer_frame.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <random>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 
 namespace tagscope {

@@ -1,6 +1,6 @@
-#include "engine/file_system.h"
+#include "tagscope/engine/file_system.h"
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 
 namespace tagscope {

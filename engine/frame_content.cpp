@@ -1,9 +1,9 @@
-#include "engine/frame_content.h"
+#include "tagscope/engine/frame_content.h"
 
 #include <algorithm>
 
-#include "engine/stream_helpers.h"
-#include "engine/text_encoding.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {
 

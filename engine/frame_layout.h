@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/id3_frame_item.h"
+#include "tagscope/engine/id3_frame_item.h"
 #include "engine/id3_layout.h"
 #include "rtl/byte_reader.h"
 

@@ -1,4 +1,4 @@
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 
 #include <algorithm>
 #include <memory>
@@ -6,8 +6,8 @@
 #include "engine/id3_layout.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

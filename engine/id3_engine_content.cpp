@@ -1,6 +1,6 @@
 // The engine's frame content operations: text fields, comments, pictures and links.
-#include "engine/frame_content.h"
-#include "engine/id3_engine.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_engine.h"
 
 namespace tagscope {
 

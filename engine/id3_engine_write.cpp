@@ -3,11 +3,11 @@
 #include <thread>
 
 #include "engine/file_replace.h"
-#include "engine/id3_engine.h"
 #include "engine/tag_journal.h"
 #include "engine/tag_writer.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

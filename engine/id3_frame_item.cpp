@@ -1,12 +1,12 @@
-#include "engine/id3_frame_item.h"
+#include "tagscope/engine/id3_frame_item.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/id3_frames.h"
-#include "engine/id3_lists.h"
-#include "engine/stream_helpers.h"
-#include "engine/text_encoding.h"
+#include "tagscope/engine/id3_frames.h"
+#include "tagscope/engine/id3_lists.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {
 

@@ -1,8 +1,8 @@
-#include "engine/id3_frames.h"
+#include "tagscope/engine/id3_frames.h"
 
 #include <algorithm>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -2,12 +2,12 @@
 #include <cstring>
 
 #include "engine/frame_layout.h"
-#include "engine/id3_engine.h"
-#include "engine/id3_frames.h"
-#include "engine/stream_helpers.h"
 #include "engine/unsync.h"
 #include "engine/zlib_codec.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_frames.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

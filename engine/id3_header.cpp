@@ -1,13 +1,13 @@
-#include "engine/id3_header.h"
+#include "tagscope/engine/id3_header.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "engine/id3_layout.h"
-#include "engine/stream_helpers.h"
 #include "rtl/byte_reader.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -1,4 +1,4 @@
-#include "engine/id3_lists.h"
+#include "tagscope/engine/id3_lists.h"
 
 #include <algorithm>
 #include <cctype>

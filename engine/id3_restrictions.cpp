@@ -1,4 +1,4 @@
-#include "engine/id3_restrictions.h"
+#include "tagscope/engine/id3_restrictions.h"
 
 namespace tagscope {
 

@@ -2,9 +2,9 @@
 
 #include <cctype>
 
-#include "engine/id3_engine.h"
-#include "engine/id3_lists.h"
-#include "rtl/utf8.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_lists.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 

@@ -1,9 +1,9 @@
-#include "engine/stream_helpers.h"
+#include "tagscope/engine/stream_helpers.h"
 
 #include <algorithm>
 #include <array>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 
 namespace tagscope {
 

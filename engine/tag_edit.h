@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/frame_content.h"
+#include "tagscope/engine/frame_content.h"
 
 namespace tagscope {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "tagscope/engine/file_system.h"
 
 namespace tagscope {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -6,14 +6,14 @@
 #include <array>
 
 #include "engine/file_replace.h"
-#include "engine/id3_engine.h"
 #include "engine/id3_layout.h"
-#include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "rtl/stream.h"
+#include "tagscope/engine/file_system.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

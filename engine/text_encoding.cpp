@@ -1,4 +1,4 @@
-#include "engine/text_encoding.h"
+#include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {
 

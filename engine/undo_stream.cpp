@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

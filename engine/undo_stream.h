@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/frame_content.h"
-#include "engine/id3_engine.h"
 #include "engine/tag_edit.h"
-#include "engine/text_encoding.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "rtl/exception.h"
-#include "rtl/stream.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "host/screenshot.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

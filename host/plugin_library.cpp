@@ -1,6 +1,6 @@
 #include "host/plugin_library.h"
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 
 namespace tagscope {

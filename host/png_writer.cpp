@@ -2,8 +2,8 @@
 
 #include <zlib.h>
 
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 

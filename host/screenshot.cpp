@@ -3,7 +3,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

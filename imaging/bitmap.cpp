@@ -1,4 +1,4 @@
-#include "imaging/bitmap.h"
+#include "tagscope/imaging/bitmap.h"
 
 #include <algorithm>
 #include <bit>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 #include "rtl/byte_reader.h"
 
 namespace tagscope {

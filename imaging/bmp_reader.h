@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "imaging/bitmap.h"
+#include "tagscope/imaging/bitmap.h"
 
 namespace tagscope {
 

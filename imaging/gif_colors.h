@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

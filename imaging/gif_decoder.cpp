@@ -7,7 +7,7 @@
 
 #include "imaging/gif_code_reader.h"
 #include "imaging/gif_pixel_writer.h"
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 namespace {

@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
-#include "imaging/bitmap.h"
 #include "imaging/gif_colors.h"
-#include "imaging/graphic.h"
-#include "rtl/stream.h"
+#include "tagscope/imaging/bitmap.h"
+#include "tagscope/imaging/graphic.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/bitmap.h"
 #include "imaging/gif_colors.h"
 #include "imaging/gif_decoder.h"
 #include "imaging/gif_extension.h"
 #include "rtl/byte_reader.h"
-#include "rtl/stream.h"
+#include "tagscope/imaging/bitmap.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/bitmap.h"
-#include "imaging/graphic.h"
+#include "tagscope/imaging/bitmap.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

@@ -1,8 +1,8 @@
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 #include <utility>
 
-#include "rtl/file_stream.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 

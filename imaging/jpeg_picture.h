@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

@@ -1,4 +1,4 @@
-#include "imaging/picture_registry.h"
+#include "tagscope/imaging/picture_registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include "imaging/bmp_picture.h"
 #include "imaging/gif_picture.h"
 #include "imaging/jpeg_picture.h"
-#include "rtl/file_stream.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 

@@ -4,7 +4,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 #include "ui/menu.h"
 #include "viewer/viewer_frame.h"

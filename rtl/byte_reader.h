@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -6,9 +6,9 @@
 #include <cwchar>
 
 #include "rtl/command_line.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 

@@ -1,4 +1,4 @@
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
 #include "rtl/files_win.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "rtl/files.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 

@@ -1,9 +1,9 @@
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 

@@ -1,4 +1,4 @@
-#include "rtl/utf8.h"
+#include "tagscope/rtl/utf8.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "imaging/bitmap.h"
+#include "tagscope/imaging/bitmap.h"
 #include "ui/widget.h"
 
 namespace tagscope {

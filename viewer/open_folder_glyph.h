@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/bitmap.h"
+#include "tagscope/imaging/bitmap.h"
 #include "ui/types.h"
 
 namespace tagscope {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 #include "ui/component.h"
 
 namespace tagscope {

@@ -1,6 +1,6 @@
 #include "viewer/viewer_frame.h"
 
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 
 namespace tagscope {
 

@@ -1,6 +1,6 @@
 // The picture preview and the links page.
-#include "imaging/picture_registry.h"
-#include "rtl/exception.h"
+#include "tagscope/imaging/picture_registry.h"
+#include "tagscope/rtl/exception.h"
 #include "viewer/viewer_frame.h"
 
 namespace tagscope {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/id3_engine.h"
 #include "engine/tag_locator.h"
-#include "rtl/file_stream.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 #include "tests/engine/tag_builder.h"
 #include "tests/engine/write_test_support.h"
 

@@ -16,8 +16,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-#include "engine/id3_engine.h"
-#include "imaging/picture_registry.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/imaging/picture_registry.h"
 #include "tests/imaging/gif_builder.h"
 #include "tests/viewer/mp3_builder.h"
 #include "ui/headless/headless_factory.h"

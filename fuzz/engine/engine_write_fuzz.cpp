@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/id3_engine.h"
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tests/engine/write_test_support.h"
 
 namespace {

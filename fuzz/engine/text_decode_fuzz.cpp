@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/text_encoding.h"
-#include "rtl/utf8.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace {
 

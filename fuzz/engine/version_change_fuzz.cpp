@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/frame_content.h"
-#include "engine/id3_engine.h"
 #include "engine/version_change.h"
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace {
 

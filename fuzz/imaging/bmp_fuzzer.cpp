@@ -4,7 +4,7 @@
 #include <string>
 
 #include "imaging/bmp_reader.h"
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

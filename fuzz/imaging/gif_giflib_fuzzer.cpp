@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "imaging/gif_picture.h"
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // zlib compression, unsynchronisation and text encodings.
 #include <gtest/gtest.h>
 
-#include "engine/text_encoding.h"
+#include "tagscope/engine/text_encoding.h"
 #include "engine/unsync.h"
 #include "engine/zlib_codec.h"
 #include "tests/engine/tag_builder.h"

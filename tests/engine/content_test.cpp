@@ -1,9 +1,9 @@
 // Text fields, comments, pictures and links, in all four text encodings; the two lists.
 #include <gtest/gtest.h>
 
-#include "engine/frame_content.h"
-#include "engine/id3_engine.h"
-#include "engine/id3_lists.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_lists.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

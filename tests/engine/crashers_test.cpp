@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/id3_engine.h"
 #include "engine/version_change.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "engine/id3_engine.h"
 #include "engine/unsync.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

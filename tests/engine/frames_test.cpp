@@ -2,10 +2,10 @@
 // the writer.
 #include <gtest/gtest.h>
 
-#include "engine/id3_frames.h"
 #include "engine/unsync.h"
 #include "engine/zlib_codec.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_frames.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

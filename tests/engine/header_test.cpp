@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/id3_header.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_header.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

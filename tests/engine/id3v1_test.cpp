@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/id3_engine.h"
+#include "tagscope/engine/id3_engine.h"
 #include "engine/number_text.h"
 #include "tests/engine/tag_builder.h"
 

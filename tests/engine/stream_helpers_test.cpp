@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "engine/stream_helpers.h"
 #include "rtl/byte_reader.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

@@ -1,8 +1,8 @@
 // Text in every script: the UTF-8 view of all four encodings and the UTF-8 setters.
 #include <gtest/gtest.h>
 
-#include "engine/frame_content.h"
-#include "engine/id3_engine.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_engine.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/id3_engine.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/write_test_support.h"
 
 namespace tagscope {

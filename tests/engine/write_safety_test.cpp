@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <future>
 
-#include "engine/id3_engine.h"
 #include "engine/tag_journal.h"
 #include "engine/unsync.h"
-#include "rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 #include "tests/engine/write_test_support.h"
 

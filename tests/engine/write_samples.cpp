@@ -10,8 +10,8 @@
 #include <functional>
 #include <iostream>
 
-#include "engine/id3_engine.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/write_test_support.h"
 
 namespace tagscope::test {

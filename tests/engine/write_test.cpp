@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "engine/id3_engine.h"
 #include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 #include "tests/engine/write_test_support.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 
 namespace tagscope::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "engine/id3_engine.h"
+#include "tagscope/engine/file_system.h"
+#include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::test {
 

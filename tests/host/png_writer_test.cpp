@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
 #include "tests/host/png_reader.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "imaging/picture_registry.h"
+#include "tagscope/imaging/picture_registry.h"
 
 namespace tagscope {
 namespace {

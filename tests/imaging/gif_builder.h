@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/bitmap.h"
-#include "imaging/graphic.h"
+#include "tagscope/imaging/bitmap.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope::test {
 

@@ -3,7 +3,7 @@
 
 #include "imaging/gif_decoder.h"
 #include "imaging/gif_pixel_writer.h"
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/imaging/gif_builder.h"
 #include "tests/imaging/gif_reference_decoder.h"
 

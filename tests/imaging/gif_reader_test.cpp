@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "imaging/gif_picture.h"
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/imaging/gif_builder.h"
 
 namespace tagscope {

@@ -11,7 +11,7 @@ extern "C" {
 }
 
 #include "imaging/jpeg_picture.h"
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/imaging/gif_builder.h"
 
 namespace tagscope {

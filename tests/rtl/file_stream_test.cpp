@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "rtl/exception.h"
-#include "rtl/file_stream.h"
 #include "rtl/files.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "rtl/exception.h"
-#include "rtl/stream.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 namespace {

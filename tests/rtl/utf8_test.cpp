@@ -1,5 +1,5 @@
 // The UTF-8 and UTF-16 codec: strictness, replacement of ill-formed input, terminal escapes.
-#include "rtl/utf8.h"
+#include "tagscope/rtl/utf8.h"
 
 #include <gtest/gtest.h>
 

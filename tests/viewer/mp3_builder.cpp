@@ -3,7 +3,7 @@
 #include <atomic>
 #include <random>
 
-#include "rtl/file_stream.h"
+#include "tagscope/rtl/file_stream.h"
 #include "rtl/files.h"
 
 namespace tagscope::test {

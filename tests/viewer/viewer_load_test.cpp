@@ -1,5 +1,5 @@
-#include "engine/id3_engine.h"
-#include "rtl/exception.h"
+#include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/viewer/viewer_fixture.h"
 
 namespace tagscope::test {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "imaging/bitmap.h"
+#include "tagscope/imaging/bitmap.h"
 #include "ui/types.h"
 #include "ui/win32/win32_handles.h"
 

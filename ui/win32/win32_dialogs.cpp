@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "ui/win32/win32_factory.h"
 #include "ui/win32/win32_handles.h"
 

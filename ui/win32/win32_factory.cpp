@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "ui/win32/win32_controls.h"
 #include "ui/win32/win32_dialogs.h"
 #include "ui/win32/win32_fonts.h"

@@ -1,6 +1,6 @@
 #include "ui/win32/win32_list_view.h"
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "ui/win32/win32_factory.h"
 #include "ui/win32/win32_fonts.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <exception>
 
-#include "rtl/exception.h"
-#include "rtl/utf8.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 #include "ui/win32/win32_factory.h"
 #include "ui/win32/win32_fonts.h"
 

@@ -1,6 +1,6 @@
 #include "ui/win32/win32_toolbar.h"
 
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "ui/win32/win32_bitmap.h"
 
 namespace tagscope {

@@ -1,5 +1,5 @@
 // The form and the page control as native windows.
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/ui/win32/win32_fixture.h"
 #include "ui/win32/win32_node.h"
 

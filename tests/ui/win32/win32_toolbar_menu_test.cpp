@@ -1,5 +1,5 @@
 // The toolbar with its image list, and the menu bar.
-#include "rtl/exception.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/ui/win32/win32_fixture.h"
 #include "ui/win32/win32_menu.h"
 #include "ui/win32/win32_node.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

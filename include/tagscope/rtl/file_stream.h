@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

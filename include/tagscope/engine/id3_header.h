@@ -4,8 +4,8 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/id3_restrictions.h"
-#include "rtl/stream.h"
+#include "tagscope/engine/id3_restrictions.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

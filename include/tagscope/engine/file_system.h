@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "rtl/file_stream.h"
-#include "rtl/stream.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

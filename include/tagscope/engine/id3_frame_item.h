@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/stream.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

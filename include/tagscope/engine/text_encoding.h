@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/utf8.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 

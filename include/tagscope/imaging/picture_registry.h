@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "imaging/graphic.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

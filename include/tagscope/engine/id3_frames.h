@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/id3_frame_item.h"
-#include "rtl/stream.h"
+#include "tagscope/engine/id3_frame_item.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/file_system.h"
-#include "engine/frame_content.h"
-#include "engine/id3_frames.h"
-#include "engine/id3_header.h"
-#include "rtl/file_stream.h"
+#include "tagscope/engine/file_system.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_frames.h"
+#include "tagscope/engine/id3_header.h"
+#include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "imaging/bitmap.h"
-#include "rtl/exception.h"
-#include "rtl/stream.h"
+#include "tagscope/imaging/bitmap.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 
