@@ -96,3 +96,20 @@ function(tagscope_add_benchmark name)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE tagscope_options ${B_LIBS} benchmark::benchmark_main)
 endfunction()
+
+# tagscope_find_mutagen_python(<var>): a Python 3 that has mutagen (a test-only oracle), or ""
+# where none has it. Debian's own Python comes first: other installs may lack its packages.
+function(tagscope_find_mutagen_python out)
+  find_program(TAGSCOPE_PYTHON3 python3)
+  foreach(candidate /usr/bin/python3 ${TAGSCOPE_PYTHON3})
+    if(EXISTS ${candidate})
+      execute_process(COMMAND ${candidate} -c "import mutagen" RESULT_VARIABLE missing
+                      OUTPUT_QUIET ERROR_QUIET)
+      if(missing EQUAL 0)
+        set(${out} ${candidate} PARENT_SCOPE)
+        return()
+      endif()
+    endif()
+  endforeach()
+  set(${out} "" PARENT_SCOPE)
+endfunction()

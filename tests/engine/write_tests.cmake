@@ -14,17 +14,7 @@ tagscope_add_test(engine_write_tests
 if(NOT CMAKE_CROSSCOMPILING)
   add_executable(engine_write_samples write_samples.cpp write_test_support.cpp)
   target_link_libraries(engine_write_samples PRIVATE tagscope_options tagscope_engine)
-  find_program(TAGSCOPE_PYTHON3 python3)
-  set(mutagen_python "")
-  foreach(candidate /usr/bin/python3 ${TAGSCOPE_PYTHON3})
-    if(NOT mutagen_python AND EXISTS ${candidate})
-      execute_process(COMMAND ${candidate} -c "import mutagen" RESULT_VARIABLE missing
-                      OUTPUT_QUIET ERROR_QUIET)
-      if(missing EQUAL 0)
-        set(mutagen_python ${candidate})
-      endif()
-    endif()
-  endforeach()
+  tagscope_find_mutagen_python(mutagen_python)
   if(mutagen_python)
     add_test(NAME engine_write_mutagen
              COMMAND ${mutagen_python} ${CMAKE_CURRENT_SOURCE_DIR}/write_mutagen_check.py
