@@ -135,7 +135,7 @@ void TTagWriter::Save() {
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
-    if (!FForgotten) H.SetPlace(before);
+    H.SetPlace(before);
     H.Header().SetVersionNumber(readVersion);
     H.Header().SetVersionRevision(readRevision);
     throw EWriteError(Format("Cannot write the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
@@ -343,21 +343,13 @@ void TTagWriter::Replace(TFileReplacement& replacement) {
     return;
   }
   // The old file stays open, and locked, until the new one has its name, so that a writer that
-  // waits for the lock finds the new file; only where the platform refuses to replace an open
-  // file does the engine let go first (waiting writers then see the new file's lock).
-  if (!CanReplaceOpenFiles()) H.ReleaseFile();
+  // waits for the lock finds the new file. Where the rename is refused (some platforms do not
+  // replace a file that is open, here or in another program), the new content is copied in.
   try {
     replacement.Commit();
-  } catch (const std::exception& e) {
-    try {
-      H.AdoptFile(H.Files().Open(H.FileName(), TFileMode::fmOpenReadWrite));
-    } catch (const std::exception& reopening) {
-      H.Forget();
-      FForgotten = true;
-      throw EWriteError(Format("%s. The file is unchanged but could not be opened again: %s",
-                               e.what(), reopening.what()));
-    }
-    throw;
+  } catch (const std::exception&) {
+    CopyBack(replacement);
+    return;
   }
   H.ReleaseFile();
   H.AdoptFile(replacement.TakeStream());

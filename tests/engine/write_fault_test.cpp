@@ -156,10 +156,11 @@ TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
     const Record oldRecord = RecordOf(e);
     int events = 0;
     e.OnWriteTag = e.OnEraseTag = [&](TID3Engine&) { ++events; };
+    bool raised = false;
     try {
       Perform(e, s);
-      ADD_FAILURE() << "no error raised";
     } catch (const EWriteError& error) {
+      raised = true;
       const std::string message = error.what();
       // A write that stores part of its bytes fails as the stream's write error.
       const bool reason = message.find(kInjected) != std::string::npos ||
@@ -169,9 +170,10 @@ TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
       EXPECT_NE(message.find(name), std::string::npos) << message;
     }
     ASSERT_TRUE(files->Failed());
-    EXPECT_EQ(events, 0);
+    // Only a refused rename is got round (the new content is copied in): it raises nothing.
+    EXPECT_EQ(events, raised ? 0 : 1);
     const std::string now = ReadFile(name);
-    EXPECT_TRUE(now == s.original || now == expected);
+    EXPECT_TRUE(raised ? now == s.original || now == expected : now == expected);
     EXPECT_EQ(RecordOf(e), now == s.original ? oldRecord : newRecord);
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
 
@@ -237,21 +239,22 @@ class RefusingRename : public FaultyFileSystem {
   void Rename(const std::string&, const std::string&) override { throw EWriteError(kInjected); }
 };
 
-TEST(WriteFaults, AFailedRenameLeavesTheOldFileOpenInTheEngine) {
+TEST(WriteFaults, ARefusedRenameCopiesTheNewContentIn) {
   ScratchFolder dir;
-  const std::string original = Tag(4, 0, Frames()) + PatternBytes(100);
-  const std::string name = dir.Put("a.mp3", original);
+  const std::string audio = PatternBytes(100);
+  const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames()) + audio);
   TestEngine e;
   e.SetFileSystem(std::make_shared<RefusingRename>());
   e.Open(name);
   e.SetTitle(std::string(300, 'x'));
-  EXPECT_THROW(e.WriteTag(), EWriteError);
-  EXPECT_THROW(e.EraseTag(), EWriteError);
-  EXPECT_EQ(ReadFile(name), original);
+  e.WriteTag();
+  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), audio);
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
-  ASSERT_TRUE(e.Active());
   e.ReadTag();
-  EXPECT_EQ(e.Title(), "Song");
+  EXPECT_EQ(e.Title(), std::string(300, 'x'));
+  e.EraseTag();
+  EXPECT_EQ(ReadFile(name), audio);
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
 }
 
 TEST(WriteFaults, AFailingTrailerWriteLeavesTheFileAsItWas) {

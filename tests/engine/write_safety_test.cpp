@@ -293,8 +293,14 @@ TEST(WriteLocking, ConcurrentEditsOfOneFileBothSurvive) {
     e.WriteTag();
   });
   EXPECT_EQ(second.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-  first.SetTitle(std::string(2000, 'F'));  // a rewrite: the name then leads to a new file
-  first.WriteTag();
+  try {
+    first.SetTitle(std::string(2000, 'F'));  // a rewrite: the name then leads to a new file
+    first.WriteTag();
+  } catch (...) {
+    first.SetActive(false);  // lets the second writer end before the failure is reported
+    second.wait();
+    throw;
+  }
   first.SetActive(false);
   second.get();
   TestEngine r;
