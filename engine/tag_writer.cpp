@@ -363,20 +363,30 @@ void TTagWriter::CopyBack(TFileReplacement& replacement) {
   TTagJournal journal = TTagJournal::ForCopy(H.Files(), H.FileName(), replacement.TempName(), size);
   replacement.Keep();
   TStream& file = H.File();
-  try {
+  // Past this point the file is only ever finished, never put back: a step that fails is tried
+  // once more, and when it fails again the journal leaves the rest to the next writer.
+  auto finish = [&] {
     source.SetPosition(0);
     file.SetPosition(0);
     if (size > 0) CopyStreamData(source, file, size);
     file.SetSize(size);
     file.Flush();
+    journal.Finish();
+  };
+  try {
+    try {
+      finish();
+    } catch (const std::exception&) {
+      finish();
+    }
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("%s. The new content is complete in \"%s\"; the next change of the "
                "file (journal \"%s\") copies it in",
                e.what(), replacement.TempName().c_str(), journal.FileName().c_str()));
   }
-  journal.Finish();
-  H.Files().Remove(replacement.TempName());
+  // A copy left behind is only a leftover, which the next writer deletes.
+  if (!H.Files().Remove(replacement.TempName())) H.Files().Remove(replacement.TempName());
 }
 
 void TTagWriter::Remove() {
