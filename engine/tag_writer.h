@@ -98,7 +98,6 @@ class TTagWriter {
   void WriteNewTag(uint8_t version);
   TTagImage Compose(int64_t padding) const;
   std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;
-  std::string ExtendedHeaderBytes(int64_t padding, const std::string& frames) const;
 
   void WriteInPlace(const TTagImage& image);
   void Rewrite(const TTagImage& image, int64_t extent);
