@@ -43,21 +43,6 @@ void ReverseBytes(uint8_t* buffer, int count) {
   std::reverse(buffer, buffer + std::clamp(count, 0, 8));
 }
 
-uint64_t ReadPlainBE(const uint8_t* bytes, int count) {
-  std::array<uint8_t, 8> work{};
-  std::copy(bytes, bytes + count, work.begin());
-  ReverseBytes(work.data(), count);
-  return LoadLE(work.data(), count);
-}
-
-uint64_t ReadSyncSafeBE(const uint8_t* bytes, int count) {
-  std::array<uint8_t, 8> work{};
-  std::copy(bytes, bytes + count, work.begin());
-  ReverseBytes(work.data(), count);
-  SyncSafeConvert(work.data(), count, true);
-  return LoadLE(work.data(), count);
-}
-
 void WritePlainBE(uint8_t* bytes, int count, uint64_t value) {
   std::array<uint8_t, 8> work{};
   StoreLE(work.data(), count, value);
@@ -71,10 +56,6 @@ void WriteSyncSafeBE(uint8_t* bytes, int count, uint64_t value) {
   SyncSafeConvert(work.data(), count, false);
   ReverseBytes(work.data(), count);
   std::copy(work.begin(), work.begin() + count, bytes);
-}
-
-bool IsSyncSafe(const uint8_t* bytes, int count) {
-  return std::none_of(bytes, bytes + count, [](uint8_t b) { return (b & 0x80) != 0; });
 }
 
 std::string TrimControl(std::string_view text) {

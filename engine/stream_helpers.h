@@ -18,13 +18,10 @@ void SyncSafeConvert(uint8_t* buffer, int count, bool toPlain);
 // Reverses the order of count (1..8) bytes in place.
 void ReverseBytes(uint8_t* buffer, int count);
 
-// Big-endian integer fields as they stand in a file (count 1..8 bytes).
-uint64_t ReadPlainBE(const uint8_t* bytes, int count);
-uint64_t ReadSyncSafeBE(const uint8_t* bytes, int count);
+// Writes big-endian integer fields as they stand in a file (count 1..8 bytes); they are read
+// through TByteReader.
 void WritePlainBE(uint8_t* bytes, int count, uint64_t value);
 void WriteSyncSafeBE(uint8_t* bytes, int count, uint64_t value);
-// True when no byte of a sync-safe field has bit 7 set.
-bool IsSyncSafe(const uint8_t* bytes, int count);
 
 // Strips bytes of code 0x20 or below (blanks and control characters) from both ends.
 std::string TrimControl(std::string_view text);

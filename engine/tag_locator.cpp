@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/id3_layout.h"
+
 namespace tagscope {
 
 namespace {
@@ -12,7 +14,7 @@ constexpr int64_t kBlock = 256 * 1024;
 constexpr size_t kSignature = 4;  // "ID3" and the version byte
 
 bool IsSignature(std::string_view bytes, size_t at) {
-  return bytes.compare(at, 3, "ID3") == 0 && static_cast<uint8_t>(bytes[at + 3]) <= 4;
+  return bytes.compare(at, 3, "ID3") == 0 && static_cast<uint8_t>(bytes[at + 3]) <= id3::MaxVersion;
 }
 
 }  // namespace

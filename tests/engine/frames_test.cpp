@@ -356,3 +356,24 @@ TEST(FrameItem, PropertiesAndAssignment) {
 
 }  // namespace
 }  // namespace tagscope
+
+namespace tagscope {
+namespace {
+
+TEST(FrameList, SearchByIndexFollowsRenamesAndDeletions) {
+  TID3Frames list;
+  for (const char* id : {"COMM", "TIT2", "COMM", "COMM"}) list.Add().SetName(id);
+  list.Items(3).SetAsText("last");
+  EXPECT_EQ(list.FindFrame("COMM", 1), &list.Items(2));
+  // A frame before the last hit takes the ID: the third comment is another one now.
+  list.Items(1).SetName("COMM");
+  EXPECT_EQ(list.FindFrame("COMM", 2), &list.Items(2));
+  EXPECT_EQ(list.FindFrame("COMM", 3), &list.Items(3));
+  list.Delete(0);
+  EXPECT_EQ(list.FindFrame("COMM", 2)->AsText(), "last");
+  EXPECT_EQ(list.FindFrame("COMM", 3), nullptr);
+  EXPECT_EQ(list.CountOf("COMM"), 3);
+}
+
+}  // namespace
+}  // namespace tagscope

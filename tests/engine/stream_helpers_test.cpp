@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "engine/stream_helpers.h"
+#include "rtl/byte_reader.h"
 #include "rtl/exception.h"
-#include "rtl/files.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {
@@ -23,9 +21,7 @@ TEST(ValidFrameID, AcceptsDigitsAndCapitalsOnly) {
 }
 
 TEST(SyncSafe, FileOrderFieldsReadAndWrite) {
-  auto read = [](const std::string& b) {
-    return ReadSyncSafeBE(reinterpret_cast<const uint8_t*>(b.data()), 4);
-  };
+  auto read = [](const std::string& b) { return TByteReader(b).SyncSafeAt(0, 4); };
   EXPECT_EQ(read(Bytes({0, 0, 2, 1})), 257u);
   EXPECT_EQ(read(Bytes({0, 1, 0, 0})), 16384u);
   uint8_t out[5];
@@ -36,7 +32,7 @@ TEST(SyncSafe, FileOrderFieldsReadAndWrite) {
   WriteSyncSafeBE(out, 4, 268435456);  // bits from 2^28 up are dropped
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 4), Bytes({0, 0, 0, 0}));
   WriteSyncSafeBE(out, 5, (uint64_t{1} << 35) - 1);
-  EXPECT_EQ(ReadSyncSafeBE(out, 5), (uint64_t{1} << 35) - 1);
+  EXPECT_EQ(TByteReader(reinterpret_cast<char*>(out), 5).ReadSyncSafe(5), (uint64_t{1} << 35) - 1);
 }
 
 TEST(SyncSafe, InPlaceConversionIsLeastSignificantFirst) {
@@ -50,7 +46,7 @@ TEST(SyncSafe, InPlaceConversionIsLeastSignificantFirst) {
   uint8_t r[5] = {1, 2, 3, 4, 5};
   ReverseBytes(r, 5);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(r), 5), Bytes({5, 4, 3, 2, 1}));
-  EXPECT_EQ(ReadPlainBE(r, 4), 0x05040302u);
+  EXPECT_EQ(TByteReader(reinterpret_cast<char*>(r), 5).ReadBE(4), 0x05040302u);
 }
 
 TEST(TextPayload, StreamToTextCutsAndTrims) {
