@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/stream_helpers.h"
+#include "rtl/byte_reader.h"
 #include "rtl/exception.h"
 #include "rtl/files.h"
 
@@ -48,7 +49,7 @@ struct TJournalReader {
       broken = true;
       return 0;
     }
-    const uint64_t v = ReadPlainBE(reinterpret_cast<const uint8_t*>(b.data() + at), bytes);
+    const uint64_t v = TByteReader(b).BEAt(at, bytes);
     at += bytes;
     return v;
   }
@@ -85,8 +86,7 @@ std::string Checked(const std::string& journal) {
   if (journal.size() < sizeof kMagic + 4 || std::memcmp(journal.data(), kMagic, sizeof kMagic))
     return std::string();
   const size_t body = journal.size() - 4;
-  const auto stored = static_cast<uint32_t>(
-      ReadPlainBE(reinterpret_cast<const uint8_t*>(journal.data() + body), 4));
+  const auto stored = static_cast<uint32_t>(TByteReader(journal).BEAt(body, 4));
   return Checksum(journal.data(), body) == stored ? journal.substr(0, body) : std::string();
 }
 
