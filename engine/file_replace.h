@@ -27,7 +27,7 @@ class TFileReplacement {
   // new file is given here as far as this process may.
   bool RenameKeepsIdentity();
   // Renames the new file over the old one; the caller flushes it first. Raises the rename's
-  // error, the new file then being deleted.
+  // error, the new file staying for a copy.
   void Commit();
   // The new file stays when this object goes (it is being copied into the file).
   void Keep() { FKept = true; }

@@ -53,7 +53,6 @@ class TID3Engine::TWriterHost : public TTagWriterHost {
     E.FStream = std::move(file);
     E.FStream->Lock(TFileLock::flExclusive);
   }
-  void Forget() override { E.ClearTag(); }
 
  private:
   TID3Engine& E;

@@ -1,10 +1,9 @@
 #include "engine/tag_writer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 
+#include "engine/extended_header_bytes.h"
 #include "engine/file_replace.h"
 #include "engine/id3_layout.h"
 #include "engine/tag_journal.h"
@@ -23,31 +22,10 @@ constexpr int64_t kHeaderSize = id3::HeaderSize;  // also the footer's
 constexpr int64_t kMaxTagSize = id3::MaxTagSize;
 // The least padding a tag that outgrew its place gets, so that the next edits fit in place.
 constexpr int64_t kMinPadding = 1024;
-constexpr uint8_t kExtUpdate = 0x40, kExtCRC = 0x20, kExtRestricted = 0x10;
 
 const std::array<char, 4096>& Zeros() {
   static const std::array<char, 4096> zeros{};
   return zeros;
-}
-
-uint32_t Crc32(uLong crc, const std::string& bytes) {
-  for (size_t at = 0; at < bytes.size();) {
-    const uInt n = static_cast<uInt>(std::min<size_t>(bytes.size() - at, 1u << 30));
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data() + at), n);
-    at += n;
-  }
-  return static_cast<uint32_t>(crc);
-}
-
-// The CRC-32 of the frames, followed by `padding` zero bytes.
-uint32_t FramesCrc(const std::string& frames, int64_t padding) {
-  uLong crc = Crc32(crc32(0L, Z_NULL, 0), frames);
-  for (int64_t left = padding; left > 0;) {
-    const auto n = static_cast<uInt>(std::min<int64_t>(left, Zeros().size()));
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(Zeros().data()), n);
-    left -= n;
-  }
-  return static_cast<uint32_t>(crc);
 }
 
 }  // namespace
@@ -135,7 +113,7 @@ void TTagWriter::Save() {
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
-    if (!FForgotten) H.SetPlace(before);
+    H.SetPlace(before);
     H.Header().SetVersionNumber(readVersion);
     H.Header().SetVersionRevision(readRevision);
     throw EWriteError(Format("Cannot write the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
@@ -192,56 +170,14 @@ void TTagWriter::WriteNewTag(uint8_t version) {
   Rewrite(padding == least ? image : Compose(padding), extent);
 }
 
-std::string TTagWriter::ExtendedHeaderBytes(int64_t padding, const std::string& frames) const {
-  TID3ExtendedHeader& ext = H.Header().ExtendedHeader();
-  const bool crc = ext.CRCDataPresent();
-  uint8_t b[16] = {};
-  if (H.Header().VersionNumber() == 3) {
-    // A size that leaves out its own four bytes, two flag bytes (0x8000: a CRC follows), the
-    // padding size, the CRC of the frames alone.
-    WritePlainBE(b, 4, crc ? 10 : 6);
-    WritePlainBE(b + 4, 2, crc ? 0x8000 : 0);
-    WritePlainBE(b + 6, 4, static_cast<uint64_t>(padding));
-    if (crc) {
-      ext.SetCRCData(FramesCrc(frames, 0));
-      WritePlainBE(b + 10, 4, ext.CRCData());
-    }
-    return std::string(reinterpret_cast<const char*>(b), crc ? 14 : 10);
-  }
-  // Version 4: each flag's data follows the flags byte preceded by its length (none for the
-  // update flag); the CRC covers frames and padding.
-  uint8_t flags = 0;
-  size_t at = 6;
-  if (ext.TagIsAnUpdate()) {
-    flags |= kExtUpdate;
-    b[at++] = 0;
-  }
-  if (crc) {
-    flags |= kExtCRC;
-    ext.SetCRCData(FramesCrc(frames, padding));
-    b[at++] = 5;
-    WriteSyncSafeBE(b + at, 5, ext.CRCData());
-    at += 5;
-  }
-  if (ext.TagRestricted()) {
-    flags |= kExtRestricted;
-    b[at++] = 1;
-    b[at++] = ext.TagRestrictions().EncodeFlags();
-  }
-  WriteSyncSafeBE(b, 4, at);
-  b[4] = 1;
-  b[5] = flags;
-  return std::string(reinterpret_cast<const char*>(b), at);
-}
-
 TTagImage TTagWriter::Compose(int64_t padding) const {
   TID3Header& header = H.Header();
   TMemoryStream written;
   header.SaveToStream(written, false);
   TTagImage image;
   image.head = written.Bytes().substr(0, kHeaderSize);
-  std::string body =
-      header.ExtendedHeaderPresent() ? ExtendedHeaderBytes(padding, FFrames) : std::string();
+  std::string body = header.ExtendedHeaderPresent() ? ExtendedHeaderBytes(header, FFrames, padding)
+                                                    : std::string();
   body += FFrames;
   // Versions 2 and 3 unsynchronise everything after the header; version 4 does it per frame.
   if (header.Unsynchronisation() && header.VersionNumber() < 4) body = ApplyUnsynchronisation(body);
@@ -343,21 +279,13 @@ void TTagWriter::Replace(TFileReplacement& replacement) {
     return;
   }
   // The old file stays open, and locked, until the new one has its name, so that a writer that
-  // waits for the lock finds the new file; only where the platform refuses to replace an open
-  // file does the engine let go first (waiting writers then see the new file's lock).
-  if (!CanReplaceOpenFiles()) H.ReleaseFile();
+  // waits for the lock finds the new file. Where the rename is refused (some platforms do not
+  // replace a file that is open, here or in another program), the new content is copied in.
   try {
     replacement.Commit();
-  } catch (const std::exception& e) {
-    try {
-      H.AdoptFile(H.Files().Open(H.FileName(), TFileMode::fmOpenReadWrite));
-    } catch (const std::exception& reopening) {
-      H.Forget();
-      FForgotten = true;
-      throw EWriteError(Format("%s. The file is unchanged but could not be opened again: %s",
-                               e.what(), reopening.what()));
-    }
-    throw;
+  } catch (const std::exception&) {
+    CopyBack(replacement);
+    return;
   }
   H.ReleaseFile();
   H.AdoptFile(replacement.TakeStream());
@@ -371,20 +299,30 @@ void TTagWriter::CopyBack(TFileReplacement& replacement) {
   TTagJournal journal = TTagJournal::ForCopy(H.Files(), H.FileName(), replacement.TempName(), size);
   replacement.Keep();
   TStream& file = H.File();
-  try {
+  // Past this point the file is only ever finished, never put back: a step that fails is tried
+  // once more, and when it fails again the journal leaves the rest to the next writer.
+  auto finish = [&] {
     source.SetPosition(0);
     file.SetPosition(0);
     if (size > 0) CopyStreamData(source, file, size);
     file.SetSize(size);
     file.Flush();
+    journal.Finish();
+  };
+  try {
+    try {
+      finish();
+    } catch (const std::exception&) {
+      finish();
+    }
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("%s. The new content is complete in \"%s\"; the next change of the "
                "file (journal \"%s\") copies it in",
                e.what(), replacement.TempName().c_str(), journal.FileName().c_str()));
   }
-  journal.Finish();
-  H.Files().Remove(replacement.TempName());
+  // A copy left behind is only a leftover, which the next writer deletes.
+  if (!H.Files().Remove(replacement.TempName())) H.Files().Remove(replacement.TempName());
 }
 
 void TTagWriter::Remove() {

@@ -54,11 +54,9 @@ class TTagWriterHost {
   // behind `tagEnd`, else at the end.
   virtual void WriteTrailer(TStream& file, int64_t tagEnd) = 0;
 
-  // Lets go of the open file (a rename over an open file fails on some platforms), takes a new
-  // stream on it, or, when even reopening failed, forgets the file's tag.
+  // Lets go of the open file, and takes a stream on the new one that replaced it.
   virtual std::unique_ptr<TStream> ReleaseFile() = 0;
   virtual void AdoptFile(std::unique_ptr<TStream> file) = 0;
-  virtual void Forget() = 0;
 };
 
 // A tag as it goes into the file: header, extended header and frames as stored, then padding
@@ -100,7 +98,6 @@ class TTagWriter {
   void WriteNewTag(uint8_t version);
   TTagImage Compose(int64_t padding) const;
   std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;
-  std::string ExtendedHeaderBytes(int64_t padding, const std::string& frames) const;
 
   void WriteInPlace(const TTagImage& image);
   void Rewrite(const TTagImage& image, int64_t extent);
@@ -112,7 +109,6 @@ class TTagWriter {
 
   TTagWriterHost& H;
   std::string FFrames;
-  bool FForgotten = false;
 };
 
 }  // namespace tagscope

@@ -32,8 +32,6 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info);
 // Whether file `to` has the owner, group and access permissions of file `from`, where the
 // platform records them with the file; true where it does not.
 bool SameOwnership(const std::string& from, const std::string& to);
-// Whether a file can be renamed over another that this process holds open.
-bool CanReplaceOpenFiles();
 // Makes the folder's list of names durable (a rename or a new file in it survives a crash)
 // where the platform needs it; failures are ignored, the data itself being flushed already.
 void SyncFolder(const std::string& folder);

@@ -61,10 +61,6 @@ bool SameOwnership(const std::string& from, const std::string& to) {
   return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
 }
 
-bool CanReplaceOpenFiles() {
-  return true;
-}
-
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

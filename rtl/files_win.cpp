@@ -132,10 +132,6 @@ bool SameOwnership(const std::string&, const std::string&) {
   return true;
 }
 
-bool CanReplaceOpenFiles() {
-  return false;
-}
-
 void SyncFolder(const std::string&) {}
 
 std::string GetTempDir() {
