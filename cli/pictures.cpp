@@ -8,11 +8,11 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/imaging/picture_registry.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 #include "viewer/viewer_text.h"
 

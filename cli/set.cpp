@@ -11,12 +11,12 @@
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/verbs.h"
-#include "engine/tag_edit.h"
-#include "engine/version_change.h"
-#include "rtl/files.h"
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_engine.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/engine/tag_edit.h"
+#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::cli {
 

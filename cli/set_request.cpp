@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 #include "ui/headless/headless_factory.h"
 #include "viewer/viewer_frame.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {

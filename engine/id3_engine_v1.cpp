@@ -6,11 +6,11 @@
 
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_lists.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_lists.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {

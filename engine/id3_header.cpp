@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/id3_layout.h"
+#include "engine/stream_helpers.h"
 #include "rtl/byte_reader.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

@@ -1,4 +1,4 @@
-#include "engine/shown_fields.h"
+#include "tagscope/engine/shown_fields.h"
 
 #include <cctype>
 

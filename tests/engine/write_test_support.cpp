@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "tagscope/rtl/exception.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::test {
 

@@ -1,6 +1,6 @@
 #include <filesystem>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 #include "tests/viewer/viewer_fixture.h"
 
 namespace tagscope::test {
