@@ -1,5 +1,4 @@
 // tagscope set FILE [--title T] ... : changes a file's tag and writes it back.
-// tagscope erase FILE [--v1|--v2|--all]: cuts the ID3v2 tag, the ID3v1 trailer or both out.
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/open_engine.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/verbs.h"
@@ -16,7 +16,6 @@
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
-#include "tagscope/rtl/files.h"
 
 namespace tagscope::cli {
 
@@ -192,31 +191,6 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-// The engine open on an existing file; for writing unless only reading is needed. Opened for
-// writing, it says what it did to finish a change that an earlier writer did not end.
-void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
-  TFileInfo info;
-  if (!readOnly && GetFileInfo(fileName, info) && info.folder)
-    throw EFOpenError(
-        Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
-  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
-  engine.SetReadOnly(readOnly);
-  engine.SetForceWrite(force);
-  engine.SetFileName(fileName);
-  engine.SetActive(true);
-  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
-}
-
-// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
-void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
-  try {
-    (engine.*operation)();
-  } catch (const EWriteError& e) {
-    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
-    throw EWriteError(Format("%s (--force)", e.what()));
-  }
-}
-
 // The year goes into the frame of the version written, and the date frames of the other one go:
 // readers show the frame of their version first, and would keep showing a stale one. The day
 // and time of the old date go as well, in both versions: they belonged to that date.
@@ -258,21 +232,6 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
     PrintPlan(std::cout, engine);
   else
     Change(engine, &TID3Engine::WriteTag);
-  return 0;
-}
-
-struct TEraseOptions {
-  std::string fileName;
-  bool v1 = false, v2 = false, all = false, force = false;
-};
-
-int Erase(const TEraseOptions& o) {
-  TID3Engine engine;
-  OpenEngine(engine, o.fileName, false, o.force);
-  // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-  // shortens the new file.
-  if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-  if (o.v1 || o.all) engine.RemoveID3V1();
   return 0;
 }
 
@@ -334,22 +293,6 @@ RegisterVerb registerSet([](CLI::App& app) {
   auto* cmd = app.add_subcommand("set", "Change a file's tag and write it back");
   AddSetOptions(*cmd, o);
   return Verb{cmd, [cmd] { return Set(o, *cmd); }};
-});
-
-RegisterVerb registerErase([](CLI::App& app) {
-  static TEraseOptions o;
-  auto* cmd = app.add_subcommand("erase",
-                                 "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
-                                 "trailer) out of a file");
-  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
-  cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
-  cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
-  cmd->add_flag("--all", o.all, "Remove both");
-  cmd->add_flag("--force", o.force,
-                "Erase although the tag could not be read in full; a tag that runs past the "
-                "file's end is cut only as far as it was read");
-  cmd->footer("Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3");
-  return Verb{cmd, [] { return Erase(o); }};
 });
 
 }  // namespace
