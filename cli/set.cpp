@@ -11,7 +11,6 @@
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/verbs.h"
-#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/version_change.h"

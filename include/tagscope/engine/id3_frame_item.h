@@ -12,6 +12,9 @@ namespace tagscope {
 
 class TID3Frames;
 
+// True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
+bool ValidFrameID(std::string_view id);
+
 // One ID3v2 frame in memory: its ID, per-frame flags, the group and encryption bytes and the
 // payload in its usable form (decompressed, decrypted when a handler did so, unsynchronisation
 // undone).
@@ -91,6 +94,9 @@ class TID3Frames_Item {
 
  private:
   friend class TID3Frames;
+
+  // True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
+  bool ValidFrameID(std::string_view id);
   void Unshare() const;
 
   bool FCompress = false;
