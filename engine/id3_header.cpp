@@ -100,8 +100,7 @@ void TID3ExtendedHeader::Clear() {
 
 // --- TID3Header ---
 
-TID3Header::TID3Header(TID3Engine* engine)
-    : FEngine(engine), FExtendedHeader(std::make_unique<TID3ExtendedHeader>()) {}
+TID3Header::TID3Header(TID3Engine*) : FExtendedHeader(std::make_unique<TID3ExtendedHeader>()) {}
 
 void TID3Header::SetExtendedHeader(const TID3ExtendedHeader&) {
   RefuseAssign("TID3ExtendedHeader");
