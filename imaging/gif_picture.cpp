@@ -219,22 +219,22 @@ void TGifPicture::TakeOverComments(const std::vector<TExtension>& pending) {
   }
 }
 
-TGifFrame* TGifPicture::ValidCurrentFrame() {
+TGifFrame* TGifPicture::ValidCurrentFrame() const {
   if (FCurrentFrame < 0 || FCurrentFrame >= FrameCount()) return nullptr;
   return FFrameList[static_cast<size_t>(FCurrentFrame)].get();
 }
 
-int TGifPicture::Width() {
+int TGifPicture::Width() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->GetFrameBitmap().Width : 0;
 }
 
-int TGifPicture::Height() {
+int TGifPicture::Height() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->GetFrameBitmap().Height : 0;
 }
 
-bool TGifPicture::Empty() {
+bool TGifPicture::Empty() const {
   const int index = std::max(FCurrentFrame, 0);
   if (index >= FrameCount()) return true;
   const TGifFrame& frame = *FFrameList[static_cast<size_t>(index)];
@@ -250,23 +250,23 @@ void TGifPicture::SetHeight(int) {
   throw EInvalidGraphicOperation(SGifSizeFixed);
 }
 
-const TBitmapData& TGifPicture::FrameBitmap(int index) {
+const TBitmapData& TGifPicture::FrameBitmap(int index) const {
   if (index < 0 || index >= FrameCount())
     throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
   return FFrameList[static_cast<size_t>(index)]->GetFrameBitmap();
 }
 
-const TBitmapData* TGifPicture::Bitmap() {
+const TBitmapData* TGifPicture::Bitmap() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? &frame->GetFrameBitmap() : nullptr;
 }
 
-TColor TGifPicture::TransparentColor() {
+TColor TGifPicture::TransparentColor() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->KeyColor() : clNone;
 }
 
-bool TGifPicture::Transparent() {
+bool TGifPicture::Transparent() const {
   if (!TransparencyFlag()) return false;
   return std::any_of(FFrameList.begin(), FFrameList.end(),
                      [](const auto& frame) { return frame->KeyColor() != clNone; });
