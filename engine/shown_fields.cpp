@@ -23,13 +23,13 @@ std::string ResolveGenreReference(const std::string& contentType) {
   return genres[static_cast<size_t>(number)];
 }
 
-std::string ShownGenre(TID3Engine& engine) {
+std::string ShownGenre(const TID3Engine& engine) {
   std::string genre = engine.GenreUtf8();
   if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameTextUtf8("TCON"));
   return genre;
 }
 
-std::string ShownYear(TID3Engine& engine) {
+std::string ShownYear(const TID3Engine& engine) {
   std::string year = engine.YearUtf8();
   if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
   return year;

@@ -85,61 +85,61 @@ class TID3Engine {
 
   // --- frame content ---
   int FrameCount(std::string_view id) const;
-  std::string GetFrameText(std::string_view id);
+  std::string GetFrameText(std::string_view id) const;
   void SetFrameText(std::string_view id, const std::string& text);
   // The text in full as UTF-8; setting writes ISO-8859-1 when every character fits, else UTF-8
   // in an ID3v2.4 tag and UTF-16 with a byte-order mark in older ones (see EncodingForText).
-  std::string GetFrameTextUtf8(std::string_view id);
+  std::string GetFrameTextUtf8(std::string_view id) const;
   void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
-  bool GetComment(int index, TID3Comment& comment);
+  bool GetComment(int index, TID3Comment& comment) const;
   int AddComment(const std::string& description, const std::string& text,
                  const std::string& language);
   // AddComment with UTF-8 texts, encoded as SetFrameTextUtf8 encodes.
   int AddCommentUtf8(const std::string& description, const std::string& text,
                      const std::string& language);
   // The picture's bytes replace the content of `data`.
-  bool GetPicture(int index, TStream& data, TID3Picture& picture);
+  bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
   // The same without copying: `bytes` views the frame's payload, valid until the frames change.
-  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes);
-  bool GetURL(int index, TID3Url& url);
+  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
+  bool GetURL(int index, TID3Url& url) const;
   // The index-th user-defined text (TXXX) and unsynchronised lyrics (USLT, laid out as a
   // comment), 0-based in collection order; false when there is none.
-  bool GetUserText(int index, TID3UserText& text);
-  bool GetLyrics(int index, TID3Comment& lyrics);
+  bool GetUserText(int index, TID3UserText& text) const;
+  bool GetLyrics(int index, TID3Comment& lyrics) const;
 
-  std::string Album() { return GetFrameText("TALB"); }
+  std::string Album() const { return GetFrameText("TALB"); }
   void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }
-  std::string Artist() { return GetFrameText("TPE1"); }
+  std::string Artist() const { return GetFrameText("TPE1"); }
   void SetArtist(const std::string& v) { SetFrameText("TPE1", v); }
-  std::string EncodedBy() { return GetFrameText("TENC"); }
+  std::string EncodedBy() const { return GetFrameText("TENC"); }
   void SetEncodedBy(const std::string& v) { SetFrameText("TENC", v); }
-  std::string Genre() { return GetFrameText("TIT1"); }
+  std::string Genre() const { return GetFrameText("TIT1"); }
   void SetGenre(const std::string& v) { SetFrameText("TIT1", v); }
-  std::string SubTitle() { return GetFrameText("TIT3"); }
+  std::string SubTitle() const { return GetFrameText("TIT3"); }
   void SetSubTitle(const std::string& v) { SetFrameText("TIT3", v); }
-  std::string Title() { return GetFrameText("TIT2"); }
+  std::string Title() const { return GetFrameText("TIT2"); }
   void SetTitle(const std::string& v) { SetFrameText("TIT2", v); }
-  std::string Track() { return GetFrameText("TRCK"); }
+  std::string Track() const { return GetFrameText("TRCK"); }
   void SetTrack(const std::string& v) { SetFrameText("TRCK", v); }
-  std::string Year() { return GetFrameText("TYER"); }
+  std::string Year() const { return GetFrameText("TYER"); }
   void SetYear(const std::string& v) { SetFrameText("TYER", v); }
 
   // The same fields in full as UTF-8.
-  std::string AlbumUtf8() { return GetFrameTextUtf8("TALB"); }
+  std::string AlbumUtf8() const { return GetFrameTextUtf8("TALB"); }
   void SetAlbumUtf8(const std::string& v) { SetFrameTextUtf8("TALB", v); }
-  std::string ArtistUtf8() { return GetFrameTextUtf8("TPE1"); }
+  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
   void SetArtistUtf8(const std::string& v) { SetFrameTextUtf8("TPE1", v); }
-  std::string EncodedByUtf8() { return GetFrameTextUtf8("TENC"); }
+  std::string EncodedByUtf8() const { return GetFrameTextUtf8("TENC"); }
   void SetEncodedByUtf8(const std::string& v) { SetFrameTextUtf8("TENC", v); }
-  std::string GenreUtf8() { return GetFrameTextUtf8("TIT1"); }
+  std::string GenreUtf8() const { return GetFrameTextUtf8("TIT1"); }
   void SetGenreUtf8(const std::string& v) { SetFrameTextUtf8("TIT1", v); }
-  std::string SubTitleUtf8() { return GetFrameTextUtf8("TIT3"); }
+  std::string SubTitleUtf8() const { return GetFrameTextUtf8("TIT3"); }
   void SetSubTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT3", v); }
-  std::string TitleUtf8() { return GetFrameTextUtf8("TIT2"); }
+  std::string TitleUtf8() const { return GetFrameTextUtf8("TIT2"); }
   void SetTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT2", v); }
-  std::string TrackUtf8() { return GetFrameTextUtf8("TRCK"); }
+  std::string TrackUtf8() const { return GetFrameTextUtf8("TRCK"); }
   void SetTrackUtf8(const std::string& v) { SetFrameTextUtf8("TRCK", v); }
-  std::string YearUtf8() { return GetFrameTextUtf8("TYER"); }
+  std::string YearUtf8() const { return GetFrameTextUtf8("TYER"); }
   void SetYearUtf8(const std::string& v) { SetFrameTextUtf8("TYER", v); }
 
   // --- events (sender: this engine) ---

@@ -73,11 +73,11 @@ class TID3Frames_Item {
   // other frames until something asks for Data().
   void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);
   // The payload read as a text frame (its encoding honoured, trimmed); leaves Data at 0.
-  std::string AsText();
+  std::string AsText() const;
   // Replaces the payload by encoding byte 0 and the text; leaves Data at 0.
   void SetAsText(const std::string& value);
   // The same text in full as UTF-8 (see DecodeTextUtf8), trimmed alike; leaves Data at 0.
-  std::string AsTextUtf8();
+  std::string AsTextUtf8() const;
   // Replaces the payload by a UTF-8 text in the encoding that EncodingForText picks for a tag
   // of the version (ISO-8859-1 when every character fits); leaves Data at 0.
   void SetAsTextUtf8(const std::string& value, uint8_t version = 4);
@@ -94,9 +94,6 @@ class TID3Frames_Item {
 
  private:
   friend class TID3Frames;
-
-  // True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
-  bool ValidFrameID(std::string_view id);
   void Unshare() const;
 
   bool FCompress = false;

@@ -14,7 +14,7 @@ std::string ResolveGenreReference(const std::string& contentType);
 // content-group frame (the engine's Genre), else the content type (TCON) with its reference
 // resolved. The year: the year frame (TYER), else the year at the front of the recording time
 // (TDRC).
-std::string ShownGenre(TID3Engine& engine);
-std::string ShownYear(TID3Engine& engine);
+std::string ShownGenre(const TID3Engine& engine);
+std::string ShownYear(const TID3Engine& engine);
 
 }  // namespace tagscope
