@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     engine.SetReadOnly(true);
     engine.SetFileName(argv[1]);
     engine.SetActive(true);
-    std::printf("%s - %s\n", engine.Artist().c_str(), engine.Title().c_str());
+    std::printf("%s - %s\n", engine.ArtistUtf8().c_str(), engine.TitleUtf8().c_str());
     tagscope::TMemoryStream bytes;
     tagscope::TID3Picture info;
     if (engine.GetPicture(0, bytes, info)) {
