@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
@@ -30,12 +31,6 @@ std::string ReadWholeFile(const std::string& fileName, int64_t limit, const char
 
 bool StartsWith(const std::string& bytes, std::string_view prefix, size_t at = 0) {
   return bytes.size() >= at + prefix.size() && bytes.compare(at, prefix.size(), prefix) == 0;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace
@@ -96,9 +91,9 @@ const std::vector<std::string>& PictureTypeKeywords() {
 }
 
 int PictureTypeArgument(const std::string& text, bool allowAll) {
-  if (allowAll && Lower(text) == "all") return -1;
+  if (allowAll && AsciiLowerCase(text) == "all") return -1;
   const auto& names = PictureTypeKeywords();
-  const auto named = std::find(names.begin(), names.end(), Lower(text));
+  const auto named = std::find(names.begin(), names.end(), AsciiLowerCase(text));
   if (named != names.end()) return static_cast<int>(named - names.begin());
   const bool digits =
       !text.empty() && text.size() <= 2 &&

@@ -1,11 +1,11 @@
 #include "tagscope/imaging/picture_registry.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "imaging/bmp_picture.h"
 #include "imaging/gif_picture.h"
 #include "imaging/jpeg_picture.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
@@ -17,15 +17,9 @@ struct TFileFormat {
   TGraphicFactory Factory;
 };
 
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 std::string Key(const std::string& extension) {
   const bool dotted = !extension.empty() && extension[0] == '.';
-  return LowerCase(dotted ? extension.substr(1) : extension);
+  return AsciiLowerCase(dotted ? extension.substr(1) : extension);
 }
 
 template <class T>
@@ -84,7 +78,7 @@ std::unique_ptr<TGraphic> TPictureRegistry::LoadFromBytes(const std::string& ext
 }
 
 std::string TPictureRegistry::ExtensionForMimeType(const std::string& mimeType) {
-  const std::string mime = LowerCase(mimeType);
+  const std::string mime = AsciiLowerCase(mimeType);
   if (mime == "image/bmp") return "bmp";
   if (mime == "image/gif") return "gif";
   return "jpg";
