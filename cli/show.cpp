@@ -14,11 +14,6 @@ namespace tagscope::cli {
 
 namespace {
 
-// Texts from the tag as a terminal may show them: UTF-8, control characters escaped.
-std::string E(const std::string& utf8) {
-  return EscapeForTerminal(utf8);
-}
-
 // The text of a label without its "&" accelerator mark.
 std::string LabelText(const TLabel& label) {
   std::string text = label.Caption();
@@ -27,13 +22,13 @@ std::string LabelText(const TLabel& label) {
 }
 
 void PrintField(std::ostream& out, const TLabel& label, const TEdit& edit) {
-  out << "  " << LabelText(label) << ": " << E(edit.Text()) << "\n";
+  out << "  " << LabelText(label) << ": " << EscapeForTerminal(edit.Text()) << "\n";
 }
 
 void PrintPair(std::ostream& out, const TLabel& label, const TEdit& first, const TLabel& of,
                const TEdit& second) {
-  out << "  " << LabelText(label) << ": " << E(first.Text()) << " " << LabelText(of) << " "
-      << E(second.Text()) << "\n";
+  out << "  " << LabelText(label) << ": " << EscapeForTerminal(first.Text()) << " " << LabelText(of)
+      << " " << EscapeForTerminal(second.Text()) << "\n";
 }
 
 void PrintStandard(std::ostream& out, const TViewerFrame& f) {
@@ -51,7 +46,8 @@ void PrintStandard(std::ostream& out, const TViewerFrame& f) {
 void PrintRows(std::ostream& out, const TTabSheet& page, const TListView& list) {
   out << page.Caption() << "\n";
   for (int i = 0; i < list.ItemCount(); ++i)
-    out << "  " << E(list.ItemCaption(i)) << ": " << E(list.SubItem(i, 0)) << "\n";
+    out << "  " << EscapeForTerminal(list.ItemCaption(i)) << ": "
+        << EscapeForTerminal(list.SubItem(i, 0)) << "\n";
 }
 
 void PrintPictures(std::ostream& out, const TViewerFrame& f) {
@@ -59,16 +55,17 @@ void PrintPictures(std::ostream& out, const TViewerFrame& f) {
   for (int i = 0; i < f.lbPictures->Count(); ++i) {
     out << "  " << f.lbPictures->Item(i);
     if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i)))
-      out << " (" << E(Latin1ToUtf8(info->MimeType())) << ", " << info->PictureData().Bytes().size()
-          << " bytes)";
+      out << " (" << EscapeForTerminal(Latin1ToUtf8(info->MimeType())) << ", "
+          << info->PictureData().Bytes().size() << " bytes)";
     if (i == f.lbPictures->ItemIndex()) {
       const std::string error = f.pnlPicture->Caption();
-      out << ": " << E(error.empty() ? f.txtImageSize->Caption() : "error: " + error);
+      out << ": "
+          << EscapeForTerminal(error.empty() ? f.txtImageSize->Caption() : "error: " + error);
     }
     out << "\n";
     if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i));
         info && !info->Description().empty())
-      out << "    " << E(info->Description()) << "\n";
+      out << "    " << EscapeForTerminal(info->Description()) << "\n";
   }
 }
 
