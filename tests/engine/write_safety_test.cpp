@@ -199,6 +199,48 @@ TEST(WriteInPlace, ATagThatOutgrowsItsPlaceTakesRoomForTheNextEdits) {
   EXPECT_EQ(e.Padding(), 5000);
 }
 
+TEST(WriteInPlace, AnEditOneByteShorterLeavesItsByteToThePadding) {
+  // Also without padding to start from, and in a version 3 tag unsynchronised as a whole.
+  for (const int version : {3, 4})
+    for (const int padding : {0, 7}) {
+      SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(padding));
+      ScratchFolder dir;
+      const std::string tag =
+          Tag(version, version == 3 ? 0x80 : 0, FrameV4("TIT2", Text("Song")), padding);
+      const std::string name = dir.Put("a.mp3", tag + kAudio);
+      const std::string identity = Identity(name);
+      TestEngine e;
+      e.Open(name);
+      e.SetTitle("Son");
+      e.WriteTag();
+      EXPECT_EQ(Identity(name), identity);
+      EXPECT_EQ(e.Padding(), padding + 1);
+      const std::string bytes = ReadFile(name);
+      ASSERT_EQ(bytes.size(), tag.size() + kAudio.size());
+      EXPECT_EQ(bytes.substr(tag.size()), kAudio);
+      e.SetActive(false);
+      TestEngine r;
+      r.Open(name, true);
+      EXPECT_EQ(r.Title(), "Son");
+    }
+}
+
+TEST(WriteInPlace, ATagOutgrowingLargePaddingKeepsThatPadding) {
+  // The file's padding of 3000 bytes, not the least a grown tag gets.
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 3000) + kAudio);
+  TestEngine e;
+  e.Open(name);
+  e.SetTitle(std::string(4000, 'g'));
+  e.WriteTag();
+  EXPECT_EQ(e.Padding(), 3000);
+  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), kAudio);
+  e.SetActive(false);
+  TestEngine r;
+  r.Open(name, true);
+  EXPECT_EQ(r.Padding(), 3000);
+}
+
 TEST(Unsynchronisation, AFinalFFByteIsFollowedByAZero) {
   EXPECT_EQ(ApplyUnsynchronisation("A\xFF"), "A\xFF" + Bytes({0}));
   // A version 3 tag unsynchronised as a whole whose last frame ends in 0xFF and that has no
