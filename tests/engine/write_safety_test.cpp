@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -320,6 +321,24 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
   EXPECT_EQ(ReadFile(name), original);
   EXPECT_EQ(e.Title(), "Song");
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+}
+
+TEST(WriteRecovery, OnlyTheFilesOwnLeftoversAreCleared) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 100) + kAudio);
+  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", "half a file");
+  // Names a user or another program may have given files of their own.
+  const std::vector<std::string> others = {
+      "a.mp3.ID3TMP0123ABCD.tmp.keep", "a.mp3.ID3TMP.tmp",          "a.mp3.ID3TMP0123ABC.tmp",
+      "a.mp3.ID3TMP0123ABCG.tmp",      "a.mp3.ID3TMP0123ABCDE.tmp", "xa.mp3.ID3TMP0123ABCD.tmp",
+      "b.mp3.ID3TMP0123ABCD.tmp"};
+  for (const std::string& other : others) dir.Put(other, "mine");
+  TestEngine e;
+  e.Open(name);
+  std::vector<std::string> left = others;
+  left.push_back("a.mp3");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(dir.Files(), left);
 }
 
 TEST(WriteLocking, ConcurrentEditsOfOneFileBothSurvive) {
