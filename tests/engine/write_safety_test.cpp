@@ -279,6 +279,30 @@ TEST(WriteTargets, OnlyRegularFilesAreWritten) {
 }
 #endif
 
+TEST(WriteTargets, AnOrdinaryFileIsRewrittenBesideAndRenamedIntoPlace) {
+  // One name, our own file: the new content takes the name in one rename, never a copy back
+  // over the old content.
+  for (const bool erase : {false, true}) {
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 0) + kAudio);
+    const std::string identity = Identity(name);
+    auto files = std::make_shared<FaultyFileSystem>();
+    TestEngine e;
+    e.SetFileSystem(files);
+    e.Open(name);
+    e.SetTitle(std::string(500, 'g'));
+    if (erase)
+      e.EraseTag();
+    else
+      e.WriteTag();
+    EXPECT_EQ(files->Renames(), 1);
+    EXPECT_NE(Identity(name), identity);
+    EXPECT_LT(files->BytesWritten(), static_cast<long long>(2 * kAudio.size()));
+    EXPECT_EQ(ReadFile(name).substr(erase ? 0 : e.TagSize()), kAudio);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+  }
+}
+
 TEST(WriteTargets, AFileWithAnotherNameKeepsItThroughARewrite) {
   ScratchFolder dir;
   const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 0) + kAudio);
