@@ -79,8 +79,11 @@ void TID3Engine::LoadID3V1() {
   SetArtist(Field(t, V1ArtistOffset, V1ArtistWidth));
   SetTitle(Field(t, V1TitleOffset, V1TitleWidth));
   SetYear(Field(t, V1YearOffset, V1YearWidth));
-  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth), "ENG");
-  SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  // A comment that runs into byte 125 is one of the older trailers without a track: byte 126
+  // is its last character, not a track number.
+  const bool hasTrack = t[V1TrackOffset - 1] == '\0';
+  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
+  if (hasTrack) SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
   const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
   if (const auto listed = TGenre::FromNumber(genre)) SetGenre(listed->Text());
   FHeader->SetExtendedHeaderPresent(true);

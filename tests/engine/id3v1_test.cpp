@@ -80,6 +80,16 @@ TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   EXPECT_EQ(tiny.engine.Frames().Count(), 0);
 }
 
+TEST(ID3v1Import, AnOlderTrailerWithoutATrackKeepsItsWholeComment) {
+  // A 30-character comment fills byte 126 too: its last letter is no track 100.
+  Opened o(Trailer("", "", "", "", std::string(29, 'c'), 'd', 17));
+  TID3Comment c;
+  ASSERT_TRUE(o.engine.GetComment(0, c));
+  EXPECT_EQ(c.Text, std::string(29, 'c') + "d");
+  EXPECT_EQ(o.engine.FrameCount("TRCK"), 0);
+  EXPECT_EQ(o.engine.Genre(), "(17) Rock");
+}
+
 TEST(ID3v1Export, WritesFieldsAndNumbers) {
   Opened o(std::string(1000, 'a') + Trailer("old", "", "", "", "", 0, 0), false);
   TID3Engine& e = o.engine;
