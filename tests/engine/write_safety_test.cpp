@@ -285,7 +285,7 @@ TEST(WriteTargets, AnOrdinaryFileIsRewrittenBesideAndRenamedIntoPlace) {
   for (const bool erase : {false, true}) {
     ScratchFolder dir;
     const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 0) + kAudio);
-    const std::string identity = Identity(name);
+    [[maybe_unused]] const std::string identity = Identity(name);
     auto files = std::make_shared<FaultyFileSystem>();
     TestEngine e;
     e.SetFileSystem(files);
@@ -296,8 +296,11 @@ TEST(WriteTargets, AnOrdinaryFileIsRewrittenBesideAndRenamedIntoPlace) {
     else
       e.WriteTag();
     EXPECT_EQ(files->Renames(), 1);
+#ifndef _WIN32
+    // Windows refuses to rename over a file that is open; there the new content is copied in.
     EXPECT_NE(Identity(name), identity);
     EXPECT_LT(files->BytesWritten(), static_cast<long long>(2 * kAudio.size()));
+#endif
     EXPECT_EQ(ReadFile(name).substr(erase ? 0 : e.TagSize()), kAudio);
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
   }

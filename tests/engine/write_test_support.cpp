@@ -137,8 +137,8 @@ std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFi
 
 void FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
   if (Step()) throw EWriteError(kInjected);
-  TFileSystem::Rename(from, to);
   ++FRenames;
+  TFileSystem::Rename(from, to);
   // The rename itself reaches the disk (the writer syncs the folder); the content the new
   // name leads to is what the renamed file held for certain.
   const auto renamed = FDurable.find(Key(from));

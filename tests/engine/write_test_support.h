@@ -47,7 +47,8 @@ class TestEngine : public TID3Engine {
 // half of its bytes first, as a full disk would. A crashing one fails every change from there
 // on, as if the process had stopped: nothing is put back and nothing tidied away.
 // It also keeps what each file it changed holds for certain, as of the file's last flush, so
-// that a test can stop the machine as well (PowerCut), and counts the renames it made.
+// that a test can stop the machine as well (PowerCut), and counts the renames asked of the
+// platform.
 class FaultyFileSystem : public TFileSystem {
  public:
   explicit FaultyFileSystem(int failAt = 0, bool crash = false) : FFailAt(failAt), FCrash(crash) {}
