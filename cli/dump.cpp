@@ -8,7 +8,7 @@
 
 #include "cli/json_writer.h"
 #include "cli/verbs.h"
-#include "engine/shown_fields.h"
+#include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"

@@ -1,6 +1,6 @@
 // Filling the four pages from a file's tag.
-#include "engine/shown_fields.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/shown_fields.h"
 #include "viewer/viewer_frame.h"
 
 namespace tagscope {

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "engine/shown_fields.h"  // ResolveGenreReference
+#include "tagscope/engine/shown_fields.h"  // ResolveGenreReference
 
 namespace tagscope {
 
