@@ -12,6 +12,7 @@
 #include "cli/set_request.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
@@ -190,14 +191,6 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-// The year goes into the frame of the version written, and the date frames of the other one go:
-// readers show the frame of their version first, and would keep showing a stale one. The day
-// and time of the old date go as well, in both versions: they belonged to that date.
-void SetYear(TID3Engine& engine, const std::string& year) {
-  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
-  engine.SetFrameTextUtf8(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
-}
-
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
@@ -208,7 +201,7 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
   for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
-  if (r.year) SetYear(engine, *r.year);
+  if (r.year) SetShownYear(engine, *r.year);
   for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
   for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
   for (const auto& [description, url] : r.userUrls) SetUserURL(engine, description, url);

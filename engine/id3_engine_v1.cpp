@@ -1,7 +1,6 @@
 // The 128-byte ID3v1 trailer at the end of a file, imported into frames and written from them.
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 
 #include "engine/id3_layout.h"
@@ -9,9 +8,11 @@
 #include "engine/stream_helpers.h"
 #include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
-#include "tagscope/engine/id3_lists.h"
+#include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 
@@ -42,30 +43,30 @@ bool IsTrailer(const TTrailer& t) {
   return std::memcmp(t.data(), "TAG", 3) == 0;
 }
 
-// The genre number of a text such as "(17) Rock": what stands between its parentheses.
-uint8_t GenreByte(const std::string& genre) {
-  const size_t open = genre.find('('), close = genre.find(')');
-  std::string number = "0";
-  if (open != std::string::npos && close != std::string::npos)
-    number = close > open ? genre.substr(open + 1, close - open - 1) : std::string();
-  return static_cast<uint8_t>(StrToIntDef(number, 0));
+// The genre byte's "no genre": readers show nothing for it, where 0 would be "Blues".
+constexpr uint8_t kNoGenre = 255;
+
+// The genre byte for a genre text: the number of a reference such as "(17)" in "(17) Rock", or
+// of a content type that is just the number ("17", as ID3v2.4 allows), when it fits the byte;
+// else the genre the text names ("Rock", "hip-hop"); else no genre.
+uint8_t GenreByte(std::string_view genre) {
+  if (const auto reference = FindGenreReference(genre))
+    return reference->Number <= 0xFF ? static_cast<uint8_t>(reference->Number) : kNoGenre;
+  if (!genre.empty() && genre.size() <= 3 &&
+      genre.find_first_not_of("0123456789") == std::string_view::npos) {
+    int number = 0;
+    for (const char c : genre) number = number * 10 + (c - '0');
+    return number <= 0xFF ? static_cast<uint8_t>(number) : kNoGenre;
+  }
+  const auto named = TGenre::FromName(genre);
+  return named ? static_cast<uint8_t>(named->Number()) : kNoGenre;
 }
 
-// A content type (TCON) as a genre text that GenreByte reads: a reference such as "(17)" stays,
-// a name of the genre list ("Rock", any case) becomes its entry, any other name "(255)", the
-// trailer's "no genre from the list".
-std::string ContentTypeGenre(const std::string& contentType) {
-  if (contentType.empty() ||
-      (contentType.find('(') != std::string::npos && contentType.find(')') != std::string::npos))
-    return contentType;
-  auto lower = [](std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-  };
-  for (const std::string& entry : Genres())
-    if (lower(entry.substr(entry.find(' ') + 1)) == lower(contentType)) return entry;
-  return "(255)";
+// The track byte: the track number, also of a text "3/12" (track 3 of 12), read as the run-time
+// library reads integers. 0, "no track", when there is none or it does not fit the byte.
+uint8_t TrackByte(const std::string& track) {
+  const int32_t number = StrToIntDef(std::string_view(track).substr(0, track.find('/')), 0);
+  return number >= 0 && number <= 0xFF ? static_cast<uint8_t>(number) : 0;
 }
 
 }  // namespace
@@ -78,10 +79,13 @@ void TID3Engine::LoadID3V1() {
   SetArtist(Field(t, V1ArtistOffset, V1ArtistWidth));
   SetTitle(Field(t, V1TitleOffset, V1TitleWidth));
   SetYear(Field(t, V1YearOffset, V1YearWidth));
-  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth), "ENG");
-  SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  // A comment that runs into byte 125 is one of the older trailers without a track: byte 126
+  // is its last character, not a track number.
+  const bool hasTrack = t[V1TrackOffset - 1] == '\0';
+  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
+  if (hasTrack) SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
   const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
-  if (genre < Genres().size()) SetGenre(Genres()[genre]);
+  if (const auto listed = TGenre::FromNumber(genre)) SetGenre(listed->Text());
   FHeader->SetExtendedHeaderPresent(true);
   FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
   FPadding = 250;  // the padding a later write appends
@@ -123,13 +127,11 @@ void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
   PutField(t, V1AlbumOffset, V1AlbumWidth, Album());
   PutField(t, V1ArtistOffset, V1ArtistWidth, Artist());
   PutField(t, V1TitleOffset, V1TitleWidth, Title());
-  // The year frame, else the year of the recording time that ID3v2.4 tags keep instead.
-  PutField(t, V1YearOffset, V1YearWidth,
-           Year().empty() ? GetFrameText("TDRC").substr(0, V1YearWidth) : Year());
-  t[V1TrackOffset] = static_cast<char>(StrToIntDef(Track(), 0));
-  // The content group (the engine's Genre), else the content type that other tools write.
-  t[V1GenreOffset] = static_cast<char>(
-      GenreByte(Genre().empty() ? ContentTypeGenre(GetFrameText("TCON")) : Genre()));
+  // The year and genre that readers of the tag are shown, the frames other tools write
+  // included.
+  PutField(t, V1YearOffset, V1YearWidth, Utf8ToLatin1(ShownYear(*this)));
+  t[V1TrackOffset] = static_cast<char>(TrackByte(Track()));
+  t[V1GenreOffset] = static_cast<char>(GenreByte(ShownGenre(*this)));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.
   file.SetPosition(replace ? size - kTrailerSize : size);

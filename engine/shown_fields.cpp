@@ -1,26 +1,20 @@
 #include "tagscope/engine/shown_fields.h"
 
-#include <cctype>
-
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
-#include "tagscope/engine/id3_lists.h"
+#include "tagscope/engine/tag_edit.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 
 std::string ResolveGenreReference(const std::string& contentType) {
-  const size_t length = contentType.size();
-  if (length < 3 || length > 4 || contentType.front() != '(' || contentType.back() != ')')
+  // Only a short reference standing alone: "(17)Rock" and "(017)" are shown as written.
+  const auto reference = FindGenreReference(contentType);
+  if (!reference || reference->Begin != 0 || reference->End != contentType.size() ||
+      contentType.size() > 4)
     return contentType;
-  int number = 0;
-  for (size_t i = 1; i + 1 < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(contentType[i]);
-    if (!std::isdigit(c)) return contentType;
-    number = number * 10 + (c - '0');
-  }
-  const auto& genres = Genres();
-  if (number >= static_cast<int>(genres.size())) return contentType;
-  return genres[static_cast<size_t>(number)];
+  const auto genre = TGenre::FromNumber(reference->Number);
+  return genre ? genre->Text() : contentType;
 }
 
 std::string ShownGenre(const TID3Engine& engine) {
@@ -33,6 +27,11 @@ std::string ShownYear(const TID3Engine& engine) {
   std::string year = engine.YearUtf8();
   if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
   return year;
+}
+
+void SetShownYear(TID3Engine& engine, const std::string& year) {
+  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
+  engine.SetFrameTextUtf8(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
 }
 
 }  // namespace tagscope

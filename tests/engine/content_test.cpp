@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_lists.h"
 #include "tests/engine/tag_builder.h"
@@ -177,6 +178,25 @@ TEST(Links, ReadersAndIndexing) {
   EXPECT_EQ(u.URL, "http://2/");
   EXPECT_FALSE(t.engine.GetURL(3, u));
   EXPECT_EQ(u.URL, "");
+}
+
+TEST(Lists, GenresByNumberNameAndReference) {
+  EXPECT_EQ(TGenre::FromName("ROCK")->Text(), "(17) Rock");
+  // Blanks and case do not count: other taggers spell "Jazz+Funk", "Hip-Hop".
+  EXPECT_EQ(TGenre::FromName("jazz+funk")->Number(), 29);
+  EXPECT_EQ(TGenre::FromName("Hip-Hop")->Name(), "Hip - Hop");
+  EXPECT_FALSE(TGenre::FromName("Rock and Roll"));
+  EXPECT_FALSE(TGenre::FromName(" "));
+  EXPECT_FALSE(TGenre::FromNumber(-1));
+  EXPECT_FALSE(TGenre::FromNumber(80));
+  // The first "(" digits ")": not "(RX)", not one without digits or without its ")".
+  const auto r = FindGenreReference("(RX)()(17)(18)Rock");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Number, 17u);
+  EXPECT_EQ(r->Begin, 6u);
+  EXPECT_EQ(r->End, 10u);
+  EXPECT_FALSE(FindGenreReference("(12"));
+  EXPECT_EQ(FindGenreReference("(99999999999)")->Number, 999999u);
 }
 
 TEST(Lists, GenresAndFrameNames) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_header.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
@@ -110,6 +111,35 @@ TEST(Header, ExtendedHeaderCutShortKeepsWhatWasThere) {
   EXPECT_TRUE(h.ExtendedHeader().CRCDataPresent());
   EXPECT_EQ(h.ExtendedHeader().CRCData(), 0u);
   EXPECT_EQ(s.Position(), 17);
+}
+
+TEST(Header, SyncSafeBytesWithBit7SetReadWithoutIt) {
+  // Writers that set bit 7 of a size or CRC byte: the bit is no part of the value.
+  TMemoryStream s("ID3" + Bytes({4, 0, 0x40, 0x80, 0x80, 0x82, 0x81}) +
+                  Bytes({0, 0, 0, 0x0B, 1, 0x20, 0x80, 0x80, 0x80, 0x81, 0x87}) + "TIT2");
+  TID3Header h;
+  ASSERT_TRUE(h.LoadFromStream(s));
+  EXPECT_EQ(h.Size(), 257);
+  EXPECT_EQ(h.ExtendedHeader().CRCData(), (1u << 7) + 7u);
+  uint8_t b[4] = {0x85, 0x80, 0x80, 0x80};  // least significant first
+  SyncSafeConvert(b, 4, true);
+  EXPECT_EQ(b[0], 5);
+  EXPECT_EQ(b[1] | b[2] | b[3], 0);
+}
+
+TEST(Header, ExtendedHeaderStatedBelowItsLeastSizeIsAWrongFlag) {
+  // Six bytes is the least an extended header takes: a smaller size (zero, say) marks bytes
+  // that are none, and the flag that announced them is taken for a mistake.
+  for (const int version : {3, 4})
+    for (const uint8_t size : {0, 1, 5}) {
+      SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(size));
+      TMemoryStream s("ID3" + Bytes({static_cast<uint8_t>(version), 0, 0x40, 0, 0, 1, 0}) +
+                      Bytes({0, 0, 0, size, 1, 0, 0, 0, 0, 0}));
+      TID3Header h;
+      ASSERT_TRUE(h.LoadFromStream(s));
+      EXPECT_FALSE(h.ExtendedHeaderPresent());
+      EXPECT_EQ(s.Position(), 10);
+    }
 }
 
 TEST(Header, SaveToStreamWritesHeaderExtendedHeaderAndFooter) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tagscope/engine/id3_engine.h"
 #include "engine/number_text.h"
+#include "tagscope/engine/id3_engine.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {
@@ -80,6 +80,16 @@ TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   EXPECT_EQ(tiny.engine.Frames().Count(), 0);
 }
 
+TEST(ID3v1Import, AnOlderTrailerWithoutATrackKeepsItsWholeComment) {
+  // A 30-character comment fills byte 126 too: its last letter is no track 100.
+  Opened o(Trailer("", "", "", "", std::string(29, 'c'), 'd', 17));
+  TID3Comment c;
+  ASSERT_TRUE(o.engine.GetComment(0, c));
+  EXPECT_EQ(c.Text, std::string(29, 'c') + "d");
+  EXPECT_EQ(o.engine.FrameCount("TRCK"), 0);
+  EXPECT_EQ(o.engine.Genre(), "(17) Rock");
+}
+
 TEST(ID3v1Export, WritesFieldsAndNumbers) {
   Opened o(std::string(1000, 'a') + Trailer("old", "", "", "", "", 0, 0), false);
   TID3Engine& e = o.engine;
@@ -103,22 +113,32 @@ TEST(ID3v1Export, WritesFieldsAndNumbers) {
 }
 
 TEST(ID3v1Export, GenreAndTrackTexts) {
+  // As other taggers write the trailer: byte 255 is "no genre" (0 is "Blues"), and a track
+  // "3/12" is track 3.
   struct Case {
-    std::string genre, track;
+    std::string genre, contentType, track;
     int genreByte, trackByte;
   };
-  for (const Case& c : std::vector<Case>{{"Rock", "5/12", 0, 0},
-                                         {"(300)", " 7", 44, 7},
-                                         {")x(12)", "$1F", 0, 31},
-                                         {"(12", "", 0, 0}}) {
+  for (const Case& c : std::vector<Case>{{"Rock", "", "5/12", 17, 5},
+                                         {"hip-hop", "", " 7", 7, 7},
+                                         {"(300)", "", "$1F", 255, 31},
+                                         {")x(12)", "", "0x10/12", 12, 16},
+                                         {"(80)Folk", "", "300", 80, 0},
+                                         {"(12", "", "-3", 255, 0},
+                                         {"", "", "", 255, 0},
+                                         {"", "Rock", "/12", 17, 0},
+                                         {"", "17", "3/", 17, 3},
+                                         {"", "(79)", "x", 79, 0},
+                                         {"", "Rock and more", "", 255, 0}}) {
     Opened o(std::string(10, 'a'), false);
-    o.engine.SetGenre(c.genre);
+    if (!c.genre.empty()) o.engine.SetGenre(c.genre);
+    if (!c.contentType.empty()) o.engine.SetFrameText("TCON", c.contentType);
     o.engine.SetTrack(c.track);
     o.engine.SaveID3V1();
     const std::string bytes = o.file.Contents();
     ASSERT_EQ(bytes.size(), 138u);  // a short file gets the trailer appended
     EXPECT_EQ(bytes.substr(0, 10), std::string(10, 'a'));
-    EXPECT_EQ(static_cast<uint8_t>(bytes[10 + 127]), c.genreByte) << c.genre;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[10 + 127]), c.genreByte) << c.genre << c.contentType;
     EXPECT_EQ(static_cast<uint8_t>(bytes[10 + 126]), c.trackByte) << c.track;
   }
 }

@@ -117,6 +117,21 @@ TEST(UnicodeText, Latin1ViewUnchanged) {
   EXPECT_EQ(t.engine.TitleUtf8(), "Caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x8E\xB5");
 }
 
+TEST(UnicodeText, AnUnknownEncodingByteReadsAsLatin1) {
+  // Bytes that would be UTF-8 ("Caf\xC3\xA9") and one that would not ("\xE9").
+  for (const char encoding : {'\x04', '\x7F', '\xFF'}) {
+    OpenTag t(4, FrameV4("TIT2", std::string(1, encoding) + "Caf\xC3\xA9") +
+                     FrameV4("COMM", std::string(1, encoding) + "ENGd\0t\xE9"s));
+    EXPECT_EQ(t.engine.TitleUtf8(), "Caf\xC3\x83\xC2\xA9");
+    EXPECT_EQ(t.engine.Title(), "Caf\xC3\xA9");
+    TID3Comment c;
+    ASSERT_TRUE(t.engine.GetComment(0, c));
+    EXPECT_EQ(c.DescriptionUtf8, "d");
+    EXPECT_EQ(c.TextUtf8, "t\xC3\xA9");
+    EXPECT_EQ(c.Text, "t\xE9");
+  }
+}
+
 TEST(UnicodeText, DamagedUtf16ReadsAsReplacementCharacters) {
   const std::string fffd = "\xEF\xBF\xBD";
   // A lone high surrogate before a letter, a lone low one, an odd last byte.

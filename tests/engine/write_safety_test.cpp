@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -199,6 +200,48 @@ TEST(WriteInPlace, ATagThatOutgrowsItsPlaceTakesRoomForTheNextEdits) {
   EXPECT_EQ(e.Padding(), 5000);
 }
 
+TEST(WriteInPlace, AnEditOneByteShorterLeavesItsByteToThePadding) {
+  // Also without padding to start from, and in a version 3 tag unsynchronised as a whole.
+  for (const int version : {3, 4})
+    for (const int padding : {0, 7}) {
+      SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(padding));
+      ScratchFolder dir;
+      const std::string tag =
+          Tag(version, version == 3 ? 0x80 : 0, FrameV4("TIT2", Text("Song")), padding);
+      const std::string name = dir.Put("a.mp3", tag + kAudio);
+      const std::string identity = Identity(name);
+      TestEngine e;
+      e.Open(name);
+      e.SetTitle("Son");
+      e.WriteTag();
+      EXPECT_EQ(Identity(name), identity);
+      EXPECT_EQ(e.Padding(), padding + 1);
+      const std::string bytes = ReadFile(name);
+      ASSERT_EQ(bytes.size(), tag.size() + kAudio.size());
+      EXPECT_EQ(bytes.substr(tag.size()), kAudio);
+      e.SetActive(false);
+      TestEngine r;
+      r.Open(name, true);
+      EXPECT_EQ(r.Title(), "Son");
+    }
+}
+
+TEST(WriteInPlace, ATagOutgrowingLargePaddingKeepsThatPadding) {
+  // The file's padding of 3000 bytes, not the least a grown tag gets.
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 3000) + kAudio);
+  TestEngine e;
+  e.Open(name);
+  e.SetTitle(std::string(4000, 'g'));
+  e.WriteTag();
+  EXPECT_EQ(e.Padding(), 3000);
+  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), kAudio);
+  e.SetActive(false);
+  TestEngine r;
+  r.Open(name, true);
+  EXPECT_EQ(r.Padding(), 3000);
+}
+
 TEST(Unsynchronisation, AFinalFFByteIsFollowedByAZero) {
   EXPECT_EQ(ApplyUnsynchronisation("A\xFF"), "A\xFF" + Bytes({0}));
   // A version 3 tag unsynchronised as a whole whose last frame ends in 0xFF and that has no
@@ -235,6 +278,33 @@ TEST(WriteTargets, OnlyRegularFilesAreWritten) {
   EXPECT_TRUE(fs::is_fifo(fifo));
 }
 #endif
+
+TEST(WriteTargets, AnOrdinaryFileIsRewrittenBesideAndRenamedIntoPlace) {
+  // One name, our own file: the new content takes the name in one rename, never a copy back
+  // over the old content.
+  for (const bool erase : {false, true}) {
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 0) + kAudio);
+    [[maybe_unused]] const std::string identity = Identity(name);
+    auto files = std::make_shared<FaultyFileSystem>();
+    TestEngine e;
+    e.SetFileSystem(files);
+    e.Open(name);
+    e.SetTitle(std::string(500, 'g'));
+    if (erase)
+      e.EraseTag();
+    else
+      e.WriteTag();
+    EXPECT_EQ(files->Renames(), 1);
+#ifndef _WIN32
+    // Windows refuses to rename over a file that is open; there the new content is copied in.
+    EXPECT_NE(Identity(name), identity);
+    EXPECT_LT(files->BytesWritten(), static_cast<long long>(2 * kAudio.size()));
+#endif
+    EXPECT_EQ(ReadFile(name).substr(erase ? 0 : e.TagSize()), kAudio);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+  }
+}
 
 TEST(WriteTargets, AFileWithAnotherNameKeepsItThroughARewrite) {
   ScratchFolder dir;
@@ -278,6 +348,24 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
   EXPECT_EQ(ReadFile(name), original);
   EXPECT_EQ(e.Title(), "Song");
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+}
+
+TEST(WriteRecovery, OnlyTheFilesOwnLeftoversAreCleared) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 100) + kAudio);
+  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", "half a file");
+  // Names a user or another program may have given files of their own.
+  const std::vector<std::string> others = {
+      "a.mp3.ID3TMP0123ABCD.tmp.keep", "a.mp3.ID3TMP.tmp",          "a.mp3.ID3TMP0123ABC.tmp",
+      "a.mp3.ID3TMP0123ABCG.tmp",      "a.mp3.ID3TMP0123ABCDE.tmp", "xa.mp3.ID3TMP0123ABCD.tmp",
+      "b.mp3.ID3TMP0123ABCD.tmp"};
+  for (const std::string& other : others) dir.Put(other, "mine");
+  TestEngine e;
+  e.Open(name);
+  std::vector<std::string> left = others;
+  left.push_back("a.mp3");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(dir.Files(), left);
 }
 
 TEST(WriteLocking, ConcurrentEditsOfOneFileBothSurvive) {

@@ -55,11 +55,29 @@ void TestEngine::Open(const std::string& fileName, bool readOnly) {
 
 namespace {
 
+// The whole content of an open file; its position stays.
+std::string Contents(TStream& stream) {
+  const int64_t position = stream.Position();
+  stream.SetPosition(0);
+  std::string content = stream.ReadString(stream.Size());
+  stream.SetPosition(position);
+  return content;
+}
+
+// The name under which a file's durable content is kept: the engine resolves the names it is
+// given, a test may not.
+std::string Key(const std::string& fileName) {
+  std::error_code ignored;
+  return fs::weakly_canonical(fs::path(fileName), ignored).string();
+}
+
 // A file stream whose changes go through the faulty file system's count.
 class FaultyStream : public TStream {
  public:
   FaultyStream(std::unique_ptr<TStream> inner, FaultyFileSystem& files)
       : FInner(std::move(inner)), FFiles(files) {}
+  FaultyStream(std::unique_ptr<TStream> inner, FaultyFileSystem& files, std::string fileName)
+      : FInner(std::move(inner)), FFiles(files), FName(std::move(fileName)) {}
 
   int64_t Read(void* buffer, int64_t count) override { return FInner->Read(buffer, count); }
   int64_t Write(const void* buffer, int64_t count) override {
@@ -81,11 +99,13 @@ class FaultyStream : public TStream {
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();
+    if (!FName.empty()) FFiles.NoteDurable(FName, Contents(*FInner));
   }
 
  private:
   std::unique_ptr<TStream> FInner;
   FaultyFileSystem& FFiles;
+  std::string FName;  // of a stream that may change its file
 };
 
 }  // namespace
@@ -100,19 +120,54 @@ bool FaultyFileSystem::Step() {
 
 bool FaultyFileSystem::Remove(const std::string& fileName) {
   if (Step()) return false;
-  return TFileSystem::Remove(fileName);
+  if (!TFileSystem::Remove(fileName)) return false;
+  FDurable.erase(Key(fileName));
+  return true;
 }
 
 std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFileMode mode) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
   if (mode != TFileMode::fmOpenRead && FCrash && FFailed) throw EFOpenError(kInjected);
-  return std::make_unique<FaultyStream>(TFileSystem::Open(fileName, mode), *this);
+  auto inner = TFileSystem::Open(fileName, mode);
+  if (mode == TFileMode::fmOpenRead) return std::make_unique<FaultyStream>(std::move(inner), *this);
+  if (!Tracked(fileName)) NoteDurable(fileName, creating ? std::string() : Contents(*inner));
+  return std::make_unique<FaultyStream>(std::move(inner), *this, fileName);
 }
 
 void FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
   if (Step()) throw EWriteError(kInjected);
+  ++FRenames;
   TFileSystem::Rename(from, to);
+  // The rename itself reaches the disk (the writer syncs the folder); the content the new
+  // name leads to is what the renamed file held for certain.
+  const auto renamed = FDurable.find(Key(from));
+  if (renamed == FDurable.end()) {
+    FDurable.erase(Key(to));
+    return;
+  }
+  std::string content = std::move(renamed->second);
+  FDurable.erase(renamed);
+  FDurable[Key(to)] = std::move(content);
+}
+
+void FaultyFileSystem::NoteDurable(const std::string& fileName, std::string content) {
+  FDurable[Key(fileName)] = std::move(content);
+}
+
+bool FaultyFileSystem::Tracked(const std::string& fileName) const {
+  return FDurable.count(Key(fileName)) != 0;
+}
+
+void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept) {
+  std::vector<std::string> keys;
+  for (const std::string& name : kept) keys.push_back(Key(name));
+  for (const auto& [name, content] : FDurable) {
+    if (std::find(keys.begin(), keys.end(), name) != keys.end()) continue;
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  }
+  FDurable.clear();
 }
 
 std::string PatternBytes(size_t count, unsigned salt) {

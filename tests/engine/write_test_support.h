@@ -3,6 +3,7 @@
 // Shared by the tag writer's tests: a scratch folder per test, an engine whose file operations
 // can be replaced, and a file system that makes the Nth change to any file fail.
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ class TestEngine : public TID3Engine {
 // flushing, renaming, deleting) and makes change number failAt fail; a failing write stores
 // half of its bytes first, as a full disk would. A crashing one fails every change from there
 // on, as if the process had stopped: nothing is put back and nothing tidied away.
+// It also keeps what each file it changed holds for certain, as of the file's last flush, so
+// that a test can stop the machine as well (PowerCut), and counts the renames asked of the
+// platform.
 class FaultyFileSystem : public TFileSystem {
  public:
   explicit FaultyFileSystem(int failAt = 0, bool crash = false) : FFailAt(failAt), FCrash(crash) {}
@@ -60,6 +64,16 @@ class FaultyFileSystem : public TFileSystem {
   bool Failed() const { return FFailed; }
   long long BytesWritten() const { return FBytesWritten; }
   void AddBytesWritten(long long count) { FBytesWritten += count; }
+  int Renames() const { return FRenames; }
+
+  // The machine stops: every file changed through this file system loses what was written to
+  // it since its last flush, except the files named in `kept`, whose writes the disk happened
+  // to store first. Call it once the engine has let go of its files.
+  void PowerCut(const std::vector<std::string>& kept = {});
+  // What a file holds for certain: what it held when it was opened for a change (nothing, for
+  // one created), then what it held at each flush.
+  void NoteDurable(const std::string& fileName, std::string content);
+  bool Tracked(const std::string& fileName) const;
 
  private:
   int FFailAt;
@@ -67,6 +81,9 @@ class FaultyFileSystem : public TFileSystem {
   int FChanges = 0;
   bool FFailed = false;
   long long FBytesWritten = 0;
+  int FRenames = 0;
+  // By full name: the content that survives a power cut.
+  std::map<std::string, std::string> FDurable;
 };
 
 inline constexpr const char* kInjected = "Injected failure";

@@ -5,7 +5,8 @@
 
 namespace tagscope {
 
-// The genre list: 80 texts "(0) Blues" .. "(79) Hard Rock", indexed by genre number.
+// The genre list: 80 texts "(0) Blues" .. "(79) Hard Rock", indexed by genre number (the
+// texts of TGenre, genre.h).
 const std::vector<std::string>& Genres();
 // The frame display names: 75 rows "ID=Name" ("TIT2=Title"), in ID order.
 const std::vector<std::string>& FrameNames();

@@ -6,8 +6,9 @@ namespace tagscope {
 
 class TID3Engine;
 
-// The genre a content-type text stands for: a reference "(n)" with n below 80 reads as that
-// entry of the genre list; any other text stays as it is.
+// The genre a content-type text stands for: a text that is just a reference "(n)" to a genre
+// of the list reads as that genre's entry ("(17)" reads "(17) Rock"); any other text stays as
+// it is.
 std::string ResolveGenreReference(const std::string& contentType);
 
 // The genre and year, in full as UTF-8, as a reader of the tag is shown them. The genre: the
@@ -16,5 +17,10 @@ std::string ResolveGenreReference(const std::string& contentType);
 // (TDRC).
 std::string ShownGenre(const TID3Engine& engine);
 std::string ShownYear(const TID3Engine& engine);
+
+// Sets the year (UTF-8) in the frame that readers of the tag's version show first: TDRC in an
+// ID3v2.4 tag, TYER before. The date frames of the other version go, or readers would go on
+// showing a stale one, and so do the day and time of the old date, which belonged to it.
+void SetShownYear(TID3Engine& engine, const std::string& year);
 
 }  // namespace tagscope

@@ -1,0 +1,149 @@
+#include "tagscope/engine/genre.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tagscope {
+
+namespace {
+
+// The one table of genre names, indexed by number; its spellings are the list's own.
+constexpr std::array<std::string_view, TGenre::Count> kNames = {
+    "Blues",
+    "Classic Rock",
+    "Country",
+    "Dance",
+    "Disco",
+    "Funk",
+    "Grunge",
+    "Hip - Hop",
+    "Jazz",
+    "Metal",
+    "New Age",
+    "Oldies",
+    "Other",
+    "Pop",
+    "R&B",
+    "Rap",
+    "Reggae",
+    "Rock",
+    "Techno",
+    "Industrial",
+    "Alternative",
+    "Ska",
+    "Death Metal",
+    "Pranks",
+    "Soundtrack",
+    "Euro - Techno",
+    "Ambient",
+    "Trip - Hop",
+    "Vocal",
+    "Jazz + Funk",
+    "Fusion",
+    "Trance",
+    "Classical",
+    "Instrumental",
+    "Acid",
+    "House",
+    "Game",
+    "Sound Clip",
+    "Gospel",
+    "Noise",
+    "AlternRock",
+    "Bass",
+    "Soul",
+    "Punk",
+    "Space",
+    "Meditative",
+    "Instrumental Pop",
+    "Instrumental Rock",
+    "Ethnic",
+    "Gothic",
+    "Darkwave",
+    "Techno - Industrial",
+    "Electronic",
+    "Pop - Folk",
+    "Eurodance",
+    "Dream",
+    "Southern Rock",
+    "Comedy",
+    "Cult",
+    "Gangsta",
+    "Top 40",
+    "Christian Rap",
+    "Pop / Funk",
+    "Jungle",
+    "Native American",
+    "Cabaret",
+    "New Wave",
+    "Psychadelic",
+    "Rave",
+    "Showtunes",
+    "Trailer",
+    "Lo - Fi",
+    "Tribal",
+    "Acid Punk",
+    "Acid Jazz",
+    "Polka",
+    "Retro",
+    "Musical",
+    "Rock & Roll",
+    "Hard Rock",
+};
+
+// A name as names are compared: ASCII letters in lower case, blanks left out. Other taggers
+// write "Hip-Hop" and "Jazz+Funk" where the list has "Hip - Hop" and "Jazz + Funk".
+std::string Folded(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (const char c : name) {
+    if (c == ' ') continue;
+    folded.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c);
+  }
+  return folded;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::optional<TGenre> TGenre::FromNumber(int64_t number) {
+  if (number < 0 || number >= Count) return std::nullopt;
+  return TGenre(static_cast<int>(number));
+}
+
+std::optional<TGenre> TGenre::FromName(std::string_view name) {
+  const std::string wanted = Folded(name);
+  if (wanted.empty()) return std::nullopt;
+  for (int number = 0; number < Count; ++number)
+    if (Folded(kNames[static_cast<size_t>(number)]) == wanted) return TGenre(number);
+  return std::nullopt;
+}
+
+std::string TGenre::Name() const {
+  return std::string(kNames[static_cast<size_t>(FNumber)]);
+}
+
+std::string TGenre::Text() const {
+  return "(" + std::to_string(FNumber) + ") " + Name();
+}
+
+std::optional<TGenreReference> FindGenreReference(std::string_view text) {
+  constexpr uint32_t kCap = 999999;
+  for (size_t open = text.find('('); open != std::string_view::npos;
+       open = text.find('(', open + 1)) {
+    size_t at = open + 1;
+    uint32_t number = 0;
+    while (at < text.size() && IsDigit(text[at])) {
+      number = std::min<uint32_t>(number * 10 + static_cast<uint32_t>(text[at] - '0'), kCap);
+      ++at;
+    }
+    if (at > open + 1 && at < text.size() && text[at] == ')')
+      return TGenreReference{number, open, at + 1};
+  }
+  return std::nullopt;
+}
+
+}  // namespace tagscope

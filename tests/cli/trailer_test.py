@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""The ID3v1 trailer that `tagscope set --v1` writes into files other programs tagged, read
+back by mutagen and, when its reader is given, by TagLib: the track of "3/12", the genre of a
+reference, a number or a name, and no genre ("Blues" is genre 0) where the tag has none.
+
+Usage: trailer_test.py TOOL [TAGLIB-READER]. Exit 77 when mutagen is missing."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+try:
+    from mutagen import id3
+except ImportError:
+    sys.exit(77)
+
+TOOL = sys.argv[1]
+TAGLIB = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
+# MPEG-1 layer III frames (128 kbit/s, 44.1 kHz) that both readers take for audio.
+FRAME = b"\xff\xfb\x90\x64" + bytes(413)
+AUDIO = FRAME * 20
+
+# Tags as other programs write them: version, frames; the trailer's track and genre
+# (None: the reader shows none).
+CASES = [
+    (3, [id3.TRCK(encoding=0, text="3/12"), id3.TCON(encoding=0, text="(17)"),
+         id3.TYER(encoding=0, text="1999")], "3", "Rock", "1999"),
+    (4, [id3.TRCK(encoding=3, text="7"), id3.TCON(encoding=3, text="Hip-Hop"),
+         id3.TDRC(encoding=3, text="2004-05-06")], "7", "Hip-Hop", "2004"),
+    (4, [id3.TRCK(encoding=1, text="12/12"), id3.TCON(encoding=3, text="31")], "12", "Trance",
+     None),
+    (3, [id3.TRCK(encoding=0, text="300")], None, None, None),
+    (4, [id3.TCON(encoding=3, text="Synthwave")], None, None, None),
+]
+
+
+class Trailer(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def tagged(self, index, version, frames):
+        name = os.path.join(self.folder.name, f"song{index}.mp3")
+        with open(name, "wb") as f:
+            f.write(AUDIO)
+        tags = id3.ID3()
+        tags.add(id3.TIT2(encoding=3, text="Song"))
+        for frame in frames:
+            tags.add(frame)
+        tags.save(name, v2_version=version, v1=0)
+        return name
+
+    def trailer_alone(self, name):
+        """The trailer in a file of its own, so that mutagen reads it and nothing else."""
+        with open(name, "rb") as f:
+            trailer = f.read()[-128:]
+        self.assertEqual(trailer[:3], b"TAG")
+        alone = name + ".v1"
+        with open(alone, "wb") as f:
+            f.write(trailer)
+        return alone
+
+    def test_other_readers_find_the_track_genre_and_year(self):
+        names = []
+        for index, (version, frames, track, genre, year) in enumerate(CASES):
+            with self.subTest(case=index):
+                name = self.tagged(index, version, frames)
+                result = subprocess.run([TOOL, "set", name, "--v1"], capture_output=True,
+                                        timeout=60)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                names.append(name)
+                tags = id3.ID3(self.trailer_alone(name))
+                self.assertEqual(str(tags["TIT2"]), "Song")
+                self.assertEqual(str(tags["TRCK"]) if "TRCK" in tags else None, track)
+                self.assertEqual(tags["TCON"].genres[0] if "TCON" in tags else None, genre)
+                self.assertEqual(str(tags["TDRC"]) if "TDRC" in tags else None, year)
+        if not TAGLIB:
+            return
+        lines = subprocess.run([TAGLIB, *names], capture_output=True, timeout=60,
+                               check=True).stdout.decode().splitlines()
+        for line, (version, frames, track, genre, year) in zip(lines, CASES):
+            with self.subTest(line=line):
+                title, taglib_year, taglib_track, taglib_genre = line.split("\t")
+                self.assertEqual((title, taglib_year, taglib_track, taglib_genre),
+                                 ("Song", year or "0", track or "0", genre or ""))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
