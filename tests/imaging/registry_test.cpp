@@ -38,8 +38,9 @@ TEST(PictureRegistry, KnowsItsFormatsWhateverTheCase) {
   EXPECT_EQ(TPictureRegistry::Description("JPG"), "JPEG Image File");
   EXPECT_EQ(TPictureRegistry::Description(".Jpeg"), "JPEG Image File");
   EXPECT_TRUE(TPictureRegistry::IsRegistered("BMP"));
-  EXPECT_FALSE(TPictureRegistry::IsRegistered("png"));
-  EXPECT_EQ(TPictureRegistry::Description("png"), "");
+  EXPECT_EQ(TPictureRegistry::Description("PNG"), "Portable Network Graphics");
+  EXPECT_FALSE(TPictureRegistry::IsRegistered("webp"));
+  EXPECT_EQ(TPictureRegistry::Description("webp"), "");
 }
 
 TEST(PictureRegistry, LoadsFromMemoryThroughTheExtensionsReader) {
@@ -48,7 +49,7 @@ TEST(PictureRegistry, LoadsFromMemoryThroughTheExtensionsReader) {
   EXPECT_EQ(picture->Height(), 2);
   // The reader follows the extension, not the content: GIF bytes given as a JPEG fail with
   // libjpeg's message, as a picture of an unknown MIME type does in the preview.
-  EXPECT_EQ(LoadError("jpg", SmallGif()).rfind("JPEG error #", 0), 0u);
+  EXPECT_EQ(LoadError("jpg", SmallGif()).rfind("JPEG error: Not a JPEG file", 0), 0u);
   EXPECT_EQ(LoadError("bmp", SmallGif()), "Bitmap image is not valid");
   EXPECT_EQ(LoadError("png", SmallGif()), "Unknown picture file extension (.png)");
   EXPECT_EQ(LoadError("", SmallGif()), "Unknown picture file extension (.)");
@@ -72,7 +73,8 @@ TEST(PictureRegistry, ExtensionsForMimeTypes) {
   EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("IMAGE/GIF"), "gif");
   EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("image/BMP"), "bmp");
   EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("image/jpeg"), "jpg");
-  EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("image/png"), "jpg");
+  EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("image/png"), "png");
+  EXPECT_EQ(TPictureRegistry::ExtensionForMimeType("image/webp"), "");
   EXPECT_EQ(TPictureRegistry::ExtensionForMimeType(""), "jpg");
   EXPECT_EQ(TPictureRegistry::ExtractExtension("dir.x/name.Gif"), "Gif");
   EXPECT_EQ(TPictureRegistry::ExtractExtension("dir.x/name"), "");
