@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tagscope/imaging/graphic.h"
 #include "rtl/byte_reader.h"
+#include "tagscope/imaging/graphic.h"
 
 namespace tagscope {
 

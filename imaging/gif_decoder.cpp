@@ -330,8 +330,7 @@ TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, 
                           const TDecodeProgress& progress, const TDecodeLimits& limits) {
   if (pixelBits < 1 || pixelBits > 8) throw EInvalidGraphicOperation(SWrongColorCount);
   TDecodedFrame result;
-  result.Bitmap =
-      EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors, limits);
+  result.Bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors, limits);
   TBitmapData& bitmap = result.Bitmap;
   if (bitmap.Empty()) return result;
   // The writer clears what it does not write.

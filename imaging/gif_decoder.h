@@ -31,8 +31,7 @@ struct TDecodedFrame {
 // size byte. A frame of width or height 0 gives an empty bitmap.
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress = {},
-                          const TDecodeLimits& limits = {});
+                          const TDecodeProgress& progress = {}, const TDecodeLimits& limits = {});
 // Decodes a frame that is not interlaced straight into sink: its rows, top first, as red,
 // green and blue of the palette entry that DecodeFrame's bitmap would hold. Keeps no bitmap;
 // gives the damaged mark. The errors are DecodeFrame's, raised before sink.Start where
@@ -43,7 +42,6 @@ bool DecodeFrameRows(const std::string& codeStream, int width, int height, int p
 // The same as DecodeFrame, reading the code stream from its start.
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress = {},
-                          const TDecodeLimits& limits = {});
+                          const TDecodeProgress& progress = {}, const TDecodeLimits& limits = {});
 
 }  // namespace tagscope

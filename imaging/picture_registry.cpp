@@ -53,8 +53,7 @@ TDecodeLimits DefaultDecodeLimits;
 std::string Shown(const std::string& mimeType) {
   constexpr size_t kMostShown = 64;
   std::string shown;
-  for (const char c : mimeType.substr(0, kMostShown))
-    shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+  for (const char c : mimeType.substr(0, kMostShown)) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
   if (mimeType.size() > kMostShown) shown += "...";
   return shown;
 }
@@ -137,11 +136,16 @@ std::unique_ptr<TGraphic> TPictureRegistry::LoadPicture(const std::string& mimeT
 }
 
 std::string TPictureRegistry::ExtensionForMimeType(const std::string& mimeType) {
-  static const std::map<std::string, std::string> extensions = {
-      {"", "jpg"},          {"image/jpeg", "jpg"}, {"image/jpg", "jpg"},
-      {"image/pjpeg", "jpg"}, {"image/png", "png"},  {"image/x-png", "png"},
-      {"image/gif", "gif"},   {"image/bmp", "bmp"},  {"image/x-ms-bmp", "bmp"},
-      {"image/x-bmp", "bmp"}};
+  static const std::map<std::string, std::string> extensions = {{"", "jpg"},
+                                                                {"image/jpeg", "jpg"},
+                                                                {"image/jpg", "jpg"},
+                                                                {"image/pjpeg", "jpg"},
+                                                                {"image/png", "png"},
+                                                                {"image/x-png", "png"},
+                                                                {"image/gif", "gif"},
+                                                                {"image/bmp", "bmp"},
+                                                                {"image/x-ms-bmp", "bmp"},
+                                                                {"image/x-bmp", "bmp"}};
   const auto it = extensions.find(LowerCase(mimeType));
   return it == extensions.end() ? std::string() : it->second;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace tagscope {
 
@@ -21,8 +22,12 @@ constexpr int64_t kMaxSide = 0x7FFFFFFF;
 // raises the decoder's message.
 class TPngDecoder {
  public:
-  TPngDecoder(const std::string& bytes, const TDecodeLimits& limits) : FContext(spng_ctx_new(0)) {
+  TPngDecoder(const std::string& bytes, const TDecodeLimits& limits)
+      : FOwner(spng_ctx_new(0), &spng_ctx_free), FContext(FOwner.get()) {
     if (!FContext) Check(SPNG_EMEM);
+    // Checked here: the decoder reads the signature and the header as one, and would call
+    // bytes of another kind too short.
+    if (bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") != 0) Check(SPNG_ESIGNATURE);
     // A row takes at least three bytes a pixel, and four bytes at the least: pictures that
     // cannot fit are refused while the header is read.
     const int64_t most = std::max<int64_t>(limits.MaxDecodedBytes, 0);
@@ -35,9 +40,6 @@ class TPngDecoder {
     if (!limits.Allows(width, height, HasAlpha() ? 32 : 24))
       throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
   }
-  ~TPngDecoder() { spng_ctx_free(FContext); }
-  TPngDecoder(const TPngDecoder&) = delete;
-  TPngDecoder& operator=(const TPngDecoder&) = delete;
 
   int Width() const { return static_cast<int>(FHeader.width); }
   int Height() const { return static_cast<int>(FHeader.height); }
@@ -79,6 +81,7 @@ class TPngDecoder {
     if (error) throw EPNG(Format(SPNGError, spng_strerror(error)));
   }
 
+  std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> FOwner;
   spng_ctx* FContext;
   spng_ihdr FHeader{};
 };
@@ -112,7 +115,8 @@ TBitmapData DecodePng(const std::string& bytes, const TDecodeLimits& limits) {
     if (!interlaced) SwapRedAndBlue(row, bitmap.Width, step);
   }
   if (interlaced)
-    for (int y = 0; y < bitmap.Height; ++y) SwapRedAndBlue(bitmap.TopDownRow(y), bitmap.Width, step);
+    for (int y = 0; y < bitmap.Height; ++y)
+      SwapRedAndBlue(bitmap.TopDownRow(y), bitmap.Width, step);
   return bitmap;
 }
 

@@ -81,8 +81,8 @@ using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage
                                           bool redrawNow, const std::string& message)>;
 
 // A decoded picture of one format. Pictures come from TPictureRegistry, which picks the class
-// by the file's extension, or by the picture's bytes and MIME type. Width, Height and FrameBitmap may decode on first use and raise the
-// decoder's error then.
+// by the file's extension, or by the picture's bytes and MIME type. Width, Height and FrameBitmap
+// may decode on first use and raise the decoder's error then.
 class TGraphic {
  public:
   using TNotifyEvent = std::function<void(TGraphic& sender)>;
