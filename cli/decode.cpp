@@ -147,7 +147,7 @@ struct DecodeOptions {
 static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<DecodeOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "decode", "Decode a GIF, BMP or JPEG picture and write its first frame as a PPM file");
+      "decode", "Decode a GIF, BMP, JPEG or PNG picture and write its first frame as a PPM file");
   cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg)")
       ->required();
   cmd->add_option("OUT", options->output, "PPM file to write")->required();
