@@ -28,16 +28,17 @@ class TPngDecoder {
     // Checked here: the decoder reads the signature and the header as one, and would call
     // bytes of another kind too short.
     if (bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") != 0) Check(SPNG_ESIGNATURE);
-    // A row takes at least three bytes a pixel, and four bytes at the least: pictures that
-    // cannot fit are refused while the header is read.
+    // A bitmap takes at least three bytes a pixel and four a row: pictures that cannot fit
+    // are refused while the header is read.
     const int64_t most = std::max<int64_t>(limits.MaxDecodedBytes, 0);
     Check(spng_set_image_limits(FContext, static_cast<uint32_t>(std::min(kMaxSide, most / 3)),
                                 static_cast<uint32_t>(std::min(kMaxSide, most / 4))));
     Check(spng_set_chunk_limits(FContext, kMaxChunkBytes, kMaxChunkCache));
     Check(spng_set_png_buffer(FContext, bytes.data(), bytes.size()));
     Check(spng_get_ihdr(FContext, &FHeader));
+    FHasAlpha = ReadHasAlpha();
     const int width = Width(), height = Height();
-    if (!limits.Allows(width, height, HasAlpha() ? 32 : 24))
+    if (!limits.Allows(width, height, FHasAlpha ? 32 : 24))
       throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
   }
 
@@ -46,16 +47,7 @@ class TPngDecoder {
   bool Interlaced() const { return FHeader.interlace_method != SPNG_INTERLACE_NONE; }
   // An alpha channel, or a transparency chunk that makes some colour or palette entry
   // (partly) transparent.
-  bool HasAlpha() {
-    if (FHeader.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
-        FHeader.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA)
-      return true;
-    spng_trns trns;
-    const int error = spng_get_trns(FContext, &trns);
-    if (error == SPNG_ECHUNKAVAIL) return false;
-    Check(error);
-    return true;
-  }
+  bool HasAlpha() const { return FHasAlpha; }
 
   // Starts decoding rows of red, green, blue (and opacity when alpha is set) bytes.
   void Start(bool alpha) {
@@ -77,6 +69,16 @@ class TPngDecoder {
   }
 
  private:
+  bool ReadHasAlpha() {
+    if (FHeader.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+        FHeader.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA)
+      return true;
+    spng_trns trns;
+    const int error = spng_get_trns(FContext, &trns);
+    if (error == SPNG_ECHUNKAVAIL) return false;
+    Check(error);
+    return true;
+  }
   static void Check(int error) {
     if (error) throw EPNG(Format(SPNGError, spng_strerror(error)));
   }
@@ -84,6 +86,7 @@ class TPngDecoder {
   std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> FOwner;
   spng_ctx* FContext;
   spng_ihdr FHeader{};
+  bool FHasAlpha = false;
 };
 
 // Red and blue change places in a row of pixels of step bytes each.
