@@ -23,12 +23,11 @@ namespace {
 // What the preview shows under a picture: its size, or why it cannot be shown.
 std::string SizeText(const TID3Picture& picture, const TMemoryStream& data) {
   try {
-    auto graphic = TPictureRegistry::LoadFromBytes(
-        TPictureRegistry::ExtensionForMimeType(picture.MimeType), data.Bytes());
+    auto graphic = TPictureRegistry::LoadPicture(picture.MimeType, data.Bytes());
     return Format("%dx%d [%lld bytes]", graphic->Width(), graphic->Height(),
                   static_cast<long long>(data.Bytes().size()));
   } catch (const Exception& e) {
-    return e.what();
+    return EscapeForTerminal(e.what());
   }
 }
 

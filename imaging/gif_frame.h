@@ -84,6 +84,8 @@ class TGifFrame {
   void ReadCodeStream(TByteReader& reader, bool deferLarge);
   // Forwards the decoder's progress to the owning image, when it listens.
   TDecodeProgress Progress();
+  // The owning picture's decoding limits (the defaults for a frame without one).
+  TDecodeLimits Limits() const;
   void ApplyGraphicControls();
 
   TGifPicture* FOwnerImage;
