@@ -48,4 +48,9 @@ void UseUtf8ConsoleOutput() {
   std::atexit(RestoreConsoleCodePage);
 }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace tagscope
