@@ -178,4 +178,21 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
   return failed ? 1 : 0;
 }
 
+int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change) {
+  if (files.size() == 1) {
+    change(files.front());
+    return 0;
+  }
+  std::vector<TWalkFile> named;
+  for (const std::string& file : files) named.push_back({file, false, ""});
+  return RunForEachFile(
+      named,
+      [&](const TWalkFile& f) {
+        change(f.path);
+        return TFileOutcome{EscapeForTerminal(f.path) + ": " + done + "\n", "", false};
+      },
+      1);
+}
+
 }  // namespace tagscope::cli

@@ -24,6 +24,12 @@ using TFileJob = std::function<TFileOutcome(const TWalkFile& file)>;
 // 1 when any file failed, else 0.
 int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads = 0);
 
+// Makes one change to each file, one file after another. With one file its errors raise, as
+// for any verb; with several, each outcome is reported ("NAME: `done`" on stdout, or the error
+// on stderr) and a file that fails does not stop the others. Returns the exit status.
+int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change);
+
 // An error as the tool prints it on stderr.
 std::string ErrorLine(const std::string& message);
 
