@@ -17,18 +17,40 @@ constexpr uint32_t kApeHasHeader = 1u << 31;
 constexpr int64_t kLyrics3Tail = 15;            // six size digits and "LYRICS200"
 constexpr int64_t kLyrics1Max = 5100 + 11 + 9;  // text, "LYRICSBEGIN", "LYRICSEND"
 
-// The stream's bytes [from, to), fewer at its end.
-std::string Bytes(TStream& stream, int64_t from, int64_t to) {
-  std::string bytes(static_cast<size_t>(std::max<int64_t>(to - from, 0)), '\0');
-  const int64_t n = stream.ReadAt(from, bytes.data(), static_cast<int64_t>(bytes.size()));
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
-  return bytes;
-}
+constexpr int64_t kTail = 512;  // read at once: the usual trailers lie within it
+
+// The stream's bytes, its last kTail held after one read.
+class TTailReader {
+ public:
+  explicit TTailReader(TStream& stream) : FStream(stream) {
+    const int64_t size = stream.Size();
+    FBase = std::max<int64_t>(size - kTail, 0);
+    FTail = Read(FBase, size);
+  }
+  // The bytes [from, to), fewer at the stream's end.
+  std::string Bytes(int64_t from, int64_t to) {
+    if (from >= FBase && to <= FBase + static_cast<int64_t>(FTail.size()))
+      return FTail.substr(static_cast<size_t>(from - FBase), static_cast<size_t>(to - from));
+    return Read(from, to);
+  }
+
+ private:
+  std::string Read(int64_t from, int64_t to) {
+    std::string bytes(static_cast<size_t>(std::max<int64_t>(to - from, 0)), '\0');
+    const int64_t n = FStream.ReadAt(from, bytes.data(), static_cast<int64_t>(bytes.size()));
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
+    return bytes;
+  }
+
+  TStream& FStream;
+  int64_t FBase = 0;
+  std::string FTail;
+};
 
 // Where an APEv2 tag that ends at `end` begins; -1 when none does.
-int64_t ApeStart(TStream& stream, int64_t floor, int64_t end) {
+int64_t ApeStart(TTailReader& stream, int64_t floor, int64_t end) {
   if (end - floor < kApeFooterSize) return -1;
-  const std::string footer = Bytes(stream, end - kApeFooterSize, end);
+  const std::string footer = stream.Bytes(end - kApeFooterSize, end);
   TByteReader r(footer);
   if (footer.size() != kApeFooterSize || r.ViewAt(0, 8) != "APETAGEX") return -1;
   // The size counts the items and the footer; a header before them is counted apart.
@@ -40,9 +62,9 @@ int64_t ApeStart(TStream& stream, int64_t floor, int64_t end) {
 }
 
 // Where a Lyrics3 block that ends at `end` begins; -1 when none does.
-int64_t Lyrics3Start(TStream& stream, int64_t floor, int64_t end) {
+int64_t Lyrics3Start(TTailReader& stream, int64_t floor, int64_t end) {
   if (end - floor < kLyrics3Tail) return -1;
-  const std::string tail = Bytes(stream, end - kLyrics3Tail, end);
+  const std::string tail = stream.Bytes(end - kLyrics3Tail, end);
   if (tail.size() != kLyrics3Tail) return -1;
   const std::string_view view(tail);
   if (view.substr(6) == "LYRICS200") {
@@ -52,23 +74,28 @@ int64_t Lyrics3Start(TStream& stream, int64_t floor, int64_t end) {
       size = size * 10 + (c - '0');
     }
     const int64_t begin = end - kLyrics3Tail - size;
-    if (begin < floor || Bytes(stream, begin, begin + 11) != "LYRICSBEGIN") return -1;
+    if (begin < floor || stream.Bytes(begin, begin + 11) != "LYRICSBEGIN") return -1;
     return begin;
   }
   if (view.substr(6) != "LYRICSEND") return -1;
   // Version 1 gives no size: its text is at most 5100 bytes.
   const int64_t from = std::max(floor, end - kLyrics1Max);
-  const std::string block = Bytes(stream, from, end);
+  const std::string block = stream.Bytes(from, end);
   const size_t at = block.rfind("LYRICSBEGIN");
   return at == std::string::npos ? -1 : from + static_cast<int64_t>(at);
 }
 
 }  // namespace
 
-TAudioTrailers FindAudioTrailers(TStream& stream, int64_t floor) {
+TAudioTrailers FindAudioTrailers(TStream& file, int64_t floor) {
   TAudioTrailers t;
-  int64_t end = stream.Size();
-  if (end - floor >= kId3v1Size && Bytes(stream, end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
+  int64_t end = file.Size();
+  if (end <= floor) {
+    t.start = end;
+    return t;
+  }
+  TTailReader stream(file);
+  if (end - floor >= kId3v1Size && stream.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
     t.id3v1 = true;
     end -= kId3v1Size;
   }

@@ -129,6 +129,7 @@ int64_t FindFirstFrame(TReadWindow& w, int64_t from, int64_t end, TMpegFrameHead
 struct TScan {
   int64_t frames = 0;
   int64_t bytes = 0;
+  int bitrate = 0;  // kbit/s of the first frame scanned
   bool oneBitrate = true;
   bool reachedEnd = false;
 };
@@ -142,7 +143,8 @@ TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeade
       break;
     }
     if (!HeaderAt(w.At(pos, 4), h) || !h.SameStream(first)) break;
-    s.oneBitrate = s.oneBitrate && h.bitrate == first.bitrate;
+    if (s.frames == 0) s.bitrate = h.bitrate;
+    s.oneBitrate = s.oneBitrate && h.bitrate == s.bitrate;
     ++s.frames;
     s.bytes += h.frameLength;
     pos += h.frameLength;
@@ -163,8 +165,10 @@ TBitrateMode ModeOfHeader(const TVbrHeader& v) {
   return v.kind == "Info" ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
 }
 
-// Duration and bitrate from a header's frame count.
-void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v) {
+// Duration and bitrate from a header's frame count. `audioBitrate` is the frame's after the
+// header (kbit/s, 0 when there is none): an encoder may give the header's frame a higher
+// bitrate than the stream's, to make room.
+void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v, int audioBitrate) {
   const TMpegFrameHeader& h = p.first;
   const double samples = static_cast<double>(v.frames) * h.samplesPerFrame;
   p.frameCount = v.frames;
@@ -173,9 +177,10 @@ void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v) {
   // The header's byte count includes its own frame, its frame count does not.
   const int64_t bytes =
       (v.bytes > h.frameLength ? v.bytes : p.audioEnd - p.firstFrameOffset) - h.frameLength;
-  p.bitrate = p.bitrateMode == TBitrateMode::bmCBR || samples <= 0
-                  ? h.bitrate * 1000
-                  : Rounded(bytes * 8.0 * h.sampleRate / samples);
+  if (p.bitrateMode == TBitrateMode::bmCBR && audioBitrate > 0)
+    p.bitrate = audioBitrate * 1000;
+  else
+    p.bitrate = samples > 0 ? Rounded(bytes * 8.0 * h.sampleRate / samples) : h.bitrate * 1000;
   if (v.delay >= 0) p.gaplessDuration = std::max(0.0, samples - v.delay - v.padding) / h.sampleRate;
 }
 
@@ -186,7 +191,7 @@ void FromScan(TMpegAudioProperties& p, const TScan& s, bool headerFrame) {
     p.bitrateMode = s.oneBitrate ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
   const double scannedSamples = static_cast<double>(s.frames) * h.samplesPerFrame;
   p.bitrate = s.oneBitrate || scannedSamples <= 0
-                  ? h.bitrate * 1000
+                  ? (s.frames > 0 ? s.bitrate : h.bitrate) * 1000
                   : Rounded(s.bytes * 8.0 * h.sampleRate / scannedSamples);
   if (s.reachedEnd) {
     p.frameCount = s.frames;
@@ -222,13 +227,15 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
   p.encoderDelay = v.delay;
   p.encoderPadding = v.padding;
   if (!v.kind.empty()) p.bitrateMode = ModeOfHeader(v);
-  if (v.frames > 0) {
-    FromHeaderCount(p, v);
-    return p;
-  }
-  // A header frame carries no audio: the count begins after it.
+  // A header frame carries no audio: the audio begins after it.
   const bool headerFrame = !v.kind.empty();
   const int64_t scanFrom = p.firstFrameOffset + (headerFrame ? h.frameLength : 0);
+  if (v.frames > 0) {
+    TMpegFrameHeader next;
+    const bool hasNext = HeaderAt(w.Peek(scanFrom, 4), next) && next.SameStream(h);
+    FromHeaderCount(p, v, hasNext ? next.bitrate : 0);
+    return p;
+  }
   FromScan(p, ScanFrames(w, scanFrom, p.audioEnd, h), headerFrame);
   return p;
 }
