@@ -280,13 +280,21 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFi
   return engine.Active();
 }
 
-TFileOutcome DumpFile(const std::string& file, bool fullSeek, bool asJson) {
+// A file found in a folder is dumped only when its content is MP3; the stream that tells is
+// the one the audio facts are read through.
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson) {
   TFileOutcome o;
+  std::unique_ptr<TFileStream> stream;
+  if (file.found) {
+    stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
+    if (!StreamLooksLikeMp3(*stream)) return o;
+  }
   TID3Engine engine;
-  if (!OpenForDump(engine, file, fullSeek, o)) return o;
+  if (!OpenForDump(engine, file.path, fullSeek, o)) return o;
+  if (!stream) stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
   // The audio begins after a tag at the file's start; one found further in is not in the way.
   const int64_t tagEnd = engine.TagOffset() == 0 ? engine.TagSize() : 0;
-  const TMpegAudioProperties audio = ReadAudioFacts(file, tagEnd);
+  const TMpegAudioProperties audio = ReadMpegAudio(*stream, tagEnd);
   if (asJson) {
     o.out = DumpJson(engine, &audio);
     o.out += "\n";
@@ -306,9 +314,9 @@ struct DumpOptions {
 };
 
 int RunDump(const DumpOptions& options) {
-  return RunForEachFile(CollectFiles(options.files, options.recursive), [&](const TWalkFile& f) {
-    return DumpFile(f.path, options.fullSeek, options.json);
-  });
+  return RunForEachFile(
+      CollectFiles(options.files, options.recursive),
+      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json); }, 0, true);
 }
 
 static RegisterVerb registration([](CLI::App& app) {

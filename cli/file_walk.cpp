@@ -90,12 +90,16 @@ bool LooksLikeMp3(const std::string& head) {
          ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(head).BEAt(0, 4)), header);
 }
 
+bool StreamLooksLikeMp3(TStream& stream) {
+  char head[4];
+  const int64_t n = stream.ReadAt(0, head, sizeof head);
+  return LooksLikeMp3(std::string(head, static_cast<size_t>(std::max<int64_t>(n, 0))));
+}
+
 bool FileLooksLikeMp3(const std::string& path) {
   try {
     TFileStream stream(path, TFileMode::fmOpenRead);
-    char head[4];
-    const int64_t n = stream.ReadAt(0, head, sizeof head);
-    return LooksLikeMp3(std::string(head, static_cast<size_t>(std::max<int64_t>(n, 0))));
+    return StreamLooksLikeMp3(stream);
   } catch (const Exception&) {
     return false;
   }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "tagscope/rtl/stream.h"
+
 namespace tagscope::cli {
 
 // A file a verb is to work on: named on the command line, or found in a folder named there.
@@ -19,7 +21,9 @@ std::vector<TWalkFile> CollectFiles(const std::vector<std::string>& arguments, b
 
 // Whether bytes that begin a file begin an MP3: an ID3v2 tag or an MPEG audio frame header.
 bool LooksLikeMp3(const std::string& head);
-// The same for a file on disk (reads its first bytes); false when it cannot be read.
+// The same for a stream (reads its first bytes), and for a file on disk (false when it cannot be
+// read).
+bool StreamLooksLikeMp3(TStream& stream);
 bool FileLooksLikeMp3(const std::string& path);
 
 }  // namespace tagscope::cli

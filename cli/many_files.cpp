@@ -23,7 +23,7 @@ constexpr size_t kAheadPerThread = 32;  // outcomes held before their turn, per 
 constexpr auto kProgressAfter = std::chrono::seconds(1);
 constexpr auto kProgressEvery = std::chrono::milliseconds(200);
 
-TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job) {
+TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksContent) {
   TFileOutcome outcome;
   if (!file.error.empty()) {
     outcome.err = ErrorLine(file.error);
@@ -31,7 +31,7 @@ TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job) {
     return outcome;
   }
   // A file met in a folder is worked on only when it holds MP3 by its content.
-  if (file.found && !FileLooksLikeMp3(file.path)) return outcome;
+  if (file.found && !jobChecksContent && !FileLooksLikeMp3(file.path)) return outcome;
   try {
     outcome = job(file);
   } catch (const std::exception& e) {
@@ -82,8 +82,13 @@ void Print(const TFileOutcome& o, TProgress& progress) {
 // The pool: workers take the next file while they are not too far ahead of the printer.
 class TPool {
  public:
-  TPool(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads)
-      : FFiles(files), FJob(job), FResults(files.size()), FAhead(threads * kAheadPerThread) {
+  TPool(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads,
+        bool jobChecksContent)
+      : FFiles(files),
+        FJob(job),
+        FJobChecksContent(jobChecksContent),
+        FResults(files.size()),
+        FAhead(threads * kAheadPerThread) {
     for (unsigned i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
   }
   ~TPool() {
@@ -124,7 +129,7 @@ class TPool {
         if (FStop || FNext >= FFiles.size()) return;
         i = FNext++;
       }
-      TFileOutcome o = RunOne(FFiles[i], FJob);
+      TFileOutcome o = RunOne(FFiles[i], FJob, FJobChecksContent);
       {
         std::lock_guard lock(FMutex);
         FResults[i] = std::move(o);
@@ -135,6 +140,7 @@ class TPool {
 
   const std::vector<TWalkFile>& FFiles;
   const TFileJob& FJob;
+  bool FJobChecksContent;
   std::vector<std::optional<TFileOutcome>> FResults;
   size_t FAhead;
   size_t FNext = 0;
@@ -152,20 +158,21 @@ std::string ErrorLine(const std::string& message) {
   return "tagscope: " + EscapeForTerminal(message) + "\n";
 }
 
-int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads) {
+int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads,
+                   bool jobChecksContent) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>({threads, kMaxThreads, static_cast<unsigned>(files.size())});
   TProgress progress(files.size());
   bool failed = false;
   if (threads <= 1) {
     for (size_t i = 0; i < files.size(); ++i) {
-      const TFileOutcome o = RunOne(files[i], job);
+      const TFileOutcome o = RunOne(files[i], job, jobChecksContent);
       Print(o, progress);
       failed = failed || o.failed;
       progress.Update(i + 1);
     }
   } else {
-    TPool pool(files, job, threads);
+    TPool pool(files, job, threads, jobChecksContent);
     for (size_t i = 0; i < files.size(); ++i) {
       const TFileOutcome o = pool.Take(i, [&] { progress.Update(i); });
       Print(o, progress);

@@ -18,11 +18,13 @@ struct TFileOutcome {
 using TFileJob = std::function<TFileOutcome(const TWalkFile& file)>;
 
 // Runs the job on each file, on `threads` threads (0: one per core), and prints the outcomes
-// in the files' order. A file found in a folder whose content is not MP3 is passed over; an
+// in the files' order. A file found in a folder whose content is not MP3 is passed over (the
+// job may look at the content itself, with `jobChecksContent`, and return no outcome); an
 // error of the walk, or an exception from the job, fails that file and the others still run.
 // Shows a progress line on a terminal's stderr when the run is long. Returns the exit status:
 // 1 when any file failed, else 0.
-int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads = 0);
+int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads = 0,
+                   bool jobChecksContent = false);
 
 // Makes one change to each file, one file after another. With one file its errors raise, as
 // for any verb; with several, each outcome is reported ("NAME: `done`" on stdout, or the error

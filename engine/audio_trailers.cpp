@@ -22,8 +22,7 @@ constexpr int64_t kTail = 512;  // read at once: the usual trailers lie within i
 // The stream's bytes, its last kTail held after one read.
 class TTailReader {
  public:
-  explicit TTailReader(TStream& stream) : FStream(stream) {
-    const int64_t size = stream.Size();
+  TTailReader(TStream& stream, int64_t size) : FStream(stream) {
     FBase = std::max<int64_t>(size - kTail, 0);
     FTail = Read(FBase, size);
   }
@@ -87,14 +86,14 @@ int64_t Lyrics3Start(TTailReader& stream, int64_t floor, int64_t end) {
 
 }  // namespace
 
-TAudioTrailers FindAudioTrailers(TStream& file, int64_t floor) {
+TAudioTrailers FindAudioTrailers(TStream& file, int64_t size, int64_t floor) {
   TAudioTrailers t;
-  int64_t end = file.Size();
+  int64_t end = size;
   if (end <= floor) {
     t.start = end;
     return t;
   }
-  TTailReader stream(file);
+  TTailReader stream(file, size);
   if (end - floor >= kId3v1Size && stream.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
     t.id3v1 = true;
     end -= kId3v1Size;

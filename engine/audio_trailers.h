@@ -15,8 +15,8 @@ struct TAudioTrailers {
   int64_t start = 0;  // where the first of them begins (the stream's size when there are none)
 };
 
-// Peels the trailers off the end of the stream, reading only its last few kilobytes; none is
-// taken to begin before `floor`.
-TAudioTrailers FindAudioTrailers(TStream& stream, int64_t floor);
+// Peels the trailers off the end of the stream (`size` bytes long), reading only its last few
+// kilobytes; none is taken to begin before `floor`.
+TAudioTrailers FindAudioTrailers(TStream& stream, int64_t size, int64_t floor);
 
 }  // namespace tagscope

@@ -28,6 +28,13 @@ class TReadWindow {
  public:
   TReadWindow(TStream& stream, int64_t end) : FStream(stream), FEnd(end) {}
 
+  // Moves the end nearer: nothing at or past it is seen from then on.
+  void SetEnd(int64_t end) {
+    FEnd = std::min(FEnd, end);
+    const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
+    FBytes.resize(static_cast<size_t>(held));
+  }
+
   // Up to n bytes at pos (fewer before the end); moves the window there when they lie outside.
   std::string_view At(int64_t pos, size_t n) {
     if (!Holds(pos, n)) {
@@ -209,14 +216,15 @@ void FromScan(TMpegAudioProperties& p, const TScan& s, bool headerFrame) {
 TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
   TMpegAudioProperties p;
   start = std::max<int64_t>(start, 0);
-  TReadWindow tags(stream, stream.Size());
-  const int64_t from = SkipTags(tags, start);
-  const TAudioTrailers trailers = FindAudioTrailers(stream, from);
+  const int64_t size = stream.Size();
+  TReadWindow w(stream, size);
+  const int64_t from = SkipTags(w, start);
+  const TAudioTrailers trailers = FindAudioTrailers(stream, size, from);
   p.apeTag = trailers.apeTag;
   p.lyrics3 = trailers.lyrics3;
   p.id3v1 = trailers.id3v1;
   p.audioEnd = trailers.start;
-  TReadWindow w(stream, p.audioEnd);
+  w.SetEnd(p.audioEnd);
   p.firstFrameOffset = FindFirstFrame(w, from, p.audioEnd, p.first);
   if (p.firstFrameOffset < 0) return p;
   p.found = true;
