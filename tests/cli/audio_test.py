@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The audio facts of `tagscope dump --json` on streams ffmpeg makes, against mutagen's MP3
-information: MPEG 1, 2 and 2.5 at every rate from 8 to 48 kHz, mono and stereo, constant and
-variable bitrates, with and without a Xing header, with junk before the first frame, a LAME
-extension that mutagen reads for gapless lengths, and trailers behind the audio.
+information: MPEG 1, 2 and 2.5 at every rate from 8 to 48 kHz, layers II and III, mono and
+stereo, constant and variable bitrates, with and without a Xing header, with junk before the
+first frame, a LAME extension that mutagen reads for gapless lengths, and trailers behind the
+audio.
 Exit 77 when mutagen or ffmpeg is missing."""
 import json
 import os
@@ -34,6 +35,9 @@ STREAMS = [
     ("v25-12k-mono-cbr", 12000, 1, ["-b:a", "24k"], [], "2.5"),
     ("v25-11k-stereo-vbr", 11025, 2, ["-q:a", "5"], [], "2.5"),
     ("v25-8k-mono-cbr-noxing", 8000, 1, ["-b:a", "16k"], ["-write_xing", "0"], "2.5"),
+    # Layer II, which has no Xing header and 1152 samples a frame in every version.
+    ("v1-48k-stereo-layer2", 48000, 2, ["-c:a", "mp2", "-b:a", "192k"], ["-f", "mp2"], "1"),
+    ("v2-16k-mono-layer2", 16000, 1, ["-c:a", "mp2", "-b:a", "32k"], ["-f", "mp2"], "2"),
 ]
 
 
@@ -104,11 +108,13 @@ class AudioFacts(unittest.TestCase):
         for name, rate, channels, quality, muxer, version in STREAMS:
             with self.subTest(name):
                 ours = self.assertAgrees(self.files[name], version)
-                self.assertEqual(ours["vbrHeader"] != "", "-write_xing" not in muxer)
+                layer2 = "mp2" in quality
+                self.assertEqual(ours["layer"], 2 if layer2 else 3)
+                self.assertEqual(ours["vbrHeader"] != "", not layer2 and "-write_xing" not in muxer)
                 vbr = quality[0] == "-q:a"
                 self.assertEqual(ours["bitrateMode"], "VBR" if vbr else "CBR")
 #The encoder's delay and padding add up to two frames.
-                spf = 1152 if version == "1" else 576
+                spf = 1152 if version == "1" or layer2 else 576
                 self.assertGreaterEqual(ours["duration"], 1.3)
                 self.assertLess(ours["duration"], 1.3 + 3 * spf / rate)
                 self.assertFalse(ours["apeTag"] or ours["lyrics3"] or ours["id3v1"])
