@@ -44,7 +44,10 @@ TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksCo
 // The progress line on stderr: shown after a second, on a terminal only, erased at the end.
 class TProgress {
  public:
-  explicit TProgress(size_t total) : FTotal(total), FOn(StandardErrorIsTerminal()) {}
+  explicit TProgress(size_t total)
+      : FTotal(total),
+        FOn(StandardErrorIsTerminal()),
+        FSharesTerminal(FOn && StandardOutputIsTerminal()) {}
   void Update(size_t done) {
     if (!FOn) return;
     const auto now = TClock::now();
@@ -53,6 +56,11 @@ class TProgress {
     std::fprintf(stderr, "\r%zu of %zu files", done, FTotal);
     std::fflush(stderr);
     FShown = true;
+  }
+  // Makes way for output: for errors, and for the files' output when it goes to the same
+  // terminal.
+  void MakeWay(bool forStdout) {
+    if (!forStdout || FSharesTerminal) Clear();
   }
   void Clear() {
     if (!FShown) return;
@@ -64,17 +72,20 @@ class TProgress {
  private:
   size_t FTotal;
   bool FOn;
+  bool FSharesTerminal;
   bool FShown = false;
   TClock::time_point FStart = TClock::now();
   TClock::time_point FLast{};
 };
 
 void Print(const TFileOutcome& o, TProgress& progress) {
-  if (o.out.empty() && o.err.empty()) return;
-  progress.Clear();
-  if (!o.out.empty()) std::cout << o.out;
+  if (!o.out.empty()) {
+    progress.MakeWay(true);
+    std::cout << o.out;
+  }
   if (o.err.empty()) return;
   std::cout.flush();
+  progress.MakeWay(false);
   std::cerr << o.err;
   std::cerr.flush();
 }

@@ -14,4 +14,8 @@ bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
 }
 
+bool StandardOutputIsTerminal() {
+  return isatty(STDOUT_FILENO) != 0;
+}
+
 }  // namespace tagscope

@@ -53,4 +53,9 @@ bool StandardErrorIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool StandardOutputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace tagscope
