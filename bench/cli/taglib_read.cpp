@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     std::printf("%s\t%s\t%s\t%s\t%u", argv[i], tag->title().toCString(true),
                 tag->artist().toCString(true), tag->album().toCString(true), tag->year());
     if (const TagLib::AudioProperties* p = audio ? file.audioProperties() : nullptr)
-      std::printf("\t%d ms\t%d kbit/s\t%d Hz\t%d channels", p->lengthInMilliseconds(),
-                  p->bitrate(), p->sampleRate(), p->channels());
+      std::printf("\t%d ms\t%d kbit/s\t%d Hz\t%d channels", p->lengthInMilliseconds(), p->bitrate(),
+                  p->sampleRate(), p->channels());
     std::printf("\n");
   }
   return 0;
