@@ -1,12 +1,15 @@
-// tagscope dump [--full-seek] [--json] FILE...: what the tag engine reads from each file.
+// tagscope dump [--full-seek] [--json] [-r] FILE...: what the tag engine reads from each file.
 #include "cli/dump.h"
 
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
+#include "cli/audio_facts.h"
 #include "cli/json_writer.h"
+#include "cli/many_files.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
@@ -120,7 +123,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e) {
+std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -159,6 +162,7 @@ std::string DumpJson(TID3Engine& e) {
   for (int i = 0; e.GetURL(i, u); ++i)
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
+  if (audio) AudioJson(j.Key("audio"), *audio);
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.Text();
@@ -222,7 +226,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 
 }  // namespace
 
-void DumpText(std::ostream& out, TID3Engine& e) {
+void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio) {
   out << "File: " << T(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
@@ -251,58 +255,82 @@ void DumpText(std::ostream& out, TID3Engine& e) {
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << T(u.DescriptionUtf8) << " " << T(u.URLUtf8) << "\n";
+  if (audio) AudioText(out, *audio);
 }
 
 namespace {
 
-// Opens the file through the engine, read-only; false (message on stderr) when the file
+// Opens the file through the engine, read-only; false (message in the outcome) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
-bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool& failed) {
+bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFileOutcome& o) {
   engine.SetReadOnly(true);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << T(e.what()) << "\n";
-    failed = true;
+    o.err = ErrorLine(e.what());
+    o.failed = true;
     return engine.Active();
   }
   if (!engine.Active()) {
-    std::cerr << "tagscope: " << T(engine.ReadReport().problem) << "\n";
-    failed = true;
+    o.err = ErrorLine(engine.ReadReport().problem);
+    o.failed = true;
   }
   return engine.Active();
 }
 
-int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
-  bool failed = false;
-  for (const std::string& file : files) {
-    TID3Engine engine;
-    if (!OpenForDump(engine, file, fullSeek, failed)) continue;
-    if (asJson)
-      std::cout << DumpJson(engine) << "\n";
-    else
-      DumpText(std::cout, engine);
-    std::cout.flush();
+// A file found in a folder is dumped only when its content is MP3; the stream that tells is
+// the one the audio facts are read through.
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson) {
+  TFileOutcome o;
+  std::unique_ptr<TFileStream> stream;
+  if (file.found) {
+    stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
+    if (!StreamLooksLikeMp3(*stream)) return o;
   }
-  return failed ? 1 : 0;
+  TID3Engine engine;
+  if (!OpenForDump(engine, file.path, fullSeek, o)) return o;
+  if (!stream) stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
+  // The audio begins after a tag at the file's start; one found further in is not in the way.
+  const int64_t tagEnd = engine.TagOffset() == 0 ? engine.TagSize() : 0;
+  const TMpegAudioProperties audio = ReadMpegAudio(*stream, tagEnd);
+  if (asJson) {
+    o.out = DumpJson(engine, &audio);
+    o.out += "\n";
+  } else {
+    std::ostringstream out;
+    DumpText(out, engine, &audio);
+    o.out = out.str();
+  }
+  return o;
 }
 
 struct DumpOptions {
   std::vector<std::string> files;
   bool fullSeek = false;
   bool json = false;
+  bool recursive = false;
 };
+
+int RunDump(const DumpOptions& options) {
+  return RunForEachFile(
+      CollectFiles(options.files, options.recursive),
+      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json); }, 0, true);
+}
 
 static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<DumpOptions>();
   CLI::App* cmd = app.add_subcommand("dump", "Print what the tag engine reads from MP3 files");
   cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
-  cmd->add_option("FILE", options->files, "MP3 files")->required();
-  cmd->footer("Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3");
-  return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
+  cmd->add_flag("-r,--recursive", options->recursive,
+                "Read the MP3 files in the folders named and below them");
+  cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
+  cmd->footer(
+      "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
+      "Music");
+  return Verb{cmd, [options] { return RunDump(*options); }};
 });
 
 }  // namespace

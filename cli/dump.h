@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/mpeg_audio.h"
 
 namespace tagscope::cli {
 
@@ -11,7 +12,8 @@ namespace tagscope::cli {
 // "fileBytes" in hexadecimal beside a file name that was not UTF-8) and as text for people
 // (UTF-8, control characters escaped). Besides the engine's fields, both give the genre and
 // year as the viewer shows them, with its fallbacks.
-std::string DumpJson(TID3Engine& engine);
-void DumpText(std::ostream& out, TID3Engine& engine);
+// With `audio`, the file's audio facts follow (the JSON object's "audio" member).
+std::string DumpJson(TID3Engine& engine, const TMpegAudioProperties* audio = nullptr);
+void DumpText(std::ostream& out, TID3Engine& engine, const TMpegAudioProperties* audio = nullptr);
 
 }  // namespace tagscope::cli

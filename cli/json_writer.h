@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,14 @@ class TJsonWriter {
   TJsonWriter& Value(uint64_t value) {
     Separate();
     FText += std::to_string(value);
+    return *this;
+  }
+  // A number of seconds and the like, to the millisecond.
+  TJsonWriter& Value(double value) {
+    Separate();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    FText += text;
     return *this;
   }
   TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }

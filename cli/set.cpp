@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/many_files.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/verbs.h"
@@ -18,6 +19,7 @@
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -34,7 +36,7 @@ std::pair<std::string, std::string> SplitPair(const std::string& argument, const
 
 // The options of the set verb as the command line gave them.
 struct TSetOptions {
-  std::string fileName;
+  std::vector<std::string> fileNames;
   std::vector<std::pair<const char*, std::string>> fields;  // frame ID, option's value
   std::vector<CLI::Option*> fieldOptions;
   std::string year;
@@ -241,32 +243,36 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   engine.SetWriteID3V1(r.v1);
 }
 
+// The same change for every file named; the options are checked once, before any file is opened.
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
-  TID3Engine engine;
-  // A dry run opens the file for reading only: it cannot change it.
-  OpenEngine(engine, options.fileName, request.dryRun, options.force);
-  Apply(request, engine, options.fileName);
-  if (request.dryRun)
-    PrintPlan(std::cout, engine);
-  else
-    Change(engine, &TID3Engine::WriteTag);
-  return 0;
+  const bool several = options.fileNames.size() > 1;
+  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
+                        [&](const std::string& fileName) {
+                          TID3Engine engine;
+                          // A dry run opens the file for reading only: it cannot change it.
+                          OpenEngine(engine, fileName, request.dryRun, options.force);
+                          Apply(request, engine, fileName);
+                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
+                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
+                          PrintPlan(std::cout, engine);
+                        });
 }
 
 struct TEraseOptions {
-  std::string fileName;
+  std::vector<std::string> fileNames;
   bool v1 = false, v2 = false, all = false, force = false;
 };
 
 int Erase(const TEraseOptions& o) {
-  TID3Engine engine;
-  OpenEngine(engine, o.fileName, false, o.force);
-  // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-  // shortens the new file.
-  if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-  if (o.v1 || o.all) engine.RemoveID3V1();
-  return 0;
+  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
+    TID3Engine engine;
+    OpenEngine(engine, fileName, false, o.force);
+    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
+    // shortens the new file.
+    if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
+    if (o.v1 || o.all) engine.RemoveID3V1();
+  });
 }
 
 const char* const kSetExample = R"(Examples:
@@ -276,7 +282,7 @@ const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --delete-picture all --dry-run)";
 
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
-  cmd.add_option("FILE", o.fileName, "MP3 file")->required();
+  cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
   const std::pair<const char*, const char*> fields[] = {
       {"--title", "TIT2"},      {"--artist", "TPE1"},  {"--album", "TALB"},
       {"--track", "TRCK"},      {"--genre", "TCON"},   {"--grouping", "TIT1"},
@@ -319,6 +325,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  // Each repeatable option takes one value per use, so that files may follow it.
+  for (CLI::Option* option : cmd.get_options())
+    if (!option->get_positional()) option->allow_extra_args(false);
   cmd.footer(kSetExample);
 }
 
@@ -334,7 +343,7 @@ RegisterVerb registerErase([](CLI::App& app) {
   auto* cmd = app.add_subcommand("erase",
                                  "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
                                  "trailer) out of a file");
-  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
+  cmd->add_option("FILE", o.fileNames, "MP3 files")->required();
   cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
   cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
   cmd->add_flag("--all", o.all, "Remove both");

@@ -2,9 +2,13 @@
 """Whole-process read speed: `tagscope dump --json` against a small TagLib program.
 
 Both programs get the same file list in one invocation each; the wall time of the whole process
-(start-up included) is measured several times and the best and median runs are reported.
+(start-up included) is measured several times and the best and median runs are reported. The
+TagLib program reads the audio properties too (length, bitrate, ...), as the dump reports them.
+The last row reads a folder of --folder files of the first two kinds, mixed: `dump --json -r`
+of the folder against TagLib reading the same files one after another.
 
-  bench/cli/read_bench.py [--tagscope PATH] [--taglib PATH] [--copies N] [--runs R]
+  bench/cli/read_bench.py [--tagscope PATH] [--taglib PATH] [--copies N] [--folder N] [--runs R]
+      [--only-folder] [--folder-as-list] [--before PATH]
 
 The samples are made in a scratch folder: a 5.4 MB MP3 whose tag holds a 325 KB JPEG cover,
 the bundled example, and tags of 20 000 and 40 000 comment frames and of 100 000 picture frames
@@ -96,6 +100,19 @@ def links(folder, path, copies):
     return names
 
 
+def mixed_folder(folder, samples, count):
+    """A folder of `count` hard links, big-cover and example taking turns, in two levels."""
+    top = os.path.join(folder, "mixed")
+    names = []
+    for i in range(count):
+        sub = os.path.join(top, "%02d" % (i % 50))
+        os.makedirs(sub, exist_ok=True)
+        name = os.path.join(sub, "%05d.mp3" % i)
+        os.link(samples["big-cover" if i % 2 else "example"], name)
+        names.append(name)
+    return top, sorted(names)
+
+
 def timed(command, runs):
     times = []
     for _ in range(runs):
@@ -117,12 +134,29 @@ def find(name, given):
     return None
 
 
+def report(name, count, ours, theirs, before=None):
+    ratio = "%8.2f" % (ours[0] / theirs[0]) if theirs else "       -"
+    line = "%-14s %7d %12.4f %12s %s   (median %.4f / %s)" % (
+        name, count, ours[0], "%.4f" % theirs[0] if theirs else "-", ratio, ours[1],
+        "%.4f" % theirs[1] if theirs else "-")
+    if before:
+        line += "   [before %.4f, ratio %s]" % (
+            before[0], "%.2f" % (before[0] / theirs[0]) if theirs else "-")
+    print(line, flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tagscope")
     parser.add_argument("--taglib")
     parser.add_argument("--copies", type=int, default=2000)
+    parser.add_argument("--folder", type=int, default=10000)
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--only-folder", action="store_true")
+    parser.add_argument("--folder-as-list", action="store_true",
+                        help="name the folder's files instead of -r (for a tagscope without -r)")
+    parser.add_argument("--before", help="an earlier tagscope, timed in the same run (its "
+                        "folder row names the files, as a build without -r must)")
     args = parser.parse_args()
     tagscope = find("tagscope", args.tagscope)
     taglib = find("taglib_read", args.taglib)
@@ -134,20 +168,25 @@ def main():
     try:
         samples = make_samples(folder)
         print("%-14s %7s %12s %12s %8s" % ("sample", "files", "tagscope s", "TagLib s", "ratio"))
-        for name, copies, runs in (("big-cover", args.copies, args.runs),
-                                   ("example", args.copies, args.runs),
-                                   ("comm-20000", 1, 3), ("comm-40000", 1, 3),
-                                   ("apic-100000", 1, 3)):
+        if args.before:
+            print("(before: %s; its times in brackets)" % args.before)
+        rows = [] if args.only_folder else [
+            ("big-cover", args.copies, args.runs), ("example", args.copies, args.runs),
+            ("comm-20000", 1, 3), ("comm-40000", 1, 3), ("apic-100000", 1, 3)]
+        for name, copies, runs in rows:
             files = links(folder, samples[name], copies) if copies > 1 else [samples[name]]
-            ours = timed([tagscope, "dump", "--json"] + files, runs)
-            theirs = timed([taglib] + files, runs) if taglib else None
-            ratio = "%8.2f" % (ours[0] / theirs[0]) if theirs else "       -"
-            print("%-14s %7d %12.4f %12s %s   (median %.4f / %s)" % (
-                name, len(files), ours[0], "%.4f" % theirs[0] if theirs else "-", ratio,
-                ours[1], "%.4f" % theirs[1] if theirs else "-"))
+            before = timed([args.before, "dump", "--json"] + files, runs) if args.before else None
+            report(name, len(files), timed([tagscope, "dump", "--json"] + files, runs),
+                   timed([taglib, "--audio"] + files, runs) if taglib else None, before)
             for f in files:
                 if f != samples[name]:
                     os.unlink(f)
+        if args.folder:
+            top, files = mixed_folder(folder, samples, args.folder)
+            ours = [tagscope, "dump", "--json"] + (files if args.folder_as_list else ["-r", top])
+            before = timed([args.before, "dump", "--json"] + files, 3) if args.before else None
+            report("folder -r", len(files), timed(ours, 3),
+                   timed([taglib, "--audio"] + files, 3) if taglib else None, before)
     finally:
         shutil.rmtree(folder)
 

@@ -20,10 +20,10 @@ _tagscope() {
         screen-capture fish illustration band-logo publisher-logo"
     local options
     case $verb in
-        show) options="--help" ;;
-        dump) options="--full-seek --json --help" ;;
+        show) options="-r --recursive --help" ;;
+        dump) options="--full-seek --json -r --recursive --help" ;;
         erase) options="--v1 --v2 --all --force --help" ;;
-        pictures) options="--extract --help" ;;
+        pictures) options="--extract -r --recursive --help" ;;
         decode) options="--help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by

@@ -58,7 +58,7 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(len(objects), 1)
         o = objects[0]
         self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "shown", "comments",
-                                   "pictures", "urls"])
+                                   "pictures", "urls", "audio"])
         self.assertTrue(o["active"])
         self.assertEqual(list(o["tag"]), TAG_KEYS)
         self.assertEqual(list(o["tag"]["extended"]), EXTENDED_KEYS)
