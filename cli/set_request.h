@@ -53,7 +53,5 @@ TSetRequest::TPicture PictureArgument(const std::string& argument);
 int PictureTypeArgument(const std::string& text, bool allowAll);
 // The MIME type of a picture by its first bytes, or "" when it is no picture format known here.
 std::string PictureMimeType(const std::string& bytes);
-// The names a picture type may be given by, indexed by type.
-const std::vector<std::string>& PictureTypeKeywords();
 
 }  // namespace tagscope::cli
