@@ -9,6 +9,7 @@
 #include "cli/json_writer.h"
 #include "cli/verbs.h"
 #include "engine/shown_fields.h"
+#include "tagscope/engine/frame_names.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
@@ -87,10 +88,16 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
   j.EndObject();
 }
 
-void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
+// The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
+std::string NameOf(const TID3Frames_Item& f) {
+  const std::string id = f.Name();
+  return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
+}
+
+void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
   j.BeginObject()
       .Member("id", U(f.Name()))
-      .Member("name", U(f.DisplayName()))
+      .Member("name", NameOf(f))
       .Member("size", f.DataSize())
       .Member("tagAlterDiscardable", f.TagAlterDiscardable())
       .Member("fileAlterDiscardable", f.FileAlterDiscardable())
@@ -101,8 +108,9 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
       .Member("unsynchronisation", f.UnSynchronisation())
       .Member("dataLengthIndicator", f.DataLengthIndicator())
       .Member("groupId", f.GroupID())
-      .Member("encryptionId", f.EncryptionID())
-      .EndObject();
+      .Member("encryptionId", f.EncryptionID());
+  FrameContentJson(j, DecodeFrameContent(f, version), binary);
+  j.EndObject();
 }
 
 void FieldsJson(TJsonWriter& j, TID3Engine& e) {
@@ -120,7 +128,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e) {
+std::string DumpJson(TID3Engine& e, TBinaryDetail binary) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -128,7 +136,8 @@ std::string DumpJson(TID3Engine& e) {
   j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
-  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
+  const uint8_t version = e.Header().VersionNumber();
+  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i), version, binary);
   j.EndArray();
   FieldsJson(j.Key("fields"), e);
   j.Key("shown")
@@ -228,8 +237,9 @@ void DumpText(std::ostream& out, TID3Engine& e) {
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << T(U(f.Name())) << "  " << T(U(f.DisplayName())) << ", " << f.DataSize()
-        << " bytes" << FrameFlags(f) << "\n";
+    out << "  " << T(U(f.Name())) << "  " << T(NameOf(f)) << ", " << f.DataSize() << " bytes"
+        << FrameFlags(f) << ": "
+        << FrameContentText(DecodeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
@@ -275,13 +285,14 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
   return engine.Active();
 }
 
-int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
+int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson,
+            TBinaryDetail binary) {
   bool failed = false;
   for (const std::string& file : files) {
     TID3Engine engine;
     if (!OpenForDump(engine, file, fullSeek, failed)) continue;
     if (asJson)
-      std::cout << DumpJson(engine) << "\n";
+      std::cout << DumpJson(engine, binary) << "\n";
     else
       DumpText(std::cout, engine);
     std::cout.flush();
@@ -293,6 +304,8 @@ struct DumpOptions {
   std::vector<std::string> files;
   bool fullSeek = false;
   bool json = false;
+  bool hash = false;
+  bool binary = false;
 };
 
 static RegisterVerb registration([](CLI::App& app) {
@@ -300,9 +313,17 @@ static RegisterVerb registration([](CLI::App& app) {
   CLI::App* cmd = app.add_subcommand("dump", "Print what the tag engine reads from MP3 files");
   cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
+  cmd->add_flag(
+      "--binary", options->binary,
+      "With --json, also the bytes of binary payloads (base64), not only size and SHA-256");
   cmd->add_option("FILE", options->files, "MP3 files")->required();
   cmd->footer("Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3");
-  return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
+  return Verb{cmd, [options] {
+                const TBinaryDetail binary = options->binary ? TBinaryDetail::bdBytes
+                                             : options->hash ? TBinaryDetail::bdHash
+                                                             : TBinaryDetail::bdSize;
+                return RunDump(options->files, options->fullSeek, options->json, binary);
+              }};
 });
 
 }  // namespace

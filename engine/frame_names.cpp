@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "tagscope/engine/id3_lists.h"
 
@@ -51,13 +53,22 @@ static_assert(std::is_sorted(kMoreNames.begin(), kMoreNames.end()));
 
 }  // namespace
 
-std::string FrameName(std::string_view id) {
+std::string_view FrameName(std::string_view id) {
+  // Both lists in one table, by ID, once: a dump asks for every frame's name.
+  static const std::vector<std::pair<std::string, std::string>> names = [] {
+    std::vector<std::pair<std::string, std::string>> rows(kMoreNames.begin(), kMoreNames.end());
+    for (const std::string& row : FrameNames()) {
+      const size_t eq = row.find('=');
+      rows.emplace_back(row.substr(0, eq), row.substr(eq + 1));
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return rows;
+  }();
   const auto it =
-      std::lower_bound(kMoreNames.begin(), kMoreNames.end(), id,
+      std::lower_bound(names.begin(), names.end(), id,
                        [](const auto& row, std::string_view key) { return row.first < key; });
-  if (it != kMoreNames.end() && it->first == id) return std::string(it->second);
-  std::string name = FrameDisplayName(std::string(id));
-  return name.empty() ? std::string(id) : name;
+  return it != names.end() && it->first == id ? std::string_view(it->second) : id;
 }
 
 }  // namespace tagscope
