@@ -103,7 +103,7 @@ std::string NumberText(const TFrameField& f) {
 
 std::string BytesText(std::string_view bytes) {
   if (ShortText(bytes)) return Quoted(std::string(bytes));
-  return std::to_string(bytes.size()) + " bytes";
+  return std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes");
 }
 
 std::string FieldsText(const TFrameFields& fields, bool named);
