@@ -150,20 +150,6 @@ std::string FieldText(const TFrameField& f) {
   return {};
 }
 
-// A field's key as words: "pictureType" becomes "picture type".
-std::string Words(std::string_view key) {
-  std::string words;
-  for (const char c : key) {
-    if (c >= 'A' && c <= 'Z') {
-      words.push_back(' ');
-      words.push_back(static_cast<char>(c + 32));
-    } else {
-      words.push_back(c);
-    }
-  }
-  return words;
-}
-
 // The encoding of a text is no part of what it says.
 bool Shown(const TFrameField& f) {
   return f.Name != "encoding";
@@ -174,7 +160,7 @@ std::string FieldsText(const TFrameFields& fields, bool named) {
   for (const TFrameField& f : fields) {
     if (!Shown(f)) continue;
     if (!text.empty()) text += ", ";
-    if (named) text += Words(f.Name) + " ";
+    if (named) text += FieldNameWords(f.Name) + " ";
     text += FieldText(f);
   }
   return text;

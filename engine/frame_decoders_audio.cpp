@@ -1,5 +1,7 @@
 // Decoders of the frames that adjust playback: relative volume, equalisation and reverb, in
 // the forms of ID3v2.4 (RVA2, EQU2) and of ID3v2.3 (RVAD, EQUA).
+#include <vector>
+
 #include "engine/frame_decoders.h"
 #include "tagscope/rtl/exception.h"
 

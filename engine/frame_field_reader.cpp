@@ -6,17 +6,6 @@
 
 namespace tagscope {
 
-namespace {
-
-std::string Named(std::string_view name) {
-  std::string text(name);
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
-
-}  // namespace
-
 TFieldReader::TFieldReader(std::string_view payload, TFrameValue& value, uint8_t version, int depth)
     : FIn(payload), FValue(value), FTarget(&value.Fields), FVersion(version), FDepth(depth) {}
 
@@ -40,9 +29,9 @@ void TFieldReader::Fail(std::string what) {
 bool TFieldReader::Need(size_t count, std::string_view name) {
   if (FFailed) return false;
   if (FIn.Has(count)) return true;
-  Fail(FIn.AtEnd() ? "the content ends before its " + Named(name)
+  Fail(FIn.AtEnd() ? "the content ends before its " + FieldNameWords(name)
                    : Format("the content ends inside its %s (%zu of %zu bytes)",
-                            Named(name).c_str(), FIn.Remaining(), count));
+                            FieldNameWords(name).c_str(), FIn.Remaining(), count));
   return false;
 }
 
@@ -86,12 +75,12 @@ bool TFieldReader::RestNumber(std::string_view name, size_t least) {
     --count;
   }
   if (count > 8) {
-    Fail(Format("its %s is too large to read (%zu bytes)", Named(name).c_str(), count));
+    Fail(Format("its %s is too large to read (%zu bytes)", FieldNameWords(name).c_str(), count));
     return false;
   }
   // Past 63 bits the value would turn negative: such a count is kept as bytes instead.
   if (count == 8 && FIn.Peek(0) & 0x80) {
-    Fail(Format("its %s is too large to read", Named(name).c_str()));
+    Fail(Format("its %s is too large to read", FieldNameWords(name).c_str()));
     return false;
   }
   TFrameField& field = Add(name, TFieldType::ftNumber);
@@ -105,7 +94,7 @@ std::string_view TFieldReader::TerminatedView(uint8_t encoding, bool terminated,
   const std::string_view whole = FIn.ViewAt(0, FIn.Size());
   const size_t end = FindTerminator(whole, at, encoding);
   if (end == std::string_view::npos) {
-    if (terminated) NoteAt(at, "its " + Named(name) + " has no terminator");
+    if (terminated) NoteAt(at, "its " + FieldNameWords(name) + " has no terminator");
     FIn.SeekToEnd();
     return whole.substr(at);
   }

@@ -88,6 +88,19 @@ const TShape& ShapeOf(std::string_view id) {
 
 }  // namespace
 
+std::string FieldNameWords(std::string_view name) {
+  std::string words;
+  for (const char c : name) {
+    if (c >= 'A' && c <= 'Z') {
+      words.push_back(' ');
+      words.push_back(static_cast<char>(c + 32));
+    } else {
+      words.push_back(c);
+    }
+  }
+  return words;
+}
+
 const TFrameField* TFrameValue::Find(std::string_view name) const {
   for (const TFrameField& field : Fields)
     if (field.Name == name) return &field;
@@ -99,6 +112,7 @@ TFrameValue DecodeFrameContentAt(std::string_view id, std::string_view payload, 
   const TShape& shape = ShapeOf(id);
   TFrameValue value;
   value.Kind = shape.kind;
+  value.Fields.reserve(4);  // most frames have a few fields; spares the moves of growing
   TFieldReader reader(payload, value, version, depth);
   shape.decode(reader);
   reader.Finish();

@@ -307,7 +307,7 @@ class BuiltFramesTest(FileCase):
             ("TIT2", b"\x07abc", "unknown text encoding 7"),
             ("COMM", b"\x00en", "ends inside its language"),
             ("COMM", b"\x00engno terminator", "description has no terminator"),
-            ("APIC", b"\x00image/png", "mimetype has no terminator"),
+            ("APIC", b"\x00image/png", "mime type has no terminator"),
             ("POPM", b"me@example.org", "email has no terminator"),
             ("SYLT", b"\x00eng\x02\x01\x00line\x00\x00\x00", "ends inside its time"),
             ("ETCO", b"\x02\x03\x00\x00", "ends inside its time"),

@@ -69,6 +69,9 @@ struct TEmbeddedFrame {
   TFrameValue Value;
 };
 
+// A field's name as words for people: "pictureType" becomes "picture type".
+std::string FieldNameWords(std::string_view name);
+
 // Decodes a payload by its frame ID as a frame of a tag of the version (2, 3 or 4) holds it.
 // IDs of no known shape decode as "raw": the payload as bytes. Never raises; byte views in the
 // result point into `payload`.
