@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +23,17 @@ class TJsonWriter {
   // The key of the next member of an object: this program's own names, which need no escapes.
   TJsonWriter& Key(std::string_view key) {
     Separate();
-    FText.push_back('"');
-    FText.append(key);
-    FText.append("\":", 2);
+    // One append: a dump writes a dozen keys for every frame of every file.
+    char quoted[64];
+    if (key.size() + 3 <= sizeof quoted) {
+      quoted[0] = '"';
+      std::memcpy(quoted + 1, key.data(), key.size());
+      quoted[key.size() + 1] = '"';
+      quoted[key.size() + 2] = ':';
+      FText.append(quoted, key.size() + 3);
+    } else {
+      FText.append(1, '"').append(key).append("\":", 2);
+    }
     FAfterKey = true;
     return *this;
   }

@@ -21,6 +21,7 @@ import argparse
 import io
 import os
 import random
+import resource
 import shutil
 import statistics
 import struct
@@ -103,16 +104,21 @@ def links(folder, path, copies):
 
 
 def timed(command):
+    """Wall time and CPU time (user and system) of one run of the command."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
     if done.returncode not in (0, 1):
         sys.exit("%s failed (%d): %s" % (command[0], done.returncode, done.stderr[:300]))
-    return elapsed
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return elapsed, cpu
 
 
 def best_and_median(times):
-    return min(times), statistics.median(times)
+    walls = [t[0] for t in times]
+    return min(walls), statistics.median(walls), min(t[1] for t in times)
 
 
 def find(name, given):
@@ -175,6 +181,11 @@ def main():
                 row += " %11.4f %7.2f" % (old[0], old[0] / cells[1][0] if taglib else 0)
                 cells.append(old)
             print(row + "   (medians " + " / ".join("%.4f" % c[1] for c in cells) + ")")
+            if taglib:
+                # On a busy machine the CPU times vary less than the wall times.
+                print("%-14s %7s %11.4f %11.4f %7.2f %11.4f %7.2f   (CPU seconds, best run)" % (
+                    "", "", cells[0][2], cells[1][2], cells[0][2] / cells[1][2], cells[2][2],
+                    cells[0][2] / cells[2][2]))
             for f in files:
                 if f != samples[name]:
                     os.unlink(f)
