@@ -29,9 +29,11 @@ void TFieldReader::Fail(std::string what) {
 bool TFieldReader::Need(size_t count, std::string_view name) {
   if (FFailed) return false;
   if (FIn.Has(count)) return true;
-  Fail(FIn.AtEnd() ? "the content ends before its " + FieldNameWords(name)
-                   : Format("the content ends inside its %s (%zu of %zu bytes)",
-                            FieldNameWords(name).c_str(), FIn.Remaining(), count));
+  Fail(FIn.AtEnd()
+           ? "the content ends before its " + FieldNameWords(name)
+           : Format("the content ends inside its %s (%llu of %llu bytes)",
+                    FieldNameWords(name).c_str(), static_cast<unsigned long long>(FIn.Remaining()),
+                    static_cast<unsigned long long>(count)));
   return false;
 }
 
@@ -75,7 +77,8 @@ bool TFieldReader::RestNumber(std::string_view name, size_t least) {
     --count;
   }
   if (count > 8) {
-    Fail(Format("its %s is too large to read (%zu bytes)", FieldNameWords(name).c_str(), count));
+    Fail(Format("its %s is too large to read (%llu bytes)", FieldNameWords(name).c_str(),
+                static_cast<unsigned long long>(count)));
     return false;
   }
   // Past 63 bits the value would turn negative: such a count is kept as bytes instead.
@@ -154,7 +157,8 @@ void TFieldReader::SkipExtraZero() {
 
 void TFieldReader::Finish() {
   if (FIn.AtEnd()) return;
-  if (!FFailed) Note(Format("%zu bytes follow the content", FIn.Remaining()));
+  if (!FFailed)
+    Note(Format("%llu bytes follow the content", static_cast<unsigned long long>(FIn.Remaining())));
   FTarget = &FValue.Fields;
   FFailed = false;
   Rest("rest");
