@@ -199,8 +199,8 @@ std::string FrameContentText(const TFrameValue& value) {
     text = FieldsText(value.Fields, true);
   }
   for (const TFrameProblem& p : value.Problems)
-    text +=
-        " [damaged at byte " + std::to_string(p.Offset) + ": " + EscapeForTerminal(p.What) + "]";
+    text += std::string(text.empty() ? "" : " ") + "[damaged at byte " + std::to_string(p.Offset) +
+            ": " + EscapeForTerminal(p.What) + "]";
   return text;
 }
 
