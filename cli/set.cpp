@@ -128,7 +128,8 @@ void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
       throw EConvertError(
           Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
-    auto same = std::find_if(values.begin(), values.end(), [&](auto& v) { return v.first == id; });
+    auto same = std::find_if(values.begin(), values.end(),
+                             [&, &id = id](auto& v) { return v.first == id; });
     if (same == values.end()) {
       claims.Claim(TClaims::Frame(id), "--text " + id);
       same = values.insert(values.end(), {id, {}});

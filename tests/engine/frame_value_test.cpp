@@ -72,7 +72,7 @@ TEST(FrameValueTest, NestingEndsAtAFixedDepthAndKeepsTheRest) {
 
 // An entry cut short is kept whole with the rest, not from where the cut was noticed.
 TEST(FrameValueTest, AnEntryCutShortIsKeptWholeWithTheRest) {
-  const std::string head = "\0eng\x02\x01Desc\0"s;
+  const std::string head = "\0eng\x02\x01"s + "Desc\0"s;
   const std::string payload = head + "one\0"s + Be32(10) + "two\0\0\0"s;
   const TFrameValue v = DecodeFrameContent("SYLT", payload, 4);
   EXPECT_EQ(v.Find("lines")->Records.size(), 1u);
@@ -97,7 +97,8 @@ TEST(FrameValueTest, CountersOfAnyWidthAreReadOrKept) {
 // The old volume frame signs its values by flag bits; each value is as wide as its bits say.
 TEST(FrameValueTest, OldVolumeValuesTakeTheirSignsFromTheFlags) {
   const std::string payload = "\x01\x10\x00\x0A\x00\x14\x01\x00\x02\x00"s;
-  const TFrameField* values = DecodeFrameContent("RVAD", payload, 3).Find("adjustments");
+  const TFrameValue value = DecodeFrameContent("RVAD", payload, 3);
+  const TFrameField* values = value.Find("adjustments");
   ASSERT_NE(values, nullptr);
   EXPECT_EQ(values->Numbers, (std::vector<int64_t>{10, -20, 256, 512}));
   EXPECT_FALSE(DecodeFrameContent("RVAD", "\x01\xFF"s + std::string(64, 1), 3).Problems.empty());
