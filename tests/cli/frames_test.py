@@ -301,6 +301,69 @@ class BuiltFramesTest(FileCase):
         self.assertEqual(frames[2][2]["url"], "https://example.org/feed.xml")
         self.assertEqual(frames[3][2]["text"], ["A", "B"])
 
+    def test_every_kind_built_byte_by_byte_as_the_standard_lays_it_out(self):
+        u16 = lambda t: b"\xff\xfe" + t.encode("utf-16-le")
+        be = lambda n, w: n.to_bytes(w, "big")
+        sub = b"TIT2" + be(4, 4) + b"\0\0" + b"\0One"
+        cases = [
+            ("TXXX", b"\x01" + u16("Key") + b"\0\0" + u16("Wert"), {"description": "Key", "text": ["Wert"]}),
+            ("WXXX", b"\x00Home\x00http://h", {"description": "Home", "url": "http://h"}),
+            ("COMM", b"\x00engDesc\x00Text", {"language": "eng", "description": "Desc", "text": ["Text"]}),
+            ("USLT", b"\x03deu\x00Zeile\nZwei", {"language": "deu", "description": "", "text": "Zeile\nZwei"}),
+            ("USER", b"\x00engTerms", {"language": "eng", "text": "Terms"}),
+            ("SYLT", b"\x00eng\x02\x01D\x00Hi\x00" + be(1500, 4),
+             {"timestampFormat": 2, "contentType": 1, "description": "D", "lines": [{"text": "Hi", "time": 1500}]}),
+            ("ETCO", b"\x02\x03" + be(7, 4), {"timestampFormat": 2, "events": [{"type": 3, "time": 7}]}),
+            ("MLLT", be(1, 2) + be(417, 3) + be(26, 3) + b"\x08\x08\xab",
+             {"framesBetweenReferences": 1, "bytesBetweenReferences": 417, "msBetweenReferences": 26,
+              "bitsForBytesDeviation": 8, "bitsForMsDeviation": 8, "references": b"\xab"}),
+            ("MCDI", b"\x01\x02", {"data": b"\x01\x02"}),
+            ("UFID", b"owner\x00id-1", {"owner": "owner", "data": b"id-1"}),
+            ("PRIV", b"o\x00\xff", {"owner": "o", "data": b"\xff"}),
+            ("GEOB", b"\x00text/plain\x00a.txt\x00D\x00xyz",
+             {"mimeType": "text/plain", "fileName": "a.txt", "description": "D", "data": b"xyz"}),
+            ("APIC", b"\x00IMAGE/PNG\x00\x04\x00\x89P", {"mimeType": "IMAGE/PNG", "pictureType": 4,
+                                                        "description": "", "data": b"\x89P"}),
+            ("PCNT", be(2**40, 6), {"counter": 2**40}),
+            ("POPM", b"e\x00\xff" + be(9, 4), {"email": "e", "rating": 255, "counter": 9}),
+            ("RBUF", be(4096, 3) + b"\x01", {"bufferSize": 4096, "embeddedInfo": 1}),
+            ("AENC", b"o\x00" + be(1, 2) + be(2, 2) + b"k", {"owner": "o", "previewStart": 1, "previewLength": 2, "data": b"k"}),
+            ("LINK", b"WCOMhttp://l\x00x", {"frameId": "WCOM", "url": "http://l", "data": b"x"}),
+            ("POSS", b"\x02" + be(5, 4), {"timestampFormat": 2, "position": 5}),
+            ("OWNE", b"\x00USD1\x0020240101Shop", {"price": "USD1", "date": "20240101", "seller": "Shop"}),
+            ("COMR", b"\x00EUR1\x0020251231http://c\x00\x03S\x00D\x00image/png\x00L",
+             {"price": "EUR1", "validUntil": "20251231", "contactUrl": "http://c", "receivedAs": 3,
+              "seller": "S", "description": "D", "logoMimeType": "image/png", "logo": b"L"}),
+            ("ENCR", b"o\x00\x81d", {"owner": "o", "symbol": 0x81, "data": b"d"}),
+            ("GRID", b"o\x00\x82d", {"owner": "o", "symbol": 0x82, "data": b"d"}),
+            ("SIGN", b"\x83sig", {"group": 0x83, "signature": b"sig"}),
+            ("SEEK", be(123456, 4), {"offset": 123456}),
+            ("ASPI", be(10, 4) + be(1000, 4) + be(2, 2) + b"\x08\x01\xff",
+             {"dataStart": 10, "dataLength": 1000, "pointCount": 2, "bitsPerPoint": 8, "points": [1, 255]}),
+            ("RVA2", b"track\x00\x01\xf9\x00\x10\x40\x00",
+             {"identification": "track", "channels": [{"channel": 1, "adjustment": -1792, "peakBits": 16, "peak": 0x4000}]}),
+            ("EQU2", b"\x01eq\x00" + be(200, 2) + be(1024, 2),
+             {"interpolation": 1, "identification": "eq", "points": [{"frequency": 200, "adjustment": 1024}]}),
+            ("RVRB", be(10, 2) + be(20, 2) + bytes(range(1, 9)),
+             {"left": 10, "right": 20, "bouncesLeft": 1, "premixRightToLeft": 8}),
+            ("RVAD", b"\x02\x08\x0a\x14", {"flags": 2, "bits": 8, "adjustments": [-10, 20]}),
+            ("IPLS", b"\x00producer\x00P\x00", {"people": [["producer", "P"]]}),
+            ("PCST", bytes(4), {"value": 0}),
+            ("CTOC", b"toc\x00\x03\x01ch1\x00" + sub,
+             {"elementId": "toc", "flags": 3, "entryCount": 1, "children": ["ch1"]}),
+            ("CHAP", b"ch1\x00" + be(0, 4) + be(5, 4) + b"\xff" * 8 + sub,
+             {"elementId": "ch1", "startTime": 0, "endTime": 5, "startOffset": 2**32 - 1}),
+        ]
+        self.write_raw([(fid, payload) for fid, payload, _ in cases])
+        frames = self.dump("--binary")["frames"]
+        self.assertEqual([f["id"] for f in frames], [c[0] for c in cases])
+        for frame, (fid, _, want) in zip(frames, cases):
+            with self.subTest(frame=fid):
+                self.assertNotIn("problems", frame)
+                same(self, frame["content"], want, fid)
+                if fid in ("CHAP", "CTOC"):
+                    self.assertEqual(frame["content"]["frames"][0]["content"]["text"], ["One"])
+
     def test_damaged_content_of_each_kind_is_reported_and_kept(self):
         cases = [
             ("TIT2", b"", "the content ends before its text encoding"),
