@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <random>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "rtl/files.h"
 
 namespace tagscope {
 
