@@ -12,6 +12,7 @@
 #include "cli/many_files.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/frame_names.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
@@ -90,10 +91,16 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
   j.EndObject();
 }
 
-void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
+// The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
+std::string NameOf(const TID3Frames_Item& f) {
+  const std::string id = f.Name();
+  return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
+}
+
+void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
   j.BeginObject()
       .Member("id", U(f.Name()))
-      .Member("name", U(f.DisplayName()))
+      .Member("name", NameOf(f))
       .Member("size", f.DataSize())
       .Member("tagAlterDiscardable", f.TagAlterDiscardable())
       .Member("fileAlterDiscardable", f.FileAlterDiscardable())
@@ -104,8 +111,9 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
       .Member("unsynchronisation", f.UnSynchronisation())
       .Member("dataLengthIndicator", f.DataLengthIndicator())
       .Member("groupId", f.GroupID())
-      .Member("encryptionId", f.EncryptionID())
-      .EndObject();
+      .Member("encryptionId", f.EncryptionID());
+  FrameContentJson(j, DecodeFrameContent(f, version), binary);
+  j.EndObject();
 }
 
 void FieldsJson(TJsonWriter& j, TID3Engine& e) {
@@ -123,7 +131,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio) {
+std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -131,7 +139,8 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio) {
   j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
-  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
+  const uint8_t version = e.Header().VersionNumber();
+  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i), version, binary);
   j.EndArray();
   FieldsJson(j.Key("fields"), e);
   j.Key("shown")
@@ -232,8 +241,9 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << T(U(f.Name())) << "  " << T(U(f.DisplayName())) << ", " << f.DataSize()
-        << " bytes" << FrameFlags(f) << "\n";
+    out << "  " << T(U(f.Name())) << "  " << T(NameOf(f)) << ", " << f.DataSize() << " bytes"
+        << FrameFlags(f) << ": "
+        << FrameContentText(DecodeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
@@ -282,7 +292,7 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFi
 
 // A file found in a folder is dumped only when its content is MP3; the stream that tells is
 // the one the audio facts are read through.
-TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson) {
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
   TFileOutcome o;
   std::unique_ptr<TFileStream> stream;
   if (file.found) {
@@ -296,7 +306,7 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson) {
   const int64_t tagEnd = engine.TagOffset() == 0 ? engine.TagSize() : 0;
   const TMpegAudioProperties audio = ReadMpegAudio(*stream, tagEnd);
   if (asJson) {
-    o.out = DumpJson(engine, &audio);
+    o.out = DumpJson(engine, &audio, binary);
     o.out += "\n";
   } else {
     std::ostringstream out;
@@ -311,12 +321,18 @@ struct DumpOptions {
   bool fullSeek = false;
   bool json = false;
   bool recursive = false;
+  bool hash = false;
+  bool binary = false;
 };
 
 int RunDump(const DumpOptions& options) {
+  const TBinaryDetail binary = options.binary ? TBinaryDetail::bdBytes
+                               : options.hash ? TBinaryDetail::bdHash
+                                              : TBinaryDetail::bdSize;
   return RunForEachFile(
       CollectFiles(options.files, options.recursive),
-      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json); }, 0, true);
+      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json, binary); }, 0,
+      true);
 }
 
 static RegisterVerb registration([](CLI::App& app) {
@@ -326,6 +342,10 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
   cmd->add_flag("-r,--recursive", options->recursive,
                 "Read the MP3 files in the folders named and below them");
+  // Hashing is asked for: on files with cover art it takes most of the time of a dump.
+  cmd->add_flag("--hash", options->hash, "With --json, the SHA-256 of each binary payload");
+  cmd->add_flag("--binary", options->binary,
+                "With --json, the bytes of each binary payload (base64) and their SHA-256");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "

@@ -42,7 +42,7 @@ struct TSetOptions {
   std::string year;
   CLI::Option* yearOption = nullptr;
   std::vector<std::string> texts, comments, languages, deletions, pictures, pictureDeletions, urls,
-      userUrls, userTexts;
+      userUrls, userTexts, ratings, lyrics;
   CLI::Option* commentOption = nullptr;
   CLI::Option* languageOption = nullptr;
   CLI::Option* paddingOption = nullptr;
@@ -97,6 +97,17 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   }
 }
 
+// A whole number from 0 to `most`, or the error naming what it was for.
+uint64_t WholeNumber(const std::string& text, uint64_t most, const std::string& what) {
+  const bool digits =
+      !text.empty() && text.size() <= 19 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || std::stoull(text) > most)
+    throw EConvertError(Format("%s is a whole number from 0 to %llu, got \"%s\"", what.c_str(),
+                               static_cast<unsigned long long>(most), text.c_str()));
+  return std::stoull(text);
+}
+
 void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
   for (size_t i = 0; i < o.fields.size(); ++i) {
     if (o.fieldOptions[i]->count() == 0) continue;
@@ -104,19 +115,63 @@ void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     claims.Claim(TClaims::Frame(o.fields[i].first), option);
     request.texts.emplace_back(o.fields[i].first,
                                OptionValue(o.fields[i].second, o.fromFile, option.substr(2)));
+    // Beats per minute are a whole number.
+    if (option == "--bpm" && !request.texts.back().second.empty())
+      WholeNumber(request.texts.back().second, 65535, "The BPM");
   }
   if (o.yearOption->count() > 0) {
     claims.Claim(TClaims::Frame("TYER"), "--year");
     claims.Claim(TClaims::Frame("TDRC"), "--year");
     request.year = CheckedUtf8(o.year, "year");
   }
+  // --text given more than once for one ID gives that frame several values.
+  std::vector<std::pair<std::string, std::vector<std::string>>> values;
   for (const std::string& argument : o.texts) {
     const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
     if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
       throw EConvertError(
           Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
-    claims.Claim(TClaims::Frame(id), "--text " + id);
-    request.texts.emplace_back(id, OptionValue(text, o.fromFile, id + " text"));
+    auto same = std::find_if(values.begin(), values.end(),
+                             [&, &id = id](auto& v) { return v.first == id; });
+    if (same == values.end()) {
+      claims.Claim(TClaims::Frame(id), "--text " + id);
+      same = values.insert(values.end(), {id, {}});
+    }
+    same->second.push_back(OptionValue(text, o.fromFile, id + " text"));
+  }
+  for (auto& [id, texts] : values) {
+    if (texts.size() == 1)
+      request.texts.emplace_back(id, std::move(texts[0]));
+    else
+      request.textLists.emplace_back(id, std::move(texts));
+  }
+}
+
+// --rating EMAIL=RATING[:COUNT] and --lyrics [LANG:]DESC=TEXT.
+void AddRatingsAndLyrics(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.ratings) {
+    const auto [email, value] = SplitPair(argument, "--rating", "EMAIL=0..255[:COUNT]");
+    TSetRequest::TRating r;
+    r.email = ToLatin1(email, "rating's email");
+    const size_t colon = value.find(':');
+    r.rating = static_cast<uint8_t>(WholeNumber(value.substr(0, colon), 255, "A rating"));
+    if (colon != std::string::npos)
+      r.count = WholeNumber(value.substr(colon + 1), INT64_MAX, "A play count");
+    claims.Claim("the rating of \"" + email + "\"", "--rating " + email);
+    request.ratings.push_back(std::move(r));
+  }
+  for (const std::string& argument : o.lyrics) {
+    const auto [key, text] = SplitPair(argument, "--lyrics", "[LANG:]DESC=TEXT");
+    TSetRequest::TLyrics l;
+    const bool language =
+        key.size() >= 4 && key[3] == ':' && std::all_of(key.begin(), key.begin() + 3, [](char c) {
+          return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        });
+    if (language) l.language = key.substr(0, 3);
+    l.description = CheckedUtf8(language ? key.substr(4) : key, "lyrics description");
+    l.text = OptionValue(text, o.fromFile, "lyrics");
+    claims.Claim("the lyrics \"" + l.description + "\" in " + l.language, "--lyrics " + key);
+    request.lyrics.push_back(std::move(l));
   }
 }
 
@@ -176,6 +231,7 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
   AddTexts(o, request, claims);
   AddComments(o, cmd, request);
+  AddRatingsAndLyrics(o, request, claims);
   AddLinksAndUserTexts(o, request, claims);
   AddPictures(o, request, claims);
   AddDeletions(o, request, claims);
@@ -230,6 +286,9 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
   for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
+  for (const auto& [id, texts] : r.textLists) SetTextValues(engine, id, texts);
+  for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
+  for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
   if (r.year) SetShownYear(engine, *r.year);
   for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
   for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
@@ -284,9 +343,10 @@ const char* const kSetExample = R"(Examples:
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
   const std::pair<const char*, const char*> fields[] = {
-      {"--title", "TIT2"},      {"--artist", "TPE1"},  {"--album", "TALB"},
-      {"--track", "TRCK"},      {"--genre", "TCON"},   {"--grouping", "TIT1"},
-      {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}};
+      {"--title", "TIT2"},      {"--artist", "TPE1"},   {"--album", "TALB"},
+      {"--track", "TRCK"},      {"--genre", "TCON"},    {"--grouping", "TIT1"},
+      {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}, {"--album-artist", "TPE2"},
+      {"--disc", "TPOS"},       {"--composer", "TCOM"}, {"--bpm", "TBPM"}};
   o.fields.reserve(std::size(fields));
   for (const auto& [name, id] : fields) {
     o.fields.emplace_back(id, std::string());
@@ -294,7 +354,13 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
         cmd.add_option(name, o.fields.back().second, std::string("Text of ") + id));
   }
   o.yearOption = cmd.add_option("--year", o.year, "Year: TYER in ID3v2.3, TDRC in ID3v2.4");
-  cmd.add_option("--text", o.texts, "ID=TEXT: the text of any text frame");
+  cmd.add_option("--text", o.texts,
+                 "ID=TEXT: the text of any text frame; repeated for one ID, its several values");
+  cmd.add_option("--rating", o.ratings,
+                 "EMAIL=0..255[:COUNT]: the rating (POPM) of that email, with a play count");
+  cmd.add_option("--lyrics", o.lyrics,
+                 "[LANG:]DESC=TEXT: the lyrics (USLT) of that language (eng) and description; "
+                 "empty TEXT removes");
   o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
   o.languageOption =
       cmd.add_option("--lang", o.languages, "Language of the comment before it (ENG)");
