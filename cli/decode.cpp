@@ -1,5 +1,6 @@
-// tagscope decode PICTURE OUT.ppm: decodes a GIF, BMP or JPEG file through the picture
-// registry (chosen by the file's extension) and writes its first frame as a binary PPM.
+// tagscope decode PICTURE OUT.ppm: decodes a GIF, BMP, JPEG or PNG file through the picture
+// registry (chosen by the file's content, else its extension) and writes its first frame as a
+// binary PPM.
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -84,8 +85,10 @@ bool WritePpm(const std::string& picture, TStream& out) {
     TFileStream in(picture, TFileMode::fmOpenRead);
     bytes = in.ReadString(in.Size());
   }
-  const std::unique_ptr<TGraphic> graphic =
-      TPictureRegistry::Create(TPictureRegistry::ExtractExtension(picture));
+  // The bytes' own signature goes before the name's extension, which may be wrong.
+  std::string extension = TPictureRegistry::ExtensionForContent(bytes);
+  if (extension.empty()) extension = TPictureRegistry::ExtractExtension(picture);
+  const std::unique_ptr<TGraphic> graphic = TPictureRegistry::Create(extension);
   TPpmWriter ppm(out);
   if (!graphic->DecodeRGBRows(bytes, ppm)) {
     graphic->LoadFromBytes(std::move(bytes));
@@ -144,7 +147,7 @@ struct DecodeOptions {
 static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<DecodeOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "decode", "Decode a GIF, BMP or JPEG picture and write its first frame as a PPM file");
+      "decode", "Decode a GIF, BMP, JPEG or PNG picture and write its first frame as a PPM file");
   cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg)")
       ->required();
   cmd->add_option("OUT", options->output, "PPM file to write")->required();

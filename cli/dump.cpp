@@ -1,13 +1,17 @@
-// tagscope dump [--full-seek] [--json] FILE...: what the tag engine reads from each file.
+// tagscope dump [--full-seek] [--json] [-r] FILE...: what the tag engine reads from each file.
 #include "cli/dump.h"
 
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
+#include "cli/audio_facts.h"
 #include "cli/json_writer.h"
+#include "cli/many_files.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
@@ -82,10 +86,16 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
   j.EndObject();
 }
 
-void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
+// The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
+std::string NameOf(const TID3Frames_Item& f) {
+  const std::string id = f.Name();
+  return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
+}
+
+void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
   j.BeginObject()
       .Member("id", U(f.Name()))
-      .Member("name", U(f.DisplayName()))
+      .Member("name", NameOf(f))
       .Member("size", f.DataSize())
       .Member("tagAlterDiscardable", f.TagAlterDiscardable())
       .Member("fileAlterDiscardable", f.FileAlterDiscardable())
@@ -96,8 +106,9 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f) {
       .Member("unsynchronisation", f.UnSynchronisation())
       .Member("dataLengthIndicator", f.DataLengthIndicator())
       .Member("groupId", f.GroupID())
-      .Member("encryptionId", f.EncryptionID())
-      .EndObject();
+      .Member("encryptionId", f.EncryptionID());
+  FrameContentJson(j, DecodeFrameContent(f, version), binary);
+  j.EndObject();
 }
 
 void FieldsJson(TJsonWriter& j, TID3Engine& e) {
@@ -115,7 +126,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e) {
+std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -123,7 +134,8 @@ std::string DumpJson(TID3Engine& e) {
   j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
-  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i));
+  const uint8_t version = e.Header().VersionNumber();
+  for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i), version, binary);
   j.EndArray();
   FieldsJson(j.Key("fields"), e);
   j.Key("shown")
@@ -154,6 +166,7 @@ std::string DumpJson(TID3Engine& e) {
   for (int i = 0; e.GetURL(i, u); ++i)
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
+  if (audio) AudioJson(j.Key("audio"), *audio);
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.Text();
@@ -218,14 +231,15 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 
 }  // namespace
 
-void DumpText(std::ostream& out, TID3Engine& e) {
+void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio) {
   out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << EscapeForTerminal(U(f.Name())) << "  " << EscapeForTerminal(U(f.DisplayName()))
-        << ", " << f.DataSize() << " bytes" << FrameFlags(f) << "\n";
+    out << "  " << EscapeForTerminal(U(f.Name())) << "  " << EscapeForTerminal(NameOf(f)) << ", "
+        << f.DataSize() << " bytes" << FrameFlags(f) << ": "
+        << FrameContentText(DecodeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
@@ -251,58 +265,92 @@ void DumpText(std::ostream& out, TID3Engine& e) {
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
+  if (audio) AudioText(out, *audio);
 }
 
 namespace {
 
-// Opens the file through the engine, read-only; false (message on stderr) when the file
+// Opens the file through the engine, read-only; false (message in the outcome) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
-bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool& failed) {
+bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFileOutcome& o) {
   engine.SetReadOnly(true);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << EscapeForTerminal(e.what()) << "\n";
-    failed = true;
+    o.err = ErrorLine(e.what());
+    o.failed = true;
     return engine.Active();
   }
   if (!engine.Active()) {
-    std::cerr << "tagscope: " << EscapeForTerminal(engine.ReadReport().problem) << "\n";
-    failed = true;
+    o.err = ErrorLine(engine.ReadReport().problem);
+    o.failed = true;
   }
   return engine.Active();
 }
 
-int RunDump(const std::vector<std::string>& files, bool fullSeek, bool asJson) {
-  bool failed = false;
-  for (const std::string& file : files) {
-    TID3Engine engine;
-    if (!OpenForDump(engine, file, fullSeek, failed)) continue;
-    if (asJson)
-      std::cout << DumpJson(engine) << "\n";
-    else
-      DumpText(std::cout, engine);
-    std::cout.flush();
+// A file found in a folder is dumped only when its content is MP3; the stream that tells is
+// the one the audio facts are read through.
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
+  TFileOutcome o;
+  std::unique_ptr<TFileStream> stream;
+  if (file.found) {
+    stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
+    if (!StreamLooksLikeMp3(*stream)) return o;
   }
-  return failed ? 1 : 0;
+  TID3Engine engine;
+  if (!OpenForDump(engine, file.path, fullSeek, o)) return o;
+  if (!stream) stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
+  // The audio begins after a tag at the file's start; one found further in is not in the way.
+  const int64_t tagEnd = engine.TagOffset() == 0 ? engine.TagSize() : 0;
+  const TMpegAudioProperties audio = ReadMpegAudio(*stream, tagEnd);
+  if (asJson) {
+    o.out = DumpJson(engine, &audio, binary);
+    o.out += "\n";
+  } else {
+    std::ostringstream out;
+    DumpText(out, engine, &audio);
+    o.out = out.str();
+  }
+  return o;
 }
 
 struct DumpOptions {
   std::vector<std::string> files;
   bool fullSeek = false;
   bool json = false;
+  bool recursive = false;
+  bool hash = false;
+  bool binary = false;
 };
+
+int RunDump(const DumpOptions& options) {
+  const TBinaryDetail binary = options.binary ? TBinaryDetail::bdBytes
+                               : options.hash ? TBinaryDetail::bdHash
+                                              : TBinaryDetail::bdSize;
+  return RunForEachFile(
+      CollectFiles(options.files, options.recursive),
+      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json, binary); }, 0,
+      true);
+}
 
 static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<DumpOptions>();
   CLI::App* cmd = app.add_subcommand("dump", "Print what the tag engine reads from MP3 files");
   cmd->add_flag("--full-seek", options->fullSeek, "Search the whole file for the tag");
   cmd->add_flag("--json", options->json, "One JSON object per file, one per line");
-  cmd->add_option("FILE", options->files, "MP3 files")->required();
-  cmd->footer("Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3");
-  return Verb{cmd, [options] { return RunDump(options->files, options->fullSeek, options->json); }};
+  cmd->add_flag("-r,--recursive", options->recursive,
+                "Read the MP3 files in the folders named and below them");
+  // Hashing is asked for: on files with cover art it takes most of the time of a dump.
+  cmd->add_flag("--hash", options->hash, "With --json, the SHA-256 of each binary payload");
+  cmd->add_flag("--binary", options->binary,
+                "With --json, the bytes of each binary payload (base64) and their SHA-256");
+  cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
+  cmd->footer(
+      "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
+      "Music");
+  return Verb{cmd, [options] { return RunDump(*options); }};
 });
 
 }  // namespace

@@ -3,15 +3,20 @@
 #include <ostream>
 #include <string>
 
+#include "cli/frame_print.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/mpeg_audio.h"
 
 namespace tagscope::cli {
 
 // What the engine holds for the file it has open, as a JSON object (texts in full as UTF-8;
 // "fileBytes" in hexadecimal beside a file name that was not UTF-8) and as text for people
 // (UTF-8, control characters escaped). Besides the engine's fields, both give the genre and
-// year as the viewer shows them, with its fallbacks.
-std::string DumpJson(TID3Engine& engine);
-void DumpText(std::ostream& out, TID3Engine& engine);
+// year as the viewer shows them, with its fallbacks. Every frame's content is decoded by its kind;
+// `binary` says how much of binary payloads the JSON gives. With `audio`, the file's audio facts
+// follow (the JSON object's "audio" member).
+std::string DumpJson(TID3Engine& engine, const TMpegAudioProperties* audio = nullptr,
+                     TBinaryDetail binary = TBinaryDetail::bdSize);
+void DumpText(std::ostream& out, TID3Engine& engine, const TMpegAudioProperties* audio = nullptr);
 
 }  // namespace tagscope::cli

@@ -1,6 +1,8 @@
-// tagscope erase FILE [--v1|--v2|--all]: cuts the ID3v2 tag, the ID3v1 trailer or both out.
+// tagscope erase FILE... [--v1|--v2|--all]: cuts the ID3v2 tag, the ID3v1 trailer or both out.
 #include <string>
+#include <vector>
 
+#include "cli/many_files.h"
 #include "cli/open_engine.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
@@ -10,18 +12,19 @@ namespace tagscope::cli {
 namespace {
 
 struct TEraseOptions {
-  std::string fileName;
+  std::vector<std::string> fileNames;
   bool v1 = false, v2 = false, all = false, force = false;
 };
 
 int Erase(const TEraseOptions& o) {
-  TID3Engine engine;
-  OpenEngine(engine, o.fileName, false, o.force);
-  // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-  // shortens the new file.
-  if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-  if (o.v1 || o.all) engine.RemoveID3V1();
-  return 0;
+  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
+    TID3Engine engine;
+    OpenEngine(engine, fileName, false, o.force);
+    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
+    // shortens the new file.
+    if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
+    if (o.v1 || o.all) engine.RemoveID3V1();
+  });
 }
 
 RegisterVerb registerErase([](CLI::App& app) {
@@ -29,7 +32,7 @@ RegisterVerb registerErase([](CLI::App& app) {
   auto* cmd = app.add_subcommand("erase",
                                  "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
                                  "trailer) out of a file");
-  cmd->add_option("FILE", o.fileName, "MP3 file")->required();
+  cmd->add_option("FILE", o.fileNames, "MP3 files")->required();
   cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
   cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
   cmd->add_flag("--all", o.all, "Remove both");

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@ namespace tagscope::cli {
 // for many files, without building a document for each. Texts must be UTF-8.
 class TJsonWriter {
  public:
+  TJsonWriter() { FText.reserve(4096); }
   const std::string& Text() const { return FText; }
 
   TJsonWriter& BeginObject() { return Open('{'); }
@@ -18,11 +21,20 @@ class TJsonWriter {
   TJsonWriter& BeginArray() { return Open('['); }
   TJsonWriter& EndArray() { return Close(']'); }
 
-  // The key of the next member of an object.
+  // The key of the next member of an object: this program's own names, which need no escapes.
   TJsonWriter& Key(std::string_view key) {
     Separate();
-    String(key);
-    FText.push_back(':');
+    // One append: a dump writes a dozen keys for every frame of every file.
+    char quoted[64];
+    if (key.size() + 3 <= sizeof quoted) {
+      quoted[0] = '"';
+      std::memcpy(quoted + 1, key.data(), key.size());
+      quoted[key.size() + 1] = '"';
+      quoted[key.size() + 2] = ':';
+      FText.append(quoted, key.size() + 3);
+    } else {
+      FText.append(1, '"').append(key).append("\":", 2);
+    }
     FAfterKey = true;
     return *this;
   }
@@ -34,7 +46,7 @@ class TJsonWriter {
   TJsonWriter& Value(const char* text) { return Value(std::string_view(text)); }
   TJsonWriter& Value(bool value) {
     Separate();
-    FText += value ? "true" : "false";
+    FText.append(value ? "true" : "false", value ? 4 : 5);
     return *this;
   }
   TJsonWriter& Value(int64_t value) {
@@ -47,18 +59,29 @@ class TJsonWriter {
     FText += std::to_string(value);
     return *this;
   }
+  // A number of seconds and the like, to the millisecond.
+  TJsonWriter& Value(double value) {
+    Separate();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    FText += text;
+    return *this;
+  }
   TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }
   TJsonWriter& Value(unsigned value) { return Value(static_cast<uint64_t>(value)); }
   template <typename T>
-  TJsonWriter& Member(std::string_view key, T value) {
+  TJsonWriter& Member(std::string_view key, const T& value) {
     return Key(key).Value(value);
+  }
+  TJsonWriter& Member(std::string_view key, const char* value) {
+    return Key(key).Value(std::string_view(value));
   }
 
  private:
   TJsonWriter& Open(char bracket) {
     Separate();
     FText.push_back(bracket);
-    FFirst.push_back(true);
+    FFirst.push_back(1);
     return *this;
   }
   TJsonWriter& Close(char bracket) {
@@ -74,7 +97,7 @@ class TJsonWriter {
     }
     if (FFirst.empty()) return;
     if (!FFirst.back()) FText.push_back(',');
-    FFirst.back() = false;
+    FFirst.back() = 0;
   }
   void String(std::string_view text) {
     FText.push_back('"');
@@ -121,7 +144,7 @@ class TJsonWriter {
   }
 
   std::string FText;
-  std::vector<bool> FFirst;  // per open object or array: no element written yet
+  std::vector<char> FFirst;  // per open object or array: no element written yet
   bool FAfterKey = false;
 };
 

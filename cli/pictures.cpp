@@ -1,12 +1,14 @@
-// tagscope pictures FILE [--extract DIR]: lists the pictures attached to an MP3 file's tag with
-// their type, MIME type, description and decoded size (or the decoder's message), and writes
+// tagscope pictures [-r] FILE... [--extract DIR]: lists the pictures attached to an MP3 file's tag
+// with their type, MIME type, description and decoded size (or the decoder's message), and writes
 // their bytes to DIR when asked to.
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "cli/many_files.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/imaging/picture_registry.h"
@@ -23,12 +25,11 @@ namespace {
 // What the preview shows under a picture: its size, or why it cannot be shown.
 std::string SizeText(const TID3Picture& picture, const TMemoryStream& data) {
   try {
-    auto graphic = TPictureRegistry::LoadFromBytes(
-        TPictureRegistry::ExtensionForMimeType(picture.MimeType), data.Bytes());
+    auto graphic = TPictureRegistry::LoadPicture(picture.MimeType, data.Bytes());
     return Format("%dx%d [%lld bytes]", graphic->Width(), graphic->Height(),
                   static_cast<long long>(data.Bytes().size()));
   } catch (const Exception& e) {
-    return e.what();
+    return EscapeForTerminal(e.what());
   }
 }
 
@@ -43,56 +44,72 @@ std::string ExtractName(int index, const std::string& mimeType) {
   return Format("picture%d.%s", index, it == extensions.end() ? "bin" : it->second.c_str());
 }
 
-std::string Extract(const std::string& dir, int index, const TID3Picture& picture,
-                    const TMemoryStream& data) {
+std::string Extract(const std::string& dir, const std::string& prefix, int index,
+                    const TID3Picture& picture, const TMemoryStream& data) {
   // The name is UTF-8 (a plain string would be read in the ANSI code page on Windows).
   std::filesystem::create_directories(std::u8string(dir.begin(), dir.end()));
   std::string path = dir;
   if (!path.empty() && path.back() != PathDelimiter() && path.back() != '/')
     path += PathDelimiter();
-  path += ExtractName(index, picture.MimeType);
+  path += prefix + ExtractName(index, picture.MimeType);
   TFileStream out(path, TFileMode::fmCreate);
   data.SaveToStream(out);
   return path;
 }
 
-int RunPictures(const std::string& file, const std::string& extractDir) {
+struct PicturesOptions {
+  std::vector<std::string> files;
+  std::string extractDir;
+  bool recursive = false;
+};
+
+// One file's pictures. With several files, each is headed by its name, and the pictures it
+// extracts by its number among them ("3-picture0.jpg"), so that no two files write one name.
+TFileOutcome PicturesOfFile(const std::string& file, const std::string& extractDir,
+                            const std::string& prefix) {
   TFileStream probe(file, TFileMode::fmOpenRead);  // names the reason a file cannot be opened
   TID3Engine engine;
   engine.SetReadOnly(true);
   engine.SetFileName(file);
   engine.SetActive(true);
+  std::ostringstream out;
+  if (!prefix.empty()) out << "File: " << EscapeForTerminal(file) << "\n";
   const int count = engine.FrameCount("APIC");
-  if (count == 0) std::cout << "No pictures.\n";
+  if (count == 0) out << "No pictures.\n";
   for (int i = 0; i < count; ++i) {
     TMemoryStream data;
     TID3Picture picture;
     if (!engine.GetPicture(i, data, picture)) break;
-    std::cout << i << ": " << PictureTypeName(picture.PictureType) << ", "
-              << EscapeForTerminal(Latin1ToUtf8(picture.MimeType)) << ", \""
-              << EscapeForTerminal(picture.DescriptionUtf8) << "\", " << SizeText(picture, data)
-              << "\n";
+    out << i << ": " << PictureTypeName(picture.PictureType) << ", "
+        << EscapeForTerminal(Latin1ToUtf8(picture.MimeType)) << ", \""
+        << EscapeForTerminal(picture.DescriptionUtf8) << "\", " << SizeText(picture, data) << "\n";
     if (!extractDir.empty())
-      std::cout << "   written to " << Extract(extractDir, i, picture, data) << "\n";
+      out << "   written to " << EscapeForTerminal(Extract(extractDir, prefix, i, picture, data))
+          << "\n";
   }
-  return 0;
+  return TFileOutcome{out.str(), "", false};
 }
 
-struct PicturesOptions {
-  std::string file;
-  std::string extractDir;
-};
+int RunPictures(const PicturesOptions& o) {
+  const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
+  return RunForEachFile(files, [&](const TWalkFile& f) {
+    const auto number = static_cast<size_t>(&f - files.data()) + 1;
+    const std::string prefix = files.size() > 1 ? Format("%zu-", number) : std::string();
+    return PicturesOfFile(f.path, o.extractDir, prefix);
+  });
+}
 
 static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<PicturesOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "pictures", "List the pictures attached to an MP3 file's tag, and extract them");
-  cmd->add_option("FILE", options->file, "MP3 file")->required();
+      "pictures", "List the pictures attached to MP3 files' tags, and extract them");
+  cmd->add_flag("-r,--recursive", options->recursive, "List the MP3 files in the folders named");
+  cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->add_option("--extract", options->extractDir,
                   "Folder to write the pictures to (picture<index>.<extension>)");
   cmd->footer(
       "Examples:\n  tagscope pictures song.mp3\n  tagscope pictures song.mp3 --extract covers");
-  return Verb{cmd, [options] { return RunPictures(options->file, options->extractDir); }};
+  return Verb{cmd, [options] { return RunPictures(*options); }};
 });
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/many_files.h"
 #include "cli/open_engine.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
@@ -16,6 +17,7 @@
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -32,13 +34,13 @@ std::pair<std::string, std::string> SplitPair(const std::string& argument, const
 
 // The options of the set verb as the command line gave them.
 struct TSetOptions {
-  std::string fileName;
+  std::vector<std::string> fileNames;
   std::vector<std::pair<const char*, std::string>> fields;  // frame ID, option's value
   std::vector<CLI::Option*> fieldOptions;
   std::string year;
   CLI::Option* yearOption = nullptr;
   std::vector<std::string> texts, comments, languages, deletions, pictures, pictureDeletions, urls,
-      userUrls, userTexts;
+      userUrls, userTexts, ratings, lyrics;
   CLI::Option* commentOption = nullptr;
   CLI::Option* languageOption = nullptr;
   CLI::Option* paddingOption = nullptr;
@@ -93,6 +95,17 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   }
 }
 
+// A whole number from 0 to `most`, or the error naming what it was for.
+uint64_t WholeNumber(const std::string& text, uint64_t most, const std::string& what) {
+  const bool digits =
+      !text.empty() && text.size() <= 19 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || std::stoull(text) > most)
+    throw EConvertError(Format("%s is a whole number from 0 to %llu, got \"%s\"", what.c_str(),
+                               static_cast<unsigned long long>(most), text.c_str()));
+  return std::stoull(text);
+}
+
 void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
   for (size_t i = 0; i < o.fields.size(); ++i) {
     if (o.fieldOptions[i]->count() == 0) continue;
@@ -100,19 +113,63 @@ void AddTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     claims.Claim(TClaims::Frame(o.fields[i].first), option);
     request.texts.emplace_back(o.fields[i].first,
                                OptionValue(o.fields[i].second, o.fromFile, option.substr(2)));
+    // Beats per minute are a whole number.
+    if (option == "--bpm" && !request.texts.back().second.empty())
+      WholeNumber(request.texts.back().second, 65535, "The BPM");
   }
   if (o.yearOption->count() > 0) {
     claims.Claim(TClaims::Frame("TYER"), "--year");
     claims.Claim(TClaims::Frame("TDRC"), "--year");
     request.year = CheckedUtf8(o.year, "year");
   }
+  // --text given more than once for one ID gives that frame several values.
+  std::vector<std::pair<std::string, std::vector<std::string>>> values;
   for (const std::string& argument : o.texts) {
     const auto [id, text] = SplitPair(argument, "--text", "ID=TEXT");
     if (id.size() != 4 || id[0] != 'T' || id == "TXXX" || !ValidFrameID(id))
       throw EConvertError(
           Format("--text needs the ID of a text frame such as TCOM, got \"%s\"", id.c_str()));
-    claims.Claim(TClaims::Frame(id), "--text " + id);
-    request.texts.emplace_back(id, OptionValue(text, o.fromFile, id + " text"));
+    auto same = std::find_if(values.begin(), values.end(),
+                             [&, &id = id](auto& v) { return v.first == id; });
+    if (same == values.end()) {
+      claims.Claim(TClaims::Frame(id), "--text " + id);
+      same = values.insert(values.end(), {id, {}});
+    }
+    same->second.push_back(OptionValue(text, o.fromFile, id + " text"));
+  }
+  for (auto& [id, texts] : values) {
+    if (texts.size() == 1)
+      request.texts.emplace_back(id, std::move(texts[0]));
+    else
+      request.textLists.emplace_back(id, std::move(texts));
+  }
+}
+
+// --rating EMAIL=RATING[:COUNT] and --lyrics [LANG:]DESC=TEXT.
+void AddRatingsAndLyrics(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.ratings) {
+    const auto [email, value] = SplitPair(argument, "--rating", "EMAIL=0..255[:COUNT]");
+    TSetRequest::TRating r;
+    r.email = ToLatin1(email, "rating's email");
+    const size_t colon = value.find(':');
+    r.rating = static_cast<uint8_t>(WholeNumber(value.substr(0, colon), 255, "A rating"));
+    if (colon != std::string::npos)
+      r.count = WholeNumber(value.substr(colon + 1), INT64_MAX, "A play count");
+    claims.Claim("the rating of \"" + email + "\"", "--rating " + email);
+    request.ratings.push_back(std::move(r));
+  }
+  for (const std::string& argument : o.lyrics) {
+    const auto [key, text] = SplitPair(argument, "--lyrics", "[LANG:]DESC=TEXT");
+    TSetRequest::TLyrics l;
+    const bool language =
+        key.size() >= 4 && key[3] == ':' && std::all_of(key.begin(), key.begin() + 3, [](char c) {
+          return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        });
+    if (language) l.language = key.substr(0, 3);
+    l.description = CheckedUtf8(language ? key.substr(4) : key, "lyrics description");
+    l.text = OptionValue(text, o.fromFile, "lyrics");
+    claims.Claim("the lyrics \"" + l.description + "\" in " + l.language, "--lyrics " + key);
+    request.lyrics.push_back(std::move(l));
   }
 }
 
@@ -172,6 +229,7 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
   AddTexts(o, request, claims);
   AddComments(o, cmd, request);
+  AddRatingsAndLyrics(o, request, claims);
   AddLinksAndUserTexts(o, request, claims);
   AddPictures(o, request, claims);
   AddDeletions(o, request, claims);
@@ -201,6 +259,9 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
   for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
+  for (const auto& [id, texts] : r.textLists) SetTextValues(engine, id, texts);
+  for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
+  for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
   if (r.year) SetShownYear(engine, *r.year);
   for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
   for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
@@ -214,17 +275,20 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   engine.SetWriteID3V1(r.v1);
 }
 
+// The same change for every file named; the options are checked once, before any file is opened.
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
-  TID3Engine engine;
-  // A dry run opens the file for reading only: it cannot change it.
-  OpenEngine(engine, options.fileName, request.dryRun, options.force);
-  Apply(request, engine, options.fileName);
-  if (request.dryRun)
-    PrintPlan(std::cout, engine);
-  else
-    Change(engine, &TID3Engine::WriteTag);
-  return 0;
+  const bool several = options.fileNames.size() > 1;
+  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
+                        [&](const std::string& fileName) {
+                          TID3Engine engine;
+                          // A dry run opens the file for reading only: it cannot change it.
+                          OpenEngine(engine, fileName, request.dryRun, options.force);
+                          Apply(request, engine, fileName);
+                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
+                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
+                          PrintPlan(std::cout, engine);
+                        });
 }
 
 const char* const kSetExample = R"(Examples:
@@ -234,11 +298,12 @@ const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --delete-picture all --dry-run)";
 
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
-  cmd.add_option("FILE", o.fileName, "MP3 file")->required();
+  cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
   const std::pair<const char*, const char*> fields[] = {
-      {"--title", "TIT2"},      {"--artist", "TPE1"},  {"--album", "TALB"},
-      {"--track", "TRCK"},      {"--genre", "TCON"},   {"--grouping", "TIT1"},
-      {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}};
+      {"--title", "TIT2"},      {"--artist", "TPE1"},   {"--album", "TALB"},
+      {"--track", "TRCK"},      {"--genre", "TCON"},    {"--grouping", "TIT1"},
+      {"--encoded-by", "TENC"}, {"--subtitle", "TIT3"}, {"--album-artist", "TPE2"},
+      {"--disc", "TPOS"},       {"--composer", "TCOM"}, {"--bpm", "TBPM"}};
   o.fields.reserve(std::size(fields));
   for (const auto& [name, id] : fields) {
     o.fields.emplace_back(id, std::string());
@@ -246,7 +311,13 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
         cmd.add_option(name, o.fields.back().second, std::string("Text of ") + id));
   }
   o.yearOption = cmd.add_option("--year", o.year, "Year: TYER in ID3v2.3, TDRC in ID3v2.4");
-  cmd.add_option("--text", o.texts, "ID=TEXT: the text of any text frame");
+  cmd.add_option("--text", o.texts,
+                 "ID=TEXT: the text of any text frame; repeated for one ID, its several values");
+  cmd.add_option("--rating", o.ratings,
+                 "EMAIL=0..255[:COUNT]: the rating (POPM) of that email, with a play count");
+  cmd.add_option("--lyrics", o.lyrics,
+                 "[LANG:]DESC=TEXT: the lyrics (USLT) of that language (eng) and description; "
+                 "empty TEXT removes");
   o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
   o.languageOption =
       cmd.add_option("--lang", o.languages, "Language of the comment before it (ENG)");
@@ -277,6 +348,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  // Each repeatable option takes one value per use, so that files may follow it.
+  for (CLI::Option* option : cmd.get_options())
+    if (!option->get_positional()) option->allow_extra_args(false);
   cmd.footer(kSetExample);
 }
 

@@ -1,5 +1,6 @@
 #include "cli/set_plan.h"
 
+#include "cli/frame_print.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/rtl/exception.h"
@@ -8,11 +9,6 @@
 namespace tagscope::cli {
 
 namespace {
-
-// A tag's UTF-8 text for the terminal in quotes, which show where it begins and ends.
-std::string Quoted(const std::string& utf8) {
-  return "\"" + EscapeForTerminal(utf8) + "\"";
-}
 
 std::string Content(TID3Frames_Item& frame) {
   const std::string id = frame.Name();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "tagscope/engine/picture_types.h"
 #include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
@@ -65,36 +66,10 @@ std::string OptionValue(const std::string& value, bool fromFile, const std::stri
   return text;
 }
 
-const std::vector<std::string>& PictureTypeKeywords() {
-  static const std::vector<std::string> names = {"other",
-                                                 "icon",
-                                                 "other-icon",
-                                                 "front",
-                                                 "back",
-                                                 "leaflet",
-                                                 "media",
-                                                 "lead-artist",
-                                                 "artist",
-                                                 "conductor",
-                                                 "band",
-                                                 "composer",
-                                                 "lyricist",
-                                                 "location",
-                                                 "during-recording",
-                                                 "during-performance",
-                                                 "screen-capture",
-                                                 "fish",
-                                                 "illustration",
-                                                 "band-logo",
-                                                 "publisher-logo"};
-  return names;
-}
-
 int PictureTypeArgument(const std::string& text, bool allowAll) {
-  if (allowAll && AsciiLowerCase(text) == "all") return -1;
+  if (allowAll && SameTextAscii(text, "all")) return -1;
+  if (const int named = PictureTypeFromKeyword(text); named >= 0) return named;
   const auto& names = PictureTypeKeywords();
-  const auto named = std::find(names.begin(), names.end(), AsciiLowerCase(text));
-  if (named != names.end()) return static_cast<int>(named - names.begin());
   const bool digits =
       !text.empty() && text.size() <= 2 &&
       std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });

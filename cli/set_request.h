@@ -17,6 +17,14 @@ struct TSetRequest {
   struct TComment {
     std::string description, text, language = "ENG";
   };
+  struct TRating {
+    std::string email;  // ISO-8859-1
+    uint8_t rating = 0;
+    std::optional<uint64_t> count;
+  };
+  struct TLyrics {
+    std::string language = "eng", description, text;
+  };
   struct TPicture {
     TID3Picture picture;
     std::string data;
@@ -26,7 +34,10 @@ struct TSetRequest {
   std::vector<std::string> deletions;  // frame IDs whose frames all go
   std::vector<int> pictureDeletions;   // picture types whose pictures go; -1 for all
   TPairs texts;                        // text frame ID, text
-  std::optional<std::string> year;     // the frame it goes into depends on the version
+  std::vector<std::pair<std::string, std::vector<std::string>>> textLists;  // ID, its values
+  std::vector<TRating> ratings;
+  std::vector<TLyrics> lyrics;
+  std::optional<std::string> year;  // the frame it goes into depends on the version
   std::vector<TComment> comments;
   TPairs userTexts, userUrls;  // description, value (empty: remove)
   TPairs links;                // link frame ID, URL
@@ -53,7 +64,5 @@ TSetRequest::TPicture PictureArgument(const std::string& argument);
 int PictureTypeArgument(const std::string& text, bool allowAll);
 // The MIME type of a picture by its first bytes, or "" when it is no picture format known here.
 std::string PictureMimeType(const std::string& bytes);
-// The names a picture type may be given by, indexed by type.
-const std::vector<std::string>& PictureTypeKeywords();
 
 }  // namespace tagscope::cli

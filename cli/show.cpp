@@ -1,8 +1,11 @@
-// tagscope show FILE: runs the viewer form without windows and prints its four pages.
+// tagscope show [-r] FILE...: runs the viewer form without windows and prints its four pages.
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "cli/audio_facts.h"
+#include "cli/many_files.h"
 #include "cli/verbs.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
@@ -69,26 +72,42 @@ void PrintPictures(std::ostream& out, const TViewerFrame& f) {
   }
 }
 
-int Show(const std::string& fileName) {
+// The four pages of one file, and its audio facts after them; headed by its name when several
+// files are shown.
+TFileOutcome ShowFile(const std::string& fileName, bool named) {
   // The form shows a missing file as an empty tag; on the command line that would hide a typo.
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   THeadlessFactory factory;
   TViewerFrame frame(factory, 0);
   frame.Show();
   frame.LoadFile(fileName);
-  PrintStandard(std::cout, frame);
-  PrintRows(std::cout, *frame.TabSheet2, *frame.lvComments);
-  PrintPictures(std::cout, frame);
-  PrintRows(std::cout, *frame.TabSheet4, *frame.lvUrls);
-  return 0;
+  std::ostringstream out;
+  if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
+  PrintStandard(out, frame);
+  PrintRows(out, *frame.TabSheet2, *frame.lvComments);
+  PrintPictures(out, frame);
+  PrintRows(out, *frame.TabSheet4, *frame.lvUrls);
+  AudioText(out, ReadAudioFacts(fileName, 0));
+  return TFileOutcome{out.str(), "", false};
 }
 
+struct TShowOptions {
+  std::vector<std::string> files;
+  bool recursive = false;
+};
+
 RegisterVerb registerShow([](CLI::App& app) {
-  static std::string fileName;
+  static TShowOptions o;
   auto* cmd = app.add_subcommand("show", "Show a file's tag as the viewer window holds it");
-  cmd->add_option("FILE", fileName, "MP3 file")->required();
-  cmd->footer("Example:\n  tagscope show song.mp3");
-  return Verb{cmd, [] { return Show(fileName); }};
+  cmd->add_flag("-r,--recursive", o.recursive, "Show the MP3 files in the folders named");
+  cmd->add_option("FILE", o.files, "MP3 files (and folders, with -r)")->required();
+  cmd->footer("Examples:\n  tagscope show song.mp3\n  tagscope show -r Music");
+  return Verb{cmd, [] {
+                const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
+                const bool named = files.size() > 1;
+                return RunForEachFile(
+                    files, [named](const TWalkFile& f) { return ShowFile(f.path, named); });
+              }};
 });
 
 }  // namespace

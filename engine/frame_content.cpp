@@ -37,13 +37,13 @@ TID3Comment ParseComment(std::string_view payload) {
   for (size_t i = 1; i < 4 && i < payload.size(); ++i) c.Language[i - 1] = payload[i];
   size_t at = 0;
   const std::string_view raw = TakeString(payload, 4, encoding, at);
-  c.Description = TrimControl(DecodeText(raw, encoding));
-  c.DescriptionUtf8 = TrimControl(DecodeTextUtf8(raw, encoding));
+  DecodeTextViews(raw, encoding, c.Description, c.DescriptionUtf8);
+  c.Description = TrimControl(c.Description);
+  c.DescriptionUtf8 = TrimControl(c.DescriptionUtf8);
   // A description of blanks only is followed directly by the text.
   if (raw.empty() || !c.Description.empty()) at = SkipExtraZero(payload, at, encoding);
   const std::string_view text = TakeString(payload, at, encoding, at);
-  c.Text = DecodeText(text, encoding);
-  c.TextUtf8 = DecodeTextUtf8(text, encoding);
+  DecodeTextViews(text, encoding, c.Text, c.TextUtf8);
   return c;
 }
 
@@ -56,8 +56,7 @@ TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset) {
                  [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
   if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
   const std::string_view description = TakeString(payload, at, encoding, at);
-  p.Description = DecodeText(description, encoding);
-  p.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  DecodeTextViews(description, encoding, p.Description, p.DescriptionUtf8);
   dataOffset = std::min(at, payload.size());
   return p;
 }
@@ -67,8 +66,7 @@ TID3Url ParseURL(std::string_view payload) {
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
   const std::string_view description = TakeString(payload, 1, encoding, at);
-  u.Description = DecodeText(description, encoding);
-  u.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  DecodeTextViews(description, encoding, u.Description, u.DescriptionUtf8);
   at = SkipExtraZero(payload, at, encoding);
   u.URL = std::string(TakeString(payload, at, teISO88591, at));
   u.URLUtf8 = Latin1ToUtf8(u.URL);
@@ -80,12 +78,10 @@ TID3UserText ParseUserText(std::string_view payload) {
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
   const std::string_view description = TakeString(payload, 1, encoding, at);
-  t.Description = DecodeText(description, encoding);
-  t.DescriptionUtf8 = DecodeTextUtf8(description, encoding);
+  DecodeTextViews(description, encoding, t.Description, t.DescriptionUtf8);
   at = SkipExtraZero(payload, at, encoding);
   const std::string_view text = TakeString(payload, at, encoding, at);
-  t.Text = DecodeText(text, encoding);
-  t.TextUtf8 = DecodeTextUtf8(text, encoding);
+  DecodeTextViews(text, encoding, t.Text, t.TextUtf8);
   return t;
 }
 

@@ -9,9 +9,9 @@
 #include "engine/unsync.h"
 #include "engine/v22_frames.h"
 #include "engine/zlib_codec.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_frames.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -6,7 +6,7 @@
 
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

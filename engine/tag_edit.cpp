@@ -1,8 +1,12 @@
 #include "tagscope/engine/tag_edit.h"
 
+#include <algorithm>
 #include <functional>
 
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 
@@ -61,6 +65,13 @@ uint8_t Version(TID3Engine& engine) {
   return engine.Header().VersionNumber();
 }
 
+// A text field of the frame's decoded content, "" when it has none.
+std::string DecodedText(const TID3Frames_Item& item, uint8_t version, std::string_view field) {
+  const TFrameValue value = DecodeFrameContent(item, version);
+  const TFrameField* f = value.Find(field);
+  return f && f->Type == TFieldType::ftText ? f->Text : std::string();
+}
+
 }  // namespace
 
 int DeleteFrames(TID3Engine& engine, std::string_view id) {
@@ -115,6 +126,68 @@ void SetLinkFrames(TID3Engine& engine, std::string_view id, const std::vector<st
     item.SetName(id);
     Fill(item, url);
   }
+}
+
+void SetTextValues(TID3Engine& engine, std::string_view id,
+                   const std::vector<std::string>& values) {
+  if (!engine.Active()) return;
+  const uint8_t version = Version(engine);
+  std::string joined;
+  for (const std::string& value : values) joined += (joined.empty() ? "" : "/") + value;
+  if (version < 4 || values.size() < 2) return engine.SetFrameTextUtf8(id, joined);
+  uint8_t encoding = teISO88591;
+  for (const std::string& value : values)
+    encoding = std::max(encoding, EncodingForText(value, version));
+  std::string payload(1, static_cast<char>(encoding));
+  for (size_t i = 0; i < values.size(); ++i)
+    payload += (i > 0 ? Terminator(encoding) : std::string()) + EncodeText(values[i], encoding);
+  Replace(
+      engine, id, [](TID3Frames_Item&) { return true; }, payload);
+}
+
+void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
+               std::optional<uint64_t> count) {
+  if (!engine.Active()) return;
+  const uint8_t version = Version(engine);
+  const std::string wanted = Latin1ToUtf8(email);
+  auto same = [&](TID3Frames_Item& item) { return DecodedText(item, version, "email") == wanted; };
+  for (int i = 0; !count && i < engine.Frames().Count(); ++i) {
+    TID3Frames_Item& item = engine.Frames().Items(i);
+    if (!item.HasID("POPM") || !same(item)) continue;
+    const TFrameValue old = DecodeFrameContent(item, version);
+    if (const TFrameField* counter = old.Find("counter"))
+      count = static_cast<uint64_t>(counter->Number);
+  }
+  std::string payload = email + '\0' + static_cast<char>(rating);
+  if (count) {
+    // At least four bytes, more for a count that needs them.
+    int bytes = 4;
+    while (bytes < 8 && (*count >> (8 * bytes)) != 0) ++bytes;
+    for (int i = bytes - 1; i >= 0; --i) payload.push_back(static_cast<char>(*count >> (8 * i)));
+  }
+  Replace(engine, "POPM", same, payload);
+}
+
+void SetLyrics(TID3Engine& engine, const std::string& language, const std::string& description,
+               const std::string& text) {
+  if (!engine.Active()) return;
+  const uint8_t version = Version(engine);
+  auto same = [&](TID3Frames_Item& item) {
+    const TFrameValue old = DecodeFrameContent(item, version);
+    const TFrameField* lang = old.Find("language");
+    const TFrameField* desc = old.Find("description");
+    return lang && desc && lang->Text == Latin1ToUtf8(language) && desc->Text == description;
+  };
+  std::string payload;
+  if (!text.empty()) {
+    const uint8_t encoding =
+        std::max(EncodingForText(description, version), EncodingForText(text, version));
+    std::string lang = language.substr(0, 3);
+    lang.resize(3, ' ');
+    payload = static_cast<char>(encoding) + lang + EncodeText(description, encoding) +
+              Terminator(encoding) + EncodeText(text, encoding);
+  }
+  Replace(engine, "USLT", same, payload);
 }
 
 }  // namespace tagscope

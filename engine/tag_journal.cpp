@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/stream_helpers.h"
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 

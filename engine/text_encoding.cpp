@@ -6,32 +6,34 @@ namespace {
 
 constexpr char32_t kByteOrderMark = 0xFEFF;
 
-// Collects decoded characters in one of the two views: ISO-8859-1 with '?' for what it lacks,
-// or UTF-8. A byte-order mark inside the text carries no character in either.
+// Collects decoded characters in one or both views: ISO-8859-1 with '?' for what it lacks,
+// and UTF-8. A byte-order mark inside the text carries no character in either.
 class TTextSink {
  public:
-  explicit TTextSink(bool utf8) : FUtf8(utf8) {}
+  TTextSink(std::string* latin1, std::string* utf8) : FLatin1(latin1), FUtf8(utf8) {}
   void Add(char32_t c) {
     if (c == kByteOrderMark) return;
-    if (FUtf8)
-      AppendUtf8(FText, c);
-    else
-      FText.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    if (FUtf8) AppendUtf8(*FUtf8, c);
+    if (FLatin1) FLatin1->push_back(c <= 0xFF ? static_cast<char>(c) : '?');
   }
-  // Bytes that form no character: U+FFFD in UTF-8; the ISO-8859-1 view has its own rules.
-  void AddInvalid() { Add(kReplacementCharacter); }
-  bool Utf8() const { return FUtf8; }
-  std::string Take() { return std::move(FText); }
+  // Bytes that form no character: U+FFFD in UTF-8, one '?' per byte in ISO-8859-1.
+  void AddInvalid(size_t bytes) {
+    if (FUtf8) AppendUtf8(*FUtf8, kReplacementCharacter);
+    if (FLatin1) FLatin1->append(bytes, '?');
+  }
+  // Half a code unit at the end of UTF-16: only the UTF-8 view marks it.
+  void AddHalfUnit() {
+    if (FUtf8) AppendUtf8(*FUtf8, kReplacementCharacter);
+  }
 
  private:
-  bool FUtf8;
-  std::string FText;
+  std::string* FLatin1;
+  std::string* FUtf8;
 };
 
 void DecodeUTF16(std::string_view bytes, bool bigEndian, TTextSink& sink) {
   for (size_t at = 0; at + 1 < bytes.size();) sink.Add(NextUtf16(bytes, at, bigEndian));
-  // An odd byte at the end is half a code unit; only the UTF-8 view marks it.
-  if (bytes.size() % 2 != 0 && sink.Utf8()) sink.AddInvalid();
+  if (bytes.size() % 2 != 0) sink.AddHalfUnit();
 }
 
 void DecodeUTF16WithMark(std::string_view bytes, bool bigEndianByDefault, TTextSink& sink) {
@@ -46,22 +48,25 @@ void DecodeUTF16WithMark(std::string_view bytes, bool bigEndianByDefault, TTextS
   DecodeUTF16(bytes, bigEndian, sink);
 }
 
+// A byte that starts no character begins an ill-formed run of itself and the continuation
+// bytes after it (which start none either): one U+FFFD for the run, one '?' per byte.
 void DecodeUTF8(std::string_view bytes, TTextSink& sink) {
   for (size_t i = 0; i < bytes.size();) {
-    if (sink.Utf8()) {
-      sink.Add(NextUtf8(bytes, i));
-      continue;
-    }
-    // The ISO-8859-1 view has always given one '?' per byte that starts no character.
     char32_t c = 0;
     const size_t length = DecodeUtf8At(bytes, i, c);
-    sink.Add(length == 0 ? '?' : c);
-    i += length == 0 ? 1 : length;
+    if (length > 0) {
+      sink.Add(c);
+      i += length;
+      continue;
+    }
+    const size_t start = i;
+    NextUtf8(bytes, i);
+    sink.AddInvalid(i - start);
   }
 }
 
-std::string Decode(std::string_view bytes, uint8_t encoding, bool utf8) {
-  TTextSink sink(utf8);
+void Decode(std::string_view bytes, uint8_t encoding, std::string* latin1, std::string* utf8) {
+  TTextSink sink(latin1, utf8);
   switch (encoding) {
     case teUTF16:
       DecodeUTF16WithMark(bytes, false, sink);
@@ -73,9 +78,9 @@ std::string Decode(std::string_view bytes, uint8_t encoding, bool utf8) {
       DecodeUTF8(bytes, sink);
       break;
     default:
-      return utf8 ? Latin1ToUtf8(bytes) : std::string(bytes);
+      if (utf8) *utf8 = Latin1ToUtf8(bytes);
+      if (latin1) latin1->assign(bytes);
   }
-  return sink.Take();
 }
 
 void AppendUnit(std::string& out, char16_t unit, bool bigEndian) {
@@ -106,11 +111,22 @@ std::string_view TerminatedString(std::string_view bytes, size_t begin, uint8_t 
 }
 
 std::string DecodeText(std::string_view bytes, uint8_t encoding) {
-  return Decode(bytes, encoding, false);
+  std::string latin1;
+  Decode(bytes, encoding, &latin1, nullptr);
+  return latin1;
 }
 
 std::string DecodeTextUtf8(std::string_view bytes, uint8_t encoding) {
-  return Decode(bytes, encoding, true);
+  std::string utf8;
+  Decode(bytes, encoding, nullptr, &utf8);
+  return utf8;
+}
+
+void DecodeTextViews(std::string_view bytes, uint8_t encoding, std::string& latin1,
+                     std::string& utf8) {
+  latin1.clear();
+  utf8.clear();
+  Decode(bytes, encoding, &latin1, &utf8);
 }
 
 uint8_t EncodingForText(std::string_view utf8, uint8_t version) {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "tagscope/imaging/graphic.h"
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -138,11 +138,11 @@ void CheckFormat(const THeader& h) {
 
 // The bitmap that receives the pixels: palette formats keep their bit count, 16 bits become
 // 24 and 32 bits stay 32.
-TBitmapData NewBitmap(const THeader& h) {
+TBitmapData NewBitmap(const THeader& h, const TDecodeLimits& limits) {
   TBitmapData bitmap;
   bitmap.BitCount = h.BitCount == 16 ? 24 : h.BitCount;
+  if (!limits.Allows(h.Width, h.Height, bitmap.BitCount)) Invalid();
   const int64_t stride = (int64_t(h.Width) * bitmap.BitCount + 31) / 32 * 4;
-  if (stride > MaxDecodedBytes || stride * h.Height > MaxDecodedBytes) Invalid();
   bitmap.Width = h.Width;
   bitmap.Height = h.Height;
   bitmap.Pixels.assign(static_cast<size_t>(stride * h.Height), 0);
@@ -263,11 +263,11 @@ class TRleDecoder {
 
 }  // namespace
 
-TBitmapData ReadBitmapFile(const std::string& bytes) {
+TBitmapData ReadBitmapFile(const std::string& bytes, const TDecodeLimits& limits) {
   const TLittleEndian in(bytes);
   const THeader header = ReadHeader(in);
   CheckFormat(header);
-  TBitmapData bitmap = NewBitmap(header);
+  TBitmapData bitmap = NewBitmap(header, limits);
   if (header.BitCount <= 8) ReadPalette(in, header, bitmap);
   const size_t offset = PixelOffset(in, header, in.U32(10));
   if (header.Compression == biRLE8 || header.Compression == biRLE4) {

@@ -274,11 +274,11 @@ void TLzwDecoder::ReportProgress(uint64_t bitPos) {
   FProgress(TProgressStage::psRunning, static_cast<int>(position * 100 / FStreamSize), "");
 }
 
-TBitmapData EmptyBitmap(int width, int height, int pixelBits, const TGIFColors& colors) {
+TBitmapData EmptyBitmap(int width, int height, int pixelBits, const TGIFColors& colors,
+                        const TDecodeLimits& limits) {
   TBitmapData bitmap;
   bitmap.BitCount = pixelBits == 1 ? 1 : pixelBits <= 4 ? 4 : 8;
-  const int64_t stride = (int64_t(width) * bitmap.BitCount + 31) / 32 * 4;
-  if (stride > MaxDecodedBytes || stride * height > MaxDecodedBytes)
+  if (!limits.Allows(width, height, bitmap.BitCount))
     throw EInvalidGraphicOperation(Format(SPictureTooLarge, width, height));
   bitmap.Width = width;
   bitmap.Height = height;
@@ -327,10 +327,10 @@ bool DecodeInto(const std::string& codeStream, TPixelWriter& writer,
 
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress) {
+                          const TDecodeProgress& progress, const TDecodeLimits& limits) {
   if (pixelBits < 1 || pixelBits > 8) throw EInvalidGraphicOperation(SWrongColorCount);
   TDecodedFrame result;
-  result.Bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
+  result.Bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors, limits);
   TBitmapData& bitmap = result.Bitmap;
   if (bitmap.Empty()) return result;
   // The writer clears what it does not write.
@@ -341,9 +341,11 @@ TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, 
 }
 
 bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
-                     const TGIFColors& colors, TRGBRowSink& sink, const TDecodeProgress& progress) {
+                     const TGIFColors& colors, TRGBRowSink& sink, const TDecodeProgress& progress,
+                     const TDecodeLimits& limits) {
   if (pixelBits < 1 || pixelBits > 8) throw EInvalidGraphicOperation(SWrongColorCount);
-  TBitmapData bitmap = EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors);
+  TBitmapData bitmap =
+      EmptyBitmap(std::max(width, 0), std::max(height, 0), pixelBits, colors, limits);
   sink.Start(bitmap.Width, bitmap.Height);
   if (bitmap.Empty()) return false;
   // Every index as the bitmap would keep it (its low bits) and the colour of that entry.
@@ -360,10 +362,10 @@ bool DecodeFrameRows(const std::string& codeStream, int width, int height, int p
 
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress) {
+                          const TDecodeProgress& progress, const TDecodeLimits& limits) {
   codeStream.SetPosition(0);
   const std::string bytes = codeStream.ReadString(codeStream.Size());
-  return DecodeFrame(bytes, width, height, pixelBits, colors, interlaced, progress);
+  return DecodeFrame(bytes, width, height, pixelBits, colors, interlaced, progress, limits);
 }
 
 }  // namespace tagscope

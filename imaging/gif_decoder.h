@@ -27,21 +27,21 @@ struct TDecodedFrame {
 
 // Decodes a frame's code stream: the LZW code size byte followed by the data sub-blocks.
 // pixelBits (1 to 8) is the size of the frame's colour table. Raises EInvalidGraphicOperation
-// for pixelBits out of range or a bitmap above MaxDecodedBytes, EReadError for a missing code
+// for pixelBits out of range or a bitmap beyond the limits, EReadError for a missing code
 // size byte. A frame of width or height 0 gives an empty bitmap.
 TDecodedFrame DecodeFrame(const std::string& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress = {});
+                          const TDecodeProgress& progress = {}, const TDecodeLimits& limits = {});
 // Decodes a frame that is not interlaced straight into sink: its rows, top first, as red,
 // green and blue of the palette entry that DecodeFrame's bitmap would hold. Keeps no bitmap;
 // gives the damaged mark. The errors are DecodeFrame's, raised before sink.Start where
 // DecodeFrame raises them before decoding.
 bool DecodeFrameRows(const std::string& codeStream, int width, int height, int pixelBits,
                      const TGIFColors& colors, TRGBRowSink& sink,
-                     const TDecodeProgress& progress = {});
+                     const TDecodeProgress& progress = {}, const TDecodeLimits& limits = {});
 // The same as DecodeFrame, reading the code stream from its start.
 TDecodedFrame DecodeFrame(TStream& codeStream, int width, int height, int pixelBits,
                           const TGIFColors& colors, bool interlaced,
-                          const TDecodeProgress& progress = {});
+                          const TDecodeProgress& progress = {}, const TDecodeLimits& limits = {});
 
 }  // namespace tagscope

@@ -58,9 +58,14 @@ bool TExtension::IsLoopBlock() const {
   return first.size() >= 3 && first[0] == 1;
 }
 
+int TExtension::Delay() const {
+  const TByteReader fixed(FFixedBytes);
+  return fixed.HasAt(2, 2) ? static_cast<int>(fixed.LEAt(2, 2)) : 0;
+}
+
 int TExtension::LoopCount() const {
   const std::string& first = FBlockLines.front();
-  const int count = static_cast<uint8_t>(first[1]) | (static_cast<uint8_t>(first[2]) << 8);
+  const auto count = static_cast<int>(TByteReader(first).LEAt(1, 2));
   return std::min(count, 30000);
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -35,7 +35,8 @@ class TExtension {
 
   // Graphic control fields.
   uint8_t Flags() const { return Fixed(1); }
-  int Delay() const { return Fixed(2) | (Fixed(3) << 8); }
+  // Hundredths of a second; 0 where the block ended before the field.
+  int Delay() const;
   uint8_t TransparentIndex() const { return Fixed(4); }
 
   // Reads the block after its label; raises "Unrecognized extension block: %.2x" for a label

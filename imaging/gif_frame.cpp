@@ -46,7 +46,8 @@ void TGifFrame::ReadFrame(TByteReader& reader, uint16_t logicalWidth, uint16_t l
       reader.Read(item.FFrameColors.Colors.data(), size_t(3) * item.FFrameColors.Count);
     }
     ReadCodeStream(reader, deferLargeCodeStream);
-    auto word = [&](int i) { return descriptor[i] | (descriptor[i + 1] << 8); };
+    const TByteReader fields(reinterpret_cast<const char*>(descriptor), sizeof descriptor);
+    auto word = [&](size_t i) { return static_cast<int>(fields.LEAt(i, 2)); };
     FOriginX = word(0);
     FOriginY = word(2);
     item.FFrameWidth = word(4) ? word(4) : logicalWidth;
@@ -115,6 +116,10 @@ void TGifFrame::ApplyGraphicControls() {
   FDelayMs = static_cast<uint16_t>(delay);
 }
 
+TDecodeLimits TGifFrame::Limits() const {
+  return FOwnerImage ? FOwnerImage->Limits() : TDecodeLimits();
+}
+
 TDecodeProgress TGifFrame::Progress() {
   if (!FOwnerImage || !FOwnerImage->OnProgress) return {};
   return [this](TProgressStage stage, int percent, const std::string& message) {
@@ -133,7 +138,7 @@ void TGifFrame::DecodeRows(TRGBRowSink& sink) {
     return;
   }
   FDamaged = DecodeFrameRows(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight,
-                             item.FFrameBits, item.FFrameColors, sink, Progress()) ||
+                             item.FFrameBits, item.FFrameColors, sink, Progress(), Limits()) ||
              FDamaged;
 }
 
@@ -145,7 +150,7 @@ const TBitmapData& TGifFrame::GetFrameBitmap() {
   const TDecodeProgress progress = Progress();
   TDecodedFrame decoded =
       DecodeFrame(item.FCodeStream->Bytes(), item.FFrameWidth, item.FFrameHeight, item.FFrameBits,
-                  item.FFrameColors, FInterlace, progress);
+                  item.FFrameColors, FInterlace, progress, Limits());
   FDamaged = FDamaged || decoded.Damaged;
   *FFrameBitmap = std::move(decoded.Bitmap);
   return *FFrameBitmap;

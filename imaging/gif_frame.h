@@ -7,8 +7,8 @@
 #include "imaging/gif_colors.h"
 #include "imaging/gif_decoder.h"
 #include "imaging/gif_extension.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/imaging/bitmap.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -84,6 +84,8 @@ class TGifFrame {
   void ReadCodeStream(TByteReader& reader, bool deferLarge);
   // Forwards the decoder's progress to the owning image, when it listens.
   TDecodeProgress Progress();
+  // The owning picture's decoding limits (the defaults for a frame without one).
+  TDecodeLimits Limits() const;
   void ApplyGraphicControls();
 
   TGifPicture* FOwnerImage;

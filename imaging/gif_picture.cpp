@@ -38,10 +38,9 @@ void TGifPicture::LoadFromStream(TStream& stream) {
 }
 
 void TGifPicture::ReadData(TStream& stream) {
-  uint8_t length[4];
+  char length[4];
   stream.ReadBuffer(length, 4);
-  const int32_t count = static_cast<int32_t>(length[0] | (length[1] << 8) | (length[2] << 16) |
-                                             (uint32_t(length[3]) << 24));
+  const auto count = static_cast<int32_t>(TByteReader(length, sizeof length).LEAt(0, 4));
   ReadGIFData(count, stream, true);
 }
 
@@ -133,8 +132,9 @@ void TGifPicture::ReadScreenDescriptor(TByteReader& reader) {
   uint8_t lsd[7];
   reader.ReadUpTo(lsd, sizeof lsd);
   TGIFData& shared = *FShared;
-  FLogicalWidth = static_cast<uint16_t>(lsd[0] | (lsd[1] << 8));
-  FLogicalHeight = static_cast<uint16_t>(lsd[2] | (lsd[3] << 8));
+  const TByteReader fields(reinterpret_cast<const char*>(lsd), sizeof lsd);
+  FLogicalWidth = static_cast<uint16_t>(fields.LEAt(0, 2));
+  FLogicalHeight = static_cast<uint16_t>(fields.LEAt(2, 2));
   const uint8_t flags = lsd[4];
   shared.FColorResolution = static_cast<uint8_t>(((flags >> 4) & 7) + 1);
   shared.FGlobalBits = static_cast<uint8_t>((flags & 7) + 1);

@@ -8,8 +8,8 @@
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
 #include "imaging/gif_frame.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/imaging/graphic.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -16,11 +16,14 @@ namespace {
 
 // libjpeg reports errors through a callback that must not return. The callback jumps back
 // into the decoding phase that was running; the phases hold no C++ objects that need
-// destroying, and the caller turns the saved message number into an exception.
+// destroying, and the caller turns libjpeg's saved message into an exception.
 struct TJpegErrorManager {
   jpeg_error_mgr Base;
   std::jmp_buf Jump;
   int Warnings = 0;
+  // Set when the progress monitor gave up on an endless run of scans, which libjpeg has no
+  // message for.
+  bool TooManyScans = false;
 };
 
 // Corrupt data makes libjpeg warn and go on; a stream that does nothing but warn, or a
@@ -45,7 +48,7 @@ void OutputMessage(j_common_ptr) {}
 void ProgressMonitor(j_common_ptr info) {
   auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
   if (decompress->input_scan_number > kMaxScans) {
-    info->err->msg_code = JERR_BAD_PROGRESSION;
+    reinterpret_cast<TJpegErrorManager*>(info->err)->TooManyScans = true;
     ErrorExit(info);
   }
 }
@@ -70,7 +73,15 @@ struct TJpegContext {
   TJpegContext(const TJpegContext&) = delete;
   TJpegContext& operator=(const TJpegContext&) = delete;
 
-  [[noreturn]] void Raise() const { throw EJPEG(Format(SJPEGError, Error.Base.msg_code)); }
+  // libjpeg's own text for the error it saved ("Not a JPEG file: starts with 0x89 0x50").
+  [[noreturn]] void Raise() {
+    char text[JMSG_LENGTH_MAX] = "";
+    if (Error.TooManyScans)
+      std::snprintf(text, sizeof text, "more than %d scans", kMaxScans);
+    else
+      Error.Base.format_message(reinterpret_cast<j_common_ptr>(&Info), text);
+    throw EJPEG(Format(SJPEGError, text));
+  }
 };
 
 // Phase 1: reads the header and settles the output format: colour pictures as blue, green, red
@@ -158,10 +169,9 @@ bool DecompressRows(TJpegContext& ctx, TRGBRowSink& sink) {
   return true;
 }
 
-// A picture of width x height whose bitmap stays within MaxDecodedBytes, or the error.
-void CheckSize(int width, int height, int bitCount) {
-  const int64_t stride = (int64_t(width) * bitCount + 31) / 32 * 4;
-  if (stride * height > MaxDecodedBytes)
+// A picture of width x height whose bitmap stays within the limits, or the error.
+void CheckSize(int width, int height, int bitCount, const TDecodeLimits& limits) {
+  if (!limits.Allows(width, height, bitCount))
     throw EInvalidGraphic(Format(SPictureTooLarge, width, height));
 }
 
@@ -173,13 +183,13 @@ bool TJPEGPicture::DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) {
   if (ctx.Info.out_color_space != JCS_RGB) return false;
   const int width = static_cast<int>(ctx.Info.output_width);
   const int height = static_cast<int>(ctx.Info.output_height);
-  CheckSize(width, height, 24);
+  CheckSize(width, height, 24, Limits());
   sink.Start(width, height);
   if (!DecompressRows(ctx, sink)) ctx.Raise();
   return true;
 }
 
-TBitmapData DecodeJpeg(const std::string& bytes) {
+TBitmapData DecodeJpeg(const std::string& bytes, const TDecodeLimits& limits) {
   TJpegContext ctx;
   if (!ReadHeader(ctx, bytes)) ctx.Raise();
   const int width = static_cast<int>(ctx.Info.output_width);
@@ -187,7 +197,7 @@ TBitmapData DecodeJpeg(const std::string& bytes) {
   const bool grey = ctx.Info.out_color_space == JCS_GRAYSCALE;
   TBitmapData bitmap;
   bitmap.BitCount = grey ? 8 : 24;
-  CheckSize(width, height, bitmap.BitCount);
+  CheckSize(width, height, bitmap.BitCount, limits);
   const int64_t stride = (int64_t(width) * bitmap.BitCount + 31) / 32 * 4;
   bitmap.Width = width;
   bitmap.Height = height;
@@ -210,7 +220,7 @@ void TJPEGPicture::LoadFromStream(TStream& stream) {
 }
 
 void TJPEGPicture::LoadFromJpegBytes(const std::string& bytes) {
-  Assign(DecodeJpeg(bytes));
+  Assign(DecodeJpeg(bytes, Limits()));
 }
 
 }  // namespace tagscope

@@ -9,8 +9,8 @@ namespace tagscope {
 inline constexpr const char* SJPEGDescription = "JPEG Image File";
 
 // A JPEG picture decoded through libjpeg into a 24-bit bitmap (8 bits with a grey palette for
-// greyscale pictures). libjpeg's errors raise EJPEG "JPEG error #n" with libjpeg's message
-// number; a picture whose bitmap would exceed MaxDecodedBytes is refused before decoding.
+// greyscale pictures). libjpeg's errors raise EJPEG "JPEG error: " with libjpeg's message; a
+// picture whose bitmap would exceed the picture's Limits() is refused before decoding.
 class TJPEGPicture : public TStillPicture {
  public:
   void LoadFromStream(TStream& stream) override;
@@ -22,6 +22,6 @@ class TJPEGPicture : public TStillPicture {
 };
 
 // Decodes JPEG bytes into a bitmap; the errors are those of TJPEGPicture.
-TBitmapData DecodeJpeg(const std::string& bytes);
+TBitmapData DecodeJpeg(const std::string& bytes, const TDecodeLimits& limits = {});
 
 }  // namespace tagscope

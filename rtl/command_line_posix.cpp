@@ -1,5 +1,7 @@
 #include "tagscope/rtl/command_line.h"
 
+#include <unistd.h>
+
 namespace tagscope {
 
 std::vector<std::string> Utf8ProgramArguments(int argc, char** argv) {
@@ -7,5 +9,13 @@ std::vector<std::string> Utf8ProgramArguments(int argc, char** argv) {
 }
 
 void UseUtf8ConsoleOutput() {}
+
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+  return isatty(STDOUT_FILENO) != 0;
+}
 
 }  // namespace tagscope

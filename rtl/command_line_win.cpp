@@ -48,4 +48,14 @@ void UseUtf8ConsoleOutput() {
   std::atexit(RestoreConsoleCodePage);
 }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace tagscope

@@ -108,9 +108,21 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) AppendUtf8(out, static_cast<uint8_t>(ch));
+  // Most texts are ASCII, which is the same in both.
+  size_t ascii = 0;
+  while (ascii < text.size() && static_cast<uint8_t>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text.substr(0, ascii));
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + (text.size() - ascii));
+  for (const char ch : text.substr(ascii)) {
+    const auto c = static_cast<uint8_t>(ch);
+    if (c < 0x80) {
+      out.push_back(ch);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | c >> 6));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
   return out;
 }
 

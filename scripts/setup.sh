@@ -8,11 +8,12 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev clang-format
-  zlib1g-dev libjpeg62-turbo-dev libgif-dev pkgconf
-  libgtest-dev googletest libbenchmark-dev libcli11-dev
+  zlib1g-dev libjpeg62-turbo-dev libspng-dev libgif-dev pkgconf
+  libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine32 wine64 xvfb xauth x11-apps imagemagick
-  python3-mutagen python3-pil libtag1-dev libjpeg-turbo-progs giflib-tools dpkg-dev
+  python3-mutagen python3-pil python3-jsonschema libtag1-dev libjpeg-turbo-progs giflib-tools netpbm dpkg-dev
+  ffmpeg  # makes real MP3 audio for the audio facts tests
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )
 

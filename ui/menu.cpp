@@ -1,14 +1,18 @@
 #include "ui/menu.h"
 
+#include <atomic>
+
 namespace tagscope {
 
 namespace {
 
-// Hands out command identifiers, unique within the process, skipping 0.
+// Hands out command identifiers, unique within the process, skipping 0; forms may be built on
+// several threads at once.
 TCommandId NextCommand() {
-  static TCommandId last = 0;
-  if (++last == 0) ++last;
-  return last;
+  static std::atomic<TCommandId> last{0};
+  TCommandId id = ++last;
+  while (id == 0) id = ++last;
+  return id;
 }
 
 void CollectAccelerators(const TMenuItem& item, std::vector<TAcceleratorEntry>& out) {

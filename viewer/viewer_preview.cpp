@@ -11,10 +11,10 @@ void TViewerFrame::lbPicturesClick(TListBox& sender) {
   if (!info) return;
   edPictureDesc->SetText(info->Description());
   try {
-    // Decoded from memory by the reader its MIME type selects; no scratch file is involved.
+    // Decoded from memory by the reader its bytes (else its MIME type) select; no scratch file
+    // is involved.
     const std::string& bytes = info->PictureData().Bytes();
-    auto picture = TPictureRegistry::LoadFromBytes(
-        TPictureRegistry::ExtensionForMimeType(info->MimeType()), bytes);
+    auto picture = TPictureRegistry::LoadPicture(info->MimeType(), bytes);
     const int width = picture->Width();
     const int height = picture->Height();
     const TBitmapData* bitmap = picture->Bitmap();

@@ -4,21 +4,6 @@
 
 namespace tagscope {
 
-const std::array<const char*, 21> PictureTypeNames = {
-    "User Defined",       "File Icon (32x32)",    "File Icon (other)",
-    "Cover (front)",      "Cover (back)",         "Leaflet Page",
-    "Media Label",        "Lead Artist",          "Artist",
-    "Conductor",          "Band/Orchestra",       "Composer",
-    "Lyricist",           "Recording Location",   "During Recording",
-    "During Performance", "Video Screen Capture", "A Bright Coloured Fish",
-    "Illustration",       "Band Logotype",        "Publisher Logotype"};
-
-std::string PictureTypeName(int pictureType) {
-  if (pictureType >= 0 && pictureType < static_cast<int>(PictureTypeNames.size()))
-    return PictureTypeNames[static_cast<size_t>(pictureType)];
-  return "Unknown (" + std::to_string(pictureType) + ")";
-}
-
 void SplitPair(const std::string& s, std::string& first, std::string& second) {
   const size_t slash = s.find('/');
   if (slash == std::string::npos) {

@@ -3,14 +3,10 @@
 #include <array>
 #include <string>
 
-#include "tagscope/engine/shown_fields.h"  // ResolveGenreReference
+#include "tagscope/engine/picture_types.h"  // PictureTypeName
+#include "tagscope/engine/shown_fields.h"   // ResolveGenreReference
 
 namespace tagscope {
-
-// Names of the picture types of an attached picture, indexed by the type byte.
-extern const std::array<const char*, 21> PictureTypeNames;
-// The name of a picture type; "Unknown (n)" for a type the table does not cover.
-std::string PictureTypeName(int pictureType);
 
 // Splits "3/12" at its first slash into "3" and "12"; without a slash Second is empty. Nothing
 // is trimmed, and further slashes stay in Second.

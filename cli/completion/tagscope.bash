@@ -20,14 +20,15 @@ _tagscope() {
         screen-capture fish illustration band-logo publisher-logo"
     local options
     case $verb in
-        show) options="--help" ;;
-        dump) options="--full-seek --json --help" ;;
+        show) options="-r --recursive --help" ;;
+        dump) options="--full-seek --json --hash --binary -r --recursive --help" ;;
         erase) options="--v1 --v2 --all --force --help" ;;
-        pictures) options="--extract --help" ;;
+        pictures) options="--extract -r --recursive --help" ;;
         decode) options="--help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
-                --subtitle --year --text --comment --lang --user-text --url --user-url
+                --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
+                --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
                 --padding --footer --v1 --dry-run --force --help"
             case $prev in
@@ -57,7 +58,8 @@ _tagscope() {
                     COMPREPLY=($(compgen -W "eng deu fra spa ita nld pol" -- "$cur"))
                     return ;;
                 --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
-                --year|--comment|--user-text|--user-url|--padding)
+                --year|--comment|--user-text|--user-url|--padding|--album-artist|--disc|\
+                --composer|--bpm|--rating|--lyrics)
                     return ;;
             esac ;;
     esac

@@ -57,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string utf8 = DecodeTextUtf8(bytes, encoding);
   const std::string latin1 = DecodeText(bytes, encoding);
   Check(IsValidUtf8(utf8));
+  // Both views from one pass are the two views.
+  std::string latin1Both, utf8Both;
+  DecodeTextViews(bytes, encoding, latin1Both, utf8Both);
+  Check(latin1Both == latin1 && utf8Both == utf8);
   if (encoding == teUTF16 || encoding == teUTF16BE) {
     Check(utf8 == ExpectedUtf16(bytes, encoding == teUTF16BE));
     // The ISO-8859-1 view drops the odd byte that the UTF-8 view marks.

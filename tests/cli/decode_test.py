@@ -10,6 +10,7 @@ import tempfile
 import unittest
 
 TOOL, JPEG = sys.argv[1], sys.argv[2]
+PNG_DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "imaging", "png")
 
 # A 3 x 2 GIF with a four-colour table; rows 0 1 2 / 3 0 1 as the LZW codes of code size 2.
 COLORS = bytes([255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 8, 7])
@@ -92,6 +93,25 @@ class DecodeTest(unittest.TestCase):
         self.assertEqual(decode(self.gif, output).returncode, 0)
         self.assertEqual(self.read(output), b"P6\n3 2\n255\n" + GIF_RGB)
         self.assertEqual(sorted(os.listdir(self.dir)), ["out.ppm", "p.gif"])
+
+    def test_png_by_its_bytes_whatever_its_name(self):
+        # Pillow's pixels, kept beside each picture; opacity is left out of the PPM.
+        for name in ("rgba16", "palette_trns_adam7"):
+            with self.subTest(name=name):
+                source = os.path.join(PNG_DATA, name + ".png")
+                named_jpg = self.path(name + ".jpg")
+                shutil.copy(source, named_jpg)
+                result = decode(named_jpg, self.path("out.ppm"))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                rgba = self.read(os.path.join(PNG_DATA, name + ".rgba"))
+                rgb = b"".join(rgba[i:i + 3] for i in range(0, len(rgba), 4))
+                self.assertEqual(self.read(self.path("out.ppm")), b"P6\n13 11\n255\n" + rgb)
+        broken = self.path("broken.png")
+        with open(broken, "wb") as f:
+            f.write(self.read(os.path.join(PNG_DATA, "rgb8.png"))[:60])
+        result = decode(broken, self.path("out.ppm"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"PNG error: ", result.stderr)
 
     def test_output_folder_that_does_not_exist(self):
         result = decode(self.gif, self.path("missing/out.ppm"))

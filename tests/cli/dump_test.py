@@ -7,6 +7,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import dump_schema
 
 TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
 
@@ -16,7 +17,7 @@ EXTENDED_KEYS = ["update", "crcPresent", "crc", "restricted", "restrictions"]
 RESTRICTION_KEYS = ["tagSize", "textEncoding", "textSize", "imageEncoding", "imageSize"]
 FRAME_KEYS = ["id", "name", "size", "tagAlterDiscardable", "fileAlterDiscardable", "readOnly",
               "grouping", "compress", "encrypted", "unsynchronisation", "dataLengthIndicator",
-              "groupId", "encryptionId"]
+              "groupId", "encryptionId", "kind", "content"]
 FIELD_KEYS = ["title", "artist", "album", "genre", "year", "track", "encodedBy", "subTitle"]
 
 
@@ -26,7 +27,7 @@ def run(*args):
 
 def dump_json(*args):
     result = run("--json", *args)
-    return result, [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
+    return result, dump_schema.loads_lines(result.stdout)
 
 
 def sync_safe(v):
@@ -58,7 +59,7 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(len(objects), 1)
         o = objects[0]
         self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "shown", "comments",
-                                   "pictures", "urls"])
+                                   "pictures", "urls", "audio"])
         self.assertTrue(o["active"])
         self.assertEqual(list(o["tag"]), TAG_KEYS)
         self.assertEqual(list(o["tag"]["extended"]), EXTENDED_KEYS)
@@ -115,7 +116,7 @@ class DumpTest(unittest.TestCase):
             result = subprocess.run([TOOL, "dump", "--json", utf8, latin1], capture_output=True,
                                     timeout=60)
             self.assertEqual(result.returncode, 0, result.stderr)
-            objects = [json.loads(line) for line in result.stdout.decode().splitlines()]
+            objects = dump_schema.loads_lines(result.stdout)
             self.assertEqual([o["file"] for o in objects],
                              [utf8, latin1.decode("utf-8", "replace")])
             self.assertNotIn("fileBytes", objects[0])

@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import dump_schema
 
 try:
     from mutagen import id3
@@ -133,7 +134,7 @@ class Edits(unittest.TestCase):
         self.assertEqual(tags["TCON"].genres, ["Rock"])
         self.assertEqual(tags["TIT1"].text, ["Live sets"])
         self.assertEqual((str(tags["TDRC"].text[0]), "TYER" in tags), ("2004", False))
-        dumped = json.loads(run("dump", "--json", self.file).stdout)
+        dumped = dump_schema.loads(run("dump", "--json", self.file).stdout)
         self.assertEqual(dumped["shown"], {"genre": "Live sets", "year": "2004"})
         # A stale year frame of the other version goes.
         self.tag_with(3, id3.TYER(encoding=0, text="1999"), id3.TCON(encoding=0, text="(17)"))
@@ -176,9 +177,9 @@ class Edits(unittest.TestCase):
         frames = (b"WXXX\0\0\0\x0f\0\0\x03Home\0\0http://x" +
                   b"COMM\0\0\0\x0b\0\0\x03engD\0\0text")
         self.put(b"ID3\x04\0\0\0\0\0" + bytes([len(frames)]) + frames + AUDIO)
-        dumped = json.loads(run("dump", "--json", self.file).stdout)
+        dumped = dump_schema.loads(run("dump", "--json", self.file).stdout)
         self.set("--id3v2.3")
-        again = json.loads(run("dump", "--json", self.file).stdout)
+        again = dump_schema.loads(run("dump", "--json", self.file).stdout)
         self.assertEqual((again["urls"], again["comments"]), (dumped["urls"], dumped["comments"]))
         self.assertEqual(dumped["urls"], [{"description": "Home", "url": "http://x"}])
         # A date not in the standard form is kept as it is rather than cut to a year.

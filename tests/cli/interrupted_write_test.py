@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+import dump_schema
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 13 + 5) % 253 for i in range(1_000_000))
@@ -44,7 +45,7 @@ class InterruptedWrites(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(os.listdir(self.folder.name), ["song.mp3"])
         dump = run("dump", "--json", self.file)
-        tag = json.loads(dump.stdout.decode("utf-8"))
+        tag = dump_schema.loads(dump.stdout)
         self.assertIn(tag["fields"]["title"], titles)
         with open(self.file, "rb") as f:
             data = f.read()
@@ -61,7 +62,7 @@ class InterruptedWrites(unittest.TestCase):
                 run("set", self.file, "--title", title, limit=limit)
                 if not journals and "song.mp3.ID3JRN" in os.listdir(self.folder.name):
                     # Waits a moment for the writer, then shows the file as it stands.
-                    dump = json.loads(run("dump", "--json", self.file).stdout.decode("utf-8"))
+                    dump = dump_schema.loads(run("dump", "--json", self.file).stdout)
                     self.assertTrue(dump.get("journalPending"))
                     journals += 1
                 seen.add(self.check_whole({"Old", title}))

@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import dump_schema
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
@@ -37,7 +38,7 @@ class SetAndErase(unittest.TestCase):
     def dump(self):
         result = run("dump", "--json", self.file)
         self.assertEqual(result.returncode, 0, result.stderr)
-        return json.loads(result.stdout.decode("utf-8"))
+        return dump_schema.loads(result.stdout)
 
     def test_fields_comments_and_texts(self):
         result = run("set", self.file, "--title", "Café", "--artist", "Band", "--album", "LP",

@@ -14,6 +14,7 @@ import sys
 import tempfile
 import unittest
 from pathlib import Path
+import dump_schema
 
 try:
     from mutagen.id3 import ID3
@@ -94,7 +95,7 @@ def dump(path):
     out = subprocess.run([TAGSCOPE, "dump", "--json", str(path)], capture_output=True, text=True)
     if out.returncode != 0:
         raise AssertionError(out.stderr)
-    return json.loads(out.stdout)
+    return dump_schema.loads(out.stdout)
 
 
 class Version22Test(unittest.TestCase):

@@ -9,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import dump_schema
 
 EMULATOR, TOOL, EXAMPLE = sys.argv[1], sys.argv[2], sys.argv[3]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
@@ -42,7 +43,7 @@ class UnicodeNames(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr.decode("utf-8", "replace"))
         result = run("dump", "--json", windows_name(path))
         self.assertEqual(result.returncode, 0, result.stderr.decode("utf-8", "replace"))
-        tag = json.loads(result.stdout.decode("utf-8"))
+        tag = dump_schema.loads(result.stdout)
         self.assertEqual(tag["file"], windows_name(path))
         self.assertEqual(tag["fields"]["title"], "Café Ünïcødé")
         self.assertEqual(tag["comments"],

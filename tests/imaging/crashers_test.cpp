@@ -19,7 +19,7 @@ TEST(Crashers, EveryDecoderFailsCleanly) {
     std::ifstream in(entry.path(), std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
-    for (const char* extension : {"gif", "bmp", "jpg"}) {
+    for (const char* extension : {"gif", "bmp", "jpg", "png"}) {
       SCOPED_TRACE(entry.path().filename().string() + " as " + extension);
       try {
         auto picture = TPictureRegistry::LoadFromBytes(extension, bytes.str());

@@ -1,5 +1,8 @@
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 #include "tests/viewer/viewer_fixture.h"
 
@@ -27,6 +30,23 @@ TEST_F(ViewerTest, AGifInCapitalsIsReadByTheGifReader) {
   frame->LoadFile(file.Name());
   EXPECT_EQ(frame->txtImageSize->Caption(), "1x1 [35 bytes]");
   EXPECT_EQ(frame->pnlPicture->Caption(), "");
+}
+
+TEST_F(ViewerTest, PngCoversAreShownWhateverTheirTypeSaysAndUnknownKindsSayWhatTheyAre) {
+  std::ifstream in(std::filesystem::path(TAGSCOPE_TEST_DATA) / "imaging" / "png" / "rgba8.png",
+                   std::ios::binary);
+  const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(png.empty());
+  TempFile file(Tag({PictureFrame("image/jpeg", 3, "png", png),
+                     PictureFrame("image/webp", 4, "webp", "RIFF\x10\0\0\0WEBPVP8 ")}));
+  frame->LoadFile(file.Name());
+  EXPECT_EQ(frame->pnlPicture->Caption(), "");
+  EXPECT_EQ(frame->txtImageSize->Caption(), tagscope::Format("13x11 [%d bytes]", int(png.size())));
+  EXPECT_TRUE(frame->imgPicture->Picture().HasAlpha);
+
+  Pictures().UserSelect(1);
+  EXPECT_EQ(frame->pnlPicture->Caption(), "image/webp: pictures of this kind cannot be shown");
+  EXPECT_EQ(frame->txtImageSize->Caption(), "");
 }
 
 TEST_F(ViewerTest, AnUndecodablePictureShowsTheDecoderMessageThenTheNextOneClearsIt) {

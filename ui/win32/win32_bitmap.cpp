@@ -65,6 +65,23 @@ TBitmapData ReplaceColor(const TBitmapData& bitmap, TColor transparent, COLORREF
   return result;
 }
 
+TBitmapData BlendOver(const TBitmapData& bitmap, COLORREF background) {
+  if (!bitmap.HasAlpha || bitmap.BitCount != 32 || !DrawableBitmap(bitmap)) return bitmap;
+  TBitmapData result = bitmap;
+  result.HasAlpha = false;
+  const int back[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
+  for (int y = 0; y < result.Height; ++y) {
+    uint8_t* pixel = result.TopDownRow(y);
+    for (int x = 0; x < result.Width; ++x, pixel += 4) {
+      const int alpha = pixel[3];
+      for (int c = 0; c < 3; ++c)
+        pixel[c] = static_cast<uint8_t>((pixel[c] * alpha + back[c] * (255 - alpha) + 127) / 255);
+      pixel[3] = 0;
+    }
+  }
+  return result;
+}
+
 void DrawStretched(HDC dc, const RECT& target, const TBitmapData& bitmap) {
   if (!DrawableBitmap(bitmap)) return;
   const TDibHeader header(bitmap);

@@ -28,6 +28,8 @@ bool DrawableBitmap(const TBitmapData& bitmap);
 // The bitmap with every pixel of the transparent colour replaced by the background colour;
 // for paletted bitmaps the matching palette entries change.
 TBitmapData ReplaceColor(const TBitmapData& bitmap, TColor transparent, COLORREF background);
+// A bitmap with alpha blended over the background colour, opaque; other bitmaps unchanged.
+TBitmapData BlendOver(const TBitmapData& bitmap, COLORREF background);
 
 // Draws the bitmap stretched over the rectangle; an undrawable bitmap draws nothing.
 void DrawStretched(HDC dc, const RECT& target, const TBitmapData& bitmap);

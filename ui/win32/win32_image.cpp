@@ -25,9 +25,10 @@ void TWin32Image::SetTransparentColor(std::optional<TColor> color) {
 }
 
 void TWin32Image::Prepare() {
+  // Transparent pixels show the face colour of the panel behind the image.
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
   const auto transparent = TransparentColor();
-  FDrawn =
-      transparent ? ReplaceColor(FPicture, *transparent, GetSysColor(COLOR_BTNFACE)) : FPicture;
+  FDrawn = transparent ? ReplaceColor(FPicture, *transparent, face) : BlendOver(FPicture, face);
   InvalidateRect(Window(), nullptr, TRUE);
 }
 

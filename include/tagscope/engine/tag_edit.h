@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +31,15 @@ void SetUserURL(TID3Engine& engine, const std::string& description, const std::s
 // Makes the link frames with the ID (WCOM, WOAR, ...) hold exactly these links, in order;
 // no links removes them.
 void SetLinkFrames(TID3Engine& engine, std::string_view id, const std::vector<std::string>& urls);
+// Gives the first text frame with the ID several values: a list in an ID3v2.4 tag, the values
+// joined with "/" in older versions, which have no lists.
+void SetTextValues(TID3Engine& engine, std::string_view id, const std::vector<std::string>& values);
+// Sets the rating (POPM, 0-255) of an email (ISO-8859-1). The play count is the one given, else
+// the one that email's rating had; a new rating without one has none.
+void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
+               std::optional<uint64_t> count);
+// Sets the unsynchronised lyrics (USLT) of a language and description; empty text removes them.
+void SetLyrics(TID3Engine& engine, const std::string& language, const std::string& description,
+               const std::string& text);
 
 }  // namespace tagscope

@@ -30,6 +30,9 @@ std::string DecodeText(std::string_view bytes, uint8_t encoding);
 // order honoured, surrogate pairs joined), ill-formed sequences, lone surrogates and an odd last
 // byte of UTF-16 as U+FFFD; encoding 0 and unknown encoding bytes as ISO-8859-1.
 std::string DecodeTextUtf8(std::string_view bytes, uint8_t encoding);
+// Both views from one pass over the bytes.
+void DecodeTextViews(std::string_view bytes, uint8_t encoding, std::string& latin1,
+                     std::string& utf8);
 
 // The encoding a writer gives a text: ISO-8859-1 when every character fits, else UTF-8 in an
 // ID3v2.4 tag and UTF-16 with a byte-order mark in older versions, which lack UTF-8.

@@ -21,11 +21,15 @@ using TPixelBuffer = std::vector<uint8_t>;
 
 // A device-independent bitmap in memory: rows bottom-up, each padded to a multiple of four
 // bytes; 1, 4 and 8 bits per pixel index Palette, 24 bits are B,G,R and 32 bits B,G,R,x.
-// The Win32 backend draws it with StretchDIBits as it stands.
+// The Win32 backend draws it with StretchDIBits as it stands, blending it over the background
+// first when it has alpha.
 struct TBitmapData {
   int Width = 0;
   int Height = 0;
   int BitCount = 0;
+  // A 32-bit bitmap whose fourth byte is each pixel's opacity (0 transparent, 255 opaque; the
+  // colour not multiplied by it). Colours as PixelRGB and TRGBRows give them leave it out.
+  bool HasAlpha = false;
   std::vector<TRGBQuad> Palette;
   TPixelBuffer Pixels;
 

@@ -27,19 +27,38 @@ class EInvalidGraphic : public Exception {
 class EInvalidGraphicOperation : public Exception {
   using Exception::Exception;
 };
-// A JPEG picture that libjpeg rejects ("JPEG error #%d").
+// A JPEG picture that libjpeg rejects ("JPEG error: " and libjpeg's message).
 class EJPEG : public Exception {
+  using Exception::Exception;
+};
+// A PNG picture that the PNG decoder rejects ("PNG error: " and the decoder's message).
+class EPNG : public Exception {
   using Exception::Exception;
 };
 
 inline constexpr const char* SInvalidBitmap = "Bitmap image is not valid";
-inline constexpr const char* SJPEGError = "JPEG error #%d";
+inline constexpr const char* SJPEGError = "JPEG error: %s";
+inline constexpr const char* SPNGError = "PNG error: %s";
 inline constexpr const char* SUnknownExtension = "Unknown picture file extension (.%s)";
 inline constexpr const char* SPictureTooLarge = "Picture is too large to show (%dx%d pixels)";
+// A picture whose MIME type names no format that can be decoded, and whose bytes are of no
+// such format either.
+inline constexpr const char* SUnknownPictureKind = "%s: pictures of this kind cannot be shown";
 
-// The largest decoded frame any decoder builds, in bytes: a 32-bit host must not run out of
-// memory on a picture whose header claims a huge size.
-inline constexpr int64_t MaxDecodedBytes = int64_t(64) << 20;
+// How much memory decoding one picture may take. A picture whose header claims more is refused
+// before anything is allocated: a 32-bit host must not run out of memory on a hostile file.
+struct TDecodeLimits {
+  static constexpr int64_t DefaultMaxDecodedBytes = int64_t(64) << 20;
+  // The largest decoded frame (its bitmap), in bytes.
+  int64_t MaxDecodedBytes = DefaultMaxDecodedBytes;
+
+  // Whether a bitmap of width x height pixels of bitCount bits stays within MaxDecodedBytes.
+  bool Allows(int64_t width, int64_t height, int bitCount) const {
+    if (width < 0 || height < 0) return false;
+    const int64_t stride = (width * bitCount + 31) / 32 * 4;
+    return stride <= MaxDecodedBytes && (height == 0 || stride <= MaxDecodedBytes / height);
+  }
+};
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 
@@ -62,8 +81,8 @@ using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage
                                           bool redrawNow, const std::string& message)>;
 
 // A decoded picture of one format. Pictures come from TPictureRegistry, which picks the class
-// by the file's extension. Width, Height and FrameBitmap may decode on first use and raise the
-// decoder's error then.
+// by the file's extension, or by the picture's bytes and MIME type. Width, Height and FrameBitmap
+// may decode on first use and raise the decoder's error then.
 class TGraphic {
  public:
   using TNotifyEvent = std::function<void(TGraphic& sender)>;
@@ -107,6 +126,11 @@ class TGraphic {
   void SetTransparent(bool value) { FTransparent = value; }
   bool TransparencyFlag() const { return FTransparent; }
 
+  // What decoding this picture may take; set before loading. Pictures made by
+  // TPictureRegistry start with its DefaultLimits().
+  const TDecodeLimits& Limits() const { return FLimits; }
+  void SetLimits(const TDecodeLimits& value) { FLimits = value; }
+
   TProgressEvent OnProgress;
   TNotifyEvent OnChange;
 
@@ -116,6 +140,7 @@ class TGraphic {
 
  private:
   bool FTransparent = true;
+  TDecodeLimits FLimits;
 };
 
 // A picture of exactly one frame, decoded whole when it is loaded.

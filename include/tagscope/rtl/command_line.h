@@ -15,4 +15,9 @@ std::vector<std::string> Utf8ProgramArguments(int argc, char** argv);
 // when the program ends.
 void UseUtf8ConsoleOutput();
 
+// Whether the standard error stream goes to a terminal (where a progress line may be shown),
+// and whether the standard output does.
+bool StandardErrorIsTerminal();
+bool StandardOutputIsTerminal();
+
 }  // namespace tagscope

@@ -234,6 +234,25 @@ TEST_F(Win32ControlsTest, PalettedPicturesDrawThroughTheirPaletteAndBrokenOnesDr
   EXPECT_FALSE(image->HasPicture());
 }
 
+TEST_F(Win32ControlsTest, PicturesWithAlphaAreBlendedOverThePanelFace) {
+  TImage* image = Image(*Panel());
+  HWND window = WindowOf(*image);
+  TBitmapData bitmap;  // transparent red, half-opaque white, opaque blue
+  bitmap.Width = 3;
+  bitmap.Height = 1;
+  bitmap.BitCount = 32;
+  bitmap.HasAlpha = true;
+  bitmap.Pixels = {0, 0, 255, 0, 255, 255, 255, 128, 255, 0, 0, 255};
+  image->SetPicture(bitmap);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  auto half = [](int back) { return (255 * 128 + back * 127 + 127) / 255; };
+  EXPECT_EQ(PixelAt(window, 20, 70), face);
+  EXPECT_EQ(PixelAt(window, 72, 70),
+            RGB(half(GetRValue(face)), half(GetGValue(face)), half(GetBValue(face))));
+  EXPECT_EQ(PixelAt(window, 124, 70), RGB(0, 0, 255));
+  EXPECT_EQ(image->Picture().Pixels, bitmap.Pixels);  // kept as given
+}
+
 TEST(Win32TextTest, LineEndsBecomeCrLf) {
   EXPECT_EQ(ToCrLf(""), "");
   EXPECT_EQ(ToCrLf("a\nb\n"), "a\r\nb\r\n");

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "cli/json_writer.h"
+#include "tagscope/engine/frame_value.h"
+
+namespace tagscope::cli {
+
+// How binary payloads are given in JSON: by size (and as text when they are a short printable
+// ASCII text, as identifiers are), with their SHA-256 too, or also with their bytes (base64).
+enum class TBinaryDetail { bdSize, bdHash, bdBytes };
+
+// The members "kind", "content" and, when the content is damaged, "problems" of a frame's JSON
+// object, which the writer has open. Every field becomes a member of "content".
+void FrameContentJson(TJsonWriter& j, const TFrameValue& value, TBinaryDetail binary);
+// The content on one line as people read it ("Example Song"; "[eng] Notes: text").
+std::string FrameContentText(const TFrameValue& value);
+
+// A tag's UTF-8 text for the terminal in quotes, which show where it begins and ends, control
+// characters and escape sequences escaped.
+std::string Quoted(const std::string& utf8);
+
+// Bytes in base64 (RFC 4648, with padding).
+std::string Base64(std::string_view bytes);
+
+}  // namespace tagscope::cli

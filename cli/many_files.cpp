@@ -1,0 +1,216 @@
+// One verb over many files: a bounded pool of threads, outcomes printed in the files' order.
+#include "cli/many_files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "tagscope/rtl/command_line.h"
+#include "tagscope/rtl/utf8.h"
+
+namespace tagscope::cli {
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+constexpr unsigned kMaxThreads = 64;
+constexpr size_t kAheadPerThread = 32;  // outcomes held before their turn, per thread
+constexpr auto kProgressAfter = std::chrono::seconds(1);
+constexpr auto kProgressEvery = std::chrono::milliseconds(200);
+
+TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksContent) {
+  TFileOutcome outcome;
+  if (!file.error.empty()) {
+    outcome.err = ErrorLine(file.error);
+    outcome.failed = true;
+    return outcome;
+  }
+  // A file met in a folder is worked on only when it holds MP3 by its content.
+  if (file.found && !jobChecksContent && !FileLooksLikeMp3(file.path)) return outcome;
+  try {
+    outcome = job(file);
+  } catch (const std::exception& e) {
+    outcome.err += ErrorLine(e.what());
+    outcome.failed = true;
+  }
+  return outcome;
+}
+
+// The progress line on stderr: shown after a second, on a terminal only, erased at the end.
+class TProgress {
+ public:
+  explicit TProgress(size_t total)
+      : FTotal(total),
+        FOn(StandardErrorIsTerminal()),
+        FSharesTerminal(FOn && StandardOutputIsTerminal()) {}
+  void Update(size_t done) {
+    if (!FOn) return;
+    const auto now = TClock::now();
+    if (now - FStart < kProgressAfter || now - FLast < kProgressEvery) return;
+    FLast = now;
+    std::fprintf(stderr, "\r%zu of %zu files", done, FTotal);
+    std::fflush(stderr);
+    FShown = true;
+  }
+  // Makes way for output: for errors, and for the files' output when it goes to the same
+  // terminal.
+  void MakeWay(bool forStdout) {
+    if (!forStdout || FSharesTerminal) Clear();
+  }
+  void Clear() {
+    if (!FShown) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    FShown = false;
+  }
+
+ private:
+  size_t FTotal;
+  bool FOn;
+  bool FSharesTerminal;
+  bool FShown = false;
+  TClock::time_point FStart = TClock::now();
+  TClock::time_point FLast{};
+};
+
+void Print(const TFileOutcome& o, TProgress& progress) {
+  if (!o.out.empty()) {
+    progress.MakeWay(true);
+    std::cout << o.out;
+  }
+  if (o.err.empty()) return;
+  std::cout.flush();
+  progress.MakeWay(false);
+  std::cerr << o.err;
+  std::cerr.flush();
+}
+
+// The pool: workers take the next file while they are not too far ahead of the printer.
+class TPool {
+ public:
+  TPool(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads,
+        bool jobChecksContent)
+      : FFiles(files),
+        FJob(job),
+        FJobChecksContent(jobChecksContent),
+        FResults(files.size()),
+        FAhead(threads * kAheadPerThread) {
+    for (unsigned i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
+  }
+  ~TPool() {
+    {
+      std::lock_guard lock(FMutex);
+      FStop = true;
+    }
+    FRoom.notify_all();
+    for (std::thread& t : FThreads) t.join();
+  }
+
+  // The outcome of file i, once it is there; calls `waiting` while it is not.
+  TFileOutcome Take(size_t i, const std::function<void()>& waiting) {
+    std::unique_lock lock(FMutex);
+    while (!FResults[i]) {
+      if (FReady.wait_for(lock, kProgressEvery) == std::cv_status::timeout) {
+        lock.unlock();
+        waiting();
+        lock.lock();
+      }
+    }
+    TFileOutcome o = std::move(*FResults[i]);
+    FResults[i].reset();
+    FPrinted = i + 1;
+    lock.unlock();
+    FRoom.notify_all();
+    return o;
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      size_t i = 0;
+      {
+        std::unique_lock lock(FMutex);
+        FRoom.wait(lock,
+                   [this] { return FStop || FNext >= FFiles.size() || FNext < FPrinted + FAhead; });
+        if (FStop || FNext >= FFiles.size()) return;
+        i = FNext++;
+      }
+      TFileOutcome o = RunOne(FFiles[i], FJob, FJobChecksContent);
+      {
+        std::lock_guard lock(FMutex);
+        FResults[i] = std::move(o);
+      }
+      FReady.notify_all();
+    }
+  }
+
+  const std::vector<TWalkFile>& FFiles;
+  const TFileJob& FJob;
+  bool FJobChecksContent;
+  std::vector<std::optional<TFileOutcome>> FResults;
+  size_t FAhead;
+  size_t FNext = 0;
+  size_t FPrinted = 0;
+  bool FStop = false;
+  std::mutex FMutex;
+  std::condition_variable FReady, FRoom;
+  std::vector<std::thread> FThreads;
+};
+
+}  // namespace
+
+std::string ErrorLine(const std::string& message) {
+  // Messages may quote file names and tag texts: shown escaped, as the texts are.
+  return "tagscope: " + EscapeForTerminal(message) + "\n";
+}
+
+int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads,
+                   bool jobChecksContent) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min<unsigned>({threads, kMaxThreads, static_cast<unsigned>(files.size())});
+  TProgress progress(files.size());
+  bool failed = false;
+  if (threads <= 1) {
+    for (size_t i = 0; i < files.size(); ++i) {
+      const TFileOutcome o = RunOne(files[i], job, jobChecksContent);
+      Print(o, progress);
+      failed = failed || o.failed;
+      progress.Update(i + 1);
+    }
+  } else {
+    TPool pool(files, job, threads, jobChecksContent);
+    for (size_t i = 0; i < files.size(); ++i) {
+      const TFileOutcome o = pool.Take(i, [&] { progress.Update(i); });
+      Print(o, progress);
+      failed = failed || o.failed;
+      progress.Update(i + 1);
+    }
+  }
+  progress.Clear();
+  std::cout.flush();
+  return failed ? 1 : 0;
+}
+
+int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change) {
+  if (files.size() == 1) {
+    change(files.front());
+    return 0;
+  }
+  std::vector<TWalkFile> named;
+  for (const std::string& file : files) named.push_back({file, false, ""});
+  return RunForEachFile(
+      named,
+      [&](const TWalkFile& f) {
+        change(f.path);
+        return TFileOutcome{EscapeForTerminal(f.path) + ": " + done + "\n", "", false};
+      },
+      1);
+}
+
+}  // namespace tagscope::cli

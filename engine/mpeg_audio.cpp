@@ -1,0 +1,251 @@
+// Audio facts of an MP3 stream from its first frames, its VBR header and its end.
+#include "tagscope/engine/mpeg_audio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "engine/audio_trailers.h"
+#include "engine/mpeg_vbr_header.h"
+#include "tagscope/rtl/byte_reader.h"
+
+namespace tagscope {
+
+namespace {
+
+constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
+constexpr size_t kWindow = 16 * 1024;
+constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
+constexpr int kScanFrames = 50;  // frames looked at when the stream gives no frame count
+constexpr int64_t kScanBytes = 64 * 1024;
+constexpr int kMaxStackedTags = 16;
+constexpr int64_t kTagHeaderSize = 10;
+
+// A window of the stream's bytes below `end`, read again where a look falls outside it.
+class TReadWindow {
+ public:
+  TReadWindow(TStream& stream, int64_t end) : FStream(stream), FEnd(end) {}
+
+  // Moves the end nearer: nothing at or past it is seen from then on.
+  void SetEnd(int64_t end) {
+    FEnd = std::min(FEnd, end);
+    const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
+    FBytes.resize(static_cast<size_t>(held));
+  }
+
+  // Up to n bytes at pos (fewer before the end); moves the window there when they lie outside.
+  std::string_view At(int64_t pos, size_t n) {
+    if (!Holds(pos, n)) {
+      FBase = pos;
+      Fill(FBytes, pos, std::max(n, kWindow));
+    }
+    return View(pos, n);
+  }
+  // The bytes from pos to the window's end, at least four unless the end is nearer; moves the
+  // window to pos when fewer are held.
+  std::string_view From(int64_t pos) {
+    if (!Holds(pos, 4)) {
+      FBase = pos;
+      Fill(FBytes, pos, kWindow);
+    }
+    return View(pos, FBytes.size());
+  }
+  // The same without moving the window: bytes outside it are read on their own.
+  std::string_view Peek(int64_t pos, size_t n) {
+    if (Holds(pos, n)) return View(pos, n);
+    Fill(FPeek, pos, n);
+    return FPeek;
+  }
+
+ private:
+  bool Holds(int64_t pos, size_t n) const {
+    const int64_t want = std::min<int64_t>(pos + static_cast<int64_t>(n), FEnd);
+    return pos >= FBase && want <= FBase + static_cast<int64_t>(FBytes.size());
+  }
+  std::string_view View(int64_t pos, size_t n) const {
+    const auto from = static_cast<size_t>(pos - FBase);
+    if (from >= FBytes.size()) return {};
+    return std::string_view(FBytes).substr(from, n);
+  }
+  void Fill(std::string& bytes, int64_t pos, size_t n) {
+    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, static_cast<int64_t>(n));
+    bytes.resize(static_cast<size_t>(count));
+    const int64_t got = count > 0 ? FStream.ReadAt(pos, bytes.data(), count) : 0;
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+  }
+
+  TStream& FStream;
+  int64_t FEnd;
+  int64_t FBase = 0;
+  std::string FBytes;
+  std::string FPeek;
+};
+
+bool HeaderAt(std::string_view bytes, TMpegFrameHeader& h) {
+  if (bytes.size() < 4) return false;
+  return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(0, 4)), h);
+}
+
+// Past the ID3v2 tags that begin at pos: players meet files with several, one after another.
+int64_t SkipTags(TReadWindow& w, int64_t pos) {
+  for (int i = 0; i < kMaxStackedTags; ++i) {
+    const std::string_view head = w.At(pos, kTagHeaderSize);
+    if (head.size() < kTagHeaderSize || head.substr(0, 3) != "ID3") break;
+    const TByteReader r(head);
+    if (!r.IsSyncSafeAt(6, 4)) break;
+    const bool footer = (r.ByteAt(5) & 0x10) != 0;
+    pos += kTagHeaderSize * (footer ? 2 : 1) + static_cast<int64_t>(r.SyncSafeAt(6, 4));
+  }
+  return pos;
+}
+
+// Whether the frame at pos begins a run of frames of one stream: kRunFrames headers in a row,
+// or fewer that end exactly where the audio does.
+bool BeginsRun(TReadWindow& w, int64_t pos, const TMpegFrameHeader& first, int64_t end) {
+  int64_t next = pos + first.frameLength;
+  for (int i = 1; i < kRunFrames; ++i) {
+    if (next == end) return true;
+    TMpegFrameHeader h;
+    if (!HeaderAt(w.Peek(next, 4), h) || !h.SameStream(first)) return false;
+    next += h.frameLength;
+  }
+  return true;
+}
+
+// The first frame in [from, end) that begins a run, looked for no further than kMaxJunk.
+int64_t FindFirstFrame(TReadWindow& w, int64_t from, int64_t end, TMpegFrameHeader& first) {
+  const int64_t limit = std::min(end - 4, from + kMaxJunk);
+  for (int64_t pos = from; pos <= limit;) {
+    const std::string_view bytes = w.From(pos);
+    const void* sync = std::memchr(bytes.data(), 0xFF, bytes.size());
+    if (!sync) {
+      pos += static_cast<int64_t>(bytes.size());
+      if (bytes.empty()) break;
+      continue;
+    }
+    pos += static_cast<const char*>(sync) - bytes.data();
+    if (pos <= limit && HeaderAt(w.At(pos, 4), first) && BeginsRun(w, pos, first, end)) return pos;
+    ++pos;
+  }
+  return -1;
+}
+
+// The frames from pos on, as far as kScanFrames and kScanBytes reach.
+struct TScan {
+  int64_t frames = 0;
+  int64_t bytes = 0;
+  int bitrate = 0;  // kbit/s of the first frame scanned
+  bool oneBitrate = true;
+  bool reachedEnd = false;
+};
+
+TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeader& first) {
+  TScan s;
+  while (s.frames < kScanFrames && s.bytes < kScanBytes) {
+    TMpegFrameHeader h;
+    if (end - pos < 4) {
+      s.reachedEnd = true;
+      break;
+    }
+    if (!HeaderAt(w.At(pos, 4), h) || !h.SameStream(first)) break;
+    if (s.frames == 0) s.bitrate = h.bitrate;
+    s.oneBitrate = s.oneBitrate && h.bitrate == s.bitrate;
+    ++s.frames;
+    s.bytes += h.frameLength;
+    pos += h.frameLength;
+  }
+  return s;
+}
+
+// A bitrate from counts a damaged header may hold: rounded, and kept within reason.
+int64_t Rounded(double bitrate) {
+  return std::llround(std::clamp(bitrate, 1.0, 1e9));
+}
+
+TBitrateMode ModeOfHeader(const TVbrHeader& v) {
+  if (v.method == 1 || v.method == 8) return TBitrateMode::bmCBR;
+  if (v.method == 2 || v.method == 9) return TBitrateMode::bmABR;
+  if (v.method >= 3 && v.method <= 6) return TBitrateMode::bmVBR;
+  // Info headers are written for constant bitrates only.
+  return v.kind == "Info" ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
+}
+
+// Duration and bitrate from a header's frame count. `audioBitrate` is the frame's after the
+// header (kbit/s, 0 when there is none): an encoder may give the header's frame a higher
+// bitrate than the stream's, to make room.
+void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v, int audioBitrate) {
+  const TMpegFrameHeader& h = p.first;
+  const double samples = static_cast<double>(v.frames) * h.samplesPerFrame;
+  p.frameCount = v.frames;
+  p.duration = samples / h.sampleRate;
+  p.durationSource = TDurationSource::dsHeader;
+  // The header's byte count includes its own frame, its frame count does not.
+  const int64_t bytes =
+      (v.bytes > h.frameLength ? v.bytes : p.audioEnd - p.firstFrameOffset) - h.frameLength;
+  if (p.bitrateMode == TBitrateMode::bmCBR && audioBitrate > 0)
+    p.bitrate = audioBitrate * 1000;
+  else
+    p.bitrate = samples > 0 ? Rounded(bytes * 8.0 * h.sampleRate / samples) : h.bitrate * 1000;
+  if (v.delay >= 0) p.gaplessDuration = std::max(0.0, samples - v.delay - v.padding) / h.sampleRate;
+}
+
+// Duration and bitrate from the frames themselves, when no header counts them.
+void FromScan(TMpegAudioProperties& p, const TScan& s, bool headerFrame) {
+  const TMpegFrameHeader& h = p.first;
+  if (p.bitrateMode == TBitrateMode::bmUnknown)
+    p.bitrateMode = s.oneBitrate ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
+  const double scannedSamples = static_cast<double>(s.frames) * h.samplesPerFrame;
+  p.bitrate = s.oneBitrate || scannedSamples <= 0
+                  ? (s.frames > 0 ? s.bitrate : h.bitrate) * 1000
+                  : Rounded(s.bytes * 8.0 * h.sampleRate / scannedSamples);
+  if (s.reachedEnd) {
+    p.frameCount = s.frames;
+    p.duration = scannedSamples / h.sampleRate;
+    p.durationSource = TDurationSource::dsCount;
+    return;
+  }
+  const int64_t audioBytes = p.audioEnd - p.firstFrameOffset - (headerFrame ? h.frameLength : 0);
+  p.duration = audioBytes * 8.0 / p.bitrate;
+  p.durationSource = TDurationSource::dsEstimate;
+}
+
+}  // namespace
+
+TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
+  TMpegAudioProperties p;
+  start = std::max<int64_t>(start, 0);
+  const int64_t size = stream.Size();
+  TReadWindow w(stream, size);
+  const int64_t from = SkipTags(w, start);
+  const TAudioTrailers trailers = FindAudioTrailers(stream, size, from);
+  p.apeTag = trailers.apeTag;
+  p.lyrics3 = trailers.lyrics3;
+  p.id3v1 = trailers.id3v1;
+  p.audioEnd = trailers.start;
+  w.SetEnd(p.audioEnd);
+  p.firstFrameOffset = FindFirstFrame(w, from, p.audioEnd, p.first);
+  if (p.firstFrameOffset < 0) return p;
+  p.found = true;
+  const TMpegFrameHeader& h = p.first;
+  const TVbrHeader v = ReadVbrHeader(w.At(p.firstFrameOffset, h.frameLength), h);
+  p.vbrHeader = v.kind;
+  p.encoder = v.encoder;
+  p.encoderDelay = v.delay;
+  p.encoderPadding = v.padding;
+  if (!v.kind.empty()) p.bitrateMode = ModeOfHeader(v);
+  // A header frame carries no audio: the audio begins after it.
+  const bool headerFrame = !v.kind.empty();
+  const int64_t scanFrom = p.firstFrameOffset + (headerFrame ? h.frameLength : 0);
+  if (v.frames > 0) {
+    TMpegFrameHeader next;
+    const bool hasNext = HeaderAt(w.Peek(scanFrom, 4), next) && next.SameStream(h);
+    FromHeaderCount(p, v, hasNext ? next.bitrate : 0);
+    return p;
+  }
+  FromScan(p, ScanFrames(w, scanFrom, p.audioEnd, h), headerFrame);
+  return p;
+}
+
+}  // namespace tagscope

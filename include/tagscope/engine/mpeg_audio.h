@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+enum class TMpegVersion { mv1, mv2, mv25 };
+enum class TChannelMode { cmStereo, cmJointStereo, cmDualChannel, cmMono };
+enum class TBitrateMode { bmUnknown, bmCBR, bmVBR, bmABR };
+// Where the duration came from: the stream's own frame count (a Xing, Info or VBRI header),
+// counting every frame (a short stream read to its end), or the byte count over the bitrate.
+enum class TDurationSource { dsNone, dsHeader, dsCount, dsEstimate };
+
+// The four bytes that begin every MPEG audio frame, decoded.
+struct TMpegFrameHeader {
+  TMpegVersion version = TMpegVersion::mv1;
+  int layer = 0;       // 1, 2 or 3
+  bool crc = false;    // a 16-bit checksum follows the header
+  int bitrate = 0;     // kbit/s
+  int sampleRate = 0;  // Hz
+  bool padded = false;
+  TChannelMode channelMode = TChannelMode::cmStereo;
+  int samplesPerFrame = 0;
+  int frameLength = 0;  // bytes, header included
+
+  int Channels() const { return channelMode == TChannelMode::cmMono ? 1 : 2; }
+  // Whether a frame that follows belongs to the same stream (version, layer and rate agree).
+  bool SameStream(const TMpegFrameHeader& other) const {
+    return version == other.version && layer == other.layer && sampleRate == other.sampleRate;
+  }
+};
+
+// Decodes a frame header (its four bytes big-endian); false for anything that cannot begin a
+// frame of known length: no sync, a reserved version, layer or sample rate, a bad or free-form
+// bitrate.
+bool ParseMpegFrameHeader(uint32_t bits, TMpegFrameHeader& header);
+
+// What an MP3 stream's first frames and its end tell about the audio.
+struct TMpegAudioProperties {
+  bool found = false;      // an MPEG audio stream was recognised; nothing below holds otherwise
+  TMpegFrameHeader first;  // the first frame's header
+  int64_t firstFrameOffset = -1;  // where the first audio frame begins in the file
+  int64_t audioEnd = 0;  // just past the audio: where the trailers begin, or the file's end
+  int64_t bitrate = 0;   // bit/s: the frames' own for CBR, the average otherwise
+  double duration = 0;   // seconds, every decoded sample
+  // Seconds without the encoder's delay and padding, when the stream records them; else -1.
+  double gaplessDuration = -1;
+  TDurationSource durationSource = TDurationSource::dsNone;
+  int64_t frameCount = -1;  // audio frames, when the stream says or all were counted
+  TBitrateMode bitrateMode = TBitrateMode::bmUnknown;
+  std::string vbrHeader;    // "Xing", "Info", "VBRI", or empty when the stream has none
+  std::string encoder;      // the encoder's short name from the LAME extension ("LAME3.100")
+  int encoderDelay = -1;    // samples the encoder put before the audio; -1: not recorded
+  int encoderPadding = -1;  // samples it added after; -1: not recorded
+  bool apeTag = false;      // APEv2 tag, Lyrics3 block and ID3v1 trailer behind the audio
+  bool lyrics3 = false;
+  bool id3v1 = false;
+};
+
+// Reads the audio facts of an MP3 stream with a few reads at known places: skips the ID3v2
+// tags that begin at `start`, finds the first frame (past junk, bounded) by a run of frame
+// headers that follow on from each other, reads its Xing, Info, LAME or VBRI header, and looks
+// at the stream's end for trailers. Never reads the whole stream; `found` is false for a
+// stream that holds no MPEG audio near its start. Raises only what the stream raises.
+TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start = 0);
+
+// Names for showing: "1", "2", "2.5"; "stereo", "joint stereo", "dual channel", "mono";
+// "CBR", "VBR", "ABR", "unknown".
+const char* MpegVersionName(TMpegVersion version);
+const char* ChannelModeName(TChannelMode mode);
+const char* BitrateModeName(TBitrateMode mode);
+
+}  // namespace tagscope

@@ -1,0 +1,117 @@
+// Audio facts of streams no encoder at hand writes: VBRI headers, a Xing header behind a frame
+// checksum, stacked tags, streams cut short, free-format frames, Lyrics3 version 1. The common
+// streams are checked against another reader in the tool's tests.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tagscope/engine/mpeg_audio.h"
+
+namespace tagscope {
+namespace {
+
+// MPEG-1 layer III, 128 kbit/s, 44.1 kHz, joint stereo: 417 bytes a frame.
+constexpr char kHeader[] = "\xFF\xFB\x90\x64";
+constexpr int kFrame = 417;
+
+std::string Frame(std::string header = kHeader) {
+  return header + std::string(kFrame - 4, '\0');
+}
+
+std::string Frames(int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += Frame();
+  return s;
+}
+
+std::string Be32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+std::string Le32(uint32_t v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
+}
+
+std::string Id3(const std::string& body) {
+  const auto n = static_cast<uint32_t>(body.size());
+  return std::string("ID3\x04\0\0", 6) + char(n >> 21 & 127) + char(n >> 14 & 127) +
+         char(n >> 7 & 127) + char(n & 127) + body;
+}
+
+TMpegAudioProperties Read(const std::string& bytes) {
+  TMemoryStream stream(bytes);
+  return ReadMpegAudio(stream);
+}
+
+TEST(MpegAudio, VbriHeaderGivesFramesAndAverageBitrate) {
+  std::string first = Frame();
+  first.replace(36, 18, "VBRI" + std::string("\0\1\2\0\0\x4B", 6) + Be32(100 * kFrame) + Be32(99));
+  const TMpegAudioProperties p = Read(first + Frames(4));
+  ASSERT_TRUE(p.found);
+  EXPECT_EQ(p.vbrHeader, "VBRI");
+  EXPECT_EQ(p.bitrateMode, TBitrateMode::bmVBR);
+  EXPECT_EQ(p.frameCount, 99);
+  EXPECT_NEAR(p.duration, 99 * 1152 / 44100.0, 1e-9);
+  EXPECT_EQ(p.encoderDelay, -1);  // VBRI's delay is not the LAME extension's
+}
+
+TEST(MpegAudio, XingHeaderAfterAFrameChecksum) {
+  // Protection bit clear: two checksum bytes, then 32 bytes of side information.
+  std::string first = Frame("\xFF\xFA\x90\x64");
+  first.replace(38, 16, "Info" + Be32(3) + Be32(50) + Be32(50 * kFrame));
+  const TMpegAudioProperties p = Read(first + Frames(3));
+  EXPECT_EQ(p.vbrHeader, "Info");
+  EXPECT_EQ(p.bitrateMode, TBitrateMode::bmCBR);
+  EXPECT_EQ(p.frameCount, 50);
+  EXPECT_EQ(p.bitrate, 128000);
+}
+
+TEST(MpegAudio, StackedTagsAndJunkAreSkipped) {
+  const std::string tags = Id3(std::string(300, '\0')) + Id3(std::string(20, 'x'));
+  // Syncs that lead nowhere, and one frame header not followed by another.
+  const std::string junk = std::string("\xFF\xFB\xFF\xE0\x12", 5) + Frame().substr(0, 200);
+  const TMpegAudioProperties p = Read(tags + junk + Frames(6));
+  ASSERT_TRUE(p.found);
+  EXPECT_EQ(p.firstFrameOffset, static_cast<int64_t>(tags.size() + junk.size()));
+  EXPECT_EQ(p.durationSource, TDurationSource::dsCount);
+  EXPECT_EQ(p.frameCount, 6);
+}
+
+TEST(MpegAudio, ShortAndBrokenStreams) {
+  // Two frames that end with the stream count; a lone frame header followed by junk does not.
+  EXPECT_EQ(Read(Frames(2)).frameCount, 2);
+  EXPECT_FALSE(Read(Frame() + std::string(600, 'j')).found);
+  // Free-format frames (bitrate index 0) have no length to follow.
+  std::string free;
+  for (int i = 0; i < 5; ++i) free += Frame(std::string("\xFF\xFB\x00\x64", 4));
+  EXPECT_FALSE(Read(free).found);
+  EXPECT_FALSE(Read("").found);
+  EXPECT_FALSE(Read(Id3("") + std::string(3, '\xFF')).found);
+  // A stream cut inside its last frames: estimated from the bytes there are.
+  const TMpegAudioProperties cut = Read(Frames(60).substr(0, 59 * kFrame + 100));
+  EXPECT_EQ(cut.bitrateMode, TBitrateMode::bmCBR);
+  EXPECT_NEAR(cut.duration, (59 * kFrame + 100) * 8 / 128000.0, 1e-9);
+}
+
+TEST(MpegAudio, TrailersInEitherOrder) {
+  const std::string v1 = "TAG" + std::string(125, ' ');
+  const std::string lyrics1 = "LYRICSBEGINsome words LYRICSEND";
+  // Version 2000, 32 bytes (the footer alone), no items, no header.
+  const std::string apeFooter =
+      "APETAGEX" + Le32(2000) + Le32(32) + Le32(0) + Le32(0) + std::string(8, '\0');
+  for (const std::string& tail : {apeFooter + lyrics1 + v1, lyrics1 + apeFooter + v1}) {
+    const TMpegAudioProperties p = Read(Frames(5) + tail);
+    EXPECT_TRUE(p.apeTag && p.lyrics3 && p.id3v1);
+    EXPECT_EQ(p.audioEnd, 5 * kFrame);
+    EXPECT_EQ(p.frameCount, 5);
+  }
+  // An APE size that reaches before the audio is not a tag.
+  std::string wild = apeFooter;
+  wild.replace(12, 4, Le32(0x7FFFFFFF));
+  EXPECT_FALSE(Read(Frames(5) + wild).apeTag);
+}
+
+}  // namespace
+}  // namespace tagscope
