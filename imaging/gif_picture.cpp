@@ -1,7 +1,8 @@
 #include "imaging/gif_picture.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
 
@@ -10,13 +11,6 @@ constexpr uint8_t kExtensionIntroducer = '!';
 constexpr uint8_t kImageIntroducer = ',';
 constexpr uint8_t kTrailer = ';';
 
-bool SameText(const char* a, const char* b, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 }  // namespace
 
 TGifPicture::TGifPicture() {
@@ -115,11 +109,12 @@ void TGifPicture::ReadHeader(TByteReader& reader) {
   char signature[3];
   char version[3];
   reader.Read(signature, 3);
-  if (!SameText(signature, "GIF", 3)) throw EInvalidGraphicOperation(SUnknownGifVersion);
+  if (!SameTextAscii(std::string_view(signature, 3), "GIF"))
+    throw EInvalidGraphicOperation(SUnknownGifVersion);
   reader.Read(version, 3);
-  if (SameText(version, "87a", 3)) {
+  if (SameTextAscii(std::string_view(version, 3), "87a")) {
     FSignatureVersion = 1;
-  } else if (SameText(version, "89a", 3)) {
+  } else if (SameTextAscii(std::string_view(version, 3), "89a")) {
     FSignatureVersion = 2;
   } else {
     throw EInvalidGraphicOperation(SUnknownGifVersion);
