@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/imaging/picture_registry.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::cli {
 

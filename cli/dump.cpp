@@ -11,8 +11,8 @@
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
 #include "cli/verbs.h"
-#include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/frame_names.h"
+#include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
@@ -25,11 +25,6 @@ namespace {
 std::string U(const std::string& latin1) {
   const bool ascii = std::all_of(latin1.begin(), latin1.end(), [](char c) { return c >= 0; });
   return ascii ? latin1 : Latin1ToUtf8(latin1);
-}
-
-// Text for a terminal: UTF-8 with control characters and escape sequences shown escaped.
-std::string T(const std::string& utf8) {
-  return EscapeForTerminal(utf8);
 }
 
 // A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
@@ -219,7 +214,8 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
     out << "  the header's flag announces an extended header, but none follows: frames read "
            "from right after the header\n";
   if (!r.complete)
-    out << "  damaged: " << T(U(r.problem)) << "; read as far as byte " << r.accountedEnd << "\n";
+    out << "  damaged: " << EscapeForTerminal(U(r.problem)) << "; read as far as byte "
+        << r.accountedEnd << "\n";
   if (!h.ExtendedHeaderPresent()) return;
   const TID3ExtendedHeader& x = h.ExtendedHeader();
   out << "  extended header: update " << YesNo(x.TagIsAnUpdate()) << ", CRC "
@@ -236,13 +232,13 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio) {
-  out << "File: " << T(e.FileName()) << "\n";
+  out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << T(U(f.Name())) << "  " << T(NameOf(f)) << ", " << f.DataSize() << " bytes"
-        << FrameFlags(f) << ": "
+    out << "  " << EscapeForTerminal(U(f.Name())) << "  " << EscapeForTerminal(NameOf(f)) << ", "
+        << f.DataSize() << " bytes" << FrameFlags(f) << ": "
         << FrameContentText(DecodeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
@@ -250,21 +246,25 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
       {"Title", e.TitleUtf8()},          {"Artist", e.ArtistUtf8()},    {"Album", e.AlbumUtf8()},
       {"Genre", e.GenreUtf8()},          {"Year", e.YearUtf8()},        {"Track", e.TrackUtf8()},
       {"Encoded by", e.EncodedByUtf8()}, {"Subtitle", e.SubTitleUtf8()}};
-  for (const auto& [name, value] : fields) out << "  " << name << ": " << T(value) << "\n";
+  for (const auto& [name, value] : fields)
+    out << "  " << name << ": " << EscapeForTerminal(value) << "\n";
   // Where the fields above are empty, a viewer falls back to the other frames of the kind.
-  out << "Shown:\n  Genre: " << T(ShownGenre(e)) << "\n  Year: " << T(ShownYear(e)) << "\n";
+  out << "Shown:\n  Genre: " << EscapeForTerminal(ShownGenre(e))
+      << "\n  Year: " << EscapeForTerminal(ShownYear(e)) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
-    out << "Comment " << i << " [" << T(U(c.Language.c_str())) << "] " << T(c.DescriptionUtf8)
-        << ": " << T(c.TextUtf8) << "\n";
+    out << "Comment " << i << " [" << EscapeForTerminal(U(c.Language.c_str())) << "] "
+        << EscapeForTerminal(c.DescriptionUtf8) << ": " << EscapeForTerminal(c.TextUtf8) << "\n";
   TID3Picture p;
   std::string_view data;
   for (int i = 0; e.GetPicture(i, p, data); ++i)
-    out << "Picture " << i << ": " << T(U(p.MimeType)) << ", type " << int(p.PictureType) << ", "
-        << data.size() << " bytes, " << T(p.DescriptionUtf8) << "\n";
+    out << "Picture " << i << ": " << EscapeForTerminal(U(p.MimeType)) << ", type "
+        << int(p.PictureType) << ", " << data.size() << " bytes, "
+        << EscapeForTerminal(p.DescriptionUtf8) << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
-    out << "Link " << i << ": " << T(u.DescriptionUtf8) << " " << T(u.URLUtf8) << "\n";
+    out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
+        << EscapeForTerminal(u.URLUtf8) << "\n";
   if (audio) AudioText(out, *audio);
 }
 

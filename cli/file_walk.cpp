@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "rtl/byte_reader.h"
-#include "rtl/files.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::cli {
 

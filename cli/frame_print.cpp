@@ -83,10 +83,6 @@ void FieldsJson(TJsonWriter& j, const TFrameFields& fields, TBinaryDetail binary
 
 // --- text for people ---
 
-std::string Quoted(const std::string& utf8) {
-  return "\"" + EscapeForTerminal(utf8) + "\"";
-}
-
 std::string NumberText(const TFrameField& f) {
   std::string text;
   if (f.Scale != 1) {
@@ -167,6 +163,10 @@ std::string FieldsText(const TFrameFields& fields, bool named) {
 }
 
 }  // namespace
+
+std::string Quoted(const std::string& utf8) {
+  return "\"" + EscapeForTerminal(utf8) + "\"";
+}
 
 void FrameContentJson(TJsonWriter& j, const TFrameValue& value, TBinaryDetail binary) {
   j.Member("kind", value.Kind);

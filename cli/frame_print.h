@@ -17,6 +17,10 @@ void FrameContentJson(TJsonWriter& j, const TFrameValue& value, TBinaryDetail bi
 // The content on one line as people read it ("Example Song"; "[eng] Notes: text").
 std::string FrameContentText(const TFrameValue& value);
 
+// A tag's UTF-8 text for the terminal in quotes, which show where it begins and ends, control
+// characters and escape sequences escaped.
+std::string Quoted(const std::string& utf8);
+
 // Bytes in base64 (RFC 4648, with padding).
 std::string Base64(std::string_view bytes);
 

@@ -1,9 +1,9 @@
 #include <iostream>
 
 #include "cli/verbs.h"
-#include "rtl/command_line.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/command_line.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include "rtl/command_line.h"
+#include "tagscope/rtl/command_line.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {

@@ -10,13 +10,13 @@
 
 #include "cli/many_files.h"
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/picture_types.h"
 #include "tagscope/imaging/picture_registry.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
-#include "viewer/viewer_text.h"
 
 namespace tagscope::cli {
 

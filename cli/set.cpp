@@ -1,5 +1,4 @@
 // tagscope set FILE [--title T] ... : changes a file's tag and writes it back.
-// tagscope erase FILE [--v1|--v2|--all]: cuts the ID3v2 tag, the ID3v1 trailer or both out.
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
 #include <cstdint>
@@ -9,15 +8,14 @@
 #include <vector>
 
 #include "cli/many_files.h"
+#include "cli/open_engine.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/verbs.h"
-#include "engine/tag_edit.h"
-#include "engine/version_change.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/engine/tag_edit.h"
+#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -251,31 +249,6 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-// The engine open on an existing file; for writing unless only reading is needed. Opened for
-// writing, it says what it did to finish a change that an earlier writer did not end.
-void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
-  TFileInfo info;
-  if (!readOnly && GetFileInfo(fileName, info) && info.folder)
-    throw EFOpenError(
-        Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
-  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
-  engine.SetReadOnly(readOnly);
-  engine.SetForceWrite(force);
-  engine.SetFileName(fileName);
-  engine.SetActive(true);
-  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
-}
-
-// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
-void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
-  try {
-    (engine.*operation)();
-  } catch (const EWriteError& e) {
-    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
-    throw EWriteError(Format("%s (--force)", e.what()));
-  }
-}
-
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
@@ -316,22 +289,6 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
                           if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
                           PrintPlan(std::cout, engine);
                         });
-}
-
-struct TEraseOptions {
-  std::vector<std::string> fileNames;
-  bool v1 = false, v2 = false, all = false, force = false;
-};
-
-int Erase(const TEraseOptions& o) {
-  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
-    TID3Engine engine;
-    OpenEngine(engine, fileName, false, o.force);
-    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-    // shortens the new file.
-    if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-    if (o.v1 || o.all) engine.RemoveID3V1();
-  });
 }
 
 const char* const kSetExample = R"(Examples:
@@ -402,22 +359,6 @@ RegisterVerb registerSet([](CLI::App& app) {
   auto* cmd = app.add_subcommand("set", "Change a file's tag and write it back");
   AddSetOptions(*cmd, o);
   return Verb{cmd, [cmd] { return Set(o, *cmd); }};
-});
-
-RegisterVerb registerErase([](CLI::App& app) {
-  static TEraseOptions o;
-  auto* cmd = app.add_subcommand("erase",
-                                 "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
-                                 "trailer) out of a file");
-  cmd->add_option("FILE", o.fileNames, "MP3 files")->required();
-  cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
-  cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
-  cmd->add_flag("--all", o.all, "Remove both");
-  cmd->add_flag("--force", o.force,
-                "Erase although the tag could not be read in full; a tag that runs past the "
-                "file's end is cut only as far as it was read");
-  cmd->footer("Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3");
-  return Verb{cmd, [] { return Erase(o); }};
 });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "cli/set_plan.h"
 
+#include "cli/frame_print.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/rtl/exception.h"
@@ -9,37 +10,32 @@ namespace tagscope::cli {
 
 namespace {
 
-// A tag's UTF-8 text for the terminal, quoted, control characters escaped.
-std::string Shown(const std::string& utf8) {
-  return "\"" + EscapeForTerminal(utf8) + "\"";
-}
-
 std::string Content(TID3Frames_Item& frame) {
   const std::string id = frame.Name();
   const std::string& payload = frame.Data().Bytes();
   if (frame.Encrypted()) return "encrypted";
   if (id == "TXXX") {
     const TID3UserText t = ParseUserText(payload);
-    return Shown(t.DescriptionUtf8) + " = " + Shown(t.TextUtf8);
+    return Quoted(t.DescriptionUtf8) + " = " + Quoted(t.TextUtf8);
   }
   if (id == "WXXX") {
     const TID3Url u = ParseURL(payload);
-    return Shown(u.DescriptionUtf8) + " = " + Shown(u.URLUtf8);
+    return Quoted(u.DescriptionUtf8) + " = " + Quoted(u.URLUtf8);
   }
   if (id == "COMM") {
     const TID3Comment c = ParseComment(payload);
-    return "[" + Shown(Latin1ToUtf8(c.Language.substr(0, c.Language.find('\0')))) + "] " +
-           Shown(c.DescriptionUtf8) + " = " + Shown(c.TextUtf8);
+    return "[" + Quoted(Latin1ToUtf8(c.Language.substr(0, c.Language.find('\0')))) + "] " +
+           Quoted(c.DescriptionUtf8) + " = " + Quoted(c.TextUtf8);
   }
   if (id == "APIC") {
     size_t offset = 0;
     const TID3Picture p = ParsePicture(payload, offset);
     return Format("%s, type %d, %lld bytes, ", EscapeForTerminal(Latin1ToUtf8(p.MimeType)).c_str(),
                   p.PictureType, static_cast<long long>(payload.size() - offset)) +
-           Shown(p.DescriptionUtf8);
+           Quoted(p.DescriptionUtf8);
   }
-  if (id[0] == 'T') return Shown(frame.AsTextUtf8());
-  if (id[0] == 'W') return Shown(Latin1ToUtf8(payload.substr(0, payload.find('\0'))));
+  if (id[0] == 'T') return Quoted(frame.AsTextUtf8());
+  if (id[0] == 'W') return Quoted(Latin1ToUtf8(payload.substr(0, payload.find('\0'))));
   return Format("%lld bytes", static_cast<long long>(payload.size()));
 }
 

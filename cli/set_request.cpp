@@ -4,10 +4,11 @@
 #include <algorithm>
 #include <cctype>
 
-#include "rtl/files.h"
 #include "tagscope/engine/picture_types.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -31,12 +32,6 @@ std::string ReadWholeFile(const std::string& fileName, int64_t limit, const char
 
 bool StartsWith(const std::string& bytes, std::string_view prefix, size_t at = 0) {
   return bytes.size() >= at + prefix.size() && bytes.compare(at, prefix.size(), prefix) == 0;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace
@@ -72,7 +67,7 @@ std::string OptionValue(const std::string& value, bool fromFile, const std::stri
 }
 
 int PictureTypeArgument(const std::string& text, bool allowAll) {
-  if (allowAll && Lower(text) == "all") return -1;
+  if (allowAll && SameTextAscii(text, "all")) return -1;
   if (const int named = PictureTypeFromKeyword(text); named >= 0) return named;
   const auto& names = PictureTypeKeywords();
   const bool digits =

@@ -7,8 +7,8 @@
 #include "cli/audio_facts.h"
 #include "cli/many_files.h"
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 #include "ui/headless/headless_factory.h"
 #include "viewer/viewer_frame.h"
@@ -16,11 +16,6 @@
 namespace tagscope::cli {
 
 namespace {
-
-// Texts from the tag as a terminal may show them: UTF-8, control characters escaped.
-std::string E(const std::string& utf8) {
-  return EscapeForTerminal(utf8);
-}
 
 // The text of a label without its "&" accelerator mark.
 std::string LabelText(const TLabel& label) {
@@ -30,13 +25,13 @@ std::string LabelText(const TLabel& label) {
 }
 
 void PrintField(std::ostream& out, const TLabel& label, const TEdit& edit) {
-  out << "  " << LabelText(label) << ": " << E(edit.Text()) << "\n";
+  out << "  " << LabelText(label) << ": " << EscapeForTerminal(edit.Text()) << "\n";
 }
 
 void PrintPair(std::ostream& out, const TLabel& label, const TEdit& first, const TLabel& of,
                const TEdit& second) {
-  out << "  " << LabelText(label) << ": " << E(first.Text()) << " " << LabelText(of) << " "
-      << E(second.Text()) << "\n";
+  out << "  " << LabelText(label) << ": " << EscapeForTerminal(first.Text()) << " " << LabelText(of)
+      << " " << EscapeForTerminal(second.Text()) << "\n";
 }
 
 void PrintStandard(std::ostream& out, const TViewerFrame& f) {
@@ -54,7 +49,8 @@ void PrintStandard(std::ostream& out, const TViewerFrame& f) {
 void PrintRows(std::ostream& out, const TTabSheet& page, const TListView& list) {
   out << page.Caption() << "\n";
   for (int i = 0; i < list.ItemCount(); ++i)
-    out << "  " << E(list.ItemCaption(i)) << ": " << E(list.SubItem(i, 0)) << "\n";
+    out << "  " << EscapeForTerminal(list.ItemCaption(i)) << ": "
+        << EscapeForTerminal(list.SubItem(i, 0)) << "\n";
 }
 
 void PrintPictures(std::ostream& out, const TViewerFrame& f) {
@@ -62,16 +58,17 @@ void PrintPictures(std::ostream& out, const TViewerFrame& f) {
   for (int i = 0; i < f.lbPictures->Count(); ++i) {
     out << "  " << f.lbPictures->Item(i);
     if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i)))
-      out << " (" << E(Latin1ToUtf8(info->MimeType())) << ", " << info->PictureData().Bytes().size()
-          << " bytes)";
+      out << " (" << EscapeForTerminal(Latin1ToUtf8(info->MimeType())) << ", "
+          << info->PictureData().Bytes().size() << " bytes)";
     if (i == f.lbPictures->ItemIndex()) {
       const std::string error = f.pnlPicture->Caption();
-      out << ": " << E(error.empty() ? f.txtImageSize->Caption() : "error: " + error);
+      out << ": "
+          << EscapeForTerminal(error.empty() ? f.txtImageSize->Caption() : "error: " + error);
     }
     out << "\n";
     if (const auto* info = dynamic_cast<const TPictureInfo*>(f.lbPictures->Object(i));
         info && !info->Description().empty())
-      out << "    " << E(info->Description()) << "\n";
+      out << "    " << EscapeForTerminal(info->Description()) << "\n";
   }
 }
 
@@ -85,7 +82,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   frame.Show();
   frame.LoadFile(fileName);
   std::ostringstream out;
-  if (named) out << "File: " << E(fileName) << "\n";
+  if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
   PrintStandard(out, frame);
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);

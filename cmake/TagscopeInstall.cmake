@@ -41,9 +41,8 @@ install(TARGETS ${tagscope_public_libs} EXPORT tagscopeTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
           NAMELINK_COMPONENT development)
-# OPTIONAL while the headers still wait in the source folders for their move.
 install(DIRECTORY ${TAGSCOPE_PUBLIC_INCLUDE}/tagscope DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        COMPONENT development OPTIONAL FILES_MATCHING PATTERN "*.h")
+        COMPONENT development FILES_MATCHING PATTERN "*.h")
 install(EXPORT tagscopeTargets NAMESPACE tagscope:: DESTINATION ${config_dir}
         COMPONENT development)
 

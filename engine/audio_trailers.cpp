@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 
 namespace tagscope {
 

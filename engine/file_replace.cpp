@@ -5,7 +5,7 @@
 #include <random>
 
 #include "tagscope/rtl/exception.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
 
@@ -52,8 +53,7 @@ TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset) {
   const uint8_t encoding = EncodingOf(payload);
   size_t at = 0;
   const std::string_view mime = TakeString(payload, 1, teISO88591, at);
-  std::transform(mime.begin(), mime.end(), std::back_inserter(p.MimeType),
-                 [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
+  p.MimeType = AsciiLowerCase(mime);
   if (at < payload.size()) p.PictureType = static_cast<uint8_t>(payload[at++]);
   const std::string_view description = TakeString(payload, at, encoding, at);
   DecodeTextViews(description, encoding, p.Description, p.DescriptionUtf8);

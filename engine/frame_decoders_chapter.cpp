@@ -4,7 +4,7 @@
 
 #include "engine/frame_decoders.h"
 #include "engine/frame_layout.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 
 namespace tagscope {
 

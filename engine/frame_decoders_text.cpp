@@ -1,7 +1,7 @@
 // Decoders of the frames that carry texts: text and link frames, comments, lyrics, terms of use
 // and the lists of people and their roles.
 #include "engine/frame_decoders.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 
 namespace tagscope {
 

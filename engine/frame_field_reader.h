@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "rtl/byte_reader.h"
 #include "tagscope/engine/frame_value.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

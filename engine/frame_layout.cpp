@@ -1,6 +1,6 @@
 #include "engine/frame_layout.h"
 
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 
 namespace tagscope {
 

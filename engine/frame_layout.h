@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tagscope/engine/id3_frame_item.h"
 #include "engine/id3_layout.h"
-#include "rtl/byte_reader.h"
+#include "tagscope/engine/id3_frame_item.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

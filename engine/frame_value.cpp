@@ -6,6 +6,7 @@
 
 #include "engine/frame_decoders.h"
 #include "tagscope/engine/id3_frame_item.h"
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
 
@@ -93,7 +94,7 @@ std::string FieldNameWords(std::string_view name) {
   for (const char c : name) {
     if (c >= 'A' && c <= 'Z') {
       words.push_back(' ');
-      words.push_back(static_cast<char>(c + 32));
+      words.push_back(AsciiLower(c));
     } else {
       words.push_back(c);
     }

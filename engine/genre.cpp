@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "tagscope/rtl/ascii_case.h"
+
 namespace tagscope {
 
 namespace {
@@ -96,10 +98,8 @@ constexpr std::array<std::string_view, TGenre::Count> kNames = {
 std::string Folded(std::string_view name) {
   std::string folded;
   folded.reserve(name.size());
-  for (const char c : name) {
-    if (c == ' ') continue;
-    folded.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c);
-  }
+  for (const char c : name)
+    if (c != ' ') folded.push_back(AsciiLower(c));
   return folded;
 }
 

@@ -6,8 +6,8 @@
 #include "engine/id3_layout.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -22,9 +22,9 @@ int TID3Engine::FrameCount(std::string_view id) const {
   return FFrames->CountOf(id);
 }
 
-std::string TID3Engine::GetFrameText(std::string_view id) {
+std::string TID3Engine::GetFrameText(std::string_view id) const {
   if (!Active()) return {};
-  TID3Frames_Item* item = FFrames->FindFrame(id);
+  const TID3Frames_Item* item = FFrames->FindFrame(id);
   return item ? item->AsText() : std::string();
 }
 
@@ -33,9 +33,9 @@ void TID3Engine::SetFrameText(std::string_view id, const std::string& text) {
   FrameForText(*FFrames, id).SetAsText(text);
 }
 
-std::string TID3Engine::GetFrameTextUtf8(std::string_view id) {
+std::string TID3Engine::GetFrameTextUtf8(std::string_view id) const {
   if (!Active()) return {};
-  TID3Frames_Item* item = FFrames->FindFrame(id);
+  const TID3Frames_Item* item = FFrames->FindFrame(id);
   return item ? item->AsTextUtf8() : std::string();
 }
 
@@ -44,10 +44,10 @@ void TID3Engine::SetFrameTextUtf8(std::string_view id, const std::string& utf8) 
   FrameForText(*FFrames, id).SetAsTextUtf8(utf8, FHeader->VersionNumber());
 }
 
-bool TID3Engine::GetComment(int index, TID3Comment& comment) {
+bool TID3Engine::GetComment(int index, TID3Comment& comment) const {
   comment = TID3Comment();
   if (!Active()) return false;
-  TID3Frames_Item* item = FFrames->FindFrame("COMM", index);
+  const TID3Frames_Item* item = FFrames->FindFrame("COMM", index);
   if (!item) return false;
   comment = ParseComment(item->Payload());
   return true;
@@ -73,7 +73,7 @@ int TID3Engine::AddCommentUtf8(const std::string& description, const std::string
   return index;
 }
 
-bool TID3Engine::GetPicture(int index, TStream& data, TID3Picture& picture) {
+bool TID3Engine::GetPicture(int index, TStream& data, TID3Picture& picture) const {
   std::string_view bytes;
   if (!GetPicture(index, picture, bytes)) return false;
   data.SetPosition(0);
@@ -82,11 +82,11 @@ bool TID3Engine::GetPicture(int index, TStream& data, TID3Picture& picture) {
   return true;
 }
 
-bool TID3Engine::GetPicture(int index, TID3Picture& picture, std::string_view& bytes) {
+bool TID3Engine::GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const {
   picture = TID3Picture();
   bytes = {};
   if (!Active()) return false;
-  TID3Frames_Item* item = FFrames->FindFrame("APIC", index);
+  const TID3Frames_Item* item = FFrames->FindFrame("APIC", index);
   if (!item) return false;
   const std::string_view payload = item->Payload();
   size_t offset = 0;
@@ -95,26 +95,26 @@ bool TID3Engine::GetPicture(int index, TID3Picture& picture, std::string_view& b
   return true;
 }
 
-bool TID3Engine::GetURL(int index, TID3Url& url) {
+bool TID3Engine::GetURL(int index, TID3Url& url) const {
   url = TID3Url();
   if (!Active()) return false;
-  TID3Frames_Item* item = FFrames->FindFrame("WXXX", index);
+  const TID3Frames_Item* item = FFrames->FindFrame("WXXX", index);
   if (!item) return false;
   url = ParseURL(item->Payload());
   return true;
 }
 
-bool TID3Engine::GetUserText(int index, TID3UserText& text) {
+bool TID3Engine::GetUserText(int index, TID3UserText& text) const {
   text = TID3UserText();
-  TID3Frames_Item* item = Active() ? FFrames->FindFrame("TXXX", index) : nullptr;
+  const TID3Frames_Item* item = Active() ? FFrames->FindFrame("TXXX", index) : nullptr;
   if (!item) return false;
   text = ParseUserText(item->Payload());
   return true;
 }
 
-bool TID3Engine::GetLyrics(int index, TID3Comment& lyrics) {
+bool TID3Engine::GetLyrics(int index, TID3Comment& lyrics) const {
   lyrics = TID3Comment();
-  TID3Frames_Item* item = Active() ? FFrames->FindFrame("USLT", index) : nullptr;
+  const TID3Frames_Item* item = Active() ? FFrames->FindFrame("USLT", index) : nullptr;
   if (!item) return false;
   lyrics = ParseComment(item->Payload());
   return true;

@@ -5,12 +5,12 @@
 
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 

@@ -5,9 +5,9 @@
 #include "engine/file_replace.h"
 #include "engine/tag_journal.h"
 #include "engine/tag_writer.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

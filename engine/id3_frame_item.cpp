@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_lists.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {
@@ -94,7 +94,7 @@ bool TID3Frames_Item::HasID(std::string_view id) const {
   return id.size() <= 4 && wanted == FName;
 }
 
-std::string TID3Frames_Item::AsText() {
+std::string TID3Frames_Item::AsText() const {
   const std::string_view bytes = Payload();
   FData.SetPosition(0);
   if (bytes.empty()) return {};
@@ -108,7 +108,7 @@ void TID3Frames_Item::SetAsText(const std::string& value) {
   FKeptAsStored = false;
 }
 
-std::string TID3Frames_Item::AsTextUtf8() {
+std::string TID3Frames_Item::AsTextUtf8() const {
   const std::string_view bytes = Payload();
   FData.SetPosition(0);
   if (bytes.empty()) return {};

@@ -1,6 +1,7 @@
 #include "tagscope/engine/id3_frames.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "tagscope/rtl/exception.h"
 
@@ -25,12 +26,20 @@ const TID3Frames_Item& TID3Frames::Items(int index) const {
 }
 
 TID3Frames_Item* TID3Frames::FindFrame(std::string_view id) {
-  for (auto& item : FItems)
+  return const_cast<TID3Frames_Item*>(std::as_const(*this).FindFrame(id));
+}
+
+const TID3Frames_Item* TID3Frames::FindFrame(std::string_view id) const {
+  for (const auto& item : FItems)
     if (item->HasID(id)) return item.get();
   return nullptr;
 }
 
 TID3Frames_Item* TID3Frames::FindFrame(std::string_view id, int index) {
+  return const_cast<TID3Frames_Item*>(std::as_const(*this).FindFrame(id, index));
+}
+
+const TID3Frames_Item* TID3Frames::FindFrame(std::string_view id, int index) const {
   if (index < 0 || id.size() > 4) return nullptr;
   std::array<char, 4> wanted{};
   std::copy(id.begin(), id.end(), wanted.begin());

@@ -5,13 +5,13 @@
 
 #include "engine/frame_layout.h"
 #include "engine/id3_layout.h"
+#include "engine/stream_helpers.h"
 #include "engine/unsync.h"
 #include "engine/v22_frames.h"
 #include "engine/zlib_codec.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_frames.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -2,11 +2,11 @@
 #include <cstring>
 
 #include "engine/frame_layout.h"
+#include "engine/stream_helpers.h"
 #include "engine/unsync.h"
 #include "engine/zlib_codec.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_frames.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/id3_layout.h"
-#include "rtl/byte_reader.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {
@@ -100,8 +100,7 @@ void TID3ExtendedHeader::Clear() {
 
 // --- TID3Header ---
 
-TID3Header::TID3Header(TID3Engine* engine)
-    : FEngine(engine), FExtendedHeader(std::make_unique<TID3ExtendedHeader>()) {}
+TID3Header::TID3Header(TID3Engine*) : FExtendedHeader(std::make_unique<TID3ExtendedHeader>()) {}
 
 void TID3Header::SetExtendedHeader(const TID3ExtendedHeader&) {
   RefuseAssign("TID3ExtendedHeader");

@@ -1,22 +1,12 @@
 #include "tagscope/engine/id3_lists.h"
 
 #include <algorithm>
-#include <cctype>
 #include <unordered_map>
 
 #include "tagscope/engine/genre.h"
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
-
-namespace {
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return text;
-}
-
-}  // namespace
 
 const std::vector<std::string>& Genres() {
   static const std::vector<std::string> genres = [] {
@@ -116,11 +106,11 @@ std::string FrameDisplayName(const std::string& id) {
     std::unordered_map<std::string, std::string> map;
     for (const std::string& row : FrameNames()) {
       const size_t eq = row.find('=');
-      map.emplace(UpperAscii(row.substr(0, eq)), row.substr(eq + 1));
+      map.emplace(AsciiUpperCase(row.substr(0, eq)), row.substr(eq + 1));
     }
     return map;
   }();
-  const auto it = byID.find(UpperAscii(id));
+  const auto it = byID.find(AsciiUpperCase(id));
   return it == byID.end() ? std::string() : it->second;
 }
 

@@ -9,7 +9,7 @@
 
 #include "engine/audio_trailers.h"
 #include "engine/mpeg_vbr_header.h"
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

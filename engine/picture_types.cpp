@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tagscope/rtl/ascii_case.h"
+
 namespace tagscope {
 
 namespace {
@@ -14,10 +16,6 @@ constexpr std::array<std::string_view, PictureTypeCount> kNames = {
     "Lyricist",           "Recording Location",   "During Recording",
     "During Performance", "Video Screen Capture", "A Bright Coloured Fish",
     "Illustration",       "Band Logotype",        "Publisher Logotype"};
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
 
 }  // namespace
 
@@ -59,11 +57,7 @@ const std::vector<std::string>& PictureTypeKeywords() {
 int PictureTypeFromKeyword(std::string_view keyword) {
   const std::vector<std::string>& keywords = PictureTypeKeywords();
   for (size_t type = 0; type < keywords.size(); ++type) {
-    const std::string& k = keywords[type];
-    if (k.size() != keyword.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < k.size() && same; ++i) same = Lower(keyword[i]) == k[i];
-    if (same) return static_cast<int>(type);
+    if (SameTextAscii(keyword, keywords[type])) return static_cast<int>(type);
   }
   return -1;
 }

@@ -1,8 +1,8 @@
 #include "tagscope/engine/shown_fields.h"
 
-#include "engine/tag_edit.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/tag_edit.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
@@ -17,13 +17,13 @@ std::string ResolveGenreReference(const std::string& contentType) {
   return genre ? genre->Text() : contentType;
 }
 
-std::string ShownGenre(TID3Engine& engine) {
+std::string ShownGenre(const TID3Engine& engine) {
   std::string genre = engine.GenreUtf8();
   if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameTextUtf8("TCON"));
   return genre;
 }
 
-std::string ShownYear(TID3Engine& engine) {
+std::string ShownYear(const TID3Engine& engine) {
   std::string year = engine.YearUtf8();
   if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
   return year;

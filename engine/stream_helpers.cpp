@@ -1,4 +1,4 @@
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
 
 #include <algorithm>
 #include <array>

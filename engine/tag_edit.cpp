@@ -1,4 +1,4 @@
-#include "engine/tag_edit.h"
+#include "tagscope/engine/tag_edit.h"
 
 #include <algorithm>
 #include <functional>

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rtl/byte_reader.h"
-#include "rtl/files.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

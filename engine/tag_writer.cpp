@@ -6,13 +6,13 @@
 #include "engine/extended_header_bytes.h"
 #include "engine/file_replace.h"
 #include "engine/id3_layout.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -32,22 +32,7 @@ class TTextSink {
 };
 
 void DecodeUTF16(std::string_view bytes, bool bigEndian, TTextSink& sink) {
-  auto unit = [&](size_t i) -> char32_t {
-    const auto hi = static_cast<uint8_t>(bytes[bigEndian ? i : i + 1]);
-    const auto lo = static_cast<uint8_t>(bytes[bigEndian ? i + 1 : i]);
-    return static_cast<char32_t>(hi << 8 | lo);
-  };
-  auto isLow = [](char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t c = unit(i);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && isLow(unit(i + 2))) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-      i += 2;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacementCharacter;  // a lone surrogate
-    }
-    sink.Add(c);
-  }
+  for (size_t at = 0; at + 1 < bytes.size();) sink.Add(NextUtf16(bytes, at, bigEndian));
   if (bytes.size() % 2 != 0) sink.AddHalfUnit();
 }
 

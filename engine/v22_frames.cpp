@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "tagscope/rtl/ascii_case.h"
+
 namespace tagscope {
 
 namespace {
@@ -43,7 +45,7 @@ std::string MimeType(std::string_view format) {
   std::string mime = "image/";
   for (char c : format) {
     if (c == '\0') break;
-    mime.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+    mime.push_back(AsciiLower(c));
   }
   return mime;
 }

@@ -1,12 +1,12 @@
-#include "engine/version_change.h"
+#include "tagscope/engine/version_change.h"
 
 #include <cctype>
 #include <optional>
 #include <string>
 
-#include "engine/tag_edit.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/text_encoding.h"
 
 namespace tagscope {

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "host/screenshot.h"
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -1,7 +1,7 @@
 #include "host/plugin_library.h"
 
 #include "tagscope/rtl/exception.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

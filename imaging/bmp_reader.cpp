@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "rtl/byte_reader.h"
 #include "tagscope/imaging/graphic.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/byte_reader.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 

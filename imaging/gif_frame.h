@@ -7,8 +7,8 @@
 #include "imaging/gif_colors.h"
 #include "imaging/gif_decoder.h"
 #include "imaging/gif_extension.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/imaging/bitmap.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {

@@ -1,7 +1,8 @@
 #include "imaging/gif_picture.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
 
@@ -10,13 +11,6 @@ constexpr uint8_t kExtensionIntroducer = '!';
 constexpr uint8_t kImageIntroducer = ',';
 constexpr uint8_t kTrailer = ';';
 
-bool SameText(const char* a, const char* b, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 }  // namespace
 
 TGifPicture::TGifPicture() {
@@ -115,11 +109,12 @@ void TGifPicture::ReadHeader(TByteReader& reader) {
   char signature[3];
   char version[3];
   reader.Read(signature, 3);
-  if (!SameText(signature, "GIF", 3)) throw EInvalidGraphicOperation(SUnknownGifVersion);
+  if (!SameTextAscii(std::string_view(signature, 3), "GIF"))
+    throw EInvalidGraphicOperation(SUnknownGifVersion);
   reader.Read(version, 3);
-  if (SameText(version, "87a", 3)) {
+  if (SameTextAscii(std::string_view(version, 3), "87a")) {
     FSignatureVersion = 1;
-  } else if (SameText(version, "89a", 3)) {
+  } else if (SameTextAscii(std::string_view(version, 3), "89a")) {
     FSignatureVersion = 2;
   } else {
     throw EInvalidGraphicOperation(SUnknownGifVersion);
@@ -219,22 +214,22 @@ void TGifPicture::TakeOverComments(const std::vector<TExtension>& pending) {
   }
 }
 
-TGifFrame* TGifPicture::ValidCurrentFrame() {
+TGifFrame* TGifPicture::ValidCurrentFrame() const {
   if (FCurrentFrame < 0 || FCurrentFrame >= FrameCount()) return nullptr;
   return FFrameList[static_cast<size_t>(FCurrentFrame)].get();
 }
 
-int TGifPicture::Width() {
+int TGifPicture::Width() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->GetFrameBitmap().Width : 0;
 }
 
-int TGifPicture::Height() {
+int TGifPicture::Height() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->GetFrameBitmap().Height : 0;
 }
 
-bool TGifPicture::Empty() {
+bool TGifPicture::Empty() const {
   const int index = std::max(FCurrentFrame, 0);
   if (index >= FrameCount()) return true;
   const TGifFrame& frame = *FFrameList[static_cast<size_t>(index)];
@@ -250,23 +245,23 @@ void TGifPicture::SetHeight(int) {
   throw EInvalidGraphicOperation(SGifSizeFixed);
 }
 
-const TBitmapData& TGifPicture::FrameBitmap(int index) {
+const TBitmapData& TGifPicture::FrameBitmap(int index) const {
   if (index < 0 || index >= FrameCount())
     throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
   return FFrameList[static_cast<size_t>(index)]->GetFrameBitmap();
 }
 
-const TBitmapData* TGifPicture::Bitmap() {
+const TBitmapData* TGifPicture::Bitmap() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? &frame->GetFrameBitmap() : nullptr;
 }
 
-TColor TGifPicture::TransparentColor() {
+TColor TGifPicture::TransparentColor() const {
   TGifFrame* frame = ValidCurrentFrame();
   return frame ? frame->KeyColor() : clNone;
 }
 
-bool TGifPicture::Transparent() {
+bool TGifPicture::Transparent() const {
   if (!TransparencyFlag()) return false;
   return std::any_of(FFrameList.begin(), FFrameList.end(),
                      [](const auto& frame) { return frame->KeyColor() != clNone; });

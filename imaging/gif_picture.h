@@ -8,8 +8,8 @@
 #include "imaging/gif_colors.h"
 #include "imaging/gif_extension.h"
 #include "imaging/gif_frame.h"
-#include "rtl/byte_reader.h"
 #include "tagscope/imaging/graphic.h"
+#include "tagscope/rtl/byte_reader.h"
 
 namespace tagscope {
 
@@ -52,16 +52,16 @@ class TGifPicture : public TGraphic {
   // Reads count bytes of GIF data from source; builds frame 0's bitmap when asked to.
   void ReadGIFData(int64_t count, TStream& source, bool buildBitmap);
 
-  int Width() override;
-  int Height() override;
-  bool Empty() override;
+  int Width() const override;
+  int Height() const override;
+  bool Empty() const override;
   void SetWidth(int value) override;
   void SetHeight(int value) override;
-  int FrameCount() override { return static_cast<int>(FFrameList.size()); }
-  const TBitmapData& FrameBitmap(int index) override;
-  const TBitmapData* Bitmap() override;
-  TColor TransparentColor() override;
-  bool Transparent() override;
+  int FrameCount() const override { return static_cast<int>(FFrameList.size()); }
+  const TBitmapData& FrameBitmap(int index) const override;
+  const TBitmapData* Bitmap() const override;
+  TColor TransparentColor() const override;
+  bool Transparent() const override;
   // The palette of the current frame's bitmap (frame 0 when the current frame is out of
   // range); null without frames.
   const std::vector<TRGBQuad>* Palette();
@@ -98,7 +98,7 @@ class TGifPicture : public TGraphic {
   uint8_t ReadExtensionRun(TByteReader& reader, uint8_t introducer,
                            std::vector<TExtension>& pending);
   void TakeOverComments(const std::vector<TExtension>& pending);
-  TGifFrame* ValidCurrentFrame();
+  TGifFrame* ValidCurrentFrame() const;
 
   std::shared_ptr<TGIFData> FShared;
   uint8_t FSignatureVersion = 0;

@@ -35,7 +35,7 @@ void TGraphic::Changed() {
   if (OnChange) OnChange(*this);
 }
 
-const TBitmapData& TStillPicture::FrameBitmap(int index) {
+const TBitmapData& TStillPicture::FrameBitmap(int index) const {
   if (index != 0 || Empty())
     throw EInvalidGraphicOperation(Format("Frame index out of range (%d)", index));
   return FBitmap;

@@ -1,13 +1,13 @@
 #include "tagscope/imaging/picture_registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <mutex>
 
 #include "imaging/bmp_picture.h"
 #include "imaging/gif_picture.h"
 #include "imaging/jpeg_picture.h"
 #include "imaging/png_picture.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
@@ -19,15 +19,9 @@ struct TFileFormat {
   TGraphicFactory Factory;
 };
 
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 std::string Key(const std::string& extension) {
   const bool dotted = !extension.empty() && extension[0] == '.';
-  return LowerCase(dotted ? extension.substr(1) : extension);
+  return AsciiLowerCase(dotted ? extension.substr(1) : extension);
 }
 
 template <class T>
@@ -146,7 +140,7 @@ std::string TPictureRegistry::ExtensionForMimeType(const std::string& mimeType) 
                                                                 {"image/bmp", "bmp"},
                                                                 {"image/x-ms-bmp", "bmp"},
                                                                 {"image/x-bmp", "bmp"}};
-  const auto it = extensions.find(LowerCase(mimeType));
+  const auto it = extensions.find(AsciiLowerCase(mimeType));
   return it == extensions.end() ? std::string() : it->second;
 }
 

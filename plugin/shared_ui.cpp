@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tagscope/rtl/exception.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 #include "ui/menu.h"
 #include "viewer/viewer_frame.h"
 

@@ -1,4 +1,4 @@
-#include "rtl/command_line.h"
+#include "tagscope/rtl/command_line.h"
 
 #include <unistd.h>
 

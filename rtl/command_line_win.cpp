@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "rtl/command_line.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/command_line.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {

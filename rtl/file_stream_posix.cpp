@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

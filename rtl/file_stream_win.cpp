@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "rtl/files.h"
 #include "rtl/files_win.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

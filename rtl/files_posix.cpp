@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {

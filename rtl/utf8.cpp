@@ -157,18 +157,43 @@ bool IsValidUtf16(std::u16string_view units) {
   return true;
 }
 
+namespace {
+
+// The code point at unit i of `count` UTF-16 code units that unit(k) reads, advancing i past
+// it: a high surrogate followed by a low one joined, any other surrogate as U+FFFD.
+template <class TUnitReader>
+char32_t NextUtf16Unit(const TUnitReader& unit, size_t count, size_t& i) {
+  const char32_t c = unit(i++);
+  if (c >= 0xD800 && c <= 0xDBFF && i < count) {
+    const char32_t low = unit(i);
+    if (low >= 0xDC00 && low <= 0xDFFF) {
+      ++i;
+      return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+    }
+  }
+  return IsSurrogate(c) ? kReplacementCharacter : c;
+}
+
+}  // namespace
+
 std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
   out.reserve(units.size());
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    }
-    AppendUtf8(out, c);  // a lone surrogate becomes U+FFFD there
-  }
+  const auto unit = [units](size_t k) { return static_cast<char32_t>(units[k]); };
+  for (size_t i = 0; i < units.size();) AppendUtf8(out, NextUtf16Unit(unit, units.size(), i));
   return out;
+}
+
+char32_t NextUtf16(std::string_view bytes, size_t& at, bool bigEndian) {
+  const auto unit = [bytes, bigEndian](size_t k) {
+    const auto first = static_cast<uint8_t>(bytes[2 * k]);
+    const auto second = static_cast<uint8_t>(bytes[2 * k + 1]);
+    return static_cast<char32_t>(bigEndian ? first << 8 | second : second << 8 | first);
+  };
+  size_t i = at / 2;
+  const char32_t c = NextUtf16Unit(unit, bytes.size() / 2, i);
+  at = 2 * i;
+  return c;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {

@@ -1,6 +1,6 @@
 #include "viewer/viewer_text.h"
 
-#include <cctype>
+#include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
 
@@ -21,23 +21,12 @@ bool IsPrintableText(const std::string& s) {
   return true;
 }
 
-namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-  return i == a.size() && !b[i];
-}
-
-}  // namespace
-
 bool IsOpenableLink(const std::string& url) {
   const size_t colon = url.find(':');
   if (colon == std::string::npos) return false;
   const std::string scheme = url.substr(0, colon);
   for (const char* allowed : {"http", "https", "ftp", "mailto"})
-    if (EqualsIgnoringCase(scheme, allowed)) return true;
+    if (SameTextAscii(scheme, allowed)) return true;
   return false;
 }
 

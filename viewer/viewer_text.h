@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "tagscope/engine/shown_fields.h"  // ResolveGenreReference
 #include "tagscope/engine/picture_types.h"  // PictureTypeName
+#include "tagscope/engine/shown_fields.h"   // ResolveGenreReference
 
 namespace tagscope {
 

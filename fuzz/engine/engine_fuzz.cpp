@@ -9,10 +9,10 @@
 
 #include "cli/dump.h"
 #include "cli/verbs.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::cli {
 // dump.cpp registers its verb here; the harness never runs it.

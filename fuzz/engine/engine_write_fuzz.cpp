@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tests/engine/write_test_support.h"
 
 namespace {

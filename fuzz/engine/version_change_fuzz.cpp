@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/version_change.h"
-#include "rtl/files.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/version_change.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "engine/unsync.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/id3_header.h"
-#include "tagscope/engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 

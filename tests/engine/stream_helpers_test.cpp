@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "rtl/byte_reader.h"
-#include "tagscope/engine/stream_helpers.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::test {
 

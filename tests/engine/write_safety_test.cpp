@@ -11,9 +11,9 @@
 
 #include "engine/tag_journal.h"
 #include "engine/unsync.h"
-#include "rtl/files.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tests/engine/tag_builder.h"
 #include "tests/engine/write_test_support.h"
 

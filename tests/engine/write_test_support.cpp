@@ -6,8 +6,8 @@
 #include <random>
 #include <sstream>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::test {
 

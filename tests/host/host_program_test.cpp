@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 #include "tests/host/png_reader.h"
 #include "tests/viewer/mp3_builder.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "tagscope/rtl/exception.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 #include "tests/host/png_reader.h"
 
 namespace tagscope {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "imaging/gif_picture.h"
-#include "rtl/files.h"
 #include "tagscope/imaging/picture_registry.h"
+#include "tagscope/rtl/files.h"
 #include "tests/imaging/gif_builder.h"
 
 namespace tagscope {

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# install_test.sh <build-dir> <work-dir> <C++ compiler> <CMake generator> <example.mp3>
+# install_test.sh <build-dir> <work-dir> <C++ compiler> <CMake generator> <example.mp3> [python]
 # Installs the build into <work-dir>/prefix, checks that no setting of the build itself reached
-# the installed package, and builds the program in consumer/ against the installed package
-# through find_package and through pkg-config; both must print the example's tag.
+# the installed package, and builds the programs in consumer/ against the installed package
+# through find_package and through pkg-config; both readers must print the example's tag. The
+# editor changes a copy of the example through the public interface alone; the reader and, given
+# a Python with mutagen, mutagen must find the change.
 # CXX_LAUNCHER (optional) is put before the compiler, as the build does (ccache).
 set -euo pipefail
-build=$1 work=$2 cxx=$3 generator=$4 example=$5
+build=$1 work=$2 cxx=$3 generator=$4 example=$5 python=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source_root=$(cd "$here/../.." && pwd)
 launcher=${CXX_LAUNCHER:-}
@@ -36,9 +38,9 @@ $launcher "$cxx" -std=c++20 -fsyntax-only -I"$prefix/include" "$work/all_headers
   fail "the installed headers need headers that were not installed"
 
 expected=$(printf '%s\n' "The Example Artist - Example Song" "image/bmp 16x16")
-run_consumer() {  # run_consumer <how> <program>
+run_consumer() {  # run_consumer <how> <program> [file]
   local out
-  out=$(LD_LIBRARY_PATH="$prefix/lib:${LD_LIBRARY_PATH:-}" "$2" "$example") ||
+  out=$(LD_LIBRARY_PATH="$prefix/lib:${LD_LIBRARY_PATH:-}" "$2" "${3:-$example}") ||
     fail "the $1 consumer failed"
   [ "$out" = "$expected" ] || fail "the $1 consumer printed:"$'\n'"$out"
   echo "ok: $1 consumer"
@@ -51,6 +53,24 @@ grep -q "^tagscope_DIR:PATH=$prefix/" "$work/cmake/CMakeCache.txt" ||
   fail "find_package found another tagscope than the one installed"
 cmake --build "$work/cmake" >"$work/cmake-build.log" || fail "building with find_package"
 run_consumer find_package "$work/cmake/consumer"
+
+# An edit through the public interface: UTF-8 title, a picture added, the version changed.
+title="Grüße aus 東京 — ✓"
+edited=$work/edited.mp3
+cp "$example" "$edited"
+printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\xff' >"$work/cover.png"
+LD_LIBRARY_PATH="$prefix/lib:${LD_LIBRARY_PATH:-}" "$work/cmake/edit" "$edited" "$title" \
+  "$work/cover.png" >"$work/edit.log" || fail "the editor failed: $(cat "$work/edit.log")"
+expected=$(printf '%s\n' "The Example Artist - $title" "image/bmp 16x16")
+run_consumer "find_package (edited file)" "$work/cmake/consumer" "$edited"
+if [ -n "$python" ]; then
+  "$python" "$here/check_edit.py" "$edited" "$title" "$work/cover.png" ||
+    fail "mutagen does not read the edit as made"
+  echo "ok: mutagen reads the edit"
+else
+  echo "note: no Python with mutagen; the edit was checked by reading it back only"
+fi
+expected=$(printf '%s\n' "The Example Artist - Example Song" "image/bmp 16x16")
 
 flags=$(PKG_CONFIG_PATH="$(dirname "$pc")" pkg-config --cflags --libs tagscope) ||
   fail "pkg-config does not know tagscope"

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 namespace {
 
 std::string TempName(const char* stem) {
-  return GetTempDir() + "tagscope_rtl_" + stem + "_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+  return GetTempDir() + "tagscope_rtl_" + stem + "_" +
+         std::to_string(::testing::UnitTest::GetInstance()->random_seed());
 }
 
 TEST(FileStream, CreateWriteReopenAndResize) {

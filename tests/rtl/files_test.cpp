@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 namespace {

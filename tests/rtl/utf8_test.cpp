@@ -48,6 +48,19 @@ TEST(Utf8, Utf16BothWays) {
   EXPECT_FALSE(IsValidUtf16(std::u16string{0xD83C}));
 }
 
+TEST(Utf8, Utf16AsBytesInEitherOrder) {
+  // 🎵 then a lone high surrogate whose would-be partner is cut to one byte.
+  const std::string little("\x3C\xD8\xB5\xDF\x3C\xD8\xB5", 7);
+  const std::string big("\xD8\x3C\xDF\xB5\xD8\x3C\xDF", 7);
+  for (const auto& [bytes, bigEndian] : {std::pair(little, false), std::pair(big, true)}) {
+    size_t at = 0;
+    EXPECT_EQ(NextUtf16(bytes, at, bigEndian), U'\U0001F3B5');
+    EXPECT_EQ(at, 4u);
+    EXPECT_EQ(NextUtf16(bytes, at, bigEndian), kReplacementCharacter);
+    EXPECT_EQ(at, 6u);  // the odd last byte is the caller's
+  }
+}
+
 TEST(Utf8, TerminalEscapes) {
   EXPECT_EQ(EscapeForTerminal("a\tb\nc\x1B[31mred\x7F"), "a\\tb\\nc\\x1B[31mred\\x7F");
   EXPECT_EQ(EscapeForTerminal("\xC2\x9B"

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "tagscope/rtl/file_stream.h"
-#include "rtl/files.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::test {
 

@@ -2,8 +2,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tests/viewer/viewer_fixture.h"
 
 namespace tagscope::test {

@@ -9,8 +9,8 @@
 namespace tagscope {
 
 // The file operations through which the engine opens, replaces and deletes files: the
-// platform's unless another set is handed to the engine (tests hand in one that fails on
-// demand).
+// platform's unless another set is handed to the engine (one that records, redirects or
+// refuses them).
 class TFileSystem {
  public:
   virtual ~TFileSystem() = default;

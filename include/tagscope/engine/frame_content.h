@@ -6,9 +6,10 @@
 
 namespace tagscope {
 
-// A comment (COMM), picture (APIC) or link (WXXX) as read from its payload, texts decoded
-// to ISO-8859-1 by the payload's encoding byte ('?' for what it lacks) and, in the ...Utf8
-// twins, in full as UTF-8.
+// A comment (COMM), picture (APIC) or link (WXXX) as read from its payload, its texts decoded
+// by the payload's encoding byte: in full as UTF-8 in the ...Utf8 members, which a program
+// should read; as ISO-8859-1 ('?' for what it lacks) in their plain twins, the form the
+// plug-in's host interface takes.
 struct TID3Comment {
   std::string Language = std::string(3, '\0');  // three bytes, as stored
   std::string Description;

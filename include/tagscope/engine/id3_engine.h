@@ -84,63 +84,73 @@ class TID3Engine {
   bool RemoveID3V1();
 
   // --- frame content ---
+  // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
+  // pictures, links and user texts, hold a text in full as UTF-8, whatever its script: a
+  // program should use these. The plain ones hold ISO-8859-1 bytes, '?' for every character
+  // outside it; they serve the plug-in's host interface, which takes single-byte text.
   int FrameCount(std::string_view id) const;
-  std::string GetFrameText(std::string_view id);
-  void SetFrameText(std::string_view id, const std::string& text);
   // The text in full as UTF-8; setting writes ISO-8859-1 when every character fits, else UTF-8
   // in an ID3v2.4 tag and UTF-16 with a byte-order mark in older ones (see EncodingForText).
-  std::string GetFrameTextUtf8(std::string_view id);
+  std::string GetFrameTextUtf8(std::string_view id) const;
   void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
-  bool GetComment(int index, TID3Comment& comment);
-  int AddComment(const std::string& description, const std::string& text,
-                 const std::string& language);
-  // AddComment with UTF-8 texts, encoded as SetFrameTextUtf8 encodes.
+  // The text as ISO-8859-1 bytes; setting writes them as they are, with encoding byte 0.
+  std::string GetFrameText(std::string_view id) const;
+  void SetFrameText(std::string_view id, const std::string& text);
+  // The index-th comment (COMM), 0-based in collection order; false when there is none.
+  bool GetComment(int index, TID3Comment& comment) const;
+  // Adds a comment of UTF-8 texts, encoded as SetFrameTextUtf8 encodes; returns its index.
   int AddCommentUtf8(const std::string& description, const std::string& text,
                      const std::string& language);
+  // The same with ISO-8859-1 texts, written with encoding byte 0.
+  int AddComment(const std::string& description, const std::string& text,
+                 const std::string& language);
   // The picture's bytes replace the content of `data`.
-  bool GetPicture(int index, TStream& data, TID3Picture& picture);
+  bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
   // The same without copying: `bytes` views the frame's payload, valid until the frames change.
-  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes);
-  bool GetURL(int index, TID3Url& url);
+  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
+  bool GetURL(int index, TID3Url& url) const;
   // The index-th user-defined text (TXXX) and unsynchronised lyrics (USLT, laid out as a
   // comment), 0-based in collection order; false when there is none.
-  bool GetUserText(int index, TID3UserText& text);
-  bool GetLyrics(int index, TID3Comment& lyrics);
+  bool GetUserText(int index, TID3UserText& text) const;
+  bool GetLyrics(int index, TID3Comment& lyrics) const;
+  // Pictures, user texts and links, the version change and the genre and year a reader is
+  // shown: tag_edit.h, version_change.h, shown_fields.h.
 
-  std::string Album() { return GetFrameText("TALB"); }
-  void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }
-  std::string Artist() { return GetFrameText("TPE1"); }
-  void SetArtist(const std::string& v) { SetFrameText("TPE1", v); }
-  std::string EncodedBy() { return GetFrameText("TENC"); }
-  void SetEncodedBy(const std::string& v) { SetFrameText("TENC", v); }
-  std::string Genre() { return GetFrameText("TIT1"); }
-  void SetGenre(const std::string& v) { SetFrameText("TIT1", v); }
-  std::string SubTitle() { return GetFrameText("TIT3"); }
-  void SetSubTitle(const std::string& v) { SetFrameText("TIT3", v); }
-  std::string Title() { return GetFrameText("TIT2"); }
-  void SetTitle(const std::string& v) { SetFrameText("TIT2", v); }
-  std::string Track() { return GetFrameText("TRCK"); }
-  void SetTrack(const std::string& v) { SetFrameText("TRCK", v); }
-  std::string Year() { return GetFrameText("TYER"); }
-  void SetYear(const std::string& v) { SetFrameText("TYER", v); }
-
-  // The same fields in full as UTF-8.
-  std::string AlbumUtf8() { return GetFrameTextUtf8("TALB"); }
+  // The tag fields in full as UTF-8.
+  std::string AlbumUtf8() const { return GetFrameTextUtf8("TALB"); }
   void SetAlbumUtf8(const std::string& v) { SetFrameTextUtf8("TALB", v); }
-  std::string ArtistUtf8() { return GetFrameTextUtf8("TPE1"); }
+  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
   void SetArtistUtf8(const std::string& v) { SetFrameTextUtf8("TPE1", v); }
-  std::string EncodedByUtf8() { return GetFrameTextUtf8("TENC"); }
+  std::string EncodedByUtf8() const { return GetFrameTextUtf8("TENC"); }
   void SetEncodedByUtf8(const std::string& v) { SetFrameTextUtf8("TENC", v); }
-  std::string GenreUtf8() { return GetFrameTextUtf8("TIT1"); }
+  std::string GenreUtf8() const { return GetFrameTextUtf8("TIT1"); }
   void SetGenreUtf8(const std::string& v) { SetFrameTextUtf8("TIT1", v); }
-  std::string SubTitleUtf8() { return GetFrameTextUtf8("TIT3"); }
+  std::string SubTitleUtf8() const { return GetFrameTextUtf8("TIT3"); }
   void SetSubTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT3", v); }
-  std::string TitleUtf8() { return GetFrameTextUtf8("TIT2"); }
+  std::string TitleUtf8() const { return GetFrameTextUtf8("TIT2"); }
   void SetTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT2", v); }
-  std::string TrackUtf8() { return GetFrameTextUtf8("TRCK"); }
+  std::string TrackUtf8() const { return GetFrameTextUtf8("TRCK"); }
   void SetTrackUtf8(const std::string& v) { SetFrameTextUtf8("TRCK", v); }
-  std::string YearUtf8() { return GetFrameTextUtf8("TYER"); }
+  std::string YearUtf8() const { return GetFrameTextUtf8("TYER"); }
   void SetYearUtf8(const std::string& v) { SetFrameTextUtf8("TYER", v); }
+
+  // The same fields as ISO-8859-1 bytes, for the plug-in's host interface.
+  std::string Album() const { return GetFrameText("TALB"); }
+  void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }
+  std::string Artist() const { return GetFrameText("TPE1"); }
+  void SetArtist(const std::string& v) { SetFrameText("TPE1", v); }
+  std::string EncodedBy() const { return GetFrameText("TENC"); }
+  void SetEncodedBy(const std::string& v) { SetFrameText("TENC", v); }
+  std::string Genre() const { return GetFrameText("TIT1"); }
+  void SetGenre(const std::string& v) { SetFrameText("TIT1", v); }
+  std::string SubTitle() const { return GetFrameText("TIT3"); }
+  void SetSubTitle(const std::string& v) { SetFrameText("TIT3", v); }
+  std::string Title() const { return GetFrameText("TIT2"); }
+  void SetTitle(const std::string& v) { SetFrameText("TIT2", v); }
+  std::string Track() const { return GetFrameText("TRCK"); }
+  void SetTrack(const std::string& v) { SetFrameText("TRCK", v); }
+  std::string Year() const { return GetFrameText("TYER"); }
+  void SetYear(const std::string& v) { SetFrameText("TYER", v); }
 
   // --- events (sender: this engine) ---
   TID3EngineFrameNotify OnFrameDecrypt;
@@ -152,9 +162,10 @@ class TID3Engine {
   TNotifyEvent OnWriteTag;
 
  protected:
-  // The file operations the engine uses (the platform's unless replaced, as tests do).
+  // The file operations the engine opens, renames and deletes files with: the platform's
+  // unless a derived engine hands in others.
   void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFileSystem = std::move(value); }
-  // Replaces what the last read recorded (tests stand in for a read that failed part way).
+  // Replaces what the last read recorded: a derived engine may mark the tag as read in part.
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:

@@ -12,6 +12,9 @@ namespace tagscope {
 
 class TID3Frames;
 
+// True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
+bool ValidFrameID(std::string_view id);
+
 // One ID3v2 frame in memory: its ID, per-frame flags, the group and encryption bytes and the
 // payload in its usable form (decompressed, decrypted when a handler did so, unsynchronisation
 // undone).
@@ -69,15 +72,17 @@ class TID3Frames_Item {
   // Makes the payload a view of bytes that `owner` keeps alive (the tag as read), shared with
   // other frames until something asks for Data().
   void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);
-  // The payload read as a text frame (its encoding honoured, trimmed); leaves Data at 0.
-  std::string AsText();
-  // Replaces the payload by encoding byte 0 and the text; leaves Data at 0.
-  void SetAsText(const std::string& value);
-  // The same text in full as UTF-8 (see DecodeTextUtf8), trimmed alike; leaves Data at 0.
-  std::string AsTextUtf8();
+  // The payload read as a text frame in full as UTF-8 (its encoding honoured, see
+  // DecodeTextUtf8), trimmed; leaves Data at 0.
+  std::string AsTextUtf8() const;
   // Replaces the payload by a UTF-8 text in the encoding that EncodingForText picks for a tag
   // of the version (ISO-8859-1 when every character fits); leaves Data at 0.
   void SetAsTextUtf8(const std::string& value, uint8_t version = 4);
+  // The same text as ISO-8859-1 bytes ('?' for what it lacks), trimmed alike, for the
+  // plug-in's host interface; leaves Data at 0.
+  std::string AsText() const;
+  // Replaces the payload by encoding byte 0 and the ISO-8859-1 text; leaves Data at 0.
+  void SetAsText(const std::string& value);
 
   // The frame's name for display ("Title" for TIT2), its ID when the name list does not know
   // it, the class name for an item without an ID.

@@ -39,9 +39,11 @@ class TID3Frames {
   const TID3Frames_Item& Items(int index) const;
   // The first item whose four ID bytes equal id, or nullptr.
   TID3Frames_Item* FindFrame(std::string_view id);
+  const TID3Frames_Item* FindFrame(std::string_view id) const;
   // The index-th item (0-based) whose ID is id, or nullptr. Asking for index 0, 1, 2, ... in
   // turn walks the list once, not once per call.
   TID3Frames_Item* FindFrame(std::string_view id, int index);
+  const TID3Frames_Item* FindFrame(std::string_view id, int index) const;
   // How many items have the ID.
   int CountOf(std::string_view id) const;
   void Clear();
@@ -77,6 +79,8 @@ class TID3Frames {
 
   auto begin() { return FItems.begin(); }
   auto end() { return FItems.end(); }
+  auto begin() const { return FItems.cbegin(); }
+  auto end() const { return FItems.cend(); }
 
  private:
   friend class TID3Frames_Item;
@@ -92,7 +96,7 @@ class TID3Frames {
 
   TID3Engine* FEngine;
   std::vector<std::unique_ptr<TID3Frames_Item>> FItems;
-  TCursor FCursor;
+  mutable TCursor FCursor;  // a search by index remembers where it ended, also when const
 };
 
 }  // namespace tagscope

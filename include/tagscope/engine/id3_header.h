@@ -46,7 +46,8 @@ class TID3ExtendedHeader {
 // The 10-byte tag header (and footer) with its extended header.
 class TID3Header {
  public:
-  explicit TID3Header(TID3Engine* engine = nullptr);
+  // The owning engine may be named; the header needs nothing of it and keeps no pointer to it.
+  explicit TID3Header(TID3Engine* owner = nullptr);
   virtual ~TID3Header() = default;
   TID3Header(const TID3Header&) = delete;
   TID3Header& operator=(const TID3Header&) = delete;
@@ -66,7 +67,6 @@ class TID3Header {
   TID3ExtendedHeader& ExtendedHeader() { return *FExtendedHeader; }
   const TID3ExtendedHeader& ExtendedHeader() const { return *FExtendedHeader; }
   void SetExtendedHeader(const TID3ExtendedHeader& value);  // refused, as above
-  TID3Engine* Engine() const { return FEngine; }
 
   // The tag size: bytes after the 10-byte header up to the end of the padding, extended
   // header included, footer excluded. 0 after Clear, -1 after a failed load.
@@ -98,7 +98,6 @@ class TID3Header {
   bool FTagCompressed = false;
   uint8_t FVersionNumber = 0;
   uint8_t FVersionRevision = 0;
-  TID3Engine* FEngine;
   std::unique_ptr<TID3ExtendedHeader> FExtendedHeader;
   int64_t FSize = 0;
 };

@@ -15,8 +15,8 @@ std::string ResolveGenreReference(const std::string& contentType);
 // content-group frame (the engine's Genre), else the content type (TCON) with its reference
 // resolved. The year: the year frame (TYER), else the year at the front of the recording time
 // (TDRC).
-std::string ShownGenre(TID3Engine& engine);
-std::string ShownYear(TID3Engine& engine);
+std::string ShownGenre(const TID3Engine& engine);
+std::string ShownYear(const TID3Engine& engine);
 
 // Sets the year (UTF-8) in the frame that readers of the tag's version show first: TDRC in an
 // ID3v2.4 tag, TYER before. The date frames of the other version go, or readers would go on

@@ -17,28 +17,7 @@ struct TRGBQuad {
   bool operator==(const TRGBQuad&) const = default;
 };
 
-// An allocator whose resize leaves new bytes as they come: a decoder that writes every byte of
-// its buffer does not pay for clearing it first. assign(n, 0) and the like still clear.
-template <class T>
-struct TUninitializedAllocator : std::allocator<T> {
-  template <class U>
-  struct rebind {
-    using other = TUninitializedAllocator<U>;
-  };
-  TUninitializedAllocator() = default;
-  template <class U>
-  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
-  template <class U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <class U, class... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-
-using TPixelBuffer = std::vector<uint8_t, TUninitializedAllocator<uint8_t>>;
+using TPixelBuffer = std::vector<uint8_t>;
 
 // A device-independent bitmap in memory: rows bottom-up, each padded to a multiple of four
 // bytes; 1, 4 and 8 bits per pixel index Palette, 24 bits are B,G,R and 32 bits B,G,R,x.

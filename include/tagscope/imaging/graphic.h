@@ -104,25 +104,25 @@ class TGraphic {
   // loading raises; rows already handed over are then to be discarded.
   virtual bool DecodeRGBRows(std::string& bytes, TRGBRowSink& sink) { return false; }
 
-  virtual int Width() = 0;
-  virtual int Height() = 0;
-  virtual bool Empty() = 0;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual bool Empty() const = 0;
   // Pictures refuse to be resized unless they say otherwise.
   virtual void SetWidth(int value);
   virtual void SetHeight(int value);
 
   // Frames: one for a still picture, any number for an animated GIF, none when empty.
-  virtual int FrameCount() = 0;
+  virtual int FrameCount() const = 0;
   // The decoded frame; never null for an index below FrameCount().
-  virtual const TBitmapData& FrameBitmap(int index) = 0;
+  virtual const TBitmapData& FrameBitmap(int index) const = 0;
   // The frame that is measured and drawn, or null when there is nothing to draw.
-  virtual const TBitmapData* Bitmap() = 0;
+  virtual const TBitmapData* Bitmap() const = 0;
   // The colour that drawing leaves out (pixels of it keep the background), or clNone.
-  virtual TColor TransparentColor() { return clNone; }
+  virtual TColor TransparentColor() const { return clNone; }
 
   // Whether drawing leaves out a colour: the transparency flag is on (as it is for a new
   // picture) and the picture has a transparent colour.
-  virtual bool Transparent() { return FTransparent && TransparentColor() != clNone; }
+  virtual bool Transparent() const { return FTransparent && TransparentColor() != clNone; }
   void SetTransparent(bool value) { FTransparent = value; }
   bool TransparencyFlag() const { return FTransparent; }
 
@@ -146,12 +146,12 @@ class TGraphic {
 // A picture of exactly one frame, decoded whole when it is loaded.
 class TStillPicture : public TGraphic {
  public:
-  int Width() override { return FBitmap.Width; }
-  int Height() override { return FBitmap.Height; }
-  bool Empty() override { return FBitmap.Empty(); }
-  int FrameCount() override { return Empty() ? 0 : 1; }
-  const TBitmapData& FrameBitmap(int index) override;
-  const TBitmapData* Bitmap() override { return Empty() ? nullptr : &FBitmap; }
+  int Width() const override { return FBitmap.Width; }
+  int Height() const override { return FBitmap.Height; }
+  bool Empty() const override { return FBitmap.Empty(); }
+  int FrameCount() const override { return Empty() ? 0 : 1; }
+  const TBitmapData& FrameBitmap(int index) const override;
+  const TBitmapData* Bitmap() const override { return Empty() ? nullptr : &FBitmap; }
 
  protected:
   // Takes the decoded picture and reports the change.

@@ -37,6 +37,10 @@ bool FitsLatin1(std::string_view utf8);
 bool IsValidUtf16(std::u16string_view units);
 // Code units to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view units);
+// The code point at byte `at` (even) of UTF-16 held as bytes, two per code unit in the byte
+// order given, advancing `at` past it: a surrogate pair joined, a lone surrogate as U+FFFD. A
+// whole code unit must remain at `at`; an odd last byte is left to the caller.
+char32_t NextUtf16(std::string_view bytes, size_t& at, bool bigEndian);
 // UTF-8 to code units (ill-formed subsequences as U+FFFD).
 std::u16string Utf8ToUtf16(std::string_view utf8);
 

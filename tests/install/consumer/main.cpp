@@ -12,13 +12,16 @@ int main(int argc, char** argv) {
     engine.SetReadOnly(true);
     engine.SetFileName(argv[1]);
     engine.SetActive(true);
-    std::printf("%s - %s\n", engine.Artist().c_str(), engine.Title().c_str());
+    // Read through const references: reading the tag or a picture changes neither.
+    const tagscope::TID3Engine& tag = engine;
+    std::printf("%s - %s\n", tag.ArtistUtf8().c_str(), tag.TitleUtf8().c_str());
     tagscope::TMemoryStream bytes;
     tagscope::TID3Picture info;
-    if (engine.GetPicture(0, bytes, info)) {
+    if (tag.GetPicture(0, bytes, info)) {
       auto ext = tagscope::TPictureRegistry::ExtensionForMimeType(info.MimeType);
-      auto picture = tagscope::TPictureRegistry::LoadFromBytes(ext, bytes.Bytes());
-      std::printf("%s %dx%d\n", info.MimeType.c_str(), picture->Width(), picture->Height());
+      const auto picture = tagscope::TPictureRegistry::LoadFromBytes(ext, bytes.Bytes());
+      const tagscope::TGraphic& shown = *picture;
+      std::printf("%s %dx%d\n", info.MimeType.c_str(), shown.Width(), shown.Height());
     }
   } catch (const tagscope::Exception& e) {
     std::fprintf(stderr, "%s\n", e.Message().c_str());

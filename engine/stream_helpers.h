@@ -4,12 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "tagscope/engine/id3_frame_item.h"  // ValidFrameID
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
-
-// True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
-bool ValidFrameID(std::string_view id);
 
 // Converts count (1..8) bytes in place between a plain little-endian integer and its
 // sync-safe form (7 value bits per byte, bit 7 clear, least significant group first).

@@ -1,0 +1,32 @@
+#include "cli/open_engine.h"
+
+#include <iostream>
+
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
+
+namespace tagscope::cli {
+
+void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
+  TFileInfo info;
+  if (!readOnly && GetFileInfo(fileName, info) && info.folder)
+    throw EFOpenError(
+        Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
+  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
+  engine.SetReadOnly(readOnly);
+  engine.SetForceWrite(force);
+  engine.SetFileName(fileName);
+  engine.SetActive(true);
+  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+}
+
+void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
+  try {
+    (engine.*operation)();
+  } catch (const EWriteError& e) {
+    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
+    throw EWriteError(Format("%s (--force)", e.what()));
+  }
+}
+
+}  // namespace tagscope::cli
