@@ -82,30 +82,41 @@ void TID3Engine::CheckWritableFile() const {
 
 namespace {
 
-// Size and time of the last write: what changes when a writer touches the file.
-std::pair<int64_t, int64_t> Stamp(const std::string& fileName) {
-  TFileInfo info;
-  GetFileInfo(fileName, info);
-  return {info.size, info.modified};
+// Size and time of the last write of the open file: what changes when a writer touches it.
+std::pair<int64_t, int64_t> Stamp(TStream& file) {
+  TFileFacts facts;
+  if (!file.Describe(facts)) return {file.Size(), 0};
+  return {facts.size, facts.modified};
 }
 
 }  // namespace
 
 void TID3Engine::LoadTagWhole() {
+  // No writer at work, and none can begin while the shared lock is held: the read sees the
+  // file whole, unless a writer was stopped half way, whose journal then tells.
+  if (FStream->Lock(TFileLock::flShared, false)) {
+    try {
+      LoadTag();
+    } catch (...) {
+      FStream->Lock(TFileLock::flNone);
+      throw;
+    }
+    FStream->Lock(TFileLock::flNone);
+    FJournalPending = TTagJournal::Pending(*FFileSystem, FFileName, *FStream);
+    return;
+  }
+  // A live writer holds the file: the read is taken again while a change of its is under way,
+  // or when the file changed while it was read, for as long as patience lasts.
   using namespace std::chrono;
-  // A journal that stays longer than this was left by a writer that was stopped: the file is
-  // read as it is, and the journal reported.
   const auto patience = milliseconds(1000);
   const auto start = steady_clock::now();
-  const std::string journal = TTagJournal::NameFor(FFileName);
   for (;;) {
-    while (FileExists(journal) && steady_clock::now() - start < patience)
-      std::this_thread::sleep_for(milliseconds(5));
-    const auto before = Stamp(FFileName);
+    const auto before = Stamp(*FStream);
     LoadTag();
-    FJournalPending = FileExists(journal);
-    if (FJournalPending || (Stamp(FFileName) == before) || steady_clock::now() - start >= patience)
-      return;
+    FJournalPending = TTagJournal::Pending(*FFileSystem, FFileName, *FStream);
+    const bool whole = !FJournalPending && Stamp(*FStream) == before;
+    if (whole || steady_clock::now() - start >= patience) return;
+    std::this_thread::sleep_for(milliseconds(5));
   }
 }
 
@@ -132,7 +143,7 @@ void TID3Engine::PrepareFile() {
       break;
     }
   }
-  FRecoveryNote = TTagJournal::Recover(*FFileSystem, FFileName, *FStream);
+  FRecoveryNote = TTagJournal::Recover(*FFileSystem, FFileName, *FStream).note;
   TFileReplacement::RemoveLeftovers(*FFileSystem, FFileName);
 }
 

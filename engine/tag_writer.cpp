@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "engine/extended_header_bytes.h"
 #include "engine/file_replace.h"
 #include "engine/id3_layout.h"
+#include "engine/pending_writes.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
 #include "engine/unsync.h"
@@ -221,27 +224,35 @@ void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
 void TTagWriter::WriteInPlace(const TTagImage& image) {
   TStream& file = H.File();
   const int64_t offset = H.Place().offset;
-  const int64_t size = file.Size();
-  // The tag's bytes, and the last 128 (or the end, where a trailer is appended).
-  std::vector<TTagJournal::TRange> ranges{{offset, image.Length()}};
-  if (H.WantsTrailer()) ranges.push_back({std::max<int64_t>(0, size - 128), 256});
-  TTagJournal journal = TTagJournal::ForUndo(H.Files(), H.FileName(), file, ranges);
+  // The tag's bytes, and the trailer where one is wanted: gathered first, for the journal.
+  TPendingWrites change(file);
+  change.SetPosition(offset);
+  image.WriteTo(change);
+  H.WriteTrailer(change, offset + image.Length());
+  std::optional<TTagJournal> journal;
+  try {
+    journal.emplace(TTagJournal::ForUndo(H.Files(), H.FileName(), file, change));
+  } catch (const EFCreateError&) {
+    // Something the writer could not move stands under the journal's name: the new file is
+    // written beside the old one instead, which needs no journal.
+    if (!NameTaken(TTagJournal::NameFor(H.FileName()))) throw;
+    Rewrite(image, image.Length());
+    return;
+  }
   TUndoStream undo(file);
   try {
     undo.ChangeOrRollBack(
         [&] {
           NoteWritten(image, offset);
-          undo.SetPosition(offset);
-          image.WriteTo(undo);
-          H.WriteTrailer(undo, offset + image.Length());
+          change.Apply(undo);
           undo.Flush();
-          journal.Finish();
+          journal->Finish();
         },
         "tag");
   } catch (...) {
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
-    if (undo.RolledBack()) H.Files().Remove(journal.FileName());
+    if (undo.RolledBack()) H.Files().Remove(journal->FileName());
     throw;
   }
 }
@@ -263,13 +274,30 @@ void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent) {
   const int64_t size = in.Size();
   const int64_t tagStart = std::clamp<int64_t>(H.Place().offset, 0, size);
   const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
-  if (tagStart > 0) {
-    in.SetPosition(0);
-    CopyStreamData(in, out, tagStart);
+  // A file with holes keeps them: its runs of zero bytes are skipped, not written.
+  TFileFacts facts;
+  const bool holes = in.Describe(facts) && facts.allocated >= 0 && facts.allocated < facts.size;
+  CopyRange(in, out, 0, tagStart, holes);
+  CopyRange(in, out, tagEnd, size - tagEnd, holes);
+  if (holes && out.Size() < out.Position()) out.SetSize(out.Position());
+}
+
+void TTagWriter::CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes) {
+  if (count <= 0) return;
+  in.SetPosition(from);
+  if (!holes) {
+    CopyStreamData(in, out, count);
+    return;
   }
-  if (tagEnd < size) {
-    in.SetPosition(tagEnd);
-    CopyStreamData(in, out, size - tagEnd);
+  std::vector<char> buffer(64 << 10);
+  for (int64_t left = count; left > 0;) {
+    const int64_t n = in.Read(buffer.data(), std::min<int64_t>(left, buffer.size()));
+    if (n <= 0) throw EReadError(SReadError);
+    if (std::all_of(buffer.begin(), buffer.begin() + n, [](char c) { return c == 0; }))
+      out.Seek(n, TSeekOrigin::soCurrent);
+    else
+      out.WriteBuffer(buffer.data(), n);
+    left -= n;
   }
 }
 
@@ -296,9 +324,35 @@ void TTagWriter::CopyBack(TFileReplacement& replacement) {
   // is finished by the next writer rather than leaving the file half old, half new.
   TStream& source = replacement.Stream();
   const int64_t size = source.Size();
-  TTagJournal journal = TTagJournal::ForCopy(H.Files(), H.FileName(), replacement.TempName(), size);
-  replacement.Keep();
   TStream& file = H.File();
+  const int64_t before = file.Size();
+  const std::string journalName = TTagJournal::NameFor(H.FileName());
+  std::optional<TTagJournal> journal;
+  try {
+    journal.emplace(
+        TTagJournal::ForCopy(H.Files(), H.FileName(), file, source, replacement.Digits()));
+  } catch (const EFCreateError&) {
+    if (!NameTaken(journalName)) throw;
+    throw EWriteError(
+        Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
+               "taken by something this writer may not remove; nothing was changed. Its owner "
+               "can remove it (rm -- '%s')",
+               journalName.c_str(), journalName.c_str()));
+  }
+  replacement.Keep();
+  // Room first: a full disk stops the copy before a byte of the file is overwritten.
+  try {
+    file.Reserve(size);
+  } catch (const std::exception&) {
+    try {
+      if (file.Size() != before) file.SetSize(before);
+      journal->Finish();
+      H.Files().Remove(replacement.TempName());
+    } catch (const std::exception&) {
+      // The journal stays, and the next writer puts the file right.
+    }
+    throw;
+  }
   // Past this point the file is only ever finished, never put back: a step that fails is tried
   // once more, and when it fails again the journal leaves the rest to the next writer.
   auto finish = [&] {
@@ -307,7 +361,7 @@ void TTagWriter::CopyBack(TFileReplacement& replacement) {
     if (size > 0) CopyStreamData(source, file, size);
     file.SetSize(size);
     file.Flush();
-    journal.Finish();
+    journal->Finish();
   };
   try {
     try {
@@ -319,7 +373,7 @@ void TTagWriter::CopyBack(TFileReplacement& replacement) {
     throw EWriteError(
         Format("%s. The new content is complete in \"%s\"; the next change of the "
                "file (journal \"%s\") copies it in",
-               e.what(), replacement.TempName().c_str(), journal.FileName().c_str()));
+               e.what(), replacement.TempName().c_str(), journal->FileName().c_str()));
   }
   // A copy left behind is only a leftover, which the next writer deletes.
   if (!H.Files().Remove(replacement.TempName())) H.Files().Remove(replacement.TempName());

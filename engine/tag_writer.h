@@ -103,6 +103,9 @@ class TTagWriter {
   void Rewrite(const TTagImage& image, int64_t extent);
   void NoteWritten(const TTagImage& image, int64_t offset);
   void CopyOutsideTag(TStream& out, int64_t extent);
+  // Copies count bytes of `in` from `from` on to `out`; with `holes`, runs of zero bytes are
+  // skipped over rather than written, so that a file with holes keeps them.
+  static void CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes);
   // Puts the new file in the old one's place, and makes it the engine's open file.
   void Replace(TFileReplacement& replacement);
   void CopyBack(TFileReplacement& replacement);

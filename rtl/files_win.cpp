@@ -88,6 +88,22 @@ std::string ResolveFileName(const std::string& fileName) {
   return fileName;
 }
 
+std::string ResolveLinkName(const std::string& fileName) {
+  return ResolveFileName(fileName);
+}
+
+bool NameTaken(const std::string& fileName) {
+  std::wstring name;
+  // The attributes of a link or junction are its own: nothing is followed.
+  return WideFileName(fileName, name) &&
+         ::GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyExtendedAttributes(const std::string&, const std::string&) {
+  // The new file inherits the folder's access rules, as the old one did.
+  return true;
+}
+
 bool CopyFilePermissions(const std::string& from, const std::string& to) {
   std::wstring wideFrom, wideTo;
   if (!WideFileName(from, wideFrom) || !WideFileName(to, wideTo)) return false;

@@ -6,8 +6,8 @@
 #include <random>
 #include <sstream>
 
-#include "tagscope/rtl/exception.h"
 #include "rtl/files.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope::test {
 
@@ -78,6 +78,11 @@ class FaultyStream : public TStream {
   int64_t Size() override { return FInner->Size(); }
   bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
   std::string Identity() override { return FInner->Identity(); }
+  bool Describe(TFileFacts& facts) override { return FInner->Describe(facts); }
+  void Reserve(int64_t size) override {
+    if (FFiles.Step()) throw EWriteError(kInjected);
+    FInner->Reserve(size);
+  }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();
@@ -106,7 +111,8 @@ bool FaultyFileSystem::Remove(const std::string& fileName) {
 std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFileMode mode) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
-  if (mode != TFileMode::fmOpenRead && FCrash && FFailed) throw EFOpenError(kInjected);
+  const bool reading = mode == TFileMode::fmOpenRead || mode == TFileMode::fmOpenReadPlain;
+  if (!reading && FCrash && FFailed) throw EFOpenError(kInjected);
   return std::make_unique<FaultyStream>(TFileSystem::Open(fileName, mode), *this);
 }
 

@@ -60,8 +60,8 @@ class TID3Engine {
   // What opening the file for writing did to finish a change that an earlier writer did not
   // end (rolled back or completed from its journal); empty when there was none.
   const std::string& RecoveryNote() const { return FRecoveryNote; }
-  // Whether a journal of an unfinished change lay beside the file when it was opened for
-  // reading only (the next writer puts it right).
+  // Whether the marked journal of a change cut short lay beside the file when it was opened for
+  // reading only: the file may be half old, half new until the next writer puts it right.
   bool JournalPending() const { return FJournalPending; }
 
   TID3Header& Header() { return *FHeader; }
@@ -168,8 +168,8 @@ class TID3Engine {
   // and put right if an earlier writer was stopped; one opened for reading is checked for that.
   void PrepareFile();
   // Reads the tag of a file opened for reading only so that a writer's change in progress is
-  // not seen half done: waits while its journal stands beside the file, and reads again when
-  // the file changed during the read.
+  // not seen half done: reads under a shared lock when no writer holds the file; else reads
+  // again while a live writer's change is under way or the file changed during the read.
   void LoadTagWhole();
   // Raises when the file cannot be written: a device, FIFO, socket or folder.
   void CheckWritableFile() const;
