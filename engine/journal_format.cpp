@@ -17,6 +17,7 @@ namespace {
 constexpr int64_t kMaxFileSize = int64_t(1) << 50;
 constexpr uint32_t kMaxRanges = 16;
 constexpr size_t kMaxIdentity = 64;
+constexpr int64_t kMaxGrowth = 128;
 
 void Put(std::string& out, uint64_t value, int bytes) {
   uint8_t b[8];
@@ -82,7 +83,9 @@ uint64_t BlockCount(int64_t size) {
 // Whether an in-place change's ranges fit its sizes: within the new size, which only they
 // make larger than the old, and each with exactly the old bytes that lie within the old size.
 bool RangesFit(const TRecord& r) {
-  if (r.ranges.empty() || r.sizeAfter < r.sizeBefore) return false;
+  // An in-place change adds at most an ID3v1 trailer to its file, and never cuts it.
+  if (r.ranges.empty() || r.sizeAfter < r.sizeBefore || r.sizeAfter - r.sizeBefore > kMaxGrowth)
+    return false;
   int64_t end = r.sizeBefore;
   for (const TRange& range : r.ranges) {
     const auto length = static_cast<int64_t>(range.fresh.size());

@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine32 wine64 xvfb xauth x11-apps imagemagick
   python3-mutagen python3-pil libtag1-dev libjpeg-turbo-progs giflib-tools dpkg-dev
+  acl  # setfacl: access lists that the writer must keep through a rewrite
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )
 
