@@ -217,10 +217,12 @@ TTagJournal::TRecovery TTagJournal::Recover(TFileSystem& files, const std::strin
 }
 
 bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file) {
+  const std::string name = NameFor(target);
+  if (!NameTaken(name)) return false;  // as a rule: one look, and no error to raise
   std::string head;
   TFileFacts own;
   try {
-    const auto stream = OpenInput(files, NameFor(target));
+    const auto stream = OpenInput(files, name);
     own = FactsOf(*stream);
     head = Read(*stream, 0, std::min<int64_t>(own.size, journal::kHeadSize));
   } catch (const Exception&) {
