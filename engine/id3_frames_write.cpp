@@ -35,9 +35,28 @@ std::string StoredPayload(TID3Frames_Item& item, uint8_t version,
   return payload;
 }
 
+// A damaged frame goes back as it was read: its body and the flag bytes it had.
+void WriteDamagedFrame(TStream& stream, const TID3Frames_Item& item, const TFrameLayout& layout) {
+  const std::string_view body = item.Payload();
+  uint8_t header[FrameHeaderSize] = {};
+  std::memcpy(header, item.Name().data(), 4);
+  if (layout.syncSafeSize)
+    WriteSyncSafeBE(header + 4, 4, body.size());
+  else
+    WritePlainBE(header + 4, 4, body.size());
+  header[8] = item.DamagedStatusFlags();
+  header[9] = item.DamagedFormatFlags();
+  stream.WriteBuffer(header, FrameHeaderSize);
+  stream.WriteBuffer(body.data(), static_cast<int64_t>(body.size()));
+}
+
 void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
                 const TID3EngineFrameNotify& onEncrypt) {
   const TFrameLayout layout = StandardLayout(version);
+  if (item.Damaged() && item.Name().size() == 4) {
+    WriteDamagedFrame(stream, item, layout);
+    return;
+  }
   uint32_t dataLength = 0;
   const std::string payload = StoredPayload(item, version, onEncrypt, dataLength);
   const std::string optional = EncodeOptionalBytes(item, layout.version4Flags, dataLength);

@@ -52,7 +52,7 @@ TEST(WriteRefusal, ATagNotReadInFullIsNeitherWrittenNorErasedUnlessForced) {
   e.Open(name);
   int events = 0;
   e.OnWriteTag = e.OnEraseTag = [&](TID3Engine&) { ++events; };
-  e.SetReadReport({false, "frame header at offset 45 not understood", 45, false});
+  e.SetReadReport({false, "frame header at offset 45 not understood", 45, false, {}});
   e.SetTitle("New");
   for (auto operation : {&TID3Engine::WriteTag, &TID3Engine::EraseTag}) {
     try {

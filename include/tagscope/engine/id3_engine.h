@@ -21,6 +21,9 @@ struct TTagReadReport {
   std::string problem;       // what was not accounted for, and where (empty when complete)
   int64_t accountedEnd = 0;  // file offset just past the last byte the read accounted for
   bool extendedHeaderFlagWrong = false;  // the header promised an extended header not there
+  // Where the frames were found when the extended header's stated layout led to none: the
+  // place taken, in words (empty when the stated layout was right).
+  std::string framesFoundAt;
 };
 
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
@@ -177,6 +180,9 @@ class TID3Engine {
   void LoadTag();
   // The frames and padding of a tag whose header was read; sets FTagSize.
   void ReadTagBody(int64_t fileSize);
+  // Where the frames start in a tag body with an extended header: where its layout ends, else
+  // the first place an extended header could end that starts a frame (noted in the report).
+  size_t FramesStart(std::string_view body, int64_t bodyStart);
   // Marks the read incomplete: what could not be read, from file offset `at` on.
   void NoteProblem(int64_t at, const std::string& what);
   // Tag writing (defined with the writer).

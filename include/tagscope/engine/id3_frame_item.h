@@ -88,6 +88,12 @@ class TID3Frames_Item {
   bool KeptAsStored() const { return FKeptAsStored; }
   uint32_t StoredDataLength() const { return FStoredDataLength; }
   void SetKeptAsStored(bool value, uint32_t storedDataLength = 0);
+  // A frame whose flags contradict its size: its payload is the whole body as stored, and a
+  // write puts it back with the flag bytes it had, unchanged. Changing the payload ends that.
+  bool Damaged() const { return FDamaged; }
+  void SetDamaged(uint8_t statusFlags, uint8_t formatFlags);
+  uint8_t DamagedStatusFlags() const { return FDamagedFlags[0]; }
+  uint8_t DamagedFormatFlags() const { return FDamagedFlags[1]; }
 
  private:
   friend class TID3Frames;
@@ -110,6 +116,8 @@ class TID3Frames_Item {
   TID3Frames* FCollection = nullptr;  // told when the ID changes
   bool FKeptAsStored = false;
   uint32_t FStoredDataLength = 0;
+  bool FDamaged = false;
+  std::array<uint8_t, 2> FDamagedFlags{};
 };
 
 }  // namespace tagscope
