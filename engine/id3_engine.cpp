@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/id3_layout.h"
+#include "engine/tag_file.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
 #include "rtl/byte_reader.h"
@@ -40,7 +41,10 @@ TTagBytes Decoded(std::string_view stored) {
 }  // namespace
 
 TID3Engine::TID3Engine()
-    : FFrames(std::make_unique<TID3Frames>(this)), FHeader(std::make_unique<TID3Header>(this)) {}
+    : FFile(std::make_unique<TTagFile>()),
+      FStream(FFile->Slot()),
+      FFrames(std::make_unique<TID3Frames>(this)),
+      FHeader(std::make_unique<TID3Header>(this)) {}
 
 TID3Engine::~TID3Engine() = default;
 
@@ -50,14 +54,8 @@ void TID3Engine::SetActive(bool value) {
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && OpenFile()) {
-    try {
-      PrepareFile();
-    } catch (...) {
-      FStream.reset();
-      throw;
-    }
     if (FReadOnly)
-      LoadTagWhole();
+      FFile->ReadWhole([this] { LoadTag(); });
     else
       LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
@@ -65,19 +63,25 @@ void TID3Engine::SetActive(bool value) {
 }
 
 bool TID3Engine::OpenFile() {
-  if (!FReadOnly) CheckWritableFile();
-  const TFileMode mode = FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite;
-  try {
-    FStream = FFileSystem->Open(FFileName, mode);
-    return true;
-  } catch (const EFOpenError& e) {
-    // A file that is not there leaves the engine inactive; the report says why.
-    if (FileExists(FFileName)) throw;
-    FReadReport = TTagReadReport();
-    FReadReport.complete = false;
-    FReadReport.problem = e.what();
-    return false;
-  }
+  std::string problem;
+  if (FFile->Open(FFileName, FReadOnly, problem)) return true;
+  // A file that is not there leaves the engine inactive; the report says why.
+  FReadReport = TTagReadReport();
+  FReadReport.complete = false;
+  FReadReport.problem = problem;
+  return false;
+}
+
+void TID3Engine::SetFileSystem(std::shared_ptr<TFileSystem> value) {
+  FFile->SetFileSystem(std::move(value));
+}
+
+const std::string& TID3Engine::RecoveryNote() const {
+  return FFile->RecoveryNote();
+}
+
+bool TID3Engine::JournalPending() const {
+  return FFile->JournalPending();
 }
 void TID3Engine::SetFileName(const std::string& value) {
   if (!Active()) FFileName = value;
