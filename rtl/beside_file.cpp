@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <mutex>
 #include <random>
 
 #include "rtl/files.h"
@@ -30,15 +29,10 @@ std::string OwnPart(const std::string& target) {
 }  // namespace
 
 std::string RandomDigits() {
-  static std::mutex guard;
-  static std::mt19937 generator{std::random_device{}()};
-  unsigned value;
-  {
-    const std::lock_guard<std::mutex> lock(guard);
-    value = static_cast<unsigned>(generator());
-  }
+  // One generator for every scratch name, each thread drawing from its own copy.
+  thread_local std::mt19937 generator{std::random_device{}()};
   char digits[16];
-  std::snprintf(digits, sizeof digits, "%08X", value);
+  std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(generator()));
   return digits;
 }
 
