@@ -74,6 +74,7 @@ void StoppedInPlaceWrite(const std::string& name, const std::string& newTitle) {
   TPendingWrites change(file);
   change.WriteString(fresh);
   TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+  file.SetPosition(0);
   file.WriteString(fresh.substr(0, fresh.size() / 2));
 }
 
@@ -103,6 +104,7 @@ TEST(JournalBinding, AJournalCopiedWithItsFolderIsNotAppliedToTheCopy) {
   StoppedInPlaceWrite(name, "New");
   const std::string torn = ReadFile(name);
   const std::string copied = copy.Put("a.mp3", torn);
+  if (Identity(copied) == Identity(name)) GTEST_SKIP() << "this file system tells no files apart";
   copy.Put("a.mp3.ID3JRN", ReadFile(TTagJournal::NameFor(name)));
   TestEngine e;
   const std::string note = Open(e, copied);
@@ -110,8 +112,8 @@ TEST(JournalBinding, AJournalCopiedWithItsFolderIsNotAppliedToTheCopy) {
   EXPECT_NE(note.find("another file"), std::string::npos) << note;
   // The original, still bound to its journal, is put back.
   TestEngine o;
-  Open(o, name);
-  EXPECT_EQ(ReadFile(name), Song("Old"));
+  const std::string restored = Open(o, name);
+  EXPECT_TRUE(ReadFile(name) == Song("Old")) << restored;
 }
 
 TEST(JournalBinding, AJournalLeftThroughOneHardLinkDoesNotUndoALaterWriteThroughAnother) {
@@ -243,9 +245,17 @@ TEST(JournalBinding, AJournalNameTakenForGoodIsWrittenAroundOrNamedWithTheComman
   e.SetFileSystem(files);
   e.Open(name);
   EXPECT_NE(e.RecoveryNote().find("rm -- "), std::string::npos) << e.RecoveryNote();
-  // An edit that fits in place is written beside the file and renamed instead.
+  // An edit that fits in place is written beside the file and renamed instead; where the
+  // platform will not rename over an open file, it is refused with the command.
+  const std::string before = ReadFile(name);
   e.SetTitle("New");
-  e.WriteTag();
+  try {
+    e.WriteTag();
+  } catch (const EWriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("rm -- "), std::string::npos) << error.what();
+    EXPECT_EQ(ReadFile(name), before);
+    return;
+  }
   e.SetActive(false);
   TestEngine r;
   r.Open(name, true);
