@@ -53,7 +53,11 @@ void WriteDamagedFrame(TStream& stream, const TID3Frames_Item& item, const TFram
 void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
                 const TID3EngineFrameNotify& onEncrypt) {
   const TFrameLayout layout = StandardLayout(version);
-  if (item.Damaged() && item.Name().size() == 4) {
+  // Kept as it was while nothing of it changed: flags given to it since make a frame anew.
+  const bool flagged = item.Compress() || item.DataLengthIndicator() || item.Encrypted() ||
+                       item.FileAlterDiscardable() || item.Grouping() || item.ReadOnly() ||
+                       item.TagAlterDiscardable() || item.UnSynchronisation();
+  if (item.Damaged() && !flagged && item.Name().size() == 4) {
     WriteDamagedFrame(stream, item, layout);
     return;
   }
