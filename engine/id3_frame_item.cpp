@@ -32,6 +32,7 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source) {
   FKeptAsStored = source.FKeptAsStored;
   FDamaged = source.FDamaged;
   FDamagedFlags = source.FDamagedFlags;
+  FDamagedVersion = source.FDamagedVersion;
   FStoredDataLength = source.FStoredDataLength;
 }
 
@@ -140,8 +141,9 @@ void TID3Frames_Item::SetKeptAsStored(bool value, uint32_t storedDataLength) {
   if (!value) FDamaged = false;
 }
 
-void TID3Frames_Item::SetDamaged(uint8_t statusFlags, uint8_t formatFlags) {
+void TID3Frames_Item::SetDamaged(uint8_t version, uint8_t statusFlags, uint8_t formatFlags) {
   FDamaged = true;
+  FDamagedVersion = version;
   FDamagedFlags = {statusFlags, formatFlags};
 }
 

@@ -118,7 +118,7 @@ class TFrameParser {
     const std::string_view flags = FIn.ViewAt(at + 8, 2);
     item.SetSharedPayload(
         FOwner, FIn.ViewAt(at + static_cast<size_t>(FrameHeaderSize), static_cast<size_t>(h.size)));
-    item.SetDamaged(static_cast<uint8_t>(flags[0]), static_cast<uint8_t>(flags[1]));
+    item.SetDamaged(FVersion, static_cast<uint8_t>(flags[0]), static_cast<uint8_t>(flags[1]));
   }
 
   // ID3v2.2: 3-character IDs and 3-byte plain sizes, no flags. IDs with a later equivalent

@@ -53,11 +53,12 @@ void WriteDamagedFrame(TStream& stream, const TID3Frames_Item& item, const TFram
 void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
                 const TID3EngineFrameNotify& onEncrypt) {
   const TFrameLayout layout = StandardLayout(version);
-  // Kept as it was while nothing of it changed: flags given to it since make a frame anew.
+  // Kept as it was while nothing of it changed: flags given to it since, or a tag of another
+  // version, whose flag bytes mean other things, make a frame anew.
   const bool flagged = item.Compress() || item.DataLengthIndicator() || item.Encrypted() ||
                        item.FileAlterDiscardable() || item.Grouping() || item.ReadOnly() ||
                        item.TagAlterDiscardable() || item.UnSynchronisation();
-  if (item.Damaged() && !flagged && item.Name().size() == 4) {
+  if (item.Damaged() && !flagged && item.DamagedVersion() == version && item.Name().size() == 4) {
     WriteDamagedFrame(stream, item, layout);
     return;
   }

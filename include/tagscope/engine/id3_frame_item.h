@@ -89,9 +89,11 @@ class TID3Frames_Item {
   uint32_t StoredDataLength() const { return FStoredDataLength; }
   void SetKeptAsStored(bool value, uint32_t storedDataLength = 0);
   // A frame whose flags contradict its size: its payload is the whole body as stored, and a
-  // write puts it back with the flag bytes it had, unchanged. Changing the payload ends that.
+  // write into a tag of the version it was read from puts it back with the flag bytes it had,
+  // unchanged. Changing the payload ends that.
   bool Damaged() const { return FDamaged; }
-  void SetDamaged(uint8_t statusFlags, uint8_t formatFlags);
+  void SetDamaged(uint8_t version, uint8_t statusFlags, uint8_t formatFlags);
+  uint8_t DamagedVersion() const { return FDamagedVersion; }
   uint8_t DamagedStatusFlags() const { return FDamagedFlags[0]; }
   uint8_t DamagedFormatFlags() const { return FDamagedFlags[1]; }
 
@@ -118,6 +120,7 @@ class TID3Frames_Item {
   uint32_t FStoredDataLength = 0;
   bool FDamaged = false;
   std::array<uint8_t, 2> FDamagedFlags{};
+  uint8_t FDamagedVersion = 0;
 };
 
 }  // namespace tagscope
