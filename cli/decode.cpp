@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cli/verbs.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/imaging/picture_registry.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
@@ -58,30 +58,13 @@ void WriteBitmap(const TBitmapData& bitmap, TPpmWriter& ppm) {
   for (int y = 0; y < bitmap.Height; ++y) rows.Get(y, ppm.NextRow());
 }
 
-// A new file beside target with a name of its own, created exclusively.
-std::unique_ptr<TFileStream> CreateBeside(const std::string& target, std::string& name) {
-  static std::mt19937 generator{std::random_device{}()};
-  for (int attempt = 1;; ++attempt) {
-    name =
-        ExtractFilePath(target) + Format("~tagscope%08X.tmp", static_cast<unsigned>(generator()));
-    try {
-      return std::make_unique<TFileStream>(name, TFileMode::fmCreateNew);
-    } catch (const EFCreateError& e) {
-      if (attempt < 100 && FileExists(name)) continue;
-      // The message names the file the user asked for, not the scratch name.
-      std::string message = e.what();
-      if (const size_t at = message.find(name); at != std::string::npos)
-        message.replace(at, name.size(), target);
-      throw EFCreateError(message);
-    }
-  }
-}
-
 // The picture's first frame as a PPM: decoded straight into the file where the picture's
 // class can, else loaded and converted. False when the picture holds no frame.
 bool WritePpm(const std::string& picture, TStream& out) {
   std::string bytes;
   {
+    // A FIFO or device is refused on opening; a file that grows while it is read is read as
+    // far as it went when it was opened.
     TFileStream in(picture, TFileMode::fmOpenRead);
     bytes = in.ReadString(in.Size());
   }
@@ -103,7 +86,9 @@ bool WritePpm(const std::string& picture, TStream& out) {
 // as it was or holds the whole picture. False when the picture holds no frame.
 bool WritePpmFile(const std::string& picture, const std::string& output) {
   std::string temporary;
-  auto stream = CreateBeside(output, temporary);
+  auto stream = beside::CreateTemp(output, temporary, [](const std::string& name) {
+    return std::make_unique<TFileStream>(name, TFileMode::fmCreateNew);
+  });
   try {
     if (!WritePpm(picture, *stream)) {
       stream.reset();
@@ -111,9 +96,7 @@ bool WritePpmFile(const std::string& picture, const std::string& output) {
       return false;
     }
     stream.reset();
-    if (!RenameFile(temporary, output))
-      throw EFCreateError(
-          Format("Cannot create file \"%s\". %s", output.c_str(), LastSystemErrorText().c_str()));
+    beside::RenameOver(temporary, output);
   } catch (...) {
     stream.reset();
     RemoveFile(temporary);

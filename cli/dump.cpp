@@ -81,8 +81,9 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
       .Member("complete", r.complete)
       .Member("problem", U(r.problem))
       .Member("accountedEnd", r.accountedEnd)
-      .Member("extendedHeaderFlagWrong", r.extendedHeaderFlagWrong)
-      .EndObject();
+      .Member("extendedHeaderFlagWrong", r.extendedHeaderFlagWrong);
+  if (!r.framesFoundAt.empty()) j.Member("framesFoundAt", U(r.framesFoundAt));
+  j.EndObject();
   j.EndObject();
 }
 
@@ -210,7 +211,9 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
       << YesNo(h.ExtendedHeaderPresent()) << ", experimental " << YesNo(h.Experimental())
       << ", footer " << YesNo(h.FooterPresent()) << "\n";
   const TTagReadReport& r = e.ReadReport();
-  if (r.extendedHeaderFlagWrong)
+  if (!r.framesFoundAt.empty())
+    out << "  " << EscapeForTerminal(U(r.framesFoundAt)) << "\n";
+  else if (r.extendedHeaderFlagWrong)
     out << "  the header's flag announces an extended header, but none follows: frames read "
            "from right after the header\n";
   if (!r.complete)

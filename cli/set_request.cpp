@@ -19,15 +19,21 @@ namespace {
 constexpr int64_t kMaxValueFile = 16 << 20;
 constexpr int64_t kMaxPictureFile = 64 << 20;
 
+// Reads a file named on the command line to its end, up to `limit` bytes: a link planted under
+// the name is not followed, and a FIFO or device is refused at once rather than waited for.
+// The size the system reports is not trusted (files under /proc report 0).
 std::string ReadWholeFile(const std::string& fileName, int64_t limit, const char* what) {
-  if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
-  TFileStream file(fileName, TFileMode::fmOpenRead);
-  const int64_t size = file.Size();
-  if (size > limit)
-    throw EConvertError(Format("%s \"%s\" is too large (%lld bytes, at most %lld)", what,
-                               fileName.c_str(), static_cast<long long>(size),
-                               static_cast<long long>(limit)));
-  return file.ReadString(size);
+  if (!NameTaken(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
+  TFileStream file(fileName, TFileMode::fmOpenReadPlain);
+  std::string bytes;
+  char buffer[64 << 10];
+  for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
+    if (static_cast<int64_t>(bytes.size()) + n > limit)
+      throw EConvertError(Format("%s \"%s\" is too large (more than %lld bytes)", what,
+                                 fileName.c_str(), static_cast<long long>(limit)));
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
 }
 
 bool StartsWith(const std::string& bytes, std::string_view prefix, size_t at = 0) {

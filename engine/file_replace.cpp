@@ -1,59 +1,19 @@
 #include "engine/file_replace.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/beside_file.h"
 
 namespace tagscope {
 
-namespace {
-
-constexpr const char* kMark = ".ID3TMP";
-constexpr size_t kDigits = 8;
-// Room left in a 255-byte name for the mark, the digits and ".tmp".
-constexpr size_t kNameRoom = 200;
-
-std::string RandomHexDigits() {
-  static std::mt19937 generator{std::random_device{}()};
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(generator()));
-  return digits;
-}
-
-// The part of a new file's name that names the file it replaces.
-std::string Prefix(const std::string& target) {
-  return target.substr(ExtractFilePath(target).size()).substr(0, kNameRoom) + kMark;
-}
-
-bool IsLeftoverOf(const std::string& name, const std::string& prefix) {
-  if (name.size() != prefix.size() + kDigits + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
-      name.compare(prefix.size() + kDigits, 4, ".tmp") != 0)
-    return false;
-  for (size_t i = prefix.size(); i < prefix.size() + kDigits; ++i)
-    if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
-  return true;
-}
-
-}  // namespace
-
 TFileReplacement::TFileReplacement(TFileSystem& files, const std::string& fileName)
-    : FFiles(files), FTarget(ResolveFileName(fileName)) {
-  // Creating exclusively never takes over another file (or a link planted under the name);
-  // a name that turns out to exist is replaced by another.
-  const std::string stem = ExtractFilePath(FTarget) + Prefix(FTarget);
-  constexpr int kAttempts = 100;
-  for (int attempt = 1;; ++attempt) {
-    FTempName = stem + RandomHexDigits() + ".tmp";
-    try {
-      FStream = FFiles.Open(FTempName, TFileMode::fmCreateNew);
-      break;
-    } catch (const EFCreateError&) {
-      if (attempt == kAttempts || !FileExists(FTempName)) throw;
-    }
-  }
+    : FFiles(files), FTarget(ResolveLinkName(fileName)) {
+  // Creating exclusively never takes over another file (or a link planted under the name).
+  FStream = beside::CreateTemp(FTarget, FTempName, [&](const std::string& name) {
+    return FFiles.Open(name, TFileMode::fmCreateNew);
+  });
   // Held until the new content is in place, and on by the stream that then serves the file.
   FStream->Lock(TFileLock::flExclusive);
 }
@@ -64,10 +24,19 @@ TFileReplacement::~TFileReplacement() {
   FFiles.Remove(FTempName);
 }
 
+std::string TFileReplacement::Digits() const {
+  std::string digits;
+  beside::IsTempNameOf(FTempName.substr(ExtractFilePath(FTempName).size()), FTarget, &digits);
+  return digits;
+}
+
 bool TFileReplacement::RenameKeepsIdentity() {
   TFileInfo info;
   if (!GetFileInfo(FTarget, info) || info.links > 1) return false;
   CopyFilePermissions(FTarget, FTempName);
+  // Access control lists and other extended attributes go with the content; where one cannot
+  // be given to the new file, the content is copied into the old one instead.
+  if (!CopyExtendedAttributes(FTarget, FTempName)) return false;
   return SameOwnership(FTarget, FTempName);
 }
 
@@ -79,23 +48,25 @@ void TFileReplacement::Commit() {
 
 namespace {
 
-// The new files beside `fileName` that name it, with whether a live writer holds each.
+// The new files beside `fileName` that name it, with whether a live writer holds each. What
+// stands under such a name but is no plain file (a link, a FIFO, a folder) is nobody's new
+// file, and left alone.
 std::vector<std::pair<std::string, bool>> NewFilesOf(TFileSystem& files,
                                                      const std::string& fileName) {
-  const std::string target = ResolveFileName(fileName);
+  const std::string target = ResolveLinkName(fileName);
   const std::string folder = ExtractFilePath(target);
-  const std::string prefix = Prefix(target);
   std::error_code error;
   std::vector<std::pair<std::string, bool>> found;
   for (const auto& entry :
        std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (!IsLeftoverOf(name, prefix)) continue;
+    if (!beside::IsTempNameOf(name, target, nullptr)) continue;
     bool held = false;
     try {
-      held = !files.Open(folder + name, TFileMode::fmOpenRead)->Lock(TFileLock::flShared, false);
+      held =
+          !files.Open(folder + name, TFileMode::fmOpenReadPlain)->Lock(TFileLock::flShared, false);
     } catch (const Exception&) {
-      // Gone in the meantime, or not ours to open.
+      // Gone in the meantime, no plain file, or not ours to open.
       continue;
     }
     found.emplace_back(folder + name, held);

@@ -12,7 +12,7 @@ namespace tagscope {
 class TFileReplacement {
  public:
   // Creates the new file exclusively, in the folder where the data of `fileName` lives (links
-  // resolved), under the file's name + ".ID3TMP" + hexadecimal digits + ".tmp", and locks it.
+  // resolved), under the writers' pattern (see beside::TempName), and locks it.
   TFileReplacement(TFileSystem& files, const std::string& fileName);
   // Deletes the new file unless Commit succeeded or Keep was called.
   ~TFileReplacement();
@@ -21,6 +21,8 @@ class TFileReplacement {
 
   TStream& Stream() { return *FStream; }
   const std::string& TempName() const { return FTempName; }
+  // The digits that tell the new file from other writers' (see beside::TempName).
+  std::string Digits() const;
 
   // Whether a rename would keep what makes the file itself: a single name (a rename would
   // part a hard link from the new content) and its owner, group and permissions, which the

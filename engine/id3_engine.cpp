@@ -4,10 +4,13 @@
 #include <memory>
 
 #include "engine/id3_layout.h"
+#include "engine/tag_file.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
-#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/files.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 
@@ -38,7 +41,10 @@ TTagBytes Decoded(std::string_view stored) {
 }  // namespace
 
 TID3Engine::TID3Engine()
-    : FFrames(std::make_unique<TID3Frames>(this)), FHeader(std::make_unique<TID3Header>(this)) {}
+    : FFile(std::make_unique<TTagFile>()),
+      FStream(FFile->Slot()),
+      FFrames(std::make_unique<TID3Frames>(this)),
+      FHeader(std::make_unique<TID3Header>(this)) {}
 
 TID3Engine::~TID3Engine() = default;
 
@@ -48,14 +54,8 @@ void TID3Engine::SetActive(bool value) {
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && OpenFile()) {
-    try {
-      PrepareFile();
-    } catch (...) {
-      FStream.reset();
-      throw;
-    }
     if (FReadOnly)
-      LoadTagWhole();
+      FFile->ReadWhole([this] { LoadTag(); });
     else
       LoadTag();
     if (OnFileOpen) OnFileOpen(*this);
@@ -63,19 +63,25 @@ void TID3Engine::SetActive(bool value) {
 }
 
 bool TID3Engine::OpenFile() {
-  if (!FReadOnly) CheckWritableFile();
-  const TFileMode mode = FReadOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite;
-  try {
-    FStream = FFileSystem->Open(FFileName, mode);
-    return true;
-  } catch (const EFOpenError& e) {
-    // A file that is not there leaves the engine inactive; the report says why.
-    if (FileExists(FFileName)) throw;
-    FReadReport = TTagReadReport();
-    FReadReport.complete = false;
-    FReadReport.problem = e.what();
-    return false;
-  }
+  std::string problem;
+  if (FFile->Open(FFileName, FReadOnly, problem)) return true;
+  // A file that is not there leaves the engine inactive; the report says why.
+  FReadReport = TTagReadReport();
+  FReadReport.complete = false;
+  FReadReport.problem = problem;
+  return false;
+}
+
+void TID3Engine::SetFileSystem(std::shared_ptr<TFileSystem> value) {
+  FFile->SetFileSystem(std::move(value));
+}
+
+const std::string& TID3Engine::RecoveryNote() const {
+  return FFile->RecoveryNote();
+}
+
+bool TID3Engine::JournalPending() const {
+  return FFile->JournalPending();
 }
 void TID3Engine::SetFileName(const std::string& value) {
   if (!Active()) FFileName = value;
@@ -102,7 +108,7 @@ void TID3Engine::WriteTag() {
   if (!Active()) return;
   SaveTag();
   // The file holds what the engine holds now, all of it accounted for.
-  FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false};
+  FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false, {}};
   FPaddingChosen = false;
   if (OnWriteTag) OnWriteTag(*this);
 }
@@ -110,7 +116,7 @@ void TID3Engine::WriteTag() {
 void TID3Engine::EraseTag() {
   if (!Active()) return;
   RemoveTag();
-  FReadReport = TTagReadReport{true, std::string(), 0, false};
+  FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
   if (OnEraseTag) OnEraseTag(*this);
 }
 
@@ -175,20 +181,19 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
     return bodyStart + (wholeTagUnsync ? StoredOffset(stored.bytes, static_cast<int64_t>(decoded))
                                        : static_cast<int64_t>(decoded));
   };
-  size_t framesStart = 0;
-  if (FHeader->ExtendedHeaderPresent()) {
-    const int64_t taken = FHeader->ParseExtendedHeader(body.bytes);
-    if (taken < 0) {
-      FHeader->SetExtendedHeaderPresent(false);
-      FReadReport.extendedHeaderFlagWrong = true;
-    }
-    framesStart = static_cast<size_t>(std::clamp<int64_t>(taken, 0, storedSize));
-    framesStart = std::min(framesStart, body.bytes.size());
-  }
+  const size_t framesStart =
+      FHeader->ExtendedHeaderPresent() ? FramesStart(body.bytes, bodyStart) : 0;
   const TID3Frames::TParseResult result =
       FFrames->ParseFrames(body.owner, body.bytes.substr(framesStart), version, OnFrameDecrypt);
   const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
   SetPadding(bodyStart + storedSize - framesEnd);
+  if (result.strayLength > 0) {
+    const int64_t at = fileOffset(framesStart + result.strayAt);
+    NoteProblem(at, Format("%lld bytes at byte %lld after the last frame are not padding",
+                           static_cast<long long>(
+                               fileOffset(framesStart + result.strayAt + result.strayLength) - at),
+                           static_cast<long long>(at)));
+  }
   if (!result.problem.empty()) {
     const int64_t at = fileOffset(framesStart + result.problemAt);
     NoteProblem(at,
@@ -203,6 +208,56 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
                                  "bytes after it, the file ends %lld bytes after it",
                                  static_cast<long long>(declared + footer),
                                  static_cast<long long>(fileSize - bodyStart)));
+}
+
+namespace {
+
+// Whether a frame header with a valid ID starts at `at`.
+bool StartsFrame(std::string_view body, size_t at) {
+  return at < body.size() && body.size() - at >= static_cast<size_t>(HeaderSize) &&
+         ValidFrameID(body.substr(at, 4));
+}
+
+}  // namespace
+
+size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
+  const int64_t taken = FHeader->ParseExtendedHeader(body);
+  const size_t parsed = static_cast<size_t>(std::clamp<int64_t>(taken, 0, int64_t(body.size())));
+  if (StartsFrame(body, parsed) || body.size() < 4) {
+    if (taken < 0) {
+      FHeader->SetExtendedHeaderPresent(false);
+      FReadReport.extendedHeaderFlagWrong = true;
+    }
+    return parsed;
+  }
+  // The layout read leads to no frame: the first place an extended header could end that
+  // starts one is taken instead.
+  const TByteReader in(body);
+  const int64_t stated = FHeader->VersionNumber() >= 4 ? static_cast<int64_t>(in.SyncSafeAt(0, 4))
+                                                       : static_cast<int64_t>(in.BEAt(0, 4)) + 4;
+  // The stated size; the sizes the versions lay out (6 bytes at the least in version 4, 10 or
+  // 14 in version 3); none at all.
+  const int64_t places[] = {stated, 6, 10, 14, 0};
+  for (const int64_t at : places) {
+    if (at < 0 || !StartsFrame(body, static_cast<size_t>(at))) continue;
+    FReadReport.framesFoundAt = Format(
+        "The extended header's layout leads to no frame; the frames were read from byte %lld, %s",
+        static_cast<long long>(bodyStart + at),
+        at == stated ? "where its stated size ends it"
+        : at == 0
+            ? "as if there were no extended header"
+            : Format("after an extended header of %lld bytes", static_cast<long long>(at)).c_str());
+    if (at == 0 || taken < 0) {
+      FHeader->SetExtendedHeaderPresent(false);
+      FReadReport.extendedHeaderFlagWrong = true;
+    }
+    return static_cast<size_t>(at);
+  }
+  if (taken < 0) {
+    FHeader->SetExtendedHeaderPresent(false);
+    FReadReport.extendedHeaderFlagWrong = true;
+  }
+  return parsed;
 }
 
 void TID3Engine::NoteProblem(int64_t at, const std::string& what) {

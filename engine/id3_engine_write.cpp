@@ -1,9 +1,5 @@
-// Writing and erasing the tag in the file, and the care a file opened for writing gets.
-#include <chrono>
-#include <thread>
-
-#include "engine/file_replace.h"
-#include "engine/tag_journal.h"
+// Writing and erasing the tag in the file, through the writer and the file side.
+#include "engine/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
@@ -11,129 +7,14 @@
 
 namespace tagscope {
 
-// What the tag writer may see and change of the engine.
-class TID3Engine::TWriterHost : public TTagWriterHost {
- public:
-  explicit TWriterHost(TID3Engine& engine) : E(engine) {}
-
-  const std::string& FileName() const override { return E.FFileName; }
-  bool ReadOnly() const override { return E.FReadOnly; }
-  TFileSystem& Files() override { return *E.FFileSystem; }
-  TStream& File() override { return *E.FStream; }
-  const TTagReadReport& ReadReport() const override { return E.FReadReport; }
-  bool ForceWrite() const override { return E.FForceWrite; }
-  TID3Header& Header() override { return *E.FHeader; }
-  std::vector<std::string> FrameIDs() const override {
-    std::vector<std::string> ids;
-    for (int i = 0; i < E.FFrames->Count(); ++i) ids.push_back(E.FFrames->Items(i).Name());
-    return ids;
-  }
-  void DeleteFrame(int index) override { E.FFrames->Delete(index); }
-  std::string FrameBytes(uint8_t version) override {
-    TMemoryStream frames;
-    E.FFrames->WriteFrames(frames, version);
-    return frames.Bytes();
-  }
-  TTagPlace Place() const override {
-    return {E.FTagOffset, E.FTagSize, E.FPadding, E.FHeader->Size()};
-  }
-  void SetPlace(const TTagPlace& place) override {
-    E.FTagOffset = place.offset;
-    E.FTagSize = place.size;
-    E.FPadding = place.padding;
-    E.FHeader->SetSize(place.headerSize);
-  }
-  bool PaddingChosen() const override { return E.FPaddingChosen; }
-  bool WantsTrailer() const override { return E.FWriteID3V1; }
-  void WriteTrailer(TStream& file, int64_t tagEnd) override {
-    if (E.FWriteID3V1) E.WriteID3V1To(file, tagEnd);
-  }
-  std::unique_ptr<TStream> ReleaseFile() override { return std::move(E.FStream); }
-  void AdoptFile(std::unique_ptr<TStream> file) override {
-    E.FStream = std::move(file);
-    E.FStream->Lock(TFileLock::flExclusive);
-  }
-
- private:
-  TID3Engine& E;
-};
-
 void TID3Engine::SaveTag() {
   if (!Active()) return;
-  TWriterHost host(*this);
-  TTagWriter(host).Save();
+  TTagWriter(*this, *FFile).Save();
 }
 
 void TID3Engine::RemoveTag() {
   if (!Active()) return;
-  TWriterHost host(*this);
-  TTagWriter(host).Remove();
-}
-
-void TID3Engine::CheckWritableFile() const {
-  TFileInfo info;
-  // A folder is no file at all: opening it fails as for a missing file.
-  if (GetFileInfo(FFileName, info) && !info.regular && !info.folder)
-    throw EFOpenError(
-        Format("Cannot write to \"%s\": it is not a regular file (a device, FIFO, "
-               "socket or folder), and only regular files are changed",
-               FFileName.c_str()));
-}
-
-namespace {
-
-// Size and time of the last write: what changes when a writer touches the file.
-std::pair<int64_t, int64_t> Stamp(const std::string& fileName) {
-  TFileInfo info;
-  GetFileInfo(fileName, info);
-  return {info.size, info.modified};
-}
-
-}  // namespace
-
-void TID3Engine::LoadTagWhole() {
-  using namespace std::chrono;
-  // A journal that stays longer than this was left by a writer that was stopped: the file is
-  // read as it is, and the journal reported.
-  const auto patience = milliseconds(1000);
-  const auto start = steady_clock::now();
-  const std::string journal = TTagJournal::NameFor(FFileName);
-  for (;;) {
-    while (FileExists(journal) && steady_clock::now() - start < patience)
-      std::this_thread::sleep_for(milliseconds(5));
-    const auto before = Stamp(FFileName);
-    LoadTag();
-    FJournalPending = FileExists(journal);
-    if (FJournalPending || (Stamp(FFileName) == before) || steady_clock::now() - start >= patience)
-      return;
-  }
-}
-
-void TID3Engine::PrepareFile() {
-  FRecoveryNote.clear();
-  FJournalPending = false;
-  if (FReadOnly) return;
-  // The lock is held until the file is closed, from the read to the end of every write. A
-  // writer that waited may find that the name now leads to the file another writer put in
-  // place: it opens that one instead.
-  // Where the platform cannot rename over an open file, the writer before may have let go
-  // of the old file just before its new one takes the name: that one's lock is waited for.
-  constexpr int kAttempts = 1000;
-  for (int attempt = 1; attempt < kAttempts; ++attempt) {
-    FStream->Lock(TFileLock::flExclusive);
-    TFileInfo info;
-    const std::string identity = FStream->Identity();
-    if (!identity.empty() && GetFileInfo(FFileName, info) && info.identity != identity) {
-      FStream = FFileSystem->Open(FFileName, TFileMode::fmOpenReadWrite);
-    } else if (TFileReplacement::Replacing(*FFileSystem, FFileName)) {
-      FStream->Lock(TFileLock::flNone);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } else {
-      break;
-    }
-  }
-  FRecoveryNote = TTagJournal::Recover(*FFileSystem, FFileName, *FStream);
-  TFileReplacement::RemoveLeftovers(*FFileSystem, FFileName);
+  TTagWriter(*this, *FFile).Remove();
 }
 
 }  // namespace tagscope

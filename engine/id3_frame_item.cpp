@@ -30,6 +30,9 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source) {
     FData.SetBytes(source.FData.Bytes());
   }
   FKeptAsStored = source.FKeptAsStored;
+  FDamaged = source.FDamaged;
+  FDamagedFlags = source.FDamagedFlags;
+  FDamagedVersion = source.FDamagedVersion;
   FStoredDataLength = source.FStoredDataLength;
 }
 
@@ -106,6 +109,7 @@ void TID3Frames_Item::SetAsText(const std::string& value) {
   FShared.reset();
   TextToStream(0, value, FData);
   FKeptAsStored = false;
+  FDamaged = false;
 }
 
 std::string TID3Frames_Item::AsTextUtf8() const {
@@ -121,6 +125,7 @@ void TID3Frames_Item::SetAsTextUtf8(const std::string& value, uint8_t version) {
   FShared.reset();
   TextToStream(encoding, EncodeText(value, encoding), FData);
   FKeptAsStored = false;
+  FDamaged = false;
 }
 
 std::string TID3Frames_Item::DisplayName() const {
@@ -133,6 +138,13 @@ std::string TID3Frames_Item::DisplayName() const {
 void TID3Frames_Item::SetKeptAsStored(bool value, uint32_t storedDataLength) {
   FKeptAsStored = value;
   FStoredDataLength = storedDataLength;
+  if (!value) FDamaged = false;
+}
+
+void TID3Frames_Item::SetDamaged(uint8_t version, uint8_t statusFlags, uint8_t formatFlags) {
+  FDamaged = true;
+  FDamagedVersion = version;
+  FDamagedFlags = {statusFlags, formatFlags};
 }
 
 }  // namespace tagscope

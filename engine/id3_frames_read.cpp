@@ -29,8 +29,8 @@ bool WalksCleanly(const TByteReader& in, const TFrameLayout& layout) {
     if (!in.HasAt(at, FrameHeaderSize)) return AllZero(in.ViewAt(at, in.Size() - at));
     const TFrameHeader h = DecodeFrameHeader(in, at, layout);
     if (!ValidFrameID(h.id)) return AllZero(in.ViewAt(at, in.Size() - at));
-    if (!h.sizeValid || (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)))
-      return false;
+    // A size too small for what the flags announce marks a damaged frame, not a wrong layout.
+    if (!h.sizeValid) return false;
     if (h.totalSize > static_cast<int64_t>(in.Size() - at)) return false;
     at += static_cast<size_t>(h.totalSize);
   }
@@ -65,6 +65,15 @@ class TFrameParser {
   TID3Frames::TParseResult Run() {
     size_t at = FVersion == 2 ? ReadVersion2() : ReadFrames();
     FResult.framesEnd = at;
+    // Padding is zero bytes: anything else after the last frame is something not read.
+    if (FResult.problem.empty() && at < FIn.Size()) {
+      const std::string_view rest = FIn.ViewAt(at, FIn.Size() - at);
+      const size_t first = rest.find_first_not_of('\0');
+      if (first != std::string_view::npos) {
+        FResult.strayAt = at + first;
+        FResult.strayLength = rest.find_last_not_of('\0') - first + 1;
+      }
+    }
     return std::move(FResult);
   }
 
@@ -81,8 +90,12 @@ class TFrameParser {
         return Fail(at, h.id,
                     Format("its size (%lld bytes) runs past the end of the tag",
                            static_cast<long long>(h.size)));
-      if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes))
-        return Fail(at, h.id, "its size is smaller than the bytes its flags announce");
+      if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)) {
+        // Its size is sound but its flags contradict it: kept as it stands, and read past.
+        AddDamaged(h, at);
+        at += static_cast<size_t>(h.totalSize);
+        continue;
+      }
       TID3Frames_Item& item = FFrames.Add();
       item.SetID(h.id);
       SetItemFlags(item, h.status, h.format, layout.version4Flags);
@@ -96,6 +109,16 @@ class TFrameParser {
       at += static_cast<size_t>(h.totalSize);
     }
     return at;
+  }
+
+  // A frame kept with the flag bytes and body it was stored with, its flags not applied.
+  void AddDamaged(const TFrameHeader& h, size_t at) {
+    TID3Frames_Item& item = FFrames.Add();
+    item.SetID(h.id);
+    const std::string_view flags = FIn.ViewAt(at + 8, 2);
+    item.SetSharedPayload(
+        FOwner, FIn.ViewAt(at + static_cast<size_t>(FrameHeaderSize), static_cast<size_t>(h.size)));
+    item.SetDamaged(FVersion, static_cast<uint8_t>(flags[0]), static_cast<uint8_t>(flags[1]));
   }
 
   // ID3v2.2: 3-character IDs and 3-byte plain sizes, no flags. IDs with a later equivalent

@@ -35,9 +35,33 @@ std::string StoredPayload(TID3Frames_Item& item, uint8_t version,
   return payload;
 }
 
+// A damaged frame goes back as it was read: its body and the flag bytes it had.
+void WriteDamagedFrame(TStream& stream, const TID3Frames_Item& item, const TFrameLayout& layout) {
+  const std::string_view body = item.Payload();
+  uint8_t header[FrameHeaderSize] = {};
+  std::memcpy(header, item.Name().data(), 4);
+  if (layout.syncSafeSize)
+    WriteSyncSafeBE(header + 4, 4, body.size());
+  else
+    WritePlainBE(header + 4, 4, body.size());
+  header[8] = item.DamagedStatusFlags();
+  header[9] = item.DamagedFormatFlags();
+  stream.WriteBuffer(header, FrameHeaderSize);
+  stream.WriteBuffer(body.data(), static_cast<int64_t>(body.size()));
+}
+
 void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
                 const TID3EngineFrameNotify& onEncrypt) {
   const TFrameLayout layout = StandardLayout(version);
+  // Kept as it was while nothing of it changed: flags given to it since, or a tag of another
+  // version, whose flag bytes mean other things, make a frame anew.
+  const bool flagged = item.Compress() || item.DataLengthIndicator() || item.Encrypted() ||
+                       item.FileAlterDiscardable() || item.Grouping() || item.ReadOnly() ||
+                       item.TagAlterDiscardable() || item.UnSynchronisation();
+  if (item.Damaged() && !flagged && item.DamagedVersion() == version && item.Name().size() == 4) {
+    WriteDamagedFrame(stream, item, layout);
+    return;
+  }
   uint32_t dataLength = 0;
   const std::string payload = StoredPayload(item, version, onEncrypt, dataLength);
   const std::string optional = EncodeOptionalBytes(item, layout.version4Flags, dataLength);

@@ -2,42 +2,54 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "tagscope/engine/file_system.h"
 
 namespace tagscope {
 
+class TPendingWrites;
+
 // A file beside the file being changed that says how to bring it back to one whole state if
 // the change is interrupted (the process killed, the machine stopped): either the bytes an
-// in-place change overwrites and the size the file had (rolled back), or the name of a complete
-// copy of the new content that is being copied over it (rolled forward). It is flushed before
-// the file is touched and removed once the file is flushed; the next writer of the file finds
-// it and finishes the job.
+// in-place change overwrites (rolled back), or which complete copy of the new content beside
+// the file is being copied over it (rolled forward). It is bound to the file and its state:
+// the file's identity, its size and last write when the change began, the size the change
+// gives it, and checksums of what each block of the change held before and holds after. The
+// next writer applies it only to that file in a state the change can have left; it names no
+// path. It is flushed, and then marked, before the file is touched, and removed once the file
+// is flushed.
 class TTagJournal {
  public:
-  // A range of the file an in-place change will overwrite.
-  struct TRange {
-    int64_t offset, length;
-  };
-
   // The journal's name for a file: beside it, "<name>.ID3JRN" (long names shortened).
   static std::string NameFor(const std::string& target);
 
-  // Saves the ranges' current bytes of `file` (open on `target`) and its size.
+  // Records the bytes `change` overwrites in `file` (open on `target`, locked), and what it
+  // writes there.
   static TTagJournal ForUndo(TFileSystem& files, const std::string& target, TStream& file,
-                             const std::vector<TRange>& ranges);
-  // Records that the complete new content stands in `source`, to be copied over the target.
-  static TTagJournal ForCopy(TFileSystem& files, const std::string& target,
-                             const std::string& source, int64_t size);
+                             const TPendingWrites& change);
+  // Records that the complete new content stands in `source`, the new file for `target` with
+  // the given digits (see beside::TempName), to be copied over `file`.
+  static TTagJournal ForCopy(TFileSystem& files, const std::string& target, TStream& file,
+                             TStream& source, const std::string& digits);
 
-  // Removes the journal: the change is on the disk (the caller flushed the file).
+  // Removes the journal: the change is on the disk (the caller flushed the file), or was never
+  // begun.
   void Finish();
   const std::string& FileName() const { return FName; }
 
-  // Brings `file` (open on `target`, locked) to a whole state if a journal is pending, and
-  // removes the journal. Returns what was done, for the user; empty when nothing was pending.
-  static std::string Recover(TFileSystem& files, const std::string& target, TStream& file);
+  // What opening a file for writing found beside it.
+  struct TRecovery {
+    std::string note;      // what was done, for the user; empty when nothing was pending
+    bool blocked = false;  // the journal's name is taken by something that could not be moved
+  };
+  // Brings `file` (open on `target`, locked) to a whole state if its journal is pending, and
+  // removes the journal. A journal that is not this file's as it stands now is never applied:
+  // it is moved aside, and the note names both.
+  static TRecovery Recover(TFileSystem& files, const std::string& target, TStream& file);
+  // Whether a marked journal of `file` (open on `target`) stands beside it: a change was cut
+  // short after it began to overwrite the file, which may be half old, half new until the
+  // next writer puts it right. One look at the journal's name when there is none.
+  static bool Pending(TFileSystem& files, const std::string& target, TStream& file);
 
  private:
   TTagJournal(TFileSystem& files, std::string name) : FFiles(&files), FName(std::move(name)) {}

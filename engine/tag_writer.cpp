@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "engine/extended_header_bytes.h"
-#include "engine/file_replace.h"
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
+#include "engine/tag_file.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
@@ -41,28 +43,28 @@ void TTagImage::WriteTo(TStream& stream) const {
 }
 
 void TTagWriter::CheckWritable() const {
-  if (H.ReadOnly())
-    throw EWriteError(Format("Cannot change \"%s\": %s", H.FileName().c_str(), SReadOnlyFile));
+  if (E.FReadOnly)
+    throw EWriteError(Format("Cannot change \"%s\": %s", E.FFileName.c_str(), SReadOnlyFile));
 }
 
 void TTagWriter::CheckReadInFull(const char* operation) const {
-  const TTagReadReport& report = H.ReadReport();
-  if (report.complete || H.ForceWrite()) return;
+  const TTagReadReport& report = E.FReadReport;
+  if (report.complete || E.FForceWrite) return;
   throw EWriteError(Format(
       "Refusing to %s the tag of \"%s\": the tag could not be read in full (%s), and the parts "
       "that were not read would be lost. Nothing was changed; a forced write goes ahead anyway",
-      operation, H.FileName().c_str(), report.problem.c_str()));
+      operation, E.FFileName.c_str(), report.problem.c_str()));
 }
 
 int64_t TTagWriter::OldExtent() {
-  const TTagPlace place = H.Place();
-  const TTagReadReport& report = H.ReadReport();
+  const TTagPlace place = Place();
+  const TTagReadReport& report = E.FReadReport;
   if (report.complete || place.size <= 0) return place.size;
   // A tag that claims to run past the file's end ends, as far as anyone knows, where the read
   // stopped making sense of it: what follows may be audio.
-  const int64_t declaredEnd = place.offset + kHeaderSize + H.Header().Size() +
-                              (H.Header().FooterPresent() ? kHeaderSize : 0);
-  TStream& file = H.File();
+  const int64_t declaredEnd = place.offset + kHeaderSize + E.FHeader->Size() +
+                              (E.FHeader->FooterPresent() ? kHeaderSize : 0);
+  TStream& file = F.Stream();
   const int64_t fileSize = file.Size();
   if (declaredEnd <= fileSize || report.accountedEnd <= place.offset) return place.size;
   int64_t end = std::min(report.accountedEnd, fileSize);
@@ -87,8 +89,8 @@ int64_t TTagWriter::OldExtent() {
 void TTagWriter::Save() {
   CheckWritable();
   CheckReadInFull("write");
-  const uint8_t readVersion = H.Header().VersionNumber();
-  const uint8_t readRevision = H.Header().VersionRevision();
+  const uint8_t readVersion = E.FHeader->VersionNumber();
+  const uint8_t readRevision = E.FHeader->VersionRevision();
   // An ID3v2.2 tag, its frames read with their four-character equivalents, is written as
   // ID3v2.3.
   if (readVersion == 2) DropUnconvertedFrames();
@@ -96,61 +98,61 @@ void TTagWriter::Save() {
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
     throw EWriteError(Format("Cannot write the tag of \"%s\": ID3v2.%d tags cannot be written",
-                             H.FileName().c_str(), version));
+                             E.FFileName.c_str(), version));
   // Readers take a frame ID that is not one for the start of the padding: every frame after
   // it would be lost.
-  const std::vector<std::string> ids = H.FrameIDs();
+  const std::vector<std::string> ids = FrameIDs();
   for (size_t i = 0; i < ids.size(); ++i)
     if (!ValidFrameID(ids[i]))
       throw EWriteError(
           Format("Cannot write the tag of \"%s\": frame %d has no valid frame ID "
                  "(\"%s\"); nothing was changed",
-                 H.FileName().c_str(), static_cast<int>(i), ids[i].c_str()));
-  const TTagPlace before = H.Place();
+                 E.FFileName.c_str(), static_cast<int>(i), ids[i].c_str()));
+  const TTagPlace before = Place();
   try {
-    H.Header().SetVersionNumber(version);
-    if (version != readVersion) H.Header().SetVersionRevision(0);
+    E.FHeader->SetVersionNumber(version);
+    if (version != readVersion) E.FHeader->SetVersionRevision(0);
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
-    H.SetPlace(before);
-    H.Header().SetVersionNumber(readVersion);
-    H.Header().SetVersionRevision(readRevision);
-    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
+    SetPlace(before);
+    E.FHeader->SetVersionNumber(readVersion);
+    E.FHeader->SetVersionRevision(readRevision);
+    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }
 }
 
 void TTagWriter::DropUnconvertedFrames() {
   // Frames that kept their three-character ID have no equivalent in later versions.
-  const std::vector<std::string> ids = H.FrameIDs();
+  const std::vector<std::string> ids = FrameIDs();
   std::string names;
   for (const std::string& id : ids)
     if (id.size() == 3 && names.find(id) == std::string::npos)
       names += (names.empty() ? "" : ", ") + id;
   if (names.empty()) return;
-  if (!H.ForceWrite())
+  if (!E.FForceWrite)
     throw EWriteError(
         Format("Cannot write the tag of \"%s\": the ID3v2.2 tag is written as "
                "ID3v2.3, which has no frame for %s; the tag is not written unless "
                "the write is forced, which drops them",
-               H.FileName().c_str(), names.c_str()));
+               E.FFileName.c_str(), names.c_str()));
   for (int i = static_cast<int>(ids.size()) - 1; i >= 0; --i)
-    if (ids[i].size() == 3) H.DeleteFrame(i);
+    if (ids[i].size() == 3) E.FFrames->Delete(i);
 }
 
 void TTagWriter::WriteNewTag(uint8_t version) {
-  FFrames = H.FrameBytes(version);
-  const TTagPlace old = H.Place();
-  const bool footer = H.Header().FooterPresent();
+  FFrames = FrameBytes(version);
+  const TTagPlace old = Place();
+  const bool footer = E.FHeader->FooterPresent();
   const int64_t extent = OldExtent();
   // Of the padding read, only what lies within the extent kept counts.
   const int64_t oldPadding =
       std::clamp<int64_t>(extent - (old.size - old.padding), 0, std::max<int64_t>(old.padding, 0));
-  const int64_t wanted = footer              ? 0
-                         : H.PaddingChosen() ? std::max<int64_t>(old.padding, 0)
-                                             : oldPadding;
+  const int64_t wanted = footer             ? 0
+                         : E.FPaddingChosen ? std::max<int64_t>(old.padding, 0)
+                                            : oldPadding;
   // Padding the program asked for is kept; the padding the file had gives way to growth.
-  const bool chosen = H.PaddingChosen();
+  const bool chosen = E.FPaddingChosen;
   const int64_t least = chosen ? wanted : 0;
   const TTagImage image = Compose(least);
   // The old tag's bytes are reused only when the new tag covers them all: no byte of it may
@@ -171,7 +173,7 @@ void TTagWriter::WriteNewTag(uint8_t version) {
 }
 
 TTagImage TTagWriter::Compose(int64_t padding) const {
-  TID3Header& header = H.Header();
+  TID3Header& header = (*E.FHeader);
   TMemoryStream written;
   header.SaveToStream(written, false);
   TTagImage image;
@@ -213,134 +215,109 @@ std::optional<TTagImage> TTagWriter::FillExtent(const TTagImage& image, int64_t 
   return std::nullopt;
 }
 
+TTagPlace TTagWriter::Place() const {
+  return {E.FTagOffset, E.FTagSize, E.FPadding, E.FHeader->Size()};
+}
+
+void TTagWriter::SetPlace(const TTagPlace& place) {
+  E.FTagOffset = place.offset;
+  E.FTagSize = place.size;
+  E.FPadding = place.padding;
+  E.FHeader->SetSize(place.headerSize);
+}
+
+std::vector<std::string> TTagWriter::FrameIDs() const {
+  std::vector<std::string> ids;
+  for (int i = 0; i < E.FFrames->Count(); ++i) ids.push_back(E.FFrames->Items(i).Name());
+  return ids;
+}
+
+std::string TTagWriter::FrameBytes(uint8_t version) const {
+  TMemoryStream frames;
+  E.FFrames->WriteFrames(frames, version);
+  return frames.Bytes();
+}
+
+void TTagWriter::WriteTrailer(TStream& file, int64_t tagEnd) {
+  if (E.FWriteID3V1) E.WriteID3V1To(file, tagEnd);
+}
+
 void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
-  H.SetPlace({offset, image.Length(), image.padding,
-              image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size())});
+  SetPlace({offset, image.Length(), image.padding,
+            image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size())});
 }
 
 void TTagWriter::WriteInPlace(const TTagImage& image) {
-  TStream& file = H.File();
-  const int64_t offset = H.Place().offset;
-  const int64_t size = file.Size();
-  // The tag's bytes, and the last 128 (or the end, where a trailer is appended).
-  std::vector<TTagJournal::TRange> ranges{{offset, image.Length()}};
-  if (H.WantsTrailer()) ranges.push_back({std::max<int64_t>(0, size - 128), 256});
-  TTagJournal journal = TTagJournal::ForUndo(H.Files(), H.FileName(), file, ranges);
-  TUndoStream undo(file);
-  try {
-    undo.ChangeOrRollBack(
-        [&] {
-          NoteWritten(image, offset);
-          undo.SetPosition(offset);
-          image.WriteTo(undo);
-          H.WriteTrailer(undo, offset + image.Length());
-          undo.Flush();
-          journal.Finish();
-        },
-        "tag");
-  } catch (...) {
-    // Rolled back: the journal would only put back what the file holds again. When putting
-    // back failed, it stays for the next writer to finish the job.
-    if (undo.RolledBack()) H.Files().Remove(journal.FileName());
-    throw;
+  const int64_t offset = E.FTagOffset;
+  const bool done = F.ChangeInPlace([&](TStream& file) {
+    file.SetPosition(offset);
+    image.WriteTo(file);
+    WriteTrailer(file, offset + image.Length());
+  });
+  // Where no journal can be made beside the file, the new file is written beside it instead,
+  // which needs none.
+  if (!done) {
+    Rewrite(image, image.Length());
+    return;
   }
+  NoteWritten(image, offset);
 }
 
 void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
-  TFileReplacement replacement(H.Files(), H.FileName());
-  TStream& out = replacement.Stream();
-  image.WriteTo(out);
-  CopyOutsideTag(out, extent);
-  // A tag that does not fit moves to the front, before whatever stood before the old one.
+  F.Replace([&](TStream& out) {
+    image.WriteTo(out);
+    CopyOutsideTag(out, extent);
+    // A tag that does not fit moves to the front, before whatever stood before the old one.
+    WriteTrailer(out, image.Length());
+  });
   NoteWritten(image, 0);
-  H.WriteTrailer(out, image.Length());
-  out.Flush();
-  Replace(replacement);
 }
 
 void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent) {
-  TStream& in = H.File();
+  TStream& in = F.Stream();
   const int64_t size = in.Size();
-  const int64_t tagStart = std::clamp<int64_t>(H.Place().offset, 0, size);
+  const int64_t tagStart = std::clamp<int64_t>(Place().offset, 0, size);
   const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
-  if (tagStart > 0) {
-    in.SetPosition(0);
-    CopyStreamData(in, out, tagStart);
-  }
-  if (tagEnd < size) {
-    in.SetPosition(tagEnd);
-    CopyStreamData(in, out, size - tagEnd);
-  }
+  // A file with holes keeps them: its runs of zero bytes are skipped, not written.
+  TFileFacts facts;
+  const bool holes = in.Describe(facts) && facts.allocated >= 0 && facts.allocated < facts.size;
+  CopyRange(in, out, 0, tagStart, holes);
+  CopyRange(in, out, tagEnd, size - tagEnd, holes);
+  if (holes && out.Size() < out.Position()) out.SetSize(out.Position());
 }
 
-void TTagWriter::Replace(TFileReplacement& replacement) {
-  if (!replacement.RenameKeepsIdentity()) {
-    CopyBack(replacement);
+void TTagWriter::CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes) {
+  if (count <= 0) return;
+  in.SetPosition(from);
+  if (!holes) {
+    CopyStreamData(in, out, count);
     return;
   }
-  // The old file stays open, and locked, until the new one has its name, so that a writer that
-  // waits for the lock finds the new file. Where the rename is refused (some platforms do not
-  // replace a file that is open, here or in another program), the new content is copied in.
-  try {
-    replacement.Commit();
-  } catch (const std::exception&) {
-    CopyBack(replacement);
-    return;
+  std::vector<char> buffer(64 << 10);
+  for (int64_t left = count; left > 0;) {
+    const int64_t n = in.Read(buffer.data(), std::min<int64_t>(left, buffer.size()));
+    if (n <= 0) throw EReadError(SReadError);
+    if (std::all_of(buffer.begin(), buffer.begin() + n, [](char c) { return c == 0; }))
+      out.Seek(n, TSeekOrigin::soCurrent);
+    else
+      out.WriteBuffer(buffer.data(), n);
+    left -= n;
   }
-  H.ReleaseFile();
-  H.AdoptFile(replacement.TakeStream());
-}
-
-void TTagWriter::CopyBack(TFileReplacement& replacement) {
-  // The new content is complete and on the disk; a journal names it, so that a copy cut short
-  // is finished by the next writer rather than leaving the file half old, half new.
-  TStream& source = replacement.Stream();
-  const int64_t size = source.Size();
-  TTagJournal journal = TTagJournal::ForCopy(H.Files(), H.FileName(), replacement.TempName(), size);
-  replacement.Keep();
-  TStream& file = H.File();
-  // Past this point the file is only ever finished, never put back: a step that fails is tried
-  // once more, and when it fails again the journal leaves the rest to the next writer.
-  auto finish = [&] {
-    source.SetPosition(0);
-    file.SetPosition(0);
-    if (size > 0) CopyStreamData(source, file, size);
-    file.SetSize(size);
-    file.Flush();
-    journal.Finish();
-  };
-  try {
-    try {
-      finish();
-    } catch (const std::exception&) {
-      finish();
-    }
-  } catch (const std::exception& e) {
-    throw EWriteError(
-        Format("%s. The new content is complete in \"%s\"; the next change of the "
-               "file (journal \"%s\") copies it in",
-               e.what(), replacement.TempName().c_str(), journal.FileName().c_str()));
-  }
-  // A copy left behind is only a leftover, which the next writer deletes.
-  if (!H.Files().Remove(replacement.TempName())) H.Files().Remove(replacement.TempName());
 }
 
 void TTagWriter::Remove() {
   CheckWritable();
   CheckReadInFull("erase");
-  const TTagPlace place = H.Place();
-  if (H.Header().Size() <= 0 || place.size <= 0) return;
+  const TTagPlace place = Place();
+  if (E.FHeader->Size() <= 0 || place.size <= 0) return;
   try {
     const int64_t extent = OldExtent();
-    TFileReplacement replacement(H.Files(), H.FileName());
-    CopyOutsideTag(replacement.Stream(), extent);
-    replacement.Stream().Flush();
-    Replace(replacement);
+    F.Replace([&](TStream& out) { CopyOutsideTag(out, extent); });
   } catch (const std::exception& e) {
-    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", H.FileName().c_str(), e.what()));
+    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }
   // The file holds no tag now; the frames and header flags stay for a later write.
-  H.SetPlace({0, 0, place.padding, -1});
+  SetPlace({0, 0, place.padding, -1});
 }
 
 }  // namespace tagscope

@@ -19,11 +19,27 @@ class TFileHandle {
   int fd;
 };
 
+namespace {
+
+std::string NotRegularText(mode_t mode) {
+  return S_ISDIR(mode)    ? "Is a directory"
+         : S_ISFIFO(mode) ? "It is a FIFO, not a regular file"
+         : S_ISSOCK(mode) ? "It is a socket, not a regular file"
+                          : "It is a device, not a regular file";
+}
+
+}  // namespace
+
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
-  int flags = O_CLOEXEC;
+  // Not blocking lets a FIFO open at once, to be refused below; it is of no effect on the
+  // regular files that are kept.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case TFileMode::fmOpenRead:
       flags |= O_RDONLY;
+      break;
+    case TFileMode::fmOpenReadPlain:
+      flags |= O_RDONLY | O_NOFOLLOW;
       break;
     case TFileMode::fmOpenReadWrite:
       flags |= O_RDWR;
@@ -32,25 +48,34 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
       flags |= O_RDWR | O_CREAT | O_TRUNC;
       break;
     case TFileMode::fmCreateNew:
+      // Exclusive creation follows no link either.
       flags |= O_RDWR | O_CREAT | O_EXCL;
       break;
   }
-  const int fd = ::open(fileName.c_str(), flags, 0666);
-  if (fd < 0) {
-    const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
-    const std::string text = Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
-                                    LastSystemErrorText().c_str());
+  const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
+  auto fail = [&](const std::string& reason) {
+    const std::string text =
+        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(), reason.c_str());
     if (creating) throw EFCreateError(text);
     throw EFOpenError(text);
-  }
+  };
+  const int fd = ::open(fileName.c_str(), flags, 0666);
+  if (fd < 0)
+    fail(errno == ELOOP && mode == TFileMode::fmOpenReadPlain
+             ? "It is a symbolic link, which is not followed here"
+             : LastSystemErrorText());
   struct stat info {};
-  const bool known = ::fstat(fd, &info) == 0;
-  if (known && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    const std::string reason = LastSystemErrorText();
     ::close(fd);
-    throw EFOpenError(Format(SFOpenErrorEx, fileName.c_str(), "Is a directory"));
+    fail(reason);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    fail(NotRegularText(info.st_mode));
   }
   FHandle = std::make_unique<TFileHandle>(fd);
-  if (known) FOpenedSize = info.st_size;
+  FOpenedSize = info.st_size;
 }
 
 TFileStream::~TFileStream() = default;
@@ -61,7 +86,10 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     const ssize_t n =
         ::read(FHandle->fd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0)
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -74,7 +102,10 @@ int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
         ::pread(FHandle->fd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done),
                 static_cast<off_t>(position + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0)
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -87,7 +118,9 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     const ssize_t n = ::write(FHandle->fd, static_cast<const char*>(buffer) + done,
                               static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    // A full disk, a size limit, a failing device: the reason, with the file it hit.
+    if (n < 0) throw EWriteError(WriteErrorText());
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -98,7 +131,9 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
                      : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                         : SEEK_END;
   const off_t result = ::lseek(FHandle->fd, static_cast<off_t>(offset), whence);
-  if (result < 0) throw EStreamError(SInvalidStreamOp);
+  if (result < 0)
+    throw EStreamError(Format("%s in \"%s\". %s", SInvalidStreamOp, FFileName.c_str(),
+                              LastSystemErrorText().c_str()));
   return result;
 }
 
@@ -106,20 +141,18 @@ int64_t TFileStream::Size() {
   // The size found on opening answers the first question, which comes right after.
   if (FOpenedSize >= 0) return std::exchange(FOpenedSize, -1);
   struct stat info {};
-  if (::fstat(FHandle->fd, &info) != 0) throw EStreamError(LastSystemErrorText());
+  if (::fstat(FHandle->fd, &info) != 0) throw EStreamError(WriteErrorText());
   return info.st_size;
 }
 
 void TFileStream::SetSize(int64_t size) {
   FOpenedSize = -1;
-  if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0)
-    throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+  if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0) throw EWriteError(WriteErrorText());
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
 
 void TFileStream::Flush() {
-  if (::fsync(FHandle->fd) != 0)
-    throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+  if (::fsync(FHandle->fd) != 0) throw EWriteError(WriteErrorText());
 }
 
 bool TFileStream::Lock(TFileLock kind, bool wait) {
@@ -137,6 +170,38 @@ bool TFileStream::Lock(TFileLock kind, bool wait) {
     throw EStreamError(
         Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
   }
+  return true;
+}
+
+std::string TFileStream::WriteErrorText() const {
+  return Format("Cannot write file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str());
+}
+
+void TFileStream::Reserve(int64_t size) {
+  FOpenedSize = -1;
+  struct stat info {};
+  if (::fstat(FHandle->fd, &info) != 0) throw EWriteError(WriteErrorText());
+  if (info.st_size >= size) return;
+  // The blocks are taken before anything is written, so that a full disk shows here.
+  int result;
+  while ((result = ::fallocate(FHandle->fd, 0, 0, static_cast<off_t>(size))) != 0 &&
+         errno == EINTR) {
+  }
+  if (result == 0) return;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) throw EWriteError(WriteErrorText());
+  // File systems that cannot allocate ahead: the size at least.
+  if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0) throw EWriteError(WriteErrorText());
+}
+
+bool TFileStream::Describe(TFileFacts& facts) {
+  struct stat info {};
+  if (::fstat(FHandle->fd, &info) != 0) return false;
+  facts.identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  facts.owner = std::to_string(info.st_uid);
+  facts.size = info.st_size;
+  facts.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  facts.allocated = static_cast<int64_t>(info.st_blocks) * 512;
+  facts.links = info.st_nlink;
   return true;
 }
 

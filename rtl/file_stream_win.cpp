@@ -20,9 +20,15 @@ class TFileHandle {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
     case TFileMode::fmOpenRead:
       access = GENERIC_READ;
+      break;
+    case TFileMode::fmOpenReadPlain:
+      // The link (or junction) itself is opened, to be refused below.
+      access = GENERIC_READ;
+      flags |= FILE_FLAG_OPEN_REPARSE_POINT;
       break;
     case TFileMode::fmOpenReadWrite:
       break;
@@ -38,16 +44,50 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
   std::wstring name;
   HANDLE h = INVALID_HANDLE_VALUE;
   if (WideFileName(fileName, name))
-    h = ::CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                      nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
-    const std::string text = Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(),
-                                    LastSystemErrorText().c_str());
+    h = ::CreateFileW(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
+  auto fail = [&](const std::string& reason) {
+    const std::string text =
+        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(), reason.c_str());
     if (creating) throw EFCreateError(text);
     throw EFOpenError(text);
-  }
+  };
+  if (h == INVALID_HANDLE_VALUE) fail(LastSystemErrorText());
   FHandle = std::make_unique<TFileHandle>(h);
+  // Pipes, consoles and devices are no files to read a tag from or write one to.
+  if (::GetFileType(h) != FILE_TYPE_DISK) fail("It is a device or pipe, not a regular file");
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(h, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && mode == TFileMode::fmOpenReadPlain)
+    fail("It is a symbolic link or junction, which is not followed here");
+}
+
+std::string TFileStream::WriteErrorText() const {
+  return Format("Cannot write file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str());
+}
+
+bool TFileStream::Describe(TFileFacts& facts) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(FHandle->handle, &info)) return false;
+  facts.identity = Identity();
+  facts.owner.clear();
+  facts.size =
+      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  facts.modified =
+      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime);
+  facts.links = info.nNumberOfLinks;
+  FILE_STANDARD_INFO standard{};
+  facts.allocated =
+      ::GetFileInformationByHandleEx(FHandle->handle, FileStandardInfo, &standard, sizeof standard)
+          ? standard.AllocationSize.QuadPart
+          : -1;
+  return true;
+}
+
+void TFileStream::Reserve(int64_t size) {
+  // Extending a file that is not sparse takes its clusters at once: a full disk shows here.
+  if (Size() < size) SetSize(size);
 }
 
 TFileStream::~TFileStream() = default;
@@ -57,9 +97,10 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   while (done < count) {
     const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
     DWORD n = 0;
-    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, nullptr) ||
-        n == 0)
-      break;
+    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, nullptr))
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -75,8 +116,13 @@ int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD n = 0;
-    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, &at) || n == 0)
-      break;
+    if (!::ReadFile(FHandle->handle, static_cast<char*>(buffer) + done, chunk, &n, &at)) {
+      // Reading at or past the end reports the end, not a failure.
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    }
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -87,10 +133,9 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   while (done < count) {
     const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
     DWORD n = 0;
-    if (!::WriteFile(FHandle->handle, static_cast<const char*>(buffer) + done, chunk, &n,
-                     nullptr) ||
-        n == 0)
-      break;
+    if (!::WriteFile(FHandle->handle, static_cast<const char*>(buffer) + done, chunk, &n, nullptr))
+      throw EWriteError(WriteErrorText());
+    if (n == 0) break;
     done += n;
   }
   return done;
@@ -120,12 +165,12 @@ void TFileStream::SetSize(int64_t size) {
   const bool ok = ::SetEndOfFile(FHandle->handle) != 0;
   const std::string error = ok ? std::string() : LastSystemErrorText();
   Seek(position < size ? position : size, TSeekOrigin::soBeginning);
-  if (!ok) throw EWriteError(Format("%s. %s", SWriteError, error.c_str()));
+  if (!ok)
+    throw EWriteError(Format("Cannot write file \"%s\". %s", FFileName.c_str(), error.c_str()));
 }
 
 void TFileStream::Flush() {
-  if (!::FlushFileBuffers(FHandle->handle))
-    throw EWriteError(Format("%s. %s", SWriteError, LastSystemErrorText().c_str()));
+  if (!::FlushFileBuffers(FHandle->handle)) throw EWriteError(WriteErrorText());
 }
 
 namespace {

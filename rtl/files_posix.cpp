@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "tagscope/rtl/files.h"
 
@@ -15,6 +17,56 @@ namespace tagscope {
 bool FileExists(const std::string& fileName) {
   struct stat info {};
   return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool NameTaken(const std::string& fileName) {
+  struct stat info {};
+  return ::lstat(fileName.c_str(), &info) == 0;
+}
+
+std::string ResolveLinkName(const std::string& fileName) {
+  char target[8];
+  // Fails (EINVAL) for a name that is no link, as most are.
+  if (::readlink(fileName.c_str(), target, sizeof target) < 0) return fileName;
+  return ResolveFileName(fileName);
+}
+
+namespace {
+
+// The names of a file's extended attributes (links not followed); false when unreadable.
+bool AttributeNames(const std::string& fileName, std::vector<std::string>& names) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = ::llistxattr(fileName.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP;  // a file system without them: none to keep
+    std::string list(static_cast<size_t>(size), '\0');
+    const ssize_t got = size > 0 ? ::llistxattr(fileName.c_str(), list.data(), list.size()) : 0;
+    if (got < 0 && errno == ERANGE) continue;  // grew in between
+    if (got < 0) return false;
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      const std::string name = list.c_str() + at;
+      if (!name.empty()) names.push_back(name);
+      at += name.size() + 1;
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool CopyExtendedAttributes(const std::string& from, const std::string& to) {
+  std::vector<std::string> names;
+  if (!AttributeNames(from, names)) return false;
+  for (const std::string& name : names) {
+    const ssize_t size = ::lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
+    if (size < 0) return false;
+    std::string value(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::lgetxattr(from.c_str(), name.c_str(), value.data(), value.size());
+    if (got < 0) return false;
+    value.resize(static_cast<size_t>(got));
+    if (::lsetxattr(to.c_str(), name.c_str(), value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
 }
 
 bool RemoveFile(const std::string& fileName) {

@@ -1,8 +1,11 @@
 #include "rtl/files_win.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <atomic>
+#include <vector>
 
 #include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
@@ -86,6 +89,43 @@ bool RenameFile(const std::string& from, const std::string& to) {
 
 std::string ResolveFileName(const std::string& fileName) {
   return fileName;
+}
+
+std::string ResolveLinkName(const std::string& fileName) {
+  return ResolveFileName(fileName);
+}
+
+bool NameTaken(const std::string& fileName) {
+  std::wstring name;
+  // The attributes of a link or junction are its own: nothing is followed.
+  return WideFileName(fileName, name) &&
+         ::GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyExtendedAttributes(const std::string& from, const std::string& to) {
+  // The access rules the old file has of its own (a new file inherits only the folder's): its
+  // list is given to the new file, which inherits the folder's rules anew unless the old one
+  // was shut off from them.
+  std::wstring wideFrom, wideTo;
+  if (!WideFileName(from, wideFrom) || !WideFileName(to, wideTo)) return false;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoW(wideFrom.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                     : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  std::vector<wchar_t> name(wideTo.begin(), wideTo.end());
+  name.push_back(L'\0');
+  const DWORD result =
+      ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(descriptor);
+  return result == ERROR_SUCCESS;
 }
 
 bool CopyFilePermissions(const std::string& from, const std::string& to) {

@@ -14,6 +14,7 @@ packages=(
   wine wine32 wine64 xvfb xauth x11-apps imagemagick
   python3-mutagen python3-pil python3-jsonschema libtag1-dev libjpeg-turbo-progs giflib-tools netpbm dpkg-dev
   ffmpeg  # makes real MP3 audio for the audio facts tests
+  acl  # setfacl: access lists that the writer must keep through a rewrite
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )
 

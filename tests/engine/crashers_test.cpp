@@ -83,11 +83,66 @@ TEST(Crashers, VersionChangeExtraZeroAfterDescription) {
   EXPECT_EQ(linkAfter.URLUtf8, linkBefore.URLUtf8);
 }
 
+TEST(Crashers, DamagedFrameGivenFlags) {
+  // A frame whose flags announce more optional bytes than its size holds is kept as it was;
+  // flags given to it afterwards make it a frame of its own again, written with them.
+  ExpectReadOutcome("damaged-frame-given-flags.mp3",
+                    "10 bytes at byte 21 after the last frame are not padding");
+  const std::filesystem::path copy =
+      std::filesystem::temp_directory_path() / "tagscope-damaged-frame-given-flags.mp3";
+  std::filesystem::copy_file(Input("damaged-frame-given-flags.mp3"), copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  {
+    TID3Engine e;
+    e.SetFileName(copy.string());
+    e.SetActive(true);
+    ASSERT_TRUE(e.Frames().Items(0).Damaged());
+    e.Frames().Items(0).SetCompress(true);
+    e.SetForceWrite(true);
+    e.WriteTag();
+  }
+  TID3Engine r;
+  r.SetReadOnly(true);
+  r.SetFileName(copy.string());
+  r.SetActive(true);
+  EXPECT_TRUE(r.Frames().Items(0).Compress());
+  EXPECT_FALSE(r.Frames().Items(0).Damaged());
+  r.SetActive(false);
+  std::filesystem::remove(copy);
+}
+
+TEST(Crashers, DamagedFrameVersionChange) {
+  // A damaged frame of a version 4 tag written into a version 3 one: its flag bytes, which mean
+  // other things there, are not carried over.
+  const std::filesystem::path copy =
+      std::filesystem::temp_directory_path() / "tagscope-damaged-frame-version-change.mp3";
+  std::filesystem::copy_file(Input("damaged-frame-version-change.mp3"), copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  {
+    TID3Engine e;
+    e.SetFileName(copy.string());
+    e.SetActive(true);
+    ASSERT_TRUE(e.Frames().Items(0).Damaged());
+    ChangeTagVersion(e, 3);
+    e.SetForceWrite(true);
+    e.WriteTag();
+  }
+  TID3Engine r;
+  r.SetReadOnly(true);
+  r.SetFileName(copy.string());
+  r.SetActive(true);
+  const TID3Frames_Item& f = r.Frames().Items(0);
+  EXPECT_FALSE(f.ReadOnly() || f.FileAlterDiscardable() || f.TagAlterDiscardable() || f.Damaged());
+  r.SetActive(false);
+  std::filesystem::remove(copy);
+}
+
 TEST(Crashers, EveryRegressionInputHasANamedTest) {
   // A file added to the folder without a test of its own fails here.
-  const std::set<std::string> named = {"zlib-preset-dictionary-hang.mp3",
-                                       "id3v1-trailer-write-fails-part-way.mp3",
-                                       "version-change-extra-zero-after-description.mp3"};
+  const std::set<std::string> named = {
+      "zlib-preset-dictionary-hang.mp3", "id3v1-trailer-write-fails-part-way.mp3",
+      "version-change-extra-zero-after-description.mp3", "damaged-frame-given-flags.mp3",
+      "damaged-frame-version-change.mp3"};
   for (const auto& entry : std::filesystem::directory_iterator(
            std::filesystem::path(TAGSCOPE_TEST_DATA) / "crashers" / "engine"))
     EXPECT_TRUE(named.count(entry.path().filename().string())) << entry.path();

@@ -96,6 +96,11 @@ class FaultyStream : public TStream {
   int64_t Size() override { return FInner->Size(); }
   bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
   std::string Identity() override { return FInner->Identity(); }
+  bool Describe(TFileFacts& facts) override { return FInner->Describe(facts); }
+  void Reserve(int64_t size) override {
+    if (FFiles.Step()) throw EWriteError(kInjected);
+    FInner->Reserve(size);
+  }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();
@@ -128,9 +133,10 @@ bool FaultyFileSystem::Remove(const std::string& fileName) {
 std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFileMode mode) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
-  if (mode != TFileMode::fmOpenRead && FCrash && FFailed) throw EFOpenError(kInjected);
+  const bool reading = mode == TFileMode::fmOpenRead || mode == TFileMode::fmOpenReadPlain;
+  if (!reading && FCrash && FFailed) throw EFOpenError(kInjected);
   auto inner = TFileSystem::Open(fileName, mode);
-  if (mode == TFileMode::fmOpenRead) return std::make_unique<FaultyStream>(std::move(inner), *this);
+  if (reading) return std::make_unique<FaultyStream>(std::move(inner), *this);
   if (!Tracked(fileName)) NoteDurable(fileName, creating ? std::string() : Contents(*inner));
   return std::make_unique<FaultyStream>(std::move(inner), *this, fileName);
 }

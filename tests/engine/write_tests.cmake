@@ -8,6 +8,9 @@ tagscope_add_test(engine_write_tests
     write_fault_test.cpp
     write_roundtrip_test.cpp
     write_safety_test.cpp
+    write_journal_test.cpp
+    write_stray_bytes_test.cpp
+    $<$<NOT:$<BOOL:${WIN32}>>:write_beside_posix_test.cpp>
   LIBS tagscope_engine ZLIB::ZLIB)
 
 # Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.

@@ -14,6 +14,8 @@
 
 namespace tagscope {
 
+class TTagFile;
+
 // What the last read of the tag accounted for. A write keeps only what the read understood, so
 // it refuses (unless forced) when the read did not account for every byte of the tag.
 struct TTagReadReport {
@@ -21,6 +23,9 @@ struct TTagReadReport {
   std::string problem;       // what was not accounted for, and where (empty when complete)
   int64_t accountedEnd = 0;  // file offset just past the last byte the read accounted for
   bool extendedHeaderFlagWrong = false;  // the header promised an extended header not there
+  // Where the frames were found when the extended header's stated layout led to none: the
+  // place taken, in words (empty when the stated layout was right).
+  std::string framesFoundAt;
 };
 
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
@@ -59,10 +64,10 @@ class TID3Engine {
   void SetForceWrite(bool value) { FForceWrite = value; }
   // What opening the file for writing did to finish a change that an earlier writer did not
   // end (rolled back or completed from its journal); empty when there was none.
-  const std::string& RecoveryNote() const { return FRecoveryNote; }
-  // Whether a journal of an unfinished change lay beside the file when it was opened for
-  // reading only (the next writer puts it right).
-  bool JournalPending() const { return FJournalPending; }
+  const std::string& RecoveryNote() const;
+  // Whether the marked journal of a change cut short lay beside the file when it was opened for
+  // reading only: the file may be half old, half new until the next writer puts it right.
+  bool JournalPending() const;
 
   TID3Header& Header() { return *FHeader; }
   const TID3Header& Header() const { return *FHeader; }
@@ -164,33 +169,27 @@ class TID3Engine {
  protected:
   // The file operations the engine opens, renames and deletes files with: the platform's
   // unless a derived engine hands in others.
-  void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFileSystem = std::move(value); }
+  void SetFileSystem(std::shared_ptr<TFileSystem> value);
   // Replaces what the last read recorded: a derived engine may mark the tag as read in part.
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
-  // The tag writer's view of this engine (defined with the writer).
-  class TWriterHost;
+  // Puts the tag into the file, or cuts it out: reads and changes the record directly.
+  friend class TTagWriter;
 
-  // Opens FStream; false (the report saying why) when the file does not exist.
+  // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();
-  // Runs after the file was opened: a file opened for writing is locked against other writers
-  // and put right if an earlier writer was stopped; one opened for reading is checked for that.
-  void PrepareFile();
-  // Reads the tag of a file opened for reading only so that a writer's change in progress is
-  // not seen half done: waits while its journal stands beside the file, and reads again when
-  // the file changed during the read.
-  void LoadTagWhole();
-  // Raises when the file cannot be written: a device, FIFO, socket or folder.
-  void CheckWritableFile() const;
   // Finds the tag and reads it: its header, then its body with one read of the file.
   void LoadTag();
   // The frames and padding of a tag whose header was read; sets FTagSize.
   void ReadTagBody(int64_t fileSize);
+  // Where the frames start in a tag body with an extended header: where its layout ends, else
+  // the first place an extended header could end that starts a frame (noted in the report).
+  size_t FramesStart(std::string_view body, int64_t bodyStart);
   // Marks the read incomplete: what could not be read, from file offset `at` on.
   void NoteProblem(int64_t at, const std::string& what);
-  // Tag writing (defined with the writer).
+  // Tag writing (through the writer).
   void SaveTag();
   void RemoveTag();
   // Writes the ID3v1 trailer through `file`: over an old one behind `tagEnd`, else at the end.
@@ -201,17 +200,17 @@ class TID3Engine {
   int64_t FTagSize = 0;
   int64_t FPadding = 0;
   std::string FFileName;
-  std::unique_ptr<TStream> FStream;
+  // The file side: the open file and all that touches it and its neighbours.
+  std::unique_ptr<TTagFile> FFile;
+  // The open file, held by the file side; none while inactive.
+  std::unique_ptr<TStream>& FStream;
   std::unique_ptr<TID3Frames> FFrames;
   std::unique_ptr<TID3Header> FHeader;
   TTagReadReport FReadReport;
   bool FForceWrite = false;
   bool FPaddingChosen = false;
-  bool FJournalPending = false;
-  std::string FRecoveryNote;
   bool FFullID3TagSeek = false;
   bool FReadOnly = false;
-  std::shared_ptr<TFileSystem> FFileSystem = PlatformFileSystem();
 };
 
 }  // namespace tagscope

@@ -93,6 +93,14 @@ class TID3Frames_Item {
   bool KeptAsStored() const { return FKeptAsStored; }
   uint32_t StoredDataLength() const { return FStoredDataLength; }
   void SetKeptAsStored(bool value, uint32_t storedDataLength = 0);
+  // A frame whose flags contradict its size: its payload is the whole body as stored, and a
+  // write into a tag of the version it was read from puts it back with the flag bytes it had,
+  // unchanged. Changing the payload ends that.
+  bool Damaged() const { return FDamaged; }
+  void SetDamaged(uint8_t version, uint8_t statusFlags, uint8_t formatFlags);
+  uint8_t DamagedVersion() const { return FDamagedVersion; }
+  uint8_t DamagedStatusFlags() const { return FDamagedFlags[0]; }
+  uint8_t DamagedFormatFlags() const { return FDamagedFlags[1]; }
 
  private:
   friend class TID3Frames;
@@ -115,6 +123,9 @@ class TID3Frames_Item {
   TID3Frames* FCollection = nullptr;  // told when the ID changes
   bool FKeptAsStored = false;
   uint32_t FStoredDataLength = 0;
+  bool FDamaged = false;
+  std::array<uint8_t, 2> FDamagedFlags{};
+  uint8_t FDamagedVersion = 0;
 };
 
 }  // namespace tagscope

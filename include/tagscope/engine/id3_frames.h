@@ -68,6 +68,10 @@ class TID3Frames {
     std::string problem;       // the first thing that could not be read, in words
     size_t problemAt = 0;      // where it stands (offset in the bytes)
     std::string problemFrame;  // the frame to blame, if one is
+    // Bytes after the last frame that are not zero padding: where the first non-zero one
+    // stands, and how many run from it to the last (0: the padding is all zero).
+    size_t strayAt = 0;
+    size_t strayLength = 0;
   };
   TParseResult ParseFrames(std::shared_ptr<const void> owner, std::string_view bytes,
                            uint8_t version, const TID3EngineFrameNotify& onDecrypt);

@@ -9,9 +9,12 @@
 namespace tagscope {
 
 // How a file stream opens its file. Every mode shares the file with other processes for
-// reading, writing and (where the platform knows it) deleting and renaming.
+// reading, writing and (where the platform knows it) deleting and renaming, never waits for
+// another process to open the other end of a FIFO, and takes regular files only: a FIFO,
+// device, socket or folder is refused at once.
 enum class TFileMode {
   fmOpenRead,       // existing file, reading only
+  fmOpenReadPlain,  // the same, but the name itself must be the file: a link is not followed
   fmOpenReadWrite,  // existing file, reading and writing
   fmCreate,         // new or truncated file, reading and writing
   fmCreateNew,      // new file only; fails when the name exists
@@ -20,7 +23,8 @@ enum class TFileMode {
 class TFileHandle;  // the platform's open file
 
 // A stream over a file on disk. Open errors raise EFOpenError ("Cannot open file ...") or
-// EFCreateError ("Cannot create file ...") with the system's error text.
+// EFCreateError ("Cannot create file ...") with the system's error text; so do failed reads,
+// writes and size changes, naming the file.
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);
@@ -40,9 +44,14 @@ class TFileStream : public TStream {
   // flock on POSIX, LockFileEx on Windows: advisory for processes that do not ask.
   bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;
+  bool Describe(TFileFacts& facts) override;
+  void Reserve(int64_t size) override;
   const std::string& FileName() const { return FFileName; }
 
  private:
+  // "Cannot write file ...", with the system's reason for the last failure.
+  std::string WriteErrorText() const;
+
   std::string FFileName;
   std::unique_ptr<TFileHandle> FHandle;
   int64_t FOpenedSize = -1;  // the size when opened, until the first Size() (-1: ask the system)

@@ -16,6 +16,16 @@ struct TFileInfo {
 };
 
 bool FileExists(const std::string& fileName);
+// Whether anything at all stands under the name (a file, a folder, a link, even a dangling one):
+// the name itself is looked at, no link followed.
+bool NameTaken(const std::string& fileName);
+// The name itself when it is no symbolic link; else, links resolved, the name its data is
+// stored under (as ResolveFileName). Costs one look at the name where it is no link.
+std::string ResolveLinkName(const std::string& fileName);
+// Gives file `to` the extended attributes of file `from` (on POSIX, access control lists among
+// them; links not followed); false when one of them could not be given. True where the
+// platform keeps none with the file.
+bool CopyExtendedAttributes(const std::string& from, const std::string& to);
 // Deletes a file; returns false when it could not be deleted.
 bool RemoveFile(const std::string& fileName);
 // Renames a file, replacing the target when it exists; returns false on failure.

@@ -11,6 +11,16 @@ enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 // A lock on a whole file, between the processes that ask for one.
 enum class TFileLock { flNone, flShared, flExclusive };
 
+// What the system records of an open file.
+struct TFileFacts {
+  std::string identity;  // device and file number (volume serial and file index on Windows)
+  std::string owner;     // the owning user's number; empty where the platform has none
+  int64_t size = 0;
+  int64_t modified = 0;    // last write, in the platform's finest unit
+  int64_t allocated = -1;  // bytes its data takes on the disk (less than size: holes); -1 unknown
+  uint64_t links = 1;      // names (hard links) that share its data
+};
+
 // A byte stream with a 64-bit position and size.
 class TStream {
  public:
@@ -39,6 +49,13 @@ class TStream {
   virtual bool Lock(TFileLock, bool wait = true) { return true; }
   // Equal to TFileInfo::identity of the file the stream is open on; empty in memory.
   virtual std::string Identity() { return std::string(); }
+  // What the system records of the file the stream is open on; false in memory.
+  virtual bool Describe(TFileFacts&) { return false; }
+  // Makes room for `size` bytes, the stream growing to that size when it is smaller; on a disk
+  // the room is taken up front, so that writes within it do not fail for want of space.
+  virtual void Reserve(int64_t size) {
+    if (Size() < size) SetSize(size);
+  }
 
   // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
   void ReadBuffer(void* buffer, int64_t count);

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tagscope::journal {
+
+// A journal's bytes: a magic, a commit mark, then what it is bound to and what it records,
+// then a CRC-32 of everything but the mark and itself. The mark is written as '0' with the
+// rest, and set to '1' only once the rest is on the disk: until then the file is untouched,
+// and a journal without the mark is never applied.
+inline constexpr char kMagic[8] = {'I', 'D', '3', 'J', 'R', 'N', '2', '\n'};
+inline constexpr size_t kMarkAt = sizeof kMagic;
+inline constexpr char kUnmarked = '0', kMarked = '1';
+// A copy over the file is checked block by block, each block aligned to the file's start.
+inline constexpr int64_t kBlock = 512;
+// No journal the writer makes comes near this: the old and new bytes of the largest tag, or
+// two checksums per block of a large file.
+inline constexpr int64_t kMaxJournal = int64_t(600) << 20;
+// Enough of a journal's start to tell whether it is marked and whose it is.
+inline constexpr size_t kHeadSize = kMarkAt + 2 + 4 + 64;
+
+enum class TKind : char { Undo = 'U', Copy = 'C' };
+
+// A range an in-place change writes: its offset, the bytes it held before (those within the
+// old size) and the bytes the change leaves there.
+struct TRange {
+  int64_t offset = 0;
+  std::string old;
+  std::string fresh;
+};
+
+struct TRecord {
+  TKind kind = TKind::Undo;
+  std::string identity;        // the file's device and number (volume serial and index)
+  int64_t sizeBefore = 0;      // the file's size when the change began
+  int64_t modified = 0;        // and its last write then
+  int64_t sizeAfter = 0;       // the size the change gives it
+  std::vector<TRange> ranges;  // Undo: what it overwrites
+  std::string digits;          // Copy: the new content's name, as the writer's pattern has it
+  std::vector<uint32_t> oldSums, newSums;  // Copy: per block of the old and the new content
+};
+
+uint32_t Checksum(const char* data, size_t size);
+
+// The journal's bytes, unmarked.
+std::string Encode(const TRecord& record);
+// Whether the journal's start is that of one with the commit mark.
+bool Marked(const std::string& head);
+// Whether the bytes are the start of a journal (perhaps cut short) without the mark.
+bool Unmarked(const std::string& head);
+// The identity a journal's start names, or nullopt where it holds no readable one.
+std::optional<std::string> IdentityOf(const std::string& head);
+// The record a whole marked journal holds; nullopt when it does not check, or its fields
+// contradict one another (sizes, ranges and checksum counts that no writer records).
+std::optional<TRecord> Decode(const std::string& bytes);
+
+}  // namespace tagscope::journal

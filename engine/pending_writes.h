@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+// A change to a stream gathered before it is made: writes through this stream are kept in
+// memory, reads see them over the stream's own bytes, and Apply makes them. A journal can then
+// record both what a change overwrites and what it writes before the file is touched.
+class TPendingWrites : public TStream {
+ public:
+  struct TWrite {
+    int64_t offset;
+    std::string bytes;
+  };
+
+  explicit TPendingWrites(TStream& base);
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  // Only growth is gathered: an in-place change never cuts its file.
+  void SetSize(int64_t size) override;
+  int64_t Size() override { return FSize; }
+
+  const std::vector<TWrite>& Writes() const { return FWrites; }
+  // Makes the gathered writes in `file` (the base stream, or one standing in for it), in order.
+  void Apply(TStream& file) const;
+
+ private:
+  TStream& FBase;
+  int64_t FBaseSize;
+  int64_t FSize;
+  int64_t FPosition = 0;
+  std::vector<TWrite> FWrites;
+};
+
+}  // namespace tagscope

@@ -1,0 +1,125 @@
+// Puts a crafted journal beside a file and lets a writer's recovery loose on it. The input is a
+// flags byte, a two-byte length, the file's bytes, then the journal's bytes. Unless the flags
+// say otherwise the journal is made to look the part: its identity replaced by the file's,
+// its mark set and its checksum made right, so that the checks behind them are reached; a
+// copy journal's new content is put beside the file under the name its digits give.
+// Whatever the journal says, recovery must end (applied, moved aside or refused) without
+// crashing, leave no journal under the name, and leave the file either as it was, or as the
+// new content beside it, or rolled back within the few bytes an in-place change can add.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "engine/journal_format.h"
+#include "engine/tag_journal.h"
+#include "tagscope/rtl/beside_file.h"
+#include "tagscope/rtl/byte_reader.h"
+#include "tagscope/rtl/files.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+
+namespace {
+
+using namespace tagscope;
+namespace fs = std::filesystem;
+
+void Check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "journal_recovery_fuzz: invariant failed: %s\n", what);
+  std::fflush(stderr);
+  std::abort();
+}
+
+const fs::path& Folder() {
+  static const fs::path folder =
+      fs::path(GetTempDir()) / ("tagscope-journal-fuzz-" + std::to_string(::getpid()) + "-" +
+                                std::to_string(std::random_device{}()));
+  return folder;
+}
+
+void Put(const std::string& name, const std::string& bytes) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Get(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The journal with the file's identity, the mark and a checksum that checks.
+std::string LookThePart(const std::string& journal, const std::string& identity) {
+  if (journal.size() < 14) return journal;
+  const uint64_t length = TByteReader(journal).BEAt(10, 4);
+  if (length > journal.size() - 14) return journal;
+  std::string out(journal::kMagic, sizeof journal::kMagic);
+  out += journal::kMarked;
+  out += journal[9];
+  uint8_t b[4];
+  WritePlainBE(b, 4, identity.size());
+  out.append(reinterpret_cast<const char*>(b), 4);
+  out += identity;
+  out += journal.substr(14 + length);
+  std::string summed = out;
+  summed.erase(journal::kMarkAt, 1);
+  WritePlainBE(b, 4, journal::Checksum(summed.data(), summed.size()));
+  out.append(reinterpret_cast<const char*>(b), 4);
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 3) return 0;
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  const uint8_t flags = data[0];
+  const size_t fileLength = std::min<size_t>(TByteReader(input).BEAt(1, 2), size - 3);
+  const std::string original = input.substr(3, fileLength);
+  std::string journalBytes = input.substr(3 + fileLength);
+
+  fs::create_directories(Folder());
+  const std::string name = (Folder() / "song.mp3").string();
+  Put(name, original);
+  const std::string journalName = TTagJournal::NameFor(name);
+  std::string newContent;
+  {
+    TFileStream file(name, TFileMode::fmOpenReadWrite);
+    if (!(flags & 1)) journalBytes = LookThePart(journalBytes, file.Identity());
+    Put(journalName, journalBytes);
+    // A copy journal's new content: the file's bytes turned around, under the digits it names.
+    const size_t digitsAt = 14 + file.Identity().size() + 24;
+    if (!(flags & 2) && journalBytes.size() >= digitsAt + 8 && journalBytes[9] == 'C') {
+      const std::string digits = journalBytes.substr(digitsAt, 8);
+      if (beside::ValidDigits(digits)) {
+        newContent.assign(original.rbegin(), original.rend());
+        newContent += input.substr(0, flags >> 4);
+        Put(beside::TempName(name, digits), newContent);
+      }
+    }
+    try {
+      TTagJournal::Recover(*PlatformFileSystem(), name, file);
+    } catch (const Exception&) {
+      // Refused: a failure the user is told of.
+    }
+  }
+  const std::string after = Get(name);
+  const bool asBefore = after == original;
+  const bool copied = !newContent.empty() && after == newContent;
+  const bool rolledBack = after.size() <= original.size() && after.size() + 128 >= original.size();
+  Check(asBefore || copied || rolledBack, "the file changed beyond what a journal may do");
+  Check(!NameTaken(journalName), "the journal's name is still taken after recovery");
+  std::error_code ignored;
+  fs::remove_all(Folder(), ignored);
+  return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+// Writing a file's new content beside it and renaming it into the file's place. One pattern
+// names the new files, "<name>.ID3TMP<8 hexadecimal digits>.tmp" in the file's folder (long
+// names shortened), so that a writer can tell its own leftovers from anything else; one loop
+// finds a free name, and one generator draws the digits.
+namespace beside {
+
+// Eight random hexadecimal digits.
+std::string RandomDigits();
+// The new files' names for `target` start with this: its folder, its name (shortened) and mark.
+std::string TempPrefix(const std::string& target);
+// The name of the new file for `target` with the given digits.
+std::string TempName(const std::string& target, const std::string& digits);
+// Whether `digits` are eight hexadecimal digits, as the pattern has them.
+bool ValidDigits(const std::string& digits);
+// Whether `entry` (a name without folder) is a new file's name for `target`, and its digits.
+bool IsTempNameOf(const std::string& entry, const std::string& target, std::string* digits);
+
+// Creates the new file for `target` through `create`, which must create exclusively (never
+// taking over a name that exists, nor following a link under it) and raise EFCreateError when
+// it cannot; a name that turns out to be taken is replaced by another. `name` receives the
+// name used. The error names `target`, not the scratch name, when it is the last word.
+std::unique_ptr<TStream> CreateTemp(
+    const std::string& target, std::string& name,
+    const std::function<std::unique_ptr<TStream>(const std::string&)>& create);
+
+// Renames `temp` over `target`, replacing it; raises EFCreateError naming `target` and the
+// system's reason.
+void RenameOver(const std::string& temp, const std::string& target);
+
+}  // namespace beside
+
+}  // namespace tagscope

@@ -1,0 +1,90 @@
+#include "tagscope/rtl/beside_file.h"
+
+#include <cctype>
+#include <cstdio>
+#include <random>
+
+#include "tagscope/rtl/files.h"
+#include "tagscope/rtl/exception.h"
+
+namespace tagscope::beside {
+
+namespace {
+
+constexpr const char* kMark = ".ID3TMP";
+constexpr const char* kEnd = ".tmp";
+constexpr size_t kDigits = 8;
+// Room left in a 255-byte name for the mark, the digits and the end.
+constexpr size_t kNameRoom = 200;
+constexpr int kAttempts = 100;
+
+std::string BaseName(const std::string& path) {
+  return path.substr(ExtractFilePath(path).size());
+}
+
+std::string OwnPart(const std::string& target) {
+  return BaseName(target).substr(0, kNameRoom) + kMark;
+}
+
+}  // namespace
+
+std::string RandomDigits() {
+  // One generator for every scratch name, each thread drawing from its own copy.
+  thread_local std::mt19937 generator{std::random_device{}()};
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(generator()));
+  return digits;
+}
+
+std::string TempPrefix(const std::string& target) {
+  return ExtractFilePath(target) + OwnPart(target);
+}
+
+std::string TempName(const std::string& target, const std::string& digits) {
+  return TempPrefix(target) + digits + kEnd;
+}
+
+bool ValidDigits(const std::string& digits) {
+  if (digits.size() != kDigits) return false;
+  for (const char c : digits)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool IsTempNameOf(const std::string& entry, const std::string& target, std::string* digits) {
+  const std::string own = OwnPart(target);
+  const std::string end = kEnd;
+  if (entry.size() != own.size() + kDigits + end.size() || entry.compare(0, own.size(), own) != 0 ||
+      entry.compare(own.size() + kDigits, end.size(), end) != 0)
+    return false;
+  const std::string found = entry.substr(own.size(), kDigits);
+  if (!ValidDigits(found)) return false;
+  if (digits) *digits = found;
+  return true;
+}
+
+std::unique_ptr<TStream> CreateTemp(
+    const std::string& target, std::string& name,
+    const std::function<std::unique_ptr<TStream>(const std::string&)>& create) {
+  for (int attempt = 1;; ++attempt) {
+    name = TempName(target, RandomDigits());
+    try {
+      return create(name);
+    } catch (const EFCreateError& e) {
+      // Taken by another writer's new file, or by anything else: another name is drawn.
+      if (attempt < kAttempts && NameTaken(name)) continue;
+      std::string message = e.what();
+      if (const size_t at = message.find(name); at != std::string::npos)
+        message.replace(at, name.size(), target);
+      throw EFCreateError(message);
+    }
+  }
+}
+
+void RenameOver(const std::string& temp, const std::string& target) {
+  if (!RenameFile(temp, target))
+    throw EFCreateError(
+        Format("Cannot create file \"%s\". %s", target.c_str(), LastSystemErrorText().c_str()));
+}
+
+}  // namespace tagscope::beside

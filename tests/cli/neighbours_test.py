@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""What stands beside the file or is named on the command line is input: FIFOs are refused at
+once by every verb, links under value and picture names are not followed, a value file is read
+to its end, and a journal a stopped writer left holds no reader up. Everything is made in the
+test's own folder."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOL = sys.argv[1]
+AUDIO = bytes((i * 7 + 1) % 251 for i in range(20000))
+
+
+def run(*args):
+    return subprocess.run([TOOL, *args], capture_output=True, timeout=20)
+
+
+class Neighbours(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.file = self.path("song.mp3")
+        with open(self.file, "wb") as f:
+            f.write(AUDIO)
+        self.assertEqual(run("set", self.file, "--title", "Old").returncode, 0)
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.folder.name, name)
+
+    def fifo(self, name):
+        os.mkfifo(self.path(name))
+        return self.path(name)
+
+    def test_every_verb_refuses_a_fifo_at_once(self):
+        pipe = self.fifo("pipe.mp3")
+        for args in (["dump", pipe], ["dump", "--json", pipe], ["show", pipe],
+                     ["pictures", pipe], ["set", pipe, "--title", "X"], ["erase", pipe],
+                     ["decode", self.fifo("pipe.gif"), self.path("out.ppm")]):
+            result = run(*args)
+            self.assertNotEqual(result.returncode, 0, args)
+            self.assertIn(b"FIFO", result.stderr, args)
+
+    def test_value_and_picture_files_are_plain_files_read_to_their_end(self):
+        pipe = self.fifo("notes.txt")
+        result = run("set", self.file, "--value-from-file", "--title", "@" + pipe)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(b"FIFO", result.stderr)
+        secret = self.path("secret.txt")
+        with open(secret, "w") as f:
+            f.write("private words")
+        os.symlink(secret, self.path("link.txt"))
+        os.symlink(secret, self.path("cover.jpg"))
+        result = run("set", self.file, "--value-from-file", "--title", "@" + self.path("link.txt"))
+        self.assertIn(b"symbolic link", result.stderr)
+        result = run("set", self.file, "--picture", self.path("cover.jpg"))
+        self.assertIn(b"symbolic link", result.stderr)
+        with open(self.file, "rb") as f:
+            self.assertNotIn(b"private", f.read())
+
+    def test_a_dead_writers_journal_holds_no_reader_up(self):
+        # Left by a writer stopped before it touched the file: no mark.
+        with open(self.file + ".ID3JRN", "wb") as f:
+            f.write(b"ID3JRN2\n0U")
+        start = time.monotonic()
+        for _ in range(5):
+            dump = json.loads(run("dump", "--json", self.file).stdout)
+            self.assertNotIn("journalPending", dump)
+        self.assertLess(time.monotonic() - start, 2.5, "readers waited for a dead writer")
+        self.assertEqual(run("set", self.file, "--title", "New").returncode, 0)
+        self.assertEqual(sorted(os.listdir(self.folder.name)), ["song.mp3"])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]])

@@ -1,0 +1,267 @@
+// Journals found beside a file: applied only to the file and state they were made for, never
+// followed to another file, never blocking writes for good. Journals are built byte by byte.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+
+#include "engine/pending_writes.h"
+#include "engine/tag_journal.h"
+#include "tagscope/rtl/files.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tests/engine/tag_builder.h"
+#include "tests/engine/write_test_support.h"
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+const std::string kAudio = PatternBytes(20000, 5);
+
+std::string Song(const std::string& title, uint32_t padding = 200) {
+  return Tag(4, 0, FrameV4("TIT2", Text(title)) + FrameV4("TPE1", Text("Artist")), padding) +
+         kAudio;
+}
+
+std::string BE(uint64_t value, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
+}
+
+std::string Identity(const std::string& name) {
+  return TFileStream(name, TFileMode::fmOpenRead).Identity();
+}
+
+// A journal as the writer lays it out: magic, mark, kind, identity, sizes and time, the
+// kind's own fields, and a CRC-32 of all but the mark.
+std::string Journal(char kind, const std::string& identity, int64_t before, int64_t after,
+                    const std::string& fields, bool marked = true) {
+  std::string j = std::string("ID3JRN2\n") + (marked ? '1' : '0') + kind + BE(identity.size(), 4) +
+                  identity + BE(before, 8) + BE(0, 8) + BE(after, 8) + fields;
+  std::string summed = j;
+  summed.erase(8, 1);
+  return j + BE(crc32(0L, reinterpret_cast<const Bytef*>(summed.data()),
+                      static_cast<uInt>(summed.size())),
+                4);
+}
+
+// An undo journal's one range: offset, old bytes, new bytes.
+std::string Range(int64_t offset, const std::string& old, const std::string& fresh) {
+  return BE(1, 4) + BE(offset, 8) + BE(old.size(), 8) + old + BE(fresh.size(), 8) + fresh;
+}
+
+std::string Open(TestEngine& e, const std::string& name) {
+  e.Open(name);
+  return e.RecoveryNote();
+}
+
+std::vector<std::string> Stale(const ScratchFolder& dir) {
+  std::vector<std::string> names;
+  for (const std::string& n : dir.Files())
+    if (n.find(".stale") != std::string::npos) names.push_back(n);
+  return names;
+}
+
+// A write through the engine, stopped once its journal is marked and half the tag is written.
+void StoppedInPlaceWrite(const std::string& name, const std::string& newTitle) {
+  TFileStream file(name, TFileMode::fmOpenReadWrite);
+  const std::string now = ReadFile(name);
+  const std::string fresh = Song(newTitle).substr(0, now.size() - kAudio.size());
+  TPendingWrites change(file);
+  change.WriteString(fresh);
+  TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+  file.SetPosition(0);
+  file.WriteString(fresh.substr(0, fresh.size() / 2));
+}
+
+TEST(JournalBinding, AStaleJournalIsNotRolledBackOverAnotherProgramsLaterChange) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  StoppedInPlaceWrite(name, "New");
+  // Another tagger grows the tag afterwards, in the same file.
+  const std::string other = Song(std::string(3000, 'O')) + "more audio";
+  {
+    TFileStream file(name, TFileMode::fmOpenReadWrite);
+    file.WriteString(other);
+  }
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_EQ(ReadFile(name), other);
+  EXPECT_NE(note.find("not applied"), std::string::npos) << note;
+  EXPECT_NE(note.find(name), std::string::npos) << note;
+  ASSERT_EQ(Stale(dir).size(), 1u);
+  EXPECT_NE(note.find(Stale(dir)[0]), std::string::npos) << note;
+  EXPECT_FALSE(NameTaken(TTagJournal::NameFor(name)));
+}
+
+TEST(JournalBinding, AJournalCopiedWithItsFolderIsNotAppliedToTheCopy) {
+  ScratchFolder dir, copy;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  StoppedInPlaceWrite(name, "New");
+  const std::string torn = ReadFile(name);
+  const std::string copied = copy.Put("a.mp3", torn);
+  if (Identity(copied) == Identity(name)) GTEST_SKIP() << "this file system tells no files apart";
+  copy.Put("a.mp3.ID3JRN", ReadFile(TTagJournal::NameFor(name)));
+  TestEngine e;
+  const std::string note = Open(e, copied);
+  EXPECT_EQ(ReadFile(copied), torn);
+  EXPECT_NE(note.find("another file"), std::string::npos) << note;
+  // The original, still bound to its journal, is put back.
+  TestEngine o;
+  const std::string restored = Open(o, name);
+  EXPECT_TRUE(ReadFile(name) == Song("Old")) << restored;
+}
+
+TEST(JournalBinding, AJournalLeftThroughOneHardLinkDoesNotUndoALaterWriteThroughAnother) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const std::string other = dir.Path("b.mp3");
+  std::error_code error;
+  fs::create_hard_link(name, other, error);
+  if (error) GTEST_SKIP() << "no hard links here";
+  StoppedInPlaceWrite(name, "New");
+  {
+    TestEngine e;
+    e.Open(other);  // finds no journal of its own name
+    e.SetTitle("Later");
+    e.WriteTag();
+  }
+  const std::string later = ReadFile(other);
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_EQ(ReadFile(name), later);
+  EXPECT_EQ(e.Title(), "Later");
+  EXPECT_NE(note.find("changed since"), std::string::npos) << note;
+}
+
+TEST(JournalBinding, NothingInACraftedJournalResizesTheFile) {
+  ScratchFolder dir;
+  const std::string original = Song("Old");
+  const auto size = static_cast<int64_t>(original.size());
+  const std::string tagStart = original.substr(0, 10);
+  struct Case {
+    const char* what;
+    int64_t before, after;
+    std::string fields;
+  };
+  const Case cases[] = {
+      {"cut to nothing", 0, size, Range(0, "", original)},
+      {"grown to 5 GB", int64_t(5) << 30, int64_t(5) << 30, Range(0, tagStart, tagStart)},
+      {"an offset past any file", size, size + 10, Range(int64_t(1) << 62, "", "0123456789")},
+      {"growth beyond a trailer", size, size + 4096, Range(size, "", std::string(4096, 'G'))},
+      {"ranges and sizes at odds", size, size, BE(1, 4) + BE(0, 8) + BE(999, 8) + "x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = dir.Put("a.mp3", original);
+    dir.Put("a.mp3.ID3JRN", Journal('U', Identity(name), c.before, c.after, c.fields));
+    TestEngine e;
+    const std::string note = Open(e, name);
+    EXPECT_EQ(ReadFile(name), original);
+    EXPECT_NE(note.find("a.mp3.ID3JRN"), std::string::npos) << note;
+    // Later writes are not held up.
+    e.SetTitle("Next");
+    EXPECT_NO_THROW(e.WriteTag());
+    e.SetActive(false);
+    for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
+  }
+}
+
+TEST(JournalBinding, AnUnmarkedJournalIsIgnoredByReadersAndRemovedByTheNextWriter) {
+  ScratchFolder dir;
+  const std::string original = Song("Old");
+  const std::string name = dir.Put("a.mp3", original);
+  const std::string cut = Journal('U', Identity(name), 0, 10, Range(0, "", "0123456789"), false);
+  dir.Put("a.mp3.ID3JRN", cut.substr(0, cut.size() / 2));
+  TestEngine r;
+  r.Open(name, true);
+  EXPECT_FALSE(r.JournalPending());
+  r.SetActive(false);
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_NE(note.find("had not touched it"), std::string::npos) << note;
+  EXPECT_EQ(ReadFile(name), original);
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+}
+
+TEST(JournalBinding, ACopyJournalTakesOnlyTheWritersOwnNewFileOfTheRecordedContent) {
+  ScratchFolder dir;
+  const std::string original = Song("Old");
+  const std::string name = dir.Put("a.mp3", original);
+  const std::string fresh = Song("New", 2000);
+  auto sums = [](const std::string& bytes) {
+    std::string out = BE((bytes.size() + 511) / 512, 4);
+    for (size_t at = 0; at < bytes.size(); at += 512) {
+      const std::string block = bytes.substr(at, 512);
+      out += BE(
+          crc32(0L, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(block.size())),
+          4);
+    }
+    return out;
+  };
+  const std::string journal = Journal('C', Identity(name), original.size(), fresh.size(),
+                                      "0123ABCD" + sums(original) + sums(fresh));
+  // The new content changed after the journal was made: not taken.
+  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh.substr(0, fresh.size() - 1) + "!");
+  dir.Put("a.mp3.ID3JRN", journal);
+  {
+    TestEngine e;
+    const std::string note = Open(e, name);
+    EXPECT_EQ(ReadFile(name), original);
+    EXPECT_NE(note.find("not the new content"), std::string::npos) << note;
+  }
+  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
+  // The right one, the copy stopped after its first blocks: completed.
+  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh);
+  dir.Put("a.mp3", fresh.substr(0, 1024) + original.substr(1024));
+  dir.Put("a.mp3.ID3JRN", journal);
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_NE(note.find("completed"), std::string::npos) << note;
+  EXPECT_EQ(ReadFile(name), fresh);
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+}
+
+// Renames nothing that stands under a journal's name, as a folder that is not the writer's
+// own refuses it.
+class NoMovingAside : public FaultyFileSystem {
+ public:
+  void Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".ID3JRN") != std::string::npos) throw EWriteError("Operation not permitted");
+    FaultyFileSystem::Rename(from, to);
+  }
+};
+
+TEST(JournalBinding, AJournalNameTakenForGoodIsWrittenAroundOrNamedWithTheCommandThatClearsIt) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  fs::create_directory(dir.Path("a.mp3.ID3JRN"));
+  auto files = std::make_shared<NoMovingAside>();
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  EXPECT_NE(e.RecoveryNote().find("rm -- "), std::string::npos) << e.RecoveryNote();
+  // An edit that fits in place is written beside the file and renamed instead; where the
+  // platform will not rename over an open file, it is refused with the command.
+  const std::string before = ReadFile(name);
+  e.SetTitle("New");
+  try {
+    e.WriteTag();
+  } catch (const EWriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("rm -- "), std::string::npos) << error.what();
+    EXPECT_EQ(ReadFile(name), before);
+    return;
+  }
+  e.SetActive(false);
+  TestEngine r;
+  r.Open(name, true);
+  EXPECT_EQ(r.Title(), "New");
+  EXPECT_EQ(ReadFile(name).substr(r.TagSize()), kAudio);
+}
+
+}  // namespace
+}  // namespace tagscope
