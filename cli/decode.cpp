@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/verbs.h"
-#include "tagscope/rtl/beside_file.h"
 #include "tagscope/imaging/picture_registry.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
-#include "tagscope/rtl/beside_file.h"
 
 namespace tagscope {
 

@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "engine/id3_layout.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_file.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
 #include "tagscope/rtl/byte_reader.h"
-#include "tagscope/rtl/files.h"
-#include "engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

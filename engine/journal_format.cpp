@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
-#include "engine/stream_helpers.h"
 
 namespace tagscope::journal {
 

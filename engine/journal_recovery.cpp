@@ -5,8 +5,8 @@
 #include "engine/journal_format.h"
 #include "engine/tag_journal.h"
 #include "tagscope/rtl/beside_file.h"
-#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

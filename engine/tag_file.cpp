@@ -6,11 +6,11 @@
 
 #include "engine/file_replace.h"
 #include "engine/pending_writes.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "engine/undo_stream.h"
-#include "tagscope/rtl/files.h"
-#include "engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "engine/stream_helpers.h"
-#include "tagscope/rtl/byte_reader.h"
 #include "engine/journal_format.h"
 #include "engine/pending_writes.h"
-#include "tagscope/rtl/files.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

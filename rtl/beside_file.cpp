@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <random>
 
-#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 
 namespace tagscope::beside {
 

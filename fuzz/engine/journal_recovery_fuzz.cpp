@@ -19,13 +19,13 @@
 #include <string>
 
 #include "engine/journal_format.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
-#include "tagscope/rtl/files.h"
-#include "engine/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 
 namespace {
 

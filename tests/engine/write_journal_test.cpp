@@ -7,9 +7,9 @@
 
 #include "engine/pending_writes.h"
 #include "engine/tag_journal.h"
-#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tagscope/rtl/files.h"
 #include "tests/engine/tag_builder.h"
 #include "tests/engine/write_test_support.h"
 
