@@ -2,8 +2,6 @@
 #include "engine/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
-#include "tagscope/rtl/exception.h"
-#include "tagscope/rtl/files.h"
 
 namespace tagscope {
 

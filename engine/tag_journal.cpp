@@ -4,8 +4,6 @@
 
 #include "engine/journal_format.h"
 #include "engine/pending_writes.h"
-#include "engine/stream_helpers.h"
-#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 

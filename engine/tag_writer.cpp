@@ -9,8 +9,6 @@
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_file.h"
-#include "engine/tag_journal.h"
-#include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
