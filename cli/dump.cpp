@@ -14,7 +14,6 @@
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/rtl/exception.h"
-#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -293,21 +292,14 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFi
   return engine.Active();
 }
 
-// A file found in a folder is dumped only when its content is MP3; the stream that tells is
-// the one the audio facts are read through.
+// A file found in a folder is dumped only when its content is MP3. The file is opened once:
+// its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
   TFileOutcome o;
-  std::unique_ptr<TFileStream> stream;
-  if (file.found) {
-    stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
-    if (!StreamLooksLikeMp3(*stream)) return o;
-  }
   TID3Engine engine;
   if (!OpenForDump(engine, file.path, fullSeek, o)) return o;
-  if (!stream) stream = std::make_unique<TFileStream>(file.path, TFileMode::fmOpenRead);
-  // The audio begins after a tag at the file's start; one found further in is not in the way.
-  const int64_t tagEnd = engine.TagOffset() == 0 ? engine.TagSize() : 0;
-  const TMpegAudioProperties audio = ReadMpegAudio(*stream, tagEnd);
+  if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
+  const TMpegAudioProperties audio = engine.ReadAudio();
   if (asJson) {
     o.out = DumpJson(engine, &audio, binary);
     o.out += "\n";

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -19,7 +20,7 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 constexpr unsigned kMaxThreads = 64;
-constexpr size_t kAheadPerThread = 32;  // outcomes held before their turn, per thread
+constexpr size_t kAheadPerThread = 64;  // outcomes held before their turn, per thread
 constexpr auto kProgressAfter = std::chrono::seconds(1);
 constexpr auto kProgressEvery = std::chrono::milliseconds(200);
 
@@ -90,7 +91,8 @@ void Print(const TFileOutcome& o, TProgress& progress) {
   std::cerr.flush();
 }
 
-// The pool: workers take the next file while they are not too far ahead of the printer.
+// The pool: the calling thread and its helpers take the files in batches, never too far ahead
+// of the printer, and hand over a batch's outcomes at once: one wake-up per batch, not per file.
 class TPool {
  public:
   TPool(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads,
@@ -99,8 +101,9 @@ class TPool {
         FJob(job),
         FJobChecksContent(jobChecksContent),
         FResults(files.size()),
+        FBatch(std::clamp<size_t>(files.size() / (threads * kBatchesPerThread), 1, kMaxBatch)),
         FAhead(threads * kAheadPerThread) {
-    for (unsigned i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
+    for (unsigned i = 1; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
   }
   ~TPool() {
     {
@@ -111,11 +114,19 @@ class TPool {
     for (std::thread& t : FThreads) t.join();
   }
 
-  // The outcome of file i, once it is there; calls `waiting` while it is not.
+  // The outcome of file i, once it is there: the caller works on a batch itself while its
+  // file is not done and there is one to take, and calls `waiting` while it waits.
   TFileOutcome Take(size_t i, const std::function<void()>& waiting) {
     std::unique_lock lock(FMutex);
     while (!FResults[i]) {
-      if (FReady.wait_for(lock, kProgressEvery) == std::cv_status::timeout) {
+      if (HasRoom() && FNext < FFiles.size()) {
+        RunBatch(lock);
+        continue;
+      }
+      FWaitingFor = i;
+      const bool timedOut = FReady.wait_for(lock, kProgressEvery) == std::cv_status::timeout;
+      FWaitingFor = kNobody;
+      if (timedOut) {
         lock.unlock();
         waiting();
         lock.lock();
@@ -124,28 +135,44 @@ class TPool {
     TFileOutcome o = std::move(*FResults[i]);
     FResults[i].reset();
     FPrinted = i + 1;
+    const bool wake = FRoomWaiters > 0 && HasRoom();
     lock.unlock();
-    FRoom.notify_all();
+    if (wake) FRoom.notify_all();
     return o;
   }
 
  private:
+  static constexpr size_t kNobody = SIZE_MAX;
+  static constexpr size_t kBatchesPerThread = 8;
+  static constexpr size_t kMaxBatch = 16;
+
+  bool HasRoom() const { return FNext < FPrinted + FAhead; }
+
+  // Takes the next batch, works on it with the lock let go, and puts its outcomes in place;
+  // returns the index after the batch's last file.
+  size_t RunBatch(std::unique_lock<std::mutex>& lock) {
+    const size_t from = FNext;
+    const size_t to = std::min(FFiles.size(), from + FBatch);
+    FNext = to;
+    lock.unlock();
+    std::vector<TFileOutcome> done;
+    done.reserve(to - from);
+    for (size_t i = from; i < to; ++i) done.push_back(RunOne(FFiles[i], FJob, FJobChecksContent));
+    lock.lock();
+    for (size_t i = from; i < to; ++i) FResults[i] = std::move(done[i - from]);
+    return to;
+  }
+
   void Work() {
+    std::unique_lock lock(FMutex);
     for (;;) {
-      size_t i = 0;
-      {
-        std::unique_lock lock(FMutex);
-        FRoom.wait(lock,
-                   [this] { return FStop || FNext >= FFiles.size() || FNext < FPrinted + FAhead; });
-        if (FStop || FNext >= FFiles.size()) return;
-        i = FNext++;
-      }
-      TFileOutcome o = RunOne(FFiles[i], FJob, FJobChecksContent);
-      {
-        std::lock_guard lock(FMutex);
-        FResults[i] = std::move(o);
-      }
-      FReady.notify_all();
+      ++FRoomWaiters;
+      FRoom.wait(lock, [this] { return FStop || FNext >= FFiles.size() || HasRoom(); });
+      --FRoomWaiters;
+      if (FStop || FNext >= FFiles.size()) return;
+      const size_t from = FNext;
+      const size_t to = RunBatch(lock);
+      if (FWaitingFor >= from && FWaitingFor < to) FReady.notify_one();
     }
   }
 
@@ -153,9 +180,12 @@ class TPool {
   const TFileJob& FJob;
   bool FJobChecksContent;
   std::vector<std::optional<TFileOutcome>> FResults;
+  size_t FBatch;
   size_t FAhead;
   size_t FNext = 0;
   size_t FPrinted = 0;
+  size_t FWaitingFor = kNobody;
+  int FRoomWaiters = 0;
   bool FStop = false;
   std::mutex FMutex;
   std::condition_variable FReady, FRoom;

@@ -18,19 +18,16 @@ namespace {
 
 using id3::HeaderSize;
 
+// The first read of a file takes this much: a usual tag and the first audio frames behind it.
+constexpr int64_t kHeadBytes = 64 * 1024;
+// A tag that does not fit is read with this much of what follows, for the audio facts.
+constexpr int64_t kAudioAhead = 48 * 1024;
+
 // The bytes of a tag, read once; frames keep views of them.
 struct TTagBytes {
   std::shared_ptr<const char[]> owner;
   std::string_view bytes;
 };
-
-// Reads count bytes at position with one read, into a buffer that is not filled first.
-TTagBytes ReadBytes(TStream& stream, int64_t position, int64_t count) {
-  std::shared_ptr<char[]> buffer =
-      std::make_unique_for_overwrite<char[]>(static_cast<size_t>(count));
-  const int64_t n = count > 0 ? stream.ReadAt(position, buffer.get(), count) : 0;
-  return {buffer, std::string_view(buffer.get(), static_cast<size_t>(n))};
-}
 
 // The bytes of an unsynchronised tag body as they were before unsynchronisation.
 TTagBytes Decoded(std::string_view stored) {
@@ -50,7 +47,7 @@ TID3Engine::~TID3Engine() = default;
 
 void TID3Engine::SetActive(bool value) {
   if (Active() && !value) {
-    FStream.reset();
+    FFile->Close();
     ClearTag();
     if (OnFileClose) OnFileClose(*this);
   } else if (!Active() && value && OpenFile()) {
@@ -121,6 +118,7 @@ void TID3Engine::EraseTag() {
 }
 
 void TID3Engine::ClearTag() {
+  FFile->Cache().Clear();
   FHeader->Clear();
   FFrames->Clear();
   FPadding = 0;
@@ -134,13 +132,13 @@ void TID3Engine::LoadTag() {
   if (!Active()) return;
   ClearTag();
   const int64_t fileSize = FStream->Size();
-  char head[HeaderSize];
-  const std::string_view headBytes(head, static_cast<size_t>(FStream->ReadAt(0, head, HeaderSize)));
-  bool found = FHeader->ParseTagHeader(headBytes);
+  const TFileBytes start = FFile->Cache().Read(*FStream, fileSize, 0, kHeadBytes);
+  bool found = FHeader->ParseTagHeader(start.bytes.substr(0, HeaderSize));
   if (!found && FFullID3TagSeek) {
     const int64_t at = FindTagSignature(*FStream);
     if (at > 0) {
       FTagOffset = at;
+      char head[HeaderSize];
       const int64_t n = FStream->ReadAt(at, head, HeaderSize);
       found = FHeader->ParseTagHeader(std::string_view(head, static_cast<size_t>(n)));
     }
@@ -162,8 +160,10 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
   const int64_t footer = FHeader->FooterPresent() ? HeaderSize : 0;
   // The tag's extent in the file, as stored, never past the file's end.
   FTagSize = std::min(HeaderSize + declared + footer, fileSize - FTagOffset);
-  const TTagBytes stored =
-      ReadBytes(*FStream, bodyStart, std::clamp<int64_t>(declared, 0, fileSize - bodyStart));
+  const TFileBytes read =
+      FFile->Cache().Read(*FStream, fileSize, bodyStart,
+                          std::clamp<int64_t>(declared, 0, fileSize - bodyStart), kAudioAhead);
+  const TTagBytes stored{read.owner, read.bytes};
   const auto storedSize = static_cast<int64_t>(stored.bytes.size());
   const uint8_t version = FHeader->VersionNumber();
   if (FHeader->TagCompressed()) {

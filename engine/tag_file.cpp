@@ -32,6 +32,7 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
   FReadOnly = readOnly;
   FRecoveryNote.clear();
   FJournalPending = false;
+  FCache.Clear();
   if (!readOnly) CheckWritable();
   try {
     FStream = FFiles->Open(name, readOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);

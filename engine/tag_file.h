@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/read_cache.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/rtl/stream.h"
 
@@ -32,13 +33,19 @@ class TTagFile {
   // when no file has the name. A file opened for writing stays locked against other writers
   // until it is closed, and a change an earlier writer did not finish is put right first.
   bool Open(const std::string& name, bool readOnly, std::string& problem);
-  void Close() { FStream.reset(); }
+  void Close() {
+    FStream.reset();
+    FCache.Clear();
+  }
   bool IsOpen() const { return FStream != nullptr; }
   // The open file; the slot itself for the engine, which reads through it.
   TStream& Stream() { return *FStream; }
   std::unique_ptr<TStream>& Slot() { return FStream; }
   const std::string& Name() const { return FName; }
   bool ReadOnly() const { return FReadOnly; }
+  // What the reads of the open file fetched, from the last read of its tag on. Read again
+  // after that only while the file is open for reading only, where nothing changes it here.
+  TReadCache& Cache() { return FCache; }
 
   // Runs `read` on a file opened for reading only so that a writer's change in progress is not
   // seen half done: under a shared lock when no writer holds the file; else again while a live
@@ -72,6 +79,7 @@ class TTagFile {
   bool FReadOnly = false;
   std::string FRecoveryNote;
   bool FJournalPending = false;
+  TReadCache FCache;
 };
 
 }  // namespace tagscope

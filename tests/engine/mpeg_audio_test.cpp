@@ -3,8 +3,11 @@
 // streams are checked against another reader in the tool's tests.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/mpeg_audio.h"
 
 namespace tagscope {
@@ -111,6 +114,42 @@ TEST(MpegAudio, TrailersInEitherOrder) {
   std::string wild = apeFooter;
   wild.replace(12, 4, Le32(0x7FFFFFFF));
   EXPECT_FALSE(Read(Frames(5) + wild).apeTag);
+}
+
+// The engine reads the audio facts through the bytes its read of the tag fetched: they must be
+// the file's own, whether the tag fits the first read or not, and after a write the new file's.
+TEST(MpegAudio, EngineReadsTheFileItHolds) {
+  const std::string frame = std::string("TXXX") + Be32(100001) + std::string(2, '\0');
+  const std::string path = (std::filesystem::temp_directory_path() / "tagscope_engine_audio.mp3");
+  for (const size_t payload : {size_t(0), size_t(100000)}) {
+    std::string tag = Id3(frame + '\0' + std::string(payload, 'p') + std::string(100, '\0'));
+    if (payload == 0) tag = Id3(std::string(50, '\0'));
+    const std::string bytes = tag + Frames(300) + "TAG" + std::string(125, ' ');
+    std::ofstream(path, std::ios::binary) << bytes;
+    TID3Engine engine;
+    engine.SetFileName(path);
+    engine.SetReadOnly(true);
+    engine.SetActive(true);
+    const TMpegAudioProperties p = engine.ReadAudio();
+    EXPECT_EQ(p.firstFrameOffset, static_cast<int64_t>(tag.size()));
+    EXPECT_EQ(p.frameCount, Read(bytes).frameCount);
+    EXPECT_TRUE(p.id3v1);
+    EXPECT_EQ(engine.ReadFileBytes(0, 4), std::string("ID3\x04"));
+    EXPECT_EQ(engine.ReadFileBytes(static_cast<int64_t>(bytes.size()) - 3, 10), "   ");
+    EXPECT_EQ(engine.ReadFileBytes(static_cast<int64_t>(bytes.size()), 10), "");
+
+    engine.SetActive(false);
+    EXPECT_FALSE(engine.ReadAudio().found);
+    engine.SetReadOnly(false);
+    engine.SetActive(true);
+    engine.SetTitleUtf8(std::string(2000, 't'));
+    engine.WriteTag();
+    EXPECT_EQ(engine.ReadAudio().firstFrameOffset, engine.TagSize());
+    EXPECT_GT(engine.TagSize(), static_cast<int64_t>(tag.size()));
+    EXPECT_EQ(engine.ReadFileBytes(engine.TagSize(), 4), std::string(kHeader));
+    engine.SetActive(false);
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

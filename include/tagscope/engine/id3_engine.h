@@ -10,6 +10,7 @@
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_header.h"
+#include "tagscope/engine/mpeg_audio.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
@@ -87,6 +88,11 @@ class TID3Engine {
   void SaveID3V1();
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
+  // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
+  // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
+  // read of the tag fetched are not read again. Nothing while inactive.
+  TMpegAudioProperties ReadAudio();
+  std::string ReadFileBytes(int64_t position, int64_t count);
 
   // --- frame content ---
   // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,

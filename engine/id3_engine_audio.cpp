@@ -1,0 +1,38 @@
+// The open file's audio facts and bytes, read through what the read of the tag fetched.
+#include <algorithm>
+
+#include "engine/tag_file.h"
+#include "tagscope/engine/id3_engine.h"
+
+namespace tagscope {
+
+namespace {
+
+// Reads through the cache where nothing can have changed the file since the tag was read.
+template <typename TRead>
+auto ThroughCache(TTagFile& file, const TRead& read) {
+  if (!file.ReadOnly()) return read(file.Stream());
+  TCachedReadStream cached(file.Stream(), file.Cache());
+  return read(static_cast<TStream&>(cached));
+}
+
+}  // namespace
+
+TMpegAudioProperties TID3Engine::ReadAudio() {
+  if (!Active()) return TMpegAudioProperties();
+  // The audio begins after a tag at the file's start; one found further in is not in the way.
+  const int64_t tagEnd = FTagOffset == 0 ? FTagSize : 0;
+  return ThroughCache(*FFile, [&](TStream& s) { return ReadMpegAudio(s, tagEnd); });
+}
+
+std::string TID3Engine::ReadFileBytes(int64_t position, int64_t count) {
+  if (!Active() || position < 0 || count <= 0) return std::string();
+  return ThroughCache(*FFile, [&](TStream& s) {
+    const int64_t n = std::clamp<int64_t>(s.Size() - position, 0, count);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(s.ReadAt(position, bytes.data(), n), 0)));
+    return bytes;
+  });
+}
+
+}  // namespace tagscope
