@@ -3,8 +3,6 @@
 
 #include <cstdio>
 
-#include "tagscope/rtl/file_stream.h"
-
 namespace tagscope::cli {
 
 namespace {
@@ -30,11 +28,6 @@ const char* DurationSourceName(TDurationSource source) {
 }
 
 }  // namespace
-
-TMpegAudioProperties ReadAudioFacts(const std::string& fileName, int64_t tagEnd) {
-  TFileStream stream(fileName, TFileMode::fmOpenRead);
-  return ReadMpegAudio(stream, tagEnd);
-}
 
 void AudioJson(TJsonWriter& j, const TMpegAudioProperties& a) {
   j.BeginObject().Member("found", a.found);

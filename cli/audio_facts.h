@@ -8,9 +8,8 @@
 
 namespace tagscope::cli {
 
-// The audio facts of a file: read from the file itself (past the tag that ends at tagEnd), as
-// a JSON object, and as lines of text for people.
-TMpegAudioProperties ReadAudioFacts(const std::string& fileName, int64_t tagEnd);
+// The audio facts of a file (TID3Engine::ReadAudio) as a JSON object, and as lines of text for
+// people.
 void AudioJson(TJsonWriter& j, const TMpegAudioProperties& a);
 void AudioText(std::ostream& out, const TMpegAudioProperties& a);
 

@@ -169,7 +169,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   if (audio) AudioJson(j.Key("audio"), *audio);
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
-  return j.Text();
+  return j.TakeText();
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tagscope::cli {
@@ -15,6 +16,8 @@ class TJsonWriter {
  public:
   TJsonWriter() { FText.reserve(4096); }
   const std::string& Text() const { return FText; }
+  // The text, handed over: the writer is empty afterwards.
+  std::string TakeText() { return std::move(FText); }
 
   TJsonWriter& BeginObject() { return Open('{'); }
   TJsonWriter& EndObject() { return Close('}'); }

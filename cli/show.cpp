@@ -7,6 +7,7 @@
 #include "cli/audio_facts.h"
 #include "cli/many_files.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
@@ -87,7 +88,8 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);
   PrintRows(out, *frame.TabSheet4, *frame.lvUrls);
-  AudioText(out, ReadAudioFacts(fileName, 0));
+  // Read through the form's engine, which holds the file open: it is not opened again.
+  AudioText(out, frame.TagEngine().ReadAudio());
   return TFileOutcome{out.str(), "", false};
 }
 
