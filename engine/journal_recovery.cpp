@@ -216,8 +216,9 @@ TTagJournal::TRecovery TTagJournal::Recover(TFileSystem& files, const std::strin
   return done;
 }
 
-bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file) {
-  const std::string name = NameFor(target);
+bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file,
+                          bool targetIsNoLink) {
+  const std::string name = NameFor(target, targetIsNoLink);
   if (!NameTaken(name)) return false;  // as a rule: one look, and no error to raise
   std::string head;
   TFileFacts own;

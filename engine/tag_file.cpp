@@ -32,10 +32,20 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
   FReadOnly = readOnly;
   FRecoveryNote.clear();
   FJournalPending = false;
+  FStream.reset();
   FCache.Clear();
+  FNameIsNoLink = false;
   if (!readOnly) CheckWritable();
+  // A reader first tries the name as the file itself: where it is (as it mostly is), the
+  // journal is looked for beside it without asking whether the name is a link.
+  if (readOnly) try {
+      FStream = FFiles->Open(name, TFileMode::fmOpenReadPlain);
+      FNameIsNoLink = true;
+    } catch (const Exception&) {
+    }
   try {
-    FStream = FFiles->Open(name, readOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
+    if (!FStream)
+      FStream = FFiles->Open(name, readOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
   } catch (const EFOpenError& e) {
     // A file that is not there is no error: the caller stays closed, and says why.
     if (FileExists(name)) throw;
@@ -96,7 +106,7 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
       throw;
     }
     FStream->Lock(TFileLock::flNone);
-    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream);
+    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
     return;
   }
   // A live writer holds the file: the read is taken again while a change of its is under way,
@@ -107,7 +117,7 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
   for (;;) {
     const auto before = Stamp(*FStream);
     read();
-    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream);
+    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
     const bool whole = !FJournalPending && Stamp(*FStream) == before;
     if (whole || steady_clock::now() - start >= patience) return;
     std::this_thread::sleep_for(milliseconds(5));

@@ -79,6 +79,7 @@ class TTagFile {
   bool FReadOnly = false;
   std::string FRecoveryNote;
   bool FJournalPending = false;
+  bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
   TReadCache FCache;
 };
 

@@ -55,8 +55,8 @@ std::vector<std::pair<int64_t, int64_t>> Extents(const TPendingWrites& change) {
 
 }  // namespace
 
-std::string TTagJournal::NameFor(const std::string& target) {
-  const std::string resolved = ResolveLinkName(target);
+std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink) {
+  const std::string resolved = targetIsNoLink ? target : ResolveLinkName(target);
   const std::string folder = ExtractFilePath(resolved);
   return folder + resolved.substr(folder.size()).substr(0, kNameRoom) + ".ID3JRN";
 }

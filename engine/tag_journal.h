@@ -20,8 +20,9 @@ class TPendingWrites;
 // is flushed.
 class TTagJournal {
  public:
-  // The journal's name for a file: beside it, "<name>.ID3JRN" (long names shortened).
-  static std::string NameFor(const std::string& target);
+  // The journal's name for a file: beside it, "<name>.ID3JRN" (long names shortened). Beside
+  // the file a link leads to, unless the caller knows `target` is no link.
+  static std::string NameFor(const std::string& target, bool targetIsNoLink = false);
 
   // Records the bytes `change` overwrites in `file` (open on `target`, locked), and what it
   // writes there.
@@ -49,7 +50,8 @@ class TTagJournal {
   // Whether a marked journal of `file` (open on `target`) stands beside it: a change was cut
   // short after it began to overwrite the file, which may be half old, half new until the
   // next writer puts it right. One look at the journal's name when there is none.
-  static bool Pending(TFileSystem& files, const std::string& target, TStream& file);
+  static bool Pending(TFileSystem& files, const std::string& target, TStream& file,
+                      bool targetIsNoLink = false);
 
  private:
   TTagJournal(TFileSystem& files, std::string name) : FFiles(&files), FName(std::move(name)) {}

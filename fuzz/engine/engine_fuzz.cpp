@@ -1,5 +1,6 @@
 // Opens arbitrary bytes as an MP3 file through the tag engine (at offset 0 and with the full
 // search, with and without a decrypt handler) and reads everything a viewer or the dump would.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -79,6 +80,22 @@ void WriteAndReread(TID3Engine& e) {
   }
 }
 
+// What the engine reads through the bytes its tag read kept is the file's own.
+void CheckKeptBytes(TID3Engine& e) {
+  TFileStream plain(InputFile(), TFileMode::fmOpenRead);
+  const TMpegAudioProperties kept = e.ReadAudio();
+  const TMpegAudioProperties direct = ReadMpegAudio(plain, e.TagOffset() == 0 ? e.TagSize() : 0);
+  if (kept.found != direct.found || kept.firstFrameOffset != direct.firstFrameOffset ||
+      kept.audioEnd != direct.audioEnd || kept.frameCount != direct.frameCount ||
+      kept.encoder != direct.encoder || kept.id3v1 != direct.id3v1)
+    __builtin_trap();
+  for (const int64_t at : {int64_t(0), e.TagSize(), std::max<int64_t>(plain.Size() - 5, 0)}) {
+    std::string bytes(16, '\0');
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(plain.ReadAt(at, bytes.data(), 16), 0)));
+    if (e.ReadFileBytes(at, 16) != bytes) __builtin_trap();
+  }
+}
+
 // The read report agrees with itself and with the tag's place in the file.
 void CheckReport(TID3Engine& e) {
   const TTagReadReport& r = e.ReadReport();
@@ -104,6 +121,7 @@ void Run(bool fullSeek, bool decrypt) {
   // Damaged tags are reported, never raised.
   e.SetActive(true);
   CheckReport(e);
+  CheckKeptBytes(e);
   ReadEverything(e);
   WriteAndReread(e);
 }
