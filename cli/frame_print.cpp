@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tagscope/engine/frame_names.h"
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/sha256.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -20,9 +21,13 @@ bool ShortText(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
-void BytesJson(TJsonWriter& j, std::string_view bytes, TBinaryDetail binary) {
-  j.BeginObject().Member("size", static_cast<uint64_t>(bytes.size()));
-  if (ShortText(bytes)) j.Member("text", bytes);
+// Bytes described without being read in full have a size and nothing more to show.
+void BytesJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
+  const std::string_view bytes = f.Bytes;
+  if (f.Unread > 0 && binary != TBinaryDetail::bdSize)
+    throw Exception("Bytes described without being read cannot be hashed or shown");
+  j.BeginObject().Member("size", static_cast<uint64_t>(bytes.size()) + f.Unread);
+  if (f.Unread == 0 && ShortText(bytes)) j.Member("text", bytes);
   if (binary != TBinaryDetail::bdSize) j.Member("sha256", Sha256Hex(bytes));
   if (binary == TBinaryDetail::bdBytes) j.Member("base64", Base64(bytes));
   j.EndObject();
@@ -54,7 +59,7 @@ void FieldJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
       j.EndArray();
       break;
     case TFieldType::ftBytes:
-      BytesJson(j, f.Bytes, binary);
+      BytesJson(j, f, binary);
       break;
     case TFieldType::ftPairs:
       j.BeginArray();
@@ -97,9 +102,10 @@ std::string NumberText(const TFrameField& f) {
   return text;
 }
 
-std::string BytesText(std::string_view bytes) {
-  if (ShortText(bytes)) return Quoted(std::string(bytes));
-  return std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes");
+std::string BytesText(const TFrameField& f) {
+  if (f.Unread == 0 && ShortText(f.Bytes)) return Quoted(std::string(f.Bytes));
+  const uint64_t size = f.Bytes.size() + f.Unread;
+  return std::to_string(size) + (size == 1 ? " byte" : " bytes");
 }
 
 std::string FieldsText(const TFrameFields& fields, bool named);
@@ -130,7 +136,7 @@ std::string FieldText(const TFrameField& f) {
     case TFieldType::ftNumbers:
       return "[" + Joined(f.Numbers, ", ", [](int64_t n) { return std::to_string(n); }) + "]";
     case TFieldType::ftBytes:
-      return BytesText(f.Bytes);
+      return BytesText(f);
     case TFieldType::ftPairs:
       return Joined(f.Pairs, "; ", [](const auto& pair) {
         return EscapeForTerminal(pair.first) + ": " + EscapeForTerminal(pair.second);

@@ -136,4 +136,17 @@ TFrameValue DecodeFrameContent(const TID3Frames_Item& frame, uint8_t version) {
   return value;
 }
 
+TFrameValue DescribeFrameContent(const TID3Frames_Item& frame, uint8_t version) {
+  if (frame.PayloadRead() || frame.KeptAsStored()) return DecodeFrameContent(frame, version);
+  const std::string_view front = frame.PayloadFront();
+  TFrameValue value = DecodeFrameContent(frame.Name(), front, version);
+  TFrameField* last = value.Fields.empty() ? nullptr : &value.Fields.back();
+  const bool endsInBytes = last && last->Type == TFieldType::ftBytes &&
+                           last->Bytes.data() + last->Bytes.size() == front.data() + front.size();
+  // Cut short, the front may read otherwise than the whole payload: then the whole is read.
+  if (!value.Problems.empty() || !endsInBytes) return DecodeFrameContent(frame, version);
+  last->Unread = static_cast<uint64_t>(frame.DataSize()) - front.size();
+  return value;
+}
+
 }  // namespace tagscope

@@ -25,8 +25,10 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source) {
   SetID(std::string_view(source.FName.data(), source.FName.size()));
   if (source.FShared) {
     SetSharedPayload(source.FShared, source.FSharedBytes);
+    FDeferred = source.FDeferred;
+    FDeferredFront = source.FDeferredFront;
   } else {
-    FShared.reset();
+    DropShared();
     FData.SetBytes(source.FData.Bytes());
   }
   FKeptAsStored = source.FKeptAsStored;
@@ -80,11 +82,24 @@ const TMemoryStream& TID3Frames_Item::Data() const {
 
 void TID3Frames_Item::Unshare() const {
   if (!FShared) return;
-  FData.SetBytes(std::string(FSharedBytes));
+  FData.SetBytes(std::string(Payload()));
+  DropShared();
+}
+
+void TID3Frames_Item::DropShared() const {
   FShared.reset();
+  FDeferred.reset();
+}
+
+void TID3Frames_Item::SetDeferredPayload(std::shared_ptr<const TPayloadSource> source,
+                                         size_t front) {
+  if (!FShared) return;  // a payload of its own is all in memory
+  FDeferred = std::move(source);
+  FDeferredFront = std::min(front, FSharedBytes.size());
 }
 
 void TID3Frames_Item::SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes) {
+  FDeferred.reset();
   FShared = std::move(owner);
   FSharedBytes = bytes;
   FData.Clear();
@@ -106,7 +121,7 @@ std::string TID3Frames_Item::AsText() const {
 }
 
 void TID3Frames_Item::SetAsText(const std::string& value) {
-  FShared.reset();
+  DropShared();
   TextToStream(0, value, FData);
   FKeptAsStored = false;
   FDamaged = false;
@@ -122,7 +137,7 @@ std::string TID3Frames_Item::AsTextUtf8() const {
 
 void TID3Frames_Item::SetAsTextUtf8(const std::string& value, uint8_t version) {
   const uint8_t encoding = EncodingForText(value, version);
-  FShared.reset();
+  DropShared();
   TextToStream(encoding, EncodeText(value, encoding), FData);
   FKeptAsStored = false;
   FDamaged = false;

@@ -38,6 +38,9 @@ struct TFrameField {
   std::string_view Label;  // what a code stands for ("Cover (front)"); empty if nothing
   std::vector<int64_t> Numbers;
   std::string_view Bytes;
+  // Bytes of the field that Bytes does not hold: the rest of a large payload described without
+  // being read (DescribeFrameContent). The field holds Bytes.size() + Unread bytes.
+  uint64_t Unread = 0;
   std::vector<std::pair<std::string, std::string>> Pairs;
   std::vector<TFrameFields> Records;
   std::vector<TEmbeddedFrame> Frames;
@@ -79,5 +82,9 @@ TFrameValue DecodeFrameContent(std::string_view id, std::string_view payload, ui
 // The same for a frame in memory. An encrypted payload that no handler decrypted decodes as
 // "encrypted": its bytes as stored.
 TFrameValue DecodeFrameContent(const TID3Frames_Item& frame, uint8_t version);
+// The same without reading the rest of a payload that is not all in memory, where the part
+// in memory holds every field but the bytes that end it: of those the result counts the
+// unread ones (Unread) and holds the ones read. Reads the rest where that is not so.
+TFrameValue DescribeFrameContent(const TID3Frames_Item& frame, uint8_t version);
 
 }  // namespace tagscope

@@ -62,16 +62,40 @@ class TID3Frames_Item {
   // True when the four ID bytes equal id (shorter ids count as padded with zero bytes).
   bool HasID(std::string_view id) const;
 
-  int64_t DataSize() const { return static_cast<int64_t>(Payload().size()); }
+  int64_t DataSize() const {
+    return static_cast<int64_t>(FShared ? FSharedBytes.size() : FData.Bytes().size());
+  }
   // The payload as a stream that may be changed. A payload still shared with the tag as read
   // is copied out on first use.
   TMemoryStream& Data();
   const TMemoryStream& Data() const;
   // The payload without copying it.
-  std::string_view Payload() const { return FShared ? FSharedBytes : FData.Bytes(); }
+  std::string_view Payload() const {
+    if (FDeferred) FDeferred->Fill();
+    return FShared ? FSharedBytes : FData.Bytes();
+  }
   // Makes the payload a view of bytes that `owner` keeps alive (the tag as read), shared with
   // other frames until something asks for Data().
   void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);
+
+  // What reads the rest of a shared payload of which only the first bytes are in memory yet.
+  // Fill puts them in place once, whoever asks first; it raises (EReadError) when it cannot,
+  // and may be asked again.
+  class TPayloadSource {
+   public:
+    virtual ~TPayloadSource() = default;
+    virtual void Fill() const = 0;
+  };
+  // Leaves all but the first `front` bytes of the shared payload to `source`, which reads them
+  // when the payload is first asked for (Payload, Data, and all that reads through them).
+  void SetDeferredPayload(std::shared_ptr<const TPayloadSource> source, size_t front);
+  // Whether the whole payload is in memory.
+  bool PayloadRead() const { return !FDeferred; }
+  // The first bytes of the payload that are in memory (all of it once read): what can be
+  // looked at without reading the rest.
+  std::string_view PayloadFront() const {
+    return FDeferred ? FSharedBytes.substr(0, FDeferredFront) : Payload();
+  }
   // The payload read as a text frame in full as UTF-8 (its encoding honoured, see
   // DecodeTextUtf8), trimmed; leaves Data at 0.
   std::string AsTextUtf8() const;
@@ -105,6 +129,8 @@ class TID3Frames_Item {
  private:
   friend class TID3Frames;
   void Unshare() const;
+  // Forgets the shared payload (the caller gives the item one of its own).
+  void DropShared() const;
 
   bool FCompress = false;
   bool FDataLengthIndicator = false;
@@ -119,6 +145,9 @@ class TID3Frames_Item {
   std::array<char, 4> FName{};
   mutable TMemoryStream FData;
   mutable std::shared_ptr<const void> FShared;  // set while the payload is FSharedBytes
+  // Set while all but the first FDeferredFront bytes of FSharedBytes wait to be read.
+  mutable std::shared_ptr<const TPayloadSource> FDeferred;
+  size_t FDeferredFront = 0;
   std::string_view FSharedBytes;
   TID3Frames* FCollection = nullptr;  // told when the ID changes
   bool FKeptAsStored = false;
