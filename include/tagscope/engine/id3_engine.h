@@ -71,8 +71,8 @@ class TID3Engine {
   // reading only: the file may be half old, half new until the next writer puts it right.
   bool JournalPending() const;
 
-  // The tag in memory, which works without a file: the accessors below are its, as far as
-  // they act while the engine is active.
+  // The tag in memory, which works without a file. Header, Frames and the frame content
+  // accessors below are the tag's; the accessors hand the work to it while the engine is active.
   TID3Tag& Tag() { return FTag; }
   const TID3Tag& Tag() const { return FTag; }
   TID3Header& Header() { return FTag.Header(); }

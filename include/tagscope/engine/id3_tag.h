@@ -34,7 +34,7 @@ class TID3Tag {
   void SetPadding(int64_t value);
   bool PaddingChosen() const { return FPaddingChosen; }
   void SetPaddingChosen(bool value) { FPaddingChosen = value; }
-  // Records the padding the tag has where it is stored, as it is, whether chosen or not.
+  // Records the padding the tag has where it is stored, as given; PaddingChosen stays as it is.
   void RecordPadding(int64_t value) { FPadding = value; }
   // Empties header and frames; no padding, none chosen.
   void Clear();
