@@ -37,11 +37,7 @@ TTagBytes Decoded(std::string_view stored) {
 
 }  // namespace
 
-TID3Engine::TID3Engine()
-    : FFile(std::make_unique<TTagFile>()),
-      FStream(FFile->Slot()),
-      FFrames(std::make_unique<TID3Frames>(this)),
-      FHeader(std::make_unique<TID3Header>(this)) {}
+TID3Engine::TID3Engine() : FFile(std::make_unique<TTagFile>()), FStream(FFile->Slot()) {}
 
 TID3Engine::~TID3Engine() = default;
 
@@ -85,8 +81,7 @@ void TID3Engine::SetFileName(const std::string& value) {
 }
 
 void TID3Engine::SetPadding(int64_t value) {
-  FPadding = FHeader->FooterPresent() || value < 0 ? 0 : value;
-  FPaddingChosen = true;
+  FTag.SetPadding(value);
 }
 
 void TID3Engine::SetHeader(const TID3Header&) {
@@ -94,7 +89,7 @@ void TID3Engine::SetHeader(const TID3Header&) {
 }
 
 void TID3Engine::SetFrames(const TID3Frames& value) {
-  FFrames->Assign(value);
+  FTag.Frames().Assign(value);
 }
 
 void TID3Engine::ReadTag() {
@@ -106,7 +101,7 @@ void TID3Engine::WriteTag() {
   SaveTag();
   // The file holds what the engine holds now, all of it accounted for.
   FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false, {}};
-  FPaddingChosen = false;
+  FTag.SetPaddingChosen(false);
   if (OnWriteTag) OnWriteTag(*this);
 }
 
@@ -119,13 +114,10 @@ void TID3Engine::EraseTag() {
 
 void TID3Engine::ClearTag() {
   FFile->Cache().Clear();
-  FHeader->Clear();
-  FFrames->Clear();
-  FPadding = 0;
+  FTag.Clear();
   FTagSize = 0;
   FTagOffset = 0;
   FReadReport = TTagReadReport();
-  FPaddingChosen = false;
 }
 
 void TID3Engine::LoadTag() {
@@ -133,14 +125,14 @@ void TID3Engine::LoadTag() {
   ClearTag();
   const int64_t fileSize = FStream->Size();
   const TFileBytes start = FFile->Cache().Read(*FStream, fileSize, 0, kHeadBytes);
-  bool found = FHeader->ParseTagHeader(start.bytes.substr(0, HeaderSize));
+  bool found = Header().ParseTagHeader(start.bytes.substr(0, HeaderSize));
   if (!found && FFullID3TagSeek) {
     const int64_t at = FindTagSignature(*FStream);
     if (at > 0) {
       FTagOffset = at;
       char head[HeaderSize];
       const int64_t n = FStream->ReadAt(at, head, HeaderSize);
-      found = FHeader->ParseTagHeader(std::string_view(head, static_cast<size_t>(n)));
+      found = Header().ParseTagHeader(std::string_view(head, static_cast<size_t>(n)));
     }
   }
   if (found) {
@@ -150,14 +142,14 @@ void TID3Engine::LoadTag() {
     LoadID3V1();
   }
   // The padding just read is the file's, not one the program chose.
-  FPaddingChosen = false;
+  FTag.SetPaddingChosen(false);
   if (OnReadTag) OnReadTag(*this);
 }
 
 void TID3Engine::ReadTagBody(int64_t fileSize) {
   const int64_t bodyStart = FTagOffset + HeaderSize;
-  const int64_t declared = FHeader->Size();
-  const int64_t footer = FHeader->FooterPresent() ? HeaderSize : 0;
+  const int64_t declared = Header().Size();
+  const int64_t footer = Header().FooterPresent() ? HeaderSize : 0;
   // The tag's extent in the file, as stored, never past the file's end.
   FTagSize = std::min(HeaderSize + declared + footer, fileSize - FTagOffset);
   const TFileBytes read =
@@ -165,8 +157,8 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
                           std::clamp<int64_t>(declared, 0, fileSize - bodyStart), kAudioAhead);
   const TTagBytes stored{read.owner, read.bytes};
   const auto storedSize = static_cast<int64_t>(stored.bytes.size());
-  const uint8_t version = FHeader->VersionNumber();
-  if (FHeader->TagCompressed()) {
+  const uint8_t version = Header().VersionNumber();
+  if (Header().TagCompressed()) {
     SetPadding(0);
     NoteProblem(bodyStart,
                 "The ID3v2.2 tag is compressed, which no reader can undo; its frames "
@@ -175,16 +167,16 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
   }
   // Versions 2 and 3 unsynchronise everything after the header: frames are read from the
   // decoded bytes, and offsets mapped back to the file's.
-  const bool wholeTagUnsync = FHeader->Unsynchronisation() && version < 4;
+  const bool wholeTagUnsync = Header().Unsynchronisation() && version < 4;
   const TTagBytes body = wholeTagUnsync ? Decoded(stored.bytes) : stored;
   auto fileOffset = [&](size_t decoded) {
     return bodyStart + (wholeTagUnsync ? StoredOffset(stored.bytes, static_cast<int64_t>(decoded))
                                        : static_cast<int64_t>(decoded));
   };
   const size_t framesStart =
-      FHeader->ExtendedHeaderPresent() ? FramesStart(body.bytes, bodyStart) : 0;
+      Header().ExtendedHeaderPresent() ? FramesStart(body.bytes, bodyStart) : 0;
   const TID3Frames::TParseResult result =
-      FFrames->ParseFrames(body.owner, body.bytes.substr(framesStart), version, OnFrameDecrypt);
+      FTag.ParseFrames(body.owner, body.bytes.substr(framesStart), OnFrameDecrypt);
   const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
   SetPadding(bodyStart + storedSize - framesEnd);
   if (result.strayLength > 0) {
@@ -221,11 +213,11 @@ bool StartsFrame(std::string_view body, size_t at) {
 }  // namespace
 
 size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
-  const int64_t taken = FHeader->ParseExtendedHeader(body);
+  const int64_t taken = Header().ParseExtendedHeader(body);
   const size_t parsed = static_cast<size_t>(std::clamp<int64_t>(taken, 0, int64_t(body.size())));
   if (StartsFrame(body, parsed) || body.size() < 4) {
     if (taken < 0) {
-      FHeader->SetExtendedHeaderPresent(false);
+      Header().SetExtendedHeaderPresent(false);
       FReadReport.extendedHeaderFlagWrong = true;
     }
     return parsed;
@@ -233,7 +225,7 @@ size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
   // The layout read leads to no frame: the first place an extended header could end that
   // starts one is taken instead.
   const TByteReader in(body);
-  const int64_t stated = FHeader->VersionNumber() >= 4 ? static_cast<int64_t>(in.SyncSafeAt(0, 4))
+  const int64_t stated = Header().VersionNumber() >= 4 ? static_cast<int64_t>(in.SyncSafeAt(0, 4))
                                                        : static_cast<int64_t>(in.BEAt(0, 4)) + 4;
   // The stated size; the sizes the versions lay out (6 bytes at the least in version 4, 10 or
   // 14 in version 3); none at all.
@@ -248,13 +240,13 @@ size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
             ? "as if there were no extended header"
             : Format("after an extended header of %lld bytes", static_cast<long long>(at)).c_str());
     if (at == 0 || taken < 0) {
-      FHeader->SetExtendedHeaderPresent(false);
+      Header().SetExtendedHeaderPresent(false);
       FReadReport.extendedHeaderFlagWrong = true;
     }
     return static_cast<size_t>(at);
   }
   if (taken < 0) {
-    FHeader->SetExtendedHeaderPresent(false);
+    Header().SetExtendedHeaderPresent(false);
     FReadReport.extendedHeaderFlagWrong = true;
   }
   return parsed;

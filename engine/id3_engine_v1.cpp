@@ -75,20 +75,20 @@ void TID3Engine::LoadID3V1() {
   if (!Active()) return;
   TTrailer t;
   if (!ReadTrailer(*FStream, t) || !IsTrailer(t)) return;
-  SetAlbum(Field(t, V1AlbumOffset, V1AlbumWidth));
-  SetArtist(Field(t, V1ArtistOffset, V1ArtistWidth));
-  SetTitle(Field(t, V1TitleOffset, V1TitleWidth));
-  SetYear(Field(t, V1YearOffset, V1YearWidth));
+  FTag.SetFrameText("TALB", Field(t, V1AlbumOffset, V1AlbumWidth));
+  FTag.SetFrameText("TPE1", Field(t, V1ArtistOffset, V1ArtistWidth));
+  FTag.SetFrameText("TIT2", Field(t, V1TitleOffset, V1TitleWidth));
+  FTag.SetFrameText("TYER", Field(t, V1YearOffset, V1YearWidth));
   // A comment that runs into byte 125 is one of the older trailers without a track: byte 126
   // is its last character, not a track number.
   const bool hasTrack = t[V1TrackOffset - 1] == '\0';
-  AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
-  if (hasTrack) SetTrack(std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  FTag.AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
+  if (hasTrack) FTag.SetFrameText("TRCK", std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
   const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
-  if (const auto listed = TGenre::FromNumber(genre)) SetGenre(listed->Text());
-  FHeader->SetExtendedHeaderPresent(true);
-  FHeader->ExtendedHeader().SetTagIsAnUpdate(true);
-  FPadding = 250;  // the padding a later write appends
+  if (const auto listed = TGenre::FromNumber(genre)) FTag.SetFrameText("TIT1", listed->Text());
+  FTag.Header().SetExtendedHeaderPresent(true);
+  FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
+  FTag.RecordPadding(250);  // the padding a later write appends
 }
 
 bool TID3Engine::RemoveID3V1() {

@@ -7,7 +7,7 @@
 
 namespace tagscope {
 
-TID3Frames::TID3Frames(TID3Engine* engine) : FEngine(engine) {}
+TID3Frames::TID3Frames(TID3Engine*) {}
 
 TID3Frames_Item& TID3Frames::Add() {
   FItems.push_back(std::make_unique<TID3Frames_Item>());

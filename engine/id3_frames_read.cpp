@@ -9,7 +9,6 @@
 #include "engine/unsync.h"
 #include "engine/v22_frames.h"
 #include "engine/zlib_codec.h"
-#include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/rtl/byte_reader.h"
 
@@ -236,12 +235,7 @@ TID3Frames::TParseResult TID3Frames::ParseFrames(std::shared_ptr<const void> own
 }
 
 void TID3Frames::ReadFrames(TStream& stream) {
-  if (!FEngine) return;
-  const TID3Header& header = FEngine->Header();
-  const int64_t tagEnd = FEngine->TagOffset() + id3::HeaderSize + header.Size();
-  const int64_t padding = ReadFrames(stream, header.VersionNumber(), tagEnd - stream.Position(),
-                                     FEngine->OnFrameDecrypt);
-  FEngine->SetPadding(padding);
+  ReadFrames(stream, 4, stream.Size() - stream.Position(), {});
 }
 
 int64_t TID3Frames::ReadFrames(TStream& stream, uint8_t version, int64_t remaining,

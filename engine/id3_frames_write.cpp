@@ -5,7 +5,6 @@
 #include "engine/stream_helpers.h"
 #include "engine/unsync.h"
 #include "engine/zlib_codec.h"
-#include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/rtl/exception.h"
 
@@ -86,12 +85,11 @@ void WriteFrame(TStream& stream, TID3Frames_Item& item, uint8_t version,
 }  // namespace
 
 void TID3Frames::WriteFrames(TStream& stream) const {
-  WriteFrames(stream, FEngine ? FEngine->Header().VersionNumber() : 4);
+  WriteFrames(stream, 4);
 }
 
-void TID3Frames::WriteFrames(TStream& stream, uint8_t version) const {
-  static const TID3EngineFrameNotify none;
-  const TID3EngineFrameNotify& onEncrypt = FEngine ? FEngine->OnFrameEncrypt : none;
+void TID3Frames::WriteFrames(TStream& stream, uint8_t version,
+                             const TID3EngineFrameNotify& onEncrypt) const {
   for (const auto& item : FItems) WriteFrame(stream, *item, version, onEncrypt);
 }
 

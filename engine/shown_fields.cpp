@@ -1,7 +1,7 @@
 #include "tagscope/engine/shown_fields.h"
 
 #include "tagscope/engine/genre.h"
-#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -17,21 +17,21 @@ std::string ResolveGenreReference(const std::string& contentType) {
   return genre ? genre->Text() : contentType;
 }
 
-std::string ShownGenre(const TID3Engine& engine) {
-  std::string genre = engine.GenreUtf8();
-  if (genre.empty()) genre = ResolveGenreReference(engine.GetFrameTextUtf8("TCON"));
+std::string ShownGenre(const TID3Tag& tag) {
+  std::string genre = tag.GenreUtf8();
+  if (genre.empty()) genre = ResolveGenreReference(tag.GetFrameTextUtf8("TCON"));
   return genre;
 }
 
-std::string ShownYear(const TID3Engine& engine) {
-  std::string year = engine.YearUtf8();
-  if (year.empty()) year = Utf8Prefix(engine.GetFrameTextUtf8("TDRC"), 4);
+std::string ShownYear(const TID3Tag& tag) {
+  std::string year = tag.YearUtf8();
+  if (year.empty()) year = Utf8Prefix(tag.GetFrameTextUtf8("TDRC"), 4);
   return year;
 }
 
-void SetShownYear(TID3Engine& engine, const std::string& year) {
-  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(engine, id);
-  engine.SetFrameTextUtf8(engine.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
+void SetShownYear(TID3Tag& tag, const std::string& year) {
+  for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(tag, id);
+  tag.SetFrameTextUtf8(tag.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
 }
 
 }  // namespace tagscope

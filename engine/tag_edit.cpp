@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "tagscope/engine/frame_value.h"
-#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -37,10 +37,9 @@ int RemoveMatching(TID3Frames& frames, std::string_view id, const TFrameMatch& m
 
 // The payload goes into the first frame that matches, which stays where it is; the other
 // matching frames go. An empty payload removes them all.
-void Replace(TID3Engine& engine, std::string_view id, const TFrameMatch& match,
+void Replace(TID3Tag& tag, std::string_view id, const TFrameMatch& match,
              const std::string& payload) {
-  if (!engine.Active()) return;
-  TID3Frames& frames = engine.Frames();
+  TID3Frames& frames = tag.Frames();
   TID3Frames_Item* kept = nullptr;
   for (int i = 0; i < frames.Count();) {
     TID3Frames_Item& item = frames.Items(i);
@@ -61,8 +60,8 @@ void Replace(TID3Engine& engine, std::string_view id, const TFrameMatch& match,
   Fill(*kept, payload);
 }
 
-uint8_t Version(TID3Engine& engine) {
-  return engine.Header().VersionNumber();
+uint8_t Version(const TID3Tag& tag) {
+  return tag.Header().VersionNumber();
 }
 
 // A text field of the frame's decoded content, "" when it has none.
@@ -74,13 +73,13 @@ std::string DecodedText(const TID3Frames_Item& item, uint8_t version, std::strin
 
 }  // namespace
 
-int DeleteFrames(TID3Engine& engine, std::string_view id) {
-  return RemoveMatching(engine.Frames(), id, [](TID3Frames_Item&) { return true; });
+int DeleteFrames(TID3Tag& tag, std::string_view id) {
+  return RemoveMatching(tag.Frames(), id, [](TID3Frames_Item&) { return true; });
 }
 
-void SetPicture(TID3Engine& engine, const TID3Picture& picture, std::string_view data) {
+void SetPicture(TID3Tag& tag, const TID3Picture& picture, std::string_view data) {
   Replace(
-      engine, "APIC",
+      tag, "APIC",
       [&](TID3Frames_Item& item) {
         size_t offset = 0;
         const TID3Picture old = ParsePicture(item.Data().Bytes(), offset);
@@ -89,52 +88,49 @@ void SetPicture(TID3Engine& engine, const TID3Picture& picture, std::string_view
                (icon || old.DescriptionUtf8 == picture.DescriptionUtf8);
       },
       BuildPictureUtf8(picture.MimeType, picture.PictureType, picture.DescriptionUtf8, data,
-                       Version(engine)));
+                       Version(tag)));
 }
 
-int DeletePictures(TID3Engine& engine, int pictureType) {
-  return RemoveMatching(engine.Frames(), "APIC", [&](TID3Frames_Item& item) {
+int DeletePictures(TID3Tag& tag, int pictureType) {
+  return RemoveMatching(tag.Frames(), "APIC", [&](TID3Frames_Item& item) {
     size_t offset = 0;
     return pictureType < 0 || ParsePicture(item.Data().Bytes(), offset).PictureType == pictureType;
   });
 }
 
-void SetUserText(TID3Engine& engine, const std::string& description, const std::string& text) {
+void SetUserText(TID3Tag& tag, const std::string& description, const std::string& text) {
   Replace(
-      engine, "TXXX",
+      tag, "TXXX",
       [&](TID3Frames_Item& item) {
         return ParseUserText(item.Data().Bytes()).DescriptionUtf8 == description;
       },
-      text.empty() ? std::string() : BuildUserTextUtf8(description, text, Version(engine)));
+      text.empty() ? std::string() : BuildUserTextUtf8(description, text, Version(tag)));
 }
 
-void SetUserURL(TID3Engine& engine, const std::string& description, const std::string& url) {
+void SetUserURL(TID3Tag& tag, const std::string& description, const std::string& url) {
   Replace(
-      engine, "WXXX",
+      tag, "WXXX",
       [&](TID3Frames_Item& item) {
         return ParseURL(item.Data().Bytes()).DescriptionUtf8 == description;
       },
-      url.empty() ? std::string() : BuildUserURLUtf8(description, url, Version(engine)));
+      url.empty() ? std::string() : BuildUserURLUtf8(description, url, Version(tag)));
 }
 
-void SetLinkFrames(TID3Engine& engine, std::string_view id, const std::vector<std::string>& urls) {
-  if (!engine.Active()) return;
-  DeleteFrames(engine, id);
+void SetLinkFrames(TID3Tag& tag, std::string_view id, const std::vector<std::string>& urls) {
+  DeleteFrames(tag, id);
   for (const std::string& url : urls) {
     if (url.empty()) continue;
-    TID3Frames_Item& item = engine.Frames().Add();
+    TID3Frames_Item& item = tag.Frames().Add();
     item.SetName(id);
     Fill(item, url);
   }
 }
 
-void SetTextValues(TID3Engine& engine, std::string_view id,
-                   const std::vector<std::string>& values) {
-  if (!engine.Active()) return;
-  const uint8_t version = Version(engine);
+void SetTextValues(TID3Tag& tag, std::string_view id, const std::vector<std::string>& values) {
+  const uint8_t version = Version(tag);
   std::string joined;
   for (const std::string& value : values) joined += (joined.empty() ? "" : "/") + value;
-  if (version < 4 || values.size() < 2) return engine.SetFrameTextUtf8(id, joined);
+  if (version < 4 || values.size() < 2) return tag.SetFrameTextUtf8(id, joined);
   uint8_t encoding = teISO88591;
   for (const std::string& value : values)
     encoding = std::max(encoding, EncodingForText(value, version));
@@ -142,17 +138,16 @@ void SetTextValues(TID3Engine& engine, std::string_view id,
   for (size_t i = 0; i < values.size(); ++i)
     payload += (i > 0 ? Terminator(encoding) : std::string()) + EncodeText(values[i], encoding);
   Replace(
-      engine, id, [](TID3Frames_Item&) { return true; }, payload);
+      tag, id, [](TID3Frames_Item&) { return true; }, payload);
 }
 
-void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
+void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
                std::optional<uint64_t> count) {
-  if (!engine.Active()) return;
-  const uint8_t version = Version(engine);
+  const uint8_t version = Version(tag);
   const std::string wanted = Latin1ToUtf8(email);
   auto same = [&](TID3Frames_Item& item) { return DecodedText(item, version, "email") == wanted; };
-  for (int i = 0; !count && i < engine.Frames().Count(); ++i) {
-    TID3Frames_Item& item = engine.Frames().Items(i);
+  for (int i = 0; !count && i < tag.Frames().Count(); ++i) {
+    TID3Frames_Item& item = tag.Frames().Items(i);
     if (!item.HasID("POPM") || !same(item)) continue;
     const TFrameValue old = DecodeFrameContent(item, version);
     if (const TFrameField* counter = old.Find("counter"))
@@ -165,13 +160,12 @@ void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
     while (bytes < 8 && (*count >> (8 * bytes)) != 0) ++bytes;
     for (int i = bytes - 1; i >= 0; --i) payload.push_back(static_cast<char>(*count >> (8 * i)));
   }
-  Replace(engine, "POPM", same, payload);
+  Replace(tag, "POPM", same, payload);
 }
 
-void SetLyrics(TID3Engine& engine, const std::string& language, const std::string& description,
+void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& description,
                const std::string& text) {
-  if (!engine.Active()) return;
-  const uint8_t version = Version(engine);
+  const uint8_t version = Version(tag);
   auto same = [&](TID3Frames_Item& item) {
     const TFrameValue old = DecodeFrameContent(item, version);
     const TFrameField* lang = old.Find("language");
@@ -187,7 +181,7 @@ void SetLyrics(TID3Engine& engine, const std::string& language, const std::strin
     payload = static_cast<char>(encoding) + lang + EncodeText(description, encoding) +
               Terminator(encoding) + EncodeText(text, encoding);
   }
-  Replace(engine, "USLT", same, payload);
+  Replace(tag, "USLT", same, payload);
 }
 
 }  // namespace tagscope

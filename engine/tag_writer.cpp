@@ -30,6 +30,8 @@ const std::array<char, 4096>& Zeros() {
 
 }  // namespace
 
+TTagWriter::TTagWriter(TID3Engine& engine, TTagFile& file) : E(engine), T(engine.Tag()), F(file) {}
+
 void TTagImage::WriteTo(TStream& stream) const {
   stream.WriteString(head);
   for (int64_t left = padding; left > 0;) {
@@ -60,8 +62,8 @@ int64_t TTagWriter::OldExtent() {
   if (report.complete || place.size <= 0) return place.size;
   // A tag that claims to run past the file's end ends, as far as anyone knows, where the read
   // stopped making sense of it: what follows may be audio.
-  const int64_t declaredEnd = place.offset + kHeaderSize + E.FHeader->Size() +
-                              (E.FHeader->FooterPresent() ? kHeaderSize : 0);
+  const int64_t declaredEnd = place.offset + kHeaderSize + T.Header().Size() +
+                              (T.Header().FooterPresent() ? kHeaderSize : 0);
   TStream& file = F.Stream();
   const int64_t fileSize = file.Size();
   if (declaredEnd <= fileSize || report.accountedEnd <= place.offset) return place.size;
@@ -87,8 +89,8 @@ int64_t TTagWriter::OldExtent() {
 void TTagWriter::Save() {
   CheckWritable();
   CheckReadInFull("write");
-  const uint8_t readVersion = E.FHeader->VersionNumber();
-  const uint8_t readRevision = E.FHeader->VersionRevision();
+  const uint8_t readVersion = T.Header().VersionNumber();
+  const uint8_t readRevision = T.Header().VersionRevision();
   // An ID3v2.2 tag, its frames read with their four-character equivalents, is written as
   // ID3v2.3.
   if (readVersion == 2) DropUnconvertedFrames();
@@ -108,14 +110,14 @@ void TTagWriter::Save() {
                  E.FFileName.c_str(), static_cast<int>(i), ids[i].c_str()));
   const TTagPlace before = Place();
   try {
-    E.FHeader->SetVersionNumber(version);
-    if (version != readVersion) E.FHeader->SetVersionRevision(0);
+    T.Header().SetVersionNumber(version);
+    if (version != readVersion) T.Header().SetVersionRevision(0);
     WriteNewTag(version);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
     SetPlace(before);
-    E.FHeader->SetVersionNumber(readVersion);
-    E.FHeader->SetVersionRevision(readRevision);
+    T.Header().SetVersionNumber(readVersion);
+    T.Header().SetVersionRevision(readRevision);
     throw EWriteError(Format("Cannot write the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }
 }
@@ -135,22 +137,22 @@ void TTagWriter::DropUnconvertedFrames() {
                "the write is forced, which drops them",
                E.FFileName.c_str(), names.c_str()));
   for (int i = static_cast<int>(ids.size()) - 1; i >= 0; --i)
-    if (ids[i].size() == 3) E.FFrames->Delete(i);
+    if (ids[i].size() == 3) T.Frames().Delete(i);
 }
 
 void TTagWriter::WriteNewTag(uint8_t version) {
   FFrames = FrameBytes(version);
   const TTagPlace old = Place();
-  const bool footer = E.FHeader->FooterPresent();
+  const bool footer = T.Header().FooterPresent();
   const int64_t extent = OldExtent();
   // Of the padding read, only what lies within the extent kept counts.
   const int64_t oldPadding =
       std::clamp<int64_t>(extent - (old.size - old.padding), 0, std::max<int64_t>(old.padding, 0));
-  const int64_t wanted = footer             ? 0
-                         : E.FPaddingChosen ? std::max<int64_t>(old.padding, 0)
-                                            : oldPadding;
+  const int64_t wanted = footer              ? 0
+                         : T.PaddingChosen() ? std::max<int64_t>(old.padding, 0)
+                                             : oldPadding;
   // Padding the program asked for is kept; the padding the file had gives way to growth.
-  const bool chosen = E.FPaddingChosen;
+  const bool chosen = T.PaddingChosen();
   const int64_t least = chosen ? wanted : 0;
   const TTagImage image = Compose(least);
   // The old tag's bytes are reused only when the new tag covers them all: no byte of it may
@@ -171,7 +173,7 @@ void TTagWriter::WriteNewTag(uint8_t version) {
 }
 
 TTagImage TTagWriter::Compose(int64_t padding) const {
-  TID3Header& header = (*E.FHeader);
+  TID3Header& header = T.Header();
   TMemoryStream written;
   header.SaveToStream(written, false);
   TTagImage image;
@@ -214,25 +216,25 @@ std::optional<TTagImage> TTagWriter::FillExtent(const TTagImage& image, int64_t 
 }
 
 TTagPlace TTagWriter::Place() const {
-  return {E.FTagOffset, E.FTagSize, E.FPadding, E.FHeader->Size()};
+  return {E.FTagOffset, E.FTagSize, T.Padding(), T.Header().Size()};
 }
 
 void TTagWriter::SetPlace(const TTagPlace& place) {
   E.FTagOffset = place.offset;
   E.FTagSize = place.size;
-  E.FPadding = place.padding;
-  E.FHeader->SetSize(place.headerSize);
+  T.RecordPadding(place.padding);
+  T.Header().SetSize(place.headerSize);
 }
 
 std::vector<std::string> TTagWriter::FrameIDs() const {
   std::vector<std::string> ids;
-  for (int i = 0; i < E.FFrames->Count(); ++i) ids.push_back(E.FFrames->Items(i).Name());
+  for (int i = 0; i < T.Frames().Count(); ++i) ids.push_back(T.Frames().Items(i).Name());
   return ids;
 }
 
 std::string TTagWriter::FrameBytes(uint8_t version) const {
   TMemoryStream frames;
-  E.FFrames->WriteFrames(frames, version);
+  T.Frames().WriteFrames(frames, version, E.OnFrameEncrypt);
   return frames.Bytes();
 }
 
@@ -307,7 +309,7 @@ void TTagWriter::Remove() {
   CheckWritable();
   CheckReadInFull("erase");
   const TTagPlace place = Place();
-  if (E.FHeader->Size() <= 0 || place.size <= 0) return;
+  if (T.Header().Size() <= 0 || place.size <= 0) return;
   try {
     const int64_t extent = OldExtent();
     F.Replace([&](TStream& out) { CopyOutsideTag(out, extent); });

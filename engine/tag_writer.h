@@ -12,7 +12,7 @@
 namespace tagscope {
 
 class TID3Engine;
-class TID3Header;
+class TID3Tag;
 class TTagFile;
 
 inline constexpr const char* SReadOnlyFile = "The file is open for reading only";
@@ -46,7 +46,7 @@ struct TTagImage {
 // the old one's place.
 class TTagWriter {
  public:
-  TTagWriter(TID3Engine& engine, TTagFile& file) : E(engine), F(file) {}
+  TTagWriter(TID3Engine& engine, TTagFile& file);
 
   void Save();
   void Remove();
@@ -83,6 +83,7 @@ class TTagWriter {
   void WriteTrailer(TStream& file, int64_t tagEnd);
 
   TID3Engine& E;
+  TID3Tag& T;  // the engine's tag
   TTagFile& F;
   std::string FFrames;
 };

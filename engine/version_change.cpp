@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tagscope/engine/frame_content.h"
-#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/text_encoding.h"
 
@@ -39,46 +39,46 @@ std::optional<TTimestamp> ParseTimestamp(const std::string& text) {
   return TTimestamp{parts[0], parts[1], parts[2], parts[3], parts[4]};
 }
 
-void SetText(TID3Engine& engine, const char* id, const std::string& text) {
-  DeleteFrames(engine, id);
-  if (!text.empty()) engine.SetFrameText(id, text);
+void SetText(TID3Tag& tag, const char* id, const std::string& text) {
+  DeleteFrames(tag, id);
+  if (!text.empty()) tag.SetFrameText(id, text);
 }
 
-void DatesToVersion3(TID3Engine& engine) {
-  if (engine.FrameCount("TDRC") > 0) {
-    if (const auto t = ParseTimestamp(engine.GetFrameText("TDRC"))) {
-      SetText(engine, "TYER", t->year);
-      SetText(engine, "TDAT", t->day.empty() ? "" : t->day + t->month);
-      SetText(engine, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
-      DeleteFrames(engine, "TDRC");
+void DatesToVersion3(TID3Tag& tag) {
+  if (tag.FrameCount("TDRC") > 0) {
+    if (const auto t = ParseTimestamp(tag.GetFrameText("TDRC"))) {
+      SetText(tag, "TYER", t->year);
+      SetText(tag, "TDAT", t->day.empty() ? "" : t->day + t->month);
+      SetText(tag, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
+      DeleteFrames(tag, "TDRC");
     }
   }
-  if (engine.FrameCount("TDOR") > 0) {
-    if (const auto t = ParseTimestamp(engine.GetFrameText("TDOR"))) {
-      SetText(engine, "TORY", t->year);
-      DeleteFrames(engine, "TDOR");
+  if (tag.FrameCount("TDOR") > 0) {
+    if (const auto t = ParseTimestamp(tag.GetFrameText("TDOR"))) {
+      SetText(tag, "TORY", t->year);
+      DeleteFrames(tag, "TDOR");
     }
   }
 }
 
-void DatesToVersion4(TID3Engine& engine) {
-  const std::string year = engine.GetFrameText("TYER");
+void DatesToVersion4(TID3Tag& tag) {
+  const std::string year = tag.GetFrameText("TYER");
   if (year.size() == 4 && Digits(year, 0, 4)) {
     std::string date = year;
-    const std::string dayMonth = engine.GetFrameText("TDAT"), time = engine.GetFrameText("TIME");
+    const std::string dayMonth = tag.GetFrameText("TDAT"), time = tag.GetFrameText("TIME");
     if (dayMonth.size() == 4 && Digits(dayMonth, 0, 4)) {
       date += "-" + dayMonth.substr(2, 2) + "-" + dayMonth.substr(0, 2);
       if (time.size() == 4 && Digits(time, 0, 4))
         date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
     }
-    for (const char* id : {"TYER", "TDAT", "TIME"}) DeleteFrames(engine, id);
+    for (const char* id : {"TYER", "TDAT", "TIME"}) DeleteFrames(tag, id);
     // A recording time already there is the more precise one.
-    if (engine.FrameCount("TDRC") == 0) engine.SetFrameText("TDRC", date);
+    if (tag.FrameCount("TDRC") == 0) tag.SetFrameText("TDRC", date);
   }
-  const std::string original = engine.GetFrameText("TORY");
+  const std::string original = tag.GetFrameText("TORY");
   if (original.size() == 4 && Digits(original, 0, 4)) {
-    DeleteFrames(engine, "TORY");
-    if (engine.FrameCount("TDOR") == 0) engine.SetFrameText("TDOR", original);
+    DeleteFrames(tag, "TORY");
+    if (tag.FrameCount("TDOR") == 0) tag.SetFrameText("TDOR", original);
   }
 }
 
@@ -139,13 +139,12 @@ void ReencodeFrame(TID3Frames_Item& item) {
 
 }  // namespace
 
-void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
-  if (!engine.Active()) return;
-  TID3Header& header = engine.Header();
+void ChangeTagVersion(TID3Tag& tag, uint8_t version) {
+  TID3Header& header = tag.Header();
   const uint8_t from = header.VersionNumber();
   if (version == 3) {
-    DatesToVersion3(engine);
-    for (int i = 0; i < engine.Frames().Count(); ++i) ReencodeFrame(engine.Frames().Items(i));
+    DatesToVersion3(tag);
+    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i));
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
     extended.SetTagIsAnUpdate(false);
@@ -153,7 +152,7 @@ void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
     // Of the extended header, version 3 keeps the CRC only.
     header.SetExtendedHeaderPresent(header.ExtendedHeaderPresent() && extended.CRCDataPresent());
   } else {
-    DatesToVersion4(engine);
+    DatesToVersion4(tag);
     // Version 3 unsynchronises the whole tag, version 4 frame by frame as each frame says: the
     // header's flag would claim it of frames that do not say so.
     if (from != 4) header.SetUnsynchronisation(false);

@@ -10,6 +10,7 @@
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_header.h"
+#include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/mpeg_audio.h"
 #include "tagscope/rtl/file_stream.h"
 
@@ -30,7 +31,8 @@ struct TTagReadReport {
 };
 
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
-// Header and Frames (or imports the ID3v1 trailer); the accessors read and change frames.
+// the tag in memory, Tag (or imports the ID3v1 trailer); the accessors read and change its
+// frames while the file is open, and writing puts the tag back into the file.
 class TID3Engine {
  public:
   using TNotifyEvent = std::function<void(TID3Engine& sender)>;
@@ -51,7 +53,7 @@ class TID3Engine {
   void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
   bool WriteID3V1() const { return FWriteID3V1; }
   void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
-  int64_t Padding() const { return FPadding; }
+  int64_t Padding() const { return FTag.Padding(); }
   // Stores 0 for a negative value or when the header has a footer. Padding set here is kept by
   // a write; the padding a read found gives way when the frames grow.
   void SetPadding(int64_t value);
@@ -70,11 +72,15 @@ class TID3Engine {
   // reading only: the file may be half old, half new until the next writer puts it right.
   bool JournalPending() const;
 
-  TID3Header& Header() { return *FHeader; }
-  const TID3Header& Header() const { return *FHeader; }
+  // The tag in memory, which works without a file. Header, Frames and the frame content
+  // accessors below are the tag's; the accessors hand the work to it while the engine is active.
+  TID3Tag& Tag() { return FTag; }
+  const TID3Tag& Tag() const { return FTag; }
+  TID3Header& Header() { return FTag.Header(); }
+  const TID3Header& Header() const { return FTag.Header(); }
   void SetHeader(const TID3Header& value);  // refused: "Cannot assign a %s to a %s"
-  TID3Frames& Frames() { return *FFrames; }
-  const TID3Frames& Frames() const { return *FFrames; }
+  TID3Frames& Frames() { return FTag.Frames(); }
+  const TID3Frames& Frames() const { return FTag.Frames(); }
   void SetFrames(const TID3Frames& value);  // copies the items
 
   // --- operations ---
@@ -164,6 +170,7 @@ class TID3Engine {
   void SetYear(const std::string& v) { SetFrameText("TYER", v); }
 
   // --- events (sender: this engine) ---
+  // Handed to the tag with every read and write of its frames.
   TID3EngineFrameNotify OnFrameDecrypt;
   TID3EngineFrameNotify OnFrameEncrypt;
   TNotifyEvent OnEraseTag;
@@ -204,17 +211,14 @@ class TID3Engine {
   bool FWriteID3V1 = false;
   int64_t FTagOffset = 0;
   int64_t FTagSize = 0;
-  int64_t FPadding = 0;
   std::string FFileName;
   // The file side: the open file and all that touches it and its neighbours.
   std::unique_ptr<TTagFile> FFile;
   // The open file, held by the file side; none while inactive.
   std::unique_ptr<TStream>& FStream;
-  std::unique_ptr<TID3Frames> FFrames;
-  std::unique_ptr<TID3Header> FHeader;
+  TID3Tag FTag;
   TTagReadReport FReadReport;
   bool FForceWrite = false;
-  bool FPaddingChosen = false;
   bool FFullID3TagSeek = false;
   bool FReadOnly = false;
 };

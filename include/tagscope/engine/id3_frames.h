@@ -26,11 +26,12 @@ inline constexpr int MaxFrameCount = 50000;
 // The ordered, owning list of a tag's frames.
 class TID3Frames {
  public:
-  explicit TID3Frames(TID3Engine* engine = nullptr);
+  // The owning engine may be named; the collection needs nothing of it and keeps no pointer to
+  // it.
+  explicit TID3Frames(TID3Engine* owner = nullptr);
   TID3Frames(const TID3Frames&) = delete;
   TID3Frames& operator=(const TID3Frames&) = delete;
 
-  TID3Engine* Engine() const { return FEngine; }
   int Count() const { return static_cast<int>(FItems.size()); }
   // Appends a new, empty item.
   TID3Frames_Item& Add();
@@ -52,9 +53,9 @@ class TID3Frames {
   // Replaces the content by copies of the other collection's items.
   void Assign(const TID3Frames& source);
 
-  // Replaces the content by the frames that follow at the stream's position, which stands
-  // right after the tag header and extended header of the engine's tag; sets the engine's
-  // Padding. The stream is left after the last frame read.
+  // Replaces the content by the frames, in the frame layout of ID3v2.4, that run from the
+  // stream's position to its end; what follows the last frame read is taken for padding and
+  // dropped. The stream is left after the last frame read.
   void ReadFrames(TStream& stream);
   // The same for a tag of the given version whose frames and padding take the next
   // `remaining` bytes; returns the padding (the bytes left after the last frame read). What
@@ -76,10 +77,12 @@ class TID3Frames {
   TParseResult ParseFrames(std::shared_ptr<const void> owner, std::string_view bytes,
                            uint8_t version, const TID3EngineFrameNotify& onDecrypt);
 
-  // Appends every item, serialised in the frame layout of the engine's tag version (of
-  // version 4 without an engine), at the stream's position.
+  // Appends every item, serialised in the frame layout of the version (4 when none is given),
+  // at the stream's position. `onEncrypt`, when set, encrypts the items flagged for it; without
+  // it they go out as they are held.
   void WriteFrames(TStream& stream) const;
-  void WriteFrames(TStream& stream, uint8_t version) const;
+  void WriteFrames(TStream& stream, uint8_t version,
+                   const TID3EngineFrameNotify& onEncrypt = {}) const;
 
   auto begin() { return FItems.begin(); }
   auto end() { return FItems.end(); }
@@ -98,7 +101,6 @@ class TID3Frames {
     size_t position = 0;
   };
 
-  TID3Engine* FEngine;
   std::vector<std::unique_ptr<TID3Frames_Item>> FItems;
   mutable TCursor FCursor;  // a search by index remembers where it ended, also when const
 };

@@ -5,6 +5,7 @@
 namespace tagscope {
 
 class TID3Engine;
+class TID3Tag;
 
 // The genre a content-type text stands for: a text that is just a reference "(n)" to a genre
 // of the list reads as that genre's entry ("(17)" reads "(17) Rock"); any other text stays as
@@ -12,15 +13,19 @@ class TID3Engine;
 std::string ResolveGenreReference(const std::string& contentType);
 
 // The genre and year, in full as UTF-8, as a reader of the tag is shown them. The genre: the
-// content-group frame (the engine's Genre), else the content type (TCON) with its reference
+// content-group frame (the Genre field), else the content type (TCON) with its reference
 // resolved. The year: the year frame (TYER), else the year at the front of the recording time
-// (TDRC).
+// (TDRC). Of an engine's tag: nothing while the engine is inactive.
+std::string ShownGenre(const TID3Tag& tag);
 std::string ShownGenre(const TID3Engine& engine);
+std::string ShownYear(const TID3Tag& tag);
 std::string ShownYear(const TID3Engine& engine);
 
 // Sets the year (UTF-8) in the frame that readers of the tag's version show first: TDRC in an
 // ID3v2.4 tag, TYER before. The date frames of the other version go, or readers would go on
 // showing a stale one, and so do the day and time of the old date, which belonged to it.
+// Nothing happens to an engine's tag while the engine is inactive.
+void SetShownYear(TID3Tag& tag, const std::string& year);
 void SetShownYear(TID3Engine& engine, const std::string& year);
 
 }  // namespace tagscope

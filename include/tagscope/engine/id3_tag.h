@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/id3_frames.h"
+#include "tagscope/engine/id3_header.h"
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+// An ID3v2 tag in memory: its header (with the extended header), its frames and the padding
+// after them. It knows nothing of files: whoever reads a tag hands it the tag's bytes, whoever
+// writes one takes its frames' bytes; hooks for encrypted frames come with each call.
+class TID3Tag {
+ public:
+  TID3Tag();
+  ~TID3Tag();
+  TID3Tag(const TID3Tag&) = delete;
+  TID3Tag& operator=(const TID3Tag&) = delete;
+
+  TID3Header& Header() { return FHeader; }
+  const TID3Header& Header() const { return FHeader; }
+  TID3Frames& Frames() { return FFrames; }
+  const TID3Frames& Frames() const { return FFrames; }
+
+  // The zero bytes after the frames. Padding set here is the caller's choice, which a write
+  // keeps; the padding the tag has where it is stored gives way when the frames grow.
+  int64_t Padding() const { return FPadding; }
+  // Stores 0 for a negative value or when the header has a footer; marks the padding chosen.
+  void SetPadding(int64_t value);
+  bool PaddingChosen() const { return FPaddingChosen; }
+  void SetPaddingChosen(bool value) { FPaddingChosen = value; }
+  // Records the padding the tag has where it is stored, as given; PaddingChosen stays as it is.
+  void RecordPadding(int64_t value) { FPadding = value; }
+  // Empties header and frames; no padding, none chosen.
+  void Clear();
+
+  // Replaces the frames by those of a tag body held in memory (after the extended header,
+  // unsynchronisation of the whole tag undone), in the frame layout of the header's version.
+  // `owner` keeps the bytes alive: payloads stay views of them until changed. `onDecrypt`, when
+  // set, decrypts encrypted frames. Padding is left to the caller, who knows where the body
+  // ends in what it was read from.
+  TID3Frames::TParseResult ParseFrames(std::shared_ptr<const void> owner, std::string_view bytes,
+                                       const TID3EngineFrameNotify& onDecrypt = {});
+  // Appends every frame, serialised in the frame layout of the header's version, at the
+  // stream's position; `onEncrypt`, when set, encrypts the frames flagged for it.
+  void WriteFrames(TStream& stream, const TID3EngineFrameNotify& onEncrypt = {}) const;
+
+  // --- frame content ---
+  // As the engine's accessors of the same names, which hand the work to these while a file is
+  // open. The ...Utf8 forms hold texts in full as UTF-8; the plain ones ISO-8859-1 bytes.
+  int FrameCount(std::string_view id) const;
+  std::string GetFrameTextUtf8(std::string_view id) const;
+  void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
+  std::string GetFrameText(std::string_view id) const;
+  void SetFrameText(std::string_view id, const std::string& text);
+  bool GetComment(int index, TID3Comment& comment) const;
+  int AddCommentUtf8(const std::string& description, const std::string& text,
+                     const std::string& language);
+  int AddComment(const std::string& description, const std::string& text,
+                 const std::string& language);
+  bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
+  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
+  bool GetURL(int index, TID3Url& url) const;
+  bool GetUserText(int index, TID3UserText& text) const;
+  bool GetLyrics(int index, TID3Comment& lyrics) const;
+
+  // The tag fields in full as UTF-8.
+  std::string AlbumUtf8() const { return GetFrameTextUtf8("TALB"); }
+  void SetAlbumUtf8(const std::string& v) { SetFrameTextUtf8("TALB", v); }
+  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
+  void SetArtistUtf8(const std::string& v) { SetFrameTextUtf8("TPE1", v); }
+  std::string EncodedByUtf8() const { return GetFrameTextUtf8("TENC"); }
+  void SetEncodedByUtf8(const std::string& v) { SetFrameTextUtf8("TENC", v); }
+  std::string GenreUtf8() const { return GetFrameTextUtf8("TIT1"); }
+  void SetGenreUtf8(const std::string& v) { SetFrameTextUtf8("TIT1", v); }
+  std::string SubTitleUtf8() const { return GetFrameTextUtf8("TIT3"); }
+  void SetSubTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT3", v); }
+  std::string TitleUtf8() const { return GetFrameTextUtf8("TIT2"); }
+  void SetTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT2", v); }
+  std::string TrackUtf8() const { return GetFrameTextUtf8("TRCK"); }
+  void SetTrackUtf8(const std::string& v) { SetFrameTextUtf8("TRCK", v); }
+  std::string YearUtf8() const { return GetFrameTextUtf8("TYER"); }
+  void SetYearUtf8(const std::string& v) { SetFrameTextUtf8("TYER", v); }
+
+ private:
+  TID3Header FHeader;
+  TID3Frames FFrames;
+  int64_t FPadding = 0;
+  bool FPaddingChosen = false;
+};
+
+}  // namespace tagscope
