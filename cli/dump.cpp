@@ -107,7 +107,11 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetai
       .Member("dataLengthIndicator", f.DataLengthIndicator())
       .Member("groupId", f.GroupID())
       .Member("encryptionId", f.EncryptionID());
-  FrameContentJson(j, DecodeFrameContent(f, version), binary);
+  // Sizes alone need no payload read in full; hashes and bytes do.
+  FrameContentJson(j,
+                   binary == TBinaryDetail::bdSize ? DescribeFrameContent(f, version)
+                                                   : DecodeFrameContent(f, version),
+                   binary);
   j.EndObject();
 }
 
@@ -153,13 +157,13 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
         .EndObject();
   j.EndArray().Key("pictures").BeginArray();
   TID3Picture p;
-  std::string_view data;
-  for (int i = 0; e.GetPicture(i, p, data); ++i)
+  int64_t size = 0;
+  for (int i = 0; e.GetPictureInfo(i, p, size); ++i)
     j.BeginObject()
         .Member("mimeType", U(p.MimeType))
         .Member("pictureType", p.PictureType)
         .Member("description", p.DescriptionUtf8)
-        .Member("size", static_cast<uint64_t>(data.size()))
+        .Member("size", static_cast<uint64_t>(size))
         .EndObject();
   j.EndArray().Key("urls").BeginArray();
   TID3Url u;
@@ -241,7 +245,7 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
     TID3Frames_Item& f = e.Frames().Items(i);
     out << "  " << EscapeForTerminal(U(f.Name())) << "  " << EscapeForTerminal(NameOf(f)) << ", "
         << f.DataSize() << " bytes" << FrameFlags(f) << ": "
-        << FrameContentText(DecodeFrameContent(f, e.Header().VersionNumber())) << "\n";
+        << FrameContentText(DescribeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
   const std::pair<const char*, std::string> fields[] = {
@@ -258,11 +262,11 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
     out << "Comment " << i << " [" << EscapeForTerminal(U(c.Language.c_str())) << "] "
         << EscapeForTerminal(c.DescriptionUtf8) << ": " << EscapeForTerminal(c.TextUtf8) << "\n";
   TID3Picture p;
-  std::string_view data;
-  for (int i = 0; e.GetPicture(i, p, data); ++i)
+  int64_t size = 0;
+  for (int i = 0; e.GetPictureInfo(i, p, size); ++i)
     out << "Picture " << i << ": " << EscapeForTerminal(U(p.MimeType)) << ", type "
-        << int(p.PictureType) << ", " << data.size() << " bytes, "
-        << EscapeForTerminal(p.DescriptionUtf8) << "\n";
+        << int(p.PictureType) << ", " << size << " bytes, " << EscapeForTerminal(p.DescriptionUtf8)
+        << "\n";
   TID3Url u;
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
@@ -274,8 +278,10 @@ namespace {
 
 // Opens the file through the engine, read-only; false (message in the outcome) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
-bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFileOutcome& o) {
+bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool defer,
+                 TFileOutcome& o) {
   engine.SetReadOnly(true);
+  engine.SetDeferLargePayloads(defer);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file);
   try {
@@ -297,7 +303,8 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, TFi
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
   TFileOutcome o;
   TID3Engine engine;
-  if (!OpenForDump(engine, file.path, fullSeek, o)) return o;
+  // A dump that shows sizes only leaves large payloads in the file.
+  if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
   const TMpegAudioProperties audio = engine.ReadAudio();
   if (asJson) {

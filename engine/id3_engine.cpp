@@ -1,9 +1,12 @@
 #include "tagscope/engine/id3_engine.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "engine/id3_layout.h"
+#include "engine/later_reads.h"
+#include "engine/sparse_body.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_file.h"
 #include "engine/tag_locator.h"
@@ -152,12 +155,19 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
   const int64_t footer = Header().FooterPresent() ? HeaderSize : 0;
   // The tag's extent in the file, as stored, never past the file's end.
   FTagSize = std::min(HeaderSize + declared + footer, fileSize - FTagOffset);
+  const int64_t count = std::clamp<int64_t>(declared, 0, fileSize - bodyStart);
+  const uint8_t version = Header().VersionNumber();
+  TSparseBody sparse;
+  const bool leaveOut = FDeferLargePayloads && FReadOnly && (version == 3 || version == 4) &&
+                        !Header().ExtendedHeaderPresent() &&
+                        !(Header().Unsynchronisation() && version < 4) &&
+                        ReadSparseBody(FFile->Cache(), *FStream, fileSize, bodyStart, count,
+                                       kAudioAhead, version, sparse);
   const TFileBytes read =
-      FFile->Cache().Read(*FStream, fileSize, bodyStart,
-                          std::clamp<int64_t>(declared, 0, fileSize - bodyStart), kAudioAhead);
+      leaveOut ? sparse.bytes
+               : FFile->Cache().Read(*FStream, fileSize, bodyStart, count, kAudioAhead);
   const TTagBytes stored{read.owner, read.bytes};
   const auto storedSize = static_cast<int64_t>(stored.bytes.size());
-  const uint8_t version = Header().VersionNumber();
   if (Header().TagCompressed()) {
     SetPadding(0);
     NoteProblem(bodyStart,
@@ -177,6 +187,7 @@ void TID3Engine::ReadTagBody(int64_t fileSize) {
       Header().ExtendedHeaderPresent() ? FramesStart(body.bytes, bodyStart) : 0;
   const TID3Frames::TParseResult result =
       FTag.ParseFrames(body.owner, body.bytes.substr(framesStart), OnFrameDecrypt);
+  if (leaveOut) DeferHoles(sparse);
   const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
   SetPadding(bodyStart + storedSize - framesEnd);
   if (result.strayLength > 0) {
@@ -250,6 +261,39 @@ size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
     FReadReport.extendedHeaderFlagWrong = true;
   }
   return parsed;
+}
+
+void TID3Engine::DeferHoles(const TSparseBody& sparse) {
+  const std::weak_ptr<TLaterReads> later = FFile->NewLaterReads();
+  const auto base = reinterpret_cast<uintptr_t>(sparse.bytes.bytes.data());
+  const size_t size = sparse.bytes.bytes.size();
+  auto source = [&](const TSparseBody::THole& h, std::shared_ptr<const void> owner) {
+    char* into = const_cast<char*>(sparse.bytes.bytes.data()) + h.from;
+    return std::make_shared<TDeferredPayload>(later, std::move(owner), into,
+                                              sparse.bytes.offset + static_cast<int64_t>(h.from),
+                                              static_cast<int64_t>(h.to - h.from));
+  };
+  // Holes no frame owns (none should be) are read at once: nothing stays unread unawares.
+  size_t next = 0;
+  auto fillUpTo = [&](size_t end) {
+    for (; next < sparse.holes.size() && sparse.holes[next].to <= end; ++next)
+      source(sparse.holes[next], nullptr)->Fill();
+  };
+  for (int i = 0; i < Frames().Count() && next < sparse.holes.size(); ++i) {
+    TID3Frames_Item& item = Frames().Items(i);
+    const std::string_view payload = item.Payload();
+    const auto at = reinterpret_cast<uintptr_t>(payload.data());
+    if (payload.empty() || at < base || at - base + payload.size() > size) continue;
+    const size_t from = at - base;
+    fillUpTo(from);
+    if (next == sparse.holes.size()) break;
+    const TSparseBody::THole& h = sparse.holes[next];
+    if (h.from >= from && h.to <= from + payload.size()) {
+      item.SetDeferredPayload(source(h, sparse.bytes.owner), h.from - from);
+      ++next;
+    }
+  }
+  fillUpTo(SIZE_MAX);
 }
 
 void TID3Engine::NoteProblem(int64_t at, const std::string& what) {

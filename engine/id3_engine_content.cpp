@@ -49,6 +49,12 @@ bool TID3Engine::GetPicture(int index, TID3Picture& picture, std::string_view& b
   return Active() && FTag.GetPicture(index, picture, bytes);
 }
 
+bool TID3Engine::GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const {
+  picture = TID3Picture();
+  size = 0;
+  return Active() && FTag.GetPictureInfo(index, picture, size);
+}
+
 bool TID3Engine::GetURL(int index, TID3Url& url) const {
   url = TID3Url();
   return Active() && FTag.GetURL(index, url);

@@ -86,6 +86,21 @@ bool TID3Tag::GetPicture(int index, TID3Picture& picture, std::string_view& byte
   return true;
 }
 
+bool TID3Tag::GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const {
+  picture = TID3Picture();
+  size = 0;
+  const TID3Frames_Item* item = FFrames.FindFrame("APIC", index);
+  if (!item) return false;
+  const std::string_view front = item->PayloadFront();
+  size_t offset = 0;
+  picture = ParsePicture(front, offset);
+  // The description ends inside the part in memory, or the whole payload is read for it.
+  if (offset >= front.size() && !item->PayloadRead())
+    picture = ParsePicture(item->Payload(), offset);
+  size = item->DataSize() - static_cast<int64_t>(offset);
+  return true;
+}
+
 bool TID3Tag::GetURL(int index, TID3Url& url) const {
   url = TID3Url();
   const TID3Frames_Item* item = FFrames.FindFrame("WXXX", index);

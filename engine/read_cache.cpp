@@ -34,13 +34,7 @@ TFileBytes TReadCache::Read(TStream& file, int64_t fileSize, int64_t position, i
   std::shared_ptr<char[]> buffer =
       std::make_unique_for_overwrite<char[]>(static_cast<size_t>(std::max<int64_t>(total, 1)));
   // Kept bytes that begin the range are copied, and the read starts where they end.
-  const TFileBytes* prefix = nullptr;
-  for (const TFileBytes& kept : FKept)
-    if (kept.offset <= position && kept.End() > position && (!prefix || kept.End() > prefix->End()))
-      prefix = &kept;
-  const int64_t have = prefix ? std::min(prefix->End() - position, total) : 0;
-  if (have > 0)
-    std::memcpy(buffer.get(), prefix->View(position, have).data(), static_cast<size_t>(have));
+  const int64_t have = CopyKept(position, buffer.get(), total);
   const int64_t got =
       total > have ? file.ReadAt(position + have, buffer.get() + have, total - have) : 0;
   const auto size = static_cast<size_t>(have + std::max<int64_t>(got, 0));
@@ -48,6 +42,20 @@ TFileBytes TReadCache::Read(TStream& file, int64_t fileSize, int64_t position, i
   FKept.push_back(read);
   read.bytes = read.bytes.substr(0, static_cast<size_t>(std::min(count, total)));
   return read;
+}
+
+int64_t TReadCache::CopyKept(int64_t position, char* into, int64_t count) const {
+  const TFileBytes* prefix = nullptr;
+  for (const TFileBytes& kept : FKept)
+    if (kept.offset <= position && kept.End() > position && (!prefix || kept.End() > prefix->End()))
+      prefix = &kept;
+  const int64_t have = prefix ? std::min(prefix->End() - position, count) : 0;
+  if (have > 0) std::memcpy(into, prefix->View(position, have).data(), static_cast<size_t>(have));
+  return std::max<int64_t>(have, 0);
+}
+
+void TReadCache::Keep(const TFileBytes& bytes) {
+  if (!bytes.bytes.empty()) FKept.push_back(bytes);
 }
 
 void TReadCache::Clear() {

@@ -36,6 +36,10 @@ class TReadCache {
                   int64_t ahead = 0);
   // The kept bytes that hold [position, position + count), or nullptr.
   const TFileBytes* Find(int64_t position, int64_t count) const;
+  // Copies the kept bytes from position on, count at most, into `into`; returns how many.
+  int64_t CopyKept(int64_t position, char* into, int64_t count) const;
+  // Keeps bytes read elsewhere (of the file of the last Read).
+  void Keep(const TFileBytes& bytes);
   int64_t FileSize() const { return FFileSize; }
   void Clear();
 

@@ -32,6 +32,7 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
   FReadOnly = readOnly;
   FRecoveryNote.clear();
   FJournalPending = false;
+  FLaterReads.reset();
   FStream.reset();
   FCache.Clear();
   FNameIsNoLink = false;

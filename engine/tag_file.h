@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/later_reads.h"
 #include "engine/read_cache.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/rtl/stream.h"
@@ -34,6 +35,7 @@ class TTagFile {
   // until it is closed, and a change an earlier writer did not finish is put right first.
   bool Open(const std::string& name, bool readOnly, std::string& problem);
   void Close() {
+    FLaterReads.reset();
     FStream.reset();
     FCache.Clear();
   }
@@ -46,6 +48,12 @@ class TTagFile {
   // What the reads of the open file fetched, from the last read of its tag on. Read again
   // after that only while the file is open for reading only, where nothing changes it here.
   TReadCache& Cache() { return FCache; }
+  // Reads of the open file after its tag was read, of the content it has now (its tag just
+  // read): they end with the file, or when this is asked for again.
+  std::weak_ptr<TLaterReads> NewLaterReads() {
+    FLaterReads = std::make_shared<TLaterReads>(*FStream, FName);
+    return FLaterReads;
+  }
 
   // Runs `read` on a file opened for reading only so that a writer's change in progress is not
   // seen half done: under a shared lock when no writer holds the file; else again while a live
@@ -81,6 +89,7 @@ class TTagFile {
   bool FJournalPending = false;
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
   TReadCache FCache;
+  std::shared_ptr<TLaterReads> FLaterReads;
 };
 
 }  // namespace tagscope

@@ -17,6 +17,7 @@
 namespace tagscope {
 
 class TTagFile;
+struct TSparseBody;
 
 // What the last read of the tag accounted for. A write keeps only what the read understood, so
 // it refuses (unless forced) when the read did not account for every byte of the tag.
@@ -49,6 +50,13 @@ class TID3Engine {
   void SetFileName(const std::string& value);  // ignored while active
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool value) { FReadOnly = value; }
+  // Large payloads (a cover's bytes) are read when first asked for, not with the tag: a
+  // program that lists frames, their sizes and descriptions (DescribeFrameContent,
+  // GetPictureInfo) then reads little of a file with cover art. For files opened for reading
+  // only. A payload read later raises EReadError (from Payload, and what reads through it)
+  // when the file has changed or was closed since its tag was read.
+  bool DeferLargePayloads() const { return FDeferLargePayloads; }
+  void SetDeferLargePayloads(bool value) { FDeferLargePayloads = value; }
   bool FullID3TagSeek() const { return FFullID3TagSeek; }
   void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
   bool WriteID3V1() const { return FWriteID3V1; }
@@ -125,6 +133,8 @@ class TID3Engine {
   bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
   // The same without copying: `bytes` views the frame's payload, valid until the frames change.
   bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
+  // The picture and how many bytes it holds, reading none of a payload not yet read.
+  bool GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const;
   bool GetURL(int index, TID3Url& url) const;
   // The index-th user-defined text (TXXX) and unsynchronised lyrics (USLT, laid out as a
   // comment), 0-based in collection order; false when there is none.
@@ -200,6 +210,8 @@ class TID3Engine {
   // Where the frames start in a tag body with an extended header: where its layout ends, else
   // the first place an extended header could end that starts a frame (noted in the report).
   size_t FramesStart(std::string_view body, int64_t bodyStart);
+  // Hands the holes of a body read without its large payloads to the frames they belong to.
+  void DeferHoles(const TSparseBody& sparse);
   // Marks the read incomplete: what could not be read, from file offset `at` on.
   void NoteProblem(int64_t at, const std::string& what);
   // Tag writing (through the writer).
@@ -220,6 +232,7 @@ class TID3Engine {
   TTagReadReport FReadReport;
   bool FForceWrite = false;
   bool FFullID3TagSeek = false;
+  bool FDeferLargePayloads = false;
   bool FReadOnly = false;
 };
 

@@ -65,6 +65,8 @@ class TID3Tag {
                  const std::string& language);
   bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
   bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
+  // The picture and how many bytes it holds, reading none of a payload not yet read.
+  bool GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const;
   bool GetURL(int index, TID3Url& url) const;
   bool GetUserText(int index, TID3UserText& text) const;
   bool GetLyrics(int index, TID3Comment& lyrics) const;
