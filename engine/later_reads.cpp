@@ -60,6 +60,7 @@ void TDeferredPayload::Fill() const {
       throw EReadError(
           "Cannot read the rest of a frame: the file was closed after its tag was read");
     file->Read(FPosition, FInto, FCount);
+    FFilled.store(true, std::memory_order_release);
   });
 }
 

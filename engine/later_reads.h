@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,7 @@ class TDeferredPayload : public TID3Frames_Item::TPayloadSource {
         FPosition(position),
         FCount(count) {}
   void Fill() const override;
+  bool Filled() const override { return FFilled.load(std::memory_order_acquire); }
 
  private:
   std::weak_ptr<TLaterReads> FFile;
@@ -49,6 +51,7 @@ class TDeferredPayload : public TID3Frames_Item::TPayloadSource {
   int64_t FPosition;
   int64_t FCount;
   mutable std::once_flag FOnce;
+  mutable std::atomic<bool> FFilled{false};
 };
 
 }  // namespace tagscope

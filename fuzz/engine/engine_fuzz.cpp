@@ -106,6 +106,22 @@ void CheckReport(TID3Engine& e) {
     __builtin_trap();
 }
 
+// An engine that leaves large payloads in the file shows what one that reads them all shows,
+// and reads them in full when asked.
+void CheckDeferred() {
+  TID3Engine eager, lazy;
+  for (TID3Engine* e : {&eager, &lazy}) {
+    e->SetReadOnly(true);
+    e->SetDeferLargePayloads(e == &lazy);
+    e->SetFileName(InputFile());
+    e->SetActive(true);
+  }
+  if (cli::DumpJson(eager) != cli::DumpJson(lazy)) __builtin_trap();
+  if (eager.Frames().Count() != lazy.Frames().Count()) __builtin_trap();
+  for (int i = 0; i < eager.Frames().Count(); ++i)
+    if (eager.Frames().Items(i).Payload() != lazy.Frames().Items(i).Payload()) __builtin_trap();
+}
+
 void Run(bool fullSeek, bool decrypt) {
   TID3Engine e;
   e.SetReadOnly(true);
@@ -135,6 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Run(false, false);
   Run(true, true);
+  CheckDeferred();
   RemoveFile(InputFile());
   return 0;
 }

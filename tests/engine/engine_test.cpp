@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "engine/unsync.h"
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
 #include "tests/engine/tag_builder.h"
 
@@ -363,6 +365,55 @@ TEST(Version22, FramesTakeTheirLaterIDsAndAForcedWriteDropsThoseWithout) {
   EXPECT_TRUE(e.GetPicture(0, p, picture));
   EXPECT_EQ(picture, "png!");
   EXPECT_EQ(file.Contents().substr(file.Contents().size() - 100), std::string(100, 'A'));
+}
+
+// Large payloads left in the file: described without being read, read in full on first use,
+// and refused once the file changed under them, never shown from bytes never read.
+TEST(Engine, LargePayloadsReadWhenAskedFor) {
+  std::string cover(200000, '\0');
+  for (size_t i = 0; i < cover.size(); ++i) cover[i] = static_cast<char>(i * 7 + i / 251);
+  const std::string apic = Bytes({0}) + "image/jpeg" + Bytes({0, 3}) + "Front" + Bytes({0}) + cover;
+  for (const int version : {3, 4}) {
+    const std::string frame = version == 4 ? FrameV4("APIC", apic) : FrameV3("APIC", apic);
+    const std::string file = Tag(version, 0, FrameV4("TIT2", Text("Song")) + frame, 300) + kAudio;
+    ScopedFile disk(file);
+    TID3Engine e;
+    e.SetReadOnly(true);
+    e.SetDeferLargePayloads(true);
+    e.SetFileName(disk.Name());
+    e.SetActive(true);
+    const TID3Frames_Item& item = e.Frames().Items(1);
+    ASSERT_FALSE(item.PayloadRead());
+    EXPECT_EQ(item.DataSize(), static_cast<int64_t>(apic.size()));
+    TID3Picture picture;
+    int64_t size = 0;
+    ASSERT_TRUE(e.GetPictureInfo(0, picture, size));
+    EXPECT_EQ(picture.DescriptionUtf8, "Front");
+    EXPECT_EQ(size, static_cast<int64_t>(cover.size()));
+    const TFrameValue described = DescribeFrameContent(item, e.Header().VersionNumber());
+    ASSERT_FALSE(described.Fields.empty());
+    EXPECT_EQ(described.Fields.back().Bytes.size() + described.Fields.back().Unread, cover.size());
+    EXPECT_FALSE(item.PayloadRead());
+    EXPECT_EQ(e.ReadAudio().firstFrameOffset, -1);  // no audio here, but nothing read wrongly
+    std::string_view bytes;
+    ASSERT_TRUE(e.GetPicture(0, picture, bytes));
+    EXPECT_TRUE(bytes == cover);
+    EXPECT_TRUE(item.PayloadRead());
+  }
+  // Changed after the read: the rest is refused, not taken from the new content.
+  const std::string file = Tag(3, 0, FrameV3("APIC", apic), 0) + kAudio;
+  ScopedFile disk(file);
+  TID3Engine e;
+  e.SetReadOnly(true);
+  e.SetDeferLargePayloads(true);
+  e.SetFileName(disk.Name());
+  e.SetActive(true);
+  {
+    TFileStream writer(disk.Name(), TFileMode::fmOpenReadWrite);
+    writer.SetSize(writer.Size() + 1);
+  }
+  EXPECT_THROW((void)e.Frames().Items(0).Payload(), EReadError);
+  EXPECT_FALSE(e.Frames().Items(0).PayloadRead());
 }
 
 }  // namespace

@@ -85,16 +85,17 @@ class TID3Frames_Item {
    public:
     virtual ~TPayloadSource() = default;
     virtual void Fill() const = 0;
+    virtual bool Filled() const = 0;
   };
   // Leaves all but the first `front` bytes of the shared payload to `source`, which reads them
   // when the payload is first asked for (Payload, Data, and all that reads through them).
   void SetDeferredPayload(std::shared_ptr<const TPayloadSource> source, size_t front);
   // Whether the whole payload is in memory.
-  bool PayloadRead() const { return !FDeferred; }
+  bool PayloadRead() const { return !FDeferred || FDeferred->Filled(); }
   // The first bytes of the payload that are in memory (all of it once read): what can be
   // looked at without reading the rest.
   std::string_view PayloadFront() const {
-    return FDeferred ? FSharedBytes.substr(0, FDeferredFront) : Payload();
+    return PayloadRead() ? Payload() : FSharedBytes.substr(0, FDeferredFront);
   }
   // The payload read as a text frame in full as UTF-8 (its encoding honoured, see
   // DecodeTextUtf8), trimmed; leaves Data at 0.
