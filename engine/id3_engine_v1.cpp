@@ -6,6 +6,7 @@
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
+#include "engine/tag_file.h"
 #include "engine/tag_writer.h"
 #include "engine/undo_stream.h"
 #include "tagscope/engine/genre.h"
@@ -111,10 +112,23 @@ bool TID3Engine::RemoveID3V1() {
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
-  // A write that fails part way would leave a damaged trailer, or a piece of one behind the
-  // audio: the bytes it covers and the file's size are kept and put back.
+  // Under a journal beside the file, as every change in place: whatever fails, and wherever
+  // the process stops, the file ends with its old trailer or its new one.
+  const int64_t tagEnd = FTagOffset + FTagSize;
+  bool journaled = false;
+  try {
+    journaled =
+        !FReadOnly && FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); });
+  } catch (const std::exception& e) {
+    throw EWriteError(
+        Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));
+  }
+  if (journaled) return;
+  // Where no journal can be made: a write that fails part way would leave a damaged trailer,
+  // or a piece of one behind the audio, so the bytes it covers and the file's size are kept
+  // and put back.
   TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack([&] { WriteID3V1To(journal, FTagOffset + FTagSize); }, "bytes");
+  journal.ChangeOrRollBack([&] { WriteID3V1To(journal, tagEnd); }, "bytes");
 }
 
 void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
