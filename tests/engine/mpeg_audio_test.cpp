@@ -3,12 +3,11 @@
 // streams are checked against another reader in the tool's tests.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tests/engine/tag_builder.h"
 
 namespace tagscope {
 namespace {
@@ -120,14 +119,13 @@ TEST(MpegAudio, TrailersInEitherOrder) {
 // the file's own, whether the tag fits the first read or not, and after a write the new file's.
 TEST(MpegAudio, EngineReadsTheFileItHolds) {
   const std::string frame = std::string("TXXX") + Be32(100001) + std::string(2, '\0');
-  const std::string path = (std::filesystem::temp_directory_path() / "tagscope_engine_audio.mp3");
   for (const size_t payload : {size_t(0), size_t(100000)}) {
     std::string tag = Id3(frame + '\0' + std::string(payload, 'p') + std::string(100, '\0'));
     if (payload == 0) tag = Id3(std::string(50, '\0'));
     const std::string bytes = tag + Frames(300) + "TAG" + std::string(125, ' ');
-    std::ofstream(path, std::ios::binary) << bytes;
+    const test::ScopedFile file(bytes);
     TID3Engine engine;
-    engine.SetFileName(path);
+    engine.SetFileName(file.Name());
     engine.SetReadOnly(true);
     engine.SetActive(true);
     const TMpegAudioProperties p = engine.ReadAudio();
@@ -149,7 +147,6 @@ TEST(MpegAudio, EngineReadsTheFileItHolds) {
     EXPECT_EQ(engine.ReadFileBytes(engine.TagSize(), 4), std::string(kHeader));
     engine.SetActive(false);
   }
-  std::filesystem::remove(path);
 }
 
 }  // namespace
