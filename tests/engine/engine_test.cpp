@@ -24,9 +24,11 @@ std::string SimpleTag(int version = 4, const std::string& title = "Song") {
 
 // An engine open on a file, read-only unless told otherwise.
 struct OpenEngine {
-  explicit OpenEngine(const std::string& bytes, bool fullSeek = false) : file(bytes) {
+  explicit OpenEngine(const std::string& bytes, bool fullSeek = false, bool defer = false)
+      : file(bytes) {
     engine.SetReadOnly(true);
     engine.SetFullID3TagSeek(fullSeek);
+    engine.SetDeferLargePayloads(defer);
     engine.SetFileName(file.Name());
     engine.SetActive(true);
   }
@@ -375,13 +377,9 @@ TEST(Engine, LargePayloadsReadWhenAskedFor) {
   const std::string apic = Bytes({0}) + "image/jpeg" + Bytes({0, 3}) + "Front" + Bytes({0}) + cover;
   for (const int version : {3, 4}) {
     const std::string frame = version == 4 ? FrameV4("APIC", apic) : FrameV3("APIC", apic);
-    const std::string file = Tag(version, 0, FrameV4("TIT2", Text("Song")) + frame, 300) + kAudio;
-    ScopedFile disk(file);
-    TID3Engine e;
-    e.SetReadOnly(true);
-    e.SetDeferLargePayloads(true);
-    e.SetFileName(disk.Name());
-    e.SetActive(true);
+    OpenEngine open(Tag(version, 0, FrameV4("TIT2", Text("Song")) + frame, 300) + kAudio, false,
+                    true);
+    TID3Engine& e = open.engine;
     const TID3Frames_Item& item = e.Frames().Items(1);
     ASSERT_FALSE(item.PayloadRead());
     EXPECT_EQ(item.DataSize(), static_cast<int64_t>(apic.size()));
@@ -401,15 +399,10 @@ TEST(Engine, LargePayloadsReadWhenAskedFor) {
     EXPECT_TRUE(item.PayloadRead());
   }
   // Changed after the read: the rest is refused, not taken from the new content.
-  const std::string file = Tag(3, 0, FrameV3("APIC", apic), 0) + kAudio;
-  ScopedFile disk(file);
-  TID3Engine e;
-  e.SetReadOnly(true);
-  e.SetDeferLargePayloads(true);
-  e.SetFileName(disk.Name());
-  e.SetActive(true);
+  OpenEngine open(Tag(3, 0, FrameV3("APIC", apic), 0) + kAudio, false, true);
+  TID3Engine& e = open.engine;
   {
-    TFileStream writer(disk.Name(), TFileMode::fmOpenReadWrite);
+    TFileStream writer(open.file.Name(), TFileMode::fmOpenReadWrite);
     writer.SetSize(writer.Size() + 1);
   }
   EXPECT_THROW((void)e.Frames().Items(0).Payload(), EReadError);
