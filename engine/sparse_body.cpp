@@ -31,17 +31,18 @@ class TSparseReader {
         FFile(file),
         FStart(bodyStart),
         FTotal(total),
-        FBuffer(std::make_unique_for_overwrite<char[]>(std::max<size_t>(total, 1))) {
-    // What the first read of the file holds already is copied, not read again.
-    FLoaded = static_cast<size_t>(cache.CopyKept(bodyStart, FBuffer.get(), Signed(total)));
-  }
+        FBuffer(std::make_unique_for_overwrite<char[]>(std::max<size_t>(total, 1))) {}
 
   // Makes [from, from + n) of the body readable (n cut at the end); false when the file ends
-  // before it.
+  // before it. What the first read of the file holds already is copied, not read again.
   bool Ensure(size_t from, size_t n) {
     const size_t end = std::min(from + n, FTotal);
     if (end <= FLoaded) return true;
-    const size_t start = std::max(from, FLoaded);
+    size_t start = std::max(from, FLoaded);
+    start += static_cast<size_t>(
+        FCache.CopyKept(FStart + Signed(start), FBuffer.get() + start, Signed(end - start)));
+    FLoaded = start;
+    if (start >= end) return true;
     const size_t readEnd = std::min(FTotal, std::max(end, start + kChunk));
     const int64_t got =
         FFile.ReadAt(FStart + Signed(start), FBuffer.get() + start, Signed(readEnd - start));
