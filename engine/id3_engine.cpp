@@ -126,7 +126,7 @@ void TID3Engine::ClearTag() {
 void TID3Engine::LoadTag() {
   if (!Active()) return;
   ClearTag();
-  const int64_t fileSize = FStream->Size();
+  const int64_t fileSize = FFile->SizeForRead();
   const TFileBytes start = FFile->Cache().Read(*FStream, fileSize, 0, kHeadBytes);
   bool found = Header().ParseTagHeader(start.bytes.substr(0, HeaderSize));
   if (!found && FFullID3TagSeek) {

@@ -21,9 +21,6 @@ bool SameFile(const TFileFacts& a, const TFileFacts& b) {
 
 }  // namespace
 
-TLaterReads::TLaterReads(TStream& file, std::string name)
-    : FFile(file), FName(std::move(name)), FStamp(FactsOf(file)) {}
-
 bool TLaterReads::LockShared() {
   using namespace std::chrono;
   const auto give_up = steady_clock::now() + milliseconds(1000);

@@ -16,8 +16,10 @@ namespace tagscope {
 // write), or a writer holds it for longer than a reader waits.
 class TLaterReads {
  public:
-  // `file` stays open as long as this object is used; `name` is for messages.
-  TLaterReads(TStream& file, std::string name);
+  // `file` stays open as long as this object is used; `name` is for messages; `stamp` what the
+  // file was when its tag was read.
+  TLaterReads(TStream& file, std::string name, TFileFacts stamp)
+      : FFile(file), FName(std::move(name)), FStamp(std::move(stamp)) {}
   void Read(int64_t position, char* into, int64_t count);
 
  private:

@@ -33,6 +33,7 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
   FRecoveryNote.clear();
   FJournalPending = false;
   FLaterReads.reset();
+  FReadFacts.reset();
   FStream.reset();
   FCache.Clear();
   FNameIsNoLink = false;
@@ -60,6 +61,20 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
     throw;
   }
   return true;
+}
+
+int64_t TTagFile::SizeForRead() {
+  TFileFacts facts;
+  // A stream that cannot describe its file is known by its size alone.
+  if (!FStream->Describe(facts)) facts.size = FStream->Size();
+  FReadFacts = facts;
+  return facts.size;
+}
+
+std::weak_ptr<TLaterReads> TTagFile::NewLaterReads() {
+  if (!FReadFacts) SizeForRead();
+  FLaterReads = std::make_shared<TLaterReads>(*FStream, FName, *FReadFacts);
+  return FLaterReads;
 }
 
 void TTagFile::CheckWritable() const {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/later_reads.h"
@@ -36,6 +37,7 @@ class TTagFile {
   bool Open(const std::string& name, bool readOnly, std::string& problem);
   void Close() {
     FLaterReads.reset();
+    FReadFacts.reset();
     FStream.reset();
     FCache.Clear();
   }
@@ -48,12 +50,12 @@ class TTagFile {
   // What the reads of the open file fetched, from the last read of its tag on. Read again
   // after that only while the file is open for reading only, where nothing changes it here.
   TReadCache& Cache() { return FCache; }
-  // Reads of the open file after its tag was read, of the content it has now (its tag just
-  // read): they end with the file, or when this is asked for again.
-  std::weak_ptr<TLaterReads> NewLaterReads() {
-    FLaterReads = std::make_shared<TLaterReads>(*FStream, FName);
-    return FLaterReads;
-  }
+  // The open file's size for a read of it. Its identity and time of last write are noted with
+  // it: later reads (NewLaterReads) hold the file to them.
+  int64_t SizeForRead();
+  // Reads of the open file after its tag was read, of the content it had then (at the last
+  // SizeForRead): they end with the file, or when this is asked for again.
+  std::weak_ptr<TLaterReads> NewLaterReads();
 
   // Runs `read` on a file opened for reading only so that a writer's change in progress is not
   // seen half done: under a shared lock when no writer holds the file; else again while a live
@@ -90,6 +92,7 @@ class TTagFile {
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
   TReadCache FCache;
   std::shared_ptr<TLaterReads> FLaterReads;
+  std::optional<TFileFacts> FReadFacts;
 };
 
 }  // namespace tagscope
