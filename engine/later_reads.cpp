@@ -9,17 +9,18 @@ namespace tagscope {
 
 namespace {
 
-TFileFacts FactsOf(TStream& file) {
-  TFileFacts facts;
-  if (!file.Describe(facts)) facts.size = file.Size();
-  return facts;
-}
-
 bool SameFile(const TFileFacts& a, const TFileFacts& b) {
   return a.identity == b.identity && a.size == b.size && a.modified == b.modified;
 }
 
 }  // namespace
+
+TFileFacts FactsOf(TStream& file) {
+  TFileFacts facts;
+  // A stream that cannot describe its file is known by its size alone.
+  if (!file.Describe(facts)) facts.size = file.Size();
+  return facts;
+}
 
 bool TLaterReads::LockShared() {
   using namespace std::chrono;

@@ -11,6 +11,10 @@
 
 namespace tagscope {
 
+// What a file is now: its identity, size and time of last write, or its size alone where the
+// stream cannot tell more.
+TFileFacts FactsOf(TStream& file);
+
 // Reads of an open file after its tag was read: of the bytes the file held then, or none. A
 // read raises EReadError when the file has changed since (its identity, size or time of last
 // write), or a writer holds it for longer than a reader waits.

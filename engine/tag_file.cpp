@@ -64,11 +64,8 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
 }
 
 int64_t TTagFile::SizeForRead() {
-  TFileFacts facts;
-  // A stream that cannot describe its file is known by its size alone.
-  if (!FStream->Describe(facts)) facts.size = FStream->Size();
-  FReadFacts = facts;
-  return facts.size;
+  FReadFacts = FactsOf(*FStream);
+  return FReadFacts->size;
 }
 
 std::weak_ptr<TLaterReads> TTagFile::NewLaterReads() {
