@@ -26,6 +26,8 @@ constexpr std::array<std::pair<TNameField, std::string_view>, 8> kFieldNames = {
     {TNameField::nfGenre, "genre"},
 }};
 
+constexpr size_t kMaxFormatBytes = 4096;
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -178,6 +180,9 @@ std::string NameExtension(std::string_view fileName) {
 
 TNameFormat::TNameFormat(std::string_view format) {
   if (format.empty()) throw EConvertError("The name format is empty");
+  // Matching a name walks the parts one call deeper each: a bound keeps that shallow.
+  if (format.size() > kMaxFormatBytes)
+    throw EConvertError(Format("The name format is longer than %zu bytes", kMaxFormatBytes));
   if (format.front() == '/')
     throw EConvertError("The name format makes names inside the file's folder: no leading \"/\"");
   if (!IsValidUtf8(format)) throw EConvertError("The name format is not UTF-8");

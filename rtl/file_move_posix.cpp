@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_move.h"
@@ -64,6 +66,39 @@ TMoveOutcome MoveByLink(int from, const std::string& name, int to, const std::st
   return TMoveOutcome::moMoved;
 }
 
+// The folders on the way to a target, opened one inside the other; those made here are
+// removed again (when still empty) unless the move ends in them.
+class TFolderPath {
+ public:
+  explicit TFolderPath(int base) { FFolders.push_back(std::make_unique<TFolderHandle>(base)); }
+  ~TFolderPath() {
+    if (FKeep) return;
+    for (size_t i = FFolders.size() - 1; i > 0; --i)
+      if (FMade[i]) ::unlinkat(FFolders[i - 1]->Fd(), FNames[i].c_str(), AT_REMOVEDIR);
+  }
+  TFolderPath(const TFolderPath&) = delete;
+  TFolderPath& operator=(const TFolderPath&) = delete;
+  int Last() const { return FFolders.back()->Fd(); }
+  // Enters the folder `part` of the last one, made when missing; -1 when it cannot be opened
+  // as a folder without following a link.
+  bool Enter(const std::string& part, bool& made) {
+    made = ::mkdirat(Last(), part.c_str(), 0777) == 0;
+    if (!made && errno != EEXIST) return false;
+    FFolders.push_back(std::make_unique<TFolderHandle>(
+        ::openat(Last(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)));
+    FNames.push_back(part);
+    FMade.push_back(made);
+    return Last() >= 0;
+  }
+  void Keep() { FKeep = true; }
+
+ private:
+  std::vector<std::unique_ptr<TFolderHandle>> FFolders;
+  std::vector<std::string> FNames{""};
+  std::vector<bool> FMade{false};
+  bool FKeep = false;
+};
+
 }  // namespace
 
 TMoveOutcome MoveWithoutReplacing(const std::string& folder, const std::string& name,
@@ -72,27 +107,30 @@ TMoveOutcome MoveWithoutReplacing(const std::string& folder, const std::string& 
   const TFolderHandle base(::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (base.Fd() < 0) Fail("open the folder", start);
   // The target's folders, each made where missing and opened without following a link.
-  TFolderHandle at(::dup(base.Fd()));
-  if (at.Fd() < 0) Fail("open the folder", start);
+  TFolderPath path(::dup(base.Fd()));
+  if (path.Last() < 0) Fail("open the folder", start);
   size_t from = 0;
   for (size_t slash = target.find('/'); slash != std::string::npos;
        from = slash + 1, slash = target.find('/', from)) {
-    const std::string part = target.substr(from, slash - from);
-    if (::mkdirat(at.Fd(), part.c_str(), 0777) != 0 && errno != EEXIST)
-      Fail("make the folder", target.substr(0, slash));
-    const int next =
-        ::openat(at.Fd(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (next < 0)
-      Fail("open the folder (a link or a file is in the way?)", target.substr(0, slash));
-    at.Reset(next);
+    bool made = false;
+    if (!path.Enter(target.substr(from, slash - from), made)) {
+      const bool inTheWay = !made && (errno == ELOOP || errno == ENOTDIR);
+      Fail(inTheWay ? "open the folder (a link or a file is in the way)" : "make the folder",
+           target.substr(0, slash));
+    }
   }
   const std::string leaf = target.substr(from);
-  if (::renameat2(base.Fd(), name.c_str(), at.Fd(), leaf.c_str(), RENAME_NOREPLACE) == 0)
-    return TMoveOutcome::moMoved;
-  if (errno == EEXIST) return TMoveOutcome::moTargetTaken;
-  if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
-    return MoveByLink(base.Fd(), name, at.Fd(), leaf);
-  Fail("move", name);
+  TMoveOutcome outcome = TMoveOutcome::moMoved;
+  if (::renameat2(base.Fd(), name.c_str(), path.Last(), leaf.c_str(), RENAME_NOREPLACE) == 0)
+    outcome = TMoveOutcome::moMoved;
+  else if (errno == EEXIST)
+    return TMoveOutcome::moTargetTaken;
+  else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+    outcome = MoveByLink(base.Fd(), name, path.Last(), leaf);
+  else
+    Fail("move", name);
+  if (outcome == TMoveOutcome::moMoved) path.Keep();
+  return outcome;
 }
 
 }  // namespace tagscope

@@ -65,7 +65,8 @@ class TNameFormat {
     std::string text;  // the literal text of a part that is no field ("/" between folders)
   };
 
-  // Raises EConvertError, saying what is wrong, for a format that is empty, names an unknown
+  // Raises EConvertError, saying what is wrong, for a format that is empty or longer than 4096
+  // bytes, names an unknown
   // field, has an empty folder name, "." or "..", starts with "/", or holds a character that
   // Windows forbids in names in its own text.
   explicit TNameFormat(std::string_view format);
