@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/version_frames.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
@@ -44,23 +45,44 @@ void SetText(TID3Tag& tag, const char* id, const std::string& text) {
   if (!text.empty()) tag.SetFrameText(id, text);
 }
 
+// A time that is not in the standard form gives version 3 the year it starts with, as other
+// taggers read it; the frame stays for the version change to drop and name, the rest of its
+// text having no place in version 3.
 void DatesToVersion3(TID3Tag& tag) {
   if (tag.FrameCount("TDRC") > 0) {
-    if (const auto t = ParseTimestamp(tag.GetFrameText("TDRC"))) {
+    const std::string date = tag.GetFrameText("TDRC");
+    if (const auto t = ParseTimestamp(date)) {
       SetText(tag, "TYER", t->year);
       SetText(tag, "TDAT", t->day.empty() ? "" : t->day + t->month);
       SetText(tag, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
       DeleteFrames(tag, "TDRC");
+    } else if (Digits(date, 0, 4)) {
+      SetText(tag, "TYER", date.substr(0, 4));
     }
   }
   if (tag.FrameCount("TDOR") > 0) {
-    if (const auto t = ParseTimestamp(tag.GetFrameText("TDOR"))) {
+    const std::string date = tag.GetFrameText("TDOR");
+    if (const auto t = ParseTimestamp(date)) {
       SetText(tag, "TORY", t->year);
       DeleteFrames(tag, "TDOR");
+    } else if (Digits(date, 0, 4)) {
+      SetText(tag, "TORY", date.substr(0, 4));
     }
   }
 }
 
+// Moves the text of a date frame of version 3 that is not in its standard form into the
+// version 4 frame as it is, where that frame is not there yet: readers show it, as other
+// taggers do.
+void MoveText(TID3Tag& tag, const char* from, const char* to) {
+  if (tag.FrameCount(from) == 0 || tag.FrameCount(to) > 0) return;
+  const std::string text = tag.GetFrameTextUtf8(from);
+  DeleteFrames(tag, from);
+  if (!text.empty()) tag.SetFrameTextUtf8(to, text);
+}
+
+// What is left of the date frames of version 3 (a day without a year) is dropped and named by
+// the version change.
 void DatesToVersion4(TID3Tag& tag) {
   const std::string year = tag.GetFrameText("TYER");
   if (year.size() == 4 && Digits(year, 0, 4)) {
@@ -75,11 +97,13 @@ void DatesToVersion4(TID3Tag& tag) {
     // A recording time already there is the more precise one.
     if (tag.FrameCount("TDRC") == 0) tag.SetFrameText("TDRC", date);
   }
+  MoveText(tag, "TYER", "TDRC");
   const std::string original = tag.GetFrameText("TORY");
   if (original.size() == 4 && Digits(original, 0, 4)) {
     DeleteFrames(tag, "TORY");
     if (tag.FrameCount("TDOR") == 0) tag.SetFrameText("TDOR", original);
   }
+  MoveText(tag, "TORY", "TDOR");
 }
 
 // The strings of a text frame's payload (every one of a list) in UTF-16.
@@ -139,11 +163,13 @@ void ReencodeFrame(TID3Frames_Item& item) {
 
 }  // namespace
 
-void ChangeTagVersion(TID3Tag& tag, uint8_t version) {
+std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
   TID3Header& header = tag.Header();
   const uint8_t from = header.VersionNumber();
+  std::vector<std::string> dropped;
   if (version == 3) {
     DatesToVersion3(tag);
+    dropped = FramesToVersion3(tag);
     for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i));
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
@@ -153,12 +179,14 @@ void ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     header.SetExtendedHeaderPresent(header.ExtendedHeaderPresent() && extended.CRCDataPresent());
   } else {
     DatesToVersion4(tag);
+    dropped = FramesToVersion4(tag);
     // Version 3 unsynchronises the whole tag, version 4 frame by frame as each frame says: the
     // header's flag would claim it of frames that do not say so.
     if (from != 4) header.SetUnsynchronisation(false);
   }
   header.SetVersionNumber(version);
   header.SetVersionRevision(0);
+  return dropped;
 }
 
 }  // namespace tagscope

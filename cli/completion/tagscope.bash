@@ -21,7 +21,7 @@ _tagscope() {
     local options
     case $verb in
         show) options="-r --recursive --help" ;;
-        dump) options="--full-seek --json --hash --binary -r --recursive --help" ;;
+        dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --help" ;;
         erase) options="--v1 --v2 --all --force --help" ;;
         pictures) options="--extract -r --recursive --help" ;;
         decode) options="--help" ;;
@@ -30,12 +30,13 @@ _tagscope() {
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
-                --padding --footer --v1 --dry-run --force --help"
+                --padding --footer --v1 --dry-run --force --help
+                --chapters --delete-chapters --lrc"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
                     return ;;
-                --picture)
+                --picture|--chapters|--lrc)
                     compopt -o filenames 2>/dev/null
                     COMPREPLY=($(compgen -f -- "$cur"))
                     return ;;
