@@ -9,6 +9,7 @@
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
 
 namespace tagscope {
 
@@ -161,6 +162,40 @@ void ReencodeFrame(TID3Frames_Item& item) {
   item.Data().SetPosition(0);
 }
 
+// The frames a chapter or table of contents holds have headers of the tag's version: their
+// sizes are coded again for the new one and their texts re-encoded as the tag's own. A payload
+// the typed values do not give back byte for byte (sub-frames with flags, bytes after them)
+// stays as it is rather than lose what they leave out.
+template <typename TFrame>
+std::string EmbeddedConverted(const std::optional<TFrame>& frame, std::string_view payload,
+                              uint8_t from, uint8_t to,
+                              std::string (*render)(const TFrame&, uint8_t)) {
+  if (!frame || render(*frame, from) != payload) return {};
+  TFrame converted = *frame;
+  for (TSubFrame& sub : converted.Frames) {
+    if (to != 3 || sub.Payload.empty()) continue;
+    const auto encoding = static_cast<uint8_t>(sub.Payload[0]);
+    if (encoding != teUTF8 && encoding != teUTF16BE) continue;
+    if (std::string again = Reencoded(sub.ID, sub.Payload); !again.empty()) sub.Payload = again;
+  }
+  return render(converted, to);
+}
+
+void ConvertEmbeddedFrames(TID3Frames_Item& item, uint8_t from, uint8_t to) {
+  if (item.Encrypted() || item.KeptAsStored()) return;
+  const std::string& payload = item.Data().Bytes();
+  std::string converted;
+  if (item.HasID("CHAP"))
+    converted =
+        EmbeddedConverted(ParseChapterFrame(payload, from), payload, from, to, &RenderChapterFrame);
+  else if (item.HasID("CTOC"))
+    converted = EmbeddedConverted(ParseTableOfContentsFrame(payload, from), payload, from, to,
+                                  &RenderTableOfContentsFrame);
+  if (converted.empty() || converted == payload) return;
+  item.Data().SetBytes(converted);
+  item.Data().SetPosition(0);
+}
+
 }  // namespace
 
 std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
@@ -184,6 +219,8 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     // header's flag would claim it of frames that do not say so.
     if (from != 4) header.SetUnsynchronisation(false);
   }
+  for (int i = 0; i < tag.Frames().Count(); ++i)
+    ConvertEmbeddedFrames(tag.Frames().Items(i), from, version);
   header.SetVersionNumber(version);
   header.SetVersionRevision(0);
   return dropped;

@@ -33,6 +33,9 @@ VERSION4 = [
     id3.TDRL(encoding=3, text="2005"), id3.TDEN(encoding=3, text="2004"),
     id3.TSST(encoding=3, text="Set"), id3.TPRO(encoding=3, text="2004 P"),
     id3.RVA2(desc="track", channel=1, gain=1.0, peak=0.5),
+    # A title of 150 characters: a sub-frame whose size is coded differently in each version.
+    id3.CHAP(element_id="c", start_time=0, end_time=900, sub_frames=[
+        id3.TIT2(encoding=3, text="Ž" * 149 + "\u266a")]),
 ]
 VERSION3 = [
     id3.TIT2(encoding=1, text="Sông"), id3.TPE1(encoding=0, text="AC/DC"),
@@ -48,7 +51,10 @@ def view(name):
     tags = id3.ID3(name, translate=False)
     out = {}
     for frame in tags.values():
-        if hasattr(frame, "people"):
+        if frame.FrameID == "CHAP":
+            value = (frame.element_id, frame.start_time, frame.end_time,
+                     [(f.FrameID, f.encoding, f.text) for f in frame.sub_frames.values()])
+        elif hasattr(frame, "people"):
             value = sorted(map(tuple, frame.people))
         elif hasattr(frame, "text"):
             value = [str(t) for t in frame.text]
@@ -110,6 +116,7 @@ class VersionChange(unittest.TestCase):
                          [["2004"], ["0605"], ["0708"], ["1999"]])
         self.assertEqual((got["TPE1"], got["TCON"]), (["A/B"], ["Rock/Pop"]))
         self.assertFalse({"TIPL", "TMCL", "TDRC", "TDOR", "RVA2", "TSOP"} & set(got))
+        self.assertEqual(got["CHAP"], ("c", 0, 900, [("TIT2", 1, ["Ž" * 149 + "\u266a"])]))
         for dropped in ("TSOP", "TMOO", "TDRL", "TDEN", "TSST", "TPRO", "RVA2"):
             self.assertIn(dropped, note)
         tags = id3.ID3(name, translate=False)
