@@ -164,6 +164,18 @@ class Timed(unittest.TestCase):
                 self.assertEqual([list(s.text) for s in tags.getall("SYLT")], [[("Only", 0)]])
                 self.assertEqual([u.text for u in tags.getall("USLT")], ["Only"])
 
+    def test_lyrics_timed_in_audio_frames_are_printed_in_milliseconds(self):
+        name = self.song()
+        tags = id3.ID3(name)
+        tags.add(id3.SYLT(encoding=0, lang="eng", format=1, type=1, desc="",
+                          text=[("one", 0), ("two", 100)]))
+        tags.save()
+        info = MP3(name).info
+        ms = 100 * 1152 * 1000 // info.sample_rate
+        self.assertEqual(run("dump", "--lrc", name).stdout.decode(),
+                         "[00:00.00]one\n[%02d:%02d.%03d]two\n" % (ms // 60000, ms // 1000 % 60,
+                                                                   ms % 1000))
+
     def test_bad_lyrics_are_refused(self):
         name = self.song()
         for content, what in [("[ar:x]\n", "no line with a time stamp"),
