@@ -6,6 +6,7 @@
 
 #include "engine/version_frames.h"
 #include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/text_encoding.h"
@@ -162,6 +163,18 @@ void ReencodeFrame(TID3Frames_Item& item) {
   item.Data().SetPosition(0);
 }
 
+// Synchronised lyrics in UTF-8 written again from what they hold, in the encodings of version 3;
+// content that breaks their layout stays as it is.
+void ReencodeSyncLyrics(TID3Frames_Item& item, uint8_t from) {
+  if (!item.HasID("SYLT") || item.Encrypted() || item.KeptAsStored()) return;
+  const std::string& payload = item.Data().Bytes();
+  if (payload.empty() || (payload[0] != teUTF8 && payload[0] != teUTF16BE)) return;
+  const auto lyrics = ParseSyncLyricsFrame(payload, from);
+  if (!lyrics || !DecodeFrameContent("SYLT", payload, from).Problems.empty()) return;
+  item.Data().SetBytes(RenderSyncLyricsFrame(*lyrics, 3));
+  item.Data().SetPosition(0);
+}
+
 // The frames a chapter or table of contents holds have headers of the tag's version: their
 // sizes are coded again for the new one and their texts re-encoded as the tag's own. A payload
 // the typed values do not give back byte for byte (sub-frames with flags, bytes after them)
@@ -206,6 +219,7 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     DatesToVersion3(tag);
     dropped = FramesToVersion3(tag);
     for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i));
+    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeSyncLyrics(tag.Frames().Items(i), from);
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
     extended.SetTagIsAnUpdate(false);

@@ -36,6 +36,7 @@ VERSION4 = [
     # A title of 150 characters: a sub-frame whose size is coded differently in each version.
     id3.CHAP(element_id="c", start_time=0, end_time=900, sub_frames=[
         id3.TIT2(encoding=3, text="Ž" * 149 + "\u266a")]),
+    id3.SYLT(encoding=3, lang="eng", format=2, type=1, desc="", text=[("Ž", 0), ("b", 10)]),
 ]
 VERSION3 = [
     id3.TIT2(encoding=1, text="Sông"), id3.TPE1(encoding=0, text="AC/DC"),
@@ -51,7 +52,9 @@ def view(name):
     tags = id3.ID3(name, translate=False)
     out = {}
     for frame in tags.values():
-        if frame.FrameID == "CHAP":
+        if frame.FrameID == "SYLT":
+            value = (frame.encoding != 3, list(frame.text))
+        elif frame.FrameID == "CHAP":
             value = (frame.element_id, frame.start_time, frame.end_time,
                      [(f.FrameID, f.encoding, f.text) for f in frame.sub_frames.values()])
         elif hasattr(frame, "people"):
@@ -117,6 +120,7 @@ class VersionChange(unittest.TestCase):
         self.assertEqual((got["TPE1"], got["TCON"]), (["A/B"], ["Rock/Pop"]))
         self.assertFalse({"TIPL", "TMCL", "TDRC", "TDOR", "RVA2", "TSOP"} & set(got))
         self.assertEqual(got["CHAP"], ("c", 0, 900, [("TIT2", 1, ["Ž" * 149 + "\u266a"])]))
+        self.assertEqual(got["SYLT"], (True, [("Ž", 0), ("b", 10)]))
         for dropped in ("TSOP", "TMOO", "TDRL", "TDEN", "TSST", "TPRO", "RVA2"):
             self.assertIn(dropped, note)
         tags = id3.ID3(name, translate=False)
