@@ -1,5 +1,6 @@
 // Chapter lists as people write them, read into chapters and written back.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -126,12 +127,13 @@ struct TBlock {
   std::string Title;
 };
 
-// Ticks of the time base in milliseconds, to the nearest.
+// Ticks of the time base in milliseconds, to the nearest. Long double holds the product of a
+// tick count and a time base exactly enough on every target (32-bit ones have no 128-bit
+// integers).
 int64_t Milliseconds(const TBlock& b, int64_t ticks, size_t line) {
-  const __int128 scaled = static_cast<__int128>(ticks) * b.Num * 1000;
-  const __int128 ms = (scaled + b.Den / 2) / b.Den;
+  const long double ms = static_cast<long double>(ticks) * b.Num * 1000 / b.Den;
   if (ms > kMaxTime) Refuse(line, "the time is too large for a chapter");
-  return static_cast<int64_t>(ms);
+  return std::llround(ms);
 }
 
 void ReadKey(TBlock& b, std::string_view key, std::string_view value, size_t line) {
