@@ -10,6 +10,7 @@
 #include "cli/audio_facts.h"
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
+#include "cli/trailer_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/frame_names.h"
@@ -173,6 +174,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer);
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.TakeText();
@@ -273,6 +275,8 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
+  // The trailer beside the tag: readers that know no ID3v2 show its fields.
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer);
   if (audio) AudioText(out, *audio);
 }
 

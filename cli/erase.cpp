@@ -14,16 +14,20 @@ namespace {
 struct TEraseOptions {
   std::vector<std::string> fileNames;
   bool v1 = false, v2 = false, all = false, force = false;
+  bool recursive = false, preserveModified = false;
 };
 
 int Erase(const TEraseOptions& o) {
-  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
+  const std::vector<TWalkFile> files = CollectFiles(o.fileNames, o.recursive);
+  return ChangeEachFile(files, "erased", [&](const std::string& fileName) {
     TID3Engine engine;
+    const TKeptModified modified(fileName, o.preserveModified);
     OpenEngine(engine, fileName, false, o.force);
     // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
     // shortens the new file.
     if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
     if (o.v1 || o.all) engine.RemoveID3V1();
+    modified.Restore();
   });
 }
 
@@ -32,14 +36,19 @@ RegisterVerb registerErase([](CLI::App& app) {
   auto* cmd = app.add_subcommand("erase",
                                  "Cut the ID3v2 tag (and with --v1 or --all the ID3v1 "
                                  "trailer) out of a file");
-  cmd->add_option("FILE", o.fileNames, "MP3 files")->required();
+  cmd->add_option("FILE", o.fileNames, "MP3 files (and folders, with -r)")->required();
+  cmd->add_flag("-r,--recursive", o.recursive, "Erase in the MP3 files in the folders named");
+  cmd->add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
   cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
   cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
   cmd->add_flag("--all", o.all, "Remove both");
   cmd->add_flag("--force", o.force,
                 "Erase although the tag could not be read in full; a tag that runs past the "
                 "file's end is cut only as far as it was read");
-  cmd->footer("Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3");
+  cmd->footer(
+      "Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3\n  tagscope erase -r "
+      "-p "
+      "Music");
   return Verb{cmd, [] { return Erase(o); }};
 });
 

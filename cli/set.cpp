@@ -9,10 +9,12 @@
 
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
+#include "cli/set_from_name.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/set_timed.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/tag_edit.h"
@@ -53,6 +55,10 @@ struct TSetOptions {
   bool deleteChapters = false;
   CLI::Option* chaptersOption = nullptr;
   CLI::Option* lrcOption = nullptr;
+  // Fields from the file's name, folders walked, the modification time kept.
+  std::string fromName;
+  CLI::Option* fromNameOption = nullptr;
+  bool recursive = false, preserveModified = false;
 };
 
 // Which option writes which frame: two options that would write the same one are refused,
@@ -250,6 +256,11 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   TClaims claims;
   if (o.v23 && o.v24) throw EConvertError("--id3v2.3 and --id3v2.4 exclude each other");
   request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
+  if (o.fromNameOption->count() > 0) {
+    request.fromName.emplace(o.fromName);
+    for (const std::string& id : FramesOfFormat(*request.fromName))
+      claims.Claim(TClaims::Frame(id), "--from-name");
+  }
   AddTexts(o, request, claims);
   AddComments(o, cmd, request);
   AddRatingsAndLyrics(o, request, claims);
@@ -284,6 +295,7 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
       std::cerr << "Note: ID3v2." << int(r.version) << " has no form for " << ids
                 << ": dropped from \"" << EscapeForTerminal(fileName) << "\"\n";
   }
+  if (r.fromName) SetFromName(engine, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
@@ -311,17 +323,21 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
 // The same change for every file named; the options are checked once, before any file is opened.
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
-  const bool several = options.fileNames.size() > 1;
-  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
-                        [&](const std::string& fileName) {
-                          TID3Engine engine;
-                          // A dry run opens the file for reading only: it cannot change it.
-                          OpenEngine(engine, fileName, request.dryRun, options.force);
-                          Apply(request, engine, fileName);
-                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
-                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
-                          PrintPlan(std::cout, engine);
-                        });
+  const std::vector<TWalkFile> files = CollectFiles(options.fileNames, options.recursive);
+  return ChangeEachFile(
+      files, request.dryRun ? "not changed (dry run)" : "written",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        const TKeptModified modified(fileName, options.preserveModified && !request.dryRun);
+        // A dry run opens the file for reading only: it cannot change it.
+        OpenEngine(engine, fileName, request.dryRun, options.force);
+        const TTagLines before = TagLines(engine, false);
+        Apply(request, engine, fileName);
+        if (request.dryRun)
+          return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
+        Change(engine, &TID3Engine::WriteTag);
+        modified.Restore();
+      });
 }
 
 const char* const kSetExample = R"(Examples:
@@ -329,10 +345,21 @@ const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --picture cover.jpg:front --user-url "Home=https://example.org"
   tagscope set song.mp3 --id3v2.3 --delete TXXX --value-from-file --comment "Notes=@notes.txt"
   tagscope set song.mp3 --delete-picture all --dry-run
-  tagscope set book.mp3 --chapters chapters.txt --lrc song.lrc --lang deu)";
+  tagscope set book.mp3 --chapters chapters.txt --lrc song.lrc --lang deu
+  tagscope set -r Music --from-name "%{artist}/%{album}/%{track} %{title}" -p)";
 
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
-  cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
+  cmd.add_option("FILE", o.fileNames,
+                 "MP3 files (and folders, with -r), each given the same change")
+      ->required();
+  cmd.add_flag("-r,--recursive", o.recursive, "Change the MP3 files in the folders named");
+  cmd.add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
+  o.fromNameOption =
+      cmd.add_option(
+             "--from-name", o.fromName,
+             "FORMAT: fields from the file's name, as in \"%{track} - %{artist} - %{title}\" "
+             "(fields: artist albumartist album title track disc year genre; / for folders)")
+          ->type_name("FORMAT");
   const std::pair<const char*, const char*> fields[] = {
       {"--title", "TIT2"},      {"--artist", "TPE1"},   {"--album", "TALB"},
       {"--track", "TRCK"},      {"--genre", "TCON"},    {"--grouping", "TIT1"},
@@ -388,7 +415,7 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--force", o.force,
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
-  cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  cmd.add_flag("--dry-run", o.dryRun, "Print what the change would do; change nothing");
   // Each repeatable option takes one value per use, so that files may follow it.
   for (CLI::Option* option : cmd.get_options())
     if (!option->get_positional()) option->allow_extra_args(false);

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/timed_frames.h"
 
@@ -54,6 +55,7 @@ struct TSetRequest {
   bool footer = false;
   bool v1 = false;
   bool dryRun = false;
+  std::optional<TNameFormat> fromName;  // fields from the file's name
 };
 
 // An argument, which must be UTF-8; `what` names it in the error raised otherwise.

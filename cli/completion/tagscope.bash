@@ -7,11 +7,11 @@ _tagscope() {
     verb=
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            show|dump|set|erase|pictures|decode) verb=${COMP_WORDS[i]}; break ;;
+            show|dump|set|erase|pictures|decode|rename) verb=${COMP_WORDS[i]}; break ;;
         esac
     done
     if [[ -z $verb ]]; then
-        COMPREPLY=($(compgen -W "show dump set erase pictures decode --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "show dump set erase pictures decode rename --help --version" -- "$cur"))
         return
     fi
 
@@ -22,16 +22,19 @@ _tagscope() {
     case $verb in
         show) options="-r --recursive --help" ;;
         dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --help" ;;
-        erase) options="--v1 --v2 --all --force --help" ;;
-        pictures) options="--extract -r --recursive --help" ;;
+        erase) options="--v1 --v2 --all --force -r --recursive -p --preserve-mtime --help" ;;
+        pictures) options="--extract -o --output --index -r --recursive --help" ;;
+        rename)
+            options="-f --format -r --recursive --dry-run --help"
+            case $prev in -f|--format) return ;; esac ;;
         decode) options="--help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
-                --padding --footer --v1 --dry-run --force --help
-                --chapters --delete-chapters --lrc"
+                --padding --footer --v1 --dry-run --force -r --recursive -p --preserve-mtime
+                --from-name --chapters --delete-chapters --lrc --help"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
@@ -60,10 +63,16 @@ _tagscope() {
                     return ;;
                 --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
                 --year|--comment|--user-text|--user-url|--padding|--album-artist|--disc|\
-                --composer|--bpm|--rating|--lyrics)
+                --composer|--bpm|--rating|--lyrics|--from-name)
                     return ;;
             esac ;;
     esac
+    if [[ $verb == pictures && ($prev == -o || $prev == --output) ]]; then
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+    fi
+    if [[ $verb == pictures && $prev == --index ]]; then return; fi
     if [[ $verb == pictures && $prev == --extract ]]; then
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))

@@ -211,7 +211,7 @@ class Edits(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(self.contents(), before)
         out = result.stdout.decode()
-        for line in ("ID3v2.3", 'TIT2  "New"', 'TXXX  "k" = "v"', "ID3v1"):
+        for line in ("ID3v2.3", 'TIT2: "Old" -> "New"', 'TXXX: added "k" = "v"', "ID3v1"):
             self.assertIn(line, out)
 
     def test_conflicting_options_are_refused(self):
