@@ -10,6 +10,7 @@
 #include "cli/audio_facts.h"
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
@@ -171,6 +172,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
+  TrailerTagsJson(j, ReadTrailerTags(e));
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.TakeText();
@@ -272,6 +274,7 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
   if (audio) AudioText(out, *audio);
+  TrailerTagsText(out, ReadTrailerTags(e));
 }
 
 namespace {

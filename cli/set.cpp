@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ape_move.h"
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
 #include "cli/set_plan.h"
@@ -47,6 +48,7 @@ struct TSetOptions {
   int64_t padding = 0;
   bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
        force = false;
+  bool apeToId3 = false;
 };
 
 // Which option writes which frame: two options that would write the same one are refused,
@@ -285,7 +287,14 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
                           // A dry run opens the file for reading only: it cannot change it.
                           OpenEngine(engine, fileName, request.dryRun, options.force);
                           Apply(request, engine, fileName);
-                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
+                          const bool ape =
+                              options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
+                          if (!request.dryRun) {
+                            Change(engine, &TID3Engine::WriteTag);
+                            // Where the APE tag stands after the tag's write.
+                            if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
+                            return;
+                          }
                           if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
                           PrintPlan(std::cout, engine);
                         });
@@ -347,6 +356,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--force", o.force,
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
+  cmd.add_flag("--ape-to-id3", o.apeToId3,
+               "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "
+               "remove the APE tag");
   cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
   // Each repeatable option takes one value per use, so that files may follow it.
   for (CLI::Option* option : cmd.get_options())

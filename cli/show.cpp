@@ -6,6 +6,7 @@
 
 #include "cli/audio_facts.h"
 #include "cli/many_files.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
@@ -90,6 +91,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   PrintRows(out, *frame.TabSheet4, *frame.lvUrls);
   // Read through the form's engine, which holds the file open: it is not opened again.
   AudioText(out, frame.TagEngine().ReadAudio());
+  TrailerTagsText(out, ReadTrailerTags(frame.TagEngine()));
   return TFileOutcome{out.str(), "", false};
 }
 
