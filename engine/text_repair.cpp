@@ -40,9 +40,9 @@ std::optional<TFrameStrings> SplitFrame(const std::string& id, std::string_view 
     at = 4;
   }
   for (;;) {
-    // A comment holds a description and then its text, which runs to the end.
-    const size_t end = comment && f.parts.size() == 1 ? std::string_view::npos
-                                                      : FindTerminator(payload, at, f.encoding);
+    // Split at every terminator, a text's own last one too: joined again, the strings give the
+    // payload back as it was.
+    const size_t end = FindTerminator(payload, at, f.encoding);
     if (end == std::string_view::npos) {
       f.parts.emplace_back(payload.substr(at));
       return f;
