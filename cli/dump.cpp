@@ -11,6 +11,7 @@
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
 #include "cli/trailer_print.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/frame_names.h"
@@ -175,6 +176,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer);
+  TrailerTagsJson(j, ReadTrailerTags(e));
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.TakeText();
@@ -278,6 +280,7 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   // The trailer beside the tag: readers that know no ID3v2 show its fields.
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer);
   if (audio) AudioText(out, *audio);
+  TrailerTagsText(out, ReadTrailerTags(e));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ape_move.h"
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
 #include "cli/set_from_name.h"
@@ -59,6 +60,7 @@ struct TSetOptions {
   std::string fromName;
   CLI::Option* fromNameOption = nullptr;
   bool recursive = false, preserveModified = false;
+  bool apeToId3 = false;
 };
 
 // Which option writes which frame: two options that would write the same one are refused,
@@ -333,9 +335,12 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         OpenEngine(engine, fileName, request.dryRun, options.force);
         const TTagLines before = TagLines(engine, false);
         Apply(request, engine, fileName);
+        const bool ape = options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
         if (request.dryRun)
           return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
         Change(engine, &TID3Engine::WriteTag);
+        // Where the APE tag stands after the tag's write.
+        if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
         modified.Restore();
       });
 }
@@ -415,6 +420,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--force", o.force,
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
+  cmd.add_flag("--ape-to-id3", o.apeToId3,
+               "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "
+               "remove the APE tag");
   cmd.add_flag("--dry-run", o.dryRun, "Print what the change would do; change nothing");
   // Each repeatable option takes one value per use, so that files may follow it.
   for (CLI::Option* option : cmd.get_options())

@@ -8,6 +8,7 @@
 
 #include "cli/many_files.h"
 #include "cli/trailer_print.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
@@ -131,6 +132,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   TID3Engine& engine = frame.TagEngine();
   if (engine.Header().Size() >= 0)
     if (const auto trailer = engine.ReadID3V1Trailer()) TrailerText(out, *trailer);
+  TrailerTagsText(out, ReadTrailerTags(engine));
   return TFileOutcome{out.str(), "", false};
 }
 
