@@ -1,4 +1,4 @@
-// tagscope show [-r] FILE...: runs the viewer form without windows and prints its four pages.
+// tagscope show [-r] FILE...: runs the viewer form without windows and prints its pages.
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -6,9 +6,9 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/audio_facts.h"
 #include "cli/many_files.h"
 #include "cli/trailer_print.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
@@ -100,8 +100,20 @@ void PrintPictures(std::ostream& out, const TViewerFrame& f) {
   }
 }
 
-// The four pages of one file, and its audio facts after them; headed by its name when several
-// files are shown.
+// The details page: each group's rows under its heading.
+void PrintDetails(std::ostream& out, const TViewerFrame& f) {
+  out << f.TabSheet5->Caption() << "\n";
+  const TListView& list = *f.lvDetails;
+  for (int i = 0; i < list.ItemCount(); ++i) {
+    if (list.SubItemCount(i) == 0)
+      out << "  " << EscapeForTerminal(list.ItemCaption(i)) << "\n";
+    else
+      out << "    " << EscapeForTerminal(list.ItemCaption(i)) << ": "
+          << EscapeForTerminal(list.SubItem(i, 0)) << "\n";
+  }
+}
+
+// The five pages of one file; headed by its name when several files are shown.
 TFileOutcome ShowFile(const std::string& fileName, bool named) {
   // The form shows a missing file as an empty tag; on the command line that would hide a typo.
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
@@ -115,12 +127,12 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);
   PrintRows(out, *frame.TabSheet4, *frame.lvUrls);
-  // The trailer beside an ID3v2 tag, which the pages do not show.
+  PrintDetails(out, frame);
+  // The trailer beside an ID3v2 tag, which the pages show only by its presence.
   TID3Engine& engine = frame.TagEngine();
   if (engine.Header().Size() >= 0)
     if (const auto trailer = engine.ReadID3V1Trailer()) TrailerText(out, *trailer);
-  // Read through the form's engine, which holds the file open: it is not opened again.
-  AudioText(out, frame.TagEngine().ReadAudio());
+  TrailerTagsText(out, ReadTrailerTags(engine));
   return TFileOutcome{out.str(), "", false};
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/frame_content.h"
@@ -14,6 +15,7 @@
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
@@ -112,6 +114,14 @@ class TID3Engine {
   // read of the tag fetched are not read again. Nothing while inactive.
   TMpegAudioProperties ReadAudio();
   std::string ReadFileBytes(int64_t position, int64_t count);
+
+  // --- blocks behind the audio (trailer_tags.h) ---
+  // The open file's size; 0 while inactive.
+  int64_t FileSize();
+  // Cuts the ranges, which lie behind the tag, out of the file with one rewrite beside it: the
+  // file afterwards holds all of its old bytes but those, or is unchanged. Nothing while
+  // inactive or for no ranges.
+  void CutFileRanges(std::vector<TFileRange> ranges);
 
   // --- frame content ---
   // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
