@@ -6,7 +6,6 @@
 namespace tagscope {
 
 std::vector<TTextLine> SplitTextLines(std::string_view text, const char* what) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<TTextLine> lines;
   for (size_t at = 0, number = 1; at < text.size(); ++number) {
     size_t end = text.find_first_of("\r\n", at);
@@ -17,7 +16,11 @@ std::vector<TTextLine> SplitTextLines(std::string_view text, const char* what) {
     // A zero byte would end a text in the frames the lines go into, cutting what follows.
     if (line.find('\0') != line.npos)
       throw EConvertError(Format("Line %zu of the %s holds a zero byte", number, what));
-    lines.push_back({number, std::string(line)});
+    // A byte-order mark inside a line (files joined together) carries no character, as the
+    // frames' text decoders read it.
+    std::string clean(line);
+    for (size_t mark; (mark = clean.find("\xEF\xBB\xBF")) != clean.npos;) clean.erase(mark, 3);
+    lines.push_back({number, std::move(clean)});
     at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
   }
   return lines;

@@ -12,7 +12,7 @@ struct TTextLine {
   std::string Text;
 };
 
-// The lines of a UTF-8 text: a byte-order mark dropped, "\n", "\r\n" or "\r" ending each. A text
+// The lines of a UTF-8 text: byte-order marks dropped, "\n", "\r\n" or "\r" ending each. A text
 // that is not UTF-8 or holds a zero byte is refused with EConvertError naming the first bad
 // line and `what` the text is.
 std::vector<TTextLine> SplitTextLines(std::string_view text, const char* what);

@@ -121,7 +121,7 @@ void JoinTextLists(TID3Tag& tag) {
     if (texts.size() > 1 && texts.back().empty()) texts.pop_back();
     if (texts.size() < 2) continue;
     std::string joined;
-    for (const std::string& text : texts) joined += (joined.empty() ? "" : "/") + text;
+    for (size_t v = 0; v < texts.size(); ++v) joined += (v > 0 ? "/" : "") + texts[v];
     SetPayload(item, TextListPayload({joined}, 3));
   }
 }
