@@ -205,6 +205,23 @@ std::string ChapterText(const TFrameValue& v) {
   return text;
 }
 
+// A table of contents as its title (or name), kind and entries: "Chapters (top-level,
+// ordered): ch0, ch1".
+std::string TableText(const TFrameValue& v) {
+  std::string title = TextOf(v, "elementId");
+  if (const TFrameField* frames = v.Find("frames"))
+    for (const TEmbeddedFrame& f : frames->Frames)
+      if (f.ID == "TIT2") title = TextOf(f.Value, "text");
+  std::string text = EscapeForTerminal(title);
+  if (const TFrameField* flags = v.Find("flags"); flags && !flags->Label.empty())
+    text += " (" + std::string(flags->Label) + ")";
+  std::string children;
+  if (const TFrameField* list = v.Find("children"))
+    for (const std::string& child : list->Texts)
+      children += (children.empty() ? "" : ", ") + EscapeForTerminal(child);
+  return text + ": " + children;
+}
+
 // Lyrics in the list by their first line, in full below it.
 void LyricsRow(TRowList& rows, const std::string& name, const TFrameValue& v) {
   const TFrameField* text = v.Find("text");
@@ -251,6 +268,7 @@ void FrameRow(TRowList& rows, const TID3Frames_Item& frame, uint8_t version) {
     if (value.Kind == "lyrics") return LyricsRow(rows, name, value);
     if (value.Kind == "syncLyrics") return SyncLyricsRow(rows, name, value);
     if (id == "CHAP") return rows.Add(name, ChapterText(value));
+    if (id == "CTOC") return rows.Add(name, TableText(value));
     if (id == "POPM") return rows.Add(name, PopularimeterText(value));
   }
   rows.Add(name, FrameContentText(value));

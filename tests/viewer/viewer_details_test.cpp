@@ -83,6 +83,7 @@ TEST_F(DetailsTest, AFileWithEveryGroupListsAudioTagAndTheFramesLeftOutElsewhere
     EXPECT_EQ(frames[i].substr(0, frames[i].find('=')), names[i]) << i;
   EXPECT_EQ(frames[0], names[0] + "=0:00.000\u20131:30.000 Intro");
   EXPECT_EQ(frames[1], names[1] + "=1:30.000\u20133:05.500 Verse");
+  EXPECT_EQ(frames[2], names[2] + "=toc (top-level, ordered): ch0, ch1");
   EXPECT_EQ(frames[3], names[3] + "=First line ...");
   EXPECT_EQ(frames[4], names[4] + "=Hello ...");
   EXPECT_EQ(frames[5], names[5] + "=4 of 5 stars (196), played 12 times, user@example.com");
