@@ -37,20 +37,6 @@ std::string Latin1Text(const std::string& latin1) {
 
 // --- audio ---
 
-const char* DurationSourceWords(TDurationSource source) {
-  switch (source) {
-    case TDurationSource::dsHeader:
-      return "the frame count in the stream's header";
-    case TDurationSource::dsCount:
-      return "counting every frame";
-    case TDurationSource::dsEstimate:
-      return "estimated from the audio's size and bitrate";
-    case TDurationSource::dsNone:
-      break;
-  }
-  return "unknown";
-}
-
 std::string SecondsText(double seconds) {
   char text[48];
   std::snprintf(text, sizeof text, "%.3f s", seconds);
@@ -72,7 +58,7 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
                  "; encoder delay " + std::to_string(a.encoderDelay) + ", padding " +
                  std::to_string(a.encoderPadding) + " samples)");
   if (a.durationSource == TDurationSource::dsEstimate)
-    rows.Add("Length from", DurationSourceWords(a.durationSource));
+    rows.Add("Length from", "estimated from the audio's size and bitrate");
   rows.Add("Bitrate",
            std::to_string((a.bitrate + 500) / 1000) + " kbit/s " + BitrateModeName(a.bitrateMode));
   rows.Add("Sample rate", std::to_string(h.sampleRate) + " Hz");
