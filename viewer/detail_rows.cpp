@@ -8,6 +8,7 @@
 
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/frame_text.h"
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -115,10 +116,30 @@ void ID3v2Rows(TRowList& rows, const TID3Engine& engine) {
                          std::to_string(report.accountedEnd) + ")");
 }
 
-void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioProperties& a) {
+// The trailer's fields that hold anything; its texts are ISO-8859-1 by convention.
+void ID3v1Rows(TRowList& rows, const TID3v1Trailer& t) {
+  const std::pair<const char*, const std::string*> texts[] = {{"ID3v1 title", &t.title},
+                                                              {"ID3v1 artist", &t.artist},
+                                                              {"ID3v1 album", &t.album},
+                                                              {"ID3v1 year", &t.year},
+                                                              {"ID3v1 comment", &t.comment}};
+  for (const auto& [name, text] : texts)
+    if (!text->empty()) rows.Add(name, Latin1Text(*text));
+  if (t.track) rows.Add("ID3v1 track", std::to_string(t.track));
+  if (const auto genre = TGenre::FromNumber(t.genre))
+    rows.Add("ID3v1 genre", std::to_string(t.genre) + " (" + genre->Name() + ")");
+  else if (t.genre != 255)
+    rows.Add("ID3v1 genre", std::to_string(t.genre));
+}
+
+void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioProperties& a,
+             const std::optional<TID3v1Trailer>& trailer) {
   rows.Heading(kDetailsTag);
   ID3v2Rows(rows, engine);
-  if (a.id3v1) rows.Add("ID3v1", "trailer at the end of the file");
+  if (trailer)
+    ID3v1Rows(rows, *trailer);
+  else if (a.id3v1)
+    rows.Add("ID3v1", "trailer at the end of the file");
   if (a.apeTag) rows.Add("APEv2", "tag behind the audio");
   if (a.lyrics3) rows.Add("Lyrics3", "block behind the audio");
 }
@@ -287,11 +308,12 @@ int RatingStars(int rating) {
   return 5;
 }
 
-std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio) {
+std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
+                                   const std::optional<TID3v1Trailer>& trailer) {
   std::vector<TDetailRow> result;
   TRowList rows(result);
   AudioRows(rows, audio);
-  TagRows(rows, engine, audio);
+  TagRows(rows, engine, audio, trailer);
   FrameRows(rows, engine);
   return result;
 }

@@ -70,7 +70,10 @@ TEST_F(DetailsTest, AFileWithEveryGroupListsAudioTagAndTheFramesLeftOutElsewhere
   EXPECT_EQ(tag[1].rfind("Size=", 0), 0u);
   EXPECT_EQ(tag[2], "Padding=16 bytes");
   EXPECT_EQ(tag[3], "Read=complete");
-  EXPECT_EQ(tag.back(), "ID3v1=trailer at the end of the file");
+  // The trailer's fields that hold anything.
+  EXPECT_EQ(std::vector<std::string>(tag.end() - 3, tag.end()),
+            (std::vector<std::string>{"ID3v1 title=Old title", "ID3v1 track=5",
+                                      "ID3v1 genre=17 (Rock)"}));
 
   // Tag order; the first title and the comment are on other pages, a second title is not.
   std::vector<std::string> names;
