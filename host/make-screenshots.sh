@@ -21,12 +21,13 @@ mkdir -p "$out"
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 xvfb-run -a "$root/scripts/wine-cjk-fonts.sh"
 
-# shoot PAGE NAME FILE: one picture; Wine now and then refuses the first start after a prefix
-# change, so a start is tried three times.
+# shoot PAGE NAME FILE [HOST-OPTION...]: one picture; Wine now and then refuses the first start
+# after a prefix change, so a start is tried three times.
 shoot() {
   for _ in 1 2 3; do
     WINE_TIMEOUT=120 xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-run.sh" "$host" \
-      --share-ui --page "$1" --screenshot "Z:${out//\//\\}\\host-$2$suffix.png" "$3" && break
+      --share-ui --page "$1" "${@:4}" --screenshot "Z:${out//\//\\}\\host-$2$suffix.png" "$3" &&
+      break
   done
   echo "$out/host-$2$suffix.png"
 }
@@ -65,7 +66,8 @@ PY
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 details_example "$scratch/details.mp3"
-(cd "$scratch" && shoot 4 details details.mp3)
+# Row 23 holds the lyrics: selected, they show in full below the list, the chapters above them.
+(cd "$scratch" && shoot 4 details details.mp3 --row 23)
 [ -n "${DETAILS_ONLY:-}" ] && exit 0
 
 cd "$root/examples"  # a short file name for the window title

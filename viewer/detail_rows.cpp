@@ -8,6 +8,7 @@
 
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/frame_text.h"
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -37,20 +38,6 @@ std::string Latin1Text(const std::string& latin1) {
 
 // --- audio ---
 
-const char* DurationSourceWords(TDurationSource source) {
-  switch (source) {
-    case TDurationSource::dsHeader:
-      return "the frame count in the stream's header";
-    case TDurationSource::dsCount:
-      return "counting every frame";
-    case TDurationSource::dsEstimate:
-      return "estimated from the audio's size and bitrate";
-    case TDurationSource::dsNone:
-      break;
-  }
-  return "unknown";
-}
-
 std::string SecondsText(double seconds) {
   char text[48];
   std::snprintf(text, sizeof text, "%.3f s", seconds);
@@ -72,7 +59,7 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
                  "; encoder delay " + std::to_string(a.encoderDelay) + ", padding " +
                  std::to_string(a.encoderPadding) + " samples)");
   if (a.durationSource == TDurationSource::dsEstimate)
-    rows.Add("Length from", DurationSourceWords(a.durationSource));
+    rows.Add("Length from", "estimated from the audio's size and bitrate");
   rows.Add("Bitrate",
            std::to_string((a.bitrate + 500) / 1000) + " kbit/s " + BitrateModeName(a.bitrateMode));
   rows.Add("Sample rate", std::to_string(h.sampleRate) + " Hz");
@@ -129,10 +116,30 @@ void ID3v2Rows(TRowList& rows, const TID3Engine& engine) {
                          std::to_string(report.accountedEnd) + ")");
 }
 
-void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioProperties& a) {
+// The trailer's fields that hold anything; its texts are ISO-8859-1 by convention.
+void ID3v1Rows(TRowList& rows, const TID3v1Trailer& t) {
+  const std::pair<const char*, const std::string*> texts[] = {{"ID3v1 title", &t.title},
+                                                              {"ID3v1 artist", &t.artist},
+                                                              {"ID3v1 album", &t.album},
+                                                              {"ID3v1 year", &t.year},
+                                                              {"ID3v1 comment", &t.comment}};
+  for (const auto& [name, text] : texts)
+    if (!text->empty()) rows.Add(name, Latin1Text(*text));
+  if (t.track) rows.Add("ID3v1 track", std::to_string(t.track));
+  if (const auto genre = TGenre::FromNumber(t.genre))
+    rows.Add("ID3v1 genre", std::to_string(t.genre) + " (" + genre->Name() + ")");
+  else if (t.genre != 255)
+    rows.Add("ID3v1 genre", std::to_string(t.genre));
+}
+
+void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioProperties& a,
+             const std::optional<TID3v1Trailer>& trailer) {
   rows.Heading(kDetailsTag);
   ID3v2Rows(rows, engine);
-  if (a.id3v1) rows.Add("ID3v1", "trailer at the end of the file");
+  if (trailer)
+    ID3v1Rows(rows, *trailer);
+  else if (a.id3v1)
+    rows.Add("ID3v1", "trailer at the end of the file");
   if (a.apeTag) rows.Add("APEv2", "tag behind the audio");
   if (a.lyrics3) rows.Add("Lyrics3", "block behind the audio");
 }
@@ -205,6 +212,23 @@ std::string ChapterText(const TFrameValue& v) {
   return text;
 }
 
+// A table of contents as its title (or name), kind and entries: "Chapters (top-level,
+// ordered): ch0, ch1".
+std::string TableText(const TFrameValue& v) {
+  std::string title = TextOf(v, "elementId");
+  if (const TFrameField* frames = v.Find("frames"))
+    for (const TEmbeddedFrame& f : frames->Frames)
+      if (f.ID == "TIT2") title = TextOf(f.Value, "text");
+  std::string text = EscapeForTerminal(title);
+  if (const TFrameField* flags = v.Find("flags"); flags && !flags->Label.empty())
+    text += " (" + std::string(flags->Label) + ")";
+  std::string children;
+  if (const TFrameField* list = v.Find("children"))
+    for (const std::string& child : list->Texts)
+      children += (children.empty() ? "" : ", ") + EscapeForTerminal(child);
+  return text + ": " + children;
+}
+
 // Lyrics in the list by their first line, in full below it.
 void LyricsRow(TRowList& rows, const std::string& name, const TFrameValue& v) {
   const TFrameField* text = v.Find("text");
@@ -251,6 +275,7 @@ void FrameRow(TRowList& rows, const TID3Frames_Item& frame, uint8_t version) {
     if (value.Kind == "lyrics") return LyricsRow(rows, name, value);
     if (value.Kind == "syncLyrics") return SyncLyricsRow(rows, name, value);
     if (id == "CHAP") return rows.Add(name, ChapterText(value));
+    if (id == "CTOC") return rows.Add(name, TableText(value));
     if (id == "POPM") return rows.Add(name, PopularimeterText(value));
   }
   rows.Add(name, FrameContentText(value));
@@ -283,11 +308,12 @@ int RatingStars(int rating) {
   return 5;
 }
 
-std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio) {
+std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
+                                   const std::optional<TID3v1Trailer>& trailer) {
   std::vector<TDetailRow> result;
   TRowList rows(result);
   AudioRows(rows, audio);
-  TagRows(rows, engine, audio);
+  TagRows(rows, engine, audio, trailer);
   FrameRows(rows, engine);
   return result;
 }

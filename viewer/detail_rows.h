@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
 
 namespace tagscope {
@@ -25,9 +27,11 @@ inline constexpr const char* kDetailsTag = "Tag";
 inline constexpr const char* kDetailsFrames = "Frames";
 
 // The rows of the page, all as UTF-8: the audio facts, what the tag is (version, size,
-// padding, flags, how its read went, the trailers behind the audio) and every frame the other
-// pages do not show, in tag order. Reads nothing but what the engine already holds.
-std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio);
+// padding, flags, how its read went, the ID3v1 trailer's fields, the other trailers behind the
+// audio) and every frame the other pages do not show, in tag order. Reads nothing but what the
+// engine already holds and what is handed in.
+std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
+                                   const std::optional<TID3v1Trailer>& trailer);
 
 // A length in seconds as minutes and seconds, "3:07" (rounded down; minutes past 59 go on).
 std::string MinutesSeconds(double seconds);

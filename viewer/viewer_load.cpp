@@ -124,7 +124,7 @@ namespace tagscope {
 // The audio facts come through the engine's open file: the file is not opened again.
 void TViewerFrame::FillDetails() {
   edDetail->Clear();
-  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio());
+  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio(), FTagEngine->ReadID3V1Trailer());
   TUpdateScope update(*lvDetails);
   lvDetails->Clear();
   for (const TDetailRow& row : FDetailRows) {

@@ -76,6 +76,8 @@ std::string SyncLyricsFrame(const std::vector<std::pair<std::string, uint32_t>>&
 std::string DetailedMp3(const std::string& title) {
   TrailerFields v1;
   v1.Title = "Old title";
+  v1.Track = 5;
+  v1.Genre = 17;
   return Tag({TextFrame("TIT2", title), CommentFrame("eng", "note", "shown elsewhere"),
               ChapterFrame("ch0", 0, 90000, "Intro"), ChapterFrame("ch1", 90000, 185500, "Verse"),
               Frame("CTOC", "toc" + kZero + "\x03\x02" + "ch0" + kZero + "ch1" + kZero),
