@@ -20,10 +20,16 @@ int Erase(const TEraseOptions& o) {
   return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
     TID3Engine engine;
     OpenEngine(engine, fileName, false, o.force);
-    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-    // shortens the new file.
-    if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-    if (o.v1 || o.all) engine.RemoveID3V1();
+    if (o.all || (o.v1 && o.v2)) {
+      // The tag and the trailers go in one change: a stop half way leaves none of it done.
+      std::vector<TFileRange> trailers;
+      if (const auto v1 = engine.ID3V1Range()) trailers.push_back(*v1);
+      Change(engine, [&] { engine.EraseTagAndTrailers(trailers); });
+    } else if (o.v1) {
+      Change(engine, [&] { engine.RemoveID3V1(); });
+    } else {
+      Change(engine, &TID3Engine::EraseTag);
+    }
   });
 }
 

@@ -6,6 +6,7 @@
 
 #include "cli/audio_facts.h"
 #include "cli/many_files.h"
+#include "cli/open_engine.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
@@ -84,6 +85,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   frame.LoadFile(fileName);
   std::ostringstream out;
   if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
+  if (frame.TagEngine().JournalPending()) out << kJournalPendingWarning << "\n";
   PrintStandard(out, frame);
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);

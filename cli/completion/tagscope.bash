@@ -23,8 +23,8 @@ _tagscope() {
         show) options="-r --recursive --help" ;;
         dump) options="--full-seek --json --hash --binary -r --recursive --help" ;;
         erase) options="--v1 --v2 --all --force --help" ;;
-        pictures) options="--extract -r --recursive --help" ;;
-        decode) options="--help" ;;
+        pictures) options="--extract --overwrite -r --recursive --help" ;;
+        decode) options="--overwrite --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
