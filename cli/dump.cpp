@@ -10,6 +10,7 @@
 #include "cli/audio_facts.h"
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
+#include "cli/open_engine.h"
 #include "cli/trailer_print.h"
 #include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
@@ -205,9 +206,7 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
-  if (e.JournalPending())
-    out << "An interrupted change left a journal beside this file: what is shown may be half "
-           "old, half new until the next write or erase of the file puts it back\n";
+  if (e.JournalPending()) out << kJournalPendingWarning << "\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";

@@ -44,14 +44,14 @@ int Erase(const TEraseOptions& o) {
     TID3Engine engine;
     const TKeptModified modified(fileName, o.preserveModified);
     OpenEngine(engine, fileName, false, o.force);
-    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-    // shortens the new file.
-    if (o.v2 || o.all || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
     if (o.all) {
-      engine.CutFileRanges(AllTrailers(ReadTrailerTags(engine)));
+      // The tag and every block behind the audio go in one change: a stop half way leaves none
+      // of it done.
+      Change(engine, [&] { engine.EraseTagAndTrailers(AllTrailers(ReadTrailerTags(engine))); });
     } else {
-      if (o.ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
-      if (o.v1) RemoveTrailer(engine);
+      if (o.v2 || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
+      if (o.ape) Change(engine, [&] { engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges()); });
+      if (o.v1) Change(engine, [&] { RemoveTrailer(engine); });
     }
     modified.Restore();
   });

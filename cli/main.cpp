@@ -1,4 +1,5 @@
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #if defined(__GLIBC__)
@@ -16,6 +17,19 @@ namespace tagscope::cli {
 std::vector<std::function<Verb(CLI::App&)>>& VerbRegistry() {
   static std::vector<std::function<Verb(CLI::App&)>> registry;
   return registry;
+}
+
+// Help goes out as it is; an error quotes the arguments, which may hold escape sequences: each
+// of its lines is escaped, as every message of the tool is.
+int ExitOnParseError(CLI::App& app, const CLI::ParseError& e) {
+  if (e.get_exit_code() == 0) return app.exit(e);
+  std::ostringstream out, err;
+  const int status = app.exit(e, out, err);
+  std::cout << out.str();
+  std::istringstream lines(err.str());
+  for (std::string line; std::getline(lines, line);)
+    std::cerr << tagscope::EscapeForTerminal(line) << "\n";
+  return status;
 }
 
 }  // namespace tagscope::cli
@@ -43,7 +57,7 @@ int main(int argc, char** argv) {
   try {
     arguments = tagscope::Utf8ProgramArguments(argc, argv);
   } catch (const tagscope::Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
+    std::cerr << "tagscope: " << tagscope::EscapeForTerminal(e.what()) << "\n";
     return 1;
   }
   std::vector<const char*> pointers;
@@ -51,7 +65,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    return ExitOnParseError(app, e);
   }
   try {
     for (auto& verb : verbs)

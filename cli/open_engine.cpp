@@ -5,6 +5,7 @@
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -18,15 +19,17 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, 
   engine.SetForceWrite(force);
   engine.SetFileName(fileName);
   engine.SetActive(true);
-  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+  // The note names the file, and file names may hold escape sequences.
+  if (!engine.RecoveryNote().empty())
+    std::cerr << "tagscope: " << EscapeForTerminal(engine.RecoveryNote()) << "\n";
 }
 
-void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
+void Change(TID3Engine& engine, const std::function<void()>& operation) {
   try {
-    (engine.*operation)();
-  } catch (const EWriteError& e) {
-    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
-    throw EWriteError(Format("%s (--force)", e.what()));
+    operation();
+  } catch (const EWriteRefused& e) {
+    if (engine.ForceWrite()) throw;
+    throw EWriteRefused(Format("%s (--force)", e.what()));
   }
 }
 
@@ -54,6 +57,10 @@ void TKeptModified::Restore() const {
         Format("\"%s\" was changed, but its modification time could not be set "
                "back: %s",
                FFileName.c_str(), LastSystemErrorText().c_str()));
+}
+
+void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
+  Change(engine, [&] { (engine.*operation)(); });
 }
 
 }  // namespace tagscope::cli

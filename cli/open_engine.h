@@ -1,11 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::cli {
+
+// Printed before what is shown of a file whose change was cut short (JournalPending).
+inline constexpr const char* kJournalPendingWarning =
+    "An interrupted change left a journal beside this file: what is shown may be half old, half "
+    "new until the next write or erase of the file puts it back";
 
 // The engine open on an existing file; for writing unless only reading is needed. Opened for
 // writing, it says what it did to finish a change that an earlier writer did not end.
@@ -27,7 +33,9 @@ class TKeptModified {
   int64_t FModified = 0;
 };
 
-// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
+// Runs a write or erase; a refusal that a forced write goes past (a tag not read in full, a
+// file that is not MP3) names the way to go ahead.
+void Change(TID3Engine& engine, const std::function<void()>& operation);
 void Change(TID3Engine& engine, void (TID3Engine::*operation)());
 
 }  // namespace tagscope::cli

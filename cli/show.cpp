@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/many_files.h"
+#include "cli/open_engine.h"
 #include "cli/trailer_print.h"
 #include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
@@ -123,6 +124,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   frame.LoadFile(fileName);
   std::ostringstream out;
   if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
+  if (frame.TagEngine().JournalPending()) out << kJournalPendingWarning << "\n";
   PrintStandard(out, frame);
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);

@@ -96,14 +96,23 @@ void TID3Engine::LoadID3V1() {
   FTag.RecordPadding(250);  // the padding a later write appends
 }
 
-bool TID3Engine::RemoveID3V1() {
-  if (!Active()) return false;
-  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+std::optional<TFileRange> TID3Engine::ID3V1Range() {
+  if (!Active()) return std::nullopt;
   TTrailer t;
   const int64_t size = FStream->Size();
   // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
   if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
-    return false;
+    return std::nullopt;
+  return TFileRange{size - kTrailerSize, kTrailerSize};
+}
+
+bool TID3Engine::RemoveID3V1() {
+  if (!Active()) return false;
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  const std::optional<TFileRange> trailer = ID3V1Range();
+  if (!trailer) return false;
+  TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
+  const int64_t size = trailer->offset + trailer->size;
   TUndoStream journal(*FStream);
   journal.ChangeOrRollBack(
       [&] {
@@ -116,6 +125,7 @@ bool TID3Engine::RemoveID3V1() {
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
+  if (!FReadOnly) TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
   // Under a journal beside the file, as every change in place: whatever fails, and wherever
   // the process stops, the file ends with its old trailer or its new one.
   const int64_t tagEnd = FTagOffset + FTagSize;

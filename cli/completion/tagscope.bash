@@ -24,11 +24,11 @@ _tagscope() {
         dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --v1-charset --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
         fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
-        pictures) options="--extract -o --output --index -r --recursive --help" ;;
+        pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
         rename)
             options="-f --format -r --recursive --dry-run --help"
             case $prev in -f|--format) return ;; esac ;;
-        decode) options="--help" ;;
+        decode) options="--overwrite --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics

@@ -25,6 +25,8 @@ struct Scenario {
   bool linked = false;
   // The ID3v1 trailer alone is written (SaveID3V1), the tag left as it is.
   bool trailerOnly = false;
+  // The tag and the ID3v1 trailer are erased in one change (EraseTagAndTrailers).
+  bool eraseWithTrailer = false;
 };
 
 // Puts the scenario's file (and its second name) into the folder.
@@ -107,11 +109,28 @@ std::vector<Scenario> Scenarios() {
       {"trailer alone appended", tag + audio, title("Tune"), false, false, false, true},
       {"trailer alone replaced", tag + audio + Trailer("Old"), title("Tune"), false, false, false,
        true},
+      {.name = "erase with the trailer",
+       .original = tag + audio + Trailer("Old"),
+       .change = nothing,
+       .eraseWithTrailer = true},
+      {.name = "erase with the trailer and another name",
+       .original = tag + audio + Trailer("Old"),
+       .change = nothing,
+       .linked = true,
+       .eraseWithTrailer = true},
+      {.name = "erase the trailer of an untagged file",
+       .original = audio + Trailer("Old"),
+       .change = nothing,
+       .eraseWithTrailer = true},
   };
 }
 
 void Perform(TestEngine& e, const Scenario& s) {
-  if (s.trailerOnly)
+  if (s.eraseWithTrailer) {
+    std::vector<TFileRange> trailers;
+    if (const auto v1 = e.ID3V1Range()) trailers.push_back(*v1);
+    e.EraseTagAndTrailers(trailers);
+  } else if (s.trailerOnly)
     e.SaveID3V1();
   else if (s.erase)
     e.EraseTag();

@@ -5,19 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tagscope/engine/file_range.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 
 class TID3Engine;
-
-// A range of a file's bytes, [Offset, Offset + Size).
-struct TFileRange {
-  int64_t Offset = 0;
-  int64_t Size = 0;
-  int64_t End() const { return Offset + Size; }
-  bool operator==(const TFileRange&) const = default;
-};
 
 // What an APE item's value is, by bits 1-2 of its flags.
 enum class TApeItemKind : uint8_t { akText, akBinary, akLocator, akReserved };
