@@ -17,14 +17,17 @@ struct TEraseOptions {
 };
 
 int Erase(const TEraseOptions& o) {
-  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
-    TID3Engine engine;
-    OpenEngine(engine, fileName, false, o.force);
-    // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
-    // shortens the new file.
-    if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
-    if (o.v1 || o.all) engine.RemoveID3V1();
-  });
+  return ChangeEachFile(
+      o.fileNames, "erased",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        OpenEngine(engine, fileName, false, o.force);
+        // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
+        // shortens the new file.
+        if (o.v2 || o.all || !o.v1) Change(engine, &TID3Engine::EraseTag);
+        if (o.v1 || o.all) engine.RemoveID3V1();
+      },
+      true);
 }
 
 RegisterVerb registerErase([](CLI::App& app) {

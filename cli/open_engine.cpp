@@ -4,8 +4,19 @@
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
+
+namespace {
+
+thread_local TChangeRun* changeRun = nullptr;
+
+}  // namespace
+
+void SetChangeRun(TChangeRun* run) {
+  changeRun = run;
+}
 
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   TFileInfo info;
@@ -16,8 +27,13 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, 
   engine.SetReadOnly(readOnly);
   engine.SetForceWrite(force);
   engine.SetFileName(fileName);
+  if (changeRun && !readOnly) engine.SetFlushGroup(changeRun->flushes);
   engine.SetActive(true);
-  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+  if (engine.RecoveryNote().empty()) return;
+  if (changeRun)
+    changeRun->notes += "tagscope: " + EscapeForTerminal(engine.RecoveryNote()) + "\n";
+  else
+    std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
 }
 
 void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {

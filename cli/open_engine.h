@@ -1,13 +1,25 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::cli {
 
+// What the engines a thread opens for writing share while many files are changed at once
+// (ChangeEachFile): the group of their folders' flushes, and where the notes of their
+// recoveries go, to be printed in the files' order. Set per thread; none by default.
+struct TChangeRun {
+  std::shared_ptr<TFlushGroup> flushes;
+  std::string notes;
+};
+void SetChangeRun(TChangeRun* run);
+
 // The engine open on an existing file; for writing unless only reading is needed. Opened for
-// writing, it says what it did to finish a change that an earlier writer did not end.
+// writing, it says what it did to finish a change that an earlier writer did not end (on
+// stderr, or into the thread's change run).
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force);
 
 // Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.

@@ -279,16 +279,18 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
   const bool several = options.fileNames.size() > 1;
-  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
-                        [&](const std::string& fileName) {
-                          TID3Engine engine;
-                          // A dry run opens the file for reading only: it cannot change it.
-                          OpenEngine(engine, fileName, request.dryRun, options.force);
-                          Apply(request, engine, fileName);
-                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
-                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
-                          PrintPlan(std::cout, engine);
-                        });
+  return ChangeEachFile(
+      options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        // A dry run opens the file for reading only: it cannot change it.
+        OpenEngine(engine, fileName, request.dryRun, options.force);
+        Apply(request, engine, fileName);
+        if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
+        if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
+        PrintPlan(std::cout, engine);
+      },
+      !request.dryRun);
 }
 
 const char* const kSetExample = R"(Examples:

@@ -87,6 +87,12 @@ bool RenameFile(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool RenameFileNew(const std::string& from, const std::string& to) {
+  std::wstring wideFrom, wideTo;
+  return WideFileName(from, wideFrom) && WideFileName(to, wideTo) &&
+         ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 std::string ResolveFileName(const std::string& fileName) {
   return fileName;
 }
