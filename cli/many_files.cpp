@@ -13,6 +13,7 @@
 
 #include "cli/open_engine.h"
 #include "tagscope/rtl/command_line.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -235,16 +236,23 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
 
 int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
                    const std::function<void(const std::string& file)>& change, bool parallel) {
-  if (files.size() == 1) {
-    change(files.front());
-    return 0;
-  }
   std::vector<TWalkFile> named;
   for (const std::string& file : files) named.push_back({file, false, ""});
+  return ChangeEachFile(named, done, change, parallel);
+}
+
+int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change, bool parallel) {
+  if (files.size() == 1 && !files.front().found && files.front().error.empty()) {
+    change(files.front().path);
+    return 0;
+  }
   const auto flushes = std::make_shared<TFlushGroup>();
   return RunForEachFile(
-      named,
+      files,
       [&](const TWalkFile& f) {
+        if (f.found && ResolveLinkName(f.path) != f.path)
+          return TFileOutcome{"", EscapeForTerminal(f.path) + ": passed over: a link\n", false};
         TChangeRun run{flushes, std::string()};
         if (parallel) SetChangeRun(&run);
         TFileOutcome outcome;
