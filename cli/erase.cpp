@@ -40,21 +40,25 @@ std::vector<TFileRange> AllTrailers(const TTrailerTags& t) {
 
 int Erase(const TEraseOptions& o) {
   const std::vector<TWalkFile> files = CollectFiles(o.fileNames, o.recursive);
-  return ChangeEachFile(files, "erased", [&](const std::string& fileName) {
-    TID3Engine engine;
-    const TKeptModified modified(fileName, o.preserveModified);
-    OpenEngine(engine, fileName, false, o.force);
-    if (o.all) {
-      // The tag and every block behind the audio go in one change: a stop half way leaves none
-      // of it done.
-      Change(engine, [&] { engine.EraseTagAndTrailers(AllTrailers(ReadTrailerTags(engine))); });
-    } else {
-      if (o.v2 || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
-      if (o.ape) Change(engine, [&] { engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges()); });
-      if (o.v1) Change(engine, [&] { RemoveTrailer(engine); });
-    }
-    modified.Restore();
-  });
+  return ChangeEachFile(
+      files, "erased",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        const TKeptModified modified(fileName, o.preserveModified);
+        OpenEngine(engine, fileName, false, o.force);
+        if (o.all) {
+          // The tag and every block behind the audio go in one change: a stop half way leaves none
+          // of it done.
+          Change(engine, [&] { engine.EraseTagAndTrailers(AllTrailers(ReadTrailerTags(engine))); });
+        } else {
+          if (o.v2 || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
+          if (o.ape)
+            Change(engine, [&] { engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges()); });
+          if (o.v1) Change(engine, [&] { RemoveTrailer(engine); });
+        }
+        modified.Restore();
+      },
+      true);
 }
 
 RegisterVerb registerErase([](CLI::App& app) {

@@ -9,6 +9,16 @@
 
 namespace tagscope::cli {
 
+namespace {
+
+thread_local TChangeRun* changeRun = nullptr;
+
+}  // namespace
+
+void SetChangeRun(TChangeRun* run) {
+  changeRun = run;
+}
+
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   TFileInfo info;
   if (!readOnly && GetFileInfo(fileName, info) && info.folder)
@@ -18,10 +28,15 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, 
   engine.SetReadOnly(readOnly);
   engine.SetForceWrite(force);
   engine.SetFileName(fileName);
+  if (changeRun && !readOnly) engine.SetFlushGroup(changeRun->flushes);
   engine.SetActive(true);
+  if (engine.RecoveryNote().empty()) return;
   // The note names the file, and file names may hold escape sequences.
-  if (!engine.RecoveryNote().empty())
-    std::cerr << "tagscope: " << EscapeForTerminal(engine.RecoveryNote()) << "\n";
+  const std::string note = "tagscope: " + EscapeForTerminal(engine.RecoveryNote()) + "\n";
+  if (changeRun)
+    changeRun->notes += note;
+  else
+    std::cerr << note;
 }
 
 void Change(TID3Engine& engine, const std::function<void()>& operation) {

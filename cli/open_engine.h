@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::cli {
@@ -12,9 +14,18 @@ namespace tagscope::cli {
 inline constexpr const char* kJournalPendingWarning =
     "An interrupted change left a journal beside this file: what is shown may be half old, half "
     "new until the next write or erase of the file puts it back";
+// What the engines a thread opens for writing share while many files are changed at once
+// (ChangeEachFile): the group of their folders' flushes, and where the notes of their
+// recoveries go, to be printed in the files' order. Set per thread; none by default.
+struct TChangeRun {
+  std::shared_ptr<TFlushGroup> flushes;
+  std::string notes;
+};
+void SetChangeRun(TChangeRun* run);
 
 // The engine open on an existing file; for writing unless only reading is needed. Opened for
-// writing, it says what it did to finish a change that an earlier writer did not end.
+// writing, it says what it did to finish a change that an earlier writer did not end (on
+// stderr, or into the thread's change run).
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force);
 
 // A file's time of last write, taken before a change and set back after it (--preserve-mtime).

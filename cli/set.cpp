@@ -342,7 +342,9 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         // Where the APE tag stands after the tag's write.
         if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
         modified.Restore();
-      });
+      },
+      // Many files at once where nothing is printed along the way.
+      !request.dryRun && !options.apeToId3);
 }
 
 const char* const kSetExample = R"(Examples:

@@ -1,7 +1,5 @@
 #include "engine/file_replace.h"
 
-#include <filesystem>
-
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
@@ -11,9 +9,10 @@ namespace tagscope {
 TFileReplacement::TFileReplacement(TFileSystem& files, const std::string& fileName)
     : FFiles(files), FTarget(ResolveLinkName(fileName)) {
   // Creating exclusively never takes over another file (or a link planted under the name).
-  FStream = beside::CreateTemp(FTarget, FTempName, [&](const std::string& name) {
-    return FFiles.Open(name, TFileMode::fmCreateNew);
-  });
+  // The new file takes the first free slot, where the next writer looks for leftovers.
+  FStream = beside::CreateTemp(
+      FTarget, FTempName,
+      [&](const std::string& name) { return FFiles.Open(name, TFileMode::fmCreateNew); }, true);
   // Held until the new content is in place, and on by the stream that then serves the file.
   FStream->Lock(TFileLock::flExclusive);
 }
@@ -43,33 +42,29 @@ bool TFileReplacement::RenameKeepsIdentity() {
 void TFileReplacement::Commit() {
   FFiles.Rename(FTempName, FTarget);
   FCommitted = true;
-  SyncFolder(ExtractFilePath(FTarget));
 }
 
 namespace {
 
 // The new files beside `fileName` that name it, with whether a live writer holds each. What
 // stands under such a name but is no plain file (a link, a FIFO, a folder) is nobody's new
-// file, and left alone.
+// file, and left alone. Writers put their new files in the fixed slots, so the slots' names
+// are looked at, not the folder's list: the cost does not grow with the folder.
 std::vector<std::pair<std::string, bool>> NewFilesOf(TFileSystem& files,
                                                      const std::string& fileName) {
   const std::string target = ResolveLinkName(fileName);
-  const std::string folder = ExtractFilePath(target);
-  std::error_code error;
   std::vector<std::pair<std::string, bool>> found;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (!beside::IsTempNameOf(name, target, nullptr)) continue;
+  for (int slot = 0; slot < beside::kSlots; ++slot) {
+    const std::string name = beside::TempName(target, beside::SlotDigits(slot));
+    if (!NameTaken(name)) continue;
     bool held = false;
     try {
-      held =
-          !files.Open(folder + name, TFileMode::fmOpenReadPlain)->Lock(TFileLock::flShared, false);
+      held = !files.Open(name, TFileMode::fmOpenReadPlain)->Lock(TFileLock::flShared, false);
     } catch (const Exception&) {
       // Gone in the meantime, no plain file, or not ours to open.
       continue;
     }
-    found.emplace_back(folder + name, held);
+    found.emplace_back(name, held);
   }
   return found;
 }

@@ -28,11 +28,12 @@ class TFileReplacement {
   // part a hard link from the new content) and its owner, group and permissions, which the
   // new file is given here as far as this process may.
   bool RenameKeepsIdentity();
-  // Renames the new file over the old one; the caller flushes it first. Raises the rename's
-  // error, the new file staying for a copy.
+  // Renames the new file over the old one; the caller flushes it first, and makes the rename
+  // durable (TFileSystem::SyncFolder) after. Raises the rename's error, the new file staying
+  // for a copy.
   void Commit();
   // The new file stays when this object goes (it is being copied into the file).
-  void Keep() { FKept = true; }
+  void Keep(bool value = true) { FKept = value; }
   // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
 

@@ -15,6 +15,19 @@ void TFileSystem::Rename(const std::string& from, const std::string& to) {
         Format("Cannot replace file \"%s\". %s", to.c_str(), LastSystemErrorText().c_str()));
 }
 
+void TFileSystem::RenameNew(const std::string& from, const std::string& to) {
+  if (RenameNoReplace(from, to)) return;
+  const std::string reason = LastSystemErrorText();
+  if (NameTaken(to))
+    throw EFCreateError(Format("Cannot create file \"%s\": the name is taken", to.c_str()));
+  throw EWriteError(
+      Format("Cannot rename \"%s\" to \"%s\". %s", from.c_str(), to.c_str(), reason.c_str()));
+}
+
+void TFileSystem::SyncFolder(const std::string& folder) {
+  tagscope::SyncFolder(folder);
+}
+
 bool TFileSystem::Remove(const std::string& fileName) {
   return RemoveFile(fileName);
 }

@@ -149,6 +149,14 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     if (NameTaken(TTagJournal::NameFor(FName))) return false;
     throw;
   }
+  // The journal's name is durable before the file is touched. Its content was flushed once,
+  // the file is flushed once, after the change: two flushes of files per write.
+  try {
+    SyncFolderOf(journal->FileName());
+  } catch (...) {
+    FFiles->Remove(journal->FileName());
+    throw;
+  }
   TUndoStream undo(file);
   try {
     undo.ChangeOrRollBack(
@@ -185,7 +193,20 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
     return;
   }
   FStream = replacement.TakeStream();
+  // The new file has the name; what follows is not undone when making that durable fails.
+  try {
+    SyncFolderOf(FName);
+  } catch (const std::exception&) {
+  }
   FStream->Lock(TFileLock::flExclusive);
+}
+
+void TTagFile::SyncFolderOf(const std::string& name) {
+  const std::string folder = ExtractFilePath(ResolveLinkName(name));
+  if (FFlushGroup)
+    FFlushGroup->SyncFolder(*FFiles, folder);
+  else
+    FFiles->SyncFolder(folder);
 }
 
 void TTagFile::CopyBack(TFileReplacement& replacement) {
@@ -208,6 +229,13 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
                journalName.c_str(), journalName.c_str()));
   }
   replacement.Keep();
+  try {
+    SyncFolderOf(journal->FileName());
+  } catch (...) {
+    journal->Finish();
+    replacement.Keep(false);
+    throw;
+  }
   // Room first: a full disk stops the copy before a byte of the file is overwritten.
   try {
     file.Reserve(size);

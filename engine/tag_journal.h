@@ -16,11 +16,13 @@ class TPendingWrites;
 // the file's identity, its size and last write when the change began, the size the change
 // gives it, and checksums of what each block of the change held before and holds after. The
 // next writer applies it only to that file in a state the change can have left; it names no
-// path. It is flushed, and then marked, before the file is touched, and removed once the file
-// is flushed.
+// path. It is written whole and flushed under a scratch name, then given its name, before the
+// file is touched (the caller makes the name durable: TFileSystem::SyncFolder), and removed
+// once the file is flushed.
 class TTagJournal {
  public:
-  // The journal's name for a file: beside it, "<name>.ID3JRN" (long names shortened). Beside
+  // The journal's name for a file: beside it, "<name>.ID3JRN" (a long name cut, with a digest
+  // of the whole name, see beside::OwnName). Beside
   // the file a link leads to, unless the caller knows `target` is no link.
   static std::string NameFor(const std::string& target, bool targetIsNoLink = false);
 
@@ -55,7 +57,7 @@ class TTagJournal {
 
  private:
   TTagJournal(TFileSystem& files, std::string name) : FFiles(&files), FName(std::move(name)) {}
-  void Create(const std::string& content);
+  void Create(const std::string& target, std::string content);
 
   TFileSystem* FFiles;
   std::string FName;

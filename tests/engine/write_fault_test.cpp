@@ -251,8 +251,9 @@ TEST_P(WriteFaults, AProcessStoppedAtAnyChangeLeavesWhatTheNextWriterPutsRight) 
 }
 
 TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
-  // What a file was written since its last flush is lost when the machine stops: in every
-  // file, or in all but the one being changed, whose writes the disk happened to store first.
+  // What a file was written since its last flush is lost when the machine stops, in part or
+  // whole: in every file, or in all but the one being changed, whose writes the disk happened
+  // to store first.
   // A journal flushed late, a new file renamed before its flush, or a write reported done
   // before it was flushed, shows here.
   const Scenario& s = GetParam();
@@ -268,11 +269,19 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
     expected = ReadFile(name);
     changes = files->Changes();
   }
-  // Past the last change the write completes: what it reported done must survive.
+  // Past the last change the write completes: what it reported done must survive. Besides
+  // losing all, the disk may have stored any part of the unflushed writes of every file.
+  using TStored = FaultyFileSystem::TStored;
+  const std::vector<std::pair<bool, TStored>> disks = {{false, TStored::None},
+                                                       {true, TStored::None},
+                                                       {false, TStored::FirstBlock},
+                                                       {false, TStored::AllButFirstBlock},
+                                                       {false, TStored::EveryOtherBlock}};
   for (int stopAt = 1; stopAt <= changes + 1; ++stopAt)
-    for (const bool fileKept : {false, true}) {
+    for (const auto& [fileKept, stored] : disks) {
       SCOPED_TRACE("stopped at change " + std::to_string(stopAt) + " of " +
-                   std::to_string(changes) + (fileKept ? ", the file's writes stored" : ""));
+                   std::to_string(changes) + (fileKept ? ", the file's writes stored" : "") +
+                   ", disk keeps " + std::to_string(static_cast<int>(stored)));
       ScratchFolder dir;
       const std::string name = PutFile(dir, s);
       auto files = std::make_shared<FaultyFileSystem>(stopAt, true);
@@ -284,7 +293,8 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
         } catch (const Exception&) {
         }
       }
-      files->PowerCut(fileKept ? std::vector<std::string>{name} : std::vector<std::string>{});
+      files->PowerCut(fileKept ? std::vector<std::string>{name} : std::vector<std::string>{},
+                      stored);
       TestEngine next;
       next.SetFullID3TagSeek(s.fullSeek);
       next.Open(name);

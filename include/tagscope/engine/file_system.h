@@ -21,6 +21,12 @@ class TFileSystem {
   virtual void Rename(const std::string& from, const std::string& to);
   // Deletes a file; false when it could not be deleted.
   virtual bool Remove(const std::string& fileName);
+  // Renames `from` to `to`, where nothing may stand yet; raises EFCreateError when the name
+  // is taken, else EWriteError, with the system's reason.
+  virtual void RenameNew(const std::string& from, const std::string& to);
+  // Makes the names of a folder durable: what was created in it, renamed in or out, survives
+  // the machine stopping.
+  virtual void SyncFolder(const std::string& folder);
 };
 
 // The platform's file operations, shared by every engine that was given no others.

@@ -21,6 +21,7 @@
 namespace tagscope {
 
 class TTagFile;
+class TFlushGroup;
 struct TSparseBody;
 
 // What the last read of the tag accounted for. A write keeps only what the read understood, so
@@ -80,6 +81,9 @@ class TID3Engine {
   // frames than MaxFrameCount, more bytes than a tag's header can count).
   bool ForceWrite() const { return FForceWrite; }
   void SetForceWrite(bool value) { FForceWrite = value; }
+  // Engines writing many files at once, on threads of their own, share the flushes of their
+  // folders through one group (see TFlushGroup); none by default.
+  void SetFlushGroup(std::shared_ptr<TFlushGroup> value);
   // What opening the file for writing did to finish a change that an earlier writer did not
   // end (rolled back or completed from its journal); empty when there was none.
   const std::string& RecoveryNote() const;
