@@ -40,6 +40,8 @@ void EmbeddedJson(TJsonWriter& j, const TEmbeddedFrame& frame, TBinaryDetail bin
   j.EndObject();
 }
 
+}  // namespace
+
 void FieldJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
   switch (f.Type) {
     case TFieldType::ftText:
@@ -79,6 +81,8 @@ void FieldJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
       break;
   }
 }
+
+namespace {
 
 void FieldsJson(TJsonWriter& j, const TFrameFields& fields, TBinaryDetail binary) {
   j.BeginObject();

@@ -30,12 +30,13 @@ _tagscope() {
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
-                --padding --footer --v1 --dry-run --force --help"
+                --padding --footer --v1 --dry-run --force --help
+                --frame --ufid --play-count --volume --from-json"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
                     return ;;
-                --picture)
+                --picture|--from-json)
                     compopt -o filenames 2>/dev/null
                     COMPREPLY=($(compgen -f -- "$cur"))
                     return ;;
@@ -50,6 +51,11 @@ _tagscope() {
                         -- "$cur"))
                     compopt -o nospace 2>/dev/null
                     return ;;
+                --frame)
+                    COMPREPLY=($(compgen -W "TCMP= GRP1= TSO2= TSOC= TSOA= TSOP= TSOT= MVNM=
+                        MVIN= XSOP= WFED=" -- "$cur"))
+                    compopt -o nospace 2>/dev/null
+                    return ;;
                 --delete)
                     COMPREPLY=($(compgen -W "APIC COMM TXXX WXXX TALB TCON TDRC TIT1 TIT2 TIT3
                         TPE1 TRCK TYER USLT" -- "$cur"))
@@ -59,7 +65,7 @@ _tagscope() {
                     return ;;
                 --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
                 --year|--comment|--user-text|--user-url|--padding|--album-artist|--disc|\
-                --composer|--bpm|--rating|--lyrics)
+                --composer|--bpm|--rating|--lyrics|--ufid|--play-count|--volume)
                     return ;;
             esac ;;
     esac
