@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tagscope/engine/id3_frame_item.h"
+#include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/version_change.h"
@@ -269,6 +270,8 @@ TJsonTag ParseDumpJson(std::string_view text) {
   }
   const auto frames = j.find("frames");
   if (frames == j.end() || !frames->is_array()) Refuse("frames", "is missing: a list of frames");
+  if (frames->size() > static_cast<size_t>(MaxFrameCount))
+    Refuse("frames", Format("holds more than the %d frames a tag is read with", MaxFrameCount));
   for (size_t i = 0; i < frames->size(); ++i) {
     const std::string path = Index("frames", i);
     TJsonFrame& frame = tag.frames.emplace_back(FrameOf((*frames)[i], path));
