@@ -259,6 +259,9 @@ TJsonTag ParseDumpJson(std::string_view text) {
     j = TJson::parse(text);
   } catch (const TJson::parse_error& e) {
     throw EConvertError(Format("The JSON is not well formed at byte %zu", e.byte));
+  } catch (const TJson::exception&) {
+    // Numbers beyond what a double holds, and the like.
+    throw EConvertError("The JSON holds a number too large to read");
   }
   if (!j.is_object()) Refuse("(top)", "is not the object dump --json prints for a file");
   TJsonTag tag;

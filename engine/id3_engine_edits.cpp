@@ -63,8 +63,9 @@ void SetVolume(TID3Engine& engine, const std::string& identification, int adjust
   if (engine.Active()) SetVolume(engine.Tag(), identification, adjustment);
 }
 
-void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
-  if (engine.Active()) ChangeTagVersion(engine.Tag(), version);
+std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version) {
+  if (!engine.Active()) return {};
+  return ChangeTagVersion(engine.Tag(), version);
 }
 
 std::string ShownGenre(const TID3Engine& engine) {

@@ -2,6 +2,8 @@
 #include "engine/frames/described_text_frames.h"
 
 #include "engine/stream_helpers.h"
+#include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/timed_frames.h"
 
 namespace tagscope {
 
@@ -51,6 +53,11 @@ void RenderTermsFrame(TFieldWriter& w) {
   w.Encoding();
   w.Fixed("language", 3);
   w.Text("text", false);
+}
+
+std::string RenderLyricsFrame(const std::string& language, const std::string& description,
+                              const std::string& text, uint8_t version) {
+  return BuildLyricsUtf8(description, text, language, version);
 }
 
 }  // namespace tagscope

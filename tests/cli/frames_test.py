@@ -510,7 +510,11 @@ class FromJsonTest(MutagenFramesTest):
             self.assertNotEqual(getattr(other, "encoding", 0), 3, frame.FrameID)
             for attr in ("text", "desc", "url", "data", "owner", "mime", "people", "count", "seller"):
                 if hasattr(frame, attr):
-                    self.assertEqual(getattr(other, attr), getattr(frame, attr), frame.FrameID)
+                    want = getattr(frame, attr)
+                    # ID3v2.3 has no lists: their values are joined with "/"
+                    if attr == "text" and frame.FrameID.startswith("T") and len(want) > 1:
+                        want = ["/".join(want)]
+                    self.assertEqual(getattr(other, attr), want, frame.FrameID)
 
     def test_what_cannot_be_written_is_refused_by_its_path_and_nothing_is_written(self):
         self.save([id3.TIT2(encoding=0, text=["T"]), id3.UFID(owner="o", data=b"id"),

@@ -123,7 +123,8 @@ TEST(FrameRenderTest, AVersionChangeRebuildsEachFrameByItsKind) {
   EXPECT_EQ(tag.Frames().Items(1).Payload()[0], '\0');  // fits ISO-8859-1
   const TFrameValue people = DecodeFrameContent(tag.Frames().Items(2), 3);
   EXPECT_EQ(people.Find("encoding")->Number, 1);
-  EXPECT_EQ(people.Find("text")->Texts, (std::vector<std::string>{"One", "\xE2\x82\xAC"}));
+  // ID3v2.3 has no lists: the values are joined.
+  EXPECT_EQ(people.Find("text")->Texts, (std::vector<std::string>{"One/\xE2\x82\xAC"}));
 }
 
 // Content built from typed values, in a tag of each version, reads back as built.

@@ -3,15 +3,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_header.h"
 #include "tagscope/engine/id3_tag.h"
+#include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
@@ -102,11 +106,22 @@ class TID3Engine {
   void SaveID3V1();
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
+  // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
+  // its own; none when the file ends in none, or while inactive.
+  std::optional<TID3v1Trailer> ReadID3V1Trailer();
   // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
   // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
   // read of the tag fetched are not read again. Nothing while inactive.
   TMpegAudioProperties ReadAudio();
   std::string ReadFileBytes(int64_t position, int64_t count);
+
+  // --- blocks behind the audio (trailer_tags.h) ---
+  // The open file's size; 0 while inactive.
+  int64_t FileSize();
+  // Cuts the ranges, which lie behind the tag, out of the file with one rewrite beside it: the
+  // file afterwards holds all of its old bytes but those, or is unchanged. Nothing while
+  // inactive or for no ranges.
+  void CutFileRanges(std::vector<TFileRange> ranges);
 
   // --- frame content ---
   // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
