@@ -1,7 +1,6 @@
 // Frame content by its kind: decoded into fields, rendered from them, built from typed values.
 #include "tagscope/engine/frame_value.h"
 
-#include "engine/frame_decoders.h"
 #include "engine/frames/frame_kinds.h"
 #include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/rtl/ascii_case.h"

@@ -17,6 +17,8 @@ class TFieldWriter {
   TFieldWriter(const TFrameValue& value, uint8_t version, std::string path = "content");
 
   uint8_t Version() const { return FVersion; }
+  // The path of the fields being written ("content", "content.lines[2]").
+  const std::string& Path() const { return FPath; }
   uint8_t TextEncoding() const { return FEncoding; }
   // Whether the fields being written hold one of that name.
   bool Has(std::string_view name) const;

@@ -4,14 +4,15 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/frame_decoders.h"
 #include "engine/frames/binary_frames.h"
+#include "engine/frames/chapter_frames.h"
 #include "engine/frames/commerce_frames.h"
 #include "engine/frames/counter_frames.h"
 #include "engine/frames/described_text_frames.h"
 #include "engine/frames/owner_data_frames.h"
 #include "engine/frames/picture_frames.h"
 #include "engine/frames/text_frames.h"
+#include "engine/frames/timing_frames.h"
 #include "engine/frames/url_frames.h"
 #include "engine/frames/volume_frames.h"
 
@@ -25,29 +26,29 @@ using TKind = TFrameKind;
 constexpr std::array kKinds = {
     TKind{"AENC", "audioEncryption", ParseAudioEncryptionFrame, RenderAudioEncryptionFrame},
     TKind{"APIC", "picture", ParsePictureFrame, RenderPictureFrame},
-    TKind{"ASPI", "seekIndex", DecodeSeekIndexFrame, nullptr},
-    TKind{"CHAP", "chapter", DecodeChapterFrame, nullptr},
+    TKind{"ASPI", "seekIndex", ParseSeekIndexFrame, RenderSeekIndexFrame},
+    TKind{"CHAP", "chapter", ParseChapterFrame, RenderChapterFrame},
     TKind{"COMM", "comment", ParseCommentFrame, RenderCommentFrame},
     TKind{"COMR", "commercial", ParseCommercialFrame, RenderCommercialFrame},
-    TKind{"CTOC", "tableOfContents", DecodeTableOfContentsFrame, nullptr},
+    TKind{"CTOC", "tableOfContents", ParseTableOfContentsFrame, RenderTableOfContentsFrame},
     TKind{"ENCR", "registration", ParseRegistrationFrame, RenderRegistrationFrame},
     TKind{"EQU2", "equalisation", ParseEqualisationFrame, RenderEqualisationFrame},
     TKind{"EQUA", "oldEqualisation", ParseOldEqualisationFrame, RenderOldEqualisationFrame},
-    TKind{"ETCO", "events", DecodeEventsFrame, nullptr},
+    TKind{"ETCO", "events", ParseEventsFrame, RenderEventsFrame},
     TKind{"GEOB", "object", ParseObjectFrame, RenderObjectFrame},
     TKind{"GRID", "registration", ParseRegistrationFrame, RenderRegistrationFrame},
     TKind{"GRP1", "text", ParseTextFrame, RenderTextFrame},
     TKind{"IPLS", "people", ParsePeopleFrame, RenderPeopleFrame},
     TKind{"LINK", "link", ParseLinkFrame, RenderLinkFrame},
     TKind{"MCDI", "binary", ParseBinaryFrame, RenderBinaryFrame},
-    TKind{"MLLT", "lookup", DecodeLookupFrame, nullptr},
+    TKind{"MLLT", "lookup", ParseLookupFrame, RenderLookupFrame},
     TKind{"MVIN", "text", ParseTextFrame, RenderTextFrame},
     TKind{"MVNM", "text", ParseTextFrame, RenderTextFrame},
     TKind{"OWNE", "ownership", ParseOwnershipFrame, RenderOwnershipFrame},
     TKind{"PCNT", "counter", ParseCounterFrame, RenderCounterFrame},
     TKind{"PCST", "podcast", ParsePodcastFrame, RenderPodcastFrame},
     TKind{"POPM", "popularimeter", ParsePopularimeterFrame, RenderPopularimeterFrame},
-    TKind{"POSS", "position", DecodePositionFrame, nullptr},
+    TKind{"POSS", "position", ParsePositionFrame, RenderPositionFrame},
     TKind{"PRIV", "ownerData", ParseOwnerDataFrame, RenderOwnerDataFrame},
     TKind{"RBUF", "buffer", ParseBufferFrame, RenderBufferFrame},
     TKind{"RVA2", "volume", ParseVolumeFrame, RenderVolumeFrame},
@@ -55,8 +56,8 @@ constexpr std::array kKinds = {
     TKind{"RVRB", "reverb", ParseReverbFrame, RenderReverbFrame},
     TKind{"SEEK", "seek", ParseSeekFrame, RenderSeekFrame},
     TKind{"SIGN", "signature", ParseSignatureFrame, RenderSignatureFrame},
-    TKind{"SYLT", "syncLyrics", DecodeSyncLyricsFrame, nullptr},
-    TKind{"SYTC", "tempo", DecodeTempoFrame, nullptr},
+    TKind{"SYLT", "syncLyrics", ParseSyncLyricsFrame, RenderSyncLyricsFrame},
+    TKind{"SYTC", "tempo", ParseTempoFrame, RenderTempoFrame},
     TKind{"TIPL", "people", ParsePeopleFrame, RenderPeopleFrame},
     TKind{"TMCL", "people", ParsePeopleFrame, RenderPeopleFrame},
     TKind{"TXXX", "userText", ParseUserTextFrame, RenderUserTextFrame},

@@ -22,6 +22,10 @@ struct TFrameKind {
 // for any other.
 const TFrameKind& FrameKindOf(std::string_view id);
 
+// DecodeFrameContent for a frame embedded `depth` frames deep.
+TFrameValue DecodeFrameContentAt(std::string_view id, std::string_view payload, uint8_t version,
+                                 int depth);
+
 // The payload rebuilt for a tag of `toVersion` by its kind's render from what its parse read
 // in a tag of `fromVersion`, its texts in an encoding that version has; nothing when the kind
 // has no render or the payload does not read cleanly (it is best left as it is then).

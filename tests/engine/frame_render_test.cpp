@@ -65,6 +65,15 @@ const std::pair<const char*, std::string> kPayloads[] = {
      "20301231http://x\0\x01Seller\0Desc\0image/png\0logo"s},
     {"MCDI", "\x01\x02\x03"s},
     {"XABC", "anything\0"s},
+    {"SYLT", "\0engd\x02\x01\0la\0\0\0\x03\xE8"s},
+    {"SYTC", "\x02\xFF\x01\0\0\0\x10\x78\0\0\0\x20"s},
+    {"ETCO", "\x02\x03\0\0\x05\xDC"s},
+    {"POSS", "\x02\0\0\x7A\x69"s},
+    {"MLLT", "\0\x01\0\x01\xA1\0\0\x1A\x08\x08\x01\x02"s},
+    {"ASPI", "\0\0\0\x0A\0\0\x03\xE8\0\x02\x10\0\x01\xFF\xFF"s},
+    {"CTOC",
+     "toc\0\x03\x01"
+     "ch1\0TIT2\0\0\0\x03\0\0\0On"s},
 };
 
 TEST(FrameRenderTest, EachKindWritesBackThePayloadItsParseRead) {
