@@ -97,6 +97,16 @@ std::string NameOf(const TID3Frames_Item& f) {
   return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
 }
 
+// Whether the content renders back into the payload byte for byte.
+bool RendersBack(const TID3Frames_Item& f, const TFrameValue& value, uint8_t version) {
+  if (!value.Problems.empty()) return false;
+  try {
+    return RenderFrameContent(f.Name(), value, version) == f.Payload();
+  } catch (const EFrameValueError&) {
+    return false;
+  }
+}
+
 void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
   j.BeginObject()
       .Member("id", U(f.Name()))
@@ -113,10 +123,17 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetai
       .Member("groupId", f.GroupID())
       .Member("encryptionId", f.EncryptionID());
   // Sizes alone need no payload read in full; hashes and bytes do.
-  FrameContentJson(j,
-                   binary == TBinaryDetail::bdSize ? DescribeFrameContent(f, version)
-                                                   : DecodeFrameContent(f, version),
-                   binary);
+  const TFrameValue value = binary == TBinaryDetail::bdSize ? DescribeFrameContent(f, version)
+                                                            : DecodeFrameContent(f, version);
+  FrameContentJson(j, value, binary);
+  // The payload's own bytes too where its content does not render back into them (a damaged
+  // frame, a terminator after the last text): `set --from-json` writes them back as they are.
+  if (binary == TBinaryDetail::bdBytes && !RendersBack(f, value, version)) {
+    TFrameField payload;
+    payload.Type = TFieldType::ftBytes;
+    payload.Bytes = f.Payload();
+    FieldJson(j.Key("payload"), payload, binary);
+  }
   j.EndObject();
 }
 

@@ -32,6 +32,8 @@ void EmbeddedJson(TJsonWriter& j, const TEmbeddedFrame& frame, TBinaryDetail bin
   j.EndObject();
 }
 
+}  // namespace
+
 void FieldJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
   switch (f.Type) {
     case TFieldType::ftText:
@@ -71,6 +73,8 @@ void FieldJson(TJsonWriter& j, const TFrameField& f, TBinaryDetail binary) {
       break;
   }
 }
+
+namespace {
 
 void FieldsJson(TJsonWriter& j, const TFrameFields& fields, TBinaryDetail binary) {
   j.BeginObject();

@@ -15,6 +15,8 @@ enum class TBinaryDetail { bdSize, bdHash, bdBytes };
 // The members "kind", "content" and, when the content is damaged, "problems" of a frame's JSON
 // object, which the writer has open. Every field becomes a member of "content".
 void FrameContentJson(TJsonWriter& j, const TFrameValue& value, TBinaryDetail binary);
+// One field's value as FrameContentJson writes it, at the writer's position.
+void FieldJson(TJsonWriter& j, const TFrameField& field, TBinaryDetail binary);
 // The content on one line as people read it, and texts in quotes: the engine's, which the
 // viewer shares.
 using tagscope::FrameContentText;

@@ -1,7 +1,9 @@
 // tagscope set FILE [--title T] ... : changes a file's tag and writes it back.
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <string>
@@ -16,6 +18,7 @@
 #include "cli/set_timed.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/file_naming.h"
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/tag_edit.h"
@@ -51,6 +54,11 @@ struct TSetOptions {
   int64_t padding = 0;
   bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
        force = false;
+  // Frames of any ID and kind.
+  std::string fromJson, playCount;
+  CLI::Option* fromJsonOption = nullptr;
+  CLI::Option* playCountOption = nullptr;
+  std::vector<std::string> frameTexts, uniqueIds, volumes;
   // Chapters and synchronised lyrics.
   std::string chaptersFile, lrcFile;
   bool deleteChapters = false;
@@ -241,6 +249,72 @@ void AddDeletions(const TSetOptions& o, TSetRequest& request, const TClaims& cla
   }
 }
 
+// The option that sets a frame of a kind --frame does not write.
+std::string OptionForKind(std::string_view id) {
+  static const std::pair<std::string_view, std::string_view> options[] = {
+      {"APIC", "--picture"},  {"COMM", "--comment"}, {"TXXX", "--user-text"},
+      {"WXXX", "--user-url"}, {"UFID", "--ufid"},    {"PCNT", "--play-count"},
+      {"POPM", "--rating"},   {"USLT", "--lyrics"},  {"RVA2", "--volume"}};
+  for (const auto& [frame, option] : options)
+    if (frame == id) return std::string(option);
+  return "--from-json";
+}
+
+// --frame ID=VALUE: a text or link frame of any ID, several values when repeated.
+void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.frameTexts) {
+    const auto [id, value] = SplitPair(argument, "--frame", "ID=VALUE");
+    if (id.size() != 4 || !ValidFrameID(id))
+      throw EConvertError(
+          Format("--frame needs a frame ID of four letters A-Z or digits such as TCMP, got \"%s\"",
+                 id.c_str()));
+    const std::string_view kind = FrameKind(id);
+    if (kind != "text" && kind != "url" && kind != "raw")
+      throw EConvertError(Format("--frame writes texts and links; %s holds other content: use %s",
+                                 id.c_str(), OptionForKind(id).c_str()));
+    auto same = std::find_if(request.frameTexts.begin(), request.frameTexts.end(),
+                             [&, &id = id](auto& v) { return v.first == id; });
+    if (same == request.frameTexts.end()) {
+      claims.Claim(TClaims::Frame(id), "--frame " + id);
+      same = request.frameTexts.insert(request.frameTexts.end(), {id, {}});
+    }
+    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link")
+                                         : OptionValue(value, o.fromFile, id + " text"));
+  }
+}
+
+// --ufid OWNER=ID, --play-count N and --volume ID=DB.
+void AddOwnedFrames(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.uniqueIds) {
+    const auto [owner, identifier] = SplitPair(argument, "--ufid", "OWNER=ID");
+    if (owner.empty()) throw EConvertError("--ufid needs the identifier's owner, such as a URL");
+    // The identifier is at most 64 bytes.
+    if (CheckedUtf8(identifier, "unique file identifier").size() > 64)
+      throw EConvertError(
+          Format("A unique file identifier is at most 64 bytes, got %zu", identifier.size()));
+    claims.Claim("the unique file identifier of \"" + owner + "\"", "--ufid " + owner);
+    request.uniqueIds.emplace_back(ToLatin1(owner, "identifier's owner"), identifier);
+  }
+  if (o.playCountOption->count() > 0) {
+    claims.Claim(TClaims::Frame("PCNT"), "--play-count");
+    request.playCount = WholeNumber(o.playCount, INT64_MAX, "A play count");
+  }
+  for (const std::string& argument : o.volumes) {
+    const auto [identification, decibels] = SplitPair(argument, "--volume", "ID=DB");
+    char* end = nullptr;
+    const double db = std::strtod(decibels.c_str(), &end);
+    // Adjustments are stored in 1/512 dB in 16 bits.
+    if (decibels.empty() || *end != '\0' || !(db >= -64.0 && db < 64.0))
+      throw EConvertError(
+          Format("A volume adjustment is a number of dB from -64 to 63.99 such as -6.5, got \"%s\"",
+                 decibels.c_str()));
+    claims.Claim("the volume of \"" + identification + "\"", "--volume " + identification);
+    request.volumes.emplace_back(ToLatin1(identification, "volume identification"),
+                                 static_cast<int>(std::lround(db * 512)));
+  }
+  if (o.fromJsonOption->count() > 0) request.fromJson = ParseDumpJson(JsonArgument(o.fromJson));
+}
+
 // --chapters, --delete-chapters and --lrc; the lyrics claim the unsynchronised lyrics of their
 // language too, which they write beside the timed ones.
 void AddTimed(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
@@ -268,6 +342,8 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   AddRatingsAndLyrics(o, request, claims);
   AddLinksAndUserTexts(o, request, claims);
   AddPictures(o, request, claims);
+  AddFrameTexts(o, request, claims);
+  AddOwnedFrames(o, request, claims);
   AddTimed(o, request, claims);
   AddDeletions(o, request, claims);
   if (o.paddingOption->count() > 0) request.padding = o.padding;
@@ -287,6 +363,8 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
+  // The frames of --from-json replace the tag's before anything else changes them.
+  if (r.fromJson) WriteJsonFrames(*r.fromJson, engine.Tag());
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
   if (r.version != 0) {
@@ -315,6 +393,19 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const auto& [id, url] : r.links) links[id].push_back(url);
   for (const auto& [id, urls] : links) SetLinkFrames(engine, id, urls);
   for (const auto& p : r.pictures) SetPicture(engine, p.picture, p.data);
+  for (const auto& [id, values] : r.frameTexts) {
+    if (FrameKind(id) == "url") {
+      SetLinkFrames(engine, id, values);
+    } else if (values.size() == 1 && values[0].empty()) {
+      DeleteFrames(engine, id);
+    } else {
+      SetTextValues(engine, id, values);
+    }
+  }
+  for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(engine, owner, identifier);
+  if (r.playCount) SetPlayCount(engine, *r.playCount);
+  for (const auto& [identification, adjustment] : r.volumes)
+    SetVolume(engine, identification, adjustment);
   ApplyTimed(r, engine, fileName);
   RefuseFramesOfOtherVersion(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);
@@ -352,6 +443,8 @@ const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --picture cover.jpg:front --user-url "Home=https://example.org"
   tagscope set song.mp3 --id3v2.3 --delete TXXX --value-from-file --comment "Notes=@notes.txt"
   tagscope set song.mp3 --delete-picture all --dry-run
+  tagscope set song.mp3 --frame TCMP=1 --ufid "http://musicbrainz.org=5f1c..." --play-count 12
+  tagscope dump --json --binary a.mp3 | tagscope set b.mp3 --from-json -
   tagscope set book.mp3 --chapters chapters.txt --lrc song.lrc --lang deu
   tagscope set -r Music --from-name "%{artist}/%{album}/%{track} %{title}" -p)";
 
@@ -396,6 +489,19 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                  "FILE[:TYPE[:DESC]]: adds a picture, replacing one of that type and description");
   cmd.add_option("--delete-picture", o.pictureDeletions, "TYPE|all: removes pictures of a type");
   cmd.add_option("--delete", o.deletions, "ID: removes every frame with the ID");
+  cmd.add_option("--frame", o.frameTexts,
+                 "ID=VALUE: a text or link frame of any ID (TCMP, GRP1, TSO2, XSOP...); "
+                 "repeated for one ID, its several values; empty VALUE removes");
+  cmd.add_option("--ufid", o.uniqueIds,
+                 "OWNER=ID: the unique file identifier (UFID) of that owner; empty ID removes");
+  o.playCountOption = cmd.add_option("--play-count", o.playCount, "N: the play counter (PCNT)");
+  cmd.add_option("--volume", o.volumes,
+                 "ID=DB: the relative volume (RVA2) of that identification (track, album), "
+                 "master volume in dB");
+  o.fromJsonOption = cmd.add_option(
+      "--from-json", o.fromJson,
+      "FILE|-: the frames of dump --json --binary output for one file replace the tag's; "
+      "the other options apply after it");
   o.chaptersOption = cmd.add_option(
       "--chapters", o.chaptersFile,
       "FILE: chapters (CHAP, CTOC) from a list, \"HH:MM:SS[.mmm] Title\" a line, or ;FFMETADATA1");

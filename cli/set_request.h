@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/set_from_json.h"
 #include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/timed_frames.h"
@@ -45,6 +46,12 @@ struct TSetRequest {
   TPairs links;                // link frame ID, URL
   std::vector<TPicture> pictures;
   std::optional<int64_t> padding;
+  // Frames of any ID, any kind.
+  std::optional<TJsonTag> fromJson;  // the frames that replace the tag's, first of all
+  std::vector<std::pair<std::string, std::vector<std::string>>> frameTexts;  // ID, its values
+  TPairs uniqueIds;  // owner (ISO-8859-1), identifier (empty: remove)
+  std::optional<uint64_t> playCount;
+  std::vector<std::pair<std::string, int>> volumes;  // identification, 1/512 dB
   // Chapters: the list's text and name, read again for each file's audio length; or removed.
   std::optional<std::string> chapterList;
   std::string chapterListName;
@@ -67,6 +74,8 @@ std::string ToLatin1(const std::string& utf8, const std::string& what);
 // (UTF-8, a byte-order mark and one final line break dropped); "@@..." stands for "@...".
 std::string OptionValue(const std::string& value, bool fromFile, const std::string& what);
 
+// The text of a JSON file, or of standard input for "-".
+std::string JsonArgument(const std::string& fileName);
 // The content of a text file named on the command line (a chapter list, lyrics); `what` names it
 // in errors.
 std::string TextFileArgument(const std::string& fileName, const char* what);

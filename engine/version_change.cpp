@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/frames/frame_kinds.h"
 #include "engine/version_frames.h"
-#include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
@@ -108,58 +108,15 @@ void DatesToVersion4(TID3Tag& tag) {
   MoveText(tag, "TORY", "TDOR");
 }
 
-// The strings of a text frame's payload (every one of a list) in UTF-16.
-std::string ReencodeTexts(std::string_view payload) {
-  const auto encoding = static_cast<uint8_t>(payload[0]);
-  std::string out(1, static_cast<char>(teUTF16));
-  for (size_t at = 1; at < payload.size();) {
-    const size_t end = FindTerminator(payload, at, encoding);
-    const std::string_view text =
-        payload.substr(at, end == std::string_view::npos ? payload.npos : end - at);
-    out += EncodeText(DecodeTextUtf8(text, encoding), teUTF16);
-    if (end == std::string_view::npos) break;
-    out += Terminator(teUTF16);
-    at = end + TerminatorWidth(encoding);
-  }
-  return out;
-}
-
-std::string Utf16String(const std::string& utf8) {
-  return EncodeText(utf8, teUTF16) + Terminator(teUTF16);
-}
-
-// A payload in UTF-16 that reads as the old one did. Comments, links and pictures are built
-// again from what their readers take from them: the readers' leniencies (a second zero byte
-// after a description) hold for single-byte encodings only.
-std::string Reencoded(const std::string& id, const std::string& payload) {
-  const std::string utf16(1, static_cast<char>(teUTF16));
-  if (id[0] == 'T') return ReencodeTexts(payload);
-  if (id == "COMM" || id == "USLT") {
-    const TID3Comment c = ParseComment(payload);
-    return utf16 + c.Language + Utf16String(c.DescriptionUtf8) + EncodeText(c.TextUtf8, teUTF16);
-  }
-  if (id == "WXXX") {
-    const TID3Url u = ParseURL(payload);
-    return utf16 + Utf16String(u.DescriptionUtf8) + u.URL;
-  }
-  if (id == "APIC") {
-    size_t offset = 0;
-    const TID3Picture p = ParsePicture(payload, offset);
-    const std::string mime(TerminatedString(payload, 1, teISO88591));
-    return utf16 + mime + '\0' + static_cast<char>(p.PictureType) + Utf16String(p.DescriptionUtf8) +
-           payload.substr(offset);
-  }
-  return {};
-}
-
-void ReencodeFrame(TID3Frames_Item& item) {
-  const std::string& payload = item.Data().Bytes();
-  if (payload.empty() || item.Encrypted()) return;
+// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read.
+void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
+  const std::string_view payload = item.Payload();
+  if (payload.empty() || item.Encrypted() || item.KeptAsStored()) return;
   const auto encoding = static_cast<uint8_t>(payload[0]);
   if (encoding != teUTF8 && encoding != teUTF16BE) return;
-  const std::string converted = Reencoded(item.Name(), payload);
-  if (converted.empty()) return;
-  item.Data().SetBytes(converted);
+  const std::optional<std::string> converted = RenderedForVersion(item.Name(), payload, from, 3);
+  if (!converted) return;
+  item.Data().SetBytes(*converted);
   item.Data().SetPosition(0);
 }
 
@@ -189,7 +146,7 @@ std::string EmbeddedConverted(const std::optional<TFrame>& frame, std::string_vi
     if (to != 3 || sub.Payload.empty()) continue;
     const auto encoding = static_cast<uint8_t>(sub.Payload[0]);
     if (encoding != teUTF8 && encoding != teUTF16BE) continue;
-    if (std::string again = Reencoded(sub.ID, sub.Payload); !again.empty()) sub.Payload = again;
+    if (auto again = RenderedForVersion(sub.ID, sub.Payload, from, 3)) sub.Payload = *again;
   }
   return render(converted, to);
 }
@@ -218,7 +175,7 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
   if (version == 3) {
     DatesToVersion3(tag);
     dropped = FramesToVersion3(tag);
-    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i));
+    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i), from);
     for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeSyncLyrics(tag.Frames().Items(i), from);
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();

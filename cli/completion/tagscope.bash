@@ -35,12 +35,13 @@ _tagscope() {
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
                 --padding --footer --v1 --dry-run --force -r --recursive -p --preserve-mtime
-                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --help"
+                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --help
+                --frame --ufid --play-count --volume --from-json"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
                     return ;;
-                --picture|--chapters|--lrc)
+                --picture|--chapters|--lrc|--from-json)
                     compopt -o filenames 2>/dev/null
                     COMPREPLY=($(compgen -f -- "$cur"))
                     return ;;
@@ -55,6 +56,11 @@ _tagscope() {
                         -- "$cur"))
                     compopt -o nospace 2>/dev/null
                     return ;;
+                --frame)
+                    COMPREPLY=($(compgen -W "TCMP= GRP1= TSO2= TSOC= TSOA= TSOP= TSOT= MVNM=
+                        MVIN= XSOP= WFED=" -- "$cur"))
+                    compopt -o nospace 2>/dev/null
+                    return ;;
                 --delete)
                     COMPREPLY=($(compgen -W "APIC COMM TXXX WXXX TALB TCON TDRC TIT1 TIT2 TIT3
                         TPE1 TRCK TYER USLT" -- "$cur"))
@@ -64,7 +70,7 @@ _tagscope() {
                     return ;;
                 --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
                 --year|--comment|--user-text|--user-url|--padding|--album-artist|--disc|\
-                --composer|--bpm|--rating|--lyrics|--from-name)
+                --composer|--bpm|--rating|--lyrics|--from-name|--ufid|--play-count|--volume)
                     return ;;
             esac ;;
     esac

@@ -1,9 +1,9 @@
-// Decoders of the frames that tie content to the audio's time line: synchronised lyrics and
-// tempo, event timing codes, position, the MPEG lookup table and the seek-point index; and the
-// writer of synchronised lyrics.
+// The frames that tie content to the audio's time line: synchronised lyrics and tempo, event
+// timing codes, position, the MPEG lookup table and the seek-point index; and synchronised
+// lyrics from typed values.
 #include <algorithm>
 
-#include "engine/frame_decoders.h"
+#include "engine/frames/timing_frames.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/utf8.h"
@@ -51,9 +51,21 @@ std::string Language(const std::string& language) {
 
 }  // namespace
 
-void DecodeSyncLyricsFrame(TFieldReader& r) {
+void ParseSyncLyricsFrame(TFieldReader& r) {
   std::string_view unit;
   if (SyncLyricsFields(r, unit)) SyncLines(r, unit);
+}
+
+void RenderSyncLyricsFrame(TFieldWriter& w) {
+  w.Encoding();
+  w.Fixed("language", 3);
+  w.Number("timestampFormat", 1);
+  w.Number("contentType", 1);
+  w.Text("description");
+  w.Records("lines", [&] {
+    w.Text("text");
+    w.Number("time", 4);
+  });
 }
 
 std::string RenderSyncLyricsFrame(const TSyncLyricsFrame& lyrics, uint8_t version) {
@@ -90,7 +102,7 @@ std::optional<TSyncLyricsFrame> ParseSyncLyricsFrame(std::string_view payload, u
 }
 
 // A tempo of 255 or more takes a second byte, added to the first.
-void DecodeTempoFrame(TFieldReader& r) {
+void ParseTempoFrame(TFieldReader& r) {
   std::string_view unit;
   if (!TimestampFormat(r, unit)) return;
   r.Records("tempi", [&](TFrameFields&) {
@@ -107,7 +119,18 @@ void DecodeTempoFrame(TFieldReader& r) {
   });
 }
 
-void DecodeEventsFrame(TFieldReader& r) {
+void RenderTempoFrame(TFieldWriter& w) {
+  w.Number("timestampFormat", 1);
+  w.Records("tempi", [&] {
+    const int64_t tempo = w.Field("tempo", TFieldType::ftNumber).Number;
+    if (tempo < 0 || tempo > 510) w.Refuse("tempo", "is a number from 0 to 510");
+    if (tempo >= 255) w.RawNumber(255, 1);
+    w.RawNumber(static_cast<uint64_t>(tempo >= 255 ? tempo - 255 : tempo), 1);
+    w.Number("time", 4);
+  });
+}
+
+void ParseEventsFrame(TFieldReader& r) {
   static const std::string_view events[] = {"Padding",         "End of initial silence",
                                             "Intro start",     "Main part start",
                                             "Outro start",     "Outro end",
@@ -132,21 +155,43 @@ void DecodeEventsFrame(TFieldReader& r) {
   });
 }
 
-void DecodePositionFrame(TFieldReader& r) {
+void RenderEventsFrame(TFieldWriter& w) {
+  w.Number("timestampFormat", 1);
+  w.Records("events", [&] {
+    w.Number("type", 1);
+    w.Number("time", 4);
+  });
+}
+
+void ParsePositionFrame(TFieldReader& r) {
   std::string_view unit;
   if (!TimestampFormat(r, unit) || !r.RestNumber("position", 1)) return;
   r.Last().Unit = unit;
 }
 
-void DecodeLookupFrame(TFieldReader& r) {
+void RenderPositionFrame(TFieldWriter& w) {
+  w.Number("timestampFormat", 1);
+  w.RestNumber("position", 4);
+}
+
+void ParseLookupFrame(TFieldReader& r) {
   if (r.Number("framesBetweenReferences", 2) && r.Number("bytesBetweenReferences", 3, 1, "bytes") &&
       r.Number("msBetweenReferences", 3, 1, "ms") && r.Number("bitsForBytesDeviation", 1) &&
       r.Number("bitsForMsDeviation", 1))
     r.Rest("references");
 }
 
+void RenderLookupFrame(TFieldWriter& w) {
+  w.Number("framesBetweenReferences", 2);
+  w.Number("bytesBetweenReferences", 3);
+  w.Number("msBetweenReferences", 3);
+  w.Number("bitsForBytesDeviation", 1);
+  w.Number("bitsForMsDeviation", 1);
+  w.Bytes("references");
+}
+
 // Index points are 8 or 16 bits each, as many as the count says.
-void DecodeSeekIndexFrame(TFieldReader& r) {
+void ParseSeekIndexFrame(TFieldReader& r) {
   if (!r.Number("dataStart", 4, 1, "bytes") || !r.Number("dataLength", 4, 1, "bytes") ||
       !r.Number("pointCount", 2) || !r.Number("bitsPerPoint", 1))
     return;
@@ -158,6 +203,23 @@ void DecodeSeekIndexFrame(TFieldReader& r) {
   TFrameField& points = r.Add("points", TFieldType::ftNumbers);
   points.Numbers.reserve(count);
   for (size_t i = 0; i < count; ++i) points.Numbers.push_back(r.ReadBE(bits / 8));
+}
+
+void RenderSeekIndexFrame(TFieldWriter& w) {
+  w.Number("dataStart", 4);
+  w.Number("dataLength", 4);
+  const std::vector<int64_t>& points = w.Field("points", TFieldType::ftNumbers).Numbers;
+  if (w.Field("pointCount", TFieldType::ftNumber).Number != static_cast<int64_t>(points.size()))
+    w.Refuse("pointCount", "is the number of points");
+  w.Number("pointCount", 2);
+  const int64_t bits = w.Field("bitsPerPoint", TFieldType::ftNumber).Number;
+  if (bits != 8 && bits != 16) w.Refuse("bitsPerPoint", "is 8 or 16");
+  w.Number("bitsPerPoint", 1);
+  for (const int64_t point : points) {
+    if (point < 0 || point >= (int64_t(1) << bits))
+      w.Refuse("points", "holds a point its bits cannot");
+    w.RawNumber(static_cast<uint64_t>(point), static_cast<int>(bits / 8));
+  }
 }
 
 }  // namespace tagscope

@@ -1,9 +1,10 @@
-// Chapters (CHAP) and tables of contents (CTOC), read and written: their own fields, then
-// frames of their own laid out as the tag's frames are.
+// Chapters (CHAP) and tables of contents (CTOC), read and written, from their fields and from
+// typed values: their own fields, then frames of their own laid out as the tag's frames are.
 #include <algorithm>
 
-#include "engine/frame_decoders.h"
 #include "engine/frame_layout.h"
+#include "engine/frames/chapter_frames.h"
+#include "engine/frames/frame_kinds.h"
 #include "engine/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/engine/timed_frames.h"
@@ -177,14 +178,58 @@ uint32_t LastNumber(const TFrameValue& value, std::string_view name) {
   return f ? static_cast<uint32_t>(f->Number) : 0;
 }
 
+// The frames a chapter or table of contents holds, each rendered from its content; a field that
+// cannot be written is named by its path below the frame.
+void RenderEmbeddedFrames(TFieldWriter& w) {
+  if (!w.Has("frames")) return;
+  const std::vector<TEmbeddedFrame>& frames = w.Field("frames", TFieldType::ftFrames).Frames;
+  std::vector<TSubFrame> subs;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const std::string path = w.Path() + ".frames[" + std::to_string(i) + "]";
+    if (frames[i].ID.size() != 4 || !ValidFrameID(frames[i].ID))
+      throw EFrameValueError(path + ".id", "is no frame ID of four letters A-Z or digits");
+    try {
+      subs.push_back(
+          {frames[i].ID, RenderFrameContent(frames[i].ID, frames[i].Value, w.Version())});
+    } catch (const EFrameValueError& e) {
+      throw EFrameValueError(path + "." + e.Path(), e.Problem());
+    }
+  }
+  std::string out;
+  AppendSubFrames(out, subs, w.Version());
+  w.Raw(out);
+}
+
 }  // namespace
 
-void DecodeChapterFrame(TFieldReader& r) {
+void ParseChapterFrame(TFieldReader& r) {
   if (ChapterFields(r)) EmbeddedFrames(r);
 }
 
-void DecodeTableOfContentsFrame(TFieldReader& r) {
+void RenderChapterFrame(TFieldWriter& w) {
+  w.Latin1("elementId");
+  for (const char* name : {"startTime", "endTime", "startOffset", "endOffset"}) w.Number(name, 4);
+  RenderEmbeddedFrames(w);
+}
+
+void ParseTableOfContentsFrame(TFieldReader& r) {
   if (TableFields(r)) EmbeddedFrames(r);
+}
+
+void RenderTableOfContentsFrame(TFieldWriter& w) {
+  w.Latin1("elementId");
+  w.Number("flags", 1);
+  const std::vector<std::string>& children = w.Field("children", TFieldType::ftTextList).Texts;
+  if (w.Field("entryCount", TFieldType::ftNumber).Number != static_cast<int64_t>(children.size()))
+    w.Refuse("entryCount", "is the number of children");
+  w.Number("entryCount", 1);
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (!FitsLatin1(children[i]) || children[i].find('\0') != std::string::npos)
+      w.Refuse("children[" + std::to_string(i) + "]",
+               "is an element ID of ISO-8859-1 characters without a zero");
+    w.Raw(Utf8ToLatin1(children[i]) + '\0');
+  }
+  RenderEmbeddedFrames(w);
 }
 
 std::string RenderChapterFrame(const TChapterFrame& chapter, uint8_t version) {
