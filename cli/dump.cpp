@@ -14,6 +14,7 @@
 #include "cli/verbs.h"
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -303,9 +304,15 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
 
 // A file found in a folder is dumped only when its content is MP3. The file is opened once:
 // its first bytes, tag and audio facts are all read through the engine.
-TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
+                      const std::string& v1Charset) {
   TFileOutcome o;
   TID3Engine engine;
+  // The trailer's texts in the character set named, when they stand in for a tag.
+  if (!v1Charset.empty())
+    engine.OnReadTag = [&](TID3Engine& e) {
+      if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
+    };
   // A dump that shows sizes only leaves large payloads in the file.
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
@@ -328,16 +335,20 @@ struct DumpOptions {
   bool recursive = false;
   bool hash = false;
   bool binary = false;
+  std::string v1Charset;
 };
 
 int RunDump(const DumpOptions& options) {
   const TBinaryDetail binary = options.binary ? TBinaryDetail::bdBytes
                                : options.hash ? TBinaryDetail::bdHash
                                               : TBinaryDetail::bdSize;
+  CheckCharset(options.v1Charset);
   return RunForEachFile(
       CollectFiles(options.files, options.recursive),
-      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json, binary); }, 0,
-      true);
+      [&](const TWalkFile& f) {
+        return DumpFile(f, options.fullSeek, options.json, binary, options.v1Charset);
+      },
+      0, true);
 }
 
 static RegisterVerb registration([](CLI::App& app) {
@@ -351,6 +362,8 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--hash", options->hash, "With --json, the SHA-256 of each binary payload");
   cmd->add_flag("--binary", options->binary,
                 "With --json, the bytes of each binary payload (base64) and their SHA-256");
+  cmd->add_option("--v1-charset", options->v1Charset,
+                  "Read the ID3v1 trailer's texts in this character set (WINDOWS-1251, ...)");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
