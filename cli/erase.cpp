@@ -16,6 +16,7 @@ namespace {
 struct TEraseOptions {
   std::vector<std::string> fileNames;
   bool v1 = false, v2 = false, ape = false, all = false, force = false;
+  bool recursive = false, preserveModified = false;
 };
 
 // Removes the ID3v1 trailer together with a Lyrics3 block right before it, which belongs to
@@ -38,18 +39,21 @@ std::vector<TFileRange> AllTrailers(const TTrailerTags& t) {
 }
 
 int Erase(const TEraseOptions& o) {
-  return ChangeEachFile(o.fileNames, "erased", [&](const std::string& fileName) {
+  const std::vector<TWalkFile> files = CollectFiles(o.fileNames, o.recursive);
+  return ChangeEachFile(files, "erased", [&](const std::string& fileName) {
     TID3Engine engine;
+    const TKeptModified modified(fileName, o.preserveModified);
     OpenEngine(engine, fileName, false, o.force);
     // The ID3v2 tag goes first: its removal replaces the file as a whole, the trailer's then
     // shortens the new file.
     if (o.v2 || o.all || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
     if (o.all) {
       engine.CutFileRanges(AllTrailers(ReadTrailerTags(engine)));
-      return;
+    } else {
+      if (o.ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
+      if (o.v1) RemoveTrailer(engine);
     }
-    if (o.ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
-    if (o.v1) RemoveTrailer(engine);
+    modified.Restore();
   });
 }
 
@@ -58,7 +62,9 @@ RegisterVerb registerErase([](CLI::App& app) {
   auto* cmd = app.add_subcommand("erase",
                                  "Cut the ID3v2 tag (and with --v1, --ape or --all the "
                                  "blocks behind the audio) out of a file");
-  cmd->add_option("FILE", o.fileNames, "MP3 files")->required();
+  cmd->add_option("FILE", o.fileNames, "MP3 files (and folders, with -r)")->required();
+  cmd->add_flag("-r,--recursive", o.recursive, "Erase in the MP3 files in the folders named");
+  cmd->add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
   cmd->add_flag("--v1", o.v1, "Remove the ID3v1 trailer");
   cmd->add_flag("--v2", o.v2, "Remove the ID3v2 tag (what erase does without options)");
   cmd->add_flag("--ape", o.ape, "Remove the APE tag (and a Lyrics3 block that stands next to it)");
@@ -70,7 +76,7 @@ RegisterVerb registerErase([](CLI::App& app) {
                 "file's end is cut only as far as it was read");
   cmd->footer(
       "Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3\n  tagscope erase "
-      "--ape song.mp3");
+      "--ape song.mp3\n  tagscope erase -r -p Music");
   return Verb{cmd, [] { return Erase(o); }};
 });
 

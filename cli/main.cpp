@@ -1,4 +1,5 @@
 #include <iostream>
+#include <string>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
 #endif
   CLI::App app{"tagscope: shows, dumps and edits the ID3 tags of MP3 files"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("tagscope ") + TAGSCOPE_VERSION);
   app.footer(
       "Example:\n  tagscope show song.mp3\nEach verb tells more with --help, as in: tagscope set "
       "--help");

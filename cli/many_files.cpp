@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tagscope/rtl/command_line.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -237,6 +238,23 @@ int ChangeEachFile(const std::vector<std::string>& files, const std::string& don
   return RunForEachFile(
       named,
       [&](const TWalkFile& f) {
+        change(f.path);
+        return TFileOutcome{EscapeForTerminal(f.path) + ": " + done + "\n", "", false};
+      },
+      1);
+}
+
+int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change) {
+  if (files.size() == 1 && !files.front().found && files.front().error.empty()) {
+    change(files.front().path);
+    return 0;
+  }
+  return RunForEachFile(
+      files,
+      [&](const TWalkFile& f) {
+        if (f.found && ResolveLinkName(f.path) != f.path)
+          return TFileOutcome{"", EscapeForTerminal(f.path) + ": passed over: a link\n", false};
         change(f.path);
         return TFileOutcome{EscapeForTerminal(f.path) + ": " + done + "\n", "", false};
       },

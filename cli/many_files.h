@@ -32,6 +32,11 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
 int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
                    const std::function<void(const std::string& file)>& change);
 
+// The same for files a walk found (CollectFiles): a file found in a folder is changed only when
+// its content is MP3, and never through a link met in the folder, which could lead anywhere.
+int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change);
+
 // An error as the tool prints it on stderr.
 std::string ErrorLine(const std::string& message);
 

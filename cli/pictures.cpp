@@ -61,6 +61,8 @@ struct PicturesOptions {
   std::vector<std::string> files;
   std::string extractDir;
   bool recursive = false;
+  std::string output;  // --output: the name for the one picture extracted
+  int index = -1;      // --index: which picture, where the file has several
 };
 
 // One file's pictures. With several files, each is headed by its name, and the pictures it
@@ -90,7 +92,46 @@ TFileOutcome PicturesOfFile(const std::string& file, const std::string& extractD
   return TFileOutcome{out.str(), "", false};
 }
 
+// --output NAME: the one picture (the file's only one, or the one --index names) written to a
+// new file NAME; a file already there is never replaced.
+int ExtractOne(const PicturesOptions& o) {
+  if (o.files.size() != 1 || o.recursive || !o.extractDir.empty())
+    throw EConvertError(
+        "--output names the file for one picture: give one FILE, without -r or "
+        "--extract");
+  TFileStream probe(o.files[0], TFileMode::fmOpenRead);  // names the reason it cannot be opened
+  TID3Engine engine;
+  engine.SetReadOnly(true);
+  engine.SetFileName(o.files[0]);
+  engine.SetActive(true);
+  const int count = engine.FrameCount("APIC");
+  if (count == 0) throw EConvertError(Format("%s has no pictures", o.files[0].c_str()));
+  if (o.index < 0 && count > 1)
+    throw EConvertError(Format("%s has %d pictures: choose one with --index (0 to %d)",
+                               o.files[0].c_str(), count, count - 1));
+  const int index = o.index < 0 ? 0 : o.index;
+  if (index >= count)
+    throw EConvertError(Format("%s has no picture %d: its pictures are 0 to %d", o.files[0].c_str(),
+                               index, count - 1));
+  TMemoryStream data;
+  TID3Picture picture;
+  engine.GetPicture(index, data, picture);
+  {
+    TFileStream out(o.output, TFileMode::fmCreateNew);
+    try {
+      data.SaveToStream(out);
+    } catch (const Exception&) {
+      RemoveFile(o.output);  // no piece of a picture is left behind
+      throw;
+    }
+  }
+  std::cout << index << ": " << PictureTypeName(picture.PictureType) << ", written to "
+            << EscapeForTerminal(o.output) << "\n";
+  return 0;
+}
+
 int RunPictures(const PicturesOptions& o) {
+  if (!o.output.empty()) return ExtractOne(o);
   const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
   return RunForEachFile(files, [&](const TWalkFile& f) {
     const auto number = static_cast<size_t>(&f - files.data()) + 1;
@@ -107,8 +148,13 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->add_option("--extract", options->extractDir,
                   "Folder to write the pictures to (picture<index>.<extension>)");
+  cmd->add_option("-o,--output", options->output,
+                  "Write the one picture (or the one --index names) to this new file");
+  cmd->add_option("--index", options->index, "With --output, which picture (0, 1, ...)")
+      ->check(CLI::NonNegativeNumber);
   cmd->footer(
-      "Examples:\n  tagscope pictures song.mp3\n  tagscope pictures song.mp3 --extract covers");
+      "Examples:\n  tagscope pictures song.mp3\n  tagscope pictures song.mp3 --extract covers\n"
+      "  tagscope pictures song.mp3 --index 1 --output back.jpg");
   return Verb{cmd, [options] { return RunPictures(*options); }};
 });
 

@@ -10,9 +10,12 @@
 #include "cli/ape_move.h"
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
+#include "cli/set_from_name.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
+#include "cli/set_timed.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/tag_edit.h"
@@ -48,6 +51,15 @@ struct TSetOptions {
   int64_t padding = 0;
   bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
        force = false;
+  // Chapters and synchronised lyrics.
+  std::string chaptersFile, lrcFile;
+  bool deleteChapters = false;
+  CLI::Option* chaptersOption = nullptr;
+  CLI::Option* lrcOption = nullptr;
+  // Fields from the file's name, folders walked, the modification time kept.
+  std::string fromName;
+  CLI::Option* fromNameOption = nullptr;
+  bool recursive = false, preserveModified = false;
   bool apeToId3 = false;
 };
 
@@ -72,26 +84,31 @@ class TClaims {
   std::map<std::string, std::string> FClaims;
 };
 
+// --lang names the language of the --comment or --lrc before it.
 void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   size_t comment = 0, language = 0;
-  bool languageGiven = false;
+  bool languageGiven = false, afterLrc = false;
   for (const CLI::Option* option : cmd.parse_order()) {
-    if (option == o.commentOption) {
+    if (option == o.lrcOption) {
+      afterLrc = true;
+      languageGiven = false;
+    } else if (option == o.commentOption) {
+      afterLrc = false;
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
       request.comments.push_back({CheckedUtf8(description, "comment description"),
                                   OptionValue(text, o.fromFile, "comment"), "ENG"});
       languageGiven = false;
     } else if (option == o.languageOption) {
       const std::string& code = o.languages[language++];
-      if (request.comments.empty() || languageGiven)
-        throw EConvertError("Each --lang follows the --comment it belongs to");
+      if ((request.comments.empty() && !afterLrc) || languageGiven)
+        throw EConvertError("Each --lang follows the --comment or --lrc it belongs to");
       const bool letters = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char c) {
                              return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
                            });
       if (!letters)
         throw EConvertError(
             Format("A language is three letters such as ENG, got \"%s\"", code.c_str()));
-      request.comments.back().language = code;
+      (afterLrc ? request.syncedLanguage : request.comments.back().language) = code;
       languageGiven = true;
     }
   }
@@ -224,16 +241,34 @@ void AddDeletions(const TSetOptions& o, TSetRequest& request, const TClaims& cla
   }
 }
 
+// --chapters, --delete-chapters and --lrc; the lyrics claim the unsynchronised lyrics of their
+// language too, which they write beside the timed ones.
+void AddTimed(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  if (o.chaptersOption->count() > 0 && o.deleteChapters)
+    throw EConvertError("--chapters and --delete-chapters exclude each other");
+  if (o.chaptersOption->count() > 0) ReadChapterList(o.chaptersFile, request);
+  request.deleteChapters = o.deleteChapters;
+  if (o.lrcOption->count() == 0) return;
+  claims.Claim("the lyrics \"\" in " + request.syncedLanguage, "--lrc");
+  ReadLrc(o.lrcFile, request);
+}
+
 TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   TSetRequest request;
   TClaims claims;
   if (o.v23 && o.v24) throw EConvertError("--id3v2.3 and --id3v2.4 exclude each other");
   request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
+  if (o.fromNameOption->count() > 0) {
+    request.fromName.emplace(o.fromName);
+    for (const std::string& id : FramesOfFormat(*request.fromName))
+      claims.Claim(TClaims::Frame(id), "--from-name");
+  }
   AddTexts(o, request, claims);
   AddComments(o, cmd, request);
   AddRatingsAndLyrics(o, request, claims);
   AddLinksAndUserTexts(o, request, claims);
   AddPictures(o, request, claims);
+  AddTimed(o, request, claims);
   AddDeletions(o, request, claims);
   if (o.paddingOption->count() > 0) request.padding = o.padding;
   request.footer = o.footer;
@@ -254,7 +289,15 @@ constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
-  if (r.version != 0) ChangeTagVersion(engine, r.version);
+  if (r.version != 0) {
+    const std::vector<std::string> dropped = ChangeTagVersion(engine, r.version);
+    std::string ids;
+    for (const std::string& id : dropped) ids += (ids.empty() ? "" : ", ") + id;
+    if (!ids.empty())
+      std::cerr << "Note: ID3v2." << int(r.version) << " has no form for " << ids
+                << ": dropped from \"" << EscapeForTerminal(fileName) << "\"\n";
+  }
+  if (r.fromName) SetFromName(engine, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
@@ -272,6 +315,8 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const auto& [id, url] : r.links) links[id].push_back(url);
   for (const auto& [id, urls] : links) SetLinkFrames(engine, id, urls);
   for (const auto& p : r.pictures) SetPicture(engine, p.picture, p.data);
+  ApplyTimed(r, engine, fileName);
+  RefuseFramesOfOtherVersion(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);
   if (r.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(r.v1);
@@ -280,34 +325,46 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
 // The same change for every file named; the options are checked once, before any file is opened.
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
-  const bool several = options.fileNames.size() > 1;
-  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
-                        [&](const std::string& fileName) {
-                          TID3Engine engine;
-                          // A dry run opens the file for reading only: it cannot change it.
-                          OpenEngine(engine, fileName, request.dryRun, options.force);
-                          Apply(request, engine, fileName);
-                          const bool ape =
-                              options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
-                          if (!request.dryRun) {
-                            Change(engine, &TID3Engine::WriteTag);
-                            // Where the APE tag stands after the tag's write.
-                            if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
-                            return;
-                          }
-                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
-                          PrintPlan(std::cout, engine);
-                        });
+  const std::vector<TWalkFile> files = CollectFiles(options.fileNames, options.recursive);
+  return ChangeEachFile(
+      files, request.dryRun ? "not changed (dry run)" : "written",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        const TKeptModified modified(fileName, options.preserveModified && !request.dryRun);
+        // A dry run opens the file for reading only: it cannot change it.
+        OpenEngine(engine, fileName, request.dryRun, options.force);
+        const TTagLines before = TagLines(engine, false);
+        Apply(request, engine, fileName);
+        const bool ape = options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
+        if (request.dryRun)
+          return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
+        Change(engine, &TID3Engine::WriteTag);
+        // Where the APE tag stands after the tag's write.
+        if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
+        modified.Restore();
+      });
 }
 
 const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --title "Café" --artist Band --year 2004 --genre Rock
   tagscope set song.mp3 --picture cover.jpg:front --user-url "Home=https://example.org"
   tagscope set song.mp3 --id3v2.3 --delete TXXX --value-from-file --comment "Notes=@notes.txt"
-  tagscope set song.mp3 --delete-picture all --dry-run)";
+  tagscope set song.mp3 --delete-picture all --dry-run
+  tagscope set book.mp3 --chapters chapters.txt --lrc song.lrc --lang deu
+  tagscope set -r Music --from-name "%{artist}/%{album}/%{track} %{title}" -p)";
 
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
-  cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
+  cmd.add_option("FILE", o.fileNames,
+                 "MP3 files (and folders, with -r), each given the same change")
+      ->required();
+  cmd.add_flag("-r,--recursive", o.recursive, "Change the MP3 files in the folders named");
+  cmd.add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
+  o.fromNameOption =
+      cmd.add_option(
+             "--from-name", o.fromName,
+             "FORMAT: fields from the file's name, as in \"%{track} - %{artist} - %{title}\" "
+             "(fields: artist albumartist album title track disc year genre; / for folders)")
+          ->type_name("FORMAT");
   const std::pair<const char*, const char*> fields[] = {
       {"--title", "TIT2"},      {"--artist", "TPE1"},   {"--album", "TALB"},
       {"--track", "TRCK"},      {"--genre", "TCON"},    {"--grouping", "TIT1"},
@@ -328,8 +385,8 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                  "[LANG:]DESC=TEXT: the lyrics (USLT) of that language (eng) and description; "
                  "empty TEXT removes");
   o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
-  o.languageOption =
-      cmd.add_option("--lang", o.languages, "Language of the comment before it (ENG)");
+  o.languageOption = cmd.add_option("--lang", o.languages,
+                                    "Language of the --comment (ENG) or --lrc (eng) before it");
   cmd.add_option("--user-text", o.userTexts, "DESC=TEXT: a user text (TXXX); empty TEXT removes");
   cmd.add_option("--url", o.urls, "ID=URL: a link frame such as WOAR; empty URL removes");
   cmd.add_option("--user-url", o.userUrls, "DESC=URL: a user link (WXXX); empty URL removes");
@@ -337,7 +394,14 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                  "FILE[:TYPE[:DESC]]: adds a picture, replacing one of that type and description");
   cmd.add_option("--delete-picture", o.pictureDeletions, "TYPE|all: removes pictures of a type");
   cmd.add_option("--delete", o.deletions, "ID: removes every frame with the ID");
-  cmd.add_flag("--id3v2.3", o.v23, "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME)");
+  o.chaptersOption = cmd.add_option(
+      "--chapters", o.chaptersFile,
+      "FILE: chapters (CHAP, CTOC) from a list, \"HH:MM:SS[.mmm] Title\" a line, or ;FFMETADATA1");
+  cmd.add_flag("--delete-chapters", o.deleteChapters, "Removes the chapters (CHAP, CTOC)");
+  o.lrcOption = cmd.add_option(
+      "--lrc", o.lrcFile, "FILE: timed lyrics (SYLT) from LRC, and their words as lyrics (USLT)");
+  cmd.add_flag("--id3v2.3", o.v23,
+               "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME; frames it lacks go)");
   cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");
   cmd.add_flag("--value-from-file", o.fromFile,
                "Text values written @FILE are read from FILE (@@ for a leading @)");
@@ -359,7 +423,7 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--ape-to-id3", o.apeToId3,
                "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "
                "remove the APE tag");
-  cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  cmd.add_flag("--dry-run", o.dryRun, "Print what the change would do; change nothing");
   // Each repeatable option takes one value per use, so that files may follow it.
   for (CLI::Option* option : cmd.get_options())
     if (!option->get_positional()) option->allow_extra_args(false);

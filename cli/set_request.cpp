@@ -72,6 +72,10 @@ std::string OptionValue(const std::string& value, bool fromFile, const std::stri
   return text;
 }
 
+std::string TextFileArgument(const std::string& fileName, const char* what) {
+  return ReadWholeFile(fileName, kMaxValueFile, what);
+}
+
 int PictureTypeArgument(const std::string& text, bool allowAll) {
   if (allowAll && SameTextAscii(text, "all")) return -1;
   if (const int named = PictureTypeFromKeyword(text); named >= 0) return named;

@@ -1,7 +1,11 @@
 // Decoders of the frames that carry texts: text and link frames, comments, lyrics, terms of use
 // and the lists of people and their roles.
+#include <algorithm>
+
 #include "engine/frame_decoders.h"
 #include "engine/stream_helpers.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
 
 namespace tagscope {
 
@@ -72,6 +76,16 @@ void DecodeCommentFrame(TFieldReader& r) {
 
 void DecodeLyricsFrame(TFieldReader& r) {
   if (DescribedText(r)) r.Text("text", false);
+}
+
+std::string RenderLyricsFrame(const std::string& language, const std::string& description,
+                              const std::string& text, uint8_t version) {
+  const uint8_t encoding =
+      std::max(EncodingForText(description, version), EncodingForText(text, version));
+  std::string lang = language.substr(0, 3);
+  lang.resize(3, ' ');
+  return static_cast<char>(encoding) + lang + EncodeText(description, encoding) +
+         Terminator(encoding) + EncodeText(text, encoding);
 }
 
 void DecodeTermsFrame(TFieldReader& r) {

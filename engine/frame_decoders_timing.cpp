@@ -1,6 +1,12 @@
 // Decoders of the frames that tie content to the audio's time line: synchronised lyrics and
-// tempo, event timing codes, position, the MPEG lookup table and the seek-point index.
+// tempo, event timing codes, position, the MPEG lookup table and the seek-point index; and the
+// writer of synchronised lyrics.
+#include <algorithm>
+
 #include "engine/frame_decoders.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
 
@@ -19,19 +25,68 @@ bool TimestampFormat(TFieldReader& r, std::string_view& unit) {
   return true;
 }
 
-}  // namespace
-
-void DecodeSyncLyricsFrame(TFieldReader& r) {
+// Encoding, language, timestamp format, content type and description, as synchronised
+// lyrics begin; false where the payload does not hold them.
+bool SyncLyricsFields(TFieldReader& r, std::string_view& unit) {
   static const std::string_view contents[] = {"Other",     "Lyrics",        "Text transcription",
                                               "Part name", "Events",        "Chord",
                                               "Trivia",    "Web page URLs", "Image URLs"};
-  std::string_view unit;
   if (!r.Encoding() || !r.Fixed("language", 3) || !TimestampFormat(r, unit) ||
       !r.Number("contentType", 1))
-    return;
+    return false;
   r.Last().Label = TableLabel(contents, r.Last().Number);
-  if (!r.Text("description")) return;
+  return r.Text("description");
+}
+
+void SyncLines(TFieldReader& r, std::string_view unit) {
   r.Records("lines", [&](TFrameFields&) { return r.Text("text") && r.Number("time", 4, 1, unit); });
+}
+
+// Three bytes: cut, or padded with blanks.
+std::string Language(const std::string& language) {
+  std::string lang = language.substr(0, 3);
+  lang.resize(3, ' ');
+  return lang;
+}
+
+}  // namespace
+
+void DecodeSyncLyricsFrame(TFieldReader& r) {
+  std::string_view unit;
+  if (SyncLyricsFields(r, unit)) SyncLines(r, unit);
+}
+
+std::string RenderSyncLyricsFrame(const TSyncLyricsFrame& lyrics, uint8_t version) {
+  uint8_t encoding = EncodingForText(lyrics.Description, version);
+  for (const TSyncedLine& line : lyrics.Lines)
+    encoding = std::max(encoding, EncodingForText(line.Text, version));
+  std::string out(1, static_cast<char>(encoding));
+  out += Language(lyrics.Language);
+  out.push_back(static_cast<char>(lyrics.TimestampFormat));
+  out.push_back(static_cast<char>(lyrics.ContentType));
+  out += EncodeText(lyrics.Description, encoding) + Terminator(encoding);
+  for (const TSyncedLine& line : lyrics.Lines) {
+    out += EncodeText(line.Text, encoding) + Terminator(encoding);
+    for (int shift = 24; shift >= 0; shift -= 8)
+      out.push_back(static_cast<char>(line.Time >> shift));
+  }
+  return out;
+}
+
+std::optional<TSyncLyricsFrame> ParseSyncLyricsFrame(std::string_view payload, uint8_t version) {
+  TFrameValue value;
+  TFieldReader r(payload, value, version);
+  std::string_view unit;
+  if (!SyncLyricsFields(r, unit)) return std::nullopt;
+  SyncLines(r, unit);
+  TSyncLyricsFrame s;
+  s.Language = Utf8ToLatin1(value.Find("language")->Text);
+  s.TimestampFormat = static_cast<uint8_t>(value.Find("timestampFormat")->Number);
+  s.ContentType = static_cast<uint8_t>(value.Find("contentType")->Number);
+  s.Description = value.Find("description")->Text;
+  for (const TFrameFields& record : value.Find("lines")->Records)
+    s.Lines.push_back({static_cast<uint32_t>(record[1].Number), record[0].Text});
+  return s;
 }
 
 // A tempo of 255 or more takes a second byte, added to the first.

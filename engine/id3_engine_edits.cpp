@@ -47,8 +47,9 @@ void SetLyrics(TID3Engine& engine, const std::string& language, const std::strin
   if (engine.Active()) SetLyrics(engine.Tag(), language, description, text);
 }
 
-void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
-  if (engine.Active()) ChangeTagVersion(engine.Tag(), version);
+std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version) {
+  if (!engine.Active()) return {};
+  return ChangeTagVersion(engine.Tag(), version);
 }
 
 std::string ShownGenre(const TID3Engine& engine) {

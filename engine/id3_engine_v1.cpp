@@ -85,8 +85,12 @@ void TID3Engine::LoadID3V1() {
   const bool hasTrack = t[V1TrackOffset - 1] == '\0';
   FTag.AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
   if (hasTrack) FTag.SetFrameText("TRCK", std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  // The genre goes where every reader looks for it, the content type, as the reference "(17)"
+  // that all of them resolve; the viewer shows it as "(17) Rock" while the tag has no content
+  // group (TIT1).
   const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
-  if (const auto listed = TGenre::FromNumber(genre)) FTag.SetFrameText("TIT1", listed->Text());
+  if (const auto listed = TGenre::FromNumber(genre))
+    FTag.SetFrameText("TCON", "(" + std::to_string(listed->Number()) + ")");
   FTag.Header().SetExtendedHeaderPresent(true);
   FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
   FTag.RecordPadding(250);  // the padding a later write appends
@@ -145,6 +149,13 @@ void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
   // included.
   PutField(t, V1YearOffset, V1YearWidth, Utf8ToLatin1(ShownYear(*this)));
   t[V1TrackOffset] = static_cast<char>(TrackByte(Track()));
+  // The first comment: 28 bytes beside a track number, which byte 125 (zero) announces; 29
+  // without one. Not 30: readers that take any byte 126 but zero for a track would show the
+  // 30th character as one.
+  TID3Comment comment;
+  if (FTag.GetComment(0, comment))
+    PutField(t, V1CommentOffset, t[V1TrackOffset] != 0 ? V1CommentWidth - 1 : V1CommentWidth,
+             Utf8ToLatin1(comment.TextUtf8));
   t[V1GenreOffset] = static_cast<char>(GenreByte(ShownGenre(*this)));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.

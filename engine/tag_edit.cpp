@@ -6,6 +6,7 @@
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
@@ -172,16 +173,8 @@ void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& des
     const TFrameField* desc = old.Find("description");
     return lang && desc && lang->Text == Latin1ToUtf8(language) && desc->Text == description;
   };
-  std::string payload;
-  if (!text.empty()) {
-    const uint8_t encoding =
-        std::max(EncodingForText(description, version), EncodingForText(text, version));
-    std::string lang = language.substr(0, 3);
-    lang.resize(3, ' ');
-    payload = static_cast<char>(encoding) + lang + EncodeText(description, encoding) +
-              Terminator(encoding) + EncodeText(text, encoding);
-  }
-  Replace(tag, "USLT", same, payload);
+  Replace(tag, "USLT", same,
+          text.empty() ? std::string() : RenderLyricsFrame(language, description, text, version));
 }
 
 }  // namespace tagscope

@@ -4,7 +4,7 @@
 //   tagscope-host [--share-ui] [--plugin FILE] [--page N] [--screenshot OUT.png] [FILE...]
 //
 // --share-ui takes over the viewer's menu, toolbar and keyboard shortcuts; --page selects a tab
-// page of the viewer (0 to 3); --screenshot saves a PNG picture of the window once the files are
+// page of the viewer (0 to 4); --screenshot saves a PNG picture of the window once the files are
 // shown, then exits.
 #include <windows.h>
 

@@ -193,6 +193,18 @@ void TFileStream::Reserve(int64_t size) {
   if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0) throw EWriteError(WriteErrorText());
 }
 
+bool TFileStream::SetModified(int64_t modified) {
+  struct timespec times[2]{};
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(modified / 1000000000);
+  times[1].tv_nsec = static_cast<long>(modified % 1000000000);
+  if (times[1].tv_nsec < 0) {
+    times[1].tv_nsec += 1000000000;
+    --times[1].tv_sec;
+  }
+  return ::futimens(FHandle->fd, times) == 0;
+}
+
 bool TFileStream::Describe(TFileFacts& facts) {
   struct stat info {};
   if (::fstat(FHandle->fd, &info) != 0) return false;

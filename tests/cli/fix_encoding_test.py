@@ -129,7 +129,9 @@ class FixEncoding(unittest.TestCase):
         out = self.tool("fix-encoding", "--from", "CP1251", path)
         self.assertIn("ID3v1 title: %s -> Кино (CP1251)" % misread("Кино", "cp1251"), out)
         self.assertEqual(id3.ID3(path)["TIT2"].text, ["Кино"])
-        # A trailer alone: show and dump read it in the set named.
+        # Beside the tag, and alone: show and dump read it in the set named.
+        self.assertIn("ID3v1 trailer\n  Title: Кино\n",
+                      self.tool("dump", "--v1-charset", "CP1251", path))
         alone = os.path.join(self.folder.name, "trailer-only.mp3")
         shutil.copy(self.audio, alone)
         with open(alone, "ab") as f:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_header.h"
 #include "tagscope/engine/id3_tag.h"
+#include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/file_stream.h"
@@ -104,6 +106,9 @@ class TID3Engine {
   void SaveID3V1();
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
+  // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
+  // its own; none when the file ends in none, or while inactive.
+  std::optional<TID3v1Trailer> ReadID3V1Trailer();
   // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
   // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
   // read of the tag fetched are not read again. Nothing while inactive.

@@ -45,6 +45,9 @@ class TFileStream : public TStream {
   bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;
   bool Describe(TFileFacts& facts) override;
+  // Sets the time of its last write, in the unit Describe gives it in, leaving its other times
+  // as they are; false when the system refused.
+  bool SetModified(int64_t modified);
   void Reserve(int64_t size) override;
   const std::string& FileName() const { return FFileName; }
 
