@@ -18,6 +18,7 @@
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/synced_lyrics.h"
+#include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -152,7 +153,8 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary) {
+std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
+                     const std::string& v1Charset) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -193,7 +195,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
-  if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer);
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer, v1Charset);
   TrailerTagsJson(j, ReadTrailerTags(e));
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
@@ -259,7 +261,8 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 
 }  // namespace
 
-void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio) {
+void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio,
+              const std::string& v1Charset) {
   out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
@@ -294,7 +297,7 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
   // The trailer beside the tag: readers that know no ID3v2 show its fields.
-  if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer);
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
   if (audio) AudioText(out, *audio);
   TrailerTagsText(out, ReadTrailerTags(e));
 }
@@ -351,9 +354,15 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
 // A file found in a folder is dumped only when its content is MP3. The file is opened once:
 // its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
-                      TTimedDump timed = TTimedDump::tdNone, bool several = false) {
+                      TTimedDump timed = TTimedDump::tdNone, bool several = false,
+                      const std::string& v1Charset = std::string()) {
   TFileOutcome o;
   TID3Engine engine;
+  // The trailer's texts in the character set named, when they stand in for a tag.
+  if (!v1Charset.empty())
+    engine.OnReadTag = [&](TID3Engine& e) {
+      if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
+    };
   // A dump that shows sizes only leaves large payloads in the file.
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
@@ -365,11 +374,11 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
   }
   const TMpegAudioProperties audio = engine.ReadAudio();
   if (asJson) {
-    o.out = DumpJson(engine, &audio, binary);
+    o.out = DumpJson(engine, &audio, binary, v1Charset);
     o.out += "\n";
   } else {
     std::ostringstream out;
-    DumpText(out, engine, &audio);
+    DumpText(out, engine, &audio, v1Charset);
     o.out = out.str();
   }
   return o;
@@ -382,6 +391,7 @@ struct DumpOptions {
   bool recursive = false;
   bool hash = false;
   bool binary = false;
+  std::string v1Charset;
   bool chapters = false;
   bool lrc = false;
 };
@@ -395,11 +405,13 @@ int RunDump(const DumpOptions& options) {
   const TTimedDump timed = options.chapters ? TTimedDump::tdChapters
                            : options.lrc    ? TTimedDump::tdLrc
                                             : TTimedDump::tdNone;
+  CheckCharset(options.v1Charset);
   const std::vector<TWalkFile> files = CollectFiles(options.files, options.recursive);
   return RunForEachFile(
       files,
       [&](const TWalkFile& f) {
-        return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1);
+        return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
+                        options.v1Charset);
       },
       0, true);
 }
@@ -415,6 +427,8 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--hash", options->hash, "With --json, the SHA-256 of each binary payload");
   cmd->add_flag("--binary", options->binary,
                 "With --json, the bytes of each binary payload (base64) and their SHA-256");
+  cmd->add_option("--v1-charset", options->v1Charset,
+                  "Read the ID3v1 trailer's texts in this character set (WINDOWS-1251, ...)");
   cmd->add_flag("--chapters", options->chapters,
                 "Only the chapters, \"HH:MM:SS.mmm Title\" a line, as set --chapters reads them");
   cmd->add_flag("--lrc", options->lrc,

@@ -7,6 +7,7 @@
 #include "cli/file_walk.h"
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/text_repair.h"
@@ -61,8 +62,7 @@ TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
 }
 
 int RunFix(const TFixOptions& o) {
-  if (!o.from.empty() && !KnownCharset(o.from))
-    throw EConvertError(Format("Unknown character set: %s", o.from.c_str()));
+  CheckCharset(o.from);
   const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
   const bool named = files.size() > 1 || o.recursive;
   return RunForEachFile(

@@ -14,6 +14,7 @@
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
@@ -115,12 +116,17 @@ void PrintDetails(std::ostream& out, const TViewerFrame& f) {
 }
 
 // The five pages of one file; headed by its name when several files are shown.
-TFileOutcome ShowFile(const std::string& fileName, bool named) {
+TFileOutcome ShowFile(const std::string& fileName, bool named, const std::string& v1Charset) {
   // The form shows a missing file as an empty tag; on the command line that would hide a typo.
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   THeadlessFactory factory;
   TViewerFrame frame(factory, 0);
   frame.Show();
+  // The trailer's texts in the character set named, when they stand in for a tag.
+  if (!v1Charset.empty())
+    frame.TagEngine().OnReadTag = [&](TID3Engine& e) {
+      if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
+    };
   frame.LoadFile(fileName);
   std::ostringstream out;
   if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
@@ -133,7 +139,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
   // The trailer beside an ID3v2 tag, which the pages show only by its presence.
   TID3Engine& engine = frame.TagEngine();
   if (engine.Header().Size() >= 0)
-    if (const auto trailer = engine.ReadID3V1Trailer()) TrailerText(out, *trailer);
+    if (const auto trailer = engine.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
   TrailerTagsText(out, ReadTrailerTags(engine));
   return TFileOutcome{out.str(), "", false};
 }
@@ -141,6 +147,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named) {
 struct TShowOptions {
   std::vector<std::string> files;
   bool recursive = false;
+  std::string v1Charset;
 };
 
 RegisterVerb registerShow([](CLI::App& app) {
@@ -148,12 +155,16 @@ RegisterVerb registerShow([](CLI::App& app) {
   auto* cmd = app.add_subcommand("show", "Show a file's tag as the viewer window holds it");
   cmd->add_flag("-r,--recursive", o.recursive, "Show the MP3 files in the folders named");
   cmd->add_option("FILE", o.files, "MP3 files (and folders, with -r)")->required();
+  cmd->add_option("--v1-charset", o.v1Charset,
+                  "Read the ID3v1 trailer's texts in this character set (WINDOWS-1251, ...)");
   cmd->footer("Examples:\n  tagscope show song.mp3\n  tagscope show -r Music");
   return Verb{cmd, [] {
+                CheckCharset(o.v1Charset);
                 const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
                 const bool named = files.size() > 1;
-                return RunForEachFile(
-                    files, [named](const TWalkFile& f) { return ShowFile(f.path, named); });
+                return RunForEachFile(files, [named](const TWalkFile& f) {
+                  return ShowFile(f.path, named, o.v1Charset);
+                });
               }};
 });
 

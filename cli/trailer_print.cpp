@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tagscope/engine/genre.h"
+#include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -17,20 +18,20 @@ std::string GenreName(int genre) {
 
 }  // namespace
 
-void TrailerJson(TJsonWriter& j, const TID3v1Trailer& t) {
+void TrailerJson(TJsonWriter& j, const TID3v1Trailer& t, const std::string& charset) {
   j.BeginObject()
-      .Member("title", Latin1ToUtf8(t.title))
-      .Member("artist", Latin1ToUtf8(t.artist))
-      .Member("album", Latin1ToUtf8(t.album))
-      .Member("year", Latin1ToUtf8(t.year))
-      .Member("comment", Latin1ToUtf8(t.comment))
+      .Member("title", SingleByteText(t.title, charset))
+      .Member("artist", SingleByteText(t.artist, charset))
+      .Member("album", SingleByteText(t.album, charset))
+      .Member("year", SingleByteText(t.year, charset))
+      .Member("comment", SingleByteText(t.comment, charset))
       .Member("track", t.track)
       .Member("genre", t.genre)
       .Member("genreName", GenreName(t.genre))
       .EndObject();
 }
 
-void TrailerText(std::ostream& out, const TID3v1Trailer& t) {
+void TrailerText(std::ostream& out, const TID3v1Trailer& t, const std::string& charset) {
   out << "ID3v1 trailer\n";
   const std::pair<const char*, const std::string*> texts[] = {{"Title", &t.title},
                                                               {"Artist", &t.artist},
@@ -38,7 +39,7 @@ void TrailerText(std::ostream& out, const TID3v1Trailer& t) {
                                                               {"Year", &t.year},
                                                               {"Comment", &t.comment}};
   for (const auto& [name, text] : texts)
-    out << "  " << name << ": " << EscapeForTerminal(Latin1ToUtf8(*text)) << "\n";
+    out << "  " << name << ": " << EscapeForTerminal(SingleByteText(*text, charset)) << "\n";
   out << "  Track: " << (t.track ? std::to_string(t.track) : std::string()) << "\n";
   const std::string genre = GenreName(t.genre);
   out << "  Genre: " << (t.genre == 255 ? std::string() : std::to_string(t.genre))

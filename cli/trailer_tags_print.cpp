@@ -1,6 +1,8 @@
 // The APE tag and the Lyrics3 block as dump and show print them.
 #include "cli/trailer_tags_print.h"
 
+#include "tagscope/rtl/charset.h"
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -63,6 +65,11 @@ void Lyrics3Text(std::ostream& out, const TLyrics3Block& l) {
 }
 
 }  // namespace
+
+void CheckCharset(const std::string& charset) {
+  if (!charset.empty() && !KnownCharset(charset))
+    throw EConvertError(Format("Unknown character set: %s", charset.c_str()));
+}
 
 void TrailerTagsText(std::ostream& out, const TTrailerTags& t) {
   if (t.Ape.Present) ApeText(out, t.Ape);

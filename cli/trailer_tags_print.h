@@ -13,4 +13,7 @@ namespace tagscope::cli {
 void TrailerTagsText(std::ostream& out, const TTrailerTags& t);
 void TrailerTagsJson(TJsonWriter& j, const TTrailerTags& t);
 
+// Raises for a character set name the platform does not know; nothing for an empty one.
+void CheckCharset(const std::string& charset);
+
 }  // namespace tagscope::cli

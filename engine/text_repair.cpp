@@ -260,6 +260,16 @@ int ApplyTextRepairs(TID3Tag& tag, const TTextRepairPlan& plan) {
   return changed;
 }
 
+int RecodeSingleByteTexts(TID3Tag& tag, std::string_view charset) {
+  return charset.empty() ? 0 : ApplyTextRepairs(tag, PlanTextRepairs(tag, {}, charset));
+}
+
+std::string SingleByteText(std::string_view bytes, std::string_view charset) {
+  std::string utf8;
+  if (!charset.empty() && CharsetToUtf8(bytes, charset, utf8)) return utf8;
+  return Latin1ToUtf8(bytes);
+}
+
 std::vector<TLooseText> ID3v1LooseTexts(std::string_view t) {
   std::vector<TLooseText> texts;
   if (t.size() != 128 || t.substr(0, 3) != "TAG") return texts;

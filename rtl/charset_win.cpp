@@ -24,7 +24,9 @@ UINT CodePage(std::string_view charset) {
       {"CP950", 950},         {"EUC-KR", 949},       {"CP949", 949},         {"UHC", 949},
       {"EUC-JP", 20932},      {"IBM866", 866},       {"CP866", 866},         {"UTF-8", CP_UTF8}};
   for (const auto& [name, page] : pages)
-    if (SameTextAscii(name, charset)) return page;
+    if (SameTextAscii(name, charset))
+      // Where the system lacks GB18030, its two-byte part is GBK.
+      return page == 54936 && !IsValidCodePage(page) ? 936 : page;
   return 0;
 }
 

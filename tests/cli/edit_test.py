@@ -268,7 +268,7 @@ class Documentation(unittest.TestCase):
             manual = f.read().replace("\\-", "-")
         with open(os.path.join(root, "completion", "tagscope.bash"), encoding="utf-8") as f:
             completion = f.read()
-        for verb in ("show", "dump", "set", "erase", "pictures", "decode"):
+        for verb in ("show", "dump", "set", "erase", "pictures", "decode", "fix-encoding"):
             for option in self.options(verb):
                 with self.subTest(verb=verb, option=option):
                     self.assertIn(option, manual)
@@ -278,7 +278,7 @@ class Documentation(unittest.TestCase):
         script = os.path.join(os.path.dirname(__file__), "..", "..", "cli", "completion",
                               "tagscope.bash")
         words = {"set f.mp3 --id3": "--id3v2.3 --id3v2.4", "set f.mp3 --delete-picture b":
-                 "back band band-logo", "er": "erase", "erase --a": "--all"}
+                 "back band band-logo", "er": "erase", "erase --a": "--ape --all"}
         for line, expected in words.items():
             with self.subTest(line=line):
                 result = subprocess.run(

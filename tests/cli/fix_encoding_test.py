@@ -129,8 +129,15 @@ class FixEncoding(unittest.TestCase):
         out = self.tool("fix-encoding", "--from", "CP1251", path)
         self.assertIn("ID3v1 title: %s -> Кино (CP1251)" % misread("Кино", "cp1251"), out)
         self.assertEqual(id3.ID3(path)["TIT2"].text, ["Кино"])
-        shown = self.tool("show", "--v1-charset", "CP1251", path)
-        self.assertIn("Кино", shown)
+        # Beside the tag, and alone: show and dump read it in the set named.
+        self.assertIn("ID3v1 trailer\n  Title: Кино\n",
+                      self.tool("dump", "--v1-charset", "CP1251", path))
+        alone = os.path.join(self.folder.name, "trailer-only.mp3")
+        shutil.copy(self.audio, alone)
+        with open(alone, "ab") as f:
+            f.write(b"TAG" + "Кино".encode("cp1251").ljust(30, b"\0") + bytes(94) + b"\xff")
+        self.assertIn("Title: Кино\n", self.tool("show", "--v1-charset", "CP1251", alone))
+        self.assertIn("  Title: Кино\n", self.tool("dump", "--v1-charset", "CP1251", alone))
         r = subprocess.run([TOOL, "fix-encoding", "--from", "NO-SUCH-SET", path],
                            capture_output=True, timeout=60)
         self.assertNotEqual(r.returncode, 0)

@@ -47,6 +47,14 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
 // the caller. Returns how many frames changed.
 int ApplyTextRepairs(TID3Tag& tag, const TTextRepairPlan& plan);
 
+// Reads the single-byte texts of the tag's frames (those marked as ISO-8859-1, such as the
+// fields imported from an ID3v1 trailer) as written in the character set, where they convert
+// cleanly into text; returns how many frames changed.
+int RecodeSingleByteTexts(TID3Tag& tag, std::string_view charset);
+// The text of single bytes in the character set, as UTF-8; as ISO-8859-1 where they do not
+// convert cleanly or no set is named.
+std::string SingleByteText(std::string_view bytes, std::string_view charset);
+
 // The fields of an ID3v1 trailer (its last 128 bytes) as loose texts; none when it is not one.
 std::vector<TLooseText> ID3v1LooseTexts(std::string_view trailer);
 
