@@ -112,7 +112,7 @@ bool TID3Engine::RemoveID3V1() {
   const std::optional<TFileRange> trailer = ID3V1Range();
   if (!trailer) return false;
   TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
-  const int64_t size = trailer->offset + trailer->size;
+  const int64_t size = trailer->End();
   TUndoStream journal(*FStream);
   journal.ChangeOrRollBack(
       [&] {
