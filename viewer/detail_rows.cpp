@@ -60,6 +60,9 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
                  std::to_string(a.encoderPadding) + " samples)");
   if (a.durationSource == TDurationSource::dsEstimate)
     rows.Add("Length from", "estimated from the audio's size and bitrate");
+  // A VBR header whose counts the file cannot hold is not taken for the length: say why.
+  if (!a.vbrHeaderProblem.empty())
+    rows.Add("Length from", "counted: " + EscapeForTerminal(a.vbrHeaderProblem));
   rows.Add("Bitrate",
            std::to_string((a.bitrate + 500) / 1000) + " kbit/s " + BitrateModeName(a.bitrateMode));
   rows.Add("Sample rate", std::to_string(h.sampleRate) + " Hz");

@@ -173,7 +173,7 @@ class ToolFaults(unittest.TestCase):
         self.assertEqual(audio["frames"], 4)
         self.assertIn("counts 4000000 frames, more than", audio["vbrHeaderProblem"])
         shown = run("show", path).stdout.decode()
-        self.assertIn("(counted: the Xing header counts 4000000 frames", shown)
+        self.assertIn("counted: the Xing header counts 4000000 frames", shown)
 
     def test_deep_trees_are_reported_and_loops_read_once(self):
         song = tag(frame(b"TIT2", b"\0deep")) + AUDIO
