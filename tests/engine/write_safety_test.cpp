@@ -372,6 +372,10 @@ TEST(WriteRecovery, OnlyTheFilesOwnLeftoversAreCleared) {
 }
 
 TEST(WriteRecovery, FilesWhoseLongNamesShareTheirStartKeepTheirJournalsAndNewFilesApart) {
+#ifdef _WIN32
+  // The journal's name adds to a 220-byte name past what a Windows file name may hold.
+  GTEST_SKIP() << "names this long leave no room for a journal's name on Windows";
+#endif
   ScratchFolder dir;
   const std::string start(220, 'n');
   const std::string original = Tag(4, 0, Frames(), 100) + kAudio;
