@@ -199,6 +199,9 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
+  if (e.WriterAtWork())
+    out << "Another program was changing this file while it was read: what is shown may be "
+           "half old, half new\n";
   if (e.JournalPending())
     out << "An interrupted change left a journal beside this file: what is shown may be half "
            "old, half new until the next write or erase of the file puts it back\n";

@@ -17,9 +17,8 @@ constexpr size_t kNameRoom = 200;
 journal::TRecord Bound(TStream& file, journal::TKind kind) {
   journal::TRecord record;
   record.kind = kind;
-  TFileFacts facts;
-  if (!file.Describe(facts)) facts.size = file.Size();
-  record.identity = facts.identity;
+  const TFileFacts facts = FactsOf(file);
+  record.identity = RecordedIdentity(facts);
   record.sizeBefore = facts.size;
   record.modified = facts.modified;
   return record;
@@ -63,25 +62,25 @@ std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink)
 
 void TTagJournal::Create(const std::string& content) {
   // Created exclusively: a name that is taken (by anything, a link included) is not used.
-  auto stream = FFiles->Open(FName, TFileMode::fmCreateNew);
+  auto stream = FPlace.Open(FName, TFileMode::fmCreateNew);
   try {
     stream->WriteString(content);
     stream->Flush();
-    SyncFolder(ExtractFilePath(FName));
+    FPlace.Sync();
     // Only now, the rest on the disk, does the mark say that the file may be touched.
     stream->SetPosition(journal::kMarkAt);
     stream->WriteString(std::string(1, journal::kMarked));
     stream->Flush();
   } catch (...) {
     stream.reset();
-    FFiles->Remove(FName);
+    FPlace.Remove(FName);
     throw;
   }
 }
 
-TTagJournal TTagJournal::ForUndo(TFileSystem& files, const std::string& target, TStream& file,
+TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file,
                                  const TPendingWrites& change) {
-  TTagJournal result(files, NameFor(target));
+  TTagJournal result(place, NameFor(place.Target(), true));
   journal::TRecord record = Bound(file, journal::TKind::Undo);
   TPendingWrites& after = const_cast<TPendingWrites&>(change);
   record.sizeAfter = std::max(record.sizeBefore, after.Size());
@@ -101,9 +100,9 @@ TTagJournal TTagJournal::ForUndo(TFileSystem& files, const std::string& target, 
   return result;
 }
 
-TTagJournal TTagJournal::ForCopy(TFileSystem& files, const std::string& target, TStream& file,
-                                 TStream& source, const std::string& digits) {
-  TTagJournal result(files, NameFor(target));
+TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& source,
+                                 const std::string& digits) {
+  TTagJournal result(place, NameFor(place.Target(), true));
   journal::TRecord record = Bound(file, journal::TKind::Copy);
   record.sizeAfter = source.Size();
   record.digits = digits;
@@ -114,7 +113,7 @@ TTagJournal TTagJournal::ForCopy(TFileSystem& files, const std::string& target, 
 }
 
 void TTagJournal::Finish() {
-  if (!FFiles->Remove(FName))
+  if (!FPlace.Remove(FName))
     throw EWriteError(Format("Cannot remove the journal \"%s\". %s", FName.c_str(),
                              LastSystemErrorText().c_str()));
 }

@@ -264,25 +264,41 @@ void TTagWriter::WriteInPlace(const TTagImage& image) {
 }
 
 void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
+  const int64_t known = F.Stream().Size();
   F.Replace([&](TStream& out) {
     image.WriteTo(out);
-    CopyOutsideTag(out, extent);
+    CopyOutsideTag(out, extent, known);
     // A tag that does not fit moves to the front, before whatever stood before the old one.
     WriteTrailer(out, image.Length());
   });
   NoteWritten(image, 0);
 }
 
-void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent) {
+void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known) {
   TStream& in = F.Stream();
   const int64_t size = in.Size();
+  // Under the lock nothing that asks for one changes the file; a program that does not ask may
+  // have cut it short, and what it cut is not copied as if it were the file.
+  auto shrank = [&](int64_t now) {
+    return EReadError(
+        Format("\"%s\" shrank from %lld bytes to %lld while it was being "
+               "written (another program changed it without a lock)",
+               E.FFileName.c_str(), static_cast<long long>(known), static_cast<long long>(now)));
+  };
+  if (size < known) throw shrank(size);
   const int64_t tagStart = std::clamp<int64_t>(Place().offset, 0, size);
   const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
   // A file with holes keeps them: its runs of zero bytes are skipped, not written.
   TFileFacts facts;
   const bool holes = in.Describe(facts) && facts.allocated >= 0 && facts.allocated < facts.size;
-  CopyRange(in, out, 0, tagStart, holes);
-  CopyRange(in, out, tagEnd, size - tagEnd, holes);
+  try {
+    CopyRange(in, out, 0, tagStart, holes);
+    CopyRange(in, out, tagEnd, size - tagEnd, holes);
+  } catch (const EReadError&) {
+    const int64_t now = in.Size();
+    if (now >= size) throw;
+    throw shrank(now);
+  }
   if (holes && out.Size() < out.Position()) out.SetSize(out.Position());
 }
 
@@ -312,7 +328,8 @@ void TTagWriter::Remove() {
   if (T.Header().Size() <= 0 || place.size <= 0) return;
   try {
     const int64_t extent = OldExtent();
-    F.Replace([&](TStream& out) { CopyOutsideTag(out, extent); });
+    const int64_t known = F.Stream().Size();
+    F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, known); });
   } catch (const std::exception& e) {
     throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }

@@ -68,7 +68,9 @@ class TTagWriter {
   void WriteInPlace(const TTagImage& image);
   void Rewrite(const TTagImage& image, int64_t extent);
   void NoteWritten(const TTagImage& image, int64_t offset);
-  void CopyOutsideTag(TStream& out, int64_t extent);
+  // Copies what lies outside the old tag's extent; `known` is the file's size when the write
+  // began, and a file found shorter is refused.
+  void CopyOutsideTag(TStream& out, int64_t extent, int64_t known);
   // Copies count bytes of `in` from `from` on to `out`; with `holes`, runs of zero bytes are
   // skipped over rather than written, so that a file with holes keeps them.
   static void CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes);

@@ -73,10 +73,11 @@ std::unique_ptr<TStream> CreateTemp(
     } catch (const EFCreateError& e) {
       // Taken by another writer's new file, or by anything else: another name is drawn.
       if (attempt < kAttempts && NameTaken(name)) continue;
-      std::string message = e.what();
-      if (const size_t at = message.find(name); at != std::string::npos)
-        message.replace(at, name.size(), target);
-      throw EFCreateError(message);
+      // The message names the new file that could not be made, and says what it was for.
+      throw EFCreateError(
+          Format("%s (the new content of \"%s\" is written there first, then "
+                 "put in its place; \"%s\" itself was not changed)",
+                 e.what(), target.c_str(), target.c_str()));
     }
   }
 }

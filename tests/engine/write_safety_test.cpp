@@ -335,7 +335,7 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
     TFileStream file(name, TFileMode::fmOpenReadWrite);
     TPendingWrites change(file);
     change.WriteString(std::string(original.size() - kAudio.size(), 'X'));
-    TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+    TTagJournal::ForUndo(BesideOf(name), file, change);
     change.Apply(file);
   }
   dir.Put("a.mp3.ID3TMP0123ABCD.tmp", "half a file");
