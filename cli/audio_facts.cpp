@@ -44,6 +44,7 @@ void AudioJson(TJsonWriter& j, const TMpegAudioProperties& a) {
         .Member("durationFrom", DurationSourceName(a.durationSource))
         .Member("frames", a.frameCount);
     if (a.gaplessDuration >= 0) j.Member("gaplessDuration", a.gaplessDuration);
+    if (!a.vbrHeaderProblem.empty()) j.Member("vbrHeaderProblem", a.vbrHeaderProblem);
     j.Member("vbrHeader", a.vbrHeader)
         .Member("encoder", a.encoder)
         .Member("encoderDelay", a.encoderDelay)
@@ -62,8 +63,10 @@ void AudioText(std::ostream& out, const TMpegAudioProperties& a) {
     out << "Audio: MPEG-" << MpegVersionName(h.version) << " layer " << h.layer << ", "
         << (a.bitrate + 500) / 1000 << " kbit/s " << BitrateModeName(a.bitrateMode) << ", "
         << h.sampleRate << " Hz, " << ChannelModeName(h.channelMode) << "\n";
-    out << "  length " << Seconds(a.duration) << " (" << DurationSourceName(a.durationSource)
-        << ")";
+    out << "  length " << Seconds(a.duration) << " (" << DurationSourceName(a.durationSource);
+    // The header's counts that the file contradicts are not shown as its length.
+    if (!a.vbrHeaderProblem.empty()) out << ": " << a.vbrHeaderProblem;
+    out << ")";
     if (a.gaplessDuration >= 0)
       out << ", without encoder delay and padding " << Seconds(a.gaplessDuration);
     out << "\n  first frame at byte " << a.firstFrameOffset;

@@ -9,10 +9,11 @@
 
 #include "cli/verbs.h"
 #include "tagscope/imaging/picture_registry.h"
-#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/output_file.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -83,41 +84,28 @@ bool WritePpm(const std::string& picture, TStream& out) {
 }
 
 // Writes the PPM under a temporary name and renames it into place, so that OUT is either left
-// as it was or holds the whole picture. False when the picture holds no frame.
-bool WritePpmFile(const std::string& picture, const std::string& output) {
-  std::string temporary;
-  auto stream = beside::CreateTemp(output, temporary, [](const std::string& name) {
-    return std::make_unique<TFileStream>(name, TFileMode::fmCreateNew);
-  });
-  try {
-    if (!WritePpm(picture, *stream)) {
-      stream.reset();
-      RemoveFile(temporary);
-      return false;
-    }
-    stream.reset();
-    beside::RenameOver(temporary, output);
-  } catch (...) {
-    stream.reset();
-    RemoveFile(temporary);
-    throw;
-  }
-  return true;
+// as it was or holds the whole picture; an OUT that exists is replaced only when asked. False
+// when the picture holds no frame.
+bool WritePpmFile(const std::string& picture, const std::string& output, bool overwrite) {
+  return WriteOutputFile(output, overwrite, [&](TStream& out) { return WritePpm(picture, out); });
 }
 
-int RunDecode(const std::string& picture, const std::string& output) {
+// A message on stderr: names in it are escaped, as the texts are elsewhere.
+int Fail(const std::string& message) {
+  std::cerr << "tagscope: " << EscapeForTerminal(message) << "\n";
+  return 1;
+}
+
+int RunDecode(const std::string& picture, const std::string& output, bool overwrite) {
   try {
-    if (SameFile(picture, output)) {
-      std::cerr << "tagscope: " << output << ": is the picture itself; it is not overwritten\n";
-      return 1;
-    }
-    if (!WritePpmFile(picture, output)) {
-      std::cerr << "tagscope: " << picture << ": the file holds no picture\n";
-      return 1;
-    }
+    if (SameFile(picture, output))
+      return Fail(output + ": is the picture itself; it is not overwritten");
+    if (!overwrite && NameTaken(output))
+      return Fail(output + ": exists already; it is not replaced (--overwrite replaces it)");
+    if (!WritePpmFile(picture, output, overwrite))
+      return Fail(picture + ": the file holds no picture");
   } catch (const Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
-    return 1;
+    return Fail(e.what());
   }
   return 0;
 }
@@ -125,6 +113,7 @@ int RunDecode(const std::string& picture, const std::string& output) {
 struct DecodeOptions {
   std::string picture;
   std::string output;
+  bool overwrite = false;
 };
 
 static RegisterVerb registration([](CLI::App& app) {
@@ -134,8 +123,10 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg)")
       ->required();
   cmd->add_option("OUT", options->output, "PPM file to write")->required();
+  cmd->add_flag("--overwrite", options->overwrite, "Replace OUT when it exists");
   cmd->footer("Example:\n  tagscope decode cover.gif cover.ppm");
-  return Verb{cmd, [options] { return RunDecode(options->picture, options->output); }};
+  return Verb{
+      cmd, [options] { return RunDecode(options->picture, options->output, options->overwrite); }};
 });
 
 }  // namespace

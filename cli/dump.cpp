@@ -10,9 +10,15 @@
 #include "cli/audio_facts.h"
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
+#include "cli/open_engine.h"
+#include "cli/trailer_print.h"
+#include "cli/trailer_tags_print.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/chapters.h"
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/synced_lyrics.h"
+#include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -92,6 +98,16 @@ std::string NameOf(const TID3Frames_Item& f) {
   return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
 }
 
+// Whether the content renders back into the payload byte for byte.
+bool RendersBack(const TID3Frames_Item& f, const TFrameValue& value, uint8_t version) {
+  if (!value.Problems.empty()) return false;
+  try {
+    return RenderFrameContent(f.Name(), value, version) == f.Payload();
+  } catch (const EFrameValueError&) {
+    return false;
+  }
+}
+
 void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
   j.BeginObject()
       .Member("id", U(f.Name()))
@@ -108,10 +124,17 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetai
       .Member("groupId", f.GroupID())
       .Member("encryptionId", f.EncryptionID());
   // Sizes alone need no payload read in full; hashes and bytes do.
-  FrameContentJson(j,
-                   binary == TBinaryDetail::bdSize ? DescribeFrameContent(f, version)
-                                                   : DecodeFrameContent(f, version),
-                   binary);
+  const TFrameValue value = binary == TBinaryDetail::bdSize ? DescribeFrameContent(f, version)
+                                                            : DecodeFrameContent(f, version);
+  FrameContentJson(j, value, binary);
+  // The payload's own bytes too where its content does not render back into them (a damaged
+  // frame, a terminator after the last text): `set --from-json` writes them back as they are.
+  if (binary == TBinaryDetail::bdBytes && !RendersBack(f, value, version)) {
+    TFrameField payload;
+    payload.Type = TFieldType::ftBytes;
+    payload.Bytes = f.Payload();
+    FieldJson(j.Key("payload"), payload, binary);
+  }
   j.EndObject();
 }
 
@@ -130,7 +153,8 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 
 }  // namespace
 
-std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary) {
+std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
+                     const std::string& v1Charset) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -171,6 +195,8 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer, v1Charset);
+  TrailerTagsJson(j, ReadTrailerTags(e));
   if (e.JournalPending()) j.Member("journalPending", true);
   j.EndObject();
   return j.TakeText();
@@ -202,9 +228,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
   if (e.WriterAtWork())
     out << "Another program was changing this file while it was read: what is shown may be "
            "half old, half new\n";
-  if (e.JournalPending())
-    out << "An interrupted change left a journal beside this file: what is shown may be half "
-           "old, half new until the next write or erase of the file puts it back\n";
+  if (e.JournalPending()) out << kJournalPendingWarning << "\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";
@@ -240,7 +264,8 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 
 }  // namespace
 
-void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio) {
+void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio,
+              const std::string& v1Charset) {
   out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
@@ -274,7 +299,10 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   for (int i = 0; e.GetURL(i, u); ++i)
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
+  // The trailer beside the tag: readers that know no ID3v2 show its fields.
+  if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
   if (audio) AudioText(out, *audio);
+  TrailerTagsText(out, ReadTrailerTags(e));
 }
 
 namespace {
@@ -301,21 +329,59 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
   return engine.Active();
 }
 
+// What --chapters and --lrc print: the chapters a line each, or the synchronised lyrics as LRC,
+// in the forms set reads.
+enum class TTimedDump { tdNone, tdChapters, tdLrc };
+
+std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
+  if (what == TTimedDump::tdChapters) return FormatChapterList(GetChapters(engine.Tag()));
+  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag());
+  if (!lyrics) return {};
+  if (lyrics->TimestampFormat == TSyncLyricsFrame::kMpegFrames) {
+    // Times counted in audio frames: milliseconds by the stream's frame duration.
+    const TMpegAudioProperties audio = engine.ReadAudio();
+    if (!audio.found || audio.first.sampleRate <= 0) {
+      err = ErrorLine(
+          "The lyrics are timed in MPEG frames, and the file holds no audio that "
+          "gives their length");
+      return {};
+    }
+    for (TSyncedLine& line : lyrics->Lines)
+      line.Time = static_cast<uint32_t>(
+          std::min<uint64_t>(0xFFFFFFFF, uint64_t{line.Time} * audio.first.samplesPerFrame * 1000 /
+                                             static_cast<uint64_t>(audio.first.sampleRate)));
+  }
+  return FormatLrc(lyrics->Lines);
+}
+
 // A file found in a folder is dumped only when its content is MP3. The file is opened once:
 // its first bytes, tag and audio facts are all read through the engine.
-TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary) {
+TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
+                      TTimedDump timed = TTimedDump::tdNone, bool several = false,
+                      const std::string& v1Charset = std::string()) {
   TFileOutcome o;
   TID3Engine engine;
+  // The trailer's texts in the character set named, when they stand in for a tag.
+  if (!v1Charset.empty())
+    engine.OnReadTag = [&](TID3Engine& e) {
+      if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
+    };
   // A dump that shows sizes only leaves large payloads in the file.
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
+  if (timed != TTimedDump::tdNone) {
+    const std::string text = TimedText(engine, timed, o.err);
+    o.failed = !o.err.empty();
+    o.out = several ? "File: " + EscapeForTerminal(file.path) + "\n" + text : text;
+    return o;
+  }
   const TMpegAudioProperties audio = engine.ReadAudio();
   if (asJson) {
-    o.out = DumpJson(engine, &audio, binary);
+    o.out = DumpJson(engine, &audio, binary, v1Charset);
     o.out += "\n";
   } else {
     std::ostringstream out;
-    DumpText(out, engine, &audio);
+    DumpText(out, engine, &audio, v1Charset);
     o.out = out.str();
   }
   return o;
@@ -328,16 +394,29 @@ struct DumpOptions {
   bool recursive = false;
   bool hash = false;
   bool binary = false;
+  std::string v1Charset;
+  bool chapters = false;
+  bool lrc = false;
 };
 
 int RunDump(const DumpOptions& options) {
   const TBinaryDetail binary = options.binary ? TBinaryDetail::bdBytes
                                : options.hash ? TBinaryDetail::bdHash
                                               : TBinaryDetail::bdSize;
+  if (options.chapters + options.lrc + options.json > 1)
+    throw EConvertError("--chapters, --lrc and --json exclude each other");
+  const TTimedDump timed = options.chapters ? TTimedDump::tdChapters
+                           : options.lrc    ? TTimedDump::tdLrc
+                                            : TTimedDump::tdNone;
+  CheckCharset(options.v1Charset);
+  const std::vector<TWalkFile> files = CollectFiles(options.files, options.recursive);
   return RunForEachFile(
-      CollectFiles(options.files, options.recursive),
-      [&](const TWalkFile& f) { return DumpFile(f, options.fullSeek, options.json, binary); }, 0,
-      true);
+      files,
+      [&](const TWalkFile& f) {
+        return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
+                        options.v1Charset);
+      },
+      0, true);
 }
 
 static RegisterVerb registration([](CLI::App& app) {
@@ -351,6 +430,12 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_flag("--hash", options->hash, "With --json, the SHA-256 of each binary payload");
   cmd->add_flag("--binary", options->binary,
                 "With --json, the bytes of each binary payload (base64) and their SHA-256");
+  cmd->add_option("--v1-charset", options->v1Charset,
+                  "Read the ID3v1 trailer's texts in this character set (WINDOWS-1251, ...)");
+  cmd->add_flag("--chapters", options->chapters,
+                "Only the chapters, \"HH:MM:SS.mmm Title\" a line, as set --chapters reads them");
+  cmd->add_flag("--lrc", options->lrc,
+                "Only the synchronised lyrics (SYLT), as LRC, as set --lrc reads them");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "

@@ -14,9 +14,12 @@ namespace tagscope::cli {
 // (UTF-8, control characters escaped). Besides the engine's fields, both give the genre and
 // year as the viewer shows them, with its fallbacks. Every frame's content is decoded by its kind;
 // `binary` says how much of binary payloads the JSON gives. With `audio`, the file's audio facts
-// follow (the JSON object's "audio" member).
+// follow (the JSON object's "audio" member). The ID3v1 trailer's texts read in `v1Charset` where
+// one is named.
 std::string DumpJson(TID3Engine& engine, const TMpegAudioProperties* audio = nullptr,
-                     TBinaryDetail binary = TBinaryDetail::bdSize);
-void DumpText(std::ostream& out, TID3Engine& engine, const TMpegAudioProperties* audio = nullptr);
+                     TBinaryDetail binary = TBinaryDetail::bdSize,
+                     const std::string& v1Charset = std::string());
+void DumpText(std::ostream& out, TID3Engine& engine, const TMpegAudioProperties* audio = nullptr,
+              const std::string& v1Charset = std::string());
 
 }  // namespace tagscope::cli

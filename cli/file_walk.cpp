@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "tagscope/engine/mpeg_audio.h"
@@ -34,29 +35,51 @@ void AddError(std::vector<TWalkFile>& files, const fs::path& folder, const std::
        Format("Cannot read the folder %s: %s", Utf8Of(folder).c_str(), e.message().c_str())});
 }
 
-// Adds the regular files below `folder`. A folder that cannot be listed is reported as an error
-// entry and the walk goes on with the others; links to folders are not followed (no loops).
-void Walk(const fs::path& folder, std::vector<TWalkFile>& files, int depth) {
-  std::error_code error;
-  fs::directory_iterator it(folder, error), end;
-  std::vector<fs::path> folders;
-  for (; !error && it != end; it.increment(error)) {
-    std::error_code statusError;
-    const fs::file_status own = it->symlink_status(statusError);
-    if (statusError) continue;
-    if (fs::is_directory(own)) {
-      folders.push_back(it->path());
-      continue;
+// One walk below a folder named on the command line: the folders met so far, by their identity
+// on their volume, so that a folder reached again (a bind mount of a folder above it, a loop)
+// is read once.
+class TWalk {
+ public:
+  explicit TWalk(std::vector<TWalkFile>& files) : FFiles(files) {}
+
+  // Adds the regular files below `folder`. A folder that cannot be listed, or lies too deep, is
+  // reported as an error entry and the walk goes on with the others; links to folders are not
+  // followed.
+  void Walk(const fs::path& folder, int depth) {
+    TFileInfo info;
+    if (GetFileInfo(Utf8Of(folder), info) && !FSeen.insert(info.identity).second) return;
+    std::error_code error;
+    fs::directory_iterator it(folder, error), end;
+    std::vector<fs::path> folders;
+    for (; !error && it != end; it.increment(error)) {
+      std::error_code statusError;
+      const fs::file_status own = it->symlink_status(statusError);
+      if (statusError) continue;
+      if (fs::is_directory(own)) {
+        folders.push_back(it->path());
+        continue;
+      }
+      // A link counts when it leads to a regular file.
+      const fs::file_status target = fs::is_symlink(own) ? it->status(statusError) : own;
+      if (!statusError && fs::is_regular_file(target))
+        FFiles.push_back({Utf8Of(it->path()), true, ""});
     }
-    // A link counts when it leads to a regular file.
-    const fs::file_status target = fs::is_symlink(own) ? it->status(statusError) : own;
-    if (!statusError && fs::is_regular_file(target))
-      files.push_back({Utf8Of(it->path()), true, ""});
+    if (error) AddError(FFiles, folder, error);
+    for (const fs::path& sub : folders) {
+      if (depth >= kMaxDepth) {
+        FFiles.push_back({Utf8Of(sub), false,
+                          Format("%s lies more than %d folders deep; it is not read",
+                                 Utf8Of(sub).c_str(), kMaxDepth)});
+        continue;
+      }
+      Walk(sub, depth + 1);
+    }
   }
-  if (error) AddError(files, folder, error);
-  if (depth >= kMaxDepth) return;
-  for (const fs::path& sub : folders) Walk(sub, files, depth + 1);
-}
+
+ private:
+  std::vector<TWalkFile>& FFiles;
+  std::set<std::string> FSeen;
+};
 
 }  // namespace
 
@@ -69,7 +92,7 @@ std::vector<TWalkFile> CollectFiles(const std::vector<std::string>& arguments, b
       files.push_back({argument, false, ""});
     } else if (info.folder && recursive) {
       const size_t first = files.size();
-      Walk(PathOf(argument), files, 0);
+      TWalk(files).Walk(PathOf(argument), 0);
       std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end(),
                 [](const TWalkFile& a, const TWalkFile& b) { return a.path < b.path; });
     } else {

@@ -15,8 +15,9 @@ struct TWalkFile {
 };
 
 // The files the arguments name, in their order; with `recursive`, a folder stands for the files
-// below it, sorted by path. The walk never follows a link to a folder (no loops) and passes
-// over FIFOs, devices and sockets without opening them; a named one is refused.
+// below it, sorted by path. The walk never follows a link to a folder, reads a folder reached
+// twice (a bind mount) once, and passes over FIFOs, devices and sockets without opening them; a
+// named one is refused. A folder too deep to be read is an entry with an error.
 std::vector<TWalkFile> CollectFiles(const std::vector<std::string>& arguments, bool recursive);
 
 // Whether bytes that begin a file begin an MP3: an ID3v2 tag or an MPEG audio frame header.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/json_writer.h"
+#include "tagscope/engine/frame_text.h"
 #include "tagscope/engine/frame_value.h"
 
 namespace tagscope::cli {
@@ -14,12 +15,12 @@ enum class TBinaryDetail { bdSize, bdHash, bdBytes };
 // The members "kind", "content" and, when the content is damaged, "problems" of a frame's JSON
 // object, which the writer has open. Every field becomes a member of "content".
 void FrameContentJson(TJsonWriter& j, const TFrameValue& value, TBinaryDetail binary);
-// The content on one line as people read it ("Example Song"; "[eng] Notes: text").
-std::string FrameContentText(const TFrameValue& value);
-
-// A tag's UTF-8 text for the terminal in quotes, which show where it begins and ends, control
-// characters and escape sequences escaped.
-std::string Quoted(const std::string& utf8);
+// One field's value as FrameContentJson writes it, at the writer's position.
+void FieldJson(TJsonWriter& j, const TFrameField& field, TBinaryDetail binary);
+// The content on one line as people read it, and texts in quotes: the engine's, which the
+// viewer shares.
+using tagscope::FrameContentText;
+using tagscope::Quoted;
 
 // Bytes in base64 (RFC 4648, with padding).
 std::string Base64(std::string_view bytes);

@@ -1,4 +1,6 @@
 #include <iostream>
+#include <sstream>
+#include <string>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -17,6 +19,19 @@ std::vector<std::function<Verb(CLI::App&)>>& VerbRegistry() {
   return registry;
 }
 
+// Help goes out as it is; an error quotes the arguments, which may hold escape sequences: each
+// of its lines is escaped, as every message of the tool is.
+int ExitOnParseError(CLI::App& app, const CLI::ParseError& e) {
+  if (e.get_exit_code() == 0) return app.exit(e);
+  std::ostringstream out, err;
+  const int status = app.exit(e, out, err);
+  std::cout << out.str();
+  std::istringstream lines(err.str());
+  for (std::string line; std::getline(lines, line);)
+    std::cerr << tagscope::EscapeForTerminal(line) << "\n";
+  return status;
+}
+
 }  // namespace tagscope::cli
 
 int main(int argc, char** argv) {
@@ -29,6 +44,7 @@ int main(int argc, char** argv) {
 #endif
   CLI::App app{"tagscope: shows, dumps and edits the ID3 tags of MP3 files"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("tagscope ") + TAGSCOPE_VERSION);
   app.footer(
       "Example:\n  tagscope show song.mp3\nEach verb tells more with --help, as in: tagscope set "
       "--help");
@@ -41,7 +57,7 @@ int main(int argc, char** argv) {
   try {
     arguments = tagscope::Utf8ProgramArguments(argc, argv);
   } catch (const tagscope::Exception& e) {
-    std::cerr << "tagscope: " << e.what() << "\n";
+    std::cerr << "tagscope: " << tagscope::EscapeForTerminal(e.what()) << "\n";
     return 1;
   }
   std::vector<const char*> pointers;
@@ -49,7 +65,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    return ExitOnParseError(app, e);
   }
   try {
     for (auto& verb : verbs)

@@ -11,7 +11,9 @@
 #include <optional>
 #include <thread>
 
+#include "cli/open_engine.h"
 #include "tagscope/rtl/command_line.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -192,6 +194,12 @@ class TPool {
   std::vector<std::thread> FThreads;
 };
 
+// Threads for writes: most of a write's time is spent waiting for the disk to flush, and the
+// disk handles many flushes at once about as fast as one, so there are more than cores.
+unsigned WriteThreads() {
+  return std::clamp(4 * std::max(1u, std::thread::hardware_concurrency()), 16u, kMaxThreads);
+}
+
 }  // namespace
 
 std::string ErrorLine(const std::string& message) {
@@ -227,20 +235,39 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
 }
 
 int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
-                   const std::function<void(const std::string& file)>& change) {
-  if (files.size() == 1) {
-    change(files.front());
-    return 0;
-  }
+                   const std::function<void(const std::string& file)>& change, bool parallel) {
   std::vector<TWalkFile> named;
   for (const std::string& file : files) named.push_back({file, false, ""});
+  return ChangeEachFile(named, done, change, parallel);
+}
+
+int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change, bool parallel) {
+  if (files.size() == 1 && !files.front().found && files.front().error.empty()) {
+    change(files.front().path);
+    return 0;
+  }
+  const auto flushes = std::make_shared<TFlushGroup>();
   return RunForEachFile(
-      named,
+      files,
       [&](const TWalkFile& f) {
-        change(f.path);
-        return TFileOutcome{EscapeForTerminal(f.path) + ": " + done + "\n", "", false};
+        if (f.found && ResolveLinkName(f.path) != f.path)
+          return TFileOutcome{"", EscapeForTerminal(f.path) + ": passed over: a link\n", false};
+        TChangeRun run{flushes, std::string()};
+        if (parallel) SetChangeRun(&run);
+        TFileOutcome outcome;
+        try {
+          change(f.path);
+          outcome.out = EscapeForTerminal(f.path) + ": " + done + "\n";
+        } catch (const std::exception& e) {
+          outcome.err = ErrorLine(e.what());
+          outcome.failed = true;
+        }
+        SetChangeRun(nullptr);
+        outcome.err = run.notes + outcome.err;
+        return outcome;
       },
-      1);
+      parallel ? WriteThreads() : 1);
 }
 
 }  // namespace tagscope::cli

@@ -26,11 +26,20 @@ using TFileJob = std::function<TFileOutcome(const TWalkFile& file)>;
 int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads = 0,
                    bool jobChecksContent = false);
 
-// Makes one change to each file, one file after another. With one file its errors raise, as
-// for any verb; with several, each outcome is reported ("NAME: `done`" on stdout, or the error
-// on stderr) and a file that fails does not stop the others. Returns the exit status.
+// Makes one change to each file. With one file its errors raise, as for any verb; with
+// several, each outcome is reported in the files' order ("NAME: `done`" on stdout, or the error
+// on stderr) and a file that fails does not stop the others. With `parallel`, the files are
+// changed on many threads at once, sharing the flushes of their folders (the change must print
+// nothing itself; see TChangeRun), else one after another. Returns the exit status.
 int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
-                   const std::function<void(const std::string& file)>& change);
+                   const std::function<void(const std::string& file)>& change,
+                   bool parallel = false);
+
+// The same for files a walk found (CollectFiles): a file found in a folder is changed only when
+// its content is MP3, and never through a link met in the folder, which could lead anywhere.
+int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
+                   const std::function<void(const std::string& file)>& change,
+                   bool parallel = false);
 
 // An error as the tool prints it on stderr.
 std::string ErrorLine(const std::string& message);

@@ -3,9 +3,21 @@
 #include <iostream>
 
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
+
+namespace {
+
+thread_local TChangeRun* changeRun = nullptr;
+
+}  // namespace
+
+void SetChangeRun(TChangeRun* run) {
+  changeRun = run;
+}
 
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   TFileInfo info;
@@ -16,17 +28,54 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, 
   engine.SetReadOnly(readOnly);
   engine.SetForceWrite(force);
   engine.SetFileName(fileName);
+  if (changeRun && !readOnly) engine.SetFlushGroup(changeRun->flushes);
   engine.SetActive(true);
-  if (!engine.RecoveryNote().empty()) std::cerr << "tagscope: " << engine.RecoveryNote() << "\n";
+  if (engine.RecoveryNote().empty()) return;
+  // The note names the file, and file names may hold escape sequences.
+  const std::string note = "tagscope: " + EscapeForTerminal(engine.RecoveryNote()) + "\n";
+  if (changeRun)
+    changeRun->notes += note;
+  else
+    std::cerr << note;
+}
+
+void Change(TID3Engine& engine, const std::function<void()>& operation) {
+  try {
+    operation();
+  } catch (const EWriteRefused& e) {
+    if (engine.ForceWrite()) throw;
+    throw EWriteRefused(Format("%s (--force)", e.what()));
+  }
+}
+
+TKeptModified::TKeptModified(const std::string& fileName, bool keep)
+    : FFileName(fileName), FKeep(keep) {
+  if (!FKeep) return;
+  TFileStream file(fileName, TFileMode::fmOpenRead);
+  TFileFacts facts;
+  if (!file.Describe(facts))
+    throw EFOpenError(Format("Cannot read the modification time of \"%s\": %s", fileName.c_str(),
+                             LastSystemErrorText().c_str()));
+  FModified = facts.modified;
+}
+
+void TKeptModified::Restore() const {
+  if (!FKeep) return;
+  bool restored = false;
+  try {
+    TFileStream file(FFileName, TFileMode::fmOpenReadWrite);
+    restored = file.SetModified(FModified);
+  } catch (const Exception&) {
+  }
+  if (!restored)
+    throw EWriteError(
+        Format("\"%s\" was changed, but its modification time could not be set "
+               "back: %s",
+               FFileName.c_str(), LastSystemErrorText().c_str()));
 }
 
 void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {
-  try {
-    (engine.*operation)();
-  } catch (const EWriteError& e) {
-    if (engine.ReadReport().complete || engine.ForceWrite()) throw;
-    throw EWriteError(Format("%s (--force)", e.what()));
-  }
+  Change(engine, [&] { (engine.*operation)(); });
 }
 
 }  // namespace tagscope::cli

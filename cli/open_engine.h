@@ -1,16 +1,52 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/engine/id3_engine.h"
 
 namespace tagscope::cli {
 
+// Printed before what is shown of a file whose change was cut short (JournalPending).
+inline constexpr const char* kJournalPendingWarning =
+    "An interrupted change left a journal beside this file: what is shown may be half old, half "
+    "new until the next write or erase of the file puts it back";
+// What the engines a thread opens for writing share while many files are changed at once
+// (ChangeEachFile): the group of their folders' flushes, and where the notes of their
+// recoveries go, to be printed in the files' order. Set per thread; none by default.
+struct TChangeRun {
+  std::shared_ptr<TFlushGroup> flushes;
+  std::string notes;
+};
+void SetChangeRun(TChangeRun* run);
+
 // The engine open on an existing file; for writing unless only reading is needed. Opened for
-// writing, it says what it did to finish a change that an earlier writer did not end.
+// writing, it says what it did to finish a change that an earlier writer did not end (on
+// stderr, or into the thread's change run).
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force);
 
-// Runs a write or erase; a refusal over a tag not read in full names the way to go ahead.
+// A file's time of last write, taken before a change and set back after it (--preserve-mtime).
+// Set back through a handle on the file the name leads to once the change is done, which is
+// the new file where the change replaced the old one.
+class TKeptModified {
+ public:
+  // Takes the time when `keep` is set; else Restore does nothing.
+  TKeptModified(const std::string& fileName, bool keep);
+  // Raises EWriteError when the time could not be set back: the change itself is done.
+  void Restore() const;
+
+ private:
+  std::string FFileName;
+  bool FKeep;
+  int64_t FModified = 0;
+};
+
+// Runs a write or erase; a refusal that a forced write goes past (a tag not read in full, a
+// file that is not MP3) names the way to go ahead.
+void Change(TID3Engine& engine, const std::function<void()>& operation);
 void Change(TID3Engine& engine, void (TID3Engine::*operation)());
 
 }  // namespace tagscope::cli

@@ -1,17 +1,24 @@
 // tagscope set FILE [--title T] ... : changes a file's tag and writes it back.
 // Every argument is checked before the file is opened; whatever fails, the file is unchanged.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "cli/ape_move.h"
 #include "cli/many_files.h"
 #include "cli/open_engine.h"
+#include "cli/set_from_name.h"
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
+#include "cli/set_timed.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/file_naming.h"
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
 #include "tagscope/engine/tag_edit.h"
@@ -47,6 +54,21 @@ struct TSetOptions {
   int64_t padding = 0;
   bool footer = false, v1 = false, v23 = false, v24 = false, dryRun = false, fromFile = false,
        force = false;
+  // Frames of any ID and kind.
+  std::string fromJson, playCount;
+  CLI::Option* fromJsonOption = nullptr;
+  CLI::Option* playCountOption = nullptr;
+  std::vector<std::string> frameTexts, uniqueIds, volumes;
+  // Chapters and synchronised lyrics.
+  std::string chaptersFile, lrcFile;
+  bool deleteChapters = false;
+  CLI::Option* chaptersOption = nullptr;
+  CLI::Option* lrcOption = nullptr;
+  // Fields from the file's name, folders walked, the modification time kept.
+  std::string fromName;
+  CLI::Option* fromNameOption = nullptr;
+  bool recursive = false, preserveModified = false;
+  bool apeToId3 = false;
 };
 
 // Which option writes which frame: two options that would write the same one are refused,
@@ -70,26 +92,31 @@ class TClaims {
   std::map<std::string, std::string> FClaims;
 };
 
+// --lang names the language of the --comment or --lrc before it.
 void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
   size_t comment = 0, language = 0;
-  bool languageGiven = false;
+  bool languageGiven = false, afterLrc = false;
   for (const CLI::Option* option : cmd.parse_order()) {
-    if (option == o.commentOption) {
+    if (option == o.lrcOption) {
+      afterLrc = true;
+      languageGiven = false;
+    } else if (option == o.commentOption) {
+      afterLrc = false;
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
       request.comments.push_back({CheckedUtf8(description, "comment description"),
                                   OptionValue(text, o.fromFile, "comment"), "ENG"});
       languageGiven = false;
     } else if (option == o.languageOption) {
       const std::string& code = o.languages[language++];
-      if (request.comments.empty() || languageGiven)
-        throw EConvertError("Each --lang follows the --comment it belongs to");
+      if ((request.comments.empty() && !afterLrc) || languageGiven)
+        throw EConvertError("Each --lang follows the --comment or --lrc it belongs to");
       const bool letters = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char c) {
                              return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
                            });
       if (!letters)
         throw EConvertError(
             Format("A language is three letters such as ENG, got \"%s\"", code.c_str()));
-      request.comments.back().language = code;
+      (afterLrc ? request.syncedLanguage : request.comments.back().language) = code;
       languageGiven = true;
     }
   }
@@ -222,16 +249,102 @@ void AddDeletions(const TSetOptions& o, TSetRequest& request, const TClaims& cla
   }
 }
 
+// The option that sets a frame of a kind --frame does not write.
+std::string OptionForKind(std::string_view id) {
+  static const std::pair<std::string_view, std::string_view> options[] = {
+      {"APIC", "--picture"},  {"COMM", "--comment"}, {"TXXX", "--user-text"},
+      {"WXXX", "--user-url"}, {"UFID", "--ufid"},    {"PCNT", "--play-count"},
+      {"POPM", "--rating"},   {"USLT", "--lyrics"},  {"RVA2", "--volume"}};
+  for (const auto& [frame, option] : options)
+    if (frame == id) return std::string(option);
+  return "--from-json";
+}
+
+// --frame ID=VALUE: a text or link frame of any ID, several values when repeated.
+void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.frameTexts) {
+    const auto [id, value] = SplitPair(argument, "--frame", "ID=VALUE");
+    if (id.size() != 4 || !ValidFrameID(id))
+      throw EConvertError(
+          Format("--frame needs a frame ID of four letters A-Z or digits such as TCMP, got \"%s\"",
+                 id.c_str()));
+    const std::string_view kind = FrameKind(id);
+    if (kind != "text" && kind != "url" && kind != "raw")
+      throw EConvertError(Format("--frame writes texts and links; %s holds other content: use %s",
+                                 id.c_str(), OptionForKind(id).c_str()));
+    auto same = std::find_if(request.frameTexts.begin(), request.frameTexts.end(),
+                             [&, &id = id](auto& v) { return v.first == id; });
+    if (same == request.frameTexts.end()) {
+      claims.Claim(TClaims::Frame(id), "--frame " + id);
+      same = request.frameTexts.insert(request.frameTexts.end(), {id, {}});
+    }
+    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link")
+                                         : OptionValue(value, o.fromFile, id + " text"));
+  }
+}
+
+// --ufid OWNER=ID, --play-count N and --volume ID=DB.
+void AddOwnedFrames(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  for (const std::string& argument : o.uniqueIds) {
+    const auto [owner, identifier] = SplitPair(argument, "--ufid", "OWNER=ID");
+    if (owner.empty()) throw EConvertError("--ufid needs the identifier's owner, such as a URL");
+    // The identifier is at most 64 bytes.
+    if (CheckedUtf8(identifier, "unique file identifier").size() > 64)
+      throw EConvertError(
+          Format("A unique file identifier is at most 64 bytes, got %zu", identifier.size()));
+    claims.Claim("the unique file identifier of \"" + owner + "\"", "--ufid " + owner);
+    request.uniqueIds.emplace_back(ToLatin1(owner, "identifier's owner"), identifier);
+  }
+  if (o.playCountOption->count() > 0) {
+    claims.Claim(TClaims::Frame("PCNT"), "--play-count");
+    request.playCount = WholeNumber(o.playCount, INT64_MAX, "A play count");
+  }
+  for (const std::string& argument : o.volumes) {
+    const auto [identification, decibels] = SplitPair(argument, "--volume", "ID=DB");
+    char* end = nullptr;
+    const double db = std::strtod(decibels.c_str(), &end);
+    // Adjustments are stored in 1/512 dB in 16 bits.
+    if (decibels.empty() || *end != '\0' || !(db >= -64.0 && db < 64.0))
+      throw EConvertError(
+          Format("A volume adjustment is a number of dB from -64 to 63.99 such as -6.5, got \"%s\"",
+                 decibels.c_str()));
+    claims.Claim("the volume of \"" + identification + "\"", "--volume " + identification);
+    request.volumes.emplace_back(ToLatin1(identification, "volume identification"),
+                                 static_cast<int>(std::lround(db * 512)));
+  }
+  if (o.fromJsonOption->count() > 0) request.fromJson = ParseDumpJson(JsonArgument(o.fromJson));
+}
+
+// --chapters, --delete-chapters and --lrc; the lyrics claim the unsynchronised lyrics of their
+// language too, which they write beside the timed ones.
+void AddTimed(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
+  if (o.chaptersOption->count() > 0 && o.deleteChapters)
+    throw EConvertError("--chapters and --delete-chapters exclude each other");
+  if (o.chaptersOption->count() > 0) ReadChapterList(o.chaptersFile, request);
+  request.deleteChapters = o.deleteChapters;
+  if (o.lrcOption->count() == 0) return;
+  claims.Claim("the lyrics \"\" in " + request.syncedLanguage, "--lrc");
+  ReadLrc(o.lrcFile, request);
+}
+
 TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   TSetRequest request;
   TClaims claims;
   if (o.v23 && o.v24) throw EConvertError("--id3v2.3 and --id3v2.4 exclude each other");
   request.version = o.v23 ? 3 : o.v24 ? 4 : 0;
+  if (o.fromNameOption->count() > 0) {
+    request.fromName.emplace(o.fromName);
+    for (const std::string& id : FramesOfFormat(*request.fromName))
+      claims.Claim(TClaims::Frame(id), "--from-name");
+  }
   AddTexts(o, request, claims);
   AddComments(o, cmd, request);
   AddRatingsAndLyrics(o, request, claims);
   AddLinksAndUserTexts(o, request, claims);
   AddPictures(o, request, claims);
+  AddFrameTexts(o, request, claims);
+  AddOwnedFrames(o, request, claims);
+  AddTimed(o, request, claims);
   AddDeletions(o, request, claims);
   if (o.paddingOption->count() > 0) request.padding = o.padding;
   request.footer = o.footer;
@@ -250,9 +363,19 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
 void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
+  // The frames of --from-json replace the tag's before anything else changes them.
+  if (r.fromJson) WriteJsonFrames(*r.fromJson, engine.Tag());
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
-  if (r.version != 0) ChangeTagVersion(engine, r.version);
+  if (r.version != 0) {
+    const std::vector<std::string> dropped = ChangeTagVersion(engine, r.version);
+    std::string ids;
+    for (const std::string& id : dropped) ids += (ids.empty() ? "" : ", ") + id;
+    if (!ids.empty())
+      std::cerr << "Note: ID3v2." << int(r.version) << " has no form for " << ids
+                << ": dropped from \"" << EscapeForTerminal(fileName) << "\"\n";
+  }
+  if (r.fromName) SetFromName(engine, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
@@ -270,6 +393,21 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const auto& [id, url] : r.links) links[id].push_back(url);
   for (const auto& [id, urls] : links) SetLinkFrames(engine, id, urls);
   for (const auto& p : r.pictures) SetPicture(engine, p.picture, p.data);
+  for (const auto& [id, values] : r.frameTexts) {
+    if (FrameKind(id) == "url") {
+      SetLinkFrames(engine, id, values);
+    } else if (values.size() == 1 && values[0].empty()) {
+      DeleteFrames(engine, id);
+    } else {
+      SetTextValues(engine, id, values);
+    }
+  }
+  for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(engine, owner, identifier);
+  if (r.playCount) SetPlayCount(engine, *r.playCount);
+  for (const auto& [identification, adjustment] : r.volumes)
+    SetVolume(engine, identification, adjustment);
+  ApplyTimed(r, engine, fileName);
+  RefuseFramesOfOtherVersion(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);
   if (r.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(r.v1);
@@ -278,27 +416,50 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
 // The same change for every file named; the options are checked once, before any file is opened.
 int Set(const TSetOptions& options, CLI::App& cmd) {
   const TSetRequest request = CheckSetOptions(options, cmd);
-  const bool several = options.fileNames.size() > 1;
-  return ChangeEachFile(options.fileNames, request.dryRun ? "not changed (dry run)" : "written",
-                        [&](const std::string& fileName) {
-                          TID3Engine engine;
-                          // A dry run opens the file for reading only: it cannot change it.
-                          OpenEngine(engine, fileName, request.dryRun, options.force);
-                          Apply(request, engine, fileName);
-                          if (!request.dryRun) return Change(engine, &TID3Engine::WriteTag);
-                          if (several) std::cout << "File: " << EscapeForTerminal(fileName) << "\n";
-                          PrintPlan(std::cout, engine);
-                        });
+  const std::vector<TWalkFile> files = CollectFiles(options.fileNames, options.recursive);
+  return ChangeEachFile(
+      files, request.dryRun ? "not changed (dry run)" : "written",
+      [&](const std::string& fileName) {
+        TID3Engine engine;
+        const TKeptModified modified(fileName, options.preserveModified && !request.dryRun);
+        // A dry run opens the file for reading only: it cannot change it.
+        OpenEngine(engine, fileName, request.dryRun, options.force);
+        const TTagLines before = TagLines(engine, false);
+        Apply(request, engine, fileName);
+        const bool ape = options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
+        if (request.dryRun)
+          return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
+        Change(engine, &TID3Engine::WriteTag);
+        // Where the APE tag stands after the tag's write.
+        if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
+        modified.Restore();
+      },
+      // Many files at once where nothing is printed along the way.
+      !request.dryRun && !options.apeToId3);
 }
 
 const char* const kSetExample = R"(Examples:
   tagscope set song.mp3 --title "Café" --artist Band --year 2004 --genre Rock
   tagscope set song.mp3 --picture cover.jpg:front --user-url "Home=https://example.org"
   tagscope set song.mp3 --id3v2.3 --delete TXXX --value-from-file --comment "Notes=@notes.txt"
-  tagscope set song.mp3 --delete-picture all --dry-run)";
+  tagscope set song.mp3 --delete-picture all --dry-run
+  tagscope set song.mp3 --frame TCMP=1 --ufid "http://musicbrainz.org=5f1c..." --play-count 12
+  tagscope dump --json --binary a.mp3 | tagscope set b.mp3 --from-json -
+  tagscope set book.mp3 --chapters chapters.txt --lrc song.lrc --lang deu
+  tagscope set -r Music --from-name "%{artist}/%{album}/%{track} %{title}" -p)";
 
 void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
-  cmd.add_option("FILE", o.fileNames, "MP3 files, each given the same change")->required();
+  cmd.add_option("FILE", o.fileNames,
+                 "MP3 files (and folders, with -r), each given the same change")
+      ->required();
+  cmd.add_flag("-r,--recursive", o.recursive, "Change the MP3 files in the folders named");
+  cmd.add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
+  o.fromNameOption =
+      cmd.add_option(
+             "--from-name", o.fromName,
+             "FORMAT: fields from the file's name, as in \"%{track} - %{artist} - %{title}\" "
+             "(fields: artist albumartist album title track disc year genre; / for folders)")
+          ->type_name("FORMAT");
   const std::pair<const char*, const char*> fields[] = {
       {"--title", "TIT2"},      {"--artist", "TPE1"},   {"--album", "TALB"},
       {"--track", "TRCK"},      {"--genre", "TCON"},    {"--grouping", "TIT1"},
@@ -319,8 +480,8 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                  "[LANG:]DESC=TEXT: the lyrics (USLT) of that language (eng) and description; "
                  "empty TEXT removes");
   o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
-  o.languageOption =
-      cmd.add_option("--lang", o.languages, "Language of the comment before it (ENG)");
+  o.languageOption = cmd.add_option("--lang", o.languages,
+                                    "Language of the --comment (ENG) or --lrc (eng) before it");
   cmd.add_option("--user-text", o.userTexts, "DESC=TEXT: a user text (TXXX); empty TEXT removes");
   cmd.add_option("--url", o.urls, "ID=URL: a link frame such as WOAR; empty URL removes");
   cmd.add_option("--user-url", o.userUrls, "DESC=URL: a user link (WXXX); empty URL removes");
@@ -328,7 +489,27 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
                  "FILE[:TYPE[:DESC]]: adds a picture, replacing one of that type and description");
   cmd.add_option("--delete-picture", o.pictureDeletions, "TYPE|all: removes pictures of a type");
   cmd.add_option("--delete", o.deletions, "ID: removes every frame with the ID");
-  cmd.add_flag("--id3v2.3", o.v23, "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME)");
+  cmd.add_option("--frame", o.frameTexts,
+                 "ID=VALUE: a text or link frame of any ID (TCMP, GRP1, TSO2, XSOP...); "
+                 "repeated for one ID, its several values; empty VALUE removes");
+  cmd.add_option("--ufid", o.uniqueIds,
+                 "OWNER=ID: the unique file identifier (UFID) of that owner; empty ID removes");
+  o.playCountOption = cmd.add_option("--play-count", o.playCount, "N: the play counter (PCNT)");
+  cmd.add_option("--volume", o.volumes,
+                 "ID=DB: the relative volume (RVA2) of that identification (track, album), "
+                 "master volume in dB");
+  o.fromJsonOption = cmd.add_option(
+      "--from-json", o.fromJson,
+      "FILE|-: the frames of dump --json --binary output for one file replace the tag's; "
+      "the other options apply after it");
+  o.chaptersOption = cmd.add_option(
+      "--chapters", o.chaptersFile,
+      "FILE: chapters (CHAP, CTOC) from a list, \"HH:MM:SS[.mmm] Title\" a line, or ;FFMETADATA1");
+  cmd.add_flag("--delete-chapters", o.deleteChapters, "Removes the chapters (CHAP, CTOC)");
+  o.lrcOption = cmd.add_option(
+      "--lrc", o.lrcFile, "FILE: timed lyrics (SYLT) from LRC, and their words as lyrics (USLT)");
+  cmd.add_flag("--id3v2.3", o.v23,
+               "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME; frames it lacks go)");
   cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");
   cmd.add_flag("--value-from-file", o.fromFile,
                "Text values written @FILE are read from FILE (@@ for a leading @)");
@@ -347,7 +528,10 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--force", o.force,
                "Write although the tag could not be read in full, dropping what was not read");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
-  cmd.add_flag("--dry-run", o.dryRun, "Print the tag that would be written; change nothing");
+  cmd.add_flag("--ape-to-id3", o.apeToId3,
+               "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "
+               "remove the APE tag");
+  cmd.add_flag("--dry-run", o.dryRun, "Print what the change would do; change nothing");
   // Each repeatable option takes one value per use, so that files may follow it.
   for (CLI::Option* option : cmd.get_options())
     if (!option->get_positional()) option->allow_extra_args(false);

@@ -1,5 +1,8 @@
 #include "cli/set_plan.h"
 
+#include <algorithm>
+#include <map>
+
 #include "cli/frame_print.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/text_encoding.h"
@@ -41,19 +44,52 @@ std::string Content(TID3Frames_Item& frame) {
 
 }  // namespace
 
-void PrintPlan(std::ostream& out, TID3Engine& engine) {
-  const TID3Header& h = engine.Header();
-  out << "Dry run: " << EscapeForTerminal(engine.FileName())
-      << " is not changed. It would get an ID3v2." << int(h.VersionNumber()) << " tag of "
-      << engine.Frames().Count() << " frames, "
-      << (h.FooterPresent() ? std::string("with a footer")
-                            : "padding " + std::to_string(engine.Padding()))
-      << ":\n";
+TTagLines TagLines(TID3Engine& engine, bool v1) {
+  TTagLines lines;
+  lines.version = engine.Header().VersionNumber();
+  lines.v1 = v1;
   for (int i = 0; i < engine.Frames().Count(); ++i) {
     TID3Frames_Item& frame = engine.Frames().Items(i);
-    out << "  " << EscapeForTerminal(Latin1ToUtf8(frame.Name())) << "  " << Content(frame) << "\n";
+    lines.frames.emplace_back(EscapeForTerminal(Latin1ToUtf8(frame.Name())), Content(frame));
   }
-  if (engine.WriteID3V1()) out << "and an ID3v1 trailer\n";
+  return lines;
+}
+
+void PrintChanges(std::ostream& out, const std::string& fileName, const TTagLines& before,
+                  const TTagLines& after) {
+  out << "Dry run: " << EscapeForTerminal(fileName) << " is not changed. The change would do:\n";
+  size_t changes = 0;
+  auto line = [&](const std::string& text) {
+    out << "  " << text << "\n";
+    ++changes;
+  };
+  if (before.version != after.version)
+    line(Format("tag version: ID3v2.%d -> ID3v2.%d", before.version, after.version));
+  // The n-th frame of an ID before is compared with the n-th of that ID after.
+  std::map<std::string, std::vector<std::string>> old, now;
+  std::vector<std::string> order;
+  for (const auto& [id, content] : before.frames) {
+    if (!old.contains(id) && !now.contains(id)) order.push_back(id);
+    old[id].push_back(content);
+  }
+  for (const auto& [id, content] : after.frames) {
+    if (!old.contains(id) && !now.contains(id)) order.push_back(id);
+    now[id].push_back(content);
+  }
+  for (const std::string& id : order) {
+    const std::vector<std::string>& a = old[id];
+    const std::vector<std::string>& b = now[id];
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+      if (i >= a.size())
+        line(id + ": added " + b[i]);
+      else if (i >= b.size())
+        line(id + ": removed " + a[i]);
+      else if (a[i] != b[i])
+        line(id + ": " + a[i] + " -> " + b[i]);
+    }
+  }
+  if (before.v1 != after.v1) line(after.v1 ? "ID3v1 trailer: written" : "ID3v1 trailer: removed");
+  if (changes == 0) out << "  nothing: the tag stays as it is\n";
 }
 
 }  // namespace tagscope::cli

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iostream>
 
 #include "tagscope/engine/picture_types.h"
 #include "tagscope/rtl/ascii_case.h"
@@ -70,6 +71,25 @@ std::string OptionValue(const std::string& value, bool fromFile, const std::stri
     throw EConvertError(
         Format("The %s file \"%s\" is not UTF-8 text", what.c_str(), value.c_str() + 1));
   return text;
+}
+
+std::string JsonArgument(const std::string& fileName) {
+  // Pictures come base64-encoded: a third larger than the largest picture file taken.
+  constexpr int64_t kMaxJsonFile = 4 * kMaxPictureFile;
+  if (fileName != "-") return ReadWholeFile(fileName, kMaxJsonFile, "The JSON file");
+  std::string text;
+  char buffer[64 << 10];
+  while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+    text.append(buffer, static_cast<size_t>(std::cin.gcount()));
+    if (static_cast<int64_t>(text.size()) > kMaxJsonFile)
+      throw EConvertError(Format("The JSON on standard input is too large (more than %lld bytes)",
+                                 static_cast<long long>(kMaxJsonFile)));
+  }
+  return text;
+}
+
+std::string TextFileArgument(const std::string& fileName, const char* what) {
+  return ReadWholeFile(fileName, kMaxValueFile, what);
 }
 
 int PictureTypeArgument(const std::string& text, bool allowAll) {

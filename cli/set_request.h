@@ -6,7 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "cli/set_from_json.h"
+#include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/timed_frames.h"
 
 namespace tagscope::cli {
 
@@ -43,9 +46,23 @@ struct TSetRequest {
   TPairs links;                // link frame ID, URL
   std::vector<TPicture> pictures;
   std::optional<int64_t> padding;
+  // Frames of any ID, any kind.
+  std::optional<TJsonTag> fromJson;  // the frames that replace the tag's, first of all
+  std::vector<std::pair<std::string, std::vector<std::string>>> frameTexts;  // ID, its values
+  TPairs uniqueIds;  // owner (ISO-8859-1), identifier (empty: remove)
+  std::optional<uint64_t> playCount;
+  std::vector<std::pair<std::string, int>> volumes;  // identification, 1/512 dB
+  // Chapters: the list's text and name, read again for each file's audio length; or removed.
+  std::optional<std::string> chapterList;
+  std::string chapterListName;
+  bool deleteChapters = false;
+  // Synchronised lyrics and the language they are in.
+  std::vector<TSyncedLine> syncedLyrics;
+  std::string syncedLanguage = "eng";
   bool footer = false;
   bool v1 = false;
   bool dryRun = false;
+  std::optional<TNameFormat> fromName;  // fields from the file's name
 };
 
 // An argument, which must be UTF-8; `what` names it in the error raised otherwise.
@@ -56,6 +73,12 @@ std::string ToLatin1(const std::string& utf8, const std::string& what);
 // The value of an option, or with `fromFile` and a value "@FILE" the content of that file
 // (UTF-8, a byte-order mark and one final line break dropped); "@@..." stands for "@...".
 std::string OptionValue(const std::string& value, bool fromFile, const std::string& what);
+
+// The text of a JSON file, or of standard input for "-".
+std::string JsonArgument(const std::string& fileName);
+// The content of a text file named on the command line (a chapter list, lyrics); `what` names it
+// in errors.
+std::string TextFileArgument(const std::string& fileName, const char* what);
 
 // A picture argument FILE[:TYPE[:DESCRIPTION]]: the file's bytes, the MIME type its content
 // shows, the type (a number 0-20 or a name such as front; front cover when not given).

@@ -46,6 +46,11 @@ install(DIRECTORY ${TAGSCOPE_PUBLIC_INCLUDE}/tagscope DESTINATION ${CMAKE_INSTAL
 install(EXPORT tagscopeTargets NAMESPACE tagscope:: DESTINATION ${config_dir}
         COMPONENT development)
 
+# The engine finds character sets through libuchardet where the build had it.
+set(TAGSCOPE_USES_UCHARDET OFF)
+if(TARGET PkgConfig::UCHARDET)
+  set(TAGSCOPE_USES_UCHARDET ON)
+endif()
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tagscopeConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/tagscopeConfig.cmake INSTALL_DESTINATION ${config_dir})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/tagscopeConfigVersion.cmake
@@ -66,6 +71,9 @@ foreach(lib imaging engine rtl)
 endforeach()
 if(TARGET tagscope_engine)
   list(APPEND pc_requires zlib)
+endif()
+if(TAGSCOPE_USES_UCHARDET)
+  list(APPEND pc_requires uchardet)
 endif()
 if(TARGET tagscope_imaging)
   list(APPEND pc_requires libjpeg spng)

@@ -103,9 +103,13 @@ TAudioTrailers FindAudioTrailers(TStream& file, int64_t size, int64_t floor) {
     int64_t at = -1;
     if (!t.apeTag && (at = ApeStart(stream, floor, end)) >= 0) {
       t.apeTag = more = true;
+      t.apeStart = at;
+      t.apeEnd = end;
       end = at;
     } else if (!t.lyrics3 && (at = Lyrics3Start(stream, floor, end)) >= 0) {
       t.lyrics3 = more = true;
+      t.lyrics3Start = at;
+      t.lyrics3End = end;
       end = at;
     }
   }

@@ -13,6 +13,9 @@ struct TAudioTrailers {
   bool lyrics3 = false;
   bool id3v1 = false;
   int64_t start = 0;  // where the first of them begins (the stream's size when there are none)
+  // Where each one found begins and ends.
+  int64_t apeStart = -1, apeEnd = -1;
+  int64_t lyrics3Start = -1, lyrics3End = -1;
 };
 
 // Peels the trailers off the end of the stream (`size` bytes long), reading only its last few

@@ -65,6 +65,10 @@ void TBeside::Rename(const std::string& from, const std::string& to) const {
   FFiles.RenameIn(*FFolder, LeafOf(from), LeafOf(to));
 }
 
+void TBeside::RenameNew(const std::string& from, const std::string& to) const {
+  FFiles.RenameNewIn(*FFolder, LeafOf(from), LeafOf(to));
+}
+
 bool TBeside::Remove(const std::string& name) const {
   return FFiles.RemoveIn(*FFolder, LeafOf(name));
 }

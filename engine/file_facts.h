@@ -45,6 +45,8 @@ class TBeside {
   std::unique_ptr<TStream> Open(const std::string& name, TFileMode mode) const;
   bool Look(const std::string& name, TFileFacts& facts) const;
   void Rename(const std::string& from, const std::string& to) const;
+  // Renames only where nothing stands under `to` (see TFileSystem::RenameNewIn).
+  void RenameNew(const std::string& from, const std::string& to) const;
   bool Remove(const std::string& name) const;
   void Sync() const { FFiles.SyncFolder(*FFolder); }
   // A full name's part within the folder.

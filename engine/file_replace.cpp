@@ -1,7 +1,6 @@
 #include "engine/file_replace.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "tagscope/rtl/beside_file.h"
@@ -12,9 +11,10 @@ namespace tagscope {
 
 TFileReplacement::TFileReplacement(const TBeside& place) : FPlace(place), FTarget(place.Target()) {
   // Creating exclusively never takes over another file (or a link planted under the name).
-  FStream = beside::CreateTemp(FTarget, FTempName, [&](const std::string& name) {
-    return FPlace.Open(name, TFileMode::fmCreateNew);
-  });
+  // The new file takes the first free slot, where the next writer looks for leftovers.
+  FStream = beside::CreateTemp(
+      FTarget, FTempName,
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
   // Held until the new content is in place, and on by the stream that then serves the file.
   FStream->Lock(TFileLock::flExclusive);
 }
@@ -51,7 +51,6 @@ bool TFileReplacement::Commit(const TFileFacts& old) {
   if (!FPlace.Look(FTarget, now) || !now.regular || now.identity != old.identity) return false;
   FPlace.Rename(FTempName, FTarget);
   FCommitted = true;
-  FPlace.Sync();
   return true;
 }
 
@@ -59,7 +58,8 @@ namespace {
 
 // The new files beside the target that name it, with whether a live writer holds each and
 // who made it. What stands under such a name but is no plain file (a link, a FIFO, a folder)
-// is nobody's new file, and left alone.
+// is nobody's new file, and left alone. Writers put their new files in the fixed slots, so the
+// slots' names are looked at, not the folder's list: the cost does not grow with the folder.
 struct TNewFile {
   std::string name;
   bool held = false;
@@ -68,14 +68,11 @@ struct TNewFile {
 
 std::vector<TNewFile> NewFilesOf(const TBeside& place) {
   const std::string target = place.Target();
-  const std::string folder = ExtractFilePath(target);
-  std::error_code error;
   std::vector<TNewFile> found;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (!beside::IsTempNameOf(name, target, nullptr)) continue;
-    TNewFile file{folder + name};
+  for (int slot = 0; slot < beside::kSlots; ++slot) {
+    TNewFile file{beside::TempName(target, beside::SlotDigits(slot))};
+    TFileFacts facts;
+    if (!place.Look(file.name, facts)) continue;
     try {
       const auto stream = place.Open(file.name, TFileMode::fmOpenReadPlain);
       file.owner = FactsOf(*stream).owner;

@@ -32,11 +32,12 @@ class TFileReplacement {
   bool RenameKeepsIdentity(const TFileFacts& old);
   // Renames the new file over the target, when the target's name still leads to the file
   // `old` describes (checked under the writer's lock, no link followed); the caller flushes
-  // the new file first. False, nothing renamed, when the name now leads elsewhere; raises the
-  // rename's error, the new file staying for a copy.
+  // the new file first, and makes the rename durable (TFileSystem::SyncFolder) after. False,
+  // nothing renamed, when the name now leads elsewhere; raises the rename's error, the new file
+  // staying for a copy.
   bool Commit(const TFileFacts& old);
   // The new file stays when this object goes (it is being copied into the file).
-  void Keep() { FKept = true; }
+  void Keep(bool value = true) { FKept = value; }
   // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
 

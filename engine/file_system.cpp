@@ -37,6 +37,18 @@ void TFileSystem::RenameIn(const TFolder& folder, const std::string& from, const
                              LastSystemErrorText().c_str()));
 }
 
+void TFileSystem::RenameNewIn(const TFolder& folder, const std::string& from,
+                              const std::string& to) {
+  if (folder.RenameNew(from, to)) return;
+  const std::string reason = LastSystemErrorText();
+  TFileFacts facts;
+  if (folder.Look(to, facts))
+    throw EFCreateError(
+        Format("Cannot create file \"%s\": the name is taken", (folder.Path() + to).c_str()));
+  throw EWriteError(Format("Cannot rename \"%s\" to \"%s\". %s", (folder.Path() + from).c_str(),
+                           (folder.Path() + to).c_str(), reason.c_str()));
+}
+
 bool TFileSystem::RemoveIn(const TFolder& folder, const std::string& leaf) {
   return folder.Remove(leaf);
 }

@@ -1,93 +1,11 @@
-// Picks the decoder of a frame's shape by its ID.
+// Frame content by its kind: decoded into fields, rendered from them, built from typed values.
 #include "tagscope/engine/frame_value.h"
 
-#include <algorithm>
-#include <array>
-
-#include "engine/frame_decoders.h"
+#include "engine/frames/frame_kinds.h"
 #include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/rtl/ascii_case.h"
 
 namespace tagscope {
-
-namespace {
-
-using TDecoder = void (*)(TFieldReader&);
-
-struct TShape {
-  std::string_view id;
-  std::string_view kind;
-  TDecoder decode;
-};
-
-// Frames of their own shape, by ID (sorted). Other IDs starting with T are texts, with W links.
-constexpr std::array kShapes = {
-    TShape{"AENC", "audioEncryption", DecodeAudioEncryptionFrame},
-    TShape{"APIC", "picture", DecodePictureFrame},
-    TShape{"ASPI", "seekIndex", DecodeSeekIndexFrame},
-    TShape{"CHAP", "chapter", DecodeChapterFrame},
-    TShape{"COMM", "comment", DecodeCommentFrame},
-    TShape{"COMR", "commercial", DecodeCommercialFrame},
-    TShape{"CTOC", "tableOfContents", DecodeTableOfContentsFrame},
-    TShape{"ENCR", "registration", DecodeRegistrationFrame},
-    TShape{"EQU2", "equalisation", DecodeEqualisationFrame},
-    TShape{"EQUA", "oldEqualisation", DecodeOldEqualisationFrame},
-    TShape{"ETCO", "events", DecodeEventsFrame},
-    TShape{"GEOB", "object", DecodeObjectFrame},
-    TShape{"GRID", "registration", DecodeRegistrationFrame},
-    TShape{"GRP1", "text", DecodeTextFrame},
-    TShape{"IPLS", "people", DecodePeopleFrame},
-    TShape{"LINK", "link", DecodeLinkFrame},
-    TShape{"MCDI", "binary", DecodeBinaryFrame},
-    TShape{"MLLT", "lookup", DecodeLookupFrame},
-    TShape{"MVIN", "text", DecodeTextFrame},
-    TShape{"MVNM", "text", DecodeTextFrame},
-    TShape{"OWNE", "ownership", DecodeOwnershipFrame},
-    TShape{"PCNT", "counter", DecodeCounterFrame},
-    TShape{"PCST", "podcast", DecodePodcastFrame},
-    TShape{"POPM", "popularimeter", DecodePopularimeterFrame},
-    TShape{"POSS", "position", DecodePositionFrame},
-    TShape{"PRIV", "ownerData", DecodeOwnerDataFrame},
-    TShape{"RBUF", "buffer", DecodeBufferFrame},
-    TShape{"RVA2", "volume", DecodeVolumeFrame},
-    TShape{"RVAD", "oldVolume", DecodeOldVolumeFrame},
-    TShape{"RVRB", "reverb", DecodeReverbFrame},
-    TShape{"SEEK", "seek", DecodeSeekFrame},
-    TShape{"SIGN", "signature", DecodeSignatureFrame},
-    TShape{"SYLT", "syncLyrics", DecodeSyncLyricsFrame},
-    TShape{"SYTC", "tempo", DecodeTempoFrame},
-    TShape{"TIPL", "people", DecodePeopleFrame},
-    TShape{"TMCL", "people", DecodePeopleFrame},
-    TShape{"TXXX", "userText", DecodeUserTextFrame},
-    TShape{"UFID", "ownerData", DecodeOwnerDataFrame},
-    TShape{"USER", "terms", DecodeTermsFrame},
-    TShape{"USLT", "lyrics", DecodeLyricsFrame},
-    TShape{"WFED", "url", DecodeFeedFrame},
-    TShape{"WXXX", "userUrl", DecodeUserUrlFrame},
-    TShape{"XRVA", "volume", DecodeVolumeFrame},
-    TShape{"XSOA", "text", DecodeTextFrame},
-    TShape{"XSOP", "text", DecodeTextFrame},
-};
-
-static_assert(std::is_sorted(kShapes.begin(), kShapes.end(),
-                             [](const TShape& a, const TShape& b) { return a.id < b.id; }));
-
-constexpr TShape kText{"", "text", DecodeTextFrame};
-constexpr TShape kUrl{"", "url", DecodeUrlFrame};
-constexpr TShape kRaw{"", "raw", DecodeBinaryFrame};
-
-const TShape& ShapeOf(std::string_view id) {
-  if (id.size() != 4) return kRaw;
-  const auto it =
-      std::lower_bound(kShapes.begin(), kShapes.end(), id,
-                       [](const TShape& s, std::string_view key) { return s.id < key; });
-  if (it != kShapes.end() && it->id == id) return *it;
-  if (id[0] == 'T') return kText;
-  if (id[0] == 'W') return kUrl;
-  return kRaw;
-}
-
-}  // namespace
 
 std::string FieldNameWords(std::string_view name) {
   std::string words;
@@ -110,14 +28,109 @@ const TFrameField* TFrameValue::Find(std::string_view name) const {
 
 TFrameValue DecodeFrameContentAt(std::string_view id, std::string_view payload, uint8_t version,
                                  int depth) {
-  const TShape& shape = ShapeOf(id);
+  const TFrameKind& kind = FrameKindOf(id);
   TFrameValue value;
-  value.Kind = shape.kind;
+  value.Kind = kind.name;
   value.Fields.reserve(4);  // most frames have a few fields; spares the moves of growing
   TFieldReader reader(payload, value, version, depth);
-  shape.decode(reader);
+  kind.parse(reader);
   reader.Finish();
   return value;
+}
+
+std::string_view TFrameValue::Keep(std::string bytes) {
+  return *FKept.emplace_back(std::make_shared<const std::string>(std::move(bytes)));
+}
+
+TFrameValue& TFrameValue::AddText(std::string_view name, std::string utf8) {
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Text = std::move(utf8);
+  return *this;
+}
+
+TFrameValue& TFrameValue::AddTexts(std::string_view name, std::vector<std::string> utf8) {
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Type = TFieldType::ftTextList;
+  f.Texts = std::move(utf8);
+  return *this;
+}
+
+TFrameValue& TFrameValue::AddNumber(std::string_view name, int64_t number) {
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Type = TFieldType::ftNumber;
+  f.Number = number;
+  return *this;
+}
+
+TFrameValue& TFrameValue::AddBytes(std::string_view name, std::string bytes) {
+  const std::string_view kept = Keep(std::move(bytes));
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Type = TFieldType::ftBytes;
+  f.Bytes = kept;
+  return *this;
+}
+
+TFrameValue& TFrameValue::AddPairs(std::string_view name,
+                                   std::vector<std::pair<std::string, std::string>> pairs) {
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Type = TFieldType::ftPairs;
+  f.Pairs = std::move(pairs);
+  return *this;
+}
+
+TFrameValue& TFrameValue::AddRecords(std::string_view name) {
+  TFrameField& f = Fields.emplace_back();
+  f.Name = name;
+  f.Type = TFieldType::ftRecords;
+  return *this;
+}
+
+TFrameFields& TFrameValue::AddRecord(std::string_view records) {
+  for (TFrameField& f : Fields)
+    if (f.Name == records && f.Type == TFieldType::ftRecords) return f.Records.emplace_back();
+  AddRecords(records);
+  return Fields.back().Records.emplace_back();
+}
+
+std::string_view FrameKind(std::string_view id) {
+  return FrameKindOf(id).name;
+}
+
+std::string RenderFrameContent(std::string_view id, const TFrameValue& value, uint8_t version) {
+  TFieldWriter writer(value, version);
+  // Bytes as they are stand for any frame.
+  if (value.Kind == "raw" || value.Kind == "stored") {
+    writer.Bytes("data");
+    return writer.Take();
+  }
+  const TFrameKind& kind = FrameKindOf(id);
+  if (value.Kind != kind.name)
+    throw EFrameValueError(
+        "kind", Format("a frame %.*s holds %.*s content, not %.*s", static_cast<int>(id.size()),
+                       id.data(), static_cast<int>(kind.name.size()), kind.name.data(),
+                       static_cast<int>(value.Kind.size()), value.Kind.data()));
+  if (!kind.render)
+    throw EFrameValueError("kind",
+                           Format("frames of kind %.*s cannot be written from their content",
+                                  static_cast<int>(kind.name.size()), kind.name.data()));
+  kind.render(writer);
+  return writer.Take();
+}
+
+std::optional<std::string> RenderedForVersion(std::string_view id, std::string_view payload,
+                                              uint8_t fromVersion, uint8_t toVersion) {
+  const TFrameValue value = DecodeFrameContent(id, payload, fromVersion);
+  if (!value.Problems.empty() || !FrameKindOf(id).render) return std::nullopt;
+  try {
+    return RenderFrameContent(id, value, toVersion);
+  } catch (const EFrameValueError&) {
+    return std::nullopt;
+  }
 }
 
 TFrameValue DecodeFrameContent(std::string_view id, std::string_view payload, uint8_t version) {

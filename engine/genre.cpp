@@ -146,4 +146,58 @@ std::optional<TGenreReference> FindGenreReference(std::string_view text) {
   return std::nullopt;
 }
 
+namespace {
+
+// The name a reference's inside stands for ("17", "RX", "CR"); none for any other text.
+std::optional<std::string> ReferenceName(std::string_view inside) {
+  if (inside == "RX") return std::string("Remix");
+  if (inside == "CR") return std::string("Cover");
+  if (inside.empty() || inside.size() > 6 || !std::all_of(inside.begin(), inside.end(), IsDigit))
+    return std::nullopt;
+  int64_t number = 0;
+  for (const char c : inside) number = number * 10 + (c - '0');
+  const auto genre = TGenre::FromNumber(number);
+  if (!genre) return std::nullopt;
+  return genre->Name();
+}
+
+// One value's genres: its references by name, or the text that refines them.
+void AddGenreNames(std::string_view value, std::vector<std::string>& names) {
+  if (const auto whole = ReferenceName(value)) {
+    names.push_back(*whole);
+    return;
+  }
+  std::vector<std::string> referenced;
+  size_t at = 0;
+  while (at < value.size() && value[at] == '(' && value.substr(at, 2) != "((") {
+    const size_t close = value.find(')', at);
+    if (close == std::string_view::npos) break;
+    const auto name = ReferenceName(value.substr(at + 1, close - at - 1));
+    if (!name) break;
+    referenced.push_back(*name);
+    at = close + 1;
+  }
+  std::string_view rest = value.substr(at);
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  if (rest.empty()) {
+    names.insert(names.end(), referenced.begin(), referenced.end());
+    return;
+  }
+  // "((" escapes a "(" that begins the text.
+  if (rest.substr(0, 2) == "((") rest.remove_prefix(1);
+  names.emplace_back(rest);
+}
+
+}  // namespace
+
+std::vector<std::string> GenreNames(const std::vector<std::string>& contentTypeValues) {
+  std::vector<std::string> names;
+  for (const std::string& value : contentTypeValues) AddGenreNames(value, names);
+  // "(17)(17)" or a list "17", "Rock" names one genre once.
+  std::vector<std::string> once;
+  for (std::string& name : names)
+    if (std::find(once.begin(), once.end(), name) == once.end()) once.push_back(std::move(name));
+  return once;
+}
+
 }  // namespace tagscope

@@ -44,6 +44,10 @@ bool TID3Engine::OpenFile() {
   return false;
 }
 
+void TID3Engine::SetFlushGroup(std::shared_ptr<TFlushGroup> value) {
+  FFile->SetFlushGroup(std::move(value));
+}
+
 void TID3Engine::SetFileSystem(std::shared_ptr<TFileSystem> value) {
   FFile->SetFileSystem(std::move(value));
 }

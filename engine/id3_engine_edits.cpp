@@ -47,8 +47,25 @@ void SetLyrics(TID3Engine& engine, const std::string& language, const std::strin
   if (engine.Active()) SetLyrics(engine.Tag(), language, description, text);
 }
 
-void ChangeTagVersion(TID3Engine& engine, uint8_t version) {
-  if (engine.Active()) ChangeTagVersion(engine.Tag(), version);
+void SetFrame(TID3Engine& engine, std::string_view id, const TFrameValue& value) {
+  if (engine.Active()) SetFrame(engine.Tag(), id, value);
+}
+
+void SetUniqueFileID(TID3Engine& engine, const std::string& owner, std::string_view identifier) {
+  if (engine.Active()) SetUniqueFileID(engine.Tag(), owner, identifier);
+}
+
+void SetPlayCount(TID3Engine& engine, uint64_t count) {
+  if (engine.Active()) SetPlayCount(engine.Tag(), count);
+}
+
+void SetVolume(TID3Engine& engine, const std::string& identification, int adjustment) {
+  if (engine.Active()) SetVolume(engine.Tag(), identification, adjustment);
+}
+
+std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version) {
+  if (!engine.Active()) return {};
+  return ChangeTagVersion(engine.Tag(), version);
 }
 
 std::string ShownGenre(const TID3Engine& engine) {

@@ -85,21 +85,34 @@ void TID3Engine::LoadID3V1() {
   const bool hasTrack = t[V1TrackOffset - 1] == '\0';
   FTag.AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
   if (hasTrack) FTag.SetFrameText("TRCK", std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  // The genre goes where every reader looks for it, the content type, as the reference "(17)"
+  // that all of them resolve; the viewer shows it as "(17) Rock" while the tag has no content
+  // group (TIT1).
   const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
-  if (const auto listed = TGenre::FromNumber(genre)) FTag.SetFrameText("TIT1", listed->Text());
+  if (const auto listed = TGenre::FromNumber(genre))
+    FTag.SetFrameText("TCON", "(" + std::to_string(listed->Number()) + ")");
   FTag.Header().SetExtendedHeaderPresent(true);
   FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
   FTag.RecordPadding(250);  // the padding a later write appends
 }
 
-bool TID3Engine::RemoveID3V1() {
-  if (!Active()) return false;
-  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+std::optional<TFileRange> TID3Engine::ID3V1Range() {
+  if (!Active()) return std::nullopt;
   TTrailer t;
   const int64_t size = FStream->Size();
   // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
   if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
-    return false;
+    return std::nullopt;
+  return TFileRange{size - kTrailerSize, kTrailerSize};
+}
+
+bool TID3Engine::RemoveID3V1() {
+  if (!Active()) return false;
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  const std::optional<TFileRange> trailer = ID3V1Range();
+  if (!trailer) return false;
+  TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
+  const int64_t size = trailer->End();
   TUndoStream journal(*FStream);
   journal.ChangeOrRollBack(
       [&] {
@@ -112,6 +125,7 @@ bool TID3Engine::RemoveID3V1() {
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
+  if (!FReadOnly) TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
   // Under a journal beside the file, as every change in place: whatever fails, and wherever
   // the process stops, the file ends with its old trailer or its new one.
   const int64_t tagEnd = FTagOffset + FTagSize;
@@ -145,6 +159,13 @@ void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {
   // included.
   PutField(t, V1YearOffset, V1YearWidth, Utf8ToLatin1(ShownYear(*this)));
   t[V1TrackOffset] = static_cast<char>(TrackByte(Track()));
+  // The first comment: 28 bytes beside a track number, which byte 125 (zero) announces; 29
+  // without one. Not 30: readers that take any byte 126 but zero for a track would show the
+  // 30th character as one.
+  TID3Comment comment;
+  if (FTag.GetComment(0, comment))
+    PutField(t, V1CommentOffset, t[V1TrackOffset] != 0 ? V1CommentWidth - 1 : V1CommentWidth,
+             Utf8ToLatin1(comment.TextUtf8));
   t[V1GenreOffset] = static_cast<char>(GenreByte(ShownGenre(*this)));
   std::memcpy(t.data(), "TAG", 3);
   // A file too short for a trailer gets one appended; nothing is written before its start.

@@ -1,4 +1,5 @@
 // Writing and erasing the tag in the file, through the writer and the file side.
+#include "engine/content_kind.h"
 #include "engine/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
@@ -10,9 +11,20 @@ void TID3Engine::SaveTag() {
   TTagWriter(*this, *FFile).Save();
 }
 
-void TID3Engine::RemoveTag() {
+void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
-  TTagWriter(*this, *FFile).Remove();
+  TTagWriter(*this, *FFile).Remove(trailers);
+}
+
+void TID3Engine::EraseTagAndTrailers(const std::vector<TFileRange>& trailers) {
+  if (!Active()) return;
+  RemoveTag(trailers);
+  FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
+  if (OnEraseTag) OnEraseTag(*this);
+}
+
+std::string TID3Engine::ForeignContent() {
+  return Active() ? ForeignContentOf(*FStream, 0) : std::string();
 }
 
 }  // namespace tagscope

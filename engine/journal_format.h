@@ -8,9 +8,10 @@
 namespace tagscope::journal {
 
 // A journal's bytes: a magic, a commit mark, then what it is bound to and what it records,
-// then a CRC-32 of everything but the mark and itself. The mark is written as '0' with the
-// rest, and set to '1' only once the rest is on the disk: until then the file is untouched,
-// and a journal without the mark is never applied.
+// then a CRC-32 of everything but the mark and itself. A writer writes it whole with the mark
+// set to '1', flushes it under a scratch name and only then gives it its name, before the file
+// is touched. A journal without the mark ('0', as earlier writers left one before it was on
+// the disk) is never applied: the file was untouched.
 inline constexpr char kMagic[8] = {'I', 'D', '3', 'J', 'R', 'N', '2', '\n'};
 inline constexpr size_t kMarkAt = sizeof kMagic;
 inline constexpr char kUnmarked = '0', kMarked = '1';

@@ -43,7 +43,8 @@ std::string ReadJournal(TStream& stream, int64_t size) {
 
 // Why an in-place change's journal does not apply to the file as it stands; empty when it
 // does. Every byte of its ranges must hold what the change found there or what it wrote, in
-// whatever mix an interrupted write leaves. `untouched`: the file holds all it held before.
+// whatever mix an interrupted write, or a disk that stored part of it, leaves. `untouched`: the
+// file holds all it held before.
 std::string CheckUndo(const journal::TRecord& r, TStream& file, int64_t size, bool& untouched) {
   if (size < r.sizeBefore || size > r.sizeAfter)
     return Format("the file has %lld bytes, where the change left %lld or %lld",
@@ -55,7 +56,8 @@ std::string CheckUndo(const journal::TRecord& r, TStream& file, int64_t size, bo
     const std::string now =
         Read(file, range.offset, std::clamp<int64_t>(size - range.offset, 0, length));
     for (size_t i = 0; i < now.size(); ++i) {
-      const bool old = i < range.old.size() && now[i] == range.old[i];
+      // Past the old end, the disk may have kept the new size without the bytes written there.
+      const bool old = i < range.old.size() ? now[i] == range.old[i] : now[i] == '\0';
       untouched = untouched && old;
       if (!old && now[i] != range.fresh[i])
         return Format(
@@ -102,9 +104,10 @@ std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& 
                   static_cast<long long>(size),
                   static_cast<long long>(std::min(r.sizeBefore, r.sizeAfter)),
                   static_cast<long long>(std::max(r.sizeBefore, r.sizeAfter)));
-  // The copy writes in order from the start: new blocks, then at most one block the copy
-  // stopped in, new up to some byte, then old blocks.
-  bool copying = true;
+  // The copy writes in order from the start, but the disk may have stored any of its blocks
+  // that were not flushed: each block is new or old, but for the one block the copy stopped
+  // in, new up to some byte.
+  bool stopped = false;
   for (int64_t at = 0, i = 0; at < size; at += kBlock, ++i) {
     const int64_t end = std::min(at + kBlock, size);
     const std::string now = Read(file, at, end - at);
@@ -119,14 +122,13 @@ std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& 
                             journal::Checksum(now.data(), static_cast<size_t>(oldLength)) ==
                                 r.oldSums[static_cast<size_t>(i)])) &&
         now.find_first_not_of('\0', static_cast<size_t>(oldLength)) == std::string::npos;
-    if (copying && written) continue;
-    const bool stoppedHere = copying && !old;
-    copying = false;
-    if (!old && !stoppedHere)
+    if (written || old) continue;
+    if (stopped)
       return Format(
           "bytes %lld to %lld hold neither the old content nor the new: the file was "
           "changed since",
           static_cast<long long>(at), static_cast<long long>(end - 1));
+    stopped = true;
   }
   return std::string();
 }

@@ -10,6 +10,7 @@
 #include "engine/audio_trailers.h"
 #include "engine/mpeg_vbr_header.h"
 #include "tagscope/rtl/byte_reader.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 
@@ -211,6 +212,29 @@ void FromScan(TMpegAudioProperties& p, const TScan& s, bool headerFrame) {
   p.durationSource = TDurationSource::dsEstimate;
 }
 
+// The fewest bytes a frame of the stream can take: at its lowest bitrate, unpadded (less a
+// slot's rounding for layer I).
+int64_t SmallestFrame(const TMpegFrameHeader& h) {
+  const int lowest = h.version == TMpegVersion::mv1 || h.layer == 1 ? 32 : 8;  // kbit/s
+  const int64_t bytes = int64_t(h.samplesPerFrame) * lowest * 1000 / (8 * int64_t(h.sampleRate));
+  return std::max<int64_t>(1, bytes - (h.layer == 1 ? 3 : 0));
+}
+
+// Why the header's counts cannot be true of this file: more frames after the header than the
+// audio's bytes can hold, or more bytes than the whole file has. Empty when they can be.
+std::string HeaderContradiction(const TMpegAudioProperties& p, const TVbrHeader& v,
+                                int64_t audioFrom, int64_t fileSize) {
+  const int64_t audioBytes = std::max<int64_t>(p.audioEnd - audioFrom, 0);
+  if (v.frames > audioBytes / SmallestFrame(p.first))
+    return Format("the %s header counts %lld frames, more than the %lld bytes of audio can hold",
+                  v.kind.c_str(), static_cast<long long>(v.frames),
+                  static_cast<long long>(audioBytes));
+  if (v.bytes > fileSize)
+    return Format("the %s header counts %lld bytes, more than the file's %lld", v.kind.c_str(),
+                  static_cast<long long>(v.bytes), static_cast<long long>(fileSize));
+  return {};
+}
+
 }  // namespace
 
 TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
@@ -238,7 +262,8 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
   // A header frame carries no audio: the audio begins after it.
   const bool headerFrame = !v.kind.empty();
   const int64_t scanFrom = p.firstFrameOffset + (headerFrame ? h.frameLength : 0);
-  if (v.frames > 0) {
+  if (v.frames > 0) p.vbrHeaderProblem = HeaderContradiction(p, v, scanFrom, size);
+  if (v.frames > 0 && p.vbrHeaderProblem.empty()) {
     TMpegFrameHeader next;
     const bool hasNext = HeaderAt(w.Peek(scanFrom, 4), next) && next.SameStream(h);
     FromHeaderCount(p, v, hasNext ? next.bitrate : 0);

@@ -1,6 +1,8 @@
 #include "tagscope/engine/shown_fields.h"
 
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/genre.h"
+#include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/rtl/utf8.h"
@@ -32,6 +34,18 @@ std::string ShownYear(const TID3Tag& tag) {
 void SetShownYear(TID3Tag& tag, const std::string& year) {
   for (const char* id : {"TYER", "TDAT", "TIME", "TDRC"}) DeleteFrames(tag, id);
   tag.SetFrameTextUtf8(tag.Header().VersionNumber() >= 4 ? "TDRC" : "TYER", year);
+}
+
+std::vector<std::string> TextValues(const TID3Tag& tag, std::string_view id) {
+  const TID3Frames_Item* item = tag.Frames().FindFrame(id);
+  if (!item) return {};
+  const TFrameValue value = DecodeFrameContent(*item, tag.Header().VersionNumber());
+  const TFrameField* text = value.Find("text");
+  if (!text || text->Type != TFieldType::ftTextList) return {item->AsTextUtf8()};
+  std::vector<std::string> values;
+  for (const std::string& v : text->Texts)
+    if (!v.empty()) values.push_back(v);
+  return values;
 }
 
 }  // namespace tagscope

@@ -1,11 +1,12 @@
 #include "tagscope/engine/tag_edit.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
-#include "tagscope/engine/text_encoding.h"
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
@@ -73,6 +74,72 @@ std::string DecodedText(const TID3Frames_Item& item, uint8_t version, std::strin
 
 }  // namespace
 
+TID3Frames_Item& AddFrame(TID3Tag& tag, std::string_view id, const TFrameValue& value) {
+  if (!ValidFrameID(id))
+    throw EConvertError(Format("\"%.*s\" is no frame ID: four letters A-Z or digits",
+                               static_cast<int>(id.size()), id.data()));
+  const std::string payload = RenderFrameContent(id, value, Version(tag));
+  TID3Frames_Item& item = tag.Frames().Add();
+  item.SetName(id);
+  Fill(item, payload);
+  return item;
+}
+
+void SetFrame(TID3Tag& tag, std::string_view id, const TFrameValue& value) {
+  if (!ValidFrameID(id))
+    throw EConvertError(Format("\"%.*s\" is no frame ID: four letters A-Z or digits",
+                               static_cast<int>(id.size()), id.data()));
+  const std::string payload = RenderFrameContent(id, value, Version(tag));
+  // An empty payload would make Replace remove the frames; such a frame is kept.
+  if (payload.empty()) {
+    DeleteFrames(tag, id);
+    AddFrame(tag, id, value);
+    return;
+  }
+  Replace(
+      tag, id, [](TID3Frames_Item&) { return true; }, payload);
+}
+
+void SetUniqueFileID(TID3Tag& tag, const std::string& owner, std::string_view identifier) {
+  const std::string wanted = Latin1ToUtf8(owner);
+  const uint8_t version = Version(tag);
+  TFrameValue value;
+  value.Kind = "ownerData";
+  value.AddText("owner", wanted).AddBytes("data", std::string(identifier));
+  Replace(
+      tag, "UFID",
+      [&](TID3Frames_Item& item) { return DecodedText(item, version, "owner") == wanted; },
+      identifier.empty() ? std::string() : RenderFrameContent("UFID", value, version));
+}
+
+void SetPlayCount(TID3Tag& tag, uint64_t count) {
+  TFrameValue value;
+  value.Kind = "counter";
+  SetFrame(tag, "PCNT",
+           value.AddNumber("counter", static_cast<int64_t>(std::min<uint64_t>(count, INT64_MAX))));
+}
+
+void SetVolume(TID3Tag& tag, const std::string& identification, int adjustment) {
+  const std::string wanted = Latin1ToUtf8(identification);
+  const uint8_t version = Version(tag);
+  TFrameValue value;
+  value.Kind = "volume";
+  value.AddText("identification", wanted);
+  TFrameFields& master = value.AddRecord("channels");
+  master.emplace_back().Name = "channel";
+  master.back().Type = TFieldType::ftNumber;
+  master.back().Number = 1;  // master volume
+  master.emplace_back().Name = "adjustment";
+  master.back().Type = TFieldType::ftNumber;
+  master.back().Number = adjustment;
+  master.emplace_back().Name = "peakBits";
+  master.back().Type = TFieldType::ftNumber;
+  Replace(
+      tag, "RVA2",
+      [&](TID3Frames_Item& item) { return DecodedText(item, version, "identification") == wanted; },
+      RenderFrameContent("RVA2", value, version));
+}
+
 int DeleteFrames(TID3Tag& tag, std::string_view id) {
   return RemoveMatching(tag.Frames(), id, [](TID3Frames_Item&) { return true; });
 }
@@ -120,9 +187,9 @@ void SetLinkFrames(TID3Tag& tag, std::string_view id, const std::vector<std::str
   DeleteFrames(tag, id);
   for (const std::string& url : urls) {
     if (url.empty()) continue;
-    TID3Frames_Item& item = tag.Frames().Add();
-    item.SetName(id);
-    Fill(item, url);
+    TFrameValue value;
+    value.Kind = "url";
+    AddFrame(tag, id, value.AddText("url", Latin1ToUtf8(url)));
   }
 }
 
@@ -131,14 +198,11 @@ void SetTextValues(TID3Tag& tag, std::string_view id, const std::vector<std::str
   std::string joined;
   for (const std::string& value : values) joined += (joined.empty() ? "" : "/") + value;
   if (version < 4 || values.size() < 2) return tag.SetFrameTextUtf8(id, joined);
-  uint8_t encoding = teISO88591;
-  for (const std::string& value : values)
-    encoding = std::max(encoding, EncodingForText(value, version));
-  std::string payload(1, static_cast<char>(encoding));
-  for (size_t i = 0; i < values.size(); ++i)
-    payload += (i > 0 ? Terminator(encoding) : std::string()) + EncodeText(values[i], encoding);
+  TFrameValue value;
+  value.Kind = "text";
   Replace(
-      tag, id, [](TID3Frames_Item&) { return true; }, payload);
+      tag, id, [](TID3Frames_Item&) { return true; },
+      RenderFrameContent(id, value.AddTexts("text", values), version));
 }
 
 void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
@@ -153,14 +217,12 @@ void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
     if (const TFrameField* counter = old.Find("counter"))
       count = static_cast<uint64_t>(counter->Number);
   }
-  std::string payload = email + '\0' + static_cast<char>(rating);
-  if (count) {
-    // At least four bytes, more for a count that needs them.
-    int bytes = 4;
-    while (bytes < 8 && (*count >> (8 * bytes)) != 0) ++bytes;
-    for (int i = bytes - 1; i >= 0; --i) payload.push_back(static_cast<char>(*count >> (8 * i)));
-  }
-  Replace(tag, "POPM", same, payload);
+  TFrameValue value;
+  value.Kind = "popularimeter";
+  value.AddText("email", wanted).AddNumber("rating", rating);
+  if (count)
+    value.AddNumber("counter", static_cast<int64_t>(std::min<uint64_t>(*count, INT64_MAX)));
+  Replace(tag, "POPM", same, RenderFrameContent("POPM", value, version));
 }
 
 void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& description,
@@ -172,16 +234,8 @@ void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& des
     const TFrameField* desc = old.Find("description");
     return lang && desc && lang->Text == Latin1ToUtf8(language) && desc->Text == description;
   };
-  std::string payload;
-  if (!text.empty()) {
-    const uint8_t encoding =
-        std::max(EncodingForText(description, version), EncodingForText(text, version));
-    std::string lang = language.substr(0, 3);
-    lang.resize(3, ' ');
-    payload = static_cast<char>(encoding) + lang + EncodeText(description, encoding) +
-              Terminator(encoding) + EncodeText(text, encoding);
-  }
-  Replace(tag, "USLT", same, payload);
+  Replace(tag, "USLT", same,
+          text.empty() ? std::string() : BuildLyricsUtf8(description, text, language, version));
 }
 
 }  // namespace tagscope

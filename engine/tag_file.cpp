@@ -235,6 +235,14 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     if (FPlace->Look(journalName, taken)) return false;
     throw;
   }
+  // The journal's name is durable before the file is touched. Its content was flushed once,
+  // the file is flushed once, after the change: two flushes of files per write.
+  try {
+    SyncFolder();
+  } catch (...) {
+    FPlace->Remove(journal->FileName());
+    throw;
+  }
   FState = TState::Changing;
   TUndoStream undo(file);
   try {
@@ -291,6 +299,18 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
   FStream = replacement.TakeStream();
   FLock = TLockGuard(*FStream, TFileLock::flExclusive, std::chrono::milliseconds(0));
   FOpened = FactsOf(*FStream);
+  // The new file has the name; what follows is not undone when making that durable fails.
+  try {
+    SyncFolder();
+  } catch (const std::exception&) {
+  }
+}
+
+void TTagFile::SyncFolder() {
+  if (FFlushGroup)
+    FFlushGroup->SyncFolder(*FFiles, FPlace->Folder());
+  else
+    FPlace->Sync();
 }
 
 void TTagFile::CopyBack(TFileReplacement& replacement) {
@@ -314,6 +334,13 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
                journalName.c_str(), journalName.c_str()));
   }
   replacement.Keep();
+  try {
+    SyncFolder();
+  } catch (...) {
+    journal->Finish();
+    replacement.Keep(false);
+    throw;
+  }
   // Room first: a full disk stops the copy before a byte of the file is overwritten. A file
   // with holes keeps them, and is asked room for its data only.
   try {

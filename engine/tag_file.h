@@ -9,6 +9,7 @@
 #include "engine/later_reads.h"
 #include "engine/read_cache.h"
 #include "tagscope/engine/file_system.h"
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -50,6 +51,8 @@ class TTagFile {
   // The file operations used (the platform's unless replaced, as tests do).
   void SetFileSystem(std::shared_ptr<TFileSystem> value) { FFiles = std::move(value); }
   TFileSystem& Files() { return *FFiles; }
+  // The group whose writes share the flushes of their folders; none: each write flushes its own.
+  void SetFlushGroup(std::shared_ptr<TFlushGroup> value) { FFlushGroup = std::move(value); }
 
   // Opens `name` for reading only or for reading and writing; false, `problem` saying why,
   // when no file has the name. A file opened for writing stays locked against other writers
@@ -108,8 +111,11 @@ class TTagFile {
   void CopyBack(TFileReplacement& replacement);
   // Checks the numbered invariants above in debug builds.
   void CheckState() const;
+  // Makes the names in the file's folder durable, through the flush group when there is one.
+  void SyncFolder();
 
   std::shared_ptr<TFileSystem> FFiles = PlatformFileSystem();
+  std::shared_ptr<TFlushGroup> FFlushGroup;
   std::unique_ptr<TStream> FStream;
   std::string FName;
   bool FReadOnly = false;

@@ -4,15 +4,13 @@
 
 #include "engine/journal_format.h"
 #include "engine/pending_writes.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 
 namespace tagscope {
 
 namespace {
-
-// Names longer than this are shortened in the journal's name.
-constexpr size_t kNameRoom = 200;
 
 journal::TRecord Bound(TStream& file, journal::TKind kind) {
   journal::TRecord record;
@@ -57,23 +55,30 @@ std::vector<std::pair<int64_t, int64_t>> Extents(const TPendingWrites& change) {
 std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink) {
   const std::string resolved = targetIsNoLink ? target : ResolveLinkName(target);
   const std::string folder = ExtractFilePath(resolved);
-  return folder + resolved.substr(folder.size()).substr(0, kNameRoom) + ".ID3JRN";
+  return folder + beside::OwnName(resolved.substr(folder.size())) + ".ID3JRN";
 }
 
-void TTagJournal::Create(const std::string& content) {
-  // Created exclusively: a name that is taken (by anything, a link included) is not used.
-  auto stream = FPlace.Open(FName, TFileMode::fmCreateNew);
+void TTagJournal::Create(std::string content) {
+  // Written whole, with its mark, under a scratch name beside the file (one of the writer's
+  // slots), flushed, and only then given the journal's name: under that name there is only
+  // ever a whole journal, whatever part of the scratch file the disk kept when the machine
+  // stopped (the next writer removes that as a leftover). The checksum tells a whole journal
+  // too; the name is what says it was flushed before the file was touched.
+  content[journal::kMarkAt] = journal::kMarked;
+  std::string scratch;
+  auto stream = beside::CreateTemp(
+      FPlace.Target(), scratch,
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
   try {
     stream->WriteString(content);
     stream->Flush();
-    FPlace.Sync();
-    // Only now, the rest on the disk, does the mark say that the file may be touched.
-    stream->SetPosition(journal::kMarkAt);
-    stream->WriteString(std::string(1, journal::kMarked));
-    stream->Flush();
+    stream.reset();
+    // Never over what stands under the name (a link included): a name that is taken is not
+    // used.
+    FPlace.RenameNew(scratch, FName);
   } catch (...) {
     stream.reset();
-    FPlace.Remove(FName);
+    FPlace.Remove(scratch);
     throw;
   }
 }

@@ -18,11 +18,13 @@ class TPendingWrites;
 // change began, the size the change gives it, and checksums of what each block of the change
 // held before and holds after. The next writer applies it only to that file in a state the
 // change can have left, and only when nothing wrote the file since the journal was made; it
-// names no path. It is flushed, and then marked, before the file is touched, and removed once
-// the file is flushed.
+// names no path. It is written whole and flushed under a scratch name, then given its name,
+// before the file is touched (the caller makes the name durable: TFileSystem::SyncFolder),
+// and removed once the file is flushed.
 class TTagJournal {
  public:
-  // The journal's name for a file: beside it, "<name>.ID3JRN" (long names shortened). Beside
+  // The journal's name for a file: beside it, "<name>.ID3JRN" (a long name cut, with a digest
+  // of the whole name, see beside::OwnName). Beside
   // the file a link leads to, unless the caller knows `target` is no link.
   static std::string NameFor(const std::string& target, bool targetIsNoLink = false);
 
@@ -57,7 +59,7 @@ class TTagJournal {
 
  private:
   TTagJournal(const TBeside& place, std::string name) : FPlace(place), FName(std::move(name)) {}
-  void Create(const std::string& content);
+  void Create(std::string content);
 
   TBeside FPlace;
   std::string FName;

@@ -101,9 +101,21 @@ void TTagReader::ReadBody(int64_t fileSize) {
   if (leaveOut) DeferHoles(sparse);
   const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
   T.SetPadding(bodyStart + storedSize - framesEnd);
+  // Bytes after the frames of a tag that runs past the file's end are said to be that: they
+  // may be the audio its size runs into.
+  const std::string pastEnd =
+      declared + footer > fileSize - bodyStart
+          ? Format(
+                "The tag runs past the end of the file: its header counts %lld bytes after "
+                "it, the file ends %lld bytes after it",
+                static_cast<long long>(declared + footer),
+                static_cast<long long>(fileSize - bodyStart))
+          : std::string();
   if (result.strayLength > 0) {
     const int64_t at = fileOffset(framesStart + result.strayAt);
-    NoteProblem(at, Format("%lld bytes at byte %lld after the last frame are not padding",
+    NoteProblem(at,
+                (pastEnd.empty() ? "" : pastEnd + "; ") +
+                    Format("%lld bytes at byte %lld after the last frame are not padding",
                            static_cast<long long>(
                                fileOffset(framesStart + result.strayAt + result.strayLength) - at),
                            static_cast<long long>(at)));
@@ -117,11 +129,7 @@ void TTagReader::ReadBody(int64_t fileSize) {
                              static_cast<long long>(at), result.problem.c_str()));
   }
   if (R.report.complete) R.report.accountedEnd = R.offset + R.size;
-  if (declared + footer > fileSize - bodyStart)
-    NoteProblem(fileSize, Format("The tag runs past the end of the file: its header counts %lld "
-                                 "bytes after it, the file ends %lld bytes after it",
-                                 static_cast<long long>(declared + footer),
-                                 static_cast<long long>(fileSize - bodyStart)));
+  if (!pastEnd.empty()) NoteProblem(fileSize, pastEnd);
 }
 
 namespace {

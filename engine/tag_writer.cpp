@@ -5,10 +5,12 @@
 #include <optional>
 #include <vector>
 
+#include "engine/content_kind.h"
 #include "engine/extended_header_bytes.h"
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_file.h"
+#include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
@@ -50,10 +52,31 @@ void TTagWriter::CheckWritable() const {
 void TTagWriter::CheckReadInFull(const char* operation) const {
   const TTagReadReport& report = E.FReadReport;
   if (report.complete || E.FForceWrite) return;
-  throw EWriteError(Format(
+  throw EWriteRefused(Format(
       "Refusing to %s the tag of \"%s\": the tag could not be read in full (%s), and the parts "
       "that were not read would be lost. Nothing was changed; a forced write goes ahead anyway",
       operation, E.FFileName.c_str(), report.problem.c_str()));
+}
+
+void TTagWriter::CheckContent(const char* operation) {
+  if (E.FForceWrite) return;
+  const std::string kind = ForeignContentOf(F.Stream(), 0);
+  if (kind.empty()) return;
+  throw EWriteRefused(
+      Format("Refusing to %s \"%s\": by its content it is %s, not MP3. Nothing was changed; a "
+             "forced write goes ahead anyway",
+             operation, E.FFileName.c_str(), kind.c_str()));
+}
+
+void TTagWriter::CheckFrameCount() const {
+  // A read stops at the limit: a frame past it would be lost to every later read, and a forced
+  // write after that would drop it for good.
+  const int count = T.Frames().Count();
+  if (count <= MaxFrameCount) return;
+  throw EWriteError(
+      Format("Cannot write the tag of \"%s\": it would hold %d frames, and a tag is read as "
+             "far as its %dth frame only; nothing was changed",
+             E.FFileName.c_str(), count, MaxFrameCount));
 }
 
 int64_t TTagWriter::OldExtent() {
@@ -94,6 +117,8 @@ void TTagWriter::Save() {
   // An ID3v2.2 tag, its frames read with their four-character equivalents, is written as
   // ID3v2.3.
   if (readVersion == 2) DropUnconvertedFrames();
+  CheckFrameCount();
+  CheckContent("write the tag of");
   const uint8_t version = readVersion == 2 ? 3 : readVersion;
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
@@ -131,7 +156,7 @@ void TTagWriter::DropUnconvertedFrames() {
       names += (names.empty() ? "" : ", ") + id;
   if (names.empty()) return;
   if (!E.FForceWrite)
-    throw EWriteError(
+    throw EWriteRefused(
         Format("Cannot write the tag of \"%s\": the ID3v2.2 tag is written as "
                "ID3v2.3, which has no frame for %s; the tag is not written unless "
                "the write is forced, which drops them",
@@ -167,8 +192,11 @@ void TTagWriter::WriteNewTag(uint8_t version) {
     return;
   }
   // A tag that outgrew its place takes room for the next edits with it.
+  // The room is taken only as far as the header can count it: a tag just below its size limit
+  // is written without.
+  const int64_t room = kMaxTagSize - (static_cast<int64_t>(image.head.size()) - kHeaderSize);
   const int64_t padding =
-      !footer && !chosen && old.size > 0 ? std::max(wanted, kMinPadding) : wanted;
+      !footer && !chosen && old.size > 0 ? std::max(wanted, std::min(kMinPadding, room)) : wanted;
   Rewrite(padding == least ? image : Compose(padding), extent);
 }
 
@@ -274,7 +302,8 @@ void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
   NoteWritten(image, 0);
 }
 
-void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known) {
+void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known,
+                                const std::vector<TFileRange>& cuts) {
   TStream& in = F.Stream();
   const int64_t size = in.Size();
   // Under the lock nothing that asks for one changes the file; a program that does not ask may
@@ -293,7 +322,12 @@ void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known) {
   const bool holes = in.Describe(facts) && facts.allocated >= 0 && facts.allocated < facts.size;
   try {
     CopyRange(in, out, 0, tagStart, holes);
-    CopyRange(in, out, tagEnd, size - tagEnd, holes);
+    int64_t at = tagEnd;
+    for (const TFileRange& cut : cuts) {
+      CopyRange(in, out, at, cut.Offset - at, holes);
+      at = cut.Offset + cut.Size;
+    }
+    CopyRange(in, out, at, size - at, holes);
   } catch (const EReadError&) {
     const int64_t now = in.Size();
     if (now >= size) throw;
@@ -321,20 +355,69 @@ void TTagWriter::CopyRange(TStream& in, TStream& out, int64_t from, int64_t coun
   }
 }
 
-void TTagWriter::Remove() {
+void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
   CheckWritable();
-  CheckReadInFull("erase");
   const TTagPlace place = Place();
-  if (T.Header().Size() <= 0 || place.size <= 0) return;
+  const bool tag = T.Header().Size() > 0 && place.size > 0;
+  if (tag) CheckReadInFull("erase");
+  if (!tag && trailers.empty()) return;
+  std::vector<TFileRange> cuts;
   try {
-    const int64_t extent = OldExtent();
+    const int64_t extent = tag ? OldExtent() : 0;
     const int64_t known = F.Stream().Size();
-    F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, known); });
+    cuts = Cuts(trailers, tag ? place.offset + extent : 0);
+    if (!tag && cuts.empty()) return;
+    CheckContent(tag ? "erase the tag of" : "cut the trailers of");
+    if (tag)
+      F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, known, cuts); });
+    else
+      CutWithoutTag(cuts);
+  } catch (const EWriteRefused&) {
+    throw;
   } catch (const std::exception& e) {
     throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
   }
   // The file holds no tag now; the frames and header flags stay for a later write.
-  SetPlace({0, 0, place.padding, -1});
+  if (tag) SetPlace({0, 0, place.padding, -1});
+}
+
+std::vector<TFileRange> TTagWriter::Cuts(std::vector<TFileRange> trailers, int64_t tagEnd) {
+  const int64_t size = F.Stream().Size();
+  std::erase_if(trailers, [](const TFileRange& r) { return r.Size == 0; });
+  for (const TFileRange& r : trailers)
+    if (r.Offset < tagEnd || r.Size < 0 || r.Offset > size - r.Size)
+      throw EWriteError(Format("The %lld bytes at byte %lld to be cut lie %s",
+                               static_cast<long long>(r.Size), static_cast<long long>(r.Offset),
+                               r.Offset < tagEnd ? "within the tag" : "outside the file"));
+  std::sort(trailers.begin(), trailers.end(),
+            [](const TFileRange& a, const TFileRange& b) { return a.Offset < b.Offset; });
+  std::vector<TFileRange> cuts;
+  for (const TFileRange& r : trailers) {
+    if (!cuts.empty() && r.Offset <= cuts.back().Offset + cuts.back().Size) {
+      TFileRange& last = cuts.back();
+      last.Size = std::max(last.Size, r.Offset + r.Size - last.Offset);
+    } else {
+      cuts.push_back(r);
+    }
+  }
+  return cuts;
+}
+
+void TTagWriter::CutWithoutTag(const std::vector<TFileRange>& cuts) {
+  TStream& file = F.Stream();
+  const int64_t size = file.Size();
+  if (cuts.size() == 1 && cuts.front().Offset + cuts.front().Size == size) {
+    // One size change, which the file takes whole or not at all; undone if it fails.
+    TUndoStream journal(file);
+    journal.ChangeOrRollBack(
+        [&] {
+          journal.SetSize(cuts.front().Offset);
+          journal.Flush();
+        },
+        "bytes");
+    return;
+  }
+  F.Replace([&](TStream& out) { CopyOutsideTag(out, 0, size, cuts); });
 }
 
 }  // namespace tagscope

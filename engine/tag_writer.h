@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "tagscope/engine/file_system.h"
+#include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 
-class TID3Engine;
 class TID3Tag;
 class TTagFile;
 
@@ -49,13 +49,25 @@ class TTagWriter {
   TTagWriter(TID3Engine& engine, TTagFile& file);
 
   void Save();
-  void Remove();
+  // Removes the tag and cuts the given runs behind it (trailers) out, in one change.
+  void Remove(const std::vector<TFileRange>& trailers = {});
+  // Raises EWriteRefused, naming the file, what it is and `operation` ("write the tag of"),
+  // when the file is plainly not MP3 by its content and the change is not forced.
+  void CheckContent(const char* operation);
 
  private:
   void CheckWritable() const;
   // Raises, naming the file and what would be lost, when the read did not account for the
   // whole tag and the write is not forced.
   void CheckReadInFull(const char* operation) const;
+  // Raises, naming the limit, when the tag would hold more frames than a read takes in.
+  void CheckFrameCount() const;
+  // The runs to cut behind a tag ending at `tagEnd`, sorted and joined; raises when one lies
+  // outside the file or reaches into the tag.
+  std::vector<TFileRange> Cuts(std::vector<TFileRange> trailers, int64_t tagEnd);
+  // Cuts runs out of a file without a tag: a file's end cut off where that is all, else the
+  // file rewritten.
+  void CutWithoutTag(const std::vector<TFileRange>& cuts);
   // The old tag's extent: what the read accounted for when the tag runs past the file's end.
   int64_t OldExtent();
   // Removes the frames of an ID3v2.2 tag that have no later equivalent when the write is
@@ -68,9 +80,11 @@ class TTagWriter {
   void WriteInPlace(const TTagImage& image);
   void Rewrite(const TTagImage& image, int64_t extent);
   void NoteWritten(const TTagImage& image, int64_t offset);
-  // Copies what lies outside the old tag's extent; `known` is the file's size when the write
-  // began, and a file found shorter is refused.
-  void CopyOutsideTag(TStream& out, int64_t extent, int64_t known);
+  // Copies the file without the tag's `extent` bytes and without the runs in `cuts` (sorted,
+  // past the tag); `known` is the file's size when the write began, and a file found shorter
+  // is refused.
+  void CopyOutsideTag(TStream& out, int64_t extent, int64_t known,
+                      const std::vector<TFileRange>& cuts = {});
   // Copies count bytes of `in` from `from` on to `out`; with `holes`, runs of zero bytes are
   // skipped over rather than written, so that a file with holes keeps them.
   static void CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes);

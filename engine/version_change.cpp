@@ -4,10 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "tagscope/engine/frame_content.h"
+#include "engine/frames/frame_kinds.h"
+#include "engine/version_frames.h"
+#include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
 #include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
 
 namespace tagscope {
 
@@ -44,23 +47,44 @@ void SetText(TID3Tag& tag, const char* id, const std::string& text) {
   if (!text.empty()) tag.SetFrameText(id, text);
 }
 
+// A time that is not in the standard form gives version 3 the year it starts with, as other
+// taggers read it; the frame stays for the version change to drop and name, the rest of its
+// text having no place in version 3.
 void DatesToVersion3(TID3Tag& tag) {
   if (tag.FrameCount("TDRC") > 0) {
-    if (const auto t = ParseTimestamp(tag.GetFrameText("TDRC"))) {
+    const std::string date = tag.GetFrameText("TDRC");
+    if (const auto t = ParseTimestamp(date)) {
       SetText(tag, "TYER", t->year);
       SetText(tag, "TDAT", t->day.empty() ? "" : t->day + t->month);
       SetText(tag, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
       DeleteFrames(tag, "TDRC");
+    } else if (Digits(date, 0, 4)) {
+      SetText(tag, "TYER", date.substr(0, 4));
     }
   }
   if (tag.FrameCount("TDOR") > 0) {
-    if (const auto t = ParseTimestamp(tag.GetFrameText("TDOR"))) {
+    const std::string date = tag.GetFrameText("TDOR");
+    if (const auto t = ParseTimestamp(date)) {
       SetText(tag, "TORY", t->year);
       DeleteFrames(tag, "TDOR");
+    } else if (Digits(date, 0, 4)) {
+      SetText(tag, "TORY", date.substr(0, 4));
     }
   }
 }
 
+// Moves the text of a date frame of version 3 that is not in its standard form into the
+// version 4 frame as it is, where that frame is not there yet: readers show it, as other
+// taggers do.
+void MoveText(TID3Tag& tag, const char* from, const char* to) {
+  if (tag.FrameCount(from) == 0 || tag.FrameCount(to) > 0) return;
+  const std::string text = tag.GetFrameTextUtf8(from);
+  DeleteFrames(tag, from);
+  if (!text.empty()) tag.SetFrameTextUtf8(to, text);
+}
+
+// What is left of the date frames of version 3 (a day without a year) is dropped and named by
+// the version change.
 void DatesToVersion4(TID3Tag& tag) {
   const std::string year = tag.GetFrameText("TYER");
   if (year.size() == 4 && Digits(year, 0, 4)) {
@@ -75,76 +99,84 @@ void DatesToVersion4(TID3Tag& tag) {
     // A recording time already there is the more precise one.
     if (tag.FrameCount("TDRC") == 0) tag.SetFrameText("TDRC", date);
   }
+  MoveText(tag, "TYER", "TDRC");
   const std::string original = tag.GetFrameText("TORY");
   if (original.size() == 4 && Digits(original, 0, 4)) {
     DeleteFrames(tag, "TORY");
     if (tag.FrameCount("TDOR") == 0) tag.SetFrameText("TDOR", original);
   }
+  MoveText(tag, "TORY", "TDOR");
 }
 
-// The strings of a text frame's payload (every one of a list) in UTF-16.
-std::string ReencodeTexts(std::string_view payload) {
-  const auto encoding = static_cast<uint8_t>(payload[0]);
-  std::string out(1, static_cast<char>(teUTF16));
-  for (size_t at = 1; at < payload.size();) {
-    const size_t end = FindTerminator(payload, at, encoding);
-    const std::string_view text =
-        payload.substr(at, end == std::string_view::npos ? payload.npos : end - at);
-    out += EncodeText(DecodeTextUtf8(text, encoding), teUTF16);
-    if (end == std::string_view::npos) break;
-    out += Terminator(teUTF16);
-    at = end + TerminatorWidth(encoding);
-  }
-  return out;
-}
-
-std::string Utf16String(const std::string& utf8) {
-  return EncodeText(utf8, teUTF16) + Terminator(teUTF16);
-}
-
-// A payload in UTF-16 that reads as the old one did. Comments, links and pictures are built
-// again from what their readers take from them: the readers' leniencies (a second zero byte
-// after a description) hold for single-byte encodings only.
-std::string Reencoded(const std::string& id, const std::string& payload) {
-  const std::string utf16(1, static_cast<char>(teUTF16));
-  if (id[0] == 'T') return ReencodeTexts(payload);
-  if (id == "COMM" || id == "USLT") {
-    const TID3Comment c = ParseComment(payload);
-    return utf16 + c.Language + Utf16String(c.DescriptionUtf8) + EncodeText(c.TextUtf8, teUTF16);
-  }
-  if (id == "WXXX") {
-    const TID3Url u = ParseURL(payload);
-    return utf16 + Utf16String(u.DescriptionUtf8) + u.URL;
-  }
-  if (id == "APIC") {
-    size_t offset = 0;
-    const TID3Picture p = ParsePicture(payload, offset);
-    const std::string mime(TerminatedString(payload, 1, teISO88591));
-    return utf16 + mime + '\0' + static_cast<char>(p.PictureType) + Utf16String(p.DescriptionUtf8) +
-           payload.substr(offset);
-  }
-  return {};
-}
-
-void ReencodeFrame(TID3Frames_Item& item) {
-  const std::string& payload = item.Data().Bytes();
-  if (payload.empty() || item.Encrypted()) return;
+// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read.
+void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
+  const std::string_view payload = item.Payload();
+  if (payload.empty() || item.Encrypted() || item.KeptAsStored()) return;
   const auto encoding = static_cast<uint8_t>(payload[0]);
   if (encoding != teUTF8 && encoding != teUTF16BE) return;
-  const std::string converted = Reencoded(item.Name(), payload);
-  if (converted.empty()) return;
+  const std::optional<std::string> converted = RenderedForVersion(item.Name(), payload, from, 3);
+  if (!converted) return;
+  item.Data().SetBytes(*converted);
+  item.Data().SetPosition(0);
+}
+
+// Synchronised lyrics in UTF-8 written again from what they hold, in the encodings of version 3;
+// content that breaks their layout stays as it is.
+void ReencodeSyncLyrics(TID3Frames_Item& item, uint8_t from) {
+  if (!item.HasID("SYLT") || item.Encrypted() || item.KeptAsStored()) return;
+  const std::string& payload = item.Data().Bytes();
+  if (payload.empty() || (payload[0] != teUTF8 && payload[0] != teUTF16BE)) return;
+  const auto lyrics = ParseSyncLyricsFrame(payload, from);
+  if (!lyrics || !DecodeFrameContent("SYLT", payload, from).Problems.empty()) return;
+  item.Data().SetBytes(RenderSyncLyricsFrame(*lyrics, 3));
+  item.Data().SetPosition(0);
+}
+
+// The frames a chapter or table of contents holds have headers of the tag's version: their
+// sizes are coded again for the new one and their texts re-encoded as the tag's own. A payload
+// the typed values do not give back byte for byte (sub-frames with flags, bytes after them)
+// stays as it is rather than lose what they leave out.
+template <typename TFrame>
+std::string EmbeddedConverted(const std::optional<TFrame>& frame, std::string_view payload,
+                              uint8_t from, uint8_t to,
+                              std::string (*render)(const TFrame&, uint8_t)) {
+  if (!frame || render(*frame, from) != payload) return {};
+  TFrame converted = *frame;
+  for (TSubFrame& sub : converted.Frames) {
+    if (to != 3 || sub.Payload.empty()) continue;
+    const auto encoding = static_cast<uint8_t>(sub.Payload[0]);
+    if (encoding != teUTF8 && encoding != teUTF16BE) continue;
+    if (auto again = RenderedForVersion(sub.ID, sub.Payload, from, 3)) sub.Payload = *again;
+  }
+  return render(converted, to);
+}
+
+void ConvertEmbeddedFrames(TID3Frames_Item& item, uint8_t from, uint8_t to) {
+  if (item.Encrypted() || item.KeptAsStored()) return;
+  const std::string& payload = item.Data().Bytes();
+  std::string converted;
+  if (item.HasID("CHAP"))
+    converted =
+        EmbeddedConverted(ParseChapterFrame(payload, from), payload, from, to, &RenderChapterFrame);
+  else if (item.HasID("CTOC"))
+    converted = EmbeddedConverted(ParseTableOfContentsFrame(payload, from), payload, from, to,
+                                  &RenderTableOfContentsFrame);
+  if (converted.empty() || converted == payload) return;
   item.Data().SetBytes(converted);
   item.Data().SetPosition(0);
 }
 
 }  // namespace
 
-void ChangeTagVersion(TID3Tag& tag, uint8_t version) {
+std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
   TID3Header& header = tag.Header();
   const uint8_t from = header.VersionNumber();
+  std::vector<std::string> dropped;
   if (version == 3) {
     DatesToVersion3(tag);
-    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i));
+    dropped = FramesToVersion3(tag);
+    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i), from);
+    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeSyncLyrics(tag.Frames().Items(i), from);
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
     extended.SetTagIsAnUpdate(false);
@@ -153,12 +185,16 @@ void ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     header.SetExtendedHeaderPresent(header.ExtendedHeaderPresent() && extended.CRCDataPresent());
   } else {
     DatesToVersion4(tag);
+    dropped = FramesToVersion4(tag);
     // Version 3 unsynchronises the whole tag, version 4 frame by frame as each frame says: the
     // header's flag would claim it of frames that do not say so.
     if (from != 4) header.SetUnsynchronisation(false);
   }
+  for (int i = 0; i < tag.Frames().Count(); ++i)
+    ConvertEmbeddedFrames(tag.Frames().Items(i), from, version);
   header.SetVersionNumber(version);
   header.SetVersionRevision(0);
+  return dropped;
 }
 
 }  // namespace tagscope

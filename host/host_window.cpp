@@ -34,14 +34,15 @@ void RegisterClasses() {
   }
 }
 
-// The first window of a class among a window's descendants.
-HWND FindDescendant(HWND parent, const char* className) {
+// The first window of a class among a window's descendants (only the visible ones, if asked).
+HWND FindDescendant(HWND parent, const char* className, bool visible = false) {
   for (HWND child = ::FindWindowExA(parent, nullptr, nullptr, nullptr); child;
        child = ::FindWindowExA(parent, child, nullptr, nullptr)) {
+    if (visible && !(::GetWindowLongPtrA(child, GWL_STYLE) & WS_VISIBLE)) continue;
     char name[64] = {};
     ::GetClassNameA(child, name, sizeof name);
     if (::lstrcmpiA(name, className) == 0) return child;
-    if (HWND found = FindDescendant(child, className)) return found;
+    if (HWND found = FindDescendant(child, className, visible)) return found;
   }
   return nullptr;
 }
@@ -105,6 +106,16 @@ bool THostWindow::SelectPage(int index) {
   // Moving the focus to a tab selects it and notifies the viewer, as a click does.
   ::SendMessageA(tabs, TCM_SETCURFOCUS, index, 0);
   return ::SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == index;
+}
+
+bool THostWindow::SelectRow(int row) {
+  HWND list = FindDescendant(FViewer, WC_LISTVIEWA, true);
+  if (!list || row < 0 || row >= ::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) return false;
+  LVITEMA item{};
+  item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  ::SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+  return true;
 }
 
 void THostWindow::ScheduleScreenshot(const std::string& fileName) {

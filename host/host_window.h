@@ -28,6 +28,8 @@ class THostWindow {
   bool ShowFile(const std::string& fileName);
   // Switches the viewer's tab pages as a click on a tab does; false when there is no such page.
   bool SelectPage(int index);
+  // Selects a row of the list on the page shown, scrolled into view; false when there is none.
+  bool SelectRow(int row);
   // After a short delay that lets the screen settle, saves a picture of the window and closes it.
   void ScheduleScreenshot(const std::string& fileName);
   // 0, or 1 when the screenshot could not be saved.

@@ -1,11 +1,12 @@
 // tagscope-host: a small stand-in for a file manager. It loads tagscope.dll at run time, embeds
 // a viewer window in a pane of its own window and shows the files named on its command line.
 //
-//   tagscope-host [--share-ui] [--plugin FILE] [--page N] [--screenshot OUT.png] [FILE...]
+//   tagscope-host [--share-ui] [--plugin FILE] [--page N] [--row N] [--screenshot OUT.png]
+//                 [FILE...]
 //
 // --share-ui takes over the viewer's menu, toolbar and keyboard shortcuts; --page selects a tab
-// page of the viewer (0 to 3); --screenshot saves a PNG picture of the window once the files are
-// shown, then exits.
+// page of the viewer (0 to 4), --row a row of the list on that page; --screenshot saves a PNG
+// picture of the window once the files are shown, then exits.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,13 +24,14 @@ struct THostOptions {
   std::string PluginFile = "tagscope.dll";
   bool ShareUI = false;
   int Page = -1;
+  int Row = -1;
   std::string ScreenshotFile;
   std::vector<std::string> Files;
 };
 
 constexpr char kUsage[] =
-    "usage: tagscope-host [--share-ui] [--plugin FILE] [--page N] [--screenshot OUT.png] "
-    "[FILE...]\n";
+    "usage: tagscope-host [--share-ui] [--plugin FILE] [--page N] [--row N] "
+    "[--screenshot OUT.png] [FILE...]\n";
 
 bool ParseOptions(int argc, char** argv, THostOptions& options) {
   for (int i = 1; i < argc; ++i) {
@@ -39,10 +41,11 @@ bool ParseOptions(int argc, char** argv, THostOptions& options) {
       options.ShareUI = true;
     } else if (arg == "--plugin" && hasValue) {
       options.PluginFile = argv[++i];
-    } else if (arg == "--page" && hasValue) {
+    } else if ((arg == "--page" || arg == "--row") && hasValue) {
       char* end = nullptr;
-      options.Page = static_cast<int>(std::strtol(argv[++i], &end, 10));
-      if (*end || options.Page < 0) return false;
+      const long value = std::strtol(argv[++i], &end, 10);
+      if (*end || value < 0 || value > 100000) return false;
+      (arg == "--page" ? options.Page : options.Row) = static_cast<int>(value);
     } else if (arg == "--screenshot" && hasValue) {
       options.ScreenshotFile = argv[++i];
     } else if (arg.rfind("--", 0) == 0) {
@@ -75,6 +78,10 @@ int Run(const THostOptions& options) {
   for (const std::string& file : options.Files) shown = host.ShowFile(file) && shown;
   if (options.Page >= 0 && !host.SelectPage(options.Page)) {
     std::fprintf(stderr, "The viewer has no page %d.\n", options.Page);
+    return 2;
+  }
+  if (options.Row >= 0 && !host.SelectRow(options.Row)) {
+    std::fprintf(stderr, "The page shown has no row %d.\n", options.Row);
     return 2;
   }
   if (!options.ScreenshotFile.empty()) host.ScheduleScreenshot(options.ScreenshotFile);

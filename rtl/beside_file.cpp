@@ -6,6 +6,7 @@
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/sha256.h"
 
 namespace tagscope::beside {
 
@@ -14,8 +15,6 @@ namespace {
 constexpr const char* kMark = ".ID3TMP";
 constexpr const char* kEnd = ".tmp";
 constexpr size_t kDigits = 8;
-// Room left in a 255-byte name for the mark, the digits and the end.
-constexpr size_t kNameRoom = 200;
 constexpr int kAttempts = 100;
 
 std::string BaseName(const std::string& path) {
@@ -23,7 +22,7 @@ std::string BaseName(const std::string& path) {
 }
 
 std::string OwnPart(const std::string& target) {
-  return BaseName(target).substr(0, kNameRoom) + kMark;
+  return OwnName(BaseName(target)) + kMark;
 }
 
 }  // namespace
@@ -33,6 +32,20 @@ std::string RandomDigits() {
   thread_local std::mt19937 generator{std::random_device{}()};
   char digits[16];
   std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(generator()));
+  return digits;
+}
+
+std::string OwnName(const std::string& name) {
+  if (name.size() <= kNameRoom) return name;
+  // A long name keeps its start, for a person to see whose it is, and a digest of the whole
+  // name: two names that share their start still get names of their own. The result is longer
+  // than any name kept whole, so it never equals one.
+  return name.substr(0, kNameRoom) + "." + Sha256Hex(name).substr(0, 16);
+}
+
+std::string SlotDigits(int slot) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(slot));
   return digits;
 }
 
@@ -65,14 +78,15 @@ bool IsTempNameOf(const std::string& entry, const std::string& target, std::stri
 
 std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
-    const std::function<std::unique_ptr<TStream>(const std::string&)>& create) {
+    const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots) {
+  const int attempts = slots ? kSlots : kAttempts;
   for (int attempt = 1;; ++attempt) {
-    name = TempName(target, RandomDigits());
+    name = TempName(target, slots ? SlotDigits(attempt - 1) : RandomDigits());
     try {
       return create(name);
     } catch (const EFCreateError& e) {
-      // Taken by another writer's new file, or by anything else: another name is drawn.
-      if (attempt < kAttempts && NameTaken(name)) continue;
+      // Taken by another writer's new file, or by anything else: the next name is tried.
+      if (attempt < attempts && NameTaken(name)) continue;
       // The message names the new file that could not be made, and says what it was for.
       throw EFCreateError(
           Format("%s (the new content of \"%s\" is written there first, then "

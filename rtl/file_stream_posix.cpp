@@ -231,6 +231,18 @@ void TFileStream::Zero(int64_t position, int64_t count) {
   TStream::Zero(position, count);
 }
 
+bool TFileStream::SetModified(int64_t modified) {
+  struct timespec times[2]{};
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(modified / 1000000000);
+  times[1].tv_nsec = static_cast<long>(modified % 1000000000);
+  if (times[1].tv_nsec < 0) {
+    times[1].tv_nsec += 1000000000;
+    --times[1].tv_sec;
+  }
+  return ::futimens(FHandle->fd, times) == 0;
+}
+
 bool TFileStream::Describe(TFileFacts& facts) {
   return DescribeFile(FHandle->fd, nullptr, facts);
 }

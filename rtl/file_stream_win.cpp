@@ -79,6 +79,13 @@ std::string TFileStream::WriteErrorText() const {
   return Format("Cannot write file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str());
 }
 
+bool TFileStream::SetModified(int64_t modified) {
+  FILETIME written{};
+  written.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(modified) & 0xFFFFFFFFu);
+  written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(modified) >> 32);
+  return ::SetFileTime(FHandle->handle, nullptr, nullptr, &written) != 0;
+}
+
 bool TFileStream::Describe(TFileFacts& facts) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(FHandle->handle, &info)) return false;

@@ -78,6 +78,16 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  // A file system that cannot rename without replacing: a second name for the file, which is
+  // never made over a name that is taken, then the first name let go.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
 std::string ResolveFileName(const std::string& fileName) {
   const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName.c_str(), nullptr),
                                                              &std::free);

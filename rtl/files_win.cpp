@@ -88,6 +88,13 @@ bool RenameFile(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  std::wstring wideFrom, wideTo;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails on any name that is taken, a link's too.
+  return WideFileName(from, wideFrom) && WideFileName(to, wideTo) &&
+         ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 std::string ResolveFileName(const std::string& fileName) {
   return fileName;
 }

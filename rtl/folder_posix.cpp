@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include "rtl/posix_facts.h"
@@ -106,6 +107,17 @@ bool TFolder::Look(const std::string& leaf, TFileFacts& facts) const {
 
 bool TFolder::Rename(const std::string& from, const std::string& to) const {
   return ::renameat(FHandle->fd, from.c_str(), FHandle->fd, to.c_str()) == 0;
+}
+
+bool TFolder::RenameNew(const std::string& from, const std::string& to) const {
+  const int fd = FHandle->fd;
+  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  // A file system that cannot rename without replacing: a second name for the file, which is
+  // never made over a name that is taken, then the first name let go.
+  if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) return false;
+  ::unlinkat(fd, from.c_str(), 0);
+  return true;
 }
 
 bool TFolder::Remove(const std::string& leaf) const {

@@ -77,6 +77,10 @@ bool TFolder::Rename(const std::string& from, const std::string& to) const {
   return RenameFile(FPath + from, FPath + to);
 }
 
+bool TFolder::RenameNew(const std::string& from, const std::string& to) const {
+  return RenameNoReplace(FPath + from, FPath + to);
+}
+
 bool TFolder::Remove(const std::string& leaf) const {
   // A link is deleted itself, never what it leads to.
   return RemoveFile(FPath + leaf);

@@ -15,6 +15,7 @@ packages=(
   python3-mutagen python3-pil python3-jsonschema libtag1-dev libjpeg-turbo-progs giflib-tools netpbm dpkg-dev
   ffmpeg  # makes real MP3 audio for the audio facts tests
   acl  # setfacl: access lists that the writer must keep through a rewrite
+  libuchardet-dev  # finds the character set of misread texts (fix-encoding)
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )
 
@@ -24,12 +25,62 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_i386=1
 fi
 
-# Source packages are needed to cross-build libjpeg for Windows.
-src_list=/etc/apt/sources.list.d/tagscope-src.sources
-if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-    | $SUDO tee "$src_list" >/dev/null
-  need_i386=1
+# Source packages are needed to cross-build libjpeg for Windows. Their entries repeat the
+# machine's own binary sources with the type deb-src, so they go wherever the machine already
+# fetches packages from, whatever mirror that is. The files written here are rewritten when
+# the machine's sources change, and left alone when nothing changed.
+apt_sources=/etc/apt/sources.list.d
+own_sources="$apt_sources/tagscope-src.sources"
+own_list="$apt_sources/tagscope-src.list"
+machine_files=()
+for f in /etc/apt/sources.list "$apt_sources"/*.list "$apt_sources"/*.sources; do
+  [ -f "$f" ] && [ "$f" != "$own_sources" ] && [ "$f" != "$own_list" ] && machine_files+=("$f")
+done
+# Each enabled deb822 stanza whose types include deb, as a deb-src stanza.
+derive_stanzas() {
+  awk '
+    function flush() {
+      if (deb && !off && body != "") printf "%sTypes: deb-src\n%s", (n++ ? "\n" : ""), body
+      body = ""; deb = 0; off = 0
+    }
+    FNR == 1 { flush() }
+    /^[ \t]*#/ { next }
+    /^[ \t]*$/ { flush(); next }
+    /^Types:/ { if ($0 ~ /[ \t]deb([ \t]|$)/) deb = 1; next }
+    /^Enabled:[ \t]*[Nn]o/ { off = 1 }
+    { body = body $0 "\n" }
+    END { flush() }' "$@"
+}
+# Each one-line "deb" entry as a "deb-src" entry.
+derive_lines() {
+  awk '$1 == "deb" { $1 = "deb-src"; print }' "$@"
+}
+# Writes a derived entry file when its content differs from what is there (or removes it when
+# nothing was derived for it); says whether it changed anything.
+put_entries() {
+  local file="$1" content="$2"
+  if [ -z "$content" ]; then
+    [ -e "$file" ] || return 1
+    $SUDO rm -f "$file"
+    return 0
+  fi
+  if [ -f "$file" ] && [ "$(cat "$file")" = "$content" ]; then return 1; fi
+  printf '%s\n' "$content" | $SUDO tee "$file" >/dev/null
+}
+deb822_files=() line_files=()
+for f in "${machine_files[@]}"; do
+  case "$f" in *.sources) deb822_files+=("$f") ;; *) line_files+=("$f") ;; esac
+done
+if ! grep -qsE '^[[:space:]]*(deb-src|Types:.*deb-src)' "${machine_files[@]}" /dev/null; then
+  stanzas="" lines=""
+  [ "${#deb822_files[@]}" -gt 0 ] && stanzas="$(derive_stanzas "${deb822_files[@]}")"
+  [ "${#line_files[@]}" -gt 0 ] && lines="$(derive_lines "${line_files[@]}")"
+  if [ -z "$stanzas$lines" ]; then
+    echo "setup.sh: the machine has no binary package source to derive a source entry from" >&2
+    exit 1
+  fi
+  if put_entries "$own_sources" "$stanzas"; then need_i386=1; fi
+  if put_entries "$own_list" "$lines"; then need_i386=1; fi
 fi
 
 missing=()

@@ -112,6 +112,11 @@ class TPageControl : public TWidget {
   // Switches to another page (as the user's click on its tab does); fires OnChange when the
   // page changes. An index out of range is ignored.
   virtual void SetActivePageIndex(int index) = 0;
+  // The next page, or the one before, round the end: what Ctrl+Tab and Ctrl+Shift+Tab do.
+  void SelectNextPage(bool forward) {
+    const int count = PageCount();
+    if (count > 0) SetActivePageIndex((ActivePageIndex() + (forward ? 1 : count - 1)) % count);
+  }
 
   std::function<void(TPageControl& sender)> OnChange;
 };

@@ -29,6 +29,9 @@ void TViewerFrame::BindEvents() {
   lvUrls->OnCustomDrawSubItem =
       std::bind(&TViewerFrame::lvUrlsCustomDrawSubItem, this, _1, _2, _3, _4, _5, _6);
   lvUrls->OnClick = [this](TListView& sender) { lvUrlsClick(sender); };
+  lvDetails->OnSelectItem = std::bind(&TViewerFrame::lvDetailsSelectItem, this, _1, _2, _3);
+  lvDetails->OnCustomDrawSubItem =
+      std::bind(&TViewerFrame::lvDetailsCustomDrawSubItem, this, _1, _2, _3, _4, _5, _6);
 }
 
 void TViewerFrame::FormCreate(TForm& sender) {

@@ -2,8 +2,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/factory.h"
+#include "viewer/detail_rows.h"
 #include "viewer/picture_info.h"
 #include "viewer/viewer_messages.h"
 #include "viewer/viewer_text.h"
@@ -12,8 +14,9 @@ namespace tagscope {
 
 class TID3Engine;
 
-// The viewer window: a file's ID3 tag, read-only, on the four pages "Standard", "Comments",
-// "Pictures" and "Urls", built on a UI backend as a hidden child of a host window.
+// The viewer window: a file's ID3 tag, read-only, on the pages "Standard", "Comments",
+// "Pictures", "Urls" and "Details" (the audio facts, the tag's own facts and every frame the
+// other pages leave out), built on a UI backend as a hidden child of a host window.
 //
 // The controls are public fields under their form names; the form owns them. Tag holds the host
 // window, to which the Open and Exit commands report.
@@ -55,6 +58,9 @@ class TViewerFrame {
   void lvUrlsCustomDrawSubItem(TListView& sender, int row, int subItem, TCustomDrawState state,
                                TDrawFont& font, bool& defaultDraw);
   void lvUrlsClick(TListView& sender);
+  void lvDetailsSelectItem(TListView& sender, int row, bool selected);
+  void lvDetailsCustomDrawSubItem(TListView& sender, int row, int subItem, TCustomDrawState state,
+                                  TDrawFont& font, bool& defaultDraw);
 
   // Non-visual components.
   TImageList* ImageList1 = nullptr;
@@ -104,6 +110,11 @@ class TViewerFrame {
   TTabSheet* TabSheet4 = nullptr;
   TListView* lvUrls = nullptr;
 
+  // Page "Details".
+  TTabSheet* TabSheet5 = nullptr;
+  TListView* lvDetails = nullptr;
+  TEdit* edDetail = nullptr;
+
  private:
   // Layout: builds the components in creation order (viewer_layout.cpp).
   void CreateComponents(TNativeHandle parent);
@@ -112,6 +123,7 @@ class TViewerFrame {
   void CreateCommentsPage();
   void CreatePicturesPage();
   void CreateUrlsPage();
+  void CreateDetailsPage();
   void BindEvents();
   template <class T>
   T* Own(std::unique_ptr<T> component) {
@@ -124,12 +136,16 @@ class TViewerFrame {
   void FillComments();
   void FillPictures();
   void FillLinks();
+  void FillDetails();
   void ResetPreview();
 
   TWidgetFactory& FFactory;
   TForm* FForm = nullptr;
   TComponentList FComponents;
   std::unique_ptr<TID3Engine> FTagEngine;
+  // The rows of lvDetails as built, each with its whole value for edDetail and whether it
+  // heads a group.
+  std::vector<TDetailRow> FDetailRows;
 };
 
 }  // namespace tagscope

@@ -47,9 +47,11 @@ TEditProps ReadOnlyMemo(const char* name, TBounds bounds, int tabOrder) {
   return props;
 }
 
-TListViewProps ReportList(const char* name, const char* secondColumn) {
-  auto props = Props<TListViewProps>(name, {8, 8, 348, 97}, 0);
-  props.Columns = {{"Description", 100}, {secondColumn, ColumnAutoFill}};
+TListViewProps ReportList(const char* name, const char* secondColumn,
+                          TBounds bounds = {8, 8, 348, 97},
+                          const char* firstColumn = "Description") {
+  auto props = Props<TListViewProps>(name, bounds, 0);
+  props.Columns = {{firstColumn, 100}, {secondColumn, ColumnAutoFill}};
   props.RowSelect = true;
   props.HideSelection = false;
   props.ReadOnly = true;
@@ -137,6 +139,7 @@ void TViewerFrame::CreateComponents(TNativeHandle parent) {
   CreateCommentsPage();
   CreatePicturesPage();
   CreateUrlsPage();
+  CreateDetailsPage();
   FForm->SetActiveControl(PageControl1);
 }
 
@@ -224,6 +227,16 @@ void TViewerFrame::CreateUrlsPage() {
   auto list = ReportList("lvUrls", "URL");
   list.Cursor = TCursor::crHandPoint;
   lvUrls = Own(FFactory.CreateListView(*TabSheet4, list));
+}
+
+// The list fills the upper part of the page, the selected row's whole value the lower, in the
+// margins and kinds of the "Comments" page.
+void TViewerFrame::CreateDetailsPage() {
+  TabSheet5 = Own(FFactory.CreateTabSheet(*PageControl1,
+                                          Props<TTabSheetProps>("TabSheet5", {}, -1, "Details")));
+  lvDetails = Own(FFactory.CreateListView(
+      *TabSheet5, ReportList("lvDetails", "Value", {8, 8, 348, 217}, "Property")));
+  edDetail = Own(FFactory.CreateEdit(*TabSheet5, ReadOnlyMemo("edDetail", {8, 231, 348, 97}, 1)));
 }
 
 }  // namespace tagscope

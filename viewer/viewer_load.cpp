@@ -1,4 +1,4 @@
-// Filling the four pages from a file's tag.
+// Filling the pages from a file's tag.
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
 #include "viewer/viewer_frame.h"
@@ -17,6 +17,7 @@ void TViewerFrame::LoadFile(const std::string& path) {
   FillComments();
   FillPictures();
   FillLinks();
+  FillDetails();
 }
 
 void TViewerFrame::ReopenEngine(const std::string& path) {
@@ -114,6 +115,37 @@ void TViewerFrame::lvCommentsSelectItem(TListView& sender, int row, bool selecte
     edCommDesc->Clear();
     edComments->Clear();
   }
+}
+
+}  // namespace tagscope
+
+namespace tagscope {
+
+// The audio facts come through the engine's open file: the file is not opened again.
+void TViewerFrame::FillDetails() {
+  edDetail->Clear();
+  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio(), FTagEngine->ReadID3V1Trailer());
+  TUpdateScope update(*lvDetails);
+  lvDetails->Clear();
+  for (const TDetailRow& row : FDetailRows) {
+    const int index = lvDetails->AddItem(row.Property);
+    if (!row.Heading) lvDetails->AddSubItem(index, row.Value);
+  }
+}
+
+void TViewerFrame::lvDetailsSelectItem(TListView& sender, int row, bool selected) {
+  const bool known = row >= 0 && row < static_cast<int>(FDetailRows.size());
+  edDetail->SetText(selected && known ? FDetailRows[static_cast<size_t>(row)].Whole
+                                      : std::string());
+}
+
+// Group headings stand out in bold.
+void TViewerFrame::lvDetailsCustomDrawSubItem(TListView& sender, int row, int subItem,
+                                              TCustomDrawState state, TDrawFont& font,
+                                              bool& defaultDraw) {
+  if (row >= 0 && row < static_cast<int>(FDetailRows.size()) &&
+      FDetailRows[static_cast<size_t>(row)].Heading)
+    font.Style = fsBold;
 }
 
 }  // namespace tagscope

@@ -7,11 +7,11 @@ _tagscope() {
     verb=
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            show|dump|set|erase|pictures|decode) verb=${COMP_WORDS[i]}; break ;;
+            show|dump|set|erase|pictures|decode|rename|fix-encoding) verb=${COMP_WORDS[i]}; break ;;
         esac
     done
     if [[ -z $verb ]]; then
-        COMPREPLY=($(compgen -W "show dump set erase pictures decode --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "show dump set erase pictures decode rename fix-encoding --help --version" -- "$cur"))
         return
     fi
 
@@ -20,22 +20,28 @@ _tagscope() {
         screen-capture fish illustration band-logo publisher-logo"
     local options
     case $verb in
-        show) options="-r --recursive --help" ;;
-        dump) options="--full-seek --json --hash --binary -r --recursive --help" ;;
-        erase) options="--v1 --v2 --all --force --help" ;;
-        pictures) options="--extract -r --recursive --help" ;;
-        decode) options="--help" ;;
+        show) options="-r --recursive --v1-charset --help" ;;
+        dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --v1-charset --help" ;;
+        erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
+        fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
+        pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
+        rename)
+            options="-f --format -r --recursive --dry-run --help"
+            case $prev in -f|--format) return ;; esac ;;
+        decode) options="--overwrite --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
-                --padding --footer --v1 --dry-run --force --help"
+                --padding --footer --v1 --dry-run --force -r --recursive -p --preserve-mtime
+                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --help
+                --frame --ufid --play-count --volume --from-json"
             case $prev in
                 --delete-picture)
                     COMPREPLY=($(compgen -W "all $picture_types" -- "$cur"))
                     return ;;
-                --picture)
+                --picture|--chapters|--lrc|--from-json)
                     compopt -o filenames 2>/dev/null
                     COMPREPLY=($(compgen -f -- "$cur"))
                     return ;;
@@ -50,6 +56,11 @@ _tagscope() {
                         -- "$cur"))
                     compopt -o nospace 2>/dev/null
                     return ;;
+                --frame)
+                    COMPREPLY=($(compgen -W "TCMP= GRP1= TSO2= TSOC= TSOA= TSOP= TSOT= MVNM=
+                        MVIN= XSOP= WFED=" -- "$cur"))
+                    compopt -o nospace 2>/dev/null
+                    return ;;
                 --delete)
                     COMPREPLY=($(compgen -W "APIC COMM TXXX WXXX TALB TCON TDRC TIT1 TIT2 TIT3
                         TPE1 TRCK TYER USLT" -- "$cur"))
@@ -59,10 +70,21 @@ _tagscope() {
                     return ;;
                 --title|--artist|--album|--track|--genre|--grouping|--encoded-by|--subtitle|\
                 --year|--comment|--user-text|--user-url|--padding|--album-artist|--disc|\
-                --composer|--bpm|--rating|--lyrics)
+                --composer|--bpm|--rating|--lyrics|--from-name|--ufid|--play-count|--volume)
                     return ;;
             esac ;;
     esac
+    if [[ $verb == pictures && ($prev == -o || $prev == --output) ]]; then
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+    fi
+    if [[ $verb == pictures && $prev == --index ]]; then return; fi
+    if [[ $prev == --from || $prev == --v1-charset ]]; then
+        COMPREPLY=($(compgen -W "WINDOWS-1251 KOI8-R WINDOWS-1250 WINDOWS-1252 SHIFT_JIS GBK
+            BIG5 EUC-KR UTF-8 ISO-8859-1" -- "$cur"))
+        return
+    fi
     if [[ $verb == pictures && $prev == --extract ]]; then
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))

@@ -1,6 +1,7 @@
 // Opens arbitrary bytes as an MP3 file and changes its tag's version to 3 and back to 4. Every
-// frame other than the date frames must keep its texts: the re-encoding for version 3 may change
-// the bytes of a text, never what it reads as.
+// frame the change does not convert or drop (dates, people lists, frames of one version only)
+// must keep its texts: the re-encoding for version 3 may change the bytes of a text, never what
+// it reads as, and the joining of a list's values with "/" keeps the first value in front.
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/stream_helpers.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/version_change.h"
@@ -24,20 +26,22 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-bool IsDateFrame(const std::string& id) {
-  for (const char* date : {"TDRC", "TYER", "TDAT", "TIME", "TDOR", "TORY"})
-    if (id == date) return true;
-  return false;
+// Frames the change converts or drops: dates, people lists and those of one version only.
+bool IsConverted(const std::string& id) {
+  for (const char* converted :
+       {"TYER", "TDAT", "TIME", "TORY", "IPLS", "EQUA", "RVAD", "TRDA", "TSIZ"})
+    if (id == converted) return true;
+  return IsVersion4Frame(id);
 }
 
-// What each frame reads as, in order; the date frames, which the change converts, left out.
+// What each frame reads as, in order; the frames the change converts left out.
 std::vector<std::string> Texts(TID3Engine& e) {
   std::vector<std::string> texts;
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& frame = e.Frames().Items(i);
     const std::string id = frame.Name();
     const std::string& payload = frame.Data().Bytes();
-    if (IsDateFrame(id)) continue;
+    if (IsConverted(id)) continue;
     std::string text = id + ":";
     if (id == "COMM" || id == "USLT") {
       const TID3Comment c = ParseComment(payload);
@@ -53,7 +57,8 @@ std::vector<std::string> Texts(TID3Engine& e) {
       const TID3UserText t = ParseUserText(payload);
       text += t.DescriptionUtf8 + "|" + t.TextUtf8;
     } else if (!id.empty() && id[0] == 'T') {
-      text += frame.AsTextUtf8();
+      const std::string first = frame.AsTextUtf8();
+      text += TrimControl(first.substr(0, first.find('/')));
     } else {
       text += payload;
     }

@@ -19,8 +19,9 @@ GIF = (b"GIF89a\x03\x00\x02\x00\x81\x00\x00" + COLORS + b",\x00\x00\x00\x00\x03\
 GIF_RGB = b"".join(COLORS[i * 3:i * 3 + 3] for i in (0, 1, 2, 3, 0, 1))
 
 
-def decode(picture, output):
-    return subprocess.run([TOOL, "decode", picture, output], capture_output=True, timeout=60)
+def decode(picture, output, *options):
+    return subprocess.run([TOOL, "decode", *options, picture, output], capture_output=True,
+                          timeout=60)
 
 
 def ppm_pixels(data):
@@ -80,7 +81,7 @@ class DecodeTest(unittest.TestCase):
         output = self.path("out.ppm")
         with open(output, "wb") as f:
             f.write(b"old contents")
-        result = decode(broken, output)
+        result = decode(broken, output, "--overwrite")
         self.assertEqual(result.returncode, 1)
         self.assertIn(b"Unrecognized extension block: 42", result.stderr)
         self.assertEqual(self.read(output), b"old contents")
@@ -90,7 +91,10 @@ class DecodeTest(unittest.TestCase):
         output = self.path("out.ppm")
         with open(output, "wb") as f:
             f.write(b"x" * 100000)
-        self.assertEqual(decode(self.gif, output).returncode, 0)
+        # Replaced only when asked to.
+        self.assertEqual(decode(self.gif, output).returncode, 1)
+        self.assertEqual(self.read(output), b"x" * 100000)
+        self.assertEqual(decode(self.gif, output, "--overwrite").returncode, 0)
         self.assertEqual(self.read(output), b"P6\n3 2\n255\n" + GIF_RGB)
         self.assertEqual(sorted(os.listdir(self.dir)), ["out.ppm", "p.gif"])
 
@@ -101,15 +105,15 @@ class DecodeTest(unittest.TestCase):
                 source = os.path.join(PNG_DATA, name + ".png")
                 named_jpg = self.path(name + ".jpg")
                 shutil.copy(source, named_jpg)
-                result = decode(named_jpg, self.path("out.ppm"))
+                result = decode(named_jpg, self.path(name + ".ppm"))
                 self.assertEqual(result.returncode, 0, result.stderr)
                 rgba = self.read(os.path.join(PNG_DATA, name + ".rgba"))
                 rgb = b"".join(rgba[i:i + 3] for i in range(0, len(rgba), 4))
-                self.assertEqual(self.read(self.path("out.ppm")), b"P6\n13 11\n255\n" + rgb)
+                self.assertEqual(self.read(self.path(name + ".ppm")), b"P6\n13 11\n255\n" + rgb)
         broken = self.path("broken.png")
         with open(broken, "wb") as f:
             f.write(self.read(os.path.join(PNG_DATA, "rgb8.png"))[:60])
-        result = decode(broken, self.path("out.ppm"))
+        result = decode(broken, self.path("broken.ppm"))
         self.assertEqual(result.returncode, 1)
         self.assertIn(b"PNG error: ", result.stderr)
 

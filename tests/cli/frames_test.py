@@ -5,6 +5,7 @@ writes none, damaged content reported without being fatal, and the set verb's fr
 read back by mutagen. Every dump is checked against the installed JSON Schema."""
 import base64
 import hashlib
+import json
 import os
 import shutil
 import struct
@@ -444,6 +445,144 @@ class SetFramesTest(FileCase):
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertTrue(result.stderr.startswith(b"tagscope: "), result.stderr)
         self.assertEqual(open(self.file, "rb").read(), before)
+
+
+def tag_frames(path):
+    """The frames of a file's ID3v2.3 or 2.4 tag as stored: ID, flag bytes and payload."""
+    data = open(path, "rb").read()
+    version = data[3]
+    end = 10 + ((data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9])
+    frames, at = [], 10
+    while at + 10 <= end and data[at:at + 4].isalnum() and data[at:at + 4].isupper():
+        raw = data[at + 4:at + 8]
+        size = int.from_bytes(raw, "big") if version == 3 else \
+            (raw[0] << 21) | (raw[1] << 14) | (raw[2] << 7) | raw[3]
+        frames.append((data[at:at + 4], data[at + 8:at + 10], data[at + 10:at + 10 + size]))
+        at += 10 + size
+    return frames
+
+
+# Every kind is written from its content.
+WRITTEN = lambda f: True
+
+
+class FromJsonTest(MutagenFramesTest):
+    def copy_into(self, target, *options):
+        dumped = run("dump", "--json", "--binary", self.file)
+        self.assertEqual(dumped.returncode, 0, dumped.stderr)
+        return subprocess.run([TOOL, "set", target, "--from-json", "-", *options],
+                              input=dumped.stdout, capture_output=True, timeout=60)
+
+    def target(self):
+        path = os.path.join(self.folder, "target.mp3")
+        with open(path, "wb") as f:
+            f.write(raw_tag([("TIT2", b"\0Old"), ("TALB", b"\0Gone")], 4) + audio())
+        return path
+
+    # Every frame of one file comes out of the other byte for byte, in order, and mutagen
+    # reads the same frames from both.
+    def test_every_kind_is_copied_byte_for_byte(self):
+        for version, frames in ((4, [f for f in v24_frames(1) if WRITTEN(f)]),
+                                (3, common_frames(1) + [id3.IPLS(encoding=1, people=[["a", "b"]]),
+                                                        id3.RVAD(adjustments=[-10, 20, 300, 400])]),
+                                (4, [f for f in v24_frames(3) if WRITTEN(f)])):
+            with self.subTest(version=version):
+                frames = [f for f in frames if WRITTEN(f)]
+                theirs = self.save(frames, version)
+                target = self.target()
+                result = self.copy_into(target)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(tag_frames(target), tag_frames(self.file))
+                copied = id3.ID3(target, translate=False)
+                self.assertEqual(copied.version[1], version)
+                self.assertEqual([repr(f) for f in copied.values()], [repr(f) for f in theirs.values()])
+
+    # Into a tag of the other version the frames read the same; texts take an encoding
+    # ID3v2.3 has.
+    def test_a_copy_into_another_version_reads_the_same(self):
+        theirs = self.save([f for f in common_frames(3) if WRITTEN(f)], 4)
+        target = self.target()
+        self.assertEqual(self.copy_into(target, "--id3v2.3").returncode, 0)
+        copied = id3.ID3(target, translate=False)
+        self.assertEqual(copied.version[1], 3)
+        self.assertEqual([f.FrameID for f in copied.values()], [f.FrameID for f in theirs.values()])
+        for frame, other in zip(theirs.values(), copied.values()):
+            self.assertNotEqual(getattr(other, "encoding", 0), 3, frame.FrameID)
+            for attr in ("text", "desc", "url", "data", "owner", "mime", "people", "count", "seller"):
+                if hasattr(frame, attr):
+                    want = getattr(frame, attr)
+                    # ID3v2.3 has no lists: their values are joined with "/"
+                    if attr == "text" and frame.FrameID.startswith("T") and len(want) > 1:
+                        want = ["/".join(want)]
+                    self.assertEqual(getattr(other, attr), want, frame.FrameID)
+
+    def test_what_cannot_be_written_is_refused_by_its_path_and_nothing_is_written(self):
+        self.save([id3.TIT2(encoding=0, text=["T"]), id3.UFID(owner="o", data=b"id"),
+                   id3.POPM(email="e", rating=1)], 4)
+        good = json.loads(run("dump", "--json", "--binary", self.file).stdout)
+        target = self.target()
+        before = open(target, "rb").read()
+        at = {f["id"]: i for i, f in enumerate(good["frames"])}
+        cases = [("{", b"not well formed at byte"),
+                 ("[]", b"(top)"),
+                 (("UFID", "kind", "nonsense"), b"frames[%d].kind" % at["UFID"]),
+                 (("UFID", "owner", "\u20ac"), b"frames[%d].content.owner" % at["UFID"]),
+                 (("POPM", "rating", 300), b"frames[%d].content.rating" % at["POPM"]),
+                 (("POPM", "rating", "high"), b"frames[%d].content.rating" % at["POPM"]),
+                 (("TIT2", "id", "tit2"), b"frames[%d].id" % at["TIT2"]),
+                 (("UFID", "data", {"size": 2}), b"frames[%d].content.data" % at["UFID"])]
+        for change, message in cases:
+            with self.subTest(change=change):
+                if isinstance(change, str):
+                    text = change
+                else:
+                    doc = json.loads(json.dumps(good))
+                    frame = doc["frames"][at[change[0]]]
+                    node = frame if change[1] in ("kind", "id") else frame["content"]
+                    node[change[1]] = change[2]
+                    text = json.dumps(doc)
+                result = subprocess.run([TOOL, "set", target, "--from-json", "-"], input=text.encode(),
+                                        capture_output=True, timeout=60)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(message, result.stderr)
+        self.assertEqual(open(target, "rb").read(), before)
+
+    # Frames of any ID by hand, read back by mutagen; other options apply after --from-json.
+    def test_frames_of_any_id_set_by_hand(self):
+        self.save([id3.TIT2(encoding=0, text=["T"]), id3.TCMP(encoding=0, text=["0"])], 4)
+        target = self.target()
+        result = self.copy_into(target, "--frame", "TCMP=1", "--frame", "GRP1=Group ✓",
+                                "--frame", "XSOP=Sort", "--frame", "TSO2=A", "--frame", "TSO2=B",
+                                "--frame", "WPUB=https://pub.example", "--ufid", "http://mb.org=abc-1",
+                                "--play-count", "4294967296", "--volume", "track=-6.5",
+                                "--delete", "TIT2")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        tag = id3.ID3(target, translate=False)
+        self.assertEqual(tag["TCMP"].text, ["1"])
+        self.assertEqual(tag["GRP1"].text, ["Group ✓"])
+        self.file = target  # mutagen keeps no frame it does not know: XSOP is read here
+        self.assertIn(("XSOP", "text", {"encoding": 0, "text": ["Sort"]}, None), self.contents())
+        self.assertEqual(tag["TSO2"].text, ["A", "B"])
+        self.assertEqual(tag["WPUB"].url, "https://pub.example")
+        self.assertEqual(tag["UFID:http://mb.org"].data, b"abc-1")
+        self.assertEqual(tag["PCNT"].count, 4294967296)
+        self.assertEqual((tag["RVA2:track"].channel, tag["RVA2:track"].gain), (1, -6.5))
+        self.assertNotIn("TIT2", tag)
+        for args in (["--frame", "APIC=x"], ["--frame", "tcmp=1"], ["--frame", "TXXX=a"],
+                     ["--ufid", "=x"], ["--play-count", "-1"], ["--volume", "t=99"],
+                     ["--frame", "TCMP=1", "--text", "TCMP=2"]):
+            with self.subTest(args=args):
+                result = run("set", target, *args)
+                self.assertEqual(result.returncode, 1, result.stderr)
+
+    # A UTF-8 user text whose description is followed by two zero bytes keeps its value in
+    # ID3v2.3.
+    def test_a_user_text_keeps_its_value_in_another_version(self):
+        self.write_raw([("TXXX", b"\x03d\0\0v"), ("COMM", b"\x00eng\x00" + b"1\0\0")], 4)
+        self.assertEqual(run("set", self.file, "--id3v2.3").returncode, 0)
+        tag = id3.ID3(self.file)
+        self.assertEqual(tag["TXXX:d"].text, ["v"])
+        self.assertEqual(self.contents()[1][2]["text"], ["1"])
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 // A second reader of the ID3v1 trailers the tool writes: prints what TagLib finds in the
-// trailer of each file named, one line each: title, year, track and genre, tab-separated, or
-// "none" for a file without a trailer.
+// trailer of each file named, one line each: title, year, track, genre and comment, tab-separated,
+// or "none" for a file without a trailer.
 #include <taglib/id3v1tag.h>
 #include <taglib/mpegfile.h>
 
@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
       continue;
     }
     const TagLib::ID3v1::Tag* tag = file.ID3v1Tag();
-    std::printf("%s\t%u\t%u\t%s\n", tag->title().toCString(true), tag->year(), tag->track(),
-                tag->genre().toCString(true));
+    std::printf("%s\t%u\t%u\t%s\t%s\n", tag->title().toCString(true), tag->year(), tag->track(),
+                tag->genre().toCString(true), tag->comment().toCString(true));
   }
   return 0;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The ID3v1 trailer that `tagscope set --v1` writes into files other programs tagged, read
 back by mutagen and, when its reader is given, by TagLib: the track of "3/12", the genre of a
-reference, a number or a name, and no genre ("Blues" is genre 0) where the tag has none.
+reference, a number or a name, no genre ("Blues" is genre 0) where the tag has none, and the
+first comment, cut to fit beside a track number or not. A trailer imported into a new tag puts
+its genre where both read it.
 
 Usage: trailer_test.py TOOL [TAGLIB-READER]. Exit 77 when mutagen is missing."""
 import os
@@ -22,15 +24,21 @@ FRAME = b"\xff\xfb\x90\x64" + bytes(413)
 AUDIO = FRAME * 20
 
 # Tags as other programs write them: version, frames; the trailer's track and genre
-# (None: the reader shows none).
+# (None: the reader shows none). The comment: 28 characters beside a track, else 29 (a 30th
+# would be a track to mutagen).
+COMMENTS = ["Recorded live at the Old Hal", None, None, "Recorded live at the Old Hall", None]
 CASES = [
     (3, [id3.TRCK(encoding=0, text="3/12"), id3.TCON(encoding=0, text="(17)"),
-         id3.TYER(encoding=0, text="1999")], "3", "Rock", "1999"),
+         id3.TYER(encoding=0, text="1999"), id3.COMM(encoding=1, lang="eng", desc="",
+                                                      text="Recorded live at the Old Hall, 1999")],
+     "3", "Rock", "1999"),
     (4, [id3.TRCK(encoding=3, text="7"), id3.TCON(encoding=3, text="Hip-Hop"),
          id3.TDRC(encoding=3, text="2004-05-06")], "7", "Hip-Hop", "2004"),
     (4, [id3.TRCK(encoding=1, text="12/12"), id3.TCON(encoding=3, text="31")], "12", "Trance",
      None),
-    (3, [id3.TRCK(encoding=0, text="300")], None, None, None),
+    (3, [id3.TRCK(encoding=0, text="300"),
+         id3.COMM(encoding=0, lang="eng", desc="", text="Recorded live at the Old Hall, 1999")],
+     None, None, None),
     (4, [id3.TCON(encoding=3, text="Synthwave")], None, None, None),
 ]
 
@@ -77,15 +85,30 @@ class Trailer(unittest.TestCase):
                 self.assertEqual(str(tags["TRCK"]) if "TRCK" in tags else None, track)
                 self.assertEqual(tags["TCON"].genres[0] if "TCON" in tags else None, genre)
                 self.assertEqual(str(tags["TDRC"]) if "TDRC" in tags else None, year)
+                comments = tags.getall("COMM")
+                self.assertEqual(comments[0].text[0] if comments else None, COMMENTS[index])
         if not TAGLIB:
             return
         lines = subprocess.run([TAGLIB, *names], capture_output=True, timeout=60,
                                check=True).stdout.decode().splitlines()
-        for line, (version, frames, track, genre, year) in zip(lines, CASES):
+        for line, (version, frames, track, genre, year), comment in zip(lines, CASES, COMMENTS):
             with self.subTest(line=line):
-                title, taglib_year, taglib_track, taglib_genre = line.split("\t")
-                self.assertEqual((title, taglib_year, taglib_track, taglib_genre),
-                                 ("Song", year or "0", track or "0", genre or ""))
+                self.assertEqual(line.split("\t"), ["Song", year or "0", track or "0", genre or "",
+                                                    comment or ""])
+
+    def test_an_imported_trailer_gives_its_genre_as_the_content_type(self):
+        name = self.tagged(9, 3, [id3.TCON(encoding=0, text="Rock")])
+        subprocess.run([TOOL, "set", name, "--v1"], check=True, capture_output=True, timeout=60)
+        alone = self.trailer_alone(name)
+        with open(alone, "rb") as f:
+            trailer = f.read()
+        with open(alone, "wb") as f:
+            f.write(AUDIO + trailer)
+        subprocess.run([TOOL, "set", alone, "--title", "New"], check=True, capture_output=True,
+                       timeout=60)
+        tags = id3.ID3(alone, translate=False)
+        self.assertEqual(tags["TCON"].genres, ["Rock"])
+        self.assertNotIn("TIT1", tags)
 
 
 if __name__ == "__main__":

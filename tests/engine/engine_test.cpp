@@ -173,6 +173,16 @@ TEST(Engine, TheTagExtentNeverCoversAudioOrPassesTheFileEnd) {
     EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
   }
   {
+    // Audio follows the frames within the size the header claims: the tag is said to run past
+    // the end, not only to hold bytes that are no padding.
+    OpenEngine o(TagHeader(4, 0, 4000) + FrameV4("TIT2", Text("t")) + std::string(100, '\xAA'));
+    EXPECT_EQ(o.engine.ReadReport().problem,
+              "The tag runs past the end of the file: its header counts 4000 bytes after it, "
+              "the file ends 112 bytes after it; 100 bytes at byte 22 after the last frame are "
+              "not padding");
+    EXPECT_EQ(o.engine.ReadReport().accountedEnd, 22);
+  }
+  {
     OpenEngine o("ID3" + Bytes({4, 0, 0, 0}));  // a header cut short is no header
     EXPECT_TRUE(o.engine.Active());
     EXPECT_EQ(o.engine.Header().Size(), -1);

@@ -2,12 +2,14 @@
 
 #include "engine/number_text.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/shown_fields.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {
 namespace {
 
 using namespace test;
+using namespace std::string_literals;
 
 std::string Trailer(const std::string& title, const std::string& artist, const std::string& album,
                     const std::string& year, const std::string& comment, int track, int genre) {
@@ -45,7 +47,11 @@ TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
   EXPECT_EQ(e.Album(), "");
   EXPECT_EQ(e.Year(), "1999");
   EXPECT_EQ(e.Track(), "3");
-  EXPECT_EQ(e.Genre(), "(17) Rock");
+  // The genre goes into the content type, where other programs look; the content group stays
+  // empty and the viewer still shows the genre by its name.
+  EXPECT_EQ(e.GetFrameText("TCON"), "(17)");
+  EXPECT_EQ(e.FrameCount("TIT1"), 0);
+  EXPECT_EQ(ShownGenre(e), "(17) Rock");
   TID3Comment c;
   ASSERT_TRUE(e.GetComment(0, c));
   EXPECT_EQ(c.Language, "ENG");
@@ -63,14 +69,14 @@ TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
 
 TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   Opened g0(Trailer("", "", "", "", "", 0, 0));
-  EXPECT_EQ(g0.engine.Genre(), "(0) Blues");
+  EXPECT_EQ(ShownGenre(g0.engine), "(0) Blues");
   EXPECT_EQ(g0.engine.Track(), "0");
   // The last entry of the list, and the byte after it.
   Opened last(Trailer("", "", "", "", "", 1, 79));
-  EXPECT_EQ(last.engine.Genre(), "(79) Hard Rock");
+  EXPECT_EQ(ShownGenre(last.engine), "(79) Hard Rock");
   for (int genre : {80, 255}) {
     Opened o(Trailer("", "", "", "", "", 1, genre));
-    EXPECT_EQ(o.engine.FrameCount("TIT1"), 0);
+    EXPECT_EQ(o.engine.FrameCount("TCON"), 0);
   }
   Opened none(std::string(300, 'x'));
   EXPECT_EQ(none.engine.Frames().Count(), 0);
@@ -87,7 +93,7 @@ TEST(ID3v1Import, AnOlderTrailerWithoutATrackKeepsItsWholeComment) {
   ASSERT_TRUE(o.engine.GetComment(0, c));
   EXPECT_EQ(c.Text, std::string(29, 'c') + "d");
   EXPECT_EQ(o.engine.FrameCount("TRCK"), 0);
-  EXPECT_EQ(o.engine.Genre(), "(17) Rock");
+  EXPECT_EQ(ShownGenre(o.engine), "(17) Rock");
 }
 
 TEST(ID3v1Export, WritesFieldsAndNumbers) {
@@ -110,6 +116,29 @@ TEST(ID3v1Export, WritesFieldsAndNumbers) {
   EXPECT_EQ(t.substr(97, 29), std::string(29, '\0'));
   EXPECT_EQ(t[126], 5);
   EXPECT_EQ(t[127], 17);
+}
+
+// The first comment goes into the trailer: 28 bytes and a zero beside a track number, 29
+// without one (a 30th in byte 126 would read as a track to some readers); what an import
+// reads back.
+TEST(ID3v1Export, WritesTheFirstComment) {
+  for (const std::string track : {"5", ""}) {
+    Opened o(std::string(10, 'a'), false);
+    TID3Engine& e = o.engine;
+    e.SetTrack(track);
+    e.AddComment("", std::string(26, 'c') + "defgh", "eng");
+    e.AddComment("", "second", "eng");
+    e.SaveID3V1();
+    const std::string t = o.file.Contents().substr(10);
+    const size_t width = track.empty() ? 29 : 28;
+    EXPECT_EQ(t.substr(97, width), (std::string(26, 'c') + "defgh").substr(0, width));
+    EXPECT_EQ(t.substr(125, 2), track.empty() ? "f\0"s : "\0\x05"s);
+    e.Frames().Clear();
+    e.LoadID3V1();
+    TID3Comment c;
+    ASSERT_TRUE(e.GetComment(0, c));
+    EXPECT_EQ(c.Text, t.substr(97, width));
+  }
 }
 
 TEST(ID3v1Export, GenreAndTrackTexts) {

@@ -50,7 +50,7 @@ TMpegAudioProperties Read(const std::string& bytes) {
 TEST(MpegAudio, VbriHeaderGivesFramesAndAverageBitrate) {
   std::string first = Frame();
   first.replace(36, 18, "VBRI" + std::string("\0\1\2\0\0\x4B", 6) + Be32(100 * kFrame) + Be32(99));
-  const TMpegAudioProperties p = Read(first + Frames(4));
+  const TMpegAudioProperties p = Read(first + Frames(99));
   ASSERT_TRUE(p.found);
   EXPECT_EQ(p.vbrHeader, "VBRI");
   EXPECT_EQ(p.bitrateMode, TBitrateMode::bmVBR);
@@ -63,11 +63,34 @@ TEST(MpegAudio, XingHeaderAfterAFrameChecksum) {
   // Protection bit clear: two checksum bytes, then 32 bytes of side information.
   std::string first = Frame("\xFF\xFA\x90\x64");
   first.replace(38, 16, "Info" + Be32(3) + Be32(50) + Be32(50 * kFrame));
-  const TMpegAudioProperties p = Read(first + Frames(3));
+  const TMpegAudioProperties p = Read(first + Frames(50));
   EXPECT_EQ(p.vbrHeader, "Info");
   EXPECT_EQ(p.bitrateMode, TBitrateMode::bmCBR);
   EXPECT_EQ(p.frameCount, 50);
   EXPECT_EQ(p.bitrate, 128000);
+}
+
+TEST(MpegAudio, HeaderCountsTheFileCannotHoldAreNotTakenForItsLength) {
+  // A 2 KB file whose Xing header counts hours of frames, or more bytes than the file has: its
+  // frames are counted instead, and the reason kept.
+  std::string frames = Frame();
+  frames.replace(36, 16, "Xing" + Be32(3) + Be32(4'000'000) + Be32(5 * kFrame));
+  TMpegAudioProperties p = Read(frames + Frames(4));
+  EXPECT_EQ(p.durationSource, TDurationSource::dsCount);
+  EXPECT_EQ(p.frameCount, 4);
+  EXPECT_LT(p.duration, 1.0);
+  EXPECT_EQ(p.vbrHeaderProblem,
+            "the Xing header counts 4000000 frames, more than the 1668 bytes of audio can hold");
+  frames.replace(44, 8, Be32(4) + Be32(1'000'000));
+  p = Read(frames + Frames(4));
+  EXPECT_EQ(p.frameCount, 4);
+  EXPECT_EQ(p.vbrHeaderProblem, "the Xing header counts 1000000 bytes, more than the file's 2085");
+  // As many frames of the smallest size as the audio holds are believed.
+  frames.replace(44, 8, Be32(16) + Be32(5 * kFrame));
+  p = Read(frames + Frames(4));
+  EXPECT_EQ(p.durationSource, TDurationSource::dsHeader);
+  EXPECT_EQ(p.frameCount, 16);
+  EXPECT_TRUE(p.vbrHeaderProblem.empty());
 }
 
 TEST(MpegAudio, StackedTagsAndJunkAreSkipped) {

@@ -47,7 +47,7 @@ TEST(BesideTheFile, FifosUnderTheJournalsAndLeftoversNamesHoldNothingUp) {
   ScratchFolder dir;
   const std::string name = dir.Put("a.mp3", Song("Old"));
   Fifo(dir.Path("a.mp3.ID3JRN"));
-  Fifo(dir.Path("a.mp3.ID3TMP0123ABCD.tmp"));
+  Fifo(dir.Path("a.mp3.ID3TMP00000000.tmp"));
   Promptly([&] {
     TestEngine r;
     r.Open(name, true);
@@ -87,7 +87,7 @@ TEST(BesideTheFile, LinksUnderTheWritersNamesAreNotFollowed) {
   const std::string secret = dir.Put("secret.txt", "private words");
   const std::string name = dir.Put("a.mp3", Song("Old"));
   fs::create_symlink(secret, dir.Path("a.mp3.ID3JRN"));
-  fs::create_symlink(secret, dir.Path("a.mp3.ID3TMP0123ABCD.tmp"));
+  fs::create_symlink(secret, dir.Path("a.mp3.ID3TMP00000000.tmp"));
   TestEngine e;
   e.Open(name);
   EXPECT_NE(e.RecoveryNote().find("symbolic link"), std::string::npos) << e.RecoveryNote();
@@ -96,7 +96,7 @@ TEST(BesideTheFile, LinksUnderTheWritersNamesAreNotFollowed) {
   e.SetActive(false);
   EXPECT_EQ(ReadFile(secret), "private words");
   EXPECT_EQ(ReadFile(name).find("private"), std::string::npos);
-  EXPECT_THROW(TFileStream(dir.Path("a.mp3.ID3TMP0123ABCD.tmp"), TFileMode::fmOpenReadPlain),
+  EXPECT_THROW(TFileStream(dir.Path("a.mp3.ID3TMP00000000.tmp"), TFileMode::fmOpenReadPlain),
                EFOpenError);
 }
 

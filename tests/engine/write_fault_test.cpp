@@ -25,6 +25,8 @@ struct Scenario {
   bool linked = false;
   // The ID3v1 trailer alone is written (SaveID3V1), the tag left as it is.
   bool trailerOnly = false;
+  // The tag and the ID3v1 trailer are erased in one change (EraseTagAndTrailers).
+  bool eraseWithTrailer = false;
 };
 
 // Puts the scenario's file (and its second name) into the folder.
@@ -107,11 +109,28 @@ std::vector<Scenario> Scenarios() {
       {"trailer alone appended", tag + audio, title("Tune"), false, false, false, true},
       {"trailer alone replaced", tag + audio + Trailer("Old"), title("Tune"), false, false, false,
        true},
+      {.name = "erase with the trailer",
+       .original = tag + audio + Trailer("Old"),
+       .change = nothing,
+       .eraseWithTrailer = true},
+      {.name = "erase with the trailer and another name",
+       .original = tag + audio + Trailer("Old"),
+       .change = nothing,
+       .linked = true,
+       .eraseWithTrailer = true},
+      {.name = "erase the trailer of an untagged file",
+       .original = audio + Trailer("Old"),
+       .change = nothing,
+       .eraseWithTrailer = true},
   };
 }
 
 void Perform(TestEngine& e, const Scenario& s) {
-  if (s.trailerOnly)
+  if (s.eraseWithTrailer) {
+    std::vector<TFileRange> trailers;
+    if (const auto v1 = e.ID3V1Range()) trailers.push_back(*v1);
+    e.EraseTagAndTrailers(trailers);
+  } else if (s.trailerOnly)
     e.SaveID3V1();
   else if (s.erase)
     e.EraseTag();
@@ -232,8 +251,9 @@ TEST_P(WriteFaults, AProcessStoppedAtAnyChangeLeavesWhatTheNextWriterPutsRight) 
 }
 
 TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
-  // What a file was written since its last flush is lost when the machine stops: in every
-  // file, or in all but the one being changed, whose writes the disk happened to store first.
+  // What a file was written since its last flush is lost when the machine stops, in part or
+  // whole: in every file, or in all but the one being changed, whose writes the disk happened
+  // to store first.
   // A journal flushed late, a new file renamed before its flush, or a write reported done
   // before it was flushed, shows here.
   const Scenario& s = GetParam();
@@ -249,11 +269,19 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
     expected = ReadFile(name);
     changes = files->Changes();
   }
-  // Past the last change the write completes: what it reported done must survive.
+  // Past the last change the write completes: what it reported done must survive. Besides
+  // losing all, the disk may have stored any part of the unflushed writes of every file.
+  using TStored = FaultyFileSystem::TStored;
+  const std::vector<std::pair<bool, TStored>> disks = {{false, TStored::None},
+                                                       {true, TStored::None},
+                                                       {false, TStored::FirstBlock},
+                                                       {false, TStored::AllButFirstBlock},
+                                                       {false, TStored::EveryOtherBlock}};
   for (int stopAt = 1; stopAt <= changes + 1; ++stopAt)
-    for (const bool fileKept : {false, true}) {
+    for (const auto& [fileKept, stored] : disks) {
       SCOPED_TRACE("stopped at change " + std::to_string(stopAt) + " of " +
-                   std::to_string(changes) + (fileKept ? ", the file's writes stored" : ""));
+                   std::to_string(changes) + (fileKept ? ", the file's writes stored" : "") +
+                   ", disk keeps " + std::to_string(static_cast<int>(stored)));
       ScratchFolder dir;
       const std::string name = PutFile(dir, s);
       auto files = std::make_shared<FaultyFileSystem>(stopAt, true);
@@ -265,7 +293,8 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
         } catch (const Exception&) {
         }
       }
-      files->PowerCut(fileKept ? std::vector<std::string>{name} : std::vector<std::string>{});
+      files->PowerCut(fileKept ? std::vector<std::string>{name} : std::vector<std::string>{},
+                      stored);
       TestEngine next;
       next.SetFullID3TagSeek(s.fullSeek);
       next.Open(name);

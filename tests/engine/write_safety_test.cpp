@@ -13,6 +13,7 @@
 #include "engine/tag_journal.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 #include "tests/engine/tag_builder.h"
@@ -338,7 +339,8 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
     TTagJournal::ForUndo(BesideOf(name), file, change);
     change.Apply(file);
   }
-  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", "half a file");
+  dir.Put("a.mp3.ID3TMP00000000.tmp", "half a file");
+  dir.Put("a.mp3.ID3TMP0000000F.tmp", "half a file");
   TestEngine reader;
   reader.Open(name, true);
   EXPECT_TRUE(reader.JournalPending());
@@ -354,12 +356,12 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
 TEST(WriteRecovery, OnlyTheFilesOwnLeftoversAreCleared) {
   ScratchFolder dir;
   const std::string name = dir.Put("a.mp3", Tag(4, 0, Frames(), 100) + kAudio);
-  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", "half a file");
+  dir.Put("a.mp3.ID3TMP00000001.tmp", "half a file");
   // Names a user or another program may have given files of their own.
   const std::vector<std::string> others = {
       "a.mp3.ID3TMP0123ABCD.tmp.keep", "a.mp3.ID3TMP.tmp",          "a.mp3.ID3TMP0123ABC.tmp",
-      "a.mp3.ID3TMP0123ABCG.tmp",      "a.mp3.ID3TMP0123ABCDE.tmp", "xa.mp3.ID3TMP0123ABCD.tmp",
-      "b.mp3.ID3TMP0123ABCD.tmp"};
+      "a.mp3.ID3TMP0123ABCG.tmp",      "a.mp3.ID3TMP0123ABCDE.tmp", "xa.mp3.ID3TMP00000001.tmp",
+      "b.mp3.ID3TMP00000001.tmp",      "a.mp3.ID3TMP00000010.tmp"};
   for (const std::string& other : others) dir.Put(other, "mine");
   TestEngine e;
   e.Open(name);
@@ -367,6 +369,42 @@ TEST(WriteRecovery, OnlyTheFilesOwnLeftoversAreCleared) {
   left.push_back("a.mp3");
   std::sort(left.begin(), left.end());
   EXPECT_EQ(dir.Files(), left);
+}
+
+TEST(WriteRecovery, FilesWhoseLongNamesShareTheirStartKeepTheirJournalsAndNewFilesApart) {
+#ifdef _WIN32
+  // The journal's name adds to a 220-byte name past what a Windows file name may hold.
+  GTEST_SKIP() << "names this long leave no room for a journal's name on Windows";
+#endif
+  ScratchFolder dir;
+  const std::string start(220, 'n');
+  const std::string original = Tag(4, 0, Frames(), 100) + kAudio;
+  const std::string one = dir.Put(start + "-one.mp3", original);
+  const std::string two = dir.Put(start + "-two.mp3", original);
+  // The first file's copy-back was stopped part way: its journal names its new content.
+  const std::string fresh = Tag(4, 0, FrameV4("TIT2", Text("Fresh")), 10) + kAudio;
+  {
+    TFileStream file(one, TFileMode::fmOpenReadWrite);
+    const std::string temp = beside::TempName(one, beside::SlotDigits(0));
+    TFileStream source(dir.Put(temp.substr(dir.Path("").size()), fresh), TFileMode::fmOpenRead);
+    TTagJournal::ForCopy(*PlatformFileSystem(), one, file, source, "00000000");
+    file.WriteString(fresh.substr(0, 512));
+  }
+  const std::vector<std::string> left = dir.Files();
+  // Writes of the second file, in place and beside, touch none of it.
+  TestEngine e;
+  e.Open(two);
+  e.SetTitle("In place");
+  e.WriteTag();
+  e.SetTitle(std::string(1000, 'G'));
+  e.WriteTag();
+  e.SetActive(false);
+  EXPECT_EQ(dir.Files(), left);
+  TestEngine first;
+  first.Open(one);
+  EXPECT_NE(first.RecoveryNote().find("completed"), std::string::npos) << first.RecoveryNote();
+  EXPECT_EQ(ReadFile(one), fresh);
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{start + "-one.mp3", start + "-two.mp3"}));
 }
 
 TEST(WriteLocking, ConcurrentEditsOfOneFileBothSurvive) {

@@ -162,7 +162,22 @@ void FaultyFileSystem::RenameIn(const TFolder& folder, const std::string& fromLe
   if (Step()) throw EWriteError(kInjected);
   ++FRenames;
   TFileSystem::RenameIn(folder, fromLeaf, toLeaf);
-  const std::string from = folder.Path() + fromLeaf, to = folder.Path() + toLeaf;
+  Renamed(folder.Path() + fromLeaf, folder.Path() + toLeaf);
+}
+
+void FaultyFileSystem::RenameNewIn(const TFolder& folder, const std::string& fromLeaf,
+                                   const std::string& toLeaf) {
+  if (Step()) throw EWriteError(kInjected);
+  TFileSystem::RenameNewIn(folder, fromLeaf, toLeaf);
+  Renamed(folder.Path() + fromLeaf, folder.Path() + toLeaf);
+}
+
+void FaultyFileSystem::SyncFolder(const TFolder& folder) {
+  if (Step()) throw EWriteError(kInjected);
+  TFileSystem::SyncFolder(folder);
+}
+
+void FaultyFileSystem::Renamed(const std::string& from, const std::string& to) {
   // The rename itself reaches the disk (the writer syncs the folder); the content the new
   // name leads to is what the renamed file held for certain.
   const auto renamed = FDurable.find(Key(from));
@@ -183,7 +198,33 @@ bool FaultyFileSystem::Tracked(const std::string& fileName) const {
   return FDurable.count(Key(fileName)) != 0;
 }
 
-void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept) {
+namespace {
+
+// What a file holds after the machine stopped: its durable content, with the blocks of what it
+// held last that the disk stored.
+std::string Stored(const std::string& durable, const std::string& last,
+                   FaultyFileSystem::TStored stored) {
+  using TStored = FaultyFileSystem::TStored;
+  if (stored == TStored::None) return durable;
+  constexpr size_t kBlock = 512;
+  std::string result = durable;
+  result.resize(last.size(), '\0');
+  size_t changed = 0;
+  for (size_t at = 0; at < last.size(); at += kBlock) {
+    const size_t n = std::min(kBlock, last.size() - at);
+    if (durable.compare(std::min(at, durable.size()), n, last, at, n) == 0) continue;
+    const bool keep = stored == TStored::FirstBlock         ? changed == 0
+                      : stored == TStored::AllButFirstBlock ? changed > 0
+                                                            : changed % 2 == 0;
+    if (keep) result.replace(at, n, last, at, n);
+    ++changed;
+  }
+  return result;
+}
+
+}  // namespace
+
+void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept, TStored stored) {
   std::vector<std::string> keys;
   for (const std::string& name : kept) keys.push_back(Key(name));
   // Journals first: a real power cut leaves every file's time of change as the writes before
@@ -192,8 +233,9 @@ void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept) {
     for (const auto& [name, content] : FDurable) {
       if (std::find(keys.begin(), keys.end(), name) != keys.end()) continue;
       if ((name.find(".ID3JRN") != std::string::npos) != journals) continue;
+      const std::string result = Stored(content, ReadFile(name), stored);
       std::ofstream out(name, std::ios::binary | std::ios::trunc);
-      out.write(content.data(), static_cast<std::streamsize>(content.size()));
+      out.write(result.data(), static_cast<std::streamsize>(result.size()));
     }
   // The files whose writes were stored were written after their journals: rewriting those
   // above must not make them look older than their own journal.

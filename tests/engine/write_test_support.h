@@ -48,12 +48,11 @@ class TestEngine : public TID3Engine {
 };
 
 // Counts every change made to files through it (creating one, writing, changing a size,
-// flushing, renaming, deleting) and makes change number failAt fail; a failing write stores
-// half of its bytes first, as a full disk would. A crashing one fails every change from there
-// on, as if the process had stopped: nothing is put back and nothing tidied away.
-// It also keeps what each file it changed holds for certain, as of the file's last flush, so
-// that a test can stop the machine as well (PowerCut), and counts the renames asked of the
-// platform.
+// flushing a file or folder, renaming, deleting) and makes change number failAt fail; a failing
+// write stores half of its bytes first, as a full disk would. A crashing one fails every change
+// from there on, as if the process had stopped: nothing is put back and nothing tidied away. It
+// also keeps what each file it changed holds for certain, as of the file's last flush, so that a
+// test can stop the machine as well (PowerCut), and counts the renames asked of the platform.
 class FaultyFileSystem : public TFileSystem {
  public:
   explicit FaultyFileSystem(int failAt = 0, bool crash = false) : FFailAt(failAt), FCrash(crash) {}
@@ -62,7 +61,9 @@ class FaultyFileSystem : public TFileSystem {
   std::unique_ptr<TStream> OpenIn(const TFolder& folder, const std::string& leaf,
                                   TFileMode mode) override;
   void RenameIn(const TFolder& folder, const std::string& from, const std::string& to) override;
+  void RenameNewIn(const TFolder& folder, const std::string& from, const std::string& to) override;
   bool RemoveIn(const TFolder& folder, const std::string& leaf) override;
+  void SyncFolder(const TFolder& folder) override;
 
   // Counts one change; true when this one is to fail.
   bool Step();
@@ -73,10 +74,16 @@ class FaultyFileSystem : public TFileSystem {
   void AddBytesWritten(long long count) { FBytesWritten += count; }
   int Renames() const { return FRenames; }
 
+  // Which of the bytes written since a file's last flush a disk stores before the machine
+  // stops: none, all (for the files PowerCut names), or some of the 512-byte blocks that
+  // changed, in any mix (the first block alone, as a commit mark written after its content
+  // would be; all blocks but the first; every other block). The file keeps the size it was
+  // given unless nothing is stored.
+  enum class TStored { None, FirstBlock, AllButFirstBlock, EveryOtherBlock };
   // The machine stops: every file changed through this file system loses what was written to
-  // it since its last flush, except the files named in `kept`, whose writes the disk happened
-  // to store first. Call it once the engine has let go of its files.
-  void PowerCut(const std::vector<std::string>& kept = {});
+  // it since its last flush, as `stored` says, except the files named in `kept`, whose writes
+  // the disk happened to store whole. Call it once the engine has let go of its files.
+  void PowerCut(const std::vector<std::string>& kept = {}, TStored stored = TStored::None);
   // What a file holds for certain: what it held when it was opened for a change (nothing, for
   // one created), then what it held at each flush.
   void NoteDurable(const std::string& fileName, std::string content);
@@ -89,6 +96,8 @@ class FaultyFileSystem : public TFileSystem {
   bool FFailed = false;
   long long FBytesWritten = 0;
   int FRenames = 0;
+  // A rename done: the content the new name leads to is what the renamed file held for certain.
+  void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.
   std::map<std::string, std::string> FDurable;
   std::unique_ptr<TStream> Wrap(const std::string& fileName, TFileMode mode,

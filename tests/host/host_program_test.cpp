@@ -70,6 +70,8 @@ TEST(HostProgram, ReportsWhatItCannotDo) {
   EXPECT_EQ(RunHost("--plugin no-such-plugin.dll"), 1);
   const std::string shot = GetTempDir() + "tagscope_host_test_page.png";
   EXPECT_EQ(RunHost("--page 9 --screenshot \"" + shot + "\""), 2);
+  EXPECT_EQ(RunHost("--page 4 --row 9999 --screenshot \"" + shot + "\""), 2);
+  EXPECT_EQ(RunHost("--row -1"), 2);
   EXPECT_FALSE(FileExists(shot));
 }
 

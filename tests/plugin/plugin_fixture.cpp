@@ -131,11 +131,28 @@ bool ShowsText(HWND viewer, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+std::string ColumnCaption(HWND list, int column) {
+  char text[64] = {};
+  LVCOLUMNA c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = text;
+  c.cchTextMax = sizeof text;
+  ::SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
+  return text;
+}
+
 std::vector<int> ListViewCounts(HWND viewer) {
   std::vector<int> counts;
   for (HWND list : Descendants(viewer, WC_LISTVIEWA))
-    counts.push_back(static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
+    if (list != DetailsList(viewer))
+      counts.push_back(static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
   return counts;
+}
+
+HWND DetailsList(HWND viewer) {
+  for (HWND list : Descendants(viewer, WC_LISTVIEWA))
+    if (ColumnCaption(list, 0) == "Property") return list;
+  return nullptr;
 }
 
 int ListBoxCount(HWND viewer) {

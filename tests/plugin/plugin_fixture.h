@@ -76,6 +76,9 @@ std::vector<std::string> EditTexts(HWND viewer);
 bool ShowsText(HWND viewer, const std::string& text);
 // The row counts of the viewer's list views (comments, links) and its list box (pictures).
 std::vector<int> ListViewCounts(HWND viewer);
+// The list of the details page (its first column is "Property"), and a column's caption.
+HWND DetailsList(HWND viewer);
+std::string ColumnCaption(HWND list, int column);
 int ListBoxCount(HWND viewer);
 bool HasStyle(HWND wnd, LONG_PTR style);
 

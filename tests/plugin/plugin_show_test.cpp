@@ -1,4 +1,7 @@
 // Showing files through ShowFile, and the last-error text of its failures.
+#include <algorithm>
+#include <iterator>
+
 #include "tests/plugin/plugin_fixture.h"
 
 namespace tagscope::test {
@@ -126,6 +129,85 @@ TEST_F(ShowFileTest, TheShownFileCanBeRenamedAndDeletedWhileItIsShown) {
   EXPECT_TRUE(::MoveFileA(file.Name().c_str(), moved.c_str())) << ::GetLastError();
   EXPECT_TRUE(::DeleteFileA(moved.c_str())) << ::GetLastError();
   EXPECT_TRUE(ShowsText(viewer, "Shared"));
+}
+
+}  // namespace
+}  // namespace tagscope::test
+
+namespace tagscope::test {
+namespace {
+
+// Keys as the host's message loop delivers them to the focused control, with Ctrl (and Shift)
+// held as the keyboard state says.
+void PressCtrlTab(bool shift = false) {
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  BYTE held[256];
+  std::copy(std::begin(keys), std::end(keys), std::begin(held));
+  held[VK_CONTROL] = 0x80;
+  held[VK_SHIFT] = shift ? 0x80 : 0;
+  ::SetKeyboardState(held);
+  ::SendMessageA(::GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+  ::SendMessageA(::GetFocus(), WM_KEYUP, VK_TAB, 1);
+  ::SetKeyboardState(keys);
+}
+
+std::string Cell(HWND list, int row, int column) {
+  char text[256] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+std::string ValueBox(HWND list) {
+  // The value box sits on the list's page, below it.
+  for (HWND edit : Descendants(::GetParent(list), "Edit"))
+    if (HasStyle(edit, ES_MULTILINE)) return WindowText(edit);
+  return "<none>";
+}
+
+TEST_F(ShowFileTest, CtrlTabReachesTheDetailsPageWhoseListTakesTheFocusAndShowsTheFile) {
+  TempFile file(DetailedMp3("Chaptered"));
+  ASSERT_EQ(Show(viewer, file.Name().c_str()), -1) << LastError();
+  const std::vector<HWND> tabs = Descendants(viewer, WC_TABCONTROLA);
+  ASSERT_EQ(tabs.size(), 1u);
+  ASSERT_EQ(::SendMessageA(tabs[0], TCM_GETITEMCOUNT, 0, 0), 5);
+  char caption[32] = {};
+  TCITEMA item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = caption;
+  item.cchTextMax = sizeof caption;
+  ::SendMessageA(tabs[0], TCM_GETITEMA, 4, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(caption, "Details");
+
+  HWND list = DetailsList(viewer);
+  ASSERT_NE(list, nullptr);
+  ::SetFocus(Descendants(viewer, "Edit").front());
+  for (int i = 0; i < 4; ++i) PressCtrlTab();
+  EXPECT_EQ(::SendMessageA(tabs[0], TCM_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(::GetFocus(), list);
+  EXPECT_TRUE(HasStyle(::GetParent(list), WS_VISIBLE)) << "its page shows";
+
+  // The lyrics row by its first line; selecting it shows all of them below.
+  int lyrics = -1;
+  for (int row = 0; row < ::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); ++row)
+    if (Cell(list, row, 1) == "First line ...") lyrics = row;
+  ASSERT_GE(lyrics, 0);
+  LVITEMA state{};
+  state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(lyrics),
+                 reinterpret_cast<LPARAM>(&state));
+  EXPECT_EQ(ValueBox(list), "First line\r\nSecond line");
+
+  // Round the end and back.
+  PressCtrlTab();
+  EXPECT_EQ(::SendMessageA(tabs[0], TCM_GETCURSEL, 0, 0), 0);
+  PressCtrlTab(true);
+  EXPECT_EQ(::SendMessageA(tabs[0], TCM_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(::GetFocus(), list);
 }
 
 }  // namespace

@@ -59,6 +59,36 @@ std::string UrlFrame(const std::string& description, const std::string& url) {
   return Frame("WXXX", kZero + description + kZero + url);
 }
 
+std::string ChapterFrame(const std::string& id, uint32_t startMs, uint32_t endMs,
+                         const std::string& title) {
+  return Frame("CHAP", id + kZero + BigEndian32(startMs) + BigEndian32(endMs) +
+                           BigEndian32(0xFFFFFFFF) + BigEndian32(0xFFFFFFFF) +
+                           TextFrame("TIT2", title));
+}
+
+std::string SyncLyricsFrame(const std::vector<std::pair<std::string, uint32_t>>& lines) {
+  // ISO-8859-1, English, times in milliseconds, lyrics, no description.
+  std::string payload = kZero + "eng" + "\x02\x01" + kZero;
+  for (const auto& [text, ms] : lines) payload += text + kZero + BigEndian32(ms);
+  return Frame("SYLT", payload);
+}
+
+std::string DetailedMp3(const std::string& title) {
+  TrailerFields v1;
+  v1.Title = "Old title";
+  v1.Track = 5;
+  v1.Genre = 17;
+  return Tag({TextFrame("TIT2", title), CommentFrame("eng", "note", "shown elsewhere"),
+              ChapterFrame("ch0", 0, 90000, "Intro"), ChapterFrame("ch1", 90000, 185500, "Verse"),
+              Frame("CTOC", "toc" + kZero + "\x03\x02" + "ch0" + kZero + "ch1" + kZero),
+              Frame("USLT", kZero + "eng" + kZero + "First line\nSecond line"),
+              SyncLyricsFrame({{"Hello", 1500}, {"\nWorld", 61000}}),
+              Frame("POPM", "user@example.com" + kZero + "\xC4" + BigEndian32(12)),
+              Frame("PCNT", BigEndian32(7)), Frame("TXXX", kZero + "MOOD" + kZero + "bright"),
+              Frame("PRIV", "owner.example" + kZero + "12345"), TextFrame("TIT2", "Second")}) +
+         Audio() + Trailer(v1);
+}
+
 std::string Tag(const std::vector<std::string>& frames) {
   std::string body;
   for (const auto& frame : frames) body += frame;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagscope::test {
@@ -14,6 +15,13 @@ std::string CommentFrame(const std::string& language, const std::string& descrip
 std::string PictureFrame(const std::string& mimeType, uint8_t pictureType,
                          const std::string& description, const std::string& data);
 std::string UrlFrame(const std::string& description, const std::string& url);
+// Frames the "Details" page lists: chapters, a table of contents, lyrics both kinds, a rating,
+// a play count, a user text and owner data.
+std::string ChapterFrame(const std::string& id, uint32_t startMs, uint32_t endMs,
+                         const std::string& title);
+std::string SyncLyricsFrame(const std::vector<std::pair<std::string, uint32_t>>& lines);
+// A file with a tag of those frames besides a title and a comment, audio and an ID3v1 trailer.
+std::string DetailedMp3(const std::string& title);
 // An ID3v2.3 tag holding the frames, followed by some padding.
 std::string Tag(const std::vector<std::string>& frames);
 

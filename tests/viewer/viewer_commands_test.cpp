@@ -15,9 +15,11 @@ TEST_F(ViewerTest, TheFormIsBuiltHiddenAsTheLayoutSays) {
   EXPECT_FALSE(frame->ToolBar1->Visible());
   EXPECT_EQ(frame->ToolBar1->Bounds(), (TBounds{0, 0, 69, 24}));
   EXPECT_EQ(frame->PageControl1->Width(), 404);
-  EXPECT_EQ(frame->PageControl1->PageCount(), 4);
+  EXPECT_EQ(frame->PageControl1->PageCount(), 5);
   EXPECT_EQ(frame->PageControl1->ActivePageIndex(), 0);
   EXPECT_EQ(frame->TabSheet4->Caption(), "Urls");
+  EXPECT_EQ(frame->PageControl1->Page(4), frame->TabSheet5);
+  EXPECT_EQ(frame->TabSheet5->Caption(), "Details");
   EXPECT_EQ(Form().ActiveControl(), frame->PageControl1);
   EXPECT_EQ(frame->edYear->Bounds(), (TBounds{90, 286, 45, 21}));
   EXPECT_EQ(frame->Label9->Caption(), "Band/ Orchestra");

@@ -87,6 +87,24 @@ bool TWin32PageControl::OnNotify(NMHDR& header, LRESULT& result) {
   return true;
 }
 
+bool TWin32PageControl::OnPageKey(bool forward) {
+  if (PageCount() == 0) return false;
+  SelectNextPage(forward);
+  HWND focus = Window();
+  if (auto* page = dynamic_cast<TWin32Node*>(Page(ActivePageIndex()))) {
+    for (HWND child = GetWindow(page->Window(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+      if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED)) {
+        focus = child;
+        break;
+      }
+    }
+  }
+  SetFocus(focus);
+  return true;
+}
+
 void TWin32PageControl::AddPage(TTabSheet* page) {
   std::wstring caption = WideText(page->Caption());
   TCITEMW item{};

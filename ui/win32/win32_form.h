@@ -37,6 +37,8 @@ class TWin32PageControl : public TWin32Widget<TPageControl> {
   int ActivePageIndex() const override;
   void SetActivePageIndex(int index) override;
   bool OnNotify(NMHDR& header, LRESULT& result) override;
+  // Ctrl+Tab turns the page and puts the focus on the new page's first control.
+  bool OnPageKey(bool forward) override;
 
   void AddPage(TTabSheet* page);
   void RemovePage(TTabSheet* page);

@@ -1,5 +1,7 @@
 #include "ui/win32/win32_node.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -44,7 +46,36 @@ void RegisterOne(const char* name, int background) {
                            static_cast<unsigned long>(GetLastError())));
 }
 
+bool CtrlTab(WPARAM key) {
+  return key == VK_TAB && GetKeyState(VK_CONTROL) < 0;
+}
+
+// System controls hand Ctrl+Tab to the page control around them instead of ignoring it. A host
+// that runs a dialog loop asks first whether the control wants the key; it does.
+LRESULT CALLBACK PageKeySubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+  if (message == WM_KEYDOWN && CtrlTab(wParam) && TWin32Node::RoutePageKey(window, wParam))
+    return 0;
+  if (message == WM_GETDLGCODE) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    const LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+    if (msg && msg->message == WM_KEYDOWN && CtrlTab(msg->wParam)) return code | DLGC_WANTMESSAGE;
+    return code;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 }  // namespace
+
+bool TWin32Node::RoutePageKey(HWND window, WPARAM key) {
+  if (!CtrlTab(key)) return false;
+  TWin32Node* node = nullptr;
+  for (; window && !node; window = GetAncestor(window, GA_PARENT)) node = FromWindow(window);
+  const bool forward = GetKeyState(VK_SHIFT) >= 0;
+  for (; node; node = node->FParent)
+    if (node->OnPageKey(forward)) return true;
+  return false;
+}
 
 HINSTANCE ModuleInstance() {
   HMODULE module = nullptr;
@@ -168,6 +199,7 @@ void TWin32Node::CreateNativeIn(HWND parentWindow, const char* className, DWORD 
     throw Exception(Format("Cannot create the control %s (error %lu)", FProps.Name.c_str(),
                            static_cast<unsigned long>(GetLastError())));
   if (Window() != window) Bind(window);
+  if (!own) SetWindowSubclass(window, PageKeySubclass, 0, 0);
   SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(FFactory.Fonts().Get(FFont)), FALSE);
   PlaceInTabOrder();
 }
@@ -312,6 +344,8 @@ bool TWin32Node::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_SIZE:
       CheckSize();
       return false;
+    case WM_KEYDOWN:
+      return RoutePageKey(Window(), wParam);
     default:
       return false;
   }

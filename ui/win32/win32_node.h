@@ -61,6 +61,12 @@ class TWin32Node {
   virtual bool OnNotify(NMHDR& header, LRESULT& result) { return false; }
   // Colours for WM_CTLCOLOR*; nullptr leaves them to the system.
   virtual HBRUSH OnCtlColor(HDC dc) { return nullptr; }
+  // Ctrl+Tab (forward) or Ctrl+Shift+Tab pressed in this control or one inside it; true when
+  // taken. Page controls take it.
+  virtual bool OnPageKey(bool forward) { return false; }
+  // Hands a key pressed in a window to the nearest control of ours, round it, that takes page
+  // keys; true when one took it.
+  static bool RoutePageKey(HWND window, WPARAM key);
 
   // The window procedure of this backend's own classes.
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -36,11 +36,16 @@ class TFileSystem {
   virtual bool LookIn(const TFolder& folder, const std::string& leaf, TFileFacts& facts);
   // Renames `from` over `to`, replacing it; raises EWriteError with the system's reason.
   virtual void RenameIn(const TFolder& folder, const std::string& from, const std::string& to);
+  // Renames `from` to `to` only when nothing stands under `to` yet; raises EFCreateError when
+  // the name is taken, else EWriteError, with the system's reason.
+  virtual void RenameNewIn(const TFolder& folder, const std::string& from, const std::string& to);
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveIn(const TFolder& folder, const std::string& leaf);
   virtual bool SetAccessIn(const TFolder& folder, const std::string& leaf, const TFileFacts& like);
   virtual bool CopyAttributesIn(const TFolder& folder, const std::string& from,
                                 const std::string& to);
+  // Makes the names of a folder durable: what was created in it, renamed in or out, survives
+  // the machine stopping.
   virtual void SyncFolder(const TFolder& folder);
   // The user this process writes files as (see CurrentUser).
   virtual std::string User();

@@ -38,7 +38,8 @@ struct TID3Url {
 };
 
 // The payload readers never read past the payload's end: a field without its terminator
-// ends there.
+// ends there. They read what the frame kinds' decoding (DecodeFrameContent) reads, and the
+// builders write through the kinds' rendering (RenderFrameContent).
 TID3Comment ParseComment(std::string_view payload);
 // The picture's bytes are the payload's from dataOffset to its end.
 TID3Picture ParsePicture(std::string_view payload, size_t& dataOffset);
@@ -61,5 +62,9 @@ std::string BuildUserURLUtf8(const std::string& description, const std::string& 
                              uint8_t version);
 std::string BuildUserTextUtf8(const std::string& description, const std::string& text,
                               uint8_t version);
+// Unsynchronised lyrics (USLT) from UTF-8 texts; a language shorter than three letters is
+// filled with blanks.
+std::string BuildLyricsUtf8(const std::string& description, const std::string& text,
+                            const std::string& language, uint8_t version);
 
 }  // namespace tagscope

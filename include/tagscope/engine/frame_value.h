@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope {
 
@@ -63,6 +67,40 @@ struct TFrameValue {
 
   // The field of that name, or nullptr.
   const TFrameField* Find(std::string_view name) const;
+
+  // --- building a value to render (RenderFrameContent) ---
+  // Keeps bytes (or a field name) alive as long as the value and its copies: the view stays
+  // valid when the value is moved.
+  std::string_view Keep(std::string bytes);
+  // Adds a field to the value, or to `fields` (a record being built); names must outlive the
+  // value (string literals do; Keep others). Each returns the value for chaining.
+  TFrameValue& AddText(std::string_view name, std::string utf8);
+  TFrameValue& AddTexts(std::string_view name, std::vector<std::string> utf8);
+  TFrameValue& AddNumber(std::string_view name, int64_t number);
+  TFrameValue& AddBytes(std::string_view name, std::string bytes);
+  TFrameValue& AddPairs(std::string_view name,
+                        std::vector<std::pair<std::string, std::string>> pairs);
+  // A records field; each record is built into the fields returned by AddRecord.
+  TFrameValue& AddRecords(std::string_view name);
+  TFrameFields& AddRecord(std::string_view records);
+
+ private:
+  std::vector<std::shared_ptr<const std::string>> FKept;
+};
+
+// A field a frame's content cannot be written from: missing, of another type, or a value its
+// frame cannot hold. Path names the field as the JSON of a frame names it ("content.owner",
+// "content.lines[2].time"); the message starts with it.
+class EFrameValueError : public EConvertError {
+ public:
+  EFrameValueError(std::string path, const std::string& what)
+      : EConvertError(path + ": " + what), FPath(std::move(path)), FWhat(what) {}
+  const std::string& Path() const { return FPath; }
+  const std::string& Problem() const { return FWhat; }
+
+ private:
+  std::string FPath;
+  std::string FWhat;
 };
 
 // A frame inside another (chapters and tables of contents hold frames of their own).
@@ -86,5 +124,17 @@ TFrameValue DecodeFrameContent(const TID3Frames_Item& frame, uint8_t version);
 // in memory holds every field but the bytes that end it: of those the result counts the
 // unread ones (Unread) and holds the ones read. Reads the rest where that is not so.
 TFrameValue DescribeFrameContent(const TID3Frames_Item& frame, uint8_t version);
+
+// The kind of content a frame of the ID holds ("text" for TIT2, "picture" for APIC, "raw" for
+// an ID of no known kind): the Kind DecodeFrameContent gives it.
+std::string_view FrameKind(std::string_view id);
+// The payload of a frame of the ID, in a tag of the version (3 or 4), from its content: the
+// fields its kind's decoding gives (the kind's names and types), so that decoding the payload
+// gives those fields back. Texts are written in the value's "encoding" where the version has
+// it and it holds them, else in the one EncodingForText picks; a value of kind "raw" or
+// "stored" is its "data" bytes, whatever the ID. A "rest" field (bytes a damaged frame kept
+// after its fields) is appended. Raises EFrameValueError naming the field that is missing,
+// of another type or that the frame cannot hold, and for a kind that is not the ID's.
+std::string RenderFrameContent(std::string_view id, const TFrameValue& value, uint8_t version);
 
 }  // namespace tagscope

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tagscope {
 
@@ -41,5 +42,11 @@ struct TGenreReference {
 
 // The first genre reference in a text; none when the text holds no "(" digits ")".
 std::optional<TGenreReference> FindGenreReference(std::string_view text);
+
+// The genres a content type (TCON) names, by name: each reference "(17)" or, in an ID3v2.4
+// list, a value "17" becomes its name ("Rock"); "(RX)" and "(CR)" become "Remix" and "Cover";
+// a text after the references refines them and is taken instead of them ("(4)Eurodisco" is
+// "Eurodisco"; "(17)Rock" is "Rock"); "((" stands for "(". A value of no reference stays as it is.
+std::vector<std::string> GenreNames(const std::vector<std::string>& contentTypeValues);
 
 }  // namespace tagscope

@@ -3,20 +3,25 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/id3_header.h"
 #include "tagscope/engine/id3_tag.h"
+#include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 
 class TTagFile;
+class TFlushGroup;
 
 // What the last read of the tag accounted for. A write keeps only what the read understood, so
 // it refuses (unless forced) when the read did not account for every byte of the tag.
@@ -69,9 +74,15 @@ class TID3Engine {
   int64_t TagSize() const { return FTagSize; }
   const TTagReadReport& ReadReport() const { return FReadReport; }
   // A forced write or erase goes ahead although the read did not account for the whole tag,
-  // dropping what it could not read.
+  // dropping what it could not read, or although the file is plainly not MP3 by its content (a
+  // FLAC file, a picture: ForeignContent). Unforced, both refuse with EWriteRefused, nothing
+  // changed. No write, forced or not, makes a tag that a later read could not see whole (more
+  // frames than MaxFrameCount, more bytes than a tag's header can count).
   bool ForceWrite() const { return FForceWrite; }
   void SetForceWrite(bool value) { FForceWrite = value; }
+  // Engines writing many files at once, on threads of their own, share the flushes of their
+  // folders through one group (see TFlushGroup); none by default.
+  void SetFlushGroup(std::shared_ptr<TFlushGroup> value);
   // What opening the file for writing did to finish a change that an earlier writer did not
   // end (rolled back or completed from its journal); empty when there was none.
   const std::string& RecoveryNote() const;
@@ -104,11 +115,33 @@ class TID3Engine {
   void SaveID3V1();
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
+  // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
+  // its own; none when the file ends in none, or while inactive.
+  std::optional<TID3v1Trailer> ReadID3V1Trailer();
+  // Where the ID3v1 trailer stands; none when the file ends in none (the end of an ID3v2 tag
+  // is not taken for one).
+  std::optional<TFileRange> ID3V1Range();
+  // Erases the ID3v2 tag and cuts the given runs of bytes behind it out of the file (the
+  // trailers other taggers append: ID3v1, APEv2, Lyrics3) as one change: whatever fails, and
+  // wherever the process stops, the file ends with all of it or none of it done. Each run must
+  // lie past the tag and within the file. OnEraseTag follows, as for EraseTag.
+  void EraseTagAndTrailers(const std::vector<TFileRange>& trailers);
+  // What the file plainly is by the first bytes of its content (past its ID3v2 tags) when that
+  // is not MP3: "a FLAC file", "a JPEG picture"; empty for MP3 or anything not recognised.
+  std::string ForeignContent();
   // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
   // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
   // read of the tag fetched are not read again. Nothing while inactive.
   TMpegAudioProperties ReadAudio();
   std::string ReadFileBytes(int64_t position, int64_t count);
+
+  // --- blocks behind the audio (trailer_tags.h) ---
+  // The open file's size; 0 while inactive.
+  int64_t FileSize();
+  // Cuts the ranges, which lie behind the tag, out of the file with one rewrite beside it: the
+  // file afterwards holds all of its old bytes but those, or is unchanged. Nothing while
+  // inactive or for no ranges.
+  void CutFileRanges(std::vector<TFileRange> ranges);
 
   // --- frame content ---
   // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
@@ -209,7 +242,7 @@ class TID3Engine {
   void LoadTag();
   // Tag writing (through the writer).
   void SaveTag();
-  void RemoveTag();
+  void RemoveTag(const std::vector<TFileRange>& trailers = {});
   // Writes the ID3v1 trailer through `file`: over an old one behind `tagEnd`, else at the end.
   void WriteID3V1To(TStream& file, int64_t tagEnd);
 

@@ -51,7 +51,10 @@ struct TMpegAudioProperties {
   TDurationSource durationSource = TDurationSource::dsNone;
   int64_t frameCount = -1;  // audio frames, when the stream says or all were counted
   TBitrateMode bitrateMode = TBitrateMode::bmUnknown;
-  std::string vbrHeader;    // "Xing", "Info", "VBRI", or empty when the stream has none
+  std::string vbrHeader;  // "Xing", "Info", "VBRI", or empty when the stream has none
+  // Why the VBR header's counts were not taken (more frames or bytes than the file can hold):
+  // the duration is then counted or estimated from the file. Empty when they were, or none.
+  std::string vbrHeaderProblem;
   std::string encoder;      // the encoder's short name from the LAME extension ("LAME3.100")
   int encoderDelay = -1;    // samples the encoder put before the audio; -1: not recorded
   int encoderPadding = -1;  // samples it added after; -1: not recorded

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tagscope {
 
@@ -27,5 +29,9 @@ std::string ShownYear(const TID3Engine& engine);
 // Nothing happens to an engine's tag while the engine is inactive.
 void SetShownYear(TID3Tag& tag, const std::string& year);
 void SetShownYear(TID3Engine& engine, const std::string& year);
+
+// The text values of the first frame with the ID, each value in full (a list in an ID3v2.4
+// tag has several), empty values left out; none when the tag has no such frame.
+std::vector<std::string> TextValues(const TID3Tag& tag, std::string_view id);
 
 }  // namespace tagscope

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "tagscope/engine/frame_content.h"
+#include "tagscope/engine/frame_value.h"
 
 namespace tagscope {
 
 class TID3Engine;
 class TID3Tag;
+class TID3Frames_Item;
 
 // Edits of a tag's frames beyond the one-frame text fields. Texts are UTF-8, written in the
 // encoding EncodingForText picks for the tag's version; URLs are ISO-8859-1. A replaced frame
@@ -56,5 +58,25 @@ void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& des
                const std::string& text);
 void SetLyrics(TID3Engine& engine, const std::string& language, const std::string& description,
                const std::string& text);
+
+// Any frame from its content, built with TFrameValue's Add... members in the fields its kind
+// has (FrameKind, RenderFrameContent; the fields `dump --json` shows), rendered for the tag's
+// version. Both raise EFrameValueError for content the kind cannot be written from, and
+// EConvertError for an ID that is not four letters A-Z or digits; the tag is then unchanged.
+// AddFrame appends a frame and returns it (to set its flags); SetFrame puts the content in
+// the first frame of the ID, in its place, and removes the others of the ID.
+TID3Frames_Item& AddFrame(TID3Tag& tag, std::string_view id, const TFrameValue& value);
+void SetFrame(TID3Tag& tag, std::string_view id, const TFrameValue& value);
+void SetFrame(TID3Engine& engine, std::string_view id, const TFrameValue& value);
+// Sets the unique file identifier (UFID) of an owner (ISO-8859-1); an empty one removes it.
+void SetUniqueFileID(TID3Tag& tag, const std::string& owner, std::string_view identifier);
+void SetUniqueFileID(TID3Engine& engine, const std::string& owner, std::string_view identifier);
+// Sets the play counter (PCNT).
+void SetPlayCount(TID3Tag& tag, uint64_t count);
+void SetPlayCount(TID3Engine& engine, uint64_t count);
+// Sets the relative volume (RVA2) of an identification (ISO-8859-1, such as "track"): the
+// master volume's adjustment in 1/512 dB (-32768 to 32767), no peak.
+void SetVolume(TID3Tag& tag, const std::string& identification, int adjustment);
+void SetVolume(TID3Engine& engine, const std::string& identification, int adjustment);
 
 }  // namespace tagscope

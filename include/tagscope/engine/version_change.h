@@ -1,19 +1,34 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tagscope {
 
 class TID3Engine;
 class TID3Tag;
 
-// Makes the tag one of version 3 or 4 for the next write. The date frames change with
-// it: TYER, TDAT and TIME of version 3 become the recording time TDRC of version 4 and back,
-// TORY becomes TDOR and back. Texts in the encodings version 3 lacks (UTF-8, UTF-16 without a
-// byte-order mark) become UTF-16 with a mark, and what only version 4 has (footer, tag
-// restrictions, update flag) goes. A date that is not in the standard form stays as it is.
-void ChangeTagVersion(TID3Tag& tag, uint8_t version);
+// Makes the tag one of version 3 or 4 for the next write, its frames converted as the
+// standards say. To version 3: the recording time TDRC becomes TYER, TDAT and TIME (a time not
+// in the standard form gives TYER the year it starts with), TDOR becomes TORY, the people lists
+// TIPL and TMCL one IPLS, the values of a text list are joined with "/", and the frames version
+// 3 has no form for (RVA2, TSOP, TMOO, ...; IsVersion4Frame) go; texts in the encodings version
+// 3 lacks (UTF-8, UTF-16 without a byte-order mark) become UTF-16 with a mark, and what only
+// version 4 has (footer, tag restrictions, update flag) goes. To version 4: TYER, TDAT and TIME
+// become TDRC, TORY becomes TDOR and IPLS becomes TIPL (a year or original year not in the
+// standard form moves as it is); a "/" in a text stays (it may be part of a name, "AC/DC"), and
+// the frames version 4 removed (RVAD, EQUA, TRDA, TSIZ, a day or time without a year) go.
+// Returns the IDs of the frames that went, each once, in tag order.
+std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version);
 // The same for the engine's tag; nothing while the engine is inactive.
-void ChangeTagVersion(TID3Engine& engine, uint8_t version);
+std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version);
+
+// Whether a frame ID is one of those ID3v2.4 brought, which a tag of version 3 lacks, and the
+// version 3 frame that holds the same content ("" where there is none): TDRC's is TYER (with
+// TDAT and TIME), TDOR's TORY, TIPL's and TMCL's IPLS.
+bool IsVersion4Frame(std::string_view id);
+std::string_view Version3Equivalent(std::string_view id);
 
 }  // namespace tagscope

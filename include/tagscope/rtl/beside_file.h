@@ -10,9 +10,22 @@ namespace tagscope {
 
 // Writing a file's new content beside it and renaming it into the file's place. One pattern
 // names the new files, "<name>.ID3TMP<8 hexadecimal digits>.tmp" in the file's folder (long
-// names shortened), so that a writer can tell its own leftovers from anything else; one loop
-// finds a free name, and one generator draws the digits.
+// names cut, with a digest of the whole name, see OwnName), so that a writer can tell its own
+// leftovers from anything else; one loop finds a free name. The digits are drawn at random, or
+// taken from a few fixed slots, so that a writer finds its leftovers by name alone.
 namespace beside {
+
+// Names longer than this are cut in the names made from them, leaving room in a 255-byte name
+// for what follows.
+inline constexpr size_t kNameRoom = 200;
+// The fixed slots: the digits 00000000 to 0000000F.
+inline constexpr int kSlots = 16;
+
+// What stands for a file's name (without folder) in the names made beside it: the name itself
+// when it is short enough, else its start and 16 hexadecimal digits of its SHA-256.
+std::string OwnName(const std::string& name);
+// The digits of a slot.
+std::string SlotDigits(int slot);
 
 // Eight random hexadecimal digits.
 std::string RandomDigits();
@@ -29,9 +42,10 @@ bool IsTempNameOf(const std::string& entry, const std::string& target, std::stri
 // taking over a name that exists, nor following a link under it) and raise EFCreateError when
 // it cannot; a name that turns out to be taken is replaced by another. `name` receives the
 // name used. The error names the new file that could not be made, the reason and `target`.
+// With `slots`, the names of the fixed slots are tried in order, else random ones.
 std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
-    const std::function<std::unique_ptr<TStream>(const std::string&)>& create);
+    const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots = false);
 
 // Renames `temp` over `target`, replacing it; raises EFCreateError naming `target` and the
 // system's reason.

@@ -22,6 +22,11 @@ class EReadError : public EStreamError {
 class EWriteError : public EStreamError {
   using EStreamError::EStreamError;
 };
+// A write refused before anything was changed, for a reason a forced write goes past (a tag
+// not read in full, a file that is not MP3 by its content).
+class EWriteRefused : public EWriteError {
+  using EWriteError::EWriteError;
+};
 class EFOpenError : public EStreamError {
   using EStreamError::EStreamError;
 };

@@ -48,6 +48,9 @@ class TFileStream : public TStream {
   bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;
   bool Describe(TFileFacts& facts) override;
+  // Sets the time of its last write, in the unit Describe gives it in, leaving its other times
+  // as they are; false when the system refused.
+  bool SetModified(int64_t modified);
   void Reserve(int64_t size, int64_t data = -1) override;
   void Zero(int64_t position, int64_t count) override;
   const std::string& FileName() const { return FFileName; }

@@ -32,6 +32,9 @@ bool CopyExtendedAttributes(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& fileName);
 // Renames a file, replacing the target when it exists; returns false on failure.
 bool RenameFile(const std::string& from, const std::string& to);
+// Renames a file only when nothing stands under the target name (not even a link, which is not
+// followed); returns false, nothing moved, when the name is taken or the rename failed.
+bool RenameNoReplace(const std::string& from, const std::string& to);
 // The name under which a file's data is stored: symbolic links resolved. The name itself where
 // the platform has no such links or the name cannot be resolved.
 std::string ResolveFileName(const std::string& fileName);

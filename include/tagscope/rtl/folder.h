@@ -35,6 +35,9 @@ class TFolder {
   // Renames `from` to `to` within the folder, replacing what `to` names; false, the system's
   // error set, when it fails.
   bool Rename(const std::string& from, const std::string& to) const;
+  // Renames `from` to `to` within the folder only when nothing stands under `to` (not even a
+  // link); false, the system's error set, when the name is taken or the rename failed.
+  bool RenameNew(const std::string& from, const std::string& to) const;
   // Deletes the file `leaf` (a link itself, never its target); false when it could not.
   bool Remove(const std::string& leaf) const;
   // Gives `leaf` the owner, group and access permissions of `like` as far as this process may

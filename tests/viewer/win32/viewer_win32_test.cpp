@@ -50,7 +50,21 @@ std::wstring WideCell(HWND list, int row, int column) {
   return buffer;
 }
 
-const char* const kPageNames[] = {"standard", "comments", "pictures", "urls"};
+const char* const kPageNames[] = {"standard", "comments", "pictures", "urls", "details"};
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// A control's rectangle in the form's client coordinates.
+RECT InForm(HWND control, HWND form) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
 
 class ViewerWin32Test : public ::testing::Test {
  protected:
@@ -238,6 +252,55 @@ TEST_F(ViewerWin32Test, TheExampleFileOnEveryPage) {
   const int split = static_cast<int>(SendMessageA(urls, LVM_GETCOLUMNWIDTH, 0, 0));
   EXPECT_GT(CountPixels(urls, {split, 0, split + 150, 40}, RGB(0, 0, 255)), 50);
   EXPECT_EQ(CountPixels(urls, {0, 0, split, 40}, RGB(0, 0, 255)), 0);
+}
+
+TEST_F(ViewerWin32Test, TheDetailsPageHoldsAReportListAndAValueBoxInsideTheForm) {
+  TempFile file(DetailedMp3("Song"));
+  frame->LoadFile(file.Name());
+  frame->PageControl1->SetActivePageIndex(4);
+  PumpMessages();
+  HWND form = WindowOf(frame->Form()), list = WindowOf(*frame->lvDetails),
+       box = WindowOf(*frame->edDetail);
+  EXPECT_EQ(ClassOf(list), "SysListView32");
+  EXPECT_EQ(ClassOf(box), "Edit");
+  const LONG_PTR listStyle = GetWindowLongPtrA(list, GWL_STYLE);
+  EXPECT_EQ(listStyle & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_TRUE(listStyle & LVS_SHOWSELALWAYS);
+  EXPECT_FALSE(listStyle & LVS_EDITLABELS);
+  EXPECT_TRUE(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), 100);
+  const LONG_PTR boxStyle = GetWindowLongPtrA(box, GWL_STYLE);
+  EXPECT_EQ(boxStyle & (ES_MULTILINE | ES_READONLY | WS_VSCROLL),
+            ES_MULTILINE | ES_READONLY | WS_VSCROLL);
+
+  // Both inside the 404 x 389 client area, the box below the list, with the same margins.
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 404);
+  EXPECT_EQ(client.bottom, 389);
+  const RECT l = InForm(list, form), b = InForm(box, form);
+  for (const RECT& r : {l, b}) {
+    EXPECT_GE(r.left, 0);
+    EXPECT_GE(r.top, 0);
+    EXPECT_LE(r.right, 404);
+    EXPECT_LE(r.bottom, 389);
+  }
+  EXPECT_LT(l.bottom, b.top);
+  EXPECT_EQ(l.left, b.left);
+  EXPECT_EQ(l.right, b.right);
+
+  // A row selected natively shows its whole value in the box, line ends as the edit wants them.
+  int lyrics = -1;
+  for (int row = 0; row < Rows(frame->lvDetails); ++row)
+    if (CellText(list, row, 1) == "First line ...") lyrics = row;
+  ASSERT_GE(lyrics, 0);
+  LVITEMA state{};
+  state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(lyrics),
+               reinterpret_cast<LPARAM>(&state));
+  EXPECT_EQ(Text(frame->edDetail), "First line\r\nSecond line");
+  EXPECT_TRUE(errors.empty());
+  Screenshot(4, "details");
 }
 
 TEST_F(ViewerWin32Test, CommandMessagesRunTheMenuItemsUnlessTheToolBarSentThem) {

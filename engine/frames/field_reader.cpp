@@ -1,4 +1,6 @@
-#include "engine/frame_field_reader.h"
+#include "engine/frames/field_reader.h"
+
+#include <algorithm>
 
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/rtl/exception.h"
@@ -128,14 +130,20 @@ bool TFieldReader::Text(std::string_view name, bool terminated) {
 bool TFieldReader::TextList(std::string_view name) {
   if (FFailed) return false;
   TFrameField& field = Add(name, TFieldType::ftTextList);
-  const std::string_view whole = FIn.ViewAt(0, FIn.Size());
+  const size_t width = TerminatorWidth(FEncoding);
+  // Terminators at the very end close the last text; they start no empty texts of their own.
+  size_t stop = FIn.Size();
+  while (stop - FIn.Position() >= width && (stop - FIn.Position()) % width == 0 &&
+         FIn.ViewAt(stop - width, width).find_first_not_of('\0') == std::string_view::npos)
+    stop -= width;
+  const std::string_view texts = FIn.ViewAt(0, stop);
   do {
     const size_t at = FIn.Position();
-    const size_t end = FindTerminator(whole, at, FEncoding);
-    const size_t stop = end == std::string_view::npos ? whole.size() : end;
-    field.Texts.push_back(DecodeTextUtf8(whole.substr(at, stop - at), FEncoding));
-    FIn.Seek(end == std::string_view::npos ? whole.size() : end + TerminatorWidth(FEncoding));
-  } while (!FIn.AtEnd());
+    const size_t end = std::min(FindTerminator(texts, at, FEncoding), texts.size());
+    field.Texts.push_back(DecodeTextUtf8(texts.substr(at, end - at), FEncoding));
+    FIn.Seek(std::min(end + width, stop));
+  } while (FIn.Position() < stop);
+  FIn.SeekToEnd();
   return true;
 }
 

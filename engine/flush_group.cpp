@@ -1,0 +1,44 @@
+#include "tagscope/engine/flush_group.h"
+
+#include <algorithm>
+
+namespace tagscope {
+
+void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
+  std::unique_lock lock(FMutex);
+  // Folders are told apart by the path they were opened by.
+  TFolderState& state = FFolders[folder.Path()];
+  const uint64_t ticket = ++state.asked;
+  // A flush that began after this request serves it; one that was under way does not.
+  while (state.done < ticket) {
+    if (state.flushing) {
+      FDone.wait(lock);
+      continue;
+    }
+    state.flushing = true;
+    const uint64_t serves = state.asked;
+    ++FFlushes;
+    lock.unlock();
+    try {
+      files.SyncFolder(folder);
+    } catch (...) {
+      // The requests stay unserved: the next one waiting flushes again.
+      lock.lock();
+      state.flushing = false;
+      lock.unlock();
+      FDone.notify_all();
+      throw;
+    }
+    lock.lock();
+    state.flushing = false;
+    state.done = std::max(state.done, serves);
+    FDone.notify_all();
+  }
+}
+
+int64_t TFlushGroup::FolderFlushes() const {
+  std::lock_guard lock(FMutex);
+  return FFlushes;
+}
+
+}  // namespace tagscope

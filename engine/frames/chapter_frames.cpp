@@ -1,0 +1,303 @@
+// Chapters (CHAP) and tables of contents (CTOC), read and written, from their fields and from
+// typed values: their own fields, then frames of their own laid out as the tag's frames are.
+#include <algorithm>
+
+#include "engine/frame_layout.h"
+#include "engine/frames/chapter_frames.h"
+#include "engine/frames/frame_kinds.h"
+#include "engine/stream_helpers.h"
+#include "tagscope/engine/text_encoding.h"
+#include "tagscope/engine/timed_frames.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
+
+namespace tagscope {
+
+namespace {
+
+// Chapters hold frames that may be chapters again; deeper than this is kept as bytes.
+constexpr int kMaxDepth = 4;
+
+bool AllZero(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
+}
+
+// The frame headers from `at` under a layout: how far they reach before something that is
+// not a frame, and whether that is the end of the bytes.
+size_t FramesEnd(const TByteReader& in, const TFrameLayout& layout) {
+  size_t at = 0;
+  while (in.HasAt(at, FrameHeaderSize)) {
+    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
+    const bool fits = h.sizeValid && h.totalSize <= static_cast<int64_t>(in.Size() - at) &&
+                      (!layout.optionalInSize || h.size >= static_cast<uint64_t>(h.optionalBytes));
+    if (!ValidFrameID(h.id) || !fits) break;
+    at += static_cast<size_t>(h.totalSize);
+  }
+  return at;
+}
+
+// The layout whose frames reach furthest, the tag version's standard one on a tie.
+TFrameLayout ChooseLayout(const TByteReader& in, uint8_t version) {
+  TFrameLayout best = StandardLayout(version);
+  size_t reach = FramesEnd(in, best);
+  for (const TFrameLayout& layout : CandidateLayouts(version)) {
+    const size_t end = FramesEnd(in, layout);
+    if (end > reach) best = layout, reach = end;
+  }
+  return best;
+}
+
+// A frame whose payload is compressed, encrypted or unsynchronised is kept as stored.
+bool Stored(const TFrameHeader& h, const TFrameLayout& layout) {
+  const uint8_t transformed = layout.version4Flags ? 0x0E : 0xC0;
+  return (h.format & transformed) != 0;
+}
+
+// The frames at the start of the bytes, each with its payload and whether it is kept as stored;
+// `end` is where they stop.
+struct TRawSubFrame {
+  std::string id;
+  std::string_view payload;
+  bool stored = false;
+};
+std::vector<TRawSubFrame> SplitFrames(std::string_view bytes, uint8_t version, size_t& end) {
+  const TByteReader in(bytes);
+  const TFrameLayout layout = ChooseLayout(in, version);
+  std::vector<TRawSubFrame> frames;
+  size_t at = 0;
+  for (end = FramesEnd(in, layout); at < end;) {
+    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
+    frames.push_back(
+        {h.id,
+         in.ViewAt(at + FrameHeaderSize + h.optionalBytes, static_cast<size_t>(h.payloadSize)),
+         Stored(h, layout)});
+    at += static_cast<size_t>(h.totalSize);
+  }
+  return frames;
+}
+
+void EmbeddedFrames(TFieldReader& r) {
+  if (r.Failed()) return;
+  if (r.Depth() >= kMaxDepth) return r.Fail("its frames are nested too deep to read");
+  TFrameField& frames = r.Add("frames", TFieldType::ftFrames);
+  size_t end = 0;
+  for (const TRawSubFrame& sub : SplitFrames(r.RestView(), r.Version(), end)) {
+    TEmbeddedFrame& frame = frames.Frames.emplace_back();
+    frame.ID = sub.id;
+    frame.Size = sub.payload.size();
+    if (sub.stored) {
+      TFrameField& data = frame.Value.Fields.emplace_back();
+      data.Name = "data";
+      data.Type = TFieldType::ftBytes;
+      data.Bytes = sub.payload;
+    } else {
+      frame.Value = DecodeFrameContentAt(sub.id, sub.payload, r.Version(), r.Depth() + 1);
+    }
+  }
+  r.Skip(end);
+  // Zero bytes after the frames are padding; anything else is kept and reported.
+  if (AllZero(r.RestView())) r.Skip(r.Remaining());
+  if (!r.AtEnd()) r.Fail("its embedded frames end in bytes that are no frame");
+}
+
+// The fields before a chapter's frames; false where the payload does not hold them.
+bool ChapterFields(TFieldReader& r) {
+  return r.Latin1("elementId") && r.Number("startTime", 4, 1, "ms") &&
+         r.Number("endTime", 4, 1, "ms") && r.Number("startOffset", 4, 1, "bytes") &&
+         r.Number("endOffset", 4, 1, "bytes");
+}
+
+// Flags: 2 the top-level table, 1 its entries in order.
+constexpr uint8_t kTopLevel = 2, kOrdered = 1;
+
+bool TableFields(TFieldReader& r) {
+  static const std::string_view flags[] = {"", "ordered", "top-level", "top-level, ordered"};
+  if (!r.Latin1("elementId") || !r.Number("flags", 1)) return false;
+  r.Last().Label = TableLabel(flags, r.Last().Number);
+  if (!r.Number("entryCount", 1)) return false;
+  const auto count = static_cast<size_t>(r.Last().Number);
+  std::vector<std::string> ids;
+  for (size_t i = 0; i < count && r.Latin1("child"); ++i) {
+    ids.push_back(std::move(r.Last().Text));
+    r.Target().pop_back();
+  }
+  r.Add("children", TFieldType::ftTextList).Texts = std::move(ids);
+  return !r.Failed();
+}
+
+// The frames that follow, as typed values: those kept as stored (compressed, encrypted) are
+// left out, their payloads being no plain content.
+std::vector<TSubFrame> SubFrames(std::string_view bytes, uint8_t version) {
+  std::vector<TSubFrame> frames;
+  size_t end = 0;
+  for (const TRawSubFrame& sub : SplitFrames(bytes, version, end))
+    if (!sub.stored) frames.push_back({sub.id, std::string(sub.payload)});
+  return frames;
+}
+
+void AppendBE32(std::string& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
+}
+
+// An element ID: ISO-8859-1 bytes, which end at their terminator.
+void AppendElementID(std::string& out, const std::string& id) {
+  if (id.find('\0') != std::string::npos)
+    throw EConvertError("An element ID of a chapter or table of contents holds a zero byte");
+  out += id;
+  out.push_back('\0');
+}
+
+// Each frame with a header of the tag's version: sync-safe sizes in version 4, plain before.
+void AppendSubFrames(std::string& out, const std::vector<TSubFrame>& frames, uint8_t version) {
+  for (const TSubFrame& frame : frames) {
+    if (frame.ID.size() != 4 || !ValidFrameID(frame.ID))
+      throw EConvertError(Format("\"%s\" is not a frame ID", frame.ID.c_str()));
+    if (frame.Payload.size() > 0x0FFFFFFF)
+      throw EConvertError(
+          Format("The frame %s is too large to hold in a chapter", frame.ID.c_str()));
+    uint8_t size[4];
+    if (version >= 4)
+      WriteSyncSafeBE(size, 4, frame.Payload.size());
+    else
+      WritePlainBE(size, 4, frame.Payload.size());
+    out += frame.ID;
+    out.append(reinterpret_cast<const char*>(size), 4);
+    out.append(2, '\0');
+    out += frame.Payload;
+  }
+}
+
+const std::string& LastText(const TFrameValue& value, std::string_view name) {
+  static const std::string none;
+  const TFrameField* f = value.Find(name);
+  return f ? f->Text : none;
+}
+
+uint32_t LastNumber(const TFrameValue& value, std::string_view name) {
+  const TFrameField* f = value.Find(name);
+  return f ? static_cast<uint32_t>(f->Number) : 0;
+}
+
+// The frames a chapter or table of contents holds, each rendered from its content; a field that
+// cannot be written is named by its path below the frame.
+void RenderEmbeddedFrames(TFieldWriter& w) {
+  if (!w.Has("frames")) return;
+  const std::vector<TEmbeddedFrame>& frames = w.Field("frames", TFieldType::ftFrames).Frames;
+  std::vector<TSubFrame> subs;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const std::string path = w.Path() + ".frames[" + std::to_string(i) + "]";
+    if (frames[i].ID.size() != 4 || !ValidFrameID(frames[i].ID))
+      throw EFrameValueError(path + ".id", "is no frame ID of four letters A-Z or digits");
+    try {
+      subs.push_back(
+          {frames[i].ID, RenderFrameContent(frames[i].ID, frames[i].Value, w.Version())});
+    } catch (const EFrameValueError& e) {
+      throw EFrameValueError(path + "." + e.Path(), e.Problem());
+    }
+  }
+  std::string out;
+  AppendSubFrames(out, subs, w.Version());
+  w.Raw(out);
+}
+
+}  // namespace
+
+void ParseChapterFrame(TFieldReader& r) {
+  if (ChapterFields(r)) EmbeddedFrames(r);
+}
+
+void RenderChapterFrame(TFieldWriter& w) {
+  w.Latin1("elementId");
+  for (const char* name : {"startTime", "endTime", "startOffset", "endOffset"}) w.Number(name, 4);
+  RenderEmbeddedFrames(w);
+}
+
+void ParseTableOfContentsFrame(TFieldReader& r) {
+  if (TableFields(r)) EmbeddedFrames(r);
+}
+
+void RenderTableOfContentsFrame(TFieldWriter& w) {
+  w.Latin1("elementId");
+  w.Number("flags", 1);
+  const std::vector<std::string>& children = w.Field("children", TFieldType::ftTextList).Texts;
+  if (w.Field("entryCount", TFieldType::ftNumber).Number != static_cast<int64_t>(children.size()))
+    w.Refuse("entryCount", "is the number of children");
+  w.Number("entryCount", 1);
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (!FitsLatin1(children[i]) || children[i].find('\0') != std::string::npos)
+      w.Refuse("children[" + std::to_string(i) + "]",
+               "is an element ID of ISO-8859-1 characters without a zero");
+    w.Raw(Utf8ToLatin1(children[i]) + '\0');
+  }
+  RenderEmbeddedFrames(w);
+}
+
+std::string RenderChapterFrame(const TChapterFrame& chapter, uint8_t version) {
+  std::string out;
+  AppendElementID(out, chapter.ElementID);
+  for (const uint32_t n :
+       {chapter.StartTime, chapter.EndTime, chapter.StartOffset, chapter.EndOffset})
+    AppendBE32(out, n);
+  AppendSubFrames(out, chapter.Frames, version);
+  return out;
+}
+
+std::string RenderTableOfContentsFrame(const TTableOfContentsFrame& table, uint8_t version) {
+  if (table.Children.size() > 255)
+    throw EConvertError(
+        Format("A table of contents holds at most 255 entries, not %zu", table.Children.size()));
+  std::string out;
+  AppendElementID(out, table.ElementID);
+  out.push_back(
+      static_cast<char>((table.TopLevel ? kTopLevel : 0) | (table.Ordered ? kOrdered : 0)));
+  out.push_back(static_cast<char>(table.Children.size()));
+  for (const std::string& child : table.Children) AppendElementID(out, child);
+  AppendSubFrames(out, table.Frames, version);
+  return out;
+}
+
+TSubFrame TextSubFrame(std::string_view id, const std::string& text, uint8_t version) {
+  const uint8_t encoding = EncodingForText(text, version);
+  return {std::string(id), static_cast<char>(encoding) + EncodeText(text, encoding)};
+}
+
+std::optional<TChapterFrame> ParseChapterFrame(std::string_view payload, uint8_t version) {
+  TFrameValue value;
+  TFieldReader r(payload, value, version);
+  if (!ChapterFields(r)) return std::nullopt;
+  TChapterFrame c;
+  c.ElementID = Utf8ToLatin1(LastText(value, "elementId"));
+  c.StartTime = LastNumber(value, "startTime");
+  c.EndTime = LastNumber(value, "endTime");
+  c.StartOffset = LastNumber(value, "startOffset");
+  c.EndOffset = LastNumber(value, "endOffset");
+  c.Frames = SubFrames(r.RestView(), version);
+  return c;
+}
+
+std::optional<TTableOfContentsFrame> ParseTableOfContentsFrame(std::string_view payload,
+                                                               uint8_t version) {
+  TFrameValue value;
+  TFieldReader r(payload, value, version);
+  if (!TableFields(r)) return std::nullopt;
+  TTableOfContentsFrame t;
+  t.ElementID = Utf8ToLatin1(LastText(value, "elementId"));
+  const uint32_t flags = LastNumber(value, "flags");
+  t.TopLevel = (flags & kTopLevel) != 0;
+  t.Ordered = (flags & kOrdered) != 0;
+  for (const std::string& child : value.Find("children")->Texts)
+    t.Children.push_back(Utf8ToLatin1(child));
+  t.Frames = SubFrames(r.RestView(), version);
+  return t;
+}
+
+std::string SubFrameText(const std::vector<TSubFrame>& frames, std::string_view id) {
+  for (const TSubFrame& frame : frames) {
+    if (frame.ID != id || frame.Payload.empty()) continue;
+    const auto encoding = static_cast<uint8_t>(frame.Payload[0]);
+    return DecodeTextUtf8(TerminatedString(frame.Payload, 1, encoding), encoding);
+  }
+  return {};
+}
+
+}  // namespace tagscope

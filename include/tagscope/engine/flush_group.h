@@ -1,0 +1,40 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "tagscope/engine/file_system.h"
+
+namespace tagscope {
+
+// Writes of many files at once, each engine on a thread of its own, sharing the flushes of
+// their folders. A write makes the names it created in its folder durable before it touches
+// the file (its journal) or after it renamed the new file into place; with a group, one flush
+// of the folder serves every write of the group that asked for it before the flush began, so a
+// run over a folder flushes it about once per round of writes rather than once per file. Hand
+// one group to every engine of the run (TID3Engine::SetFlushGroup); each file is still written
+// whole, old or new, whatever stops and wherever.
+class TFlushGroup {
+ public:
+  // Returns once the folder's names as they were at the call are durable; raises what the
+  // flush raised when this caller's flush failed.
+  void SyncFolder(TFileSystem& files, const TFolder& folder);
+  // How many flushes of folders the group made.
+  int64_t FolderFlushes() const;
+
+ private:
+  struct TFolderState {
+    uint64_t asked = 0;  // requests made
+    uint64_t done = 0;   // requests served by a finished flush
+    bool flushing = false;
+  };
+  mutable std::mutex FMutex;
+  std::condition_variable FDone;
+  std::map<std::string, TFolderState> FFolders;
+  int64_t FFlushes = 0;
+};
+
+}  // namespace tagscope

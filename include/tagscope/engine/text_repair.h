@@ -1,0 +1,76 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tagscope {
+
+class TID3Tag;
+
+// Texts stored in one character set and read in another: tags that old software wrote in the
+// system's code page (Cyrillic, Central European, Japanese, Chinese, Korean) marked as
+// ISO-8859-1, or UTF-8 bytes marked as ISO-8859-1, read as "ÃðóïïÃ" or "CafÃ©". The bytes behind
+// such a text are recovered, the character set they were written in is found for all texts
+// of the file together, and each text is repaired only when the repaired text decodes cleanly
+// and reads as one script.
+
+// One text and what it reads as in the character set it was written in.
+struct TTextRepair {
+  std::string Where;    // "TIT2", "TXXX (description)", "COMM (eng)", "ID3v1 title", ...
+  std::string Old;      // UTF-8: as it reads now
+  std::string New;      // UTF-8: as it reads in Charset
+  std::string Charset;  // "UTF-8", "WINDOWS-1251", ...
+  int Frame = -1;       // the frame's index in the tag; -1 for a text given apart
+  int Part = 0;         // which of the frame's strings
+};
+
+// A text that is not in the tag's frames but counts for finding the character set (the
+// fields of an ID3v1 trailer): its name and its bytes.
+struct TLooseText {
+  std::string Where;
+  std::string Bytes;
+};
+
+struct TTextRepairPlan {
+  std::string Charset;  // the set found for the file's single-byte texts; empty when none
+  std::vector<TTextRepair> Repairs;
+};
+
+// Finds the texts of the tag (text frames, user texts, comments and lyrics) and the loose
+// texts that read wrong, and what they read as. `from` forces a character set for them all;
+// empty finds it.
+TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText>& loose,
+                                std::string_view from);
+// Writes the repaired texts of the tag's frames back, each frame changed in the encoding its
+// version calls for (UTF-8 in ID3v2.4, UTF-16 in older versions); the loose ones are left to
+// the caller. Returns how many frames changed.
+int ApplyTextRepairs(TID3Tag& tag, const TTextRepairPlan& plan);
+
+// Reads the single-byte texts of the tag's frames (those marked as ISO-8859-1, such as the
+// fields imported from an ID3v1 trailer) as written in the character set, where they convert
+// cleanly into text; returns how many frames changed.
+int RecodeSingleByteTexts(TID3Tag& tag, std::string_view charset);
+// The text of single bytes in the character set, as UTF-8; as ISO-8859-1 where they do not
+// convert cleanly or no set is named.
+std::string SingleByteText(std::string_view bytes, std::string_view charset);
+
+// The fields of an ID3v1 trailer (its last 128 bytes) as loose texts; none when it is not one.
+std::vector<TLooseText> ID3v1LooseTexts(std::string_view trailer);
+
+// The building blocks, for programs with texts of their own.
+// Whether ISO-8859-1 bytes read wrong as such: C1 control characters, three or more non-ASCII
+// characters in a row, or a sign between two letters.
+bool LooksMisread(std::string_view latin1);
+// Whether a UTF-8 text reads as text: well formed, without control characters or replacement
+// characters, its words each of one script and its letters beyond ASCII of one script.
+bool PlausibleText(std::string_view utf8);
+// How unlikely a plausible text is as writing (case changing inside words, signs inside
+// words); lower is likelier.
+int TextOddity(std::string_view utf8);
+// The character set a detector finds for the bytes; empty when it finds none or when this
+// build has no detector (CharsetDetection() is false).
+std::string DetectCharset(std::string_view bytes);
+bool CharsetDetection();
+
+}  // namespace tagscope
