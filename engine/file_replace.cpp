@@ -70,7 +70,8 @@ std::vector<TNewFile> NewFilesOf(const TBeside& place) {
   const std::string target = place.Target();
   std::vector<TNewFile> found;
   for (int slot = 0; slot < beside::kSlots; ++slot) {
-    TNewFile file{beside::TempName(target, beside::SlotDigits(slot))};
+    TNewFile file;
+    file.name = beside::TempName(target, beside::SlotDigits(slot));
     TFileFacts facts;
     if (!place.Look(file.name, facts)) continue;
     try {

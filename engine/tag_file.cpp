@@ -16,19 +16,19 @@
 
 namespace tagscope {
 
+#ifndef NDEBUG
 namespace {
 
 // In debug builds, a broken invariant of the file side stops the program where it is found.
-void Expect([[maybe_unused]] bool holds, [[maybe_unused]] const char* invariant) {
-#ifndef NDEBUG
+void Expect(bool holds, const char* invariant) {
   if (!holds) {
     std::fprintf(stderr, "tagscope: file side invariant %s broken\n", invariant);
     std::abort();
   }
-#endif
 }
 
 }  // namespace
+#endif
 
 TTagFile::~TTagFile() = default;
 

@@ -86,6 +86,9 @@ TEST(WriteThroughHandles, ALinkSwappedInBeforeTheRenameIsNotReplaced) {
   const std::string name = dir.Put("a.mp3", Song("Old"));
   const std::string victim = dir.Put("victim.txt", "precious");
   auto files = std::make_shared<HookedFileSystem>();
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
   // Once the new file is complete and given the song's access, just before it is renamed, the
   // song is moved away and a link to another file takes its name.
   files->beforeLookIn = [&](const std::string& leaf) {
@@ -93,9 +96,6 @@ TEST(WriteThroughHandles, ALinkSwappedInBeforeTheRenameIsNotReplaced) {
     fs::rename(name, dir.Path("moved.mp3"));
     fs::create_symlink(victim, name);
   };
-  TestEngine e;
-  e.SetFileSystem(files);
-  e.Open(name);
   e.SetTitle(std::string(3000, 'N'));  // outgrows the tag: a new file beside, then a rename
   EXPECT_THROW(e.WriteTag(), EWriteError);
   e.SetActive(false);

@@ -387,7 +387,7 @@ TEST(WriteRecovery, FilesWhoseLongNamesShareTheirStartKeepTheirJournalsAndNewFil
     TFileStream file(one, TFileMode::fmOpenReadWrite);
     const std::string temp = beside::TempName(one, beside::SlotDigits(0));
     TFileStream source(dir.Put(temp.substr(dir.Path("").size()), fresh), TFileMode::fmOpenRead);
-    TTagJournal::ForCopy(*PlatformFileSystem(), one, file, source, "00000000");
+    TTagJournal::ForCopy(BesideOf(one), file, source, "00000000");
     file.WriteString(fresh.substr(0, 512));
   }
   const std::vector<std::string> left = dir.Files();
