@@ -225,6 +225,9 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
+  if (e.WriterAtWork())
+    out << "Another program was changing this file while it was read: what is shown may be "
+           "half old, half new\n";
   if (e.JournalPending()) out << kJournalPendingWarning << "\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {

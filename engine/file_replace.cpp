@@ -1,18 +1,20 @@
 #include "engine/file_replace.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 
 namespace tagscope {
 
-TFileReplacement::TFileReplacement(TFileSystem& files, const std::string& fileName)
-    : FFiles(files), FTarget(ResolveLinkName(fileName)) {
+TFileReplacement::TFileReplacement(const TBeside& place) : FPlace(place), FTarget(place.Target()) {
   // Creating exclusively never takes over another file (or a link planted under the name).
   // The new file takes the first free slot, where the next writer looks for leftovers.
   FStream = beside::CreateTemp(
       FTarget, FTempName,
-      [&](const std::string& name) { return FFiles.Open(name, TFileMode::fmCreateNew); }, true);
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
   // Held until the new content is in place, and on by the stream that then serves the file.
   FStream->Lock(TFileLock::flExclusive);
 }
@@ -20,7 +22,7 @@ TFileReplacement::TFileReplacement(TFileSystem& files, const std::string& fileNa
 TFileReplacement::~TFileReplacement() {
   if (FCommitted || FKept) return;
   FStream.reset();
-  FFiles.Remove(FTempName);
+  FPlace.Remove(FTempName);
 }
 
 std::string TFileReplacement::Digits() const {
@@ -29,57 +31,102 @@ std::string TFileReplacement::Digits() const {
   return digits;
 }
 
-bool TFileReplacement::RenameKeepsIdentity() {
-  TFileInfo info;
-  if (!GetFileInfo(FTarget, info) || info.links > 1) return false;
-  CopyFilePermissions(FTarget, FTempName);
+bool TFileReplacement::RenameKeepsIdentity(const TFileFacts& old) {
+  if (old.links > 1) return false;
+  TFileSystem& files = FPlace.Files();
+  const std::string temp = FPlace.LeafOf(FTempName);
+  files.SetAccessIn(FPlace.Folder(), temp, old);
   // Access control lists and other extended attributes go with the content; where one cannot
   // be given to the new file, the content is copied into the old one instead.
-  if (!CopyExtendedAttributes(FTarget, FTempName)) return false;
-  return SameOwnership(FTarget, FTempName);
+  if (!files.CopyAttributesIn(FPlace.Folder(), FPlace.Leaf(), temp)) return false;
+  TFileFacts made;
+  if (!files.LookIn(FPlace.Folder(), temp, made)) return false;
+  return made.owner == old.owner && made.group == old.group && made.mode == old.mode;
 }
 
-void TFileReplacement::Commit() {
-  FFiles.Rename(FTempName, FTarget);
+bool TFileReplacement::Commit(const TFileFacts& old) {
+  // The name must still lead to the file that was opened, and not through a link: one put in
+  // its place since (or a file moved there) is not replaced.
+  TFileFacts now;
+  if (!FPlace.Look(FTarget, now) || !now.regular || now.identity != old.identity) return false;
+  FPlace.Rename(FTempName, FTarget);
   FCommitted = true;
+  return true;
 }
 
 namespace {
 
-// The new files beside `fileName` that name it, with whether a live writer holds each. What
-// stands under such a name but is no plain file (a link, a FIFO, a folder) is nobody's new
-// file, and left alone. Writers put their new files in the fixed slots, so the slots' names
-// are looked at, not the folder's list: the cost does not grow with the folder.
-std::vector<std::pair<std::string, bool>> NewFilesOf(TFileSystem& files,
-                                                     const std::string& fileName) {
-  const std::string target = ResolveLinkName(fileName);
-  std::vector<std::pair<std::string, bool>> found;
+// The new files beside the target that name it, with whether a live writer holds each and
+// who made it. What stands under such a name but is no plain file (a link, a FIFO, a folder)
+// is nobody's new file, and left alone. Writers put their new files in the fixed slots, so the
+// slots' names are looked at, not the folder's list: the cost does not grow with the folder.
+struct TNewFile {
+  std::string name;
+  bool held = false;
+  std::string owner;
+};
+
+std::vector<TNewFile> NewFilesOf(const TBeside& place) {
+  const std::string target = place.Target();
+  std::vector<TNewFile> found;
   for (int slot = 0; slot < beside::kSlots; ++slot) {
-    const std::string name = beside::TempName(target, beside::SlotDigits(slot));
-    if (!NameTaken(name)) continue;
-    bool held = false;
+    TNewFile file;
+    file.name = beside::TempName(target, beside::SlotDigits(slot));
+    TFileFacts facts;
+    if (!place.Look(file.name, facts)) continue;
     try {
-      held = !files.Open(name, TFileMode::fmOpenReadPlain)->Lock(TFileLock::flShared, false);
+      const auto stream = place.Open(file.name, TFileMode::fmOpenReadPlain);
+      file.owner = FactsOf(*stream).owner;
+      file.held = !stream->Lock(TFileLock::flShared, false);
     } catch (const Exception&) {
       // Gone in the meantime, no plain file, or not ours to open.
       continue;
     }
-    found.emplace_back(name, held);
+    found.push_back(std::move(file));
   }
   return found;
 }
 
 }  // namespace
 
-void TFileReplacement::RemoveLeftovers(TFileSystem& files, const std::string& fileName) {
-  for (const auto& [name, held] : NewFilesOf(files, fileName))
-    if (!held) files.Remove(name);
+void TFileReplacement::RemoveLeftovers(const TBeside& place) {
+  const std::string me = place.Files().User();
+  for (const TNewFile& file : NewFilesOf(place))
+    if (!file.held && (file.owner.empty() || file.owner == me)) place.Remove(file.name);
 }
 
-bool TFileReplacement::Replacing(TFileSystem& files, const std::string& fileName) {
-  for (const auto& [name, held] : NewFilesOf(files, fileName))
-    if (held) return true;
+bool TFileReplacement::Replacing(const TBeside& place, const std::string& fileOwner) {
+  const std::string me = place.Files().User();
+  for (const TNewFile& file : NewFilesOf(place))
+    if (file.held && (file.owner.empty() || file.owner == me || file.owner == fileOwner))
+      return true;
   return false;
+}
+
+void ReserveFor(TStream& source, TStream& file, int64_t size) {
+  const TFileFacts facts = FactsOf(source);
+  const bool holes = facts.allocated >= 0 && facts.allocated < facts.size;
+  file.Reserve(size, holes ? facts.allocated : -1);
+}
+
+void CopyContent(TStream& source, TStream& file, int64_t size) {
+  const TFileFacts facts = FactsOf(source);
+  const bool holes = facts.allocated >= 0 && facts.allocated < facts.size;
+  std::vector<char> buffer(64 << 10);
+  for (int64_t at = 0; at < size;) {
+    const int64_t n = source.ReadAt(at, buffer.data(), std::min<int64_t>(size - at, buffer.size()));
+    if (n <= 0)
+      throw EReadError(Format("The new content ended at byte %lld of %lld: it was cut short",
+                              static_cast<long long>(at), static_cast<long long>(size)));
+    if (holes && std::all_of(buffer.begin(), buffer.begin() + n, [](char c) { return c == 0; })) {
+      file.Zero(at, n);
+    } else {
+      file.SetPosition(at);
+      file.WriteBuffer(buffer.data(), n);
+    }
+    at += n;
+  }
+  file.SetSize(size);
 }
 
 }  // namespace tagscope

@@ -3,17 +3,19 @@
 #include <memory>
 #include <string>
 
+#include "engine/file_facts.h"
 #include "tagscope/engine/file_system.h"
 
 namespace tagscope {
 
 // The new content of a file, written beside it under a temporary name and then put in its
 // place by one rename, so that the file holds either all of its old content or all of its new.
+// Everything happens in the folder that holds the file's data, opened once.
 class TFileReplacement {
  public:
-  // Creates the new file exclusively, in the folder where the data of `fileName` lives (links
-  // resolved), under the writers' pattern (see beside::TempName), and locks it.
-  TFileReplacement(TFileSystem& files, const std::string& fileName);
+  // Creates the new file exclusively beside the target of `place`, under the writers' pattern
+  // (see beside::TempName), and locks it.
+  explicit TFileReplacement(const TBeside& place);
   // Deletes the new file unless Commit succeeded or Keep was called.
   ~TFileReplacement();
   TFileReplacement(const TFileReplacement&) = delete;
@@ -24,32 +26,42 @@ class TFileReplacement {
   // The digits that tell the new file from other writers' (see beside::TempName).
   std::string Digits() const;
 
-  // Whether a rename would keep what makes the file itself: a single name (a rename would
-  // part a hard link from the new content) and its owner, group and permissions, which the
-  // new file is given here as far as this process may.
-  bool RenameKeepsIdentity();
-  // Renames the new file over the old one; the caller flushes it first, and makes the rename
-  // durable (TFileSystem::SyncFolder) after. Raises the rename's error, the new file staying
-  // for a copy.
-  void Commit();
+  // Whether a rename would keep what makes the file `old` describes itself: a single name (a
+  // rename would part a hard link from the new content) and its owner, group and permissions,
+  // which the new file is given here as far as this process may.
+  bool RenameKeepsIdentity(const TFileFacts& old);
+  // Renames the new file over the target, when the target's name still leads to the file
+  // `old` describes (checked under the writer's lock, no link followed); the caller flushes
+  // the new file first, and makes the rename durable (TFileSystem::SyncFolder) after. False,
+  // nothing renamed, when the name now leads elsewhere; raises the rename's error, the new file
+  // staying for a copy.
+  bool Commit(const TFileFacts& old);
   // The new file stays when this object goes (it is being copied into the file).
   void Keep(bool value = true) { FKept = value; }
   // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
 
-  // Deletes the new files that writers of `fileName` killed before their end left behind; a
-  // live writer keeps its own locked, and it is left alone.
-  static void RemoveLeftovers(TFileSystem& files, const std::string& fileName);
-  // Whether a live writer is putting a new file in the place of `fileName` right now.
-  static bool Replacing(TFileSystem& files, const std::string& fileName);
+  // Deletes the new files that this user's writers of the target killed before their end left
+  // behind; a live writer keeps its own locked, and it is left alone, as are other users'.
+  static void RemoveLeftovers(const TBeside& place);
+  // Whether a live writer of this user or the file's owner is putting a new file in the place
+  // of the target right now. Look-alikes of anyone else are no writer's.
+  static bool Replacing(const TBeside& place, const std::string& fileOwner);
 
  private:
-  TFileSystem& FFiles;
+  const TBeside& FPlace;
   std::string FTarget;
   std::string FTempName;
   std::unique_ptr<TStream> FStream;
   bool FCommitted = false;
   bool FKept = false;
 };
+
+// Takes room in `file` for `size` bytes of `source`: a source with holes is asked room for its
+// data only, and keeps its holes in the copy.
+void ReserveFor(TStream& source, TStream& file, int64_t size);
+// Copies the first `size` bytes of `source` over `file` from its start, in order, and sets its
+// size; runs of zero bytes of a source with holes become holes.
+void CopyContent(TStream& source, TStream& file, int64_t size);
 
 }  // namespace tagscope

@@ -4,9 +4,10 @@
 
 namespace tagscope {
 
-void TFlushGroup::SyncFolder(TFileSystem& files, const std::string& folder) {
+void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
   std::unique_lock lock(FMutex);
-  TFolder& state = FFolders[folder];
+  // Folders are told apart by the path they were opened by.
+  TFolderState& state = FFolders[folder.Path()];
   const uint64_t ticket = ++state.asked;
   // A flush that began after this request serves it; one that was under way does not.
   while (state.done < ticket) {

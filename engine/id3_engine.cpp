@@ -6,39 +6,15 @@
 
 #include "engine/id3_layout.h"
 #include "engine/later_reads.h"
-#include "engine/sparse_body.h"
 #include "engine/stream_helpers.h"
 #include "engine/tag_file.h"
-#include "engine/tag_locator.h"
+#include "engine/tag_reader.h"
 #include "engine/unsync.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 
 namespace tagscope {
-
-namespace {
-
-using id3::HeaderSize;
-
-// The first read of a file takes this much: a usual tag and the first audio frames behind it.
-constexpr int64_t kHeadBytes = 64 * 1024;
-// A tag that does not fit is read with this much of what follows, for the audio facts.
-constexpr int64_t kAudioAhead = 48 * 1024;
-
-// The bytes of a tag, read once; frames keep views of them.
-struct TTagBytes {
-  std::shared_ptr<const char[]> owner;
-  std::string_view bytes;
-};
-
-// The bytes of an unsynchronised tag body as they were before unsynchronisation.
-TTagBytes Decoded(std::string_view stored) {
-  auto decoded = std::make_shared<const std::string>(UndoUnsynchronisation(stored));
-  return {std::shared_ptr<const char[]>(decoded, decoded->data()), *decoded};
-}
-
-}  // namespace
 
 TID3Engine::TID3Engine() : FFile(std::make_unique<TTagFile>()), FStream(FFile->Slot()) {}
 
@@ -83,6 +59,11 @@ const std::string& TID3Engine::RecoveryNote() const {
 bool TID3Engine::JournalPending() const {
   return FFile->JournalPending();
 }
+
+bool TID3Engine::WriterAtWork() const {
+  return FFile->WriterAtWork();
+}
+
 void TID3Engine::SetFileName(const std::string& value) {
   if (!Active()) FFileName = value;
 }
@@ -130,189 +111,19 @@ void TID3Engine::ClearTag() {
 void TID3Engine::LoadTag() {
   if (!Active()) return;
   ClearTag();
-  const int64_t fileSize = FFile->SizeForRead();
-  const TFileBytes start = FFile->Cache().Read(*FStream, fileSize, 0, kHeadBytes);
-  bool found = Header().ParseTagHeader(start.bytes.substr(0, HeaderSize));
-  if (!found && FFullID3TagSeek) {
-    const int64_t at = FindTagSignature(*FStream);
-    if (at > 0) {
-      FTagOffset = at;
-      char head[HeaderSize];
-      const int64_t n = FStream->ReadAt(at, head, HeaderSize);
-      found = Header().ParseTagHeader(std::string_view(head, static_cast<size_t>(n)));
-    }
-  }
-  if (found) {
-    ReadTagBody(fileSize);
-  } else {
+  TTagReader reader(*FFile, FTag,
+                    {FFullID3TagSeek, FDeferLargePayloads, FReadOnly, OnFrameDecrypt});
+  const TTagRead read = reader.Read();
+  FTagOffset = read.offset;
+  FTagSize = read.size;
+  FReadReport = read.report;
+  if (!read.found) {
     FTagOffset = 0;
     LoadID3V1();
   }
   // The padding just read is the file's, not one the program chose.
   FTag.SetPaddingChosen(false);
   if (OnReadTag) OnReadTag(*this);
-}
-
-void TID3Engine::ReadTagBody(int64_t fileSize) {
-  const int64_t bodyStart = FTagOffset + HeaderSize;
-  const int64_t declared = Header().Size();
-  const int64_t footer = Header().FooterPresent() ? HeaderSize : 0;
-  // The tag's extent in the file, as stored, never past the file's end.
-  FTagSize = std::min(HeaderSize + declared + footer, fileSize - FTagOffset);
-  const int64_t count = std::clamp<int64_t>(declared, 0, fileSize - bodyStart);
-  const uint8_t version = Header().VersionNumber();
-  TSparseBody sparse;
-  const bool leaveOut = FDeferLargePayloads && FReadOnly && (version == 3 || version == 4) &&
-                        !Header().ExtendedHeaderPresent() &&
-                        !(Header().Unsynchronisation() && version < 4) &&
-                        ReadSparseBody(FFile->Cache(), *FStream, fileSize, bodyStart, count,
-                                       kAudioAhead, version, sparse);
-  const TFileBytes read =
-      leaveOut ? sparse.bytes
-               : FFile->Cache().Read(*FStream, fileSize, bodyStart, count, kAudioAhead);
-  const TTagBytes stored{read.owner, read.bytes};
-  const auto storedSize = static_cast<int64_t>(stored.bytes.size());
-  if (Header().TagCompressed()) {
-    SetPadding(0);
-    NoteProblem(bodyStart,
-                "The ID3v2.2 tag is compressed, which no reader can undo; its frames "
-                "are not read");
-    return;
-  }
-  // Versions 2 and 3 unsynchronise everything after the header: frames are read from the
-  // decoded bytes, and offsets mapped back to the file's.
-  const bool wholeTagUnsync = Header().Unsynchronisation() && version < 4;
-  const TTagBytes body = wholeTagUnsync ? Decoded(stored.bytes) : stored;
-  auto fileOffset = [&](size_t decoded) {
-    return bodyStart + (wholeTagUnsync ? StoredOffset(stored.bytes, static_cast<int64_t>(decoded))
-                                       : static_cast<int64_t>(decoded));
-  };
-  const size_t framesStart =
-      Header().ExtendedHeaderPresent() ? FramesStart(body.bytes, bodyStart) : 0;
-  const TID3Frames::TParseResult result =
-      FTag.ParseFrames(body.owner, body.bytes.substr(framesStart), OnFrameDecrypt);
-  if (leaveOut) DeferHoles(sparse);
-  const int64_t framesEnd = fileOffset(framesStart + result.framesEnd);
-  SetPadding(bodyStart + storedSize - framesEnd);
-  // Bytes after the frames of a tag that runs past the file's end are said to be that: they
-  // may be the audio its size runs into.
-  const std::string pastEnd =
-      declared + footer > fileSize - bodyStart
-          ? Format(
-                "The tag runs past the end of the file: its header counts %lld bytes after "
-                "it, the file ends %lld bytes after it",
-                static_cast<long long>(declared + footer),
-                static_cast<long long>(fileSize - bodyStart))
-          : std::string();
-  if (result.strayLength > 0) {
-    const int64_t at = fileOffset(framesStart + result.strayAt);
-    NoteProblem(at,
-                (pastEnd.empty() ? "" : pastEnd + "; ") +
-                    Format("%lld bytes at byte %lld after the last frame are not padding",
-                           static_cast<long long>(
-                               fileOffset(framesStart + result.strayAt + result.strayLength) - at),
-                           static_cast<long long>(at)));
-  }
-  if (!result.problem.empty()) {
-    const int64_t at = fileOffset(framesStart + result.problemAt);
-    NoteProblem(at,
-                result.problemFrame.empty()
-                    ? Format("%s at byte %lld", result.problem.c_str(), static_cast<long long>(at))
-                    : Format("Frame %s at byte %lld: %s", result.problemFrame.c_str(),
-                             static_cast<long long>(at), result.problem.c_str()));
-  }
-  if (FReadReport.complete) FReadReport.accountedEnd = FTagOffset + FTagSize;
-  if (!pastEnd.empty()) NoteProblem(fileSize, pastEnd);
-}
-
-namespace {
-
-// Whether a frame header with a valid ID starts at `at`.
-bool StartsFrame(std::string_view body, size_t at) {
-  return at < body.size() && body.size() - at >= static_cast<size_t>(HeaderSize) &&
-         ValidFrameID(body.substr(at, 4));
-}
-
-}  // namespace
-
-size_t TID3Engine::FramesStart(std::string_view body, int64_t bodyStart) {
-  const int64_t taken = Header().ParseExtendedHeader(body);
-  const size_t parsed = static_cast<size_t>(std::clamp<int64_t>(taken, 0, int64_t(body.size())));
-  if (StartsFrame(body, parsed) || body.size() < 4) {
-    if (taken < 0) {
-      Header().SetExtendedHeaderPresent(false);
-      FReadReport.extendedHeaderFlagWrong = true;
-    }
-    return parsed;
-  }
-  // The layout read leads to no frame: the first place an extended header could end that
-  // starts one is taken instead.
-  const TByteReader in(body);
-  const int64_t stated = Header().VersionNumber() >= 4 ? static_cast<int64_t>(in.SyncSafeAt(0, 4))
-                                                       : static_cast<int64_t>(in.BEAt(0, 4)) + 4;
-  // The stated size; the sizes the versions lay out (6 bytes at the least in version 4, 10 or
-  // 14 in version 3); none at all.
-  const int64_t places[] = {stated, 6, 10, 14, 0};
-  for (const int64_t at : places) {
-    if (at < 0 || !StartsFrame(body, static_cast<size_t>(at))) continue;
-    FReadReport.framesFoundAt = Format(
-        "The extended header's layout leads to no frame; the frames were read from byte %lld, %s",
-        static_cast<long long>(bodyStart + at),
-        at == stated ? "where its stated size ends it"
-        : at == 0
-            ? "as if there were no extended header"
-            : Format("after an extended header of %lld bytes", static_cast<long long>(at)).c_str());
-    if (at == 0 || taken < 0) {
-      Header().SetExtendedHeaderPresent(false);
-      FReadReport.extendedHeaderFlagWrong = true;
-    }
-    return static_cast<size_t>(at);
-  }
-  if (taken < 0) {
-    Header().SetExtendedHeaderPresent(false);
-    FReadReport.extendedHeaderFlagWrong = true;
-  }
-  return parsed;
-}
-
-void TID3Engine::DeferHoles(const TSparseBody& sparse) {
-  const std::weak_ptr<TLaterReads> later = FFile->NewLaterReads();
-  const auto base = reinterpret_cast<uintptr_t>(sparse.bytes.bytes.data());
-  const size_t size = sparse.bytes.bytes.size();
-  auto source = [&](const TSparseBody::THole& h, std::shared_ptr<const void> owner) {
-    char* into = const_cast<char*>(sparse.bytes.bytes.data()) + h.from;
-    return std::make_shared<TDeferredPayload>(later, std::move(owner), into,
-                                              sparse.bytes.offset + static_cast<int64_t>(h.from),
-                                              static_cast<int64_t>(h.to - h.from));
-  };
-  // Holes no frame owns (none should be) are read at once: nothing stays unread unawares.
-  size_t next = 0;
-  auto fillUpTo = [&](size_t end) {
-    for (; next < sparse.holes.size() && sparse.holes[next].to <= end; ++next)
-      source(sparse.holes[next], nullptr)->Fill();
-  };
-  for (int i = 0; i < Frames().Count() && next < sparse.holes.size(); ++i) {
-    TID3Frames_Item& item = Frames().Items(i);
-    const std::string_view payload = item.Payload();
-    const auto at = reinterpret_cast<uintptr_t>(payload.data());
-    if (payload.empty() || at < base || at - base + payload.size() > size) continue;
-    const size_t from = at - base;
-    fillUpTo(from);
-    if (next == sparse.holes.size()) break;
-    const TSparseBody::THole& h = sparse.holes[next];
-    if (h.from >= from && h.to <= from + payload.size()) {
-      item.SetDeferredPayload(source(h, sparse.bytes.owner), h.from - from);
-      ++next;
-    }
-  }
-  fillUpTo(SIZE_MAX);
-}
-
-void TID3Engine::NoteProblem(int64_t at, const std::string& what) {
-  if (!FReadReport.complete) return;  // the first problem is the one reported
-  FReadReport.complete = false;
-  FReadReport.problem = what;
-  FReadReport.accountedEnd = at;
 }
 
 }  // namespace tagscope

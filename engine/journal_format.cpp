@@ -39,9 +39,10 @@ void PutSums(std::string& out, const std::vector<uint32_t>& sums) {
 struct TReader {
   const std::string& b;
   size_t at;
+  size_t end = b.size();  // the fields end here
   bool broken = false;
   uint64_t Number(int bytes) {
-    if (broken || b.size() - at < static_cast<size_t>(bytes)) {
+    if (broken || end - at < static_cast<size_t>(bytes)) {
       broken = true;
       return 0;
     }
@@ -55,7 +56,7 @@ struct TReader {
     return broken ? 0 : static_cast<int64_t>(v);
   }
   std::string Bytes(uint64_t count) {
-    if (broken || b.size() - at < count) {
+    if (broken || end - at < count) {
       broken = true;
       return std::string();
     }
@@ -97,7 +98,24 @@ bool RangesFit(const TRecord& r) {
   return end == r.sizeAfter;
 }
 
+// The checksum of a journal's first `size` bytes, the mark left out.
+uint32_t SumWithoutMark(const std::string& bytes, size_t size) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(kMarkAt));
+  for (size_t at = kMarkAt + 1; at < size;) {
+    const uInt n = static_cast<uInt>(std::min<size_t>(size - at, 1u << 30));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data() + at), n);
+    at += n;
+  }
+  return static_cast<uint32_t>(crc);
+}
+
 }  // namespace
+
+int64_t MaxJournalFor(int64_t fileSize) {
+  const int64_t size = std::clamp<int64_t>(fileSize, 0, kMaxFileSize);
+  return std::min(kMaxJournal, 2 * size + (int64_t(4) << 20));
+}
 
 uint32_t Checksum(const char* data, size_t size) {
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -161,12 +179,10 @@ std::optional<std::string> IdentityOf(const std::string& head) {
 std::optional<TRecord> Decode(const std::string& bytes) {
   if (!Marked(bytes) || bytes.size() < kMarkAt + 2 + 4) return std::nullopt;
   const size_t body = bytes.size() - 4;
-  std::string summed = bytes.substr(0, body);
-  summed.erase(kMarkAt, 1);
-  if (Checksum(summed.data(), summed.size()) != TByteReader(bytes).BEAt(body, 4))
-    return std::nullopt;
-  const std::string content = bytes.substr(0, body);
-  TReader r{content, kMarkAt + 1};
+  if (SumWithoutMark(bytes, body) != TByteReader(bytes).BEAt(body, 4)) return std::nullopt;
+  // The fields are read where they stand, without a copy of a journal that may be large.
+  const std::string& content = bytes;
+  TReader r{content, kMarkAt + 1, body};
   TRecord record;
   const char kind = static_cast<char>(r.Number(1));
   if (kind != static_cast<char>(TKind::Undo) && kind != static_cast<char>(TKind::Copy))
@@ -193,7 +209,7 @@ std::optional<TRecord> Decode(const std::string& bytes) {
     record.oldSums = r.Sums(BlockCount(record.sizeBefore));
     record.newSums = r.Sums(BlockCount(record.sizeAfter));
   }
-  if (r.broken || r.at != content.size()) return std::nullopt;
+  if (r.broken || r.at != body) return std::nullopt;
   return record;
 }
 

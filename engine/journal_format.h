@@ -20,6 +20,10 @@ inline constexpr int64_t kBlock = 512;
 // No journal the writer makes comes near this: the old and new bytes of the largest tag, or
 // two checksums per block of a large file.
 inline constexpr int64_t kMaxJournal = int64_t(600) << 20;
+// The most a journal of a file of `fileSize` bytes can hold: an in-place change records at
+// most the old and new bytes of the file and a trailer, a copy two checksums per block of the
+// old and the new content (a tag grows the file by less than 256 MiB).
+int64_t MaxJournalFor(int64_t fileSize);
 // Enough of a journal's start to tell whether it is marked and whose it is.
 inline constexpr size_t kHeadSize = kMarkAt + 2 + 4 + 64;
 

@@ -2,7 +2,10 @@
 // learns from one.
 #include <algorithm>
 
+#include "engine/file_facts.h"
+#include "engine/file_replace.h"
 #include "engine/journal_format.h"
+#include "engine/stream_helpers.h"
 #include "engine/tag_journal.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
@@ -20,16 +23,22 @@ std::string Read(TStream& stream, int64_t at, int64_t count) {
   return bytes;
 }
 
-TFileFacts FactsOf(TStream& stream) {
-  TFileFacts facts;
-  if (!stream.Describe(facts)) facts.size = stream.Size();
-  return facts;
-}
-
 // Opens what stands under a journal's or a new file's name as input: the name itself, a
 // regular file, never waiting; raises EFOpenError saying why not.
 std::unique_ptr<TStream> OpenInput(TFileSystem& files, const std::string& name) {
   return files.Open(name, TFileMode::fmOpenReadPlain);
+}
+
+// A journal's bytes, read in pieces: its start first, which tells whether it is a marked
+// journal of this file at all, then the rest, never more than a journal of the file can hold.
+std::string ReadJournal(TStream& stream, int64_t size) {
+  constexpr int64_t kPiece = 1 << 20;
+  std::string bytes = Read(stream, 0, std::min<int64_t>(size, journal::kHeadSize));
+  if (!journal::Marked(bytes)) return bytes;
+  bytes.reserve(static_cast<size_t>(size));
+  for (int64_t at = static_cast<int64_t>(bytes.size()); at < size; at += kPiece)
+    bytes += Read(stream, at, std::min(kPiece, size - at));
+  return bytes;
 }
 
 // Why an in-place change's journal does not apply to the file as it stands; empty when it
@@ -70,16 +79,18 @@ void RollBack(const journal::TRecord& r, TStream& file) {
 }
 
 // Why a copy journal does not apply; empty when it does, `source` then open on the new content.
-std::string CheckCopy(TFileSystem& files, const std::string& target, const journal::TRecord& r,
-                      TStream& file, const TFileFacts& facts, std::unique_ptr<TStream>& source) {
-  const std::string name = beside::TempName(ResolveLinkName(target), r.digits);
+std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& file,
+                      const TFileFacts& facts, const std::string& journalOwner,
+                      std::unique_ptr<TStream>& source) {
+  const std::string name = beside::TempName(place.Target(), r.digits);
   try {
-    source = OpenInput(files, name);
+    source = place.Open(name, TFileMode::fmOpenReadPlain);
   } catch (const EFOpenError& e) {
     return Format("the new content it names is not there as a plain file (%s)", e.what());
   }
   const TFileFacts made = FactsOf(*source);
-  if (made.owner != facts.owner || made.size != r.sizeAfter)
+  // The new content is the journal's writer's: a file of anyone else's under its name is not.
+  if (made.owner != journalOwner || made.size != r.sizeAfter)
     return Format("\"%s\" is not the new content it names (another owner or size)", name.c_str());
   for (size_t i = 0; i < r.newSums.size(); ++i) {
     const std::string block =
@@ -122,24 +133,29 @@ std::string CheckCopy(TFileSystem& files, const std::string& target, const journ
   return std::string();
 }
 
-void CopyForward(TStream& source, TStream& file, int64_t size) {
-  file.Reserve(size);
-  std::string block;
-  for (int64_t at = 0; at < size; at += 4096) {
-    block = Read(source, at, std::min<int64_t>(4096, size - at));
-    file.SetPosition(at);
-    file.WriteString(block);
+// Whether the file holds exactly the old content a copy journal records.
+bool HoldsOld(const journal::TRecord& r, TStream& file, int64_t size) {
+  if (size != r.sizeBefore) return false;
+  for (size_t i = 0; i < r.oldSums.size(); ++i) {
+    const std::string block =
+        Read(file, int64_t(i) * kBlock, std::min(kBlock, size - int64_t(i) * kBlock));
+    if (journal::Checksum(block.data(), block.size()) != r.oldSums[i]) return false;
   }
-  file.SetSize(size);
+  return true;
+}
+
+void CopyForward(TStream& source, TStream& file, int64_t size) {
+  CopyContent(source, file, size);
   file.Flush();
 }
 
 // A journal that is not applied: moved aside to a name a person finds beside the file.
-TTagJournal::TRecovery SetAside(TFileSystem& files, const std::string& target,
-                                const std::string& name, const std::string& why) {
+TTagJournal::TRecovery SetAside(const TBeside& place, const std::string& name,
+                                const std::string& why) {
+  const std::string target = place.Target();
   const std::string aside = name + "." + beside::RandomDigits() + ".stale";
   try {
-    files.Rename(name, aside);
+    place.Rename(name, aside);
   } catch (const Exception& e) {
     return {Format("What stands under the journal name \"%s\" of \"%s\" was not applied: %s. It "
                    "could not be moved aside either (%s), so the file is written without a "
@@ -152,8 +168,8 @@ TTagJournal::TRecovery SetAside(TFileSystem& files, const std::string& target,
           false};
 }
 
-TTagJournal::TRecovery Removed(TFileSystem& files, const std::string& name, std::string note) {
-  if (files.Remove(name)) return {std::move(note), false};
+TTagJournal::TRecovery Removed(const TBeside& place, const std::string& name, std::string note) {
+  if (place.Remove(name)) return {std::move(note), false};
   return {
       Format("%s, but it could not be removed. %s", note.c_str(), LastSystemErrorText().c_str()),
       true};
@@ -161,67 +177,105 @@ TTagJournal::TRecovery Removed(TFileSystem& files, const std::string& name, std:
 
 }  // namespace
 
-TTagJournal::TRecovery TTagJournal::Recover(TFileSystem& files, const std::string& target,
-                                            TStream& file) {
-  const std::string name = NameFor(target);
-  if (!NameTaken(name)) return {};
+TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file) {
+  const std::string target = place.Target();
+  const std::string name = NameFor(target, true);
+  TFileFacts own;
+  if (!place.Look(name, own)) return {};
   const TFileFacts facts = FactsOf(file);
+  auto setAside = [&](const std::string& why) { return SetAside(place, name, why); };
   std::string bytes;
   try {
-    const auto stream = OpenInput(files, name);
-    const TFileFacts own = FactsOf(*stream);
-    if (own.owner != facts.owner)
-      return SetAside(files, target, name, "it belongs to another user than the file");
-    if (own.size > journal::kMaxJournal)
-      return SetAside(files, target, name, "it is far larger than any journal");
-    bytes = Read(*stream, 0, own.size);
+    const auto stream = place.Open(name, TFileMode::fmOpenReadPlain);
+    own = FactsOf(*stream);
+    // Whose it is, as the opened journal tells: the user who made it. This user's own journal
+    // is always theirs to finish; the file's owner's is as good as the file; anyone else's
+    // could put bytes in the file that its writer never had.
+    const std::string me = place.Files().User();
+    if (!own.owner.empty() && own.owner != me && own.owner != facts.owner)
+      return setAside(
+          Format("it was made by another user (number %s) than this one or the file's "
+                 "owner",
+                 own.owner.c_str()));
+    // No journal of this file can be larger: the old and new bytes of a change of it, or two
+    // checksums per block.
+    if (own.size > journal::MaxJournalFor(facts.size))
+      return setAside("it is far larger than any journal of this file");
+    bytes = ReadJournal(*stream, own.size);
   } catch (const Exception& e) {
-    return SetAside(files, target, name, e.what());
+    return setAside(e.what());
   }
   if (!journal::Marked(bytes)) {
     // Made, perhaps only in part, but the file not touched yet: the writer was stopped before
     // it began, and nothing is to be done.
     if (journal::Unmarked(bytes))
-      return Removed(files, name,
+      return Removed(place, name,
                      Format("An unfinished change of \"%s\" had not touched it yet; its journal "
                             "\"%s\" was removed",
                             target.c_str(), name.c_str()));
-    return SetAside(files, target, name, "it is no journal of this file");
+    return setAside("it is no journal of this file");
   }
   const std::optional<journal::TRecord> record = journal::Decode(bytes);
-  if (!record)
-    return SetAside(files, target, name,
-                    "it is damaged, and the file may be half old, half new: check it");
-  if (record->identity != facts.identity)
-    return SetAside(files, target, name,
-                    "it was made for another file (a copy, or one since replaced)");
+  bytes = std::string();
+  if (!record) return setAside("it is damaged, and the file may be half old, half new: check it");
+  bool deviceMoved = false;
+  if (!SameIdentity(record->identity, facts, &deviceMoved))
+    return setAside("it was made for another file (a copy, or one since replaced)");
+  // The writer marks its journal before it touches the file: a file last changed before the
+  // journal took its present form was not written by that change since. A journal put back
+  // from a copy or a backup is newer than the file's last change (a time of change cannot be
+  // set back), and it may only find the file as the change found it.
+  const bool writtenSince = facts.changed >= own.changed;
+  const std::string moved =
+      deviceMoved ? " (the volume's device number changed since; the file was known by its "
+                    "number, size and content)"
+                  : "";
   if (record->kind == journal::TKind::Undo) {
     bool untouched = false;
     const std::string problem = CheckUndo(*record, file, facts.size, untouched);
-    if (!problem.empty()) return SetAside(files, target, name, problem);
+    if (!problem.empty()) return setAside(problem);
+    if (!untouched && !writtenSince)
+      return setAside(
+          "the file was not written since the journal was made, so the journal is not of the "
+          "change that made it what it is (it was put back from elsewhere)");
     if (!untouched) RollBack(*record, file);
-    return Removed(files, name,
-                   Format("An interrupted change of \"%s\" was rolled back from its journal \"%s\"",
-                          target.c_str(), name.c_str()));
+    return Removed(
+        place, name,
+        Format("An interrupted change of \"%s\" was rolled back from its journal \"%s\"%s",
+               target.c_str(), name.c_str(), moved.c_str()));
+  }
+  if (!writtenSince) {
+    // Stopped before the copy began: the file is as it was, and stays so.
+    if (HoldsOld(*record, file, facts.size))
+      return Removed(place, name,
+                     Format("An unfinished change of \"%s\" had not touched it yet; its journal "
+                            "\"%s\" was removed",
+                            target.c_str(), name.c_str()));
+    return setAside(
+        "the file was not written since the journal was made, so the journal is not of the "
+        "change that made it what it is (it was put back from elsewhere)");
   }
   std::unique_ptr<TStream> source;
-  const std::string problem = CheckCopy(files, target, *record, file, facts, source);
-  if (!problem.empty()) return SetAside(files, target, name, problem);
+  const std::string problem = CheckCopy(place, *record, file, facts, own.owner, source);
+  if (!problem.empty()) return setAside(problem);
   CopyForward(*source, file, record->sizeAfter);
   source.reset();
   // The journal goes first: a copy left behind by a crash in between is only a leftover.
   TRecovery done =
-      Removed(files, name,
-              Format("An interrupted change of \"%s\" was completed from its journal \"%s\"",
-                     target.c_str(), name.c_str()));
-  files.Remove(beside::TempName(ResolveLinkName(target), record->digits));
+      Removed(place, name,
+              Format("An interrupted change of \"%s\" was completed from its journal \"%s\"%s",
+                     target.c_str(), name.c_str(), moved.c_str()));
+  // Only this user's own new file is deleted; another's stays for them.
+  if (own.owner.empty() || own.owner == place.Files().User())
+    place.Remove(beside::TempName(target, record->digits));
   return done;
 }
 
 bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file,
                           bool targetIsNoLink) {
-  const std::string name = NameFor(target, targetIsNoLink);
-  if (!NameTaken(name)) return false;  // as a rule: one look, and no error to raise
+  const std::string name = NameFor(targetIsNoLink ? target : files.Resolve(target), true);
+  TFileFacts look;
+  if (!files.Look(name, look, false)) return false;  // as a rule: one look, and no error to raise
   std::string head;
   TFileFacts own;
   try {
@@ -233,7 +287,9 @@ bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream
   }
   if (!journal::Marked(head)) return false;
   const TFileFacts facts = FactsOf(file);
-  return own.owner == facts.owner && journal::IdentityOf(head) == facts.identity;
+  const std::optional<std::string> identity = journal::IdentityOf(head);
+  return (own.owner == facts.owner || own.owner == files.User()) && identity &&
+         SameIdentity(*identity, facts);
 }
 
 }  // namespace tagscope

@@ -6,14 +6,11 @@
 #include <mutex>
 #include <string>
 
+#include "engine/file_facts.h"
 #include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
-
-// What a file is now: its identity, size and time of last write, or its size alone where the
-// stream cannot tell more.
-TFileFacts FactsOf(TStream& file);
 
 // Reads of an open file after its tag was read: of the bytes the file held then, or none. A
 // read raises EReadError when the file has changed since (its identity, size or time of last
@@ -27,9 +24,6 @@ class TLaterReads {
   void Read(int64_t position, char* into, int64_t count);
 
  private:
-  // Takes the shared lock, waiting a while for a live writer; false when it stays taken.
-  bool LockShared();
-
   TStream& FFile;
   std::string FName;
   TFileFacts FStamp;
@@ -56,7 +50,9 @@ class TDeferredPayload : public TID3Frames_Item::TPayloadSource {
   char* FInto;
   int64_t FPosition;
   int64_t FCount;
-  mutable std::once_flag FOnce;
+  // Not std::call_once: a fill that fails raises, and an exception leaving call_once stops
+  // the process on some platforms. A fill that failed is tried again by the next caller.
+  mutable std::mutex FMutex;
   mutable std::atomic<bool> FFilled{false};
 };
 

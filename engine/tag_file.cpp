@@ -1,6 +1,8 @@
 #include "engine/tag_file.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -14,28 +16,58 @@
 
 namespace tagscope {
 
+#ifndef NDEBUG
 namespace {
 
-// Size and time of the last write of the open file: what changes when a writer touches it.
-std::pair<int64_t, int64_t> Stamp(TStream& file) {
-  TFileFacts facts;
-  if (!file.Describe(facts)) return {file.Size(), 0};
-  return {facts.size, facts.modified};
+// In debug builds, a broken invariant of the file side stops the program where it is found.
+void Expect(bool holds, const char* invariant) {
+  if (!holds) {
+    std::fprintf(stderr, "tagscope: file side invariant %s broken\n", invariant);
+    std::abort();
+  }
 }
 
 }  // namespace
+#endif
 
 TTagFile::~TTagFile() = default;
 
+void TTagFile::CheckState() const {
+#ifndef NDEBUG
+  switch (FState) {
+    case TState::Closed:
+      Expect(!FStream && !FPlace && !FLock.Held() && !FLaterReads, "1 (closed)");
+      break;
+    case TState::Reading:
+      Expect(FStream && !FPlace && !FLock.Held(), "2 (reading)");
+      break;
+    case TState::Writing:
+    case TState::Changing:
+      Expect(FStream && FPlace && !FPlace->Leaf().empty() && FLock.Held(), "3 (writing)");
+      Expect(!FOpened.identity.empty() || FStream->Identity().empty(), "4 (the file opened)");
+      break;
+  }
+#endif
+}
+
+void TTagFile::Close() {
+  FLaterReads.reset();
+  FReadFacts.reset();
+  FLock.Release();
+  FStream.reset();
+  FPlace.reset();
+  FCache.Clear();
+  FState = TState::Closed;
+  CheckState();
+}
+
 bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem) {
+  Close();
   FName = name;
   FReadOnly = readOnly;
   FRecoveryNote.clear();
   FJournalPending = false;
-  FLaterReads.reset();
-  FReadFacts.reset();
-  FStream.reset();
-  FCache.Clear();
+  FWriterAtWork = false;
   FNameIsNoLink = false;
   if (!readOnly) CheckWritable();
   // A reader first tries the name as the file itself: where it is (as it mostly is), the
@@ -50,16 +82,24 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
       FStream = FFiles->Open(name, readOnly ? TFileMode::fmOpenRead : TFileMode::fmOpenReadWrite);
   } catch (const EFOpenError& e) {
     // A file that is not there is no error: the caller stays closed, and says why.
-    if (FileExists(name)) throw;
+    TFileFacts facts;
+    if (FFiles->Look(name, facts, true) && !facts.folder) throw;
     problem = e.what();
     return false;
   }
+  FState = readOnly ? TState::Reading : TState::Writing;
+  if (readOnly) {
+    CheckState();
+    return true;
+  }
   try {
-    if (!readOnly) Prepare();
+    Locate();
+    Prepare();
   } catch (...) {
-    FStream.reset();
+    Close();
     throw;
   }
+  CheckState();
   return true;
 }
 
@@ -74,53 +114,91 @@ std::weak_ptr<TLaterReads> TTagFile::NewLaterReads() {
   return FLaterReads;
 }
 
-void TTagFile::CheckWritable() const {
-  TFileInfo info;
+void TTagFile::CheckWritable() {
+  TFileFacts facts;
   // A folder is no file at all: opening it fails as for a missing file.
-  if (GetFileInfo(FName, info) && !info.regular && !info.folder)
+  if (FFiles->Look(FName, facts, true) && !facts.regular && !facts.folder)
     throw EFOpenError(
         Format("Cannot write to \"%s\": it is not a regular file (a device, FIFO, "
                "socket or folder), and only regular files are changed",
                FName.c_str()));
 }
 
+void TTagFile::Locate() {
+  // The name the user gave may be a link: the file's data, and the new files and journal
+  // beside it, live where it leads. That folder is opened once and every later name is taken
+  // in it, so a link or folder swapped in later leads nowhere else.
+  const std::string resolved = FFiles->Resolve(FName);
+  const std::string folder = ExtractFilePath(resolved);
+  FPlace = std::make_unique<TBeside>(*FFiles, FFiles->OpenFolder(folder),
+                                     resolved.substr(folder.size()));
+  FOpened = FactsOf(*FStream);
+  TFileFacts named;
+  if (!FPlace->Look(FPlace->Target(), named) || !named.regular ||
+      named.identity != FOpened.identity)
+    throw EFOpenError(
+        Format("Cannot write to \"%s\": it was replaced while it was opened (its name now leads "
+               "to another file, or to a link); nothing was changed",
+               FName.c_str()));
+}
+
+void TTagFile::LockForWriting() {
+  if (FLock.Held()) return;
+  FLock = TLockGuard(*FStream, TFileLock::flExclusive, FFiles->LockPatience());
+  if (FLock.Held()) return;
+  const long long seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(FFiles->LockPatience()).count();
+  throw EFOpenError(
+      Format("Cannot write to \"%s\": another program holds it (reading it, or writing it and "
+             "perhaps stopped) and did not let go within %lld seconds; nothing was changed",
+             FName.c_str(), seconds));
+}
+
 void TTagFile::Prepare() {
   // The lock is held until the file is closed, from the read to the end of every write. A
   // writer that waited may find that the name now leads to the file another writer put in
-  // place: it opens that one instead.
+  // place: it opens that one instead, in the same folder and never through a link.
   // Where the platform cannot rename over an open file, the writer before may have let go
-  // of the old file just before its new one takes the name: that one's lock is waited for.
-  constexpr int kAttempts = 1000;
-  for (int attempt = 1; attempt < kAttempts; ++attempt) {
-    FStream->Lock(TFileLock::flExclusive);
-    TFileInfo info;
-    const std::string identity = FStream->Identity();
-    if (!identity.empty() && GetFileInfo(FName, info) && info.identity != identity) {
-      FStream = FFiles->Open(FName, TFileMode::fmOpenReadWrite);
-    } else if (TFileReplacement::Replacing(*FFiles, FName)) {
-      FStream->Lock(TFileLock::flNone);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // of the old file just before its new one takes the name: that one's lock is waited for,
+  // within the same patience.
+  using namespace std::chrono;
+  const auto giveUp = steady_clock::now() + FFiles->LockPatience();
+  for (;;) {
+    LockForWriting();
+    FOpened = FactsOf(*FStream);
+    TFileFacts named;
+    if (!FPlace->Look(FPlace->Target(), named) || !named.regular)
+      throw EFOpenError(Format(
+          "Cannot write to \"%s\": its name no longer leads to a regular file (it was moved, "
+          "deleted or replaced by a link while this writer waited); nothing was changed",
+          FName.c_str()));
+    if (!FOpened.identity.empty() && named.identity != FOpened.identity) {
+      FLock.Release();
+      FStream = FPlace->Open(FPlace->Target(), TFileMode::fmOpenReadWrite);
+    } else if (steady_clock::now() < giveUp &&
+               TFileReplacement::Replacing(*FPlace, FOpened.owner)) {
+      FLock.Release();
+      std::this_thread::sleep_for(milliseconds(10));
     } else {
       break;
     }
   }
-  FRecoveryNote = TTagJournal::Recover(*FFiles, FName, *FStream).note;
-  TFileReplacement::RemoveLeftovers(*FFiles, FName);
+  FRecoveryNote = TTagJournal::Recover(*FPlace, *FStream).note;
+  TFileReplacement::RemoveLeftovers(*FPlace);
+  FOpened = FactsOf(*FStream);
 }
 
 void TTagFile::ReadWhole(const std::function<void()>& read) {
   // No writer at work, and none can begin while the shared lock is held: the read sees the
   // file whole, unless a writer was stopped half way, whose journal then tells.
-  if (FStream->Lock(TFileLock::flShared, false)) {
-    try {
+  {
+    TLockGuard shared(*FStream, TFileLock::flShared, std::chrono::milliseconds(0));
+    if (shared.Held()) {
       read();
-    } catch (...) {
-      FStream->Lock(TFileLock::flNone);
-      throw;
+      shared.Release();
+      FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
+      return;
     }
-    FStream->Lock(TFileLock::flNone);
-    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
-    return;
   }
   // A live writer holds the file: the read is taken again while a change of its is under way,
   // or when the file changed while it was read, for as long as patience lasts.
@@ -128,35 +206,44 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
   const auto patience = milliseconds(1000);
   const auto start = steady_clock::now();
   for (;;) {
-    const auto before = Stamp(*FStream);
+    const TFileFacts before = FactsOf(*FStream);
     read();
-    FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
-    const bool whole = !FJournalPending && Stamp(*FStream) == before;
-    if (whole || steady_clock::now() - start >= patience) return;
+    const bool pending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
+    const bool whole = !pending && SameState(FactsOf(*FStream), before);
+    if (whole || steady_clock::now() - start >= patience) {
+      // A journal beside a file a live writer holds is that writer's, not one left behind.
+      FWriterAtWork = !whole;
+      FJournalPending = false;
+      return;
+    }
     std::this_thread::sleep_for(milliseconds(5));
   }
 }
 
 bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
+  CheckState();
   TStream& file = *FStream;
   // The change is gathered first, so that its journal records what it overwrites and writes.
   TPendingWrites change(file);
   write(change);
   std::optional<TTagJournal> journal;
+  const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
   try {
-    journal.emplace(TTagJournal::ForUndo(*FFiles, FName, file, change));
+    journal.emplace(TTagJournal::ForUndo(*FPlace, file, change));
   } catch (const EFCreateError&) {
-    if (NameTaken(TTagJournal::NameFor(FName))) return false;
+    TFileFacts taken;
+    if (FPlace->Look(journalName, taken)) return false;
     throw;
   }
   // The journal's name is durable before the file is touched. Its content was flushed once,
   // the file is flushed once, after the change: two flushes of files per write.
   try {
-    SyncFolderOf(journal->FileName());
+    SyncFolder();
   } catch (...) {
-    FFiles->Remove(journal->FileName());
+    FPlace->Remove(journal->FileName());
     throw;
   }
+  FState = TState::Changing;
   TUndoStream undo(file);
   try {
     undo.ChangeOrRollBack(
@@ -167,46 +254,63 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         },
         "tag");
   } catch (...) {
+    FState = TState::Writing;
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
-    if (undo.RolledBack()) FFiles->Remove(journal->FileName());
+    if (undo.RolledBack()) FPlace->Remove(journal->FileName());
     throw;
   }
+  FState = TState::Writing;
+  FOpened = FactsOf(file);
+  CheckState();
   return true;
 }
 
 void TTagFile::Replace(const std::function<void(TStream&)>& write) {
-  TFileReplacement replacement(*FFiles, FName);
+  CheckState();
+  FState = TState::Changing;
+  struct TBackToWriting {
+    TState& state;
+    ~TBackToWriting() { state = TState::Writing; }
+  } back{FState};
+  TFileReplacement replacement(*FPlace);
   write(replacement.Stream());
   replacement.Stream().Flush();
-  if (!replacement.RenameKeepsIdentity()) {
+  if (!replacement.RenameKeepsIdentity(FOpened)) {
     CopyBack(replacement);
     return;
   }
   // The old file stays open, and locked, until the new one has its name, so that a writer that
   // waits for the lock finds the new file. Where the rename is refused (some platforms do not
   // replace a file that is open, here or in another program), the new content is copied in.
+  bool renamed = false;
   try {
-    replacement.Commit();
+    renamed = replacement.Commit(FOpened);
   } catch (const std::exception&) {
     CopyBack(replacement);
     return;
   }
+  if (!renamed)
+    throw EWriteError(Format(
+        "\"%s\" was replaced while it was written (its name now leads to another file, or to a "
+        "link): nothing was put in its place, and no other file was changed",
+        FName.c_str()));
+  FLock.Forget();
   FStream = replacement.TakeStream();
+  FLock = TLockGuard(*FStream, TFileLock::flExclusive, std::chrono::milliseconds(0));
+  FOpened = FactsOf(*FStream);
   // The new file has the name; what follows is not undone when making that durable fails.
   try {
-    SyncFolderOf(FName);
+    SyncFolder();
   } catch (const std::exception&) {
   }
-  FStream->Lock(TFileLock::flExclusive);
 }
 
-void TTagFile::SyncFolderOf(const std::string& name) {
-  const std::string folder = ExtractFilePath(ResolveLinkName(name));
+void TTagFile::SyncFolder() {
   if (FFlushGroup)
-    FFlushGroup->SyncFolder(*FFiles, folder);
+    FFlushGroup->SyncFolder(*FFiles, FPlace->Folder());
   else
-    FFiles->SyncFolder(folder);
+    FPlace->Sync();
 }
 
 void TTagFile::CopyBack(TFileReplacement& replacement) {
@@ -216,12 +320,13 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   const int64_t size = source.Size();
   TStream& file = *FStream;
   const int64_t before = file.Size();
-  const std::string journalName = TTagJournal::NameFor(FName);
+  const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
   std::optional<TTagJournal> journal;
   try {
-    journal.emplace(TTagJournal::ForCopy(*FFiles, FName, file, source, replacement.Digits()));
+    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits()));
   } catch (const EFCreateError&) {
-    if (!NameTaken(journalName)) throw;
+    TFileFacts taken;
+    if (!FPlace->Look(journalName, taken)) throw;
     throw EWriteError(
         Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
                "taken by something this writer may not remove; nothing was changed. Its owner "
@@ -230,20 +335,21 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   }
   replacement.Keep();
   try {
-    SyncFolderOf(journal->FileName());
+    SyncFolder();
   } catch (...) {
     journal->Finish();
     replacement.Keep(false);
     throw;
   }
-  // Room first: a full disk stops the copy before a byte of the file is overwritten.
+  // Room first: a full disk stops the copy before a byte of the file is overwritten. A file
+  // with holes keeps them, and is asked room for its data only.
   try {
-    file.Reserve(size);
+    ReserveFor(source, file, size);
   } catch (const std::exception&) {
     try {
       if (file.Size() != before) file.SetSize(before);
       journal->Finish();
-      FFiles->Remove(replacement.TempName());
+      FPlace->Remove(replacement.TempName());
     } catch (const std::exception&) {
       // The journal stays, and the next writer puts the file right.
     }
@@ -252,10 +358,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   // Past this point the file is only ever finished, never put back: a step that fails is tried
   // once more, and when it fails again the journal leaves the rest to the next writer.
   auto finish = [&] {
-    source.SetPosition(0);
-    file.SetPosition(0);
-    if (size > 0) CopyStreamData(source, file, size);
-    file.SetSize(size);
+    CopyContent(source, file, size);
     file.Flush();
     journal->Finish();
   };
@@ -272,7 +375,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
                e.what(), replacement.TempName().c_str(), journal->FileName().c_str()));
   }
   // A copy left behind is only a leftover, which the next writer deletes.
-  if (!FFiles->Remove(replacement.TempName())) FFiles->Remove(replacement.TempName());
+  if (!FPlace->Remove(replacement.TempName())) FPlace->Remove(replacement.TempName());
+  FOpened = FactsOf(file);
 }
 
 }  // namespace tagscope

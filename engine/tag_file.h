@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/file_facts.h"
 #include "engine/later_reads.h"
 #include "engine/read_cache.h"
 #include "tagscope/engine/file_system.h"
@@ -21,6 +22,25 @@ class TFileReplacement;
 // writer's change is not seen half done, the in-place change under a journal, and the new file
 // written beside the old one and put in its place (or copied back under a journal). Whatever
 // fails, and wherever the process stops, the file afterwards holds its old content or its new.
+//
+// States:
+//   Closed    no file open.
+//   Reading   open for reading only; no folder, no lock held between calls.
+//   Writing   open for reading and writing: the folder that holds the file's data is open,
+//             the file's name in it is known, and the exclusive lock is held.
+//   Changing  inside ChangeInPlace or Replace: a journal or a new file beside the file may
+//             exist; the state returns to Writing (or, when a step failed, stays Writing with
+//             the file old or new and its journal left for the next writer).
+// Invariants (checked in debug builds by CheckState):
+//   1. Closed: no stream, no folder, no lock, no later reads.
+//   2. Reading: a stream; no folder and no lock held.
+//   3. Writing: a stream, a folder and a name in it, and the lock held on the stream.
+//   4. Writing: the stream's file is the one the name led to when it was opened or last
+//      replaced (its identity noted in FOpened); every later name is taken in the folder.
+//   5. Changing: no byte of the file is written before a journal of the change is on the disk
+//      and marked, or the new content is complete and flushed beside it.
+//   6. Whatever is renamed over the name, the name led to the opened file just before, and
+//      nothing is renamed or deleted outside the folder.
 class TTagFile {
  public:
   TTagFile() = default;
@@ -38,12 +58,7 @@ class TTagFile {
   // when no file has the name. A file opened for writing stays locked against other writers
   // until it is closed, and a change an earlier writer did not finish is put right first.
   bool Open(const std::string& name, bool readOnly, std::string& problem);
-  void Close() {
-    FLaterReads.reset();
-    FReadFacts.reset();
-    FStream.reset();
-    FCache.Clear();
-  }
+  void Close();
   bool IsOpen() const { return FStream != nullptr; }
   // The open file; the slot itself for the engine, which reads through it.
   TStream& Stream() { return *FStream; }
@@ -68,6 +83,9 @@ class TTagFile {
   const std::string& RecoveryNote() const { return FRecoveryNote; }
   // Whether the marked journal of a change cut short stood beside the file when it was read.
   bool JournalPending() const { return FJournalPending; }
+  // Whether another program held the file for a change of its own while it was read (what was
+  // read may then be half old, half new: it is no change cut short).
+  bool WriterAtWork() const { return FWriterAtWork; }
 
   // Makes the change that `write` makes through the stream it is given, in place, under a
   // journal: rolled back if it fails part way. False, nothing changed, when no journal can be
@@ -79,22 +97,35 @@ class TTagFile {
   void Replace(const std::function<void(TStream&)>& write);
 
  private:
+  enum class TState { Closed, Reading, Writing, Changing };
   // Raises when the name leads to something other than a regular file: nothing else is written.
-  void CheckWritable() const;
+  void CheckWritable();
+  // Finds the folder that holds the opened file's data and the file's name in it, and opens the
+  // folder; raises when the name no longer leads to the opened file.
+  void Locate();
   // Locks the file opened for writing, follows a rename by the writer before, puts right what
   // a stopped writer left.
   void Prepare();
+  // Takes the exclusive lock within the file system's patience, or raises naming the file.
+  void LockForWriting();
   void CopyBack(TFileReplacement& replacement);
-  // Makes the names in the folder of `name` durable, through the flush group when there is one.
-  void SyncFolderOf(const std::string& name);
+  // Checks the numbered invariants above in debug builds.
+  void CheckState() const;
+  // Makes the names in the file's folder durable, through the flush group when there is one.
+  void SyncFolder();
 
   std::shared_ptr<TFileSystem> FFiles = PlatformFileSystem();
   std::shared_ptr<TFlushGroup> FFlushGroup;
   std::unique_ptr<TStream> FStream;
   std::string FName;
   bool FReadOnly = false;
+  TState FState = TState::Closed;
+  std::unique_ptr<TBeside> FPlace;  // Writing: the folder and the file's name in it
+  TFileFacts FOpened;               // Writing: the file the name led to
+  TLockGuard FLock;                 // Writing: the exclusive lock on FStream
   std::string FRecoveryNote;
   bool FJournalPending = false;
+  bool FWriterAtWork = false;
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
   TReadCache FCache;
   std::shared_ptr<TLaterReads> FLaterReads;

@@ -15,9 +15,8 @@ namespace {
 journal::TRecord Bound(TStream& file, journal::TKind kind) {
   journal::TRecord record;
   record.kind = kind;
-  TFileFacts facts;
-  if (!file.Describe(facts)) facts.size = file.Size();
-  record.identity = facts.identity;
+  const TFileFacts facts = FactsOf(file);
+  record.identity = RecordedIdentity(facts);
   record.sizeBefore = facts.size;
   record.modified = facts.modified;
   return record;
@@ -59,7 +58,7 @@ std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink)
   return folder + beside::OwnName(resolved.substr(folder.size())) + ".ID3JRN";
 }
 
-void TTagJournal::Create(const std::string& target, std::string content) {
+void TTagJournal::Create(std::string content) {
   // Written whole, with its mark, under a scratch name beside the file (one of the writer's
   // slots), flushed, and only then given the journal's name: under that name there is only
   // ever a whole journal, whatever part of the scratch file the disk kept when the machine
@@ -68,24 +67,25 @@ void TTagJournal::Create(const std::string& target, std::string content) {
   content[journal::kMarkAt] = journal::kMarked;
   std::string scratch;
   auto stream = beside::CreateTemp(
-      ResolveLinkName(target), scratch,
-      [&](const std::string& name) { return FFiles->Open(name, TFileMode::fmCreateNew); }, true);
+      FPlace.Target(), scratch,
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
   try {
     stream->WriteString(content);
     stream->Flush();
     stream.reset();
-    // Never over what stands under the name: a name that is taken is not used.
-    FFiles->RenameNew(scratch, FName);
+    // Never over what stands under the name (a link included): a name that is taken is not
+    // used.
+    FPlace.RenameNew(scratch, FName);
   } catch (...) {
     stream.reset();
-    FFiles->Remove(scratch);
+    FPlace.Remove(scratch);
     throw;
   }
 }
 
-TTagJournal TTagJournal::ForUndo(TFileSystem& files, const std::string& target, TStream& file,
+TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file,
                                  const TPendingWrites& change) {
-  TTagJournal result(files, NameFor(target));
+  TTagJournal result(place, NameFor(place.Target(), true));
   journal::TRecord record = Bound(file, journal::TKind::Undo);
   TPendingWrites& after = const_cast<TPendingWrites&>(change);
   record.sizeAfter = std::max(record.sizeBefore, after.Size());
@@ -101,24 +101,24 @@ TTagJournal TTagJournal::ForUndo(TFileSystem& files, const std::string& target, 
     after.ReadBuffer(range.fresh.data(), length);
     record.ranges.push_back(std::move(range));
   }
-  result.Create(target, journal::Encode(record));
+  result.Create(journal::Encode(record));
   return result;
 }
 
-TTagJournal TTagJournal::ForCopy(TFileSystem& files, const std::string& target, TStream& file,
-                                 TStream& source, const std::string& digits) {
-  TTagJournal result(files, NameFor(target));
+TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& source,
+                                 const std::string& digits) {
+  TTagJournal result(place, NameFor(place.Target(), true));
   journal::TRecord record = Bound(file, journal::TKind::Copy);
   record.sizeAfter = source.Size();
   record.digits = digits;
   record.oldSums = BlockSums(file, record.sizeBefore);
   record.newSums = BlockSums(source, record.sizeAfter);
-  result.Create(target, journal::Encode(record));
+  result.Create(journal::Encode(record));
   return result;
 }
 
 void TTagJournal::Finish() {
-  if (!FFiles->Remove(FName))
+  if (!FPlace.Remove(FName))
     throw EWriteError(Format("Cannot remove the journal \"%s\". %s", FName.c_str(),
                              LastSystemErrorText().c_str()));
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/file_facts.h"
 #include "tagscope/engine/file_system.h"
 
 namespace tagscope {
@@ -13,12 +14,13 @@ class TPendingWrites;
 // the change is interrupted (the process killed, the machine stopped): either the bytes an
 // in-place change overwrites (rolled back), or which complete copy of the new content beside
 // the file is being copied over it (rolled forward). It is bound to the file and its state:
-// the file's identity, its size and last write when the change began, the size the change
-// gives it, and checksums of what each block of the change held before and holds after. The
-// next writer applies it only to that file in a state the change can have left; it names no
-// path. It is written whole and flushed under a scratch name, then given its name, before the
-// file is touched (the caller makes the name durable: TFileSystem::SyncFolder), and removed
-// once the file is flushed.
+// the file's identity (its number and when it was made), its size and last write when the
+// change began, the size the change gives it, and checksums of what each block of the change
+// held before and holds after. The next writer applies it only to that file in a state the
+// change can have left, and only when nothing wrote the file since the journal was made; it
+// names no path. It is written whole and flushed under a scratch name, then given its name,
+// before the file is touched (the caller makes the name durable: TFileSystem::SyncFolder),
+// and removed once the file is flushed.
 class TTagJournal {
  public:
   // The journal's name for a file: beside it, "<name>.ID3JRN" (a long name cut, with a digest
@@ -26,14 +28,13 @@ class TTagJournal {
   // the file a link leads to, unless the caller knows `target` is no link.
   static std::string NameFor(const std::string& target, bool targetIsNoLink = false);
 
-  // Records the bytes `change` overwrites in `file` (open on `target`, locked), and what it
-  // writes there.
-  static TTagJournal ForUndo(TFileSystem& files, const std::string& target, TStream& file,
-                             const TPendingWrites& change);
-  // Records that the complete new content stands in `source`, the new file for `target` with
-  // the given digits (see beside::TempName), to be copied over `file`.
-  static TTagJournal ForCopy(TFileSystem& files, const std::string& target, TStream& file,
-                             TStream& source, const std::string& digits);
+  // Records the bytes `change` overwrites in `file` (open on the target of `place`, locked),
+  // and what it writes there.
+  static TTagJournal ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change);
+  // Records that the complete new content stands in `source`, the target's new file with the
+  // given digits (see beside::TempName), to be copied over `file`.
+  static TTagJournal ForCopy(const TBeside& place, TStream& file, TStream& source,
+                             const std::string& digits);
 
   // Removes the journal: the change is on the disk (the caller flushed the file), or was never
   // begun.
@@ -45,10 +46,11 @@ class TTagJournal {
     std::string note;      // what was done, for the user; empty when nothing was pending
     bool blocked = false;  // the journal's name is taken by something that could not be moved
   };
-  // Brings `file` (open on `target`, locked) to a whole state if its journal is pending, and
-  // removes the journal. A journal that is not this file's as it stands now is never applied:
-  // it is moved aside, and the note names both.
-  static TRecovery Recover(TFileSystem& files, const std::string& target, TStream& file);
+  // Brings `file` (open on the target of `place`, locked) to a whole state if its journal is
+  // pending, and removes the journal. A journal that is not this file's as it stands now, or
+  // not made by this user or the file's owner, is never applied: it is moved aside, and the
+  // note names both.
+  static TRecovery Recover(const TBeside& place, TStream& file);
   // Whether a marked journal of `file` (open on `target`) stands beside it: a change was cut
   // short after it began to overwrite the file, which may be half old, half new until the
   // next writer puts it right. One look at the journal's name when there is none.
@@ -56,10 +58,10 @@ class TTagJournal {
                       bool targetIsNoLink = false);
 
  private:
-  TTagJournal(TFileSystem& files, std::string name) : FFiles(&files), FName(std::move(name)) {}
-  void Create(const std::string& target, std::string content);
+  TTagJournal(const TBeside& place, std::string name) : FPlace(place), FName(std::move(name)) {}
+  void Create(std::string content);
 
-  TFileSystem* FFiles;
+  TBeside FPlace;
   std::string FName;
 };
 

@@ -292,30 +292,47 @@ void TTagWriter::WriteInPlace(const TTagImage& image) {
 }
 
 void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
+  const int64_t known = F.Stream().Size();
   F.Replace([&](TStream& out) {
     image.WriteTo(out);
-    CopyOutsideTag(out, extent);
+    CopyOutsideTag(out, extent, known);
     // A tag that does not fit moves to the front, before whatever stood before the old one.
     WriteTrailer(out, image.Length());
   });
   NoteWritten(image, 0);
 }
 
-void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, const std::vector<TFileRange>& cuts) {
+void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known,
+                                const std::vector<TFileRange>& cuts) {
   TStream& in = F.Stream();
   const int64_t size = in.Size();
+  // Under the lock nothing that asks for one changes the file; a program that does not ask may
+  // have cut it short, and what it cut is not copied as if it were the file.
+  auto shrank = [&](int64_t now) {
+    return EReadError(
+        Format("\"%s\" shrank from %lld bytes to %lld while it was being "
+               "written (another program changed it without a lock)",
+               E.FFileName.c_str(), static_cast<long long>(known), static_cast<long long>(now)));
+  };
+  if (size < known) throw shrank(size);
   const int64_t tagStart = std::clamp<int64_t>(Place().offset, 0, size);
   const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
   // A file with holes keeps them: its runs of zero bytes are skipped, not written.
   TFileFacts facts;
   const bool holes = in.Describe(facts) && facts.allocated >= 0 && facts.allocated < facts.size;
-  CopyRange(in, out, 0, tagStart, holes);
-  int64_t at = tagEnd;
-  for (const TFileRange& cut : cuts) {
-    CopyRange(in, out, at, cut.Offset - at, holes);
-    at = cut.Offset + cut.Size;
+  try {
+    CopyRange(in, out, 0, tagStart, holes);
+    int64_t at = tagEnd;
+    for (const TFileRange& cut : cuts) {
+      CopyRange(in, out, at, cut.Offset - at, holes);
+      at = cut.Offset + cut.Size;
+    }
+    CopyRange(in, out, at, size - at, holes);
+  } catch (const EReadError&) {
+    const int64_t now = in.Size();
+    if (now >= size) throw;
+    throw shrank(now);
   }
-  CopyRange(in, out, at, size - at, holes);
   if (holes && out.Size() < out.Position()) out.SetSize(out.Position());
 }
 
@@ -347,11 +364,12 @@ void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
   std::vector<TFileRange> cuts;
   try {
     const int64_t extent = tag ? OldExtent() : 0;
+    const int64_t known = F.Stream().Size();
     cuts = Cuts(trailers, tag ? place.offset + extent : 0);
     if (!tag && cuts.empty()) return;
     CheckContent(tag ? "erase the tag of" : "cut the trailers of");
     if (tag)
-      F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, cuts); });
+      F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, known, cuts); });
     else
       CutWithoutTag(cuts);
   } catch (const EWriteRefused&) {
@@ -399,7 +417,7 @@ void TTagWriter::CutWithoutTag(const std::vector<TFileRange>& cuts) {
         "bytes");
     return;
   }
-  F.Replace([&](TStream& out) { CopyOutsideTag(out, 0, cuts); });
+  F.Replace([&](TStream& out) { CopyOutsideTag(out, 0, size, cuts); });
 }
 
 }  // namespace tagscope

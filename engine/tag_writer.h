@@ -81,8 +81,10 @@ class TTagWriter {
   void Rewrite(const TTagImage& image, int64_t extent);
   void NoteWritten(const TTagImage& image, int64_t offset);
   // Copies the file without the tag's `extent` bytes and without the runs in `cuts` (sorted,
-  // past the tag).
-  void CopyOutsideTag(TStream& out, int64_t extent, const std::vector<TFileRange>& cuts = {});
+  // past the tag); `known` is the file's size when the write began, and a file found shorter
+  // is refused.
+  void CopyOutsideTag(TStream& out, int64_t extent, int64_t known,
+                      const std::vector<TFileRange>& cuts = {});
   // Copies count bytes of `in` from `from` on to `out`; with `holes`, runs of zero bytes are
   // skipped over rather than written, so that a file with holes keeps them.
   static void CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes);

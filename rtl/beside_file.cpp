@@ -87,10 +87,11 @@ std::unique_ptr<TStream> CreateTemp(
     } catch (const EFCreateError& e) {
       // Taken by another writer's new file, or by anything else: the next name is tried.
       if (attempt < attempts && NameTaken(name)) continue;
-      std::string message = e.what();
-      if (const size_t at = message.find(name); at != std::string::npos)
-        message.replace(at, name.size(), target);
-      throw EFCreateError(message);
+      // The message names the new file that could not be made, and says what it was for.
+      throw EFCreateError(
+          Format("%s (the new content of \"%s\" is written there first, then "
+                 "put in its place; \"%s\" itself was not changed)",
+                 e.what(), target.c_str(), target.c_str()));
     }
   }
 }

@@ -1,11 +1,14 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
+#include "rtl/posix_facts.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
@@ -31,9 +34,18 @@ std::string NotRegularText(mode_t mode) {
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
+  OpenFile(nullptr, fileName, mode);
+}
+
+TFileStream::TFileStream(const TFolder& folder, const std::string& leaf, TFileMode mode)
+    : FFileName(folder.Path() + leaf) {
+  OpenFile(&folder, leaf, mode);
+}
+
+void TFileStream::OpenFile(const TFolder* folder, const std::string& name, TFileMode mode) {
   // Not blocking lets a FIFO open at once, to be refused below; it is of no effect on the
-  // regular files that are kept.
-  int flags = O_CLOEXEC | O_NONBLOCK;
+  // regular files that are kept. In a folder opened once, no name is ever followed.
+  int flags = O_CLOEXEC | O_NONBLOCK | (folder ? O_NOFOLLOW : 0);
   switch (mode) {
     case TFileMode::fmOpenRead:
       flags |= O_RDONLY;
@@ -55,13 +67,13 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   auto fail = [&](const std::string& reason) {
     const std::string text =
-        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, fileName.c_str(), reason.c_str());
+        Format(creating ? SFCreateErrorEx : SFOpenErrorEx, FFileName.c_str(), reason.c_str());
     if (creating) throw EFCreateError(text);
     throw EFOpenError(text);
   };
-  const int fd = ::open(fileName.c_str(), flags, 0666);
+  const int fd = ::openat(folder ? FolderDescriptor(*folder) : AT_FDCWD, name.c_str(), flags, 0666);
   if (fd < 0)
-    fail(errno == ELOOP && mode == TFileMode::fmOpenReadPlain
+    fail(errno == ELOOP && (flags & O_NOFOLLOW)
              ? "It is a symbolic link, which is not followed here"
              : LastSystemErrorText());
   struct stat info {};
@@ -177,10 +189,24 @@ std::string TFileStream::WriteErrorText() const {
   return Format("Cannot write file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str());
 }
 
-void TFileStream::Reserve(int64_t size) {
+void TFileStream::Reserve(int64_t size, int64_t data) {
   FOpenedSize = -1;
   struct stat info {};
   if (::fstat(FHandle->fd, &info) != 0) throw EWriteError(WriteErrorText());
+  if (data >= 0) {
+    // A file with holes keeps them: the room its data needs is asked for, none taken ahead.
+    struct statvfs disk {};
+    const int64_t held = static_cast<int64_t>(info.st_blocks) * 512;
+    if (::fstatvfs(FHandle->fd, &disk) == 0 &&
+        static_cast<int64_t>(disk.f_bavail) * static_cast<int64_t>(disk.f_frsize) <
+            std::max<int64_t>(data - held, 0)) {
+      errno = ENOSPC;
+      throw EWriteError(WriteErrorText());
+    }
+    if (info.st_size < size && ::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0)
+      throw EWriteError(WriteErrorText());
+    return;
+  }
   if (info.st_size >= size) return;
   // The blocks are taken before anything is written, so that a full disk shows here.
   int result;
@@ -191,6 +217,18 @@ void TFileStream::Reserve(int64_t size) {
   if (errno != EOPNOTSUPP && errno != ENOSYS) throw EWriteError(WriteErrorText());
   // File systems that cannot allocate ahead: the size at least.
   if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0) throw EWriteError(WriteErrorText());
+}
+
+void TFileStream::Zero(int64_t position, int64_t count) {
+  FOpenedSize = -1;
+  if (count <= 0) return;
+  if (::fallocate(FHandle->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                  static_cast<off_t>(position), static_cast<off_t>(count)) == 0) {
+    Seek(position + count, TSeekOrigin::soBeginning);
+    return;
+  }
+  // Where holes cannot be made, zero bytes are written, and past the end the file grows.
+  TStream::Zero(position, count);
 }
 
 bool TFileStream::SetModified(int64_t modified) {
@@ -206,15 +244,7 @@ bool TFileStream::SetModified(int64_t modified) {
 }
 
 bool TFileStream::Describe(TFileFacts& facts) {
-  struct stat info {};
-  if (::fstat(FHandle->fd, &info) != 0) return false;
-  facts.identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
-  facts.owner = std::to_string(info.st_uid);
-  facts.size = info.st_size;
-  facts.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  facts.allocated = static_cast<int64_t>(info.st_blocks) * 512;
-  facts.links = info.st_nlink;
-  return true;
+  return DescribeFile(FHandle->fd, nullptr, facts);
 }
 
 std::string TFileStream::Identity() {

@@ -6,6 +6,7 @@
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/folder.h"
 
 namespace tagscope {
 
@@ -18,6 +19,15 @@ class TFileHandle {
 };
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
+  OpenFile(nullptr, fileName, mode);
+}
+
+TFileStream::TFileStream(const TFolder& folder, const std::string& leaf, TFileMode mode)
+    : FFileName(folder.Path() + leaf) {
+  OpenFile(&folder, FFileName, mode);
+}
+
+void TFileStream::OpenFile(const TFolder* folder, const std::string& fileName, TFileMode mode) {
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
@@ -39,6 +49,8 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
       disposition = CREATE_NEW;
       break;
   }
+  // In a folder opened once, a link or junction under the name is opened itself, to be refused.
+  if (folder) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   // Sharing delete access too lets the user rename or delete a file while it is shown.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   std::wstring name;
@@ -58,7 +70,8 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileNam
   if (::GetFileType(h) != FILE_TYPE_DISK) fail("It is a device or pipe, not a regular file");
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileInformationByHandle(h, &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && mode == TFileMode::fmOpenReadPlain)
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      (folder || mode == TFileMode::fmOpenReadPlain))
     fail("It is a symbolic link or junction, which is not followed here");
 }
 
@@ -84,6 +97,10 @@ bool TFileStream::Describe(TFileFacts& facts) {
       static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                            info.ftLastWriteTime.dwLowDateTime);
   facts.links = info.nNumberOfLinks;
+  facts.changed = facts.modified;
+  facts.born =
+      static_cast<int64_t>((static_cast<uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
+                           info.ftCreationTime.dwLowDateTime);
   FILE_STANDARD_INFO standard{};
   facts.allocated =
       ::GetFileInformationByHandleEx(FHandle->handle, FileStandardInfo, &standard, sizeof standard)
@@ -92,9 +109,13 @@ bool TFileStream::Describe(TFileFacts& facts) {
   return true;
 }
 
-void TFileStream::Reserve(int64_t size) {
+void TFileStream::Reserve(int64_t size, int64_t) {
   // Extending a file that is not sparse takes its clusters at once: a full disk shows here.
   if (Size() < size) SetSize(size);
+}
+
+void TFileStream::Zero(int64_t position, int64_t count) {
+  TStream::Zero(position, count);
 }
 
 TFileStream::~TFileStream() = default;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "rtl/posix_facts.h"
 #include "tagscope/rtl/files.h"
 
 namespace tagscope {
@@ -114,6 +115,10 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
   info.size = st.st_size;
   info.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
+}
+
+bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow) {
+  return DescribeFile(AT_FDCWD, fileName.c_str(), facts, follow);
 }
 
 bool SameOwnership(const std::string& from, const std::string& to) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/folder.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
@@ -171,6 +172,23 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info) {
                               std::to_string((static_cast<uint64_t>(data.nFileIndexHigh) << 32) |
                                              data.nFileIndexLow)
                         : std::string();
+  return true;
+}
+
+bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow) {
+  if (!follow) {
+    const TFolder folder(ExtractFilePath(fileName));
+    return folder.Look(fileName.substr(ExtractFilePath(fileName).size()), facts);
+  }
+  TFileInfo info;
+  if (!GetFileInfo(fileName, info)) return false;
+  facts.identity = info.identity;
+  facts.size = info.size;
+  facts.modified = info.modified;
+  facts.changed = info.modified;
+  facts.links = info.links;
+  facts.regular = info.regular;
+  facts.folder = info.folder;
   return true;
 }
 

@@ -19,6 +19,16 @@ int64_t TStream::ReadAt(int64_t position, void* buffer, int64_t count) {
   return Read(buffer, count);
 }
 
+void TStream::Zero(int64_t position, int64_t count) {
+  static const std::string zeros(64 * 1024, '\0');
+  SetPosition(position);
+  for (int64_t left = count; left > 0;) {
+    const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(zeros.size()));
+    WriteBuffer(zeros.data(), n);
+    left -= n;
+  }
+}
+
 void TStream::ReadBuffer(void* buffer, int64_t count) {
   if (count > 0 && Read(buffer, count) != count) throw EReadError(SReadError);
 }

@@ -2,7 +2,8 @@
 // flags byte, a two-byte length, the file's bytes, then the journal's bytes. Unless the flags
 // say otherwise the journal is made to look the part: its identity replaced by the file's,
 // its mark set and its checksum made right, so that the checks behind them are reached; a
-// copy journal's new content is put beside the file under the name its digits give.
+// copy journal's new content is put beside the file under the name its digits give, and the
+// file is written after the journal, as a writer writes it.
 // Whatever the journal says, recovery must end (applied, moved aside or refused) without
 // crashing, leave no journal under the name, and leave the file either as it was, or as the
 // new content beside it, or rolled back within the few bytes an in-place change can add.
@@ -107,8 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Put(beside::TempName(name, digits), newContent);
       }
     }
+    // As a writer does, the file is written after its journal was made; unless the flags say
+    // otherwise, when the journal stands as if put back from elsewhere.
+    if (!(flags & 4)) Put(name, original);
     try {
-      TTagJournal::Recover(*PlatformFileSystem(), name, file);
+      const std::shared_ptr<TFileSystem> files = PlatformFileSystem();
+      const TBeside place(*files, files->OpenFolder(Folder().string()), "song.mp3");
+      TTagJournal::Recover(place, file);
     } catch (const Exception&) {
       // Refused: a failure the user is told of.
     }

@@ -1,6 +1,8 @@
 // The engine on real files: the Active state machine, events, finding the tag, its extent.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <vector>
 
 #include "engine/unsync.h"
@@ -417,6 +419,10 @@ TEST(Engine, LargePayloadsReadWhenAskedFor) {
   }
   EXPECT_THROW((void)e.Frames().Items(0).Payload(), EReadError);
   EXPECT_FALSE(e.Frames().Items(0).PayloadRead());
+  // Asked again, from another thread too, the payload fails the same clean way: a fill that
+  // failed once must not stop the process the next time (a later frame, a later file).
+  EXPECT_THROW((void)e.Frames().Items(0).Payload(), EReadError);
+  std::thread([&] { EXPECT_THROW((void)e.Frames().Items(0).Payload(), EReadError); }).join();
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST(BesideTheFile, AJournalOfAnotherUserIsNeverApplied) {
     TFileStream file(name, TFileMode::fmOpenReadWrite);
     TPendingWrites change(file);
     change.WriteString(std::string(40, 'X'));
-    TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+    TTagJournal::ForUndo(BesideOf(name), file, change);
     change.Apply(file);
   }
   const std::string changed = ReadFile(name);
@@ -188,7 +188,7 @@ class NoRoomStream : public TStream {
   bool Lock(TFileLock k, bool w) override { return FInner->Lock(k, w); }
   std::string Identity() override { return FInner->Identity(); }
   bool Describe(TFileFacts& f) override { return FInner->Describe(f); }
-  void Reserve(int64_t size) override {
+  void Reserve(int64_t size, int64_t) override {
     if (size > Size()) throw EWriteError("Cannot write file \"a.mp3\". No space left on device");
   }
 

@@ -315,7 +315,9 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, WriteFaults, ::testing::ValuesIn(Scenarios()
 // The rename that puts the new file in place fails (another program holds the file, say).
 class RefusingRename : public FaultyFileSystem {
  public:
-  void Rename(const std::string&, const std::string&) override { throw EWriteError(kInjected); }
+  void RenameIn(const TFolder&, const std::string&, const std::string&) override {
+    throw EWriteError(kInjected);
+  }
 };
 
 TEST(WriteFaults, ARefusedRenameCopiesTheNewContentIn) {

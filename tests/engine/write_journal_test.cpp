@@ -73,7 +73,7 @@ void StoppedInPlaceWrite(const std::string& name, const std::string& newTitle) {
   const std::string fresh = Song(newTitle).substr(0, now.size() - kAudio.size());
   TPendingWrites change(file);
   change.WriteString(fresh);
-  TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+  TTagJournal::ForUndo(BesideOf(name), file, change);
   file.SetPosition(0);
   file.WriteString(fresh.substr(0, fresh.size() / 2));
 }
@@ -205,9 +205,11 @@ TEST(JournalBinding, ACopyJournalTakesOnlyTheWritersOwnNewFileOfTheRecordedConte
   };
   const std::string journal = Journal('C', Identity(name), original.size(), fresh.size(),
                                       "0123ABCD" + sums(original) + sums(fresh));
-  // The new content changed after the journal was made: not taken.
+  // The new content changed after the journal was made: not taken. (The file is written after
+  // its journal, as a writer writes it.)
   dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh.substr(0, fresh.size() - 1) + "!");
   dir.Put("a.mp3.ID3JRN", journal);
+  dir.Put("a.mp3", original);
   {
     TestEngine e;
     const std::string note = Open(e, name);
@@ -217,8 +219,8 @@ TEST(JournalBinding, ACopyJournalTakesOnlyTheWritersOwnNewFileOfTheRecordedConte
   for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
   // The right one, the copy stopped after its first blocks: completed.
   dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh);
-  dir.Put("a.mp3", fresh.substr(0, 1024) + original.substr(1024));
   dir.Put("a.mp3.ID3JRN", journal);
+  dir.Put("a.mp3", fresh.substr(0, 1024) + original.substr(1024));
   TestEngine e;
   const std::string note = Open(e, name);
   EXPECT_NE(note.find("completed"), std::string::npos) << note;
@@ -230,9 +232,9 @@ TEST(JournalBinding, ACopyJournalTakesOnlyTheWritersOwnNewFileOfTheRecordedConte
 // own refuses it.
 class NoMovingAside : public FaultyFileSystem {
  public:
-  void Rename(const std::string& from, const std::string& to) override {
+  void RenameIn(const TFolder& folder, const std::string& from, const std::string& to) override {
     if (from.find(".ID3JRN") != std::string::npos) throw EWriteError("Operation not permitted");
-    FaultyFileSystem::Rename(from, to);
+    FaultyFileSystem::RenameIn(folder, from, to);
   }
 };
 

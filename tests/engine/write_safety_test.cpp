@@ -336,7 +336,7 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
     TFileStream file(name, TFileMode::fmOpenReadWrite);
     TPendingWrites change(file);
     change.WriteString(std::string(original.size() - kAudio.size(), 'X'));
-    TTagJournal::ForUndo(*PlatformFileSystem(), name, file, change);
+    TTagJournal::ForUndo(BesideOf(name), file, change);
     change.Apply(file);
   }
   dir.Put("a.mp3.ID3TMP00000000.tmp", "half a file");
@@ -387,7 +387,7 @@ TEST(WriteRecovery, FilesWhoseLongNamesShareTheirStartKeepTheirJournalsAndNewFil
     TFileStream file(one, TFileMode::fmOpenReadWrite);
     const std::string temp = beside::TempName(one, beside::SlotDigits(0));
     TFileStream source(dir.Put(temp.substr(dir.Path("").size()), fresh), TFileMode::fmOpenRead);
-    TTagJournal::ForCopy(*PlatformFileSystem(), one, file, source, "00000000");
+    TTagJournal::ForCopy(BesideOf(one), file, source, "00000000");
     file.WriteString(fresh.substr(0, 512));
   }
   const std::vector<std::string> left = dir.Files();

@@ -47,6 +47,11 @@ std::string ReadFile(const std::string& fileName) {
   return s.str();
 }
 
+TBeside BesideOf(const std::string& fileName, const std::shared_ptr<TFileSystem>& files) {
+  const std::string folder = ExtractFilePath(fileName);
+  return TBeside(*files, files->OpenFolder(folder), fileName.substr(folder.size()));
+}
+
 void TestEngine::Open(const std::string& fileName, bool readOnly) {
   SetReadOnly(readOnly);
   SetFileName(fileName);
@@ -97,9 +102,9 @@ class FaultyStream : public TStream {
   bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
   std::string Identity() override { return FInner->Identity(); }
   bool Describe(TFileFacts& facts) override { return FInner->Describe(facts); }
-  void Reserve(int64_t size) override {
+  void Reserve(int64_t size, int64_t data) override {
     if (FFiles.Step()) throw EWriteError(kInjected);
-    FInner->Reserve(size);
+    FInner->Reserve(size, data);
   }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
@@ -123,38 +128,51 @@ bool FaultyFileSystem::Step() {
   return true;
 }
 
-bool FaultyFileSystem::Remove(const std::string& fileName) {
+bool FaultyFileSystem::RemoveIn(const TFolder& folder, const std::string& leaf) {
   if (Step()) return false;
-  if (!TFileSystem::Remove(fileName)) return false;
-  FDurable.erase(Key(fileName));
+  if (!TFileSystem::RemoveIn(folder, leaf)) return false;
+  FDurable.erase(Key(folder.Path() + leaf));
   return true;
 }
 
 std::unique_ptr<TStream> FaultyFileSystem::Open(const std::string& fileName, TFileMode mode) {
+  return Wrap(fileName, mode, [&] { return TFileSystem::Open(fileName, mode); });
+}
+
+std::unique_ptr<TStream> FaultyFileSystem::OpenIn(const TFolder& folder, const std::string& leaf,
+                                                  TFileMode mode) {
+  return Wrap(folder.Path() + leaf, mode, [&] { return TFileSystem::OpenIn(folder, leaf, mode); });
+}
+
+std::unique_ptr<TStream> FaultyFileSystem::Wrap(
+    const std::string& fileName, TFileMode mode,
+    const std::function<std::unique_ptr<TStream>()>& open) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
   const bool reading = mode == TFileMode::fmOpenRead || mode == TFileMode::fmOpenReadPlain;
   if (!reading && FCrash && FFailed) throw EFOpenError(kInjected);
-  auto inner = TFileSystem::Open(fileName, mode);
+  auto inner = open();
   if (reading) return std::make_unique<FaultyStream>(std::move(inner), *this);
   if (!Tracked(fileName)) NoteDurable(fileName, creating ? std::string() : Contents(*inner));
   return std::make_unique<FaultyStream>(std::move(inner), *this, fileName);
 }
 
-void FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
+void FaultyFileSystem::RenameIn(const TFolder& folder, const std::string& fromLeaf,
+                                const std::string& toLeaf) {
   if (Step()) throw EWriteError(kInjected);
   ++FRenames;
-  TFileSystem::Rename(from, to);
-  Renamed(from, to);
+  TFileSystem::RenameIn(folder, fromLeaf, toLeaf);
+  Renamed(folder.Path() + fromLeaf, folder.Path() + toLeaf);
 }
 
-void FaultyFileSystem::RenameNew(const std::string& from, const std::string& to) {
+void FaultyFileSystem::RenameNewIn(const TFolder& folder, const std::string& fromLeaf,
+                                   const std::string& toLeaf) {
   if (Step()) throw EWriteError(kInjected);
-  TFileSystem::RenameNew(from, to);
-  Renamed(from, to);
+  TFileSystem::RenameNewIn(folder, fromLeaf, toLeaf);
+  Renamed(folder.Path() + fromLeaf, folder.Path() + toLeaf);
 }
 
-void FaultyFileSystem::SyncFolder(const std::string& folder) {
+void FaultyFileSystem::SyncFolder(const TFolder& folder) {
   if (Step()) throw EWriteError(kInjected);
   TFileSystem::SyncFolder(folder);
 }
@@ -209,11 +227,21 @@ std::string Stored(const std::string& durable, const std::string& last,
 void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept, TStored stored) {
   std::vector<std::string> keys;
   for (const std::string& name : kept) keys.push_back(Key(name));
-  for (const auto& [name, content] : FDurable) {
-    if (std::find(keys.begin(), keys.end(), name) != keys.end()) continue;
-    const std::string result = Stored(content, ReadFile(name), stored);
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(result.data(), static_cast<std::streamsize>(result.size()));
+  // Journals first: a real power cut leaves every file's time of change as the writes before
+  // it set them, and the writer's journal was made before the file was touched.
+  for (const bool journals : {true, false})
+    for (const auto& [name, content] : FDurable) {
+      if (std::find(keys.begin(), keys.end(), name) != keys.end()) continue;
+      if ((name.find(".ID3JRN") != std::string::npos) != journals) continue;
+      const std::string result = Stored(content, ReadFile(name), stored);
+      std::ofstream out(name, std::ios::binary | std::ios::trunc);
+      out.write(result.data(), static_cast<std::streamsize>(result.size()));
+    }
+  // The files whose writes were stored were written after their journals: rewriting those
+  // above must not make them look older than their own journal.
+  for (const std::string& name : keys) {
+    std::error_code ignored;
+    fs::permissions(name, fs::status(name, ignored).permissions(), ignored);
   }
   FDurable.clear();
 }

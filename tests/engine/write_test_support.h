@@ -3,11 +3,13 @@
 // Shared by the tag writer's tests: a scratch folder per test, an engine whose file operations
 // can be replaced, and a file system that makes the Nth change to any file fail.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/file_facts.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/id3_engine.h"
 
@@ -32,6 +34,9 @@ class ScratchFolder {
 };
 
 std::string ReadFile(const std::string& fileName);
+// The folder of a file (not a link) and its name in it, as a writer of the file works in them.
+TBeside BesideOf(const std::string& fileName,
+                 const std::shared_ptr<TFileSystem>& files = PlatformFileSystem());
 
 // The engine with its file operations open to replacement.
 class TestEngine : public TID3Engine {
@@ -53,10 +58,12 @@ class FaultyFileSystem : public TFileSystem {
   explicit FaultyFileSystem(int failAt = 0, bool crash = false) : FFailAt(failAt), FCrash(crash) {}
 
   std::unique_ptr<TStream> Open(const std::string& fileName, TFileMode mode) override;
-  void Rename(const std::string& from, const std::string& to) override;
-  void RenameNew(const std::string& from, const std::string& to) override;
-  bool Remove(const std::string& fileName) override;
-  void SyncFolder(const std::string& folder) override;
+  std::unique_ptr<TStream> OpenIn(const TFolder& folder, const std::string& leaf,
+                                  TFileMode mode) override;
+  void RenameIn(const TFolder& folder, const std::string& from, const std::string& to) override;
+  void RenameNewIn(const TFolder& folder, const std::string& from, const std::string& to) override;
+  bool RemoveIn(const TFolder& folder, const std::string& leaf) override;
+  void SyncFolder(const TFolder& folder) override;
 
   // Counts one change; true when this one is to fail.
   bool Step();
@@ -93,6 +100,8 @@ class FaultyFileSystem : public TFileSystem {
   void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.
   std::map<std::string, std::string> FDurable;
+  std::unique_ptr<TStream> Wrap(const std::string& fileName, TFileMode mode,
+                                const std::function<std::unique_ptr<TStream>()>& open);
 };
 
 inline constexpr const char* kInjected = "Injected failure";

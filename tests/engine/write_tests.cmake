@@ -10,6 +10,7 @@ tagscope_add_test(engine_write_tests
     write_safety_test.cpp
     write_journal_test.cpp
     write_stray_bytes_test.cpp
+    $<$<NOT:$<BOOL:${WIN32}>>:write_handles_posix_test.cpp>
     write_refusals_test.cpp
     $<$<NOT:$<BOOL:${WIN32}>>:write_beside_posix_test.cpp>
   LIBS tagscope_engine ZLIB::ZLIB)

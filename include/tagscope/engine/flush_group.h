@@ -21,19 +21,19 @@ class TFlushGroup {
  public:
   // Returns once the folder's names as they were at the call are durable; raises what the
   // flush raised when this caller's flush failed.
-  void SyncFolder(TFileSystem& files, const std::string& folder);
+  void SyncFolder(TFileSystem& files, const TFolder& folder);
   // How many flushes of folders the group made.
   int64_t FolderFlushes() const;
 
  private:
-  struct TFolder {
+  struct TFolderState {
     uint64_t asked = 0;  // requests made
     uint64_t done = 0;   // requests served by a finished flush
     bool flushing = false;
   };
   mutable std::mutex FMutex;
   std::condition_variable FDone;
-  std::map<std::string, TFolder> FFolders;
+  std::map<std::string, TFolderState> FFolders;
   int64_t FFlushes = 0;
 };
 

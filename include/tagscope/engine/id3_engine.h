@@ -22,7 +22,6 @@ namespace tagscope {
 
 class TTagFile;
 class TFlushGroup;
-struct TSparseBody;
 
 // What the last read of the tag accounted for. A write keeps only what the read understood, so
 // it refuses (unless forced) when the read did not account for every byte of the tag.
@@ -90,6 +89,9 @@ class TID3Engine {
   // Whether the marked journal of a change cut short lay beside the file when it was opened for
   // reading only: the file may be half old, half new until the next writer puts it right.
   bool JournalPending() const;
+  // Whether another program was changing the file while it was read for reading only, for
+  // longer than a reader waits: what was read may be half old, half new.
+  bool WriterAtWork() const;
 
   // The tag in memory, which works without a file. Header, Frames and the frame content
   // accessors below are the tag's; the accessors hand the work to it while the engine is active.
@@ -236,17 +238,8 @@ class TID3Engine {
   // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();
-  // Finds the tag and reads it: its header, then its body with one read of the file.
+  // Finds the tag and reads it (through the reader), or imports the ID3v1 trailer.
   void LoadTag();
-  // The frames and padding of a tag whose header was read; sets FTagSize.
-  void ReadTagBody(int64_t fileSize);
-  // Where the frames start in a tag body with an extended header: where its layout ends, else
-  // the first place an extended header could end that starts a frame (noted in the report).
-  size_t FramesStart(std::string_view body, int64_t bodyStart);
-  // Hands the holes of a body read without its large payloads to the frames they belong to.
-  void DeferHoles(const TSparseBody& sparse);
-  // Marks the read incomplete: what could not be read, from file offset `at` on.
-  void NoteProblem(int64_t at, const std::string& what);
   // Tag writing (through the writer).
   void SaveTag();
   void RemoveTag(const std::vector<TFileRange>& trailers = {});

@@ -41,8 +41,8 @@ bool IsTempNameOf(const std::string& entry, const std::string& target, std::stri
 // Creates the new file for `target` through `create`, which must create exclusively (never
 // taking over a name that exists, nor following a link under it) and raise EFCreateError when
 // it cannot; a name that turns out to be taken is replaced by another. `name` receives the
-// name used. The error names `target`, not the scratch name, when it is the last word. With
-// `slots`, the names of the fixed slots are tried in order, else random ones.
+// name used. The error names the new file that could not be made, the reason and `target`.
+// With `slots`, the names of the fixed slots are tried in order, else random ones.
 std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
     const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots = false);

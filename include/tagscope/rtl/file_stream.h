@@ -21,6 +21,7 @@ enum class TFileMode {
 };
 
 class TFileHandle;  // the platform's open file
+class TFolder;
 
 // A stream over a file on disk. Open errors raise EFOpenError ("Cannot open file ...") or
 // EFCreateError ("Cannot create file ...") with the system's error text; so do failed reads,
@@ -28,6 +29,8 @@ class TFileHandle;  // the platform's open file
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);
+  // Opens `leaf` in an open folder; a link under the name is never followed.
+  TFileStream(const TFolder& folder, const std::string& leaf, TFileMode mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
@@ -48,12 +51,15 @@ class TFileStream : public TStream {
   // Sets the time of its last write, in the unit Describe gives it in, leaving its other times
   // as they are; false when the system refused.
   bool SetModified(int64_t modified);
-  void Reserve(int64_t size) override;
+  void Reserve(int64_t size, int64_t data = -1) override;
+  void Zero(int64_t position, int64_t count) override;
   const std::string& FileName() const { return FFileName; }
 
  private:
   // "Cannot write file ...", with the system's reason for the last failure.
   std::string WriteErrorText() const;
+  // Opens through the platform; `folder` is null for a name taken as it stands.
+  void OpenFile(const TFolder* folder, const std::string& name, TFileMode mode);
 
   std::string FFileName;
   std::unique_ptr<TFileHandle> FHandle;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tagscope/rtl/stream.h"
+
 namespace tagscope {
 
 // What a writer must know about a file before it changes or replaces it.
@@ -42,6 +44,9 @@ bool CopyFilePermissions(const std::string& from, const std::string& to);
 // Describes the file a name leads to (links followed); false when there is none or it cannot
 // be examined.
 bool GetFileInfo(const std::string& fileName, TFileInfo& info);
+// What stands under a name, as TFileStream::Describe tells it: with `follow`, the file a link
+// there leads to, else the name itself (a link is no regular file); false when nothing does.
+bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow);
 // Whether file `to` has the owner, group and access permissions of file `from`, where the
 // platform records them with the file; true where it does not.
 bool SameOwnership(const std::string& from, const std::string& to);

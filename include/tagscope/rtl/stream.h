@@ -19,6 +19,12 @@ struct TFileFacts {
   int64_t modified = 0;    // last write, in the platform's finest unit
   int64_t allocated = -1;  // bytes its data takes on the disk (less than size: holes); -1 unknown
   uint64_t links = 1;      // names (hard links) that share its data
+  bool regular = true;     // a plain file: not a link, device, FIFO, socket or folder
+  bool folder = false;
+  int64_t changed = 0;  // last change of the file or of what is recorded of it (not settable)
+  int64_t born = 0;     // when the file was made, where the platform records it; 0 unknown
+  uint32_t mode = 0;    // access permissions, where the platform records them
+  std::string group;    // the owning group's number; empty where the platform has none
 };
 
 // A byte stream with a 64-bit position and size.
@@ -52,10 +58,15 @@ class TStream {
   // What the system records of the file the stream is open on; false in memory.
   virtual bool Describe(TFileFacts&) { return false; }
   // Makes room for `size` bytes, the stream growing to that size when it is smaller; on a disk
-  // the room is taken up front, so that writes within it do not fail for want of space.
-  virtual void Reserve(int64_t size) {
+  // the room is taken up front, so that writes within it do not fail for want of space. Where
+  // only `data` bytes of it will hold anything but holes (data >= 0), nothing is taken ahead:
+  // the disk is asked whether it has that much room left, and the write fails now if not.
+  virtual void Reserve(int64_t size, int64_t data = -1) {
+    (void)data;
     if (Size() < size) SetSize(size);
   }
+  // Makes [position, position + count) read as zero bytes: a hole where the file can have one.
+  virtual void Zero(int64_t position, int64_t count);
 
   // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
   void ReadBuffer(void* buffer, int64_t count);

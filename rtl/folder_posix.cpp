@@ -1,0 +1,166 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "rtl/posix_facts.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
+#include "tagscope/rtl/folder.h"
+
+namespace tagscope {
+
+class TFolderHandle {
+ public:
+  explicit TFolderHandle(int fd) : fd(fd) {}
+  ~TFolderHandle() { ::close(fd); }
+  int fd;
+};
+
+namespace {
+
+int64_t Nanoseconds(const statx_timestamp& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A file opened by name in the folder, never followed; closed with this object.
+class TOpenLeaf {
+ public:
+  TOpenLeaf(int folder, const std::string& leaf, int flags)
+      : fd(::openat(folder, leaf.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)) {}
+  ~TOpenLeaf() {
+    if (fd >= 0) ::close(fd);
+  }
+  TOpenLeaf(const TOpenLeaf&) = delete;
+  TOpenLeaf& operator=(const TOpenLeaf&) = delete;
+  int fd;
+};
+
+// The names of a file's extended attributes; false when unreadable.
+bool AttributeNames(int fd, std::vector<std::string>& names) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    if (size < 0) return errno == ENOTSUP;  // a file system without them: none to keep
+    std::string list(static_cast<size_t>(size), '\0');
+    const ssize_t got = size > 0 ? ::flistxattr(fd, list.data(), list.size()) : 0;
+    if (got < 0 && errno == ERANGE) continue;  // grew in between
+    if (got < 0) return false;
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      const std::string name = list.c_str() + at;
+      if (!name.empty()) names.push_back(name);
+      at += name.size() + 1;
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int FolderDescriptor(const TFolder& folder) {
+  return folder.FHandle->fd;
+}
+
+bool DescribeFile(int fd, const char* leaf, TFileFacts& facts, bool follow) {
+  struct statx x {};
+  const int flags = !leaf ? AT_EMPTY_PATH : follow ? 0 : AT_SYMLINK_NOFOLLOW;
+  if (::statx(fd, leaf ? leaf : "", flags, STATX_BASIC_STATS | STATX_BTIME, &x) != 0) return false;
+  facts.identity =
+      std::to_string(makedev(x.stx_dev_major, x.stx_dev_minor)) + ":" + std::to_string(x.stx_ino);
+  facts.owner = std::to_string(x.stx_uid);
+  facts.group = std::to_string(x.stx_gid);
+  facts.size = static_cast<int64_t>(x.stx_size);
+  facts.modified = Nanoseconds(x.stx_mtime);
+  facts.changed = Nanoseconds(x.stx_ctime);
+  facts.born = (x.stx_mask & STATX_BTIME) ? Nanoseconds(x.stx_btime) : 0;
+  facts.allocated = static_cast<int64_t>(x.stx_blocks) * 512;
+  facts.links = x.stx_nlink;
+  facts.regular = S_ISREG(x.stx_mode);
+  facts.folder = S_ISDIR(x.stx_mode);
+  facts.mode = x.stx_mode & 07777;
+  return true;
+}
+
+TFolder::TFolder(const std::string& path) : FPath(path) {
+  if (!FPath.empty() && FPath.back() != '/') FPath += '/';
+  const int fd = ::open(FPath.empty() ? "." : FPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    throw EFOpenError(
+        Format(SFOpenErrorEx, FPath.empty() ? "." : FPath.c_str(), LastSystemErrorText().c_str()));
+  FHandle = std::make_unique<TFolderHandle>(fd);
+}
+
+TFolder::~TFolder() = default;
+
+std::unique_ptr<TFileStream> TFolder::Open(const std::string& leaf, TFileMode mode) const {
+  return std::make_unique<TFileStream>(*this, leaf, mode);
+}
+
+bool TFolder::Look(const std::string& leaf, TFileFacts& facts) const {
+  return DescribeFile(FHandle->fd, leaf.c_str(), facts);
+}
+
+bool TFolder::Rename(const std::string& from, const std::string& to) const {
+  return ::renameat(FHandle->fd, from.c_str(), FHandle->fd, to.c_str()) == 0;
+}
+
+bool TFolder::RenameNew(const std::string& from, const std::string& to) const {
+  const int fd = FHandle->fd;
+  if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  // A file system that cannot rename without replacing: a second name for the file, which is
+  // never made over a name that is taken, then the first name let go.
+  if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) return false;
+  ::unlinkat(fd, from.c_str(), 0);
+  return true;
+}
+
+bool TFolder::Remove(const std::string& leaf) const {
+  return ::unlinkat(FHandle->fd, leaf.c_str(), 0) == 0;
+}
+
+bool TFolder::SetAccess(const std::string& leaf, const TFileFacts& like) const {
+  const TOpenLeaf file(FHandle->fd, leaf, O_RDONLY);
+  if (file.fd < 0 || like.owner.empty()) return false;
+  // Taking over the owner needs privileges, the group alone may still be allowed; where
+  // neither is, the file keeps this process's.
+  const auto uid = static_cast<uid_t>(std::stoul(like.owner));
+  const auto gid = static_cast<gid_t>(std::stoul(like.group.empty() ? "0" : like.group));
+  if (::fchown(file.fd, uid, gid) != 0) {
+    [[maybe_unused]] const int groupOnly = ::fchown(file.fd, static_cast<uid_t>(-1), gid);
+  }
+  return ::fchmod(file.fd, static_cast<mode_t>(like.mode & 07777)) == 0;
+}
+
+bool TFolder::CopyAttributes(const std::string& from, const std::string& to) const {
+  const TOpenLeaf source(FHandle->fd, from, O_RDONLY);
+  const TOpenLeaf target(FHandle->fd, to, O_RDONLY);
+  if (source.fd < 0 || target.fd < 0) return false;
+  std::vector<std::string> names;
+  if (!AttributeNames(source.fd, names)) return false;
+  for (const std::string& name : names) {
+    const ssize_t size = ::fgetxattr(source.fd, name.c_str(), nullptr, 0);
+    if (size < 0) return false;
+    std::string value(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::fgetxattr(source.fd, name.c_str(), value.data(), value.size());
+    if (got < 0) return false;
+    value.resize(static_cast<size_t>(got));
+    if (::fsetxattr(target.fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
+}
+
+void TFolder::Sync() const {
+  ::fsync(FHandle->fd);
+}
+
+std::string CurrentUser() {
+  return std::to_string(::geteuid());
+}
+
+}  // namespace tagscope

@@ -1,0 +1,433 @@
+// A writer works through what it opened: the folder once, names in it, the file it locked.
+// Links swapped in between two steps, journals put back from elsewhere, other users' files,
+// sparse files and locks held by others are met in the test's own folder; the swaps come from
+// a file system that makes them at a chosen step, not from a race.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "engine/journal_format.h"
+#include "engine/pending_writes.h"
+#include "engine/tag_journal.h"
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
+#include "tests/engine/tag_builder.h"
+#include "tests/engine/write_test_support.h"
+
+namespace tagscope {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+const std::string kAudio = PatternBytes(20000, 9);
+
+std::string Song(const std::string& title, const std::string& album = "Album") {
+  return Tag(4, 0, FrameV4("TIT2", Text(title)) + FrameV4("TALB", Text(album)), 300) + kAudio;
+}
+
+// The platform's operations, with a step of the test's own run just before a given one, and a
+// short patience for locks.
+class HookedFileSystem : public TFileSystem {
+ public:
+  std::function<void(const std::string& leaf, TFileMode mode)> beforeOpenIn;
+  std::function<void(const std::string& leaf)> beforeRemoveIn;
+  std::function<void(const std::string& leaf)> beforeLookIn;
+  bool LookIn(const TFolder& folder, const std::string& leaf, TFileFacts& facts) override {
+    if (beforeLookIn) beforeLookIn(leaf);
+    return TFileSystem::LookIn(folder, leaf, facts);
+  }
+  std::unique_ptr<TStream> OpenIn(const TFolder& folder, const std::string& leaf,
+                                  TFileMode mode) override {
+    if (beforeOpenIn) beforeOpenIn(leaf, mode);
+    return TFileSystem::OpenIn(folder, leaf, mode);
+  }
+  bool RemoveIn(const TFolder& folder, const std::string& leaf) override {
+    if (beforeRemoveIn) beforeRemoveIn(leaf);
+    return TFileSystem::RemoveIn(folder, leaf);
+  }
+  std::chrono::milliseconds LockPatience() override { return std::chrono::milliseconds(300); }
+};
+
+bool IsTemp(const std::string& leaf) {
+  return leaf.find(".ID3TMP") != std::string::npos;
+}
+
+// Runs `step` as the user `uid` in a child process; its exit code, 0 when it ended without an
+// error.
+int AsUser(uid_t uid, const std::function<void()>& step) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 0;
+    try {
+      if (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(3);
+      step();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "as user %u: %s\n", unsigned(uid), e.what());
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(WriteThroughHandles, ALinkSwappedInBeforeTheRenameIsNotReplaced) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const std::string victim = dir.Put("victim.txt", "precious");
+  auto files = std::make_shared<HookedFileSystem>();
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  // Once the new file is complete and given the song's access, just before it is renamed, the
+  // song is moved away and a link to another file takes its name.
+  files->beforeLookIn = [&](const std::string& leaf) {
+    if (!IsTemp(leaf) || fs::is_symlink(name)) return;
+    fs::rename(name, dir.Path("moved.mp3"));
+    fs::create_symlink(victim, name);
+  };
+  e.SetTitle(std::string(3000, 'N'));  // outgrows the tag: a new file beside, then a rename
+  EXPECT_THROW(e.WriteTag(), EWriteError);
+  e.SetActive(false);
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_TRUE(fs::is_symlink(name));
+  EXPECT_EQ(ReadFile(dir.Path("moved.mp3")), Song("Old"));
+  for (const std::string& leaf : dir.Files()) EXPECT_FALSE(IsTemp(leaf)) << leaf;
+}
+
+TEST(WriteThroughHandles, AFolderSwappedForALinkLeadsNoNewFileElsewhere) {
+  ScratchFolder dir, elsewhere;
+  fs::create_directory(dir.Path("music"));
+  const std::string name = dir.Put("music/a.mp3", Song("Old"));
+  auto files = std::make_shared<HookedFileSystem>();
+  // The folder is renamed and a link to another folder takes its name: the journal and the new
+  // file still go where the file is.
+  files->beforeOpenIn = [&](const std::string& leaf, TFileMode mode) {
+    if (mode != TFileMode::fmCreateNew || fs::is_symlink(dir.Path("music"))) return;
+    fs::rename(dir.Path("music"), dir.Path("moved"));
+    fs::create_directory_symlink(elsewhere.Path(""), dir.Path("music"));
+  };
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  e.SetTitle("In place");
+  e.WriteTag();
+  e.SetActive(false);
+  EXPECT_TRUE(elsewhere.Files().empty());
+  TestEngine check;
+  check.Open(dir.Path("moved/a.mp3"), true);
+  EXPECT_EQ(check.Title(), "In place");
+}
+
+TEST(WriteThroughHandles, ARewriteKeepsAPlainModeAndStillRenames) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  for (const mode_t mode : {0600, 0604, 0640}) {
+    ASSERT_EQ(::chmod(name.c_str(), mode), 0);
+    struct stat before {};
+    ::stat(name.c_str(), &before);
+    TestEngine e;
+    e.Open(name);
+    e.SetTitle(e.Title() + std::string(2000, 'M'));
+    e.WriteTag();
+    e.SetActive(false);
+    struct stat after {};
+    ::stat(name.c_str(), &after);
+    EXPECT_EQ(after.st_mode & 07777, mode);
+    // Renamed into place, not copied back: the mode was given to the new file.
+    EXPECT_NE(after.st_ino, before.st_ino);
+  }
+}
+
+// A journal saved as a copy while a write was under way, put back after later writes: it is
+// not of the change that made the file what it is.
+TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Title A", "Album A"));
+  const std::string saved = dir.Path("saved-journal");
+  auto files = std::make_shared<HookedFileSystem>();
+  files->beforeRemoveIn = [&](const std::string& leaf) {
+    if (leaf.find(".ID3JRN") != std::string::npos && !fs::exists(saved))
+      fs::copy_file(dir.Path(leaf), saved);
+  };
+  {
+    TestEngine e;
+    e.SetFileSystem(files);
+    e.Open(name);
+    e.SetTitle("Title B");
+    e.SetAlbum("Album B");
+    e.WriteTag();
+  }
+  ASSERT_TRUE(fs::exists(saved));
+  {
+    // The title back as it was: every byte of the file is now the old or the new of the
+    // saved journal, which the bytes alone cannot tell from a change cut short.
+    TestEngine e;
+    e.Open(name);
+    e.SetTitle("Title A");
+    e.WriteTag();
+  }
+  const std::string later = ReadFile(name);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  fs::copy_file(saved, TTagJournal::NameFor(name, true));
+  TestEngine e;
+  e.Open(name);
+  EXPECT_NE(e.RecoveryNote().find("was not applied"), std::string::npos) << e.RecoveryNote();
+  EXPECT_EQ(e.Album(), "Album B");
+  e.SetActive(false);
+  EXPECT_EQ(ReadFile(name), later);
+}
+
+// A write stopped once its journal is marked and part of the tag written; the journal is then
+// changed as `edit` says (and checked again).
+void StoppedWrite(const std::string& name, const std::function<void(journal::TRecord&)>& edit) {
+  auto files = std::make_shared<FaultyFileSystem>(0);
+  {
+    TFileStream file(name, TFileMode::fmOpenReadWrite);
+    const std::string fresh =
+        Song("Stopped half way").substr(0, ReadFile(name).size() - kAudio.size());
+    TPendingWrites change(file);
+    change.WriteString(fresh);
+    TTagJournal::ForUndo(BesideOf(name), file, change);
+    file.SetPosition(0);
+    file.WriteString(fresh.substr(0, fresh.size() / 2));
+  }
+  const std::string journalName = TTagJournal::NameFor(name, true);
+  std::optional<journal::TRecord> record = journal::Decode(ReadFile(journalName));
+  ASSERT_TRUE(record);
+  edit(*record);
+  std::string bytes = journal::Encode(*record);
+  bytes[journal::kMarkAt] = journal::kMarked;
+  // Rewritten in place, as a crash leaves it: the journal's time stays before the file's.
+  TFileStream out(journalName, TFileMode::fmOpenReadWrite);
+  out.WriteString(bytes);
+  out.SetSize(static_cast<int64_t>(bytes.size()));
+}
+
+TEST(JournalOfOneWrite, OnlyTheDeviceNumberChangedAndTheStoppedWriteIsStillRolledBack) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const std::string old = ReadFile(name);
+  StoppedWrite(name, [](journal::TRecord& r) {
+    r.identity = "4242" + r.identity.substr(r.identity.find(':'));
+  });
+  // The file is written after the journal, as a writer does; a remount changes neither.
+  {
+    TFileStream touch(name, TFileMode::fmOpenReadWrite);
+    touch.SetPosition(0);
+    touch.WriteString(ReadFile(name).substr(0, 1));
+  }
+  TestEngine e;
+  e.Open(name);
+  EXPECT_NE(e.RecoveryNote().find("rolled back"), std::string::npos) << e.RecoveryNote();
+  e.SetActive(false);
+  EXPECT_EQ(ReadFile(name), old);
+}
+
+TEST(JournalOfOneWrite, AFileMadeAnewUnderTheSameNumberIsNotRolledBack) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  StoppedWrite(name, [](journal::TRecord& r) {
+    // The journal's file was made at another time: a deleted file whose number came back.
+    const size_t slash = r.identity.find('/');
+    if (slash != std::string::npos) r.identity.resize(slash);
+    r.identity += "/12345";
+  });
+  {
+    TFileStream touch(name, TFileMode::fmOpenReadWrite);
+    touch.SetPosition(0);
+    touch.WriteString(ReadFile(name).substr(0, 1));
+  }
+  TFileFacts facts;
+  ASSERT_TRUE(PlatformFileSystem()->Look(name, facts, false));
+  if (facts.born == 0) GTEST_SKIP() << "this file system records no time of making";
+  const std::string half = ReadFile(name);
+  TestEngine e;
+  e.Open(name);
+  EXPECT_NE(e.RecoveryNote().find("another file"), std::string::npos) << e.RecoveryNote();
+  e.SetActive(false);
+  EXPECT_EQ(ReadFile(name), half);
+}
+
+TEST(JournalOfOneWrite, AJournalFarLargerThanTheFileCanHaveIsNotRead) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const std::string planted = TTagJournal::NameFor(name, true);
+  {
+    TFileStream j(planted, TFileMode::fmCreate);
+    j.WriteString(std::string(journal::kMagic, sizeof journal::kMagic) + journal::kMarked);
+    j.SetSize(int64_t(590) << 20);  // a hole: no room taken
+  }
+  const auto start = std::chrono::steady_clock::now();
+  TestEngine e;
+  e.Open(name);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_NE(e.RecoveryNote().find("far larger"), std::string::npos) << e.RecoveryNote();
+  EXPECT_EQ(e.Title(), "Old");
+}
+
+TEST(OtherUsers, AWriterWhoIsNotTheOwnerFinishesTheirOwnStoppedCopy) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  ScratchFolder dir;
+  ::chmod(dir.Path("").c_str(), 0777);
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  ::chmod(name.c_str(), 0666);  // the owner's file, open to everyone: written by copying back
+  const std::string wanted = std::string(3000, 'U');
+  constexpr uid_t kUser = 65534;
+  for (int failAt = 1; failAt < 200; ++failAt) {
+    dir.Put("a.mp3", Song("Old"));
+    ::chmod(name.c_str(), 0666);
+    const int stopped = AsUser(kUser, [&] {
+      auto files = std::make_shared<FaultyFileSystem>(failAt, true);
+      TestEngine e;
+      e.SetFileSystem(files);
+      e.Open(name);
+      e.SetTitle(wanted);
+      try {
+        e.WriteTag();
+      } catch (const Exception&) {
+      }
+      if (!files->Failed()) ::_exit(7);  // ran to its end: the sweep is done
+    });
+    if (stopped == 7) break;
+    // The same user's next write finishes or undoes it; nothing of theirs is left behind.
+    EXPECT_EQ(AsUser(kUser,
+                     [&] {
+                       TestEngine e;
+                       e.Open(name);
+                       if (e.Title() != "Old" && e.Title() != wanted)
+                         throw Exception("half written: " + e.Title());
+                     }),
+              0)
+        << "stopped at change " << failAt;
+    for (const std::string& leaf : dir.Files())
+      EXPECT_EQ(leaf, "a.mp3") << "left after a stop at change " << failAt;
+  }
+}
+
+TEST(OtherUsers, AnotherUsersLockedLookAlikeIsIgnoredAndNeverDeleted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const std::string held = dir.Put("a.mp3.ID3TMP0000ABCD.tmp", "not yours");
+  const std::string loose = dir.Put("a.mp3.ID3TMP0000DCBA.tmp", "not yours either");
+  ASSERT_EQ(::chown(held.c_str(), 4242, 4242), 0);
+  ASSERT_EQ(::chown(loose.c_str(), 4242, 4242), 0);
+  const int fd = ::open(held.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const auto start = std::chrono::steady_clock::now();
+  TestEngine e;
+  e.Open(name);
+  e.SetTitle("New");
+  e.WriteTag();
+  e.SetActive(false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(ReadFile(held), "not yours");
+  EXPECT_EQ(ReadFile(loose), "not yours either");
+  ::close(fd);
+}
+
+TEST(BoundedWaits, AReaderHoldingTheFileStopsAWriterWithinItsPatienceNamingTheFile) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  TFileStream reader(name, TFileMode::fmOpenRead);
+  ASSERT_TRUE(reader.Lock(TFileLock::flShared));
+  TestEngine e;
+  e.SetFileSystem(std::make_shared<HookedFileSystem>());
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    e.Open(name);
+    ADD_FAILURE() << "opened";
+  } catch (const EFOpenError& error) {
+    EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("did not let go"), std::string::npos);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(ReadFile(name), Song("Old"));
+}
+
+TEST(CopyBack, ASparseFileWithASecondNameKeepsItsHoles) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  {
+    TFileStream file(name, TFileMode::fmOpenReadWrite);
+    file.SetSize(40 << 20);
+    file.SetPosition((40 << 20) - 4);
+    file.WriteString("END!");
+  }
+  std::error_code error;
+  fs::create_hard_link(name, dir.Path("second.mp3"), error);
+  if (error) GTEST_SKIP() << "no hard links here";
+  struct stat before {};
+  ::stat(name.c_str(), &before);
+  if (before.st_blocks * 512 > (1 << 20)) GTEST_SKIP() << "no holes on this file system";
+  TestEngine e;
+  e.Open(name);
+  e.SetTitle(std::string(3000, 'G'));  // copied back: the second name keeps the content
+  e.WriteTag();
+  e.SetActive(false);
+  struct stat after {};
+  ::stat(name.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_LT(after.st_blocks * 512, 1 << 20);
+  TestEngine check;
+  check.Open(dir.Path("second.mp3"), true);
+  EXPECT_EQ(check.Title(), std::string(3000, 'G'));
+}
+
+TEST(FileSideWords, ANewFileThatCannotBeMadeIsNamedWithTheReason) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  auto files = std::make_shared<HookedFileSystem>();
+  files->beforeOpenIn = [&](const std::string& leaf, TFileMode mode) {
+    if (IsTemp(leaf) && mode == TFileMode::fmCreateNew)
+      throw EFCreateError(Format(SFCreateErrorEx, dir.Path(leaf).c_str(), "Disk quota exceeded"));
+  };
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  e.SetTitle(std::string(3000, 'G'));
+  try {
+    e.WriteTag();
+    ADD_FAILURE() << "written";
+  } catch (const EWriteError& error) {
+    const std::string text = error.what();
+    EXPECT_NE(text.find(".ID3TMP"), std::string::npos) << text;
+    EXPECT_NE(text.find("Disk quota exceeded"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Cannot create file \"" + name + "\""), std::string::npos) << text;
+  }
+  e.SetActive(false);
+  EXPECT_EQ(ReadFile(name), Song("Old"));
+}
+
+TEST(FileSideWords, AFileCutShortWhileItIsCopiedSaysSo) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  auto files = std::make_shared<HookedFileSystem>();
+  files->beforeOpenIn = [&](const std::string& leaf, TFileMode mode) {
+    if (IsTemp(leaf) && mode == TFileMode::fmCreateNew) fs::resize_file(name, 5000);
+  };
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  e.SetTitle(std::string(3000, 'G'));
+  try {
+    e.WriteTag();
+    ADD_FAILURE() << "written";
+  } catch (const EWriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("shrank"), std::string::npos) << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace tagscope
