@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -45,9 +46,12 @@ inline constexpr const char* SFCreateErrorEx = "Cannot create file \"%s\". %s";
 inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
 inline constexpr const char* SInvalidStreamOp = "Invalid stream operation";
 
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string. On Windows the C library's own printf family
+// is replaced by the standard one (which knows %zu and %lld), and checked as such.
 std::string Format(const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
