@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/file/later_reads.h"
+#include "engine/file/tag_file.h"
 #include "engine/id3_layout.h"
-#include "engine/later_reads.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_file.h"
 #include "engine/tag_reader.h"
 #include "engine/unsync.h"
 #include "tagscope/rtl/byte_reader.h"

@@ -1,7 +1,7 @@
 // The open file's audio facts and bytes, read through what the read of the tag fetched.
 #include <algorithm>
 
-#include "engine/tag_file.h"
+#include "engine/file/tag_file.h"
 #include "tagscope/engine/id3_engine.h"
 
 namespace tagscope {

@@ -1,8 +1,8 @@
 // Cutting blocks behind the audio (an APE tag, a Lyrics3 block) out of the open file.
 #include <algorithm>
 
+#include "engine/file/tag_file.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"

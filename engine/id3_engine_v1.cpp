@@ -3,12 +3,12 @@
 #include <array>
 #include <cstring>
 
+#include "engine/file/tag_file.h"
+#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_file.h"
 #include "engine/tag_writer.h"
-#include "engine/undo_stream.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"

@@ -1,6 +1,6 @@
 // Writing and erasing the tag in the file, through the writer and the file side.
 #include "engine/content_kind.h"
-#include "engine/tag_file.h"
+#include "engine/file/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/read_cache.h"
+#include "engine/file/read_cache.h"
 
 namespace tagscope {
 

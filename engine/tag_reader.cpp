@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/file/later_reads.h"
+#include "engine/file/tag_file.h"
 #include "engine/id3_layout.h"
-#include "engine/later_reads.h"
-#include "engine/tag_file.h"
 #include "engine/tag_locator.h"
 #include "engine/unsync.h"
 #include "tagscope/rtl/byte_reader.h"

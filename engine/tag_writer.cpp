@@ -7,10 +7,10 @@
 
 #include "engine/content_kind.h"
 #include "engine/extended_header_bytes.h"
+#include "engine/file/tag_file.h"
+#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_file.h"
-#include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"

@@ -19,9 +19,9 @@
 #include <sstream>
 #include <string>
 
-#include "engine/journal_format.h"
+#include "engine/file/journal_format.h"
+#include "engine/file/tag_journal.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_journal.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"

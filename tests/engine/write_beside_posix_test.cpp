@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <future>
 
-#include "engine/pending_writes.h"
-#include "engine/tag_journal.h"
+#include "engine/file/pending_writes.h"
+#include "engine/file/tag_journal.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"

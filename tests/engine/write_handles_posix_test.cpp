@@ -14,9 +14,9 @@
 #include <optional>
 #include <thread>
 
-#include "engine/journal_format.h"
-#include "engine/pending_writes.h"
-#include "engine/tag_journal.h"
+#include "engine/file/journal_format.h"
+#include "engine/file/pending_writes.h"
+#include "engine/file/tag_journal.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tests/engine/tag_builder.h"

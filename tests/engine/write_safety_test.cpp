@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <future>
 
-#include "engine/pending_writes.h"
-#include "engine/tag_journal.h"
+#include "engine/file/pending_writes.h"
+#include "engine/file/tag_journal.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/beside_file.h"

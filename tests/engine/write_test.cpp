@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "engine/file/undo_stream.h"
 #include "engine/tag_writer.h"
-#include "engine/undo_stream.h"
 #include "engine/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"

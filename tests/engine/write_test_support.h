@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_facts.h"
+#include "engine/file/file_facts.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/id3_engine.h"
 

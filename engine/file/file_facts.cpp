@@ -1,4 +1,4 @@
-#include "engine/file_facts.h"
+#include "engine/file/file_facts.h"
 
 #include <thread>
 

@@ -1,4 +1,4 @@
-#include "engine/read_cache.h"
+#include "engine/file/read_cache.h"
 
 #include <algorithm>
 #include <cstring>

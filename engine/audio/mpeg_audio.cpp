@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/audio/mpeg_vbr_header.h"
 #include "engine/audio_trailers.h"
-#include "engine/mpeg_vbr_header.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 

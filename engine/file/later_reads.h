@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/file_facts.h"
+#include "engine/file/file_facts.h"
 #include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/rtl/stream.h"
 

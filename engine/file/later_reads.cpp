@@ -1,4 +1,4 @@
-#include "engine/later_reads.h"
+#include "engine/file/later_reads.h"
 
 #include "tagscope/rtl/exception.h"
 

@@ -1,4 +1,4 @@
-#include "engine/undo_stream.h"
+#include "engine/file/undo_stream.h"
 
 #include <algorithm>
 

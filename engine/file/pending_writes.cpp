@@ -1,4 +1,4 @@
-#include "engine/pending_writes.h"
+#include "engine/file/pending_writes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/journal_format.h"
+#include "engine/file/journal_format.h"
 
 #include <zlib.h>
 

@@ -1,9 +1,9 @@
-#include "engine/tag_journal.h"
+#include "engine/file/tag_journal.h"
 
 #include <algorithm>
 
-#include "engine/journal_format.h"
-#include "engine/pending_writes.h"
+#include "engine/file/journal_format.h"
+#include "engine/file/pending_writes.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"

@@ -1,4 +1,4 @@
-#include "engine/file_replace.h"
+#include "engine/file/file_replace.h"
 
 #include <algorithm>
 #include <vector>

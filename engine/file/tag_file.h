@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/file_facts.h"
-#include "engine/later_reads.h"
-#include "engine/read_cache.h"
+#include "engine/file/file_facts.h"
+#include "engine/file/later_reads.h"
+#include "engine/file/read_cache.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/flush_group.h"
 #include "tagscope/rtl/stream.h"

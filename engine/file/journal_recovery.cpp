@@ -2,11 +2,11 @@
 // learns from one.
 #include <algorithm>
 
-#include "engine/file_facts.h"
-#include "engine/file_replace.h"
-#include "engine/journal_format.h"
+#include "engine/file/file_facts.h"
+#include "engine/file/file_replace.h"
+#include "engine/file/journal_format.h"
+#include "engine/file/tag_journal.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_journal.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"

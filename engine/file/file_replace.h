@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/file_facts.h"
+#include "engine/file/file_facts.h"
 #include "tagscope/engine/file_system.h"
 
 namespace tagscope {

@@ -1,4 +1,4 @@
-#include "engine/tag_file.h"
+#include "engine/file/tag_file.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,11 +6,11 @@
 #include <optional>
 #include <thread>
 
-#include "engine/file_replace.h"
-#include "engine/pending_writes.h"
+#include "engine/file/file_replace.h"
+#include "engine/file/pending_writes.h"
+#include "engine/file/tag_journal.h"
+#include "engine/file/undo_stream.h"
 #include "engine/stream_helpers.h"
-#include "engine/tag_journal.h"
-#include "engine/undo_stream.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 

@@ -1,5 +1,5 @@
 // Xing, Info, LAME and VBRI headers in a stream's first frame.
-#include "engine/mpeg_vbr_header.h"
+#include "engine/audio/mpeg_vbr_header.h"
 
 #include <cctype>
 
