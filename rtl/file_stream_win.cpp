@@ -98,9 +98,10 @@ bool TFileStream::Describe(TFileFacts& facts) {
                            info.ftLastWriteTime.dwLowDateTime);
   facts.links = info.nNumberOfLinks;
   facts.changed = facts.modified;
-  facts.born =
-      static_cast<int64_t>((static_cast<uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
-                           info.ftCreationTime.dwLowDateTime);
+  // No time of making: not every file system keeps one that stays put (some report the time of
+  // the last change), and a file made anew under a reused record gets another index anyway (its
+  // sequence number is part of it).
+  facts.born = 0;
   FILE_STANDARD_INFO standard{};
   facts.allocated =
       ::GetFileInformationByHandleEx(FHandle->handle, FileStandardInfo, &standard, sizeof standard)

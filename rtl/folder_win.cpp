@@ -65,7 +65,7 @@ bool TFolder::Look(const std::string& leaf, TFileFacts& facts) const {
       static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
   facts.modified = Time(info.ftLastWriteTime);
   facts.changed = facts.modified;
-  facts.born = Time(info.ftCreationTime);
+  facts.born = 0;  // as TFileStream::Describe: the index alone tells a file made anew
   facts.links = info.nNumberOfLinks;
   facts.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   facts.regular =

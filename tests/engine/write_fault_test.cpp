@@ -300,7 +300,7 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
       next.Open(name);
       const std::string now = ReadFile(name);
       EXPECT_TRUE(stopAt > changes ? now == expected : now == s.original || now == expected);
-      EXPECT_EQ(dir.Files(), FilesOf(s));
+      EXPECT_EQ(dir.Files(), FilesOf(s)) << next.RecoveryNote();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
 
 namespace tagscope::test {
@@ -229,19 +230,27 @@ void FaultyFileSystem::PowerCut(const std::vector<std::string>& kept, TStored st
   for (const std::string& name : kept) keys.push_back(Key(name));
   // Journals first: a real power cut leaves every file's time of change as the writes before
   // it set them, and the writer's journal was made before the file was touched.
+  int64_t newestJournal = 0;
   for (const bool journals : {true, false})
     for (const auto& [name, content] : FDurable) {
       if (std::find(keys.begin(), keys.end(), name) != keys.end()) continue;
       if ((name.find(".ID3JRN") != std::string::npos) != journals) continue;
       const std::string result = Stored(content, ReadFile(name), stored);
-      std::ofstream out(name, std::ios::binary | std::ios::trunc);
-      out.write(result.data(), static_cast<std::streamsize>(result.size()));
+      {
+        std::ofstream out(name, std::ios::binary | std::ios::trunc);
+        out.write(result.data(), static_cast<std::streamsize>(result.size()));
+      }
+      TFileFacts facts;
+      if (journals && TFileStream(name, TFileMode::fmOpenRead).Describe(facts))
+        newestJournal = std::max(newestJournal, facts.modified);
     }
   // The files whose writes were stored were written after their journals: rewriting those
-  // above must not make them look older than their own journal.
+  // above must not make them look older than their own journal. Setting the time of the last
+  // write changes the time of change too, where the platform keeps one apart.
   for (const std::string& name : keys) {
-    std::error_code ignored;
-    fs::permissions(name, fs::status(name, ignored).permissions(), ignored);
+    TFileStream file(name, TFileMode::fmOpenReadWrite);
+    TFileFacts facts;
+    if (file.Describe(facts)) file.SetModified(std::max(facts.modified, newestJournal + 1));
   }
   FDurable.clear();
 }
