@@ -185,17 +185,20 @@ void TextRow(TRowList& rows, const std::string& name, const std::string& utf8) {
   rows.Add(name, EscapeForTerminal(FirstLine(utf8)), SanitizeUtf8(utf8));
 }
 
-// An APE tag's items, in the order stored: text items as text (several values one per line),
-// the others by kind and size.
+// An APE tag's items, in the order stored: text items as text (several values apart by a
+// slash in the list, one per line below it), the others by kind and size.
 void ApeRows(TRowList& rows, const TApeTag& ape) {
   rows.Add("APEv2", "version " + std::to_string(ape.Version / 1000) + ", " +
                         std::to_string(ape.Items.size()) + " items");
   for (const TApeItem& item : ape.Items) {
     const std::string name = "APE " + EscapeForTerminal(item.Key);
     if (item.IsText()) {
-      std::string text;
-      for (const std::string& value : item.Texts()) text += (text.empty() ? "" : "\n") + value;
-      TextRow(rows, name, text);
+      std::string row, whole;
+      for (const std::string& value : item.Texts()) {
+        row += (row.empty() ? "" : " / ") + value;
+        whole += (whole.empty() ? "" : "\n") + value;
+      }
+      rows.Add(name, EscapeForTerminal(FirstLine(row)), SanitizeUtf8(whole));
     } else {
       const char* kind = item.Kind() == TApeItemKind::akLocator ? "link" : "binary";
       rows.Add(name, std::string(kind) + ", " + std::to_string(item.Value.size()) + " bytes");

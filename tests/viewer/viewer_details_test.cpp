@@ -163,7 +163,7 @@ TEST_F(DetailsTest, TheBlocksBehindTheAudioListTheirItems) {
   const std::vector<std::string> tag = Group("Tag");
   const std::vector<std::string> expected = {
       "APEv2=version 2, 3 items", "APE REPLAYGAIN_TRACK_GAIN=-6.5 dB",
-      "APE Artist=A ...",         "APE Cover Art (Front)=binary, 9 bytes",
+      "APE Artist=A / B",         "APE Cover Art (Front)=binary, 9 bytes",
       "Lyrics3=version 2",        "Lyrics3 LYR=la ..."};
   ASSERT_GE(tag.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(tag.end() - 6, tag.end()), expected);
