@@ -10,6 +10,7 @@
 #include "tagscope/engine/frame_text.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {
@@ -143,8 +144,6 @@ void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioPropertie
     ID3v1Rows(rows, *trailer);
   else if (a.id3v1)
     rows.Add("ID3v1", "trailer at the end of the file");
-  if (a.apeTag) rows.Add("APEv2", "tag behind the audio");
-  if (a.lyrics3) rows.Add("Lyrics3", "block behind the audio");
 }
 
 // --- frames ---
@@ -179,6 +178,55 @@ std::string FirstLine(const std::string& text) {
   const size_t end = text.find_first_of("\r\n");
   if (end == std::string::npos) return text;
   return text.substr(0, end) + " ...";
+}
+
+// A text row: its first line in the list, all of it below.
+void TextRow(TRowList& rows, const std::string& name, const std::string& utf8) {
+  rows.Add(name, EscapeForTerminal(FirstLine(utf8)), SanitizeUtf8(utf8));
+}
+
+// An APE tag's items, in the order stored: text items as text (several values apart by a
+// slash in the list, one per line below it), the others by kind and size.
+void ApeRows(TRowList& rows, const TApeTag& ape) {
+  rows.Add("APEv2", "version " + std::to_string(ape.Version / 1000) + ", " +
+                        std::to_string(ape.Items.size()) + " items");
+  for (const TApeItem& item : ape.Items) {
+    const std::string name = "APE " + EscapeForTerminal(item.Key);
+    if (item.IsText()) {
+      std::string row, whole;
+      for (const std::string& value : item.Texts()) {
+        row += (row.empty() ? "" : " / ") + value;
+        whole += (whole.empty() ? "" : "\n") + value;
+      }
+      rows.Add(name, EscapeForTerminal(FirstLine(row)), SanitizeUtf8(whole));
+    } else {
+      const char* kind = item.Kind() == TApeItemKind::akLocator ? "link" : "binary";
+      rows.Add(name, std::string(kind) + ", " + std::to_string(item.Value.size()) + " bytes");
+    }
+  }
+  if (!ape.Problem.empty()) rows.Add("APEv2 problem", EscapeForTerminal(ape.Problem));
+}
+
+// A Lyrics3 block: version 1 its lyrics, version 2 each field (ISO-8859-1 texts).
+void Lyrics3Rows(TRowList& rows, const TLyrics3Block& block) {
+  rows.Add("Lyrics3", "version " + std::to_string(block.Version));
+  if (block.Version == 1) TextRow(rows, "Lyrics3 lyrics", Latin1ToUtf8(block.Lyrics));
+  for (const TLyrics3Field& field : block.Fields)
+    TextRow(rows, "Lyrics3 " + EscapeForTerminal(field.ID), Latin1ToUtf8(field.Value));
+  if (!block.Problem.empty()) rows.Add("Lyrics3 problem", EscapeForTerminal(block.Problem));
+}
+
+// The APE tag and Lyrics3 block behind the audio: their items when they were read, else
+// whether the audio facts found them.
+void TrailerTagRows(TRowList& rows, const TMpegAudioProperties& a, const TTrailerTags* tags) {
+  if (tags && tags->Ape.Present)
+    ApeRows(rows, tags->Ape);
+  else if (a.apeTag)
+    rows.Add("APEv2", "tag behind the audio");
+  if (tags && tags->Lyrics3.Present)
+    Lyrics3Rows(rows, tags->Lyrics3);
+  else if (a.lyrics3)
+    rows.Add("Lyrics3", "block behind the audio");
 }
 
 std::string TimeText(int64_t ms) {
@@ -312,11 +360,13 @@ int RatingStars(int rating) {
 }
 
 std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
-                                   const std::optional<TID3v1Trailer>& trailer) {
+                                   const std::optional<TID3v1Trailer>& trailer,
+                                   const TTrailerTags* trailerTags) {
   std::vector<TDetailRow> result;
   TRowList rows(result);
   AudioRows(rows, audio);
   TagRows(rows, engine, audio, trailer);
+  TrailerTagRows(rows, audio, trailerTags);
   FrameRows(rows, engine);
   return result;
 }

@@ -10,6 +10,7 @@
 namespace tagscope {
 
 class TID3Engine;
+struct TTrailerTags;
 
 // One row of the "Details" page: a property, its value on one line for the list, and the
 // whole value for the text box below it (several lines for lyrics). A heading row leads each
@@ -28,10 +29,11 @@ inline constexpr const char* kDetailsFrames = "Frames";
 
 // The rows of the page, all as UTF-8: the audio facts, what the tag is (version, size,
 // padding, flags, how its read went, the ID3v1 trailer's fields, the other trailers behind the
-// audio) and every frame the other pages do not show, in tag order. Reads nothing but what the
-// engine already holds and what is handed in.
+// audio, with the items of `trailerTags` where given) and every frame the other pages do not
+// show, in tag order. Reads nothing but what the engine already holds and what is handed in.
 std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
-                                   const std::optional<TID3v1Trailer>& trailer);
+                                   const std::optional<TID3v1Trailer>& trailer,
+                                   const TTrailerTags* trailerTags = nullptr);
 
 // A length in seconds as minutes and seconds, "3:07" (rounded down; minutes past 59 go on).
 std::string MinutesSeconds(double seconds);

@@ -1,6 +1,10 @@
 // Filling the pages from a file's tag.
+#include <optional>
+
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/trailer_tags.h"
+#include "tagscope/rtl/exception.h"
 #include "viewer/viewer_frame.h"
 
 namespace tagscope {
@@ -124,7 +128,15 @@ namespace tagscope {
 // The audio facts come through the engine's open file: the file is not opened again.
 void TViewerFrame::FillDetails() {
   edDetail->Clear();
-  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio(), FTagEngine->ReadID3V1Trailer());
+  // The blocks behind the audio are shown as far as they can be read; a file that fails under
+  // the reader still shows everything else.
+  std::optional<TTrailerTags> trailers;
+  try {
+    trailers = ReadTrailerTags(*FTagEngine);
+  } catch (const Exception&) {
+  }
+  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio(), FTagEngine->ReadID3V1Trailer(),
+                           trailers ? &*trailers : nullptr);
   TUpdateScope update(*lvDetails);
   lvDetails->Clear();
   for (const TDetailRow& row : FDetailRows) {

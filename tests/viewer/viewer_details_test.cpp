@@ -140,6 +140,35 @@ TEST_F(DetailsTest, TheSelectedRowShowsItsWholeValueAndHeadingsStandOut) {
   EXPECT_EQ(Details().Selected(), -1);
 }
 
+std::string LE32(uint32_t v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
+}
+
+std::string ApeItem(const std::string& key, const std::string& value, uint32_t flags = 0) {
+  return LE32(static_cast<uint32_t>(value.size())) + LE32(flags) + key + '\0' + value;
+}
+
+TEST_F(DetailsTest, TheBlocksBehindTheAudioListTheirItems) {
+  // Audio, a Lyrics3 version 2 block, then an APE tag of version 2 without a header.
+  const std::string items = ApeItem("REPLAYGAIN_TRACK_GAIN", "-6.5 dB") +
+                            ApeItem("Artist", std::string("A\0B", 3)) +
+                            ApeItem("Cover Art (Front)", "jpegbytes", 2);
+  const std::string ape = items + "APETAGEX" + LE32(2000) +
+                          LE32(static_cast<uint32_t>(items.size() + 32)) + LE32(3) + LE32(0) +
+                          std::string(8, '\0');
+  const std::string lyrics = "LYRICSBEGINLYR00006la\r\nla000025LYRICS200";
+  TempFile file(Audio() + lyrics + ape);
+  frame->LoadFile(file.Name());
+  const std::vector<std::string> tag = Group("Tag");
+  const std::vector<std::string> expected = {
+      "APEv2=version 2, 3 items", "APE REPLAYGAIN_TRACK_GAIN=-6.5 dB",
+      "APE Artist=A / B",         "APE Cover Art (Front)=binary, 9 bytes",
+      "Lyrics3=version 2",        "Lyrics3 LYR=la ..."};
+  ASSERT_GE(tag.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(tag.end() - 6, tag.end()), expected);
+}
+
 TEST_F(DetailsTest, AFileWithoutATagStillShowsItsAudioAndAFileWithoutAudioSaysSo) {
   TempFile untagged(Audio());
   frame->LoadFile(untagged.Name());
