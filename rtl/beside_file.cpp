@@ -78,7 +78,8 @@ bool IsTempNameOf(const std::string& entry, const std::string& target, std::stri
 
 std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
-    const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots) {
+    const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots,
+    const std::function<bool(const std::string&)>& taken) {
   const int attempts = slots ? kSlots : kAttempts;
   for (int attempt = 1;; ++attempt) {
     name = TempName(target, slots ? SlotDigits(attempt - 1) : RandomDigits());
@@ -86,7 +87,7 @@ std::unique_ptr<TStream> CreateTemp(
       return create(name);
     } catch (const EFCreateError& e) {
       // Taken by another writer's new file, or by anything else: the next name is tried.
-      if (attempt < attempts && NameTaken(name)) continue;
+      if (attempt < attempts && (taken ? taken(name) : NameTaken(name))) continue;
       // The message names the new file that could not be made, and says what it was for.
       throw EFCreateError(
           Format("%s (the new content of \"%s\" is written there first, then "

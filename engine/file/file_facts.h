@@ -44,6 +44,11 @@ class TBeside {
 
   std::unique_ptr<TStream> Open(const std::string& name, TFileMode mode) const;
   bool Look(const std::string& name, TFileFacts& facts) const;
+  // Whether anything stands under the name (a link included).
+  bool Taken(const std::string& name) const {
+    TFileFacts facts;
+    return Look(name, facts);
+  }
   void Rename(const std::string& from, const std::string& to) const;
   // Renames only where nothing stands under `to` (see TFileSystem::RenameNewIn).
   void RenameNew(const std::string& from, const std::string& to) const;

@@ -14,7 +14,8 @@ TFileReplacement::TFileReplacement(const TBeside& place) : FPlace(place), FTarge
   // The new file takes the first free slot, where the next writer looks for leftovers.
   FStream = beside::CreateTemp(
       FTarget, FTempName,
-      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true,
+      [&](const std::string& name) { return FPlace.Taken(name); });
   // Held until the new content is in place, and on by the stream that then serves the file.
   FStream->Lock(TFileLock::flExclusive);
 }

@@ -231,8 +231,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   try {
     journal.emplace(TTagJournal::ForUndo(*FPlace, file, change));
   } catch (const EFCreateError&) {
-    TFileFacts taken;
-    if (FPlace->Look(journalName, taken)) return false;
+    if (FPlace->Taken(journalName)) return false;
     throw;
   }
   // The journal's name is durable before the file is touched. Its content was flushed once,
@@ -325,8 +324,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   try {
     journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits()));
   } catch (const EFCreateError&) {
-    TFileFacts taken;
-    if (!FPlace->Look(journalName, taken)) throw;
+    if (!FPlace->Taken(journalName)) throw;
     throw EWriteError(
         Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
                "taken by something this writer may not remove; nothing was changed. Its owner "

@@ -68,7 +68,8 @@ void TTagJournal::Create(std::string content) {
   std::string scratch;
   auto stream = beside::CreateTemp(
       FPlace.Target(), scratch,
-      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true);
+      [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true,
+      [&](const std::string& name) { return FPlace.Taken(name); });
   try {
     stream->WriteString(content);
     stream->Flush();
