@@ -253,8 +253,7 @@ void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
   const std::string before = ReadAll();
   const int64_t offset = e.TagOffset(), size = e.TagSize();
   const std::string outside = OutsideTag(before, e);
-  // An erase with nothing to cut changes nothing, read in full or not.
-  const bool mustRefuse = cuts && !e.ReadReport().complete && !e.ForceWrite();
+  const bool mustRefuse = !e.ReadReport().complete && !e.ForceWrite();
   const bool narrowed = !e.ReadReport().complete && e.ForceWrite();
   Begin(e, before, outside);
   try {
@@ -307,7 +306,8 @@ void EraseAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
   const int64_t offset = e.TagOffset(), size = e.TagSize();
   const bool cuts = e.Header().Size() > 0 && size > 0;
   const std::string outside = OutsideTag(before, e);
-  const bool mustRefuse = !e.ReadReport().complete && !e.ForceWrite();
+  // An erase with nothing to cut changes nothing, read in full or not.
+  const bool mustRefuse = cuts && !e.ReadReport().complete && !e.ForceWrite();
   const bool narrowed = !e.ReadReport().complete && e.ForceWrite();
   Begin(e, before, outside);
   gPending.trailer = false;
