@@ -121,13 +121,6 @@ bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow) {
   return DescribeFile(AT_FDCWD, fileName.c_str(), facts, follow);
 }
 
-bool SameOwnership(const std::string& from, const std::string& to) {
-  struct stat a {
-  }, b{};
-  if (::stat(from.c_str(), &a) != 0 || ::stat(to.c_str(), &b) != 0) return false;
-  return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
-}
-
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

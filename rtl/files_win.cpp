@@ -192,11 +192,6 @@ bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow) {
   return true;
 }
 
-bool SameOwnership(const std::string&, const std::string&) {
-  // A new file takes the folder's inherited access rules, as the old one did.
-  return true;
-}
-
 void SyncFolder(const std::string&) {}
 
 std::string GetTempDir() {

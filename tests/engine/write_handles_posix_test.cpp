@@ -190,6 +190,13 @@ TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
 
 // A write stopped once its journal is marked and part of the tag written; the journal is then
 // changed as `edit` says (and checked again).
+// Writes the file's first byte again, as the stopped writer's change did after its journal.
+void WrittenAfterItsJournal(const std::string& name) {
+  TFileStream touch(name, TFileMode::fmOpenReadWrite);
+  touch.SetPosition(0);
+  touch.WriteString(ReadFile(name).substr(0, 1));
+}
+
 void StoppedWrite(const std::string& name, const std::function<void(journal::TRecord&)>& edit) {
   auto files = std::make_shared<FaultyFileSystem>(0);
   {
@@ -222,11 +229,7 @@ TEST(JournalOfOneWrite, OnlyTheDeviceNumberChangedAndTheStoppedWriteIsStillRolle
     r.identity = "4242" + r.identity.substr(r.identity.find(':'));
   });
   // The file is written after the journal, as a writer does; a remount changes neither.
-  {
-    TFileStream touch(name, TFileMode::fmOpenReadWrite);
-    touch.SetPosition(0);
-    touch.WriteString(ReadFile(name).substr(0, 1));
-  }
+  WrittenAfterItsJournal(name);
   TestEngine e;
   e.Open(name);
   EXPECT_NE(e.RecoveryNote().find("rolled back"), std::string::npos) << e.RecoveryNote();
@@ -243,11 +246,7 @@ TEST(JournalOfOneWrite, AFileMadeAnewUnderTheSameNumberIsNotRolledBack) {
     if (slash != std::string::npos) r.identity.resize(slash);
     r.identity += "/12345";
   });
-  {
-    TFileStream touch(name, TFileMode::fmOpenReadWrite);
-    touch.SetPosition(0);
-    touch.WriteString(ReadFile(name).substr(0, 1));
-  }
+  WrittenAfterItsJournal(name);
   TFileFacts facts;
   ASSERT_TRUE(PlatformFileSystem()->Look(name, facts, false));
   if (facts.born == 0) GTEST_SKIP() << "this file system records no time of making";

@@ -47,9 +47,6 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info);
 // What stands under a name, as TFileStream::Describe tells it: with `follow`, the file a link
 // there leads to, else the name itself (a link is no regular file); false when nothing does.
 bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow);
-// Whether file `to` has the owner, group and access permissions of file `from`, where the
-// platform records them with the file; true where it does not.
-bool SameOwnership(const std::string& from, const std::string& to);
 // Makes the folder's list of names durable (a rename or a new file in it survives a crash)
 // where the platform needs it; failures are ignored, the data itself being flushed already.
 void SyncFolder(const std::string& folder);
