@@ -6,6 +6,7 @@
 # library. Needs a deb-src entry (scripts/setup.sh adds one) and dpkg-dev.
 #   usage: scripts/build-mingw-jpeg.sh PREFIX [TRIPLET]
 set -euo pipefail
+. "$(dirname "$0")/mingw-source.sh"
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 PREFIX [TRIPLET]" >&2
@@ -25,15 +26,7 @@ work="$prefix-src"
 mkdir -p "$work"
 cd "$work"
 
-src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-if [ -z "$src" ]; then
-  apt-get source -qq libjpeg-turbo >/dev/null 2>apt.log || { cat apt.log >&2; exit 1; }
-  src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-fi
-if [ -z "$src" ] || [ ! -f "$src/CMakeLists.txt" ]; then
-  echo "$0: could not unpack the libjpeg-turbo sources in $work" >&2
-  exit 1
-fi
+unpack_source libjpeg-turbo CMakeLists.txt
 
 cat > toolchain.cmake <<TOOLCHAIN
 set(CMAKE_SYSTEM_NAME Windows)

@@ -7,6 +7,7 @@
 # holds the library. Needs a deb-src entry (scripts/setup.sh adds one) and dpkg-dev.
 #   usage: scripts/build-mingw-spng.sh PREFIX [TRIPLET]
 set -euo pipefail
+. "$(dirname "$0")/mingw-source.sh"
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 PREFIX [TRIPLET]" >&2
@@ -26,15 +27,7 @@ work="$prefix-src"
 mkdir -p "$work"
 cd "$work"
 
-src=$(find . -maxdepth 1 -type d -name 'libspng-*' | head -n 1)
-if [ -z "$src" ]; then
-  apt-get source -qq libspng >/dev/null 2>apt.log || { cat apt.log >&2; exit 1; }
-  src=$(find . -maxdepth 1 -type d -name 'libspng-*' | head -n 1)
-fi
-if [ -z "$src" ] || [ ! -f "$src/spng/spng.c" ]; then
-  echo "$0: could not unpack the libspng sources in $work" >&2
-  exit 1
-fi
+unpack_source libspng spng/spng.c
 
 # The library is one C file; SPNG_STATIC leaves its functions without DLL import/export marks
 # (the programs that include spng.h define it too). Its SSE2 filters are used without asking

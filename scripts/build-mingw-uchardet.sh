@@ -7,6 +7,7 @@
 # adds one) and dpkg-dev.
 #   usage: scripts/build-mingw-uchardet.sh PREFIX [TRIPLET]
 set -euo pipefail
+. "$(dirname "$0")/mingw-source.sh"
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 PREFIX [TRIPLET]" >&2
@@ -22,15 +23,7 @@ work="$prefix-src"
 mkdir -p "$work"
 cd "$work"
 
-src=$(find . -maxdepth 1 -type d -name 'uchardet-*' | head -n 1)
-if [ -z "$src" ]; then
-  apt-get source -qq uchardet >/dev/null 2>apt.log || { cat apt.log >&2; exit 1; }
-  src=$(find . -maxdepth 1 -type d -name 'uchardet-*' | head -n 1)
-fi
-if [ -z "$src" ] || [ ! -f "$src/src/uchardet.cpp" ]; then
-  echo "$0: could not unpack the uchardet sources in $work" >&2
-  exit 1
-fi
+unpack_source uchardet src/uchardet.cpp
 
 # The library is the detector's C++ files and its language models, with no configuration of
 # its own; without UCHARDET_SHARED its functions carry no DLL import/export marks.
