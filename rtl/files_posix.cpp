@@ -32,32 +32,12 @@ std::string ResolveLinkName(const std::string& fileName) {
   return ResolveFileName(fileName);
 }
 
-namespace {
-
-// The names of a file's extended attributes (links not followed); false when unreadable.
-bool AttributeNames(const std::string& fileName, std::vector<std::string>& names) {
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const ssize_t size = ::llistxattr(fileName.c_str(), nullptr, 0);
-    if (size < 0) return errno == ENOTSUP;  // a file system without them: none to keep
-    std::string list(static_cast<size_t>(size), '\0');
-    const ssize_t got = size > 0 ? ::llistxattr(fileName.c_str(), list.data(), list.size()) : 0;
-    if (got < 0 && errno == ERANGE) continue;  // grew in between
-    if (got < 0) return false;
-    for (size_t at = 0; at < static_cast<size_t>(got);) {
-      const std::string name = list.c_str() + at;
-      if (!name.empty()) names.push_back(name);
-      at += name.size() + 1;
-    }
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 bool CopyExtendedAttributes(const std::string& from, const std::string& to) {
   std::vector<std::string> names;
-  if (!AttributeNames(from, names)) return false;
+  // Links not followed.
+  if (!AttributeNames(
+          [&](char* into, size_t room) { return ::llistxattr(from.c_str(), into, room); }, names))
+    return false;
   for (const std::string& name : names) {
     const ssize_t size = ::lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
     if (size < 0) return false;

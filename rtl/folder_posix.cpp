@@ -41,17 +41,19 @@ class TOpenLeaf {
   int fd;
 };
 
-// The names of a file's extended attributes; false when unreadable.
-bool AttributeNames(int fd, std::vector<std::string>& names) {
+}  // namespace
+
+bool AttributeNames(const std::function<ssize_t(char*, size_t)>& list,
+                    std::vector<std::string>& names) {
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    const ssize_t size = list(nullptr, 0);
     if (size < 0) return errno == ENOTSUP;  // a file system without them: none to keep
-    std::string list(static_cast<size_t>(size), '\0');
-    const ssize_t got = size > 0 ? ::flistxattr(fd, list.data(), list.size()) : 0;
+    std::string listed(static_cast<size_t>(size), '\0');
+    const ssize_t got = size > 0 ? list(listed.data(), listed.size()) : 0;
     if (got < 0 && errno == ERANGE) continue;  // grew in between
     if (got < 0) return false;
     for (size_t at = 0; at < static_cast<size_t>(got);) {
-      const std::string name = list.c_str() + at;
+      const std::string name = listed.c_str() + at;
       if (!name.empty()) names.push_back(name);
       at += name.size() + 1;
     }
@@ -59,8 +61,6 @@ bool AttributeNames(int fd, std::vector<std::string>& names) {
   }
   return false;
 }
-
-}  // namespace
 
 int FolderDescriptor(const TFolder& folder) {
   return folder.FHandle->fd;
@@ -142,7 +142,9 @@ bool TFolder::CopyAttributes(const std::string& from, const std::string& to) con
   const TOpenLeaf target(FHandle->fd, to, O_RDONLY);
   if (source.fd < 0 || target.fd < 0) return false;
   std::vector<std::string> names;
-  if (!AttributeNames(source.fd, names)) return false;
+  if (!AttributeNames([&](char* into, size_t room) { return ::flistxattr(source.fd, into, room); },
+                      names))
+    return false;
   for (const std::string& name : names) {
     const ssize_t size = ::fgetxattr(source.fd, name.c_str(), nullptr, 0);
     if (size < 0) return false;
