@@ -55,23 +55,10 @@ bool TFileReplacement::Commit(const TFileFacts& old) {
   return true;
 }
 
-namespace {
-
-// The new files beside the target that name it, with whether a live writer holds each and
-// who made it. What stands under such a name but is no plain file (a link, a FIFO, a folder)
-// is nobody's new file, and left alone. Writers put their new files in the fixed slots, so the
-// slots' names are looked at, not the folder's list: the cost does not grow with the folder.
-struct TNewFile {
-  std::string name;
-  bool held = false;
-  std::string owner;
-};
-
-std::vector<TNewFile> NewFilesOf(const TBeside& place) {
+TNewFiles::TNewFiles(const TBeside& place) : FPlace(place), FUser(place.Files().User()) {
   const std::string target = place.Target();
-  std::vector<TNewFile> found;
   for (int slot = 0; slot < beside::kSlots; ++slot) {
-    TNewFile file;
+    TFound file;
     file.name = beside::TempName(target, beside::SlotDigits(slot));
     TFileFacts facts;
     if (!place.Look(file.name, facts)) continue;
@@ -83,25 +70,20 @@ std::vector<TNewFile> NewFilesOf(const TBeside& place) {
       // Gone in the meantime, no plain file, or not ours to open.
       continue;
     }
-    found.push_back(std::move(file));
+    FFound.push_back(std::move(file));
   }
-  return found;
 }
 
-}  // namespace
-
-void TFileReplacement::RemoveLeftovers(const TBeside& place) {
-  const std::string me = place.Files().User();
-  for (const TNewFile& file : NewFilesOf(place))
-    if (!file.held && (file.owner.empty() || file.owner == me)) place.Remove(file.name);
-}
-
-bool TFileReplacement::Replacing(const TBeside& place, const std::string& fileOwner) {
-  const std::string me = place.Files().User();
-  for (const TNewFile& file : NewFilesOf(place))
-    if (file.held && (file.owner.empty() || file.owner == me || file.owner == fileOwner))
+bool TNewFiles::Replacing(const std::string& fileOwner) const {
+  for (const TFound& file : FFound)
+    if (file.held && (file.owner.empty() || file.owner == FUser || file.owner == fileOwner))
       return true;
   return false;
+}
+
+void TNewFiles::RemoveLeftovers() const {
+  for (const TFound& file : FFound)
+    if (!file.held && (file.owner.empty() || file.owner == FUser)) FPlace.Remove(file.name);
 }
 
 void ReserveFor(TStream& source, TStream& file, int64_t size) {

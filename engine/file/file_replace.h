@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/file/file_facts.h"
 #include "tagscope/engine/file_system.h"
@@ -41,13 +42,6 @@ class TFileReplacement {
   // After Commit: the stream, still open and locked, on the new content under the file's name.
   std::unique_ptr<TStream> TakeStream() { return std::move(FStream); }
 
-  // Deletes the new files that this user's writers of the target killed before their end left
-  // behind; a live writer keeps its own locked, and it is left alone, as are other users'.
-  static void RemoveLeftovers(const TBeside& place);
-  // Whether a live writer of this user or the file's owner is putting a new file in the place
-  // of the target right now. Look-alikes of anyone else are no writer's.
-  static bool Replacing(const TBeside& place, const std::string& fileOwner);
-
  private:
   const TBeside& FPlace;
   std::string FTarget;
@@ -55,6 +49,32 @@ class TFileReplacement {
   std::unique_ptr<TStream> FStream;
   bool FCommitted = false;
   bool FKept = false;
+};
+
+// The new files beside a target that its writers made, as found in the writers' slots (see
+// beside::TempName), with whether a live writer holds each and who made it. What stands under
+// such a name but is no plain file (a link, a FIFO, a folder) is nobody's new file, and left
+// alone. The slots' names are looked at, not the folder's list: the cost does not grow with
+// the folder. One look answers both questions a writer asks before it begins.
+class TNewFiles {
+ public:
+  explicit TNewFiles(const TBeside& place);
+  // Whether a live writer of this user or the file's owner is putting a new file in the place
+  // of the target right now. Look-alikes of anyone else are no writer's.
+  bool Replacing(const std::string& fileOwner) const;
+  // Deletes the new files that this user's writers of the target killed before their end left
+  // behind; a live writer keeps its own locked, and it is left alone, as are other users'.
+  void RemoveLeftovers() const;
+
+ private:
+  struct TFound {
+    std::string name;
+    bool held = false;
+    std::string owner;
+  };
+  const TBeside& FPlace;
+  std::string FUser;
+  std::vector<TFound> FFound;
 };
 
 // Takes room in `file` for `size` bytes of `source`: a source with holes is asked room for its

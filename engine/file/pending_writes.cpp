@@ -7,6 +7,40 @@
 
 namespace tagscope {
 
+namespace {
+
+// The spans (start, length) where `fresh` differs from `old`, or runs past its end. Differences
+// less far apart than a few bytes make one span: fewer writes, each hardly larger.
+std::vector<std::pair<size_t, size_t>> ChangedSpans(const std::string& old,
+                                                    const std::string& fresh) {
+  constexpr size_t kGap = 64;
+  const size_t common = std::min(old.size(), fresh.size());
+  auto nextDifference = [&](size_t at) {
+    if (at >= common) return std::min(at, fresh.size());
+    return static_cast<size_t>(std::mismatch(fresh.begin() + static_cast<ptrdiff_t>(at),
+                                             fresh.begin() + static_cast<ptrdiff_t>(common),
+                                             old.begin() + static_cast<ptrdiff_t>(at))
+                                   .first -
+                               fresh.begin());
+  };
+  auto nextSame = [&](size_t at) {
+    while (at < common && fresh[at] != old[at]) ++at;
+    return at < common ? at : fresh.size();
+  };
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (size_t at = nextDifference(0); at < fresh.size();) {
+    size_t end = nextSame(at);
+    for (size_t next = nextDifference(end); next < fresh.size() && next - end < kGap;
+         next = nextDifference(end))
+      end = nextSame(next);
+    spans.emplace_back(at, end - at);
+    at = nextDifference(end);
+  }
+  return spans;
+}
+
+}  // namespace
+
 TPendingWrites::TPendingWrites(TStream& base)
     : FBase(base), FBaseSize(base.Size()), FSize(FBaseSize) {}
 
@@ -59,6 +93,28 @@ void TPendingWrites::Apply(TStream& file) const {
     file.WriteString(w.bytes);
   }
   if (file.Size() < FSize) file.SetSize(FSize);
+}
+
+void TPendingWrites::KeepChangesOnly() {
+  std::vector<std::pair<int64_t, int64_t>> spans;
+  for (const TWrite& w : FWrites)
+    spans.emplace_back(w.offset, w.offset + static_cast<int64_t>(w.bytes.size()));
+  std::sort(spans.begin(), spans.end());
+  std::vector<TWrite> net;
+  for (size_t i = 0; i < spans.size();) {
+    auto [from, to] = spans[i];
+    for (++i; i < spans.size() && spans[i].first <= to; ++i) to = std::max(to, spans[i].second);
+    std::string fresh(static_cast<size_t>(to - from), '\0');
+    SetPosition(from);
+    ReadBuffer(fresh.data(), to - from);
+    const int64_t oldLength = std::clamp<int64_t>(FBaseSize - from, 0, to - from);
+    std::string old(static_cast<size_t>(oldLength), '\0');
+    if (oldLength > 0 && FBase.ReadAt(from, old.data(), oldLength) != oldLength)
+      throw EReadError(SReadError);
+    for (const auto& [at, length] : ChangedSpans(old, fresh))
+      net.push_back({from + static_cast<int64_t>(at), fresh.substr(at, length)});
+  }
+  FWrites = std::move(net);
 }
 
 }  // namespace tagscope

@@ -30,6 +30,9 @@ class TPendingWrites : public TStream {
   const std::vector<TWrite>& Writes() const { return FWrites; }
   // Makes the gathered writes in `file` (the base stream, or one standing in for it), in order.
   void Apply(TStream& file) const;
+  // Replaces the gathered writes by their net effect, without the bytes the base already holds:
+  // a change rewritten whole but differing in a few bytes is written (and journalled) as those.
+  void KeepChangesOnly();
 
  private:
   TStream& FBase;

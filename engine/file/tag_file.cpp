@@ -163,6 +163,7 @@ void TTagFile::Prepare() {
   // within the same patience.
   using namespace std::chrono;
   const auto giveUp = steady_clock::now() + FFiles->LockPatience();
+  std::optional<TNewFiles> newFiles;
   for (;;) {
     LockForWriting();
     FOpened = FactsOf(*FStream);
@@ -172,11 +173,11 @@ void TTagFile::Prepare() {
           "Cannot write to \"%s\": its name no longer leads to a regular file (it was moved, "
           "deleted or replaced by a link while this writer waited); nothing was changed",
           FName.c_str()));
+    newFiles.emplace(*FPlace);
     if (!FOpened.identity.empty() && named.identity != FOpened.identity) {
       FLock.Release();
       FStream = FPlace->Open(FPlace->Target(), TFileMode::fmOpenReadWrite);
-    } else if (steady_clock::now() < giveUp &&
-               TFileReplacement::Replacing(*FPlace, FOpened.owner)) {
+    } else if (steady_clock::now() < giveUp && newFiles->Replacing(FOpened.owner)) {
       FLock.Release();
       std::this_thread::sleep_for(milliseconds(10));
     } else {
@@ -184,7 +185,7 @@ void TTagFile::Prepare() {
     }
   }
   FRecoveryNote = TTagJournal::Recover(*FPlace, *FStream).note;
-  TFileReplacement::RemoveLeftovers(*FPlace);
+  newFiles->RemoveLeftovers();
   FOpened = FactsOf(*FStream);
 }
 
@@ -226,6 +227,10 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // The change is gathered first, so that its journal records what it overwrites and writes.
   TPendingWrites change(file);
   write(change);
+  // Only what differs is journalled and written: an edit of one field touches a block or two.
+  change.KeepChangesOnly();
+  if (change.Writes().empty() && change.Size() == file.Size()) return true;
+  if (ChangeOneBlock(change)) return true;
   std::optional<TTagJournal> journal;
   const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
   try {
@@ -257,6 +262,40 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
     if (undo.RolledBack()) FPlace->Remove(journal->FileName());
+    throw;
+  }
+  FState = TState::Writing;
+  FOpened = FactsOf(file);
+  CheckState();
+  return true;
+}
+
+bool TTagFile::ChangeOneBlock(TPendingWrites& change) {
+  // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
+  // made a write within one page whole or not at all: a change within one such block is made
+  // by one write, and needs no journal.
+  constexpr int64_t kBlock = 512;
+  TStream& file = *FStream;
+  const auto& writes = change.Writes();
+  if (writes.empty() || change.Size() != file.Size()) return false;
+  const int64_t from = writes.front().offset;
+  const int64_t to = writes.back().offset + static_cast<int64_t>(writes.back().bytes.size());
+  if (from / kBlock != (to - 1) / kBlock) return false;
+  std::string block(static_cast<size_t>(to - from), '\0');
+  change.SetPosition(from);
+  change.ReadBuffer(block.data(), to - from);
+  FState = TState::Changing;
+  TUndoStream undo(file);
+  try {
+    undo.ChangeOrRollBack(
+        [&] {
+          undo.SetPosition(from);
+          undo.WriteString(block);
+          undo.Flush();
+        },
+        "tag");
+  } catch (...) {
+    FState = TState::Writing;
     throw;
   }
   FState = TState::Writing;

@@ -14,6 +14,8 @@
 
 namespace tagscope {
 
+class TPendingWrites;
+
 class TFileReplacement;
 
 // The file side of an engine: its open file and everything that touches the file and what
@@ -109,6 +111,9 @@ class TTagFile {
   // Takes the exclusive lock within the file system's patience, or raises naming the file.
   void LockForWriting();
   void CopyBack(TFileReplacement& replacement);
+  // Makes a change that lies within one block of the disk by one write, without a journal;
+  // false, nothing done, when the change is larger.
+  bool ChangeOneBlock(TPendingWrites& change);
   // Checks the numbered invariants above in debug builds.
   void CheckState() const;
   // Makes the names in the file's folder durable, through the flush group when there is one.

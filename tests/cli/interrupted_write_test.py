@@ -16,6 +16,9 @@ import dump_schema
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 13 + 5) % 253 for i in range(1_000_000))
+# Titles that fit the padding: one changes bytes within one block of the disk (one write, no
+# journal), the other spans blocks (journalled). The third outgrows the tag (a new file).
+SHORT, IN_PLACE, GROWN = "New", "New in place " + "n" * 500, "N" * 2000
 
 
 def run(*args, limit=None):
@@ -54,7 +57,7 @@ class InterruptedWrites(unittest.TestCase):
 
     def test_file_size_limit_at_many_points(self):
         # An edit into the padding (in place) and one that outgrows it (a new file).
-        for title in ("New in place", "N" * 2000):
+        for title in (IN_PLACE, GROWN):
             seen = set()
             journals = 0
             for limit in list(range(0, 1600, 131)) + [500_000, 1_000_500, 10**9]:
@@ -73,12 +76,12 @@ class InterruptedWrites(unittest.TestCase):
                     journals += 1
                 seen.add(self.check_whole({"Old", title}))
             self.assertTrue(len(seen) == 2, "every run ended alike")
-            if title == "New in place":
+            if title == IN_PLACE:
                 self.assertGreater(journals, 0, "no stop fell between journal and tag")
 
     def test_sigkill_at_many_points(self):
         rng = random.Random(11)
-        for title in ("New in place", "N" * 2000):
+        for title in (SHORT, IN_PLACE, GROWN):
             for _ in range(8):
                 self.start()
                 process = subprocess.Popen([TOOL, "set", self.file, "--title", title],
@@ -98,7 +101,7 @@ class InterruptedWrites(unittest.TestCase):
                 with open(name, "wb") as f:
                     f.write(AUDIO[:200_000])
             self.assertEqual(run("set", *names, "--title", "Old", "--padding", "600").returncode, 0)
-            title = "New in place" if round % 2 == 0 else "N" * 2000
+            title = (SHORT, IN_PLACE, GROWN)[round % 3]
             process = subprocess.Popen([TOOL, "set", *names, "--title", title],
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(rng.uniform(0.005, 0.06))

@@ -139,7 +139,9 @@ class ToolFaults(unittest.TestCase):
         for attempt in range(3000):
             if time.monotonic() - started > 120:
                 self.fail("no kill left a marked journal in two minutes")
-            process = subprocess.Popen([TOOL, "set", path, "--title", "New %d" % attempt],
+            # A title that spans blocks of the disk, so that the write is journalled.
+            title = "New %d " % attempt + "n" * 500
+            process = subprocess.Popen([TOOL, "set", path, "--title", title],
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(rng.uniform(0, whole * 1.2))
             process.send_signal(signal.SIGKILL)

@@ -91,6 +91,12 @@ std::vector<Scenario> Scenarios() {
   auto nothing = [](TID3Engine&) {};
   return {
       {"same length in place", tag + audio, title("Tune")},
+      // "Song" to "Tune" at bytes 510 to 513: a small change over two blocks of the disk.
+      {"same length across a block's end",
+       Tag(4, 0, FrameV4("TPE1", Text(std::string(478, 'b'))) + FrameV4("TIT2", Text("Song")),
+           300) +
+           audio,
+       title("Tune")},
       {"shorter, padding filled", tag + audio, title("S")},
       {"in place with a new trailer", tag + audio, titleWithTrailer("Tune")},
       {"in place with a trailer replaced", tag + audio + Trailer("Old"), titleWithTrailer("Tune")},

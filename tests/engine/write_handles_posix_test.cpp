@@ -34,6 +34,12 @@ std::string Song(const std::string& title, const std::string& album = "Album") {
   return Tag(4, 0, FrameV4("TIT2", Text(title)) + FrameV4("TALB", Text(album)), 300) + kAudio;
 }
 
+// A song with room for a change in place that spans blocks of the disk, and so is journalled.
+std::string RoomySong(const std::string& title, const std::string& album) {
+  return Tag(4, 0, FrameV4("TIT2", Text(title)) + FrameV4("TALB", Text(album)), 1500) + kAudio;
+}
+const std::string kLongAlbum = "Album B" + std::string(700, 'b');
+
 // The platform's operations, with a step of the test's own run just before a given one, and a
 // short patience for locks.
 class HookedFileSystem : public TFileSystem {
@@ -108,7 +114,7 @@ TEST(WriteThroughHandles, ALinkSwappedInBeforeTheRenameIsNotReplaced) {
 TEST(WriteThroughHandles, AFolderSwappedForALinkLeadsNoNewFileElsewhere) {
   ScratchFolder dir, elsewhere;
   fs::create_directory(dir.Path("music"));
-  const std::string name = dir.Put("music/a.mp3", Song("Old"));
+  const std::string name = dir.Put("music/a.mp3", RoomySong("Old", "Album"));
   auto files = std::make_shared<HookedFileSystem>();
   // The folder is renamed and a link to another folder takes its name: the journal and the new
   // file still go where the file is.
@@ -121,6 +127,7 @@ TEST(WriteThroughHandles, AFolderSwappedForALinkLeadsNoNewFileElsewhere) {
   e.SetFileSystem(files);
   e.Open(name);
   e.SetTitle("In place");
+  e.SetAlbum(kLongAlbum);
   e.WriteTag();
   e.SetActive(false);
   EXPECT_TRUE(elsewhere.Files().empty());
@@ -153,7 +160,7 @@ TEST(WriteThroughHandles, ARewriteKeepsAPlainModeAndStillRenames) {
 // not of the change that made the file what it is.
 TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
   ScratchFolder dir;
-  const std::string name = dir.Put("a.mp3", Song("Title A", "Album A"));
+  const std::string name = dir.Put("a.mp3", RoomySong("Title A", "Album A"));
   const std::string saved = dir.Path("saved-journal");
   auto files = std::make_shared<HookedFileSystem>();
   files->beforeRemoveIn = [&](const std::string& leaf) {
@@ -165,7 +172,7 @@ TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
     e.SetFileSystem(files);
     e.Open(name);
     e.SetTitle("Title B");
-    e.SetAlbum("Album B");
+    e.SetAlbum(kLongAlbum);
     e.WriteTag();
   }
   ASSERT_TRUE(fs::exists(saved));
@@ -183,7 +190,7 @@ TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
   TestEngine e;
   e.Open(name);
   EXPECT_NE(e.RecoveryNote().find("was not applied"), std::string::npos) << e.RecoveryNote();
-  EXPECT_EQ(e.Album(), "Album B");
+  EXPECT_EQ(e.Album(), kLongAlbum);
   e.SetActive(false);
   EXPECT_EQ(ReadFile(name), later);
 }

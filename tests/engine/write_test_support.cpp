@@ -88,8 +88,13 @@ class FaultyStream : public TStream {
   int64_t Read(void* buffer, int64_t count) override { return FInner->Read(buffer, count); }
   int64_t Write(const void* buffer, int64_t count) override {
     const bool fails = FFiles.Step();
-    // A crash stops the writes that follow it; the first one is cut in half.
-    const int64_t wanted = fails ? (FFiles.Changes() == FFiles.FailAt() ? count / 2 : 0) : count;
+    // A crash stops the writes that follow it; the first one is cut in half, unless it lies
+    // within one 512-byte block: a disk stores such a block whole or not at all, and a process
+    // that stops has made such a write whole or not at all.
+    const int64_t at = FInner->Position();
+    const bool oneBlock = count > 0 && at / 512 == (at + count - 1) / 512;
+    const int64_t wanted =
+        fails ? (FFiles.Changes() == FFiles.FailAt() && !oneBlock ? count / 2 : 0) : count;
     const int64_t written = FInner->Write(buffer, wanted);
     FFiles.AddBytesWritten(written);
     return written;

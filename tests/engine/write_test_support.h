@@ -49,7 +49,8 @@ class TestEngine : public TID3Engine {
 
 // Counts every change made to files through it (creating one, writing, changing a size,
 // flushing a file or folder, renaming, deleting) and makes change number failAt fail; a failing
-// write stores half of its bytes first, as a full disk would. A crashing one fails every change
+// write stores half of its bytes first, as a full disk would (a write within one 512-byte block,
+// none: a block is stored whole or not at all). A crashing one fails every change
 // from there on, as if the process had stopped: nothing is put back and nothing tidied away. It
 // also keeps what each file it changed holds for certain, as of the file's last flush, so that a
 // test can stop the machine as well (PowerCut), and counts the renames asked of the platform.
