@@ -38,6 +38,7 @@ class TBeside {
 
   TFileSystem& Files() const { return FFiles; }
   const TFolder& Folder() const { return *FFolder; }
+  const std::shared_ptr<const TFolder>& SharedFolder() const { return FFolder; }
   // The file's own name in the folder, and its full name.
   const std::string& Leaf() const { return FLeaf; }
   std::string Target() const { return FFolder->Path() + FLeaf; }

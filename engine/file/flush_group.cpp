@@ -2,7 +2,13 @@
 
 #include <algorithm>
 
+#include "engine/file/journal_pool.h"
+
 namespace tagscope {
+
+TFlushGroup::TFlushGroup() : FJournals(std::make_unique<TJournalPool>()) {}
+
+TFlushGroup::~TFlushGroup() = default;
 
 void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
   std::unique_lock lock(FMutex);

@@ -234,7 +234,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   std::optional<TTagJournal> journal;
   const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
   try {
-    journal.emplace(TTagJournal::ForUndo(*FPlace, file, change));
+    journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Journals()));
   } catch (const EFCreateError&) {
     if (FPlace->Taken(journalName)) return false;
     throw;
@@ -344,6 +344,10 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
   }
 }
 
+TJournalPool* TTagFile::Journals() const {
+  return FFlushGroup ? &FFlushGroup->Journals() : nullptr;
+}
+
 void TTagFile::SyncFolder() {
   if (FFlushGroup)
     FFlushGroup->SyncFolder(*FFiles, FPlace->Folder());
@@ -361,7 +365,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
   std::optional<TTagJournal> journal;
   try {
-    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits()));
+    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Journals()));
   } catch (const EFCreateError&) {
     if (!FPlace->Taken(journalName)) throw;
     throw EWriteError(

@@ -14,6 +14,7 @@
 
 namespace tagscope {
 
+class TJournalPool;
 class TPendingWrites;
 
 class TFileReplacement;
@@ -118,6 +119,8 @@ class TTagFile {
   void CheckState() const;
   // Makes the names in the file's folder durable, through the flush group when there is one.
   void SyncFolder();
+  // The journal files the writes of this file's group pass on; none without a group.
+  TJournalPool* Journals() const;
 
   std::shared_ptr<TFileSystem> FFiles = PlatformFileSystem();
   std::shared_ptr<TFlushGroup> FFlushGroup;

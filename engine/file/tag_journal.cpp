@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/file/journal_format.h"
+#include "engine/file/journal_pool.h"
 #include "engine/file/pending_writes.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
@@ -58,6 +59,14 @@ std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink)
   return folder + beside::OwnName(resolved.substr(folder.size())) + ".ID3JRN";
 }
 
+TTagJournal::TTagJournal(const TBeside& place, std::string name, TJournalPool* pool)
+    : FPlace(place), FName(std::move(name)) {
+  if (pool && TJournalPool::Enabled()) {
+    FFiles = place.Files().weak_from_this().lock();
+    if (FFiles) FPool = pool;
+  }
+}
+
 void TTagJournal::Create(std::string content) {
   // Written whole, with its mark, under a scratch name beside the file (one of the writer's
   // slots), flushed, and only then given the journal's name: under that name there is only
@@ -65,6 +74,7 @@ void TTagJournal::Create(std::string content) {
   // stopped (the next writer removes that as a leftover). The checksum tells a whole journal
   // too; the name is what says it was flushed before the file was touched.
   content[journal::kMarkAt] = journal::kMarked;
+  if (FPool && CreateInKept(content)) return;
   std::string scratch;
   auto stream = beside::CreateTemp(
       FPlace.Target(), scratch,
@@ -73,10 +83,13 @@ void TTagJournal::Create(std::string content) {
   try {
     stream->WriteString(content);
     stream->Flush();
-    stream.reset();
+    // Kept open only to be given to the pool, and renamed only where that works on open files.
+    if (FPool) FIdentity = FactsOf(*stream).identity;
+    if (!FPool || FIdentity.empty()) stream.reset();
     // Never over what stands under the name (a link included): a name that is taken is not
     // used.
     FPlace.RenameNew(scratch, FName);
+    FStream = std::move(stream);
   } catch (...) {
     stream.reset();
     FPlace.Remove(scratch);
@@ -84,9 +97,63 @@ void TTagJournal::Create(std::string content) {
   }
 }
 
-TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file,
-                                 const TPendingWrites& change) {
-  TTagJournal result(place, NameFor(place.Target(), true));
+bool TTagJournal::CreateInKept(const std::string& content) {
+  std::optional<TJournalPool::TKept> kept = FPool->Take(FPlace.Folder().Path());
+  if (!kept) return false;
+  try {
+    // Under its scratch name the file is only a leftover, whatever part of this the disk keeps.
+    TStream& stream = *kept->stream;
+    stream.SetPosition(0);
+    stream.WriteString(content);
+    stream.SetSize(static_cast<int64_t>(content.size()));
+    stream.Flush();
+    TFileFacts now;
+    if (!kept->files->LookIn(*kept->folder, kept->leaf, now) || now.identity != kept->identity) {
+      Discard(*kept);
+      return false;
+    }
+    kept->files->RenameNewIn(*kept->folder, kept->leaf, FPlace.LeafOf(FName));
+  } catch (const Exception&) {
+    // The name is taken, or the file could not be written: a new one is made, which says why.
+    Discard(*kept);
+    return false;
+  }
+  kept->leaf = FPlace.LeafOf(FName);
+  TFileFacts named;
+  if (!FPlace.Look(FName, named) || named.identity != kept->identity) {
+    // The journal went into another folder than the file's (the folder was swapped under its
+    // name meanwhile): it is no journal of this file.
+    Discard(*kept);
+    throw EWriteError(
+        Format("The journal of \"%s\" could not be put beside it (its folder "
+               "was replaced while it was written); nothing was changed",
+               FPlace.Target().c_str()));
+  }
+  FStream = std::move(kept->stream);
+  FIdentity = kept->identity;
+  return true;
+}
+
+bool TTagJournal::GiveBack() {
+  for (int slot = 0; slot < beside::kSlots; ++slot) {
+    const std::string name = beside::TempName(FPlace.Target(), beside::SlotDigits(slot));
+    try {
+      FPlace.RenameNew(FName, name);
+    } catch (const EFCreateError&) {
+      continue;  // taken
+    } catch (const Exception&) {
+      return false;
+    }
+    FPool->Keep(
+        {FFiles, FPlace.SharedFolder(), FPlace.LeafOf(name), std::move(FStream), FIdentity});
+    return true;
+  }
+  return false;
+}
+
+TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change,
+                                 TJournalPool* pool) {
+  TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Undo);
   TPendingWrites& after = const_cast<TPendingWrites&>(change);
   record.sizeAfter = std::max(record.sizeBefore, after.Size());
@@ -107,8 +174,8 @@ TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file,
 }
 
 TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& source,
-                                 const std::string& digits) {
-  TTagJournal result(place, NameFor(place.Target(), true));
+                                 const std::string& digits, TJournalPool* pool) {
+  TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Copy);
   record.sizeAfter = source.Size();
   record.digits = digits;
@@ -119,6 +186,8 @@ TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& s
 }
 
 void TTagJournal::Finish() {
+  if (FStream && GiveBack()) return;
+  FStream.reset();
   if (!FPlace.Remove(FName))
     throw EWriteError(Format("Cannot remove the journal \"%s\". %s", FName.c_str(),
                              LastSystemErrorText().c_str()));

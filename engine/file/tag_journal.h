@@ -8,6 +8,7 @@
 
 namespace tagscope {
 
+class TJournalPool;
 class TPendingWrites;
 
 // A file beside the file being changed that says how to bring it back to one whole state if
@@ -29,15 +30,17 @@ class TTagJournal {
   static std::string NameFor(const std::string& target, bool targetIsNoLink = false);
 
   // Records the bytes `change` overwrites in `file` (open on the target of `place`, locked),
-  // and what it writes there.
-  static TTagJournal ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change);
+  // and what it writes there. With a pool, the journal is written into a file the pool kept,
+  // and given back to it by Finish.
+  static TTagJournal ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change,
+                             TJournalPool* pool = nullptr);
   // Records that the complete new content stands in `source`, the target's new file with the
   // given digits (see beside::TempName), to be copied over `file`.
   static TTagJournal ForCopy(const TBeside& place, TStream& file, TStream& source,
-                             const std::string& digits);
+                             const std::string& digits, TJournalPool* pool = nullptr);
 
-  // Removes the journal: the change is on the disk (the caller flushed the file), or was never
-  // begun.
+  // Removes the journal's name: the change is on the disk (the caller flushed the file), or was
+  // never begun. With a pool, the file goes to it under a scratch name of the target.
   void Finish();
   const std::string& FileName() const { return FName; }
 
@@ -58,11 +61,21 @@ class TTagJournal {
                       bool targetIsNoLink = false);
 
  private:
-  TTagJournal(const TBeside& place, std::string name) : FPlace(place), FName(std::move(name)) {}
+  TTagJournal(const TBeside& place, std::string name, TJournalPool* pool);
   void Create(std::string content);
+  // Writes `content` into a journal file the pool kept in this folder, flushes it and gives it
+  // the journal's name; false, nothing named, when there is none or it is no longer ours.
+  bool CreateInKept(const std::string& content);
+  // Gives the journal file to the pool under a scratch name of the target; false when it could
+  // not be renamed.
+  bool GiveBack();
 
   TBeside FPlace;
   std::string FName;
+  TJournalPool* FPool = nullptr;
+  std::shared_ptr<TFileSystem> FFiles;  // with a pool: the file system the kept files are in
+  std::unique_ptr<TStream> FStream;     // with a pool: open on the journal file
+  std::string FIdentity;                // with a pool: the journal file's
 };
 
 }  // namespace tagscope

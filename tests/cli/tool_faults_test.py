@@ -133,15 +133,17 @@ class ToolFaults(unittest.TestCase):
         rng = random.Random(5)
         # The kills fall anywhere in a whole run, however long this build takes to start.
         started = time.monotonic()
-        for _ in range(3):
-            run("set", path, "--title", "Old")
+        # Titles that differ over blocks of the disk from the one before, so that every write
+        # is journalled.
+        def title(n):
+            return "New %d " % n + "nm"[n % 2] * 500
+        for n in range(3):
+            run("set", path, "--title", title(n))
         whole = (time.monotonic() - started) / 3
         for attempt in range(3000):
             if time.monotonic() - started > 120:
                 self.fail("no kill left a marked journal in two minutes")
-            # A title that spans blocks of the disk, so that the write is journalled.
-            title = "New %d " % attempt + "n" * 500
-            process = subprocess.Popen([TOOL, "set", path, "--title", title],
+            process = subprocess.Popen([TOOL, "set", path, "--title", title(attempt)],
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(rng.uniform(0, whole * 1.2))
             process.send_signal(signal.SIGKILL)

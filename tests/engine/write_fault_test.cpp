@@ -2,9 +2,11 @@
 // content or its new content, byte for byte, and the engine goes on working.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
@@ -307,6 +309,67 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
       const std::string now = ReadFile(name);
       EXPECT_TRUE(stopAt > changes ? now == expected : now == s.original || now == expected);
       EXPECT_EQ(dir.Files(), FilesOf(s)) << next.RecoveryNote();
+    }
+}
+
+// In a run of many writes, a write's journal is the file an earlier write's journal was, passed
+// on under a scratch name: the same holds of it, and of the earlier file, whatever the disk
+// kept. Its next writer removes what the stopped run left beside either.
+TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
+  const Scenario& s = GetParam();
+  const std::string audio = PatternBytes(3000, 7);
+  const std::string earlier = Tag(4, 0, FrameV4("TIT2", Text("Earlier")), 1500) + audio;
+  auto run = [&](const ScratchFolder& dir, std::shared_ptr<FaultyFileSystem> files, int* before) {
+    auto group = std::make_shared<TFlushGroup>();
+    {
+      TestEngine first;
+      first.SetFileSystem(files);
+      first.SetFlushGroup(group);
+      first.Open(dir.Put("w.mp3", earlier));
+      first.SetTitle(std::string(700, 'w'));  // over two blocks: journalled
+      first.WriteTag();
+    }
+    if (before) *before = files->Changes();
+    TestEngine e;
+    Prepare(e, s, PutFile(dir, s), files);
+    e.SetFlushGroup(group);
+    try {
+      Perform(e, s);
+    } catch (const Exception&) {
+    }
+  };
+  int first = 0, changes = 0;
+  std::string expected, expectedEarlier;
+  {
+    ScratchFolder dir;
+    auto files = std::make_shared<FaultyFileSystem>();
+    run(dir, files, &first);
+    changes = files->Changes();
+    expected = ReadFile(dir.Path("a.mp3"));
+    expectedEarlier = ReadFile(dir.Path("w.mp3"));
+  }
+  std::vector<std::string> kept = FilesOf(s);
+  kept.push_back("w.mp3");
+  std::sort(kept.begin(), kept.end());
+  using TStored = FaultyFileSystem::TStored;
+  for (int stopAt = first + 1; stopAt <= changes + 1; ++stopAt)
+    for (const TStored stored : {TStored::None, TStored::FirstBlock, TStored::EveryOtherBlock}) {
+      SCOPED_TRACE("stopped at change " + std::to_string(stopAt) + " of " +
+                   std::to_string(changes) + ", disk keeps " +
+                   std::to_string(static_cast<int>(stored)));
+      ScratchFolder dir;
+      auto files = std::make_shared<FaultyFileSystem>(stopAt, true);
+      run(dir, files, nullptr);
+      files->PowerCut({}, stored);
+      for (const char* leaf : {"a.mp3", "w.mp3"}) {
+        TestEngine next;
+        next.SetFullID3TagSeek(s.fullSeek);
+        next.Open(dir.Path(leaf));
+      }
+      const std::string now = ReadFile(dir.Path("a.mp3"));
+      EXPECT_TRUE(stopAt > changes ? now == expected : now == s.original || now == expected);
+      EXPECT_EQ(ReadFile(dir.Path("w.mp3")), expectedEarlier);
+      EXPECT_EQ(dir.Files(), kept);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "engine/file/journal_format.h"
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
+#include "tagscope/engine/flush_group.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tests/engine/tag_builder.h"
@@ -154,6 +155,32 @@ TEST(WriteThroughHandles, ARewriteKeepsAPlainModeAndStillRenames) {
     // Renamed into place, not copied back: the mode was given to the new file.
     EXPECT_NE(after.st_ino, before.st_ino);
   }
+}
+
+// A run passes a journal file from write to write under a scratch name: one found replaced under
+// that name meanwhile is neither used nor deleted, and the run deletes what it still keeps.
+TEST(JournalOfOneWrite, AKeptJournalReplacedMeanwhileIsNeitherUsedNorDeleted) {
+  ScratchFolder dir;
+  auto group = std::make_shared<TFlushGroup>();
+  auto write = [&](const std::string& leaf) {
+    TestEngine e;
+    e.SetFlushGroup(group);
+    e.Open(dir.Put(leaf, RoomySong("Title", "Album")));
+    e.SetAlbum(kLongAlbum);
+    e.WriteTag();
+  };
+  write("w.mp3");
+  const std::string kept = dir.Path("w.mp3.ID3TMP00000000.tmp");
+  ASSERT_TRUE(fs::exists(kept));
+  fs::remove(kept);
+  dir.Put("w.mp3.ID3TMP00000000.tmp", "someone else's");
+  write("a.mp3");
+  group.reset();
+  EXPECT_EQ(ReadFile(kept), "someone else's");
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", "w.mp3", "w.mp3.ID3TMP00000000.tmp"}));
+  TestEngine check;
+  check.Open(dir.Path("a.mp3"), true);
+  EXPECT_EQ(check.Album(), kLongAlbum);
 }
 
 // A journal saved as a copy while a write was under way, put back after later writes: it is

@@ -115,7 +115,7 @@ class FaultyStream : public TStream {
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();
-    if (!FName.empty()) FFiles.NoteDurable(FName, Contents(*FInner));
+    if (!FName.empty()) FFiles.NoteDurable(FFiles.NameNow(FName, *FInner), Contents(*FInner));
   }
 
  private:
@@ -186,6 +186,7 @@ void FaultyFileSystem::SyncFolder(const TFolder& folder) {
 void FaultyFileSystem::Renamed(const std::string& from, const std::string& to) {
   // The rename itself reaches the disk (the writer syncs the folder); the content the new
   // name leads to is what the renamed file held for certain.
+  FMoved[Key(from)] = Key(to);
   const auto renamed = FDurable.find(Key(from));
   if (renamed == FDurable.end()) {
     FDurable.erase(Key(to));
@@ -194,6 +195,21 @@ void FaultyFileSystem::Renamed(const std::string& from, const std::string& to) {
   std::string content = std::move(renamed->second);
   FDurable.erase(renamed);
   FDurable[Key(to)] = std::move(content);
+}
+
+std::string FaultyFileSystem::NameNow(const std::string& fileName, TStream& file) {
+  // Renames followed from the name it was opened by, as far as one leads to the same file.
+  TFileFacts mine;
+  if (!file.Describe(mine)) return fileName;
+  std::string at = Key(fileName);
+  for (int step = 0; step < 64; ++step) {
+    TFileFacts there;
+    if (TFileSystem::Look(at, there, false) && there.identity == mine.identity) return at;
+    const auto next = FMoved.find(at);
+    if (next == FMoved.end()) break;
+    at = next->second;
+  }
+  return fileName;
 }
 
 void FaultyFileSystem::NoteDurable(const std::string& fileName, std::string content) {

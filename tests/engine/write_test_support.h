@@ -89,6 +89,9 @@ class FaultyFileSystem : public TFileSystem {
   // one created), then what it held at each flush.
   void NoteDurable(const std::string& fileName, std::string content);
   bool Tracked(const std::string& fileName) const;
+  // The name a file opened as `fileName` has now, the renames made through this file system
+  // followed (a file kept open while it is renamed).
+  std::string NameNow(const std::string& fileName, TStream& file);
 
  private:
   int FFailAt;
@@ -101,6 +104,8 @@ class FaultyFileSystem : public TFileSystem {
   void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.
   std::map<std::string, std::string> FDurable;
+  // By full name: the name the file under it was last renamed to.
+  std::map<std::string, std::string> FMoved;
   std::unique_ptr<TStream> Wrap(const std::string& fileName, TFileMode mode,
                                 const std::function<std::unique_ptr<TStream>()>& open);
 };

@@ -14,7 +14,7 @@ namespace tagscope {
 // handed to the engine (one that records, redirects, refuses or interferes with them). The file
 // the user names is opened by its name once; from then on a writer works in the folder that
 // holds the file's data, opened once, and names what it makes there relative to it.
-class TFileSystem {
+class TFileSystem : public std::enable_shared_from_this<TFileSystem> {
  public:
   virtual ~TFileSystem() = default;
 

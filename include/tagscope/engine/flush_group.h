@@ -3,12 +3,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "tagscope/engine/file_system.h"
 
 namespace tagscope {
+
+class TJournalPool;
 
 // Writes of many files at once, each engine on a thread of its own, sharing the flushes of
 // their folders. A write makes the names it created in its folder durable before it touches
@@ -19,11 +22,18 @@ namespace tagscope {
 // whole, old or new, whatever stops and wherever.
 class TFlushGroup {
  public:
+  TFlushGroup();
+  ~TFlushGroup();
+  TFlushGroup(const TFlushGroup&) = delete;
+  TFlushGroup& operator=(const TFlushGroup&) = delete;
+
   // Returns once the folder's names as they were at the call are durable; raises what the
   // flush raised when this caller's flush failed.
   void SyncFolder(TFileSystem& files, const TFolder& folder);
   // How many flushes of folders the group made.
   int64_t FolderFlushes() const;
+  // The journal files the group's writes pass on to each other (see TJournalPool).
+  TJournalPool& Journals() { return *FJournals; }
 
  private:
   struct TFolderState {
@@ -35,6 +45,7 @@ class TFlushGroup {
   std::condition_variable FDone;
   std::map<std::string, TFolderState> FFolders;
   int64_t FFlushes = 0;
+  std::unique_ptr<TJournalPool> FJournals;
 };
 
 }  // namespace tagscope
