@@ -67,7 +67,8 @@ int64_t TPendingWrites::Read(void* buffer, int64_t count) {
 int64_t TPendingWrites::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
   FWrites.push_back(
-      {FPosition, std::string(static_cast<const char*>(buffer), static_cast<size_t>(count))});
+      {FPosition, std::string(static_cast<const char*>(buffer), static_cast<size_t>(count)), {}});
+  FChangesOnly = false;
   FPosition += count;
   FSize = std::max(FSize, FPosition);
   return count;
@@ -96,6 +97,7 @@ void TPendingWrites::Apply(TStream& file) const {
 }
 
 void TPendingWrites::KeepChangesOnly() {
+  if (FChangesOnly) return;
   std::vector<std::pair<int64_t, int64_t>> spans;
   for (const TWrite& w : FWrites)
     spans.emplace_back(w.offset, w.offset + static_cast<int64_t>(w.bytes.size()));
@@ -104,17 +106,29 @@ void TPendingWrites::KeepChangesOnly() {
   for (size_t i = 0; i < spans.size();) {
     auto [from, to] = spans[i];
     for (++i; i < spans.size() && spans[i].first <= to; ++i) to = std::max(to, spans[i].second);
-    std::string fresh(static_cast<size_t>(to - from), '\0');
-    SetPosition(from);
-    ReadBuffer(fresh.data(), to - from);
     const int64_t oldLength = std::clamp<int64_t>(FBaseSize - from, 0, to - from);
     std::string old(static_cast<size_t>(oldLength), '\0');
     if (oldLength > 0 && FBase.ReadAt(from, old.data(), oldLength) != oldLength)
       throw EReadError(SReadError);
-    for (const auto& [at, length] : ChangedSpans(old, fresh))
-      net.push_back({from + static_cast<int64_t>(at), fresh.substr(at, length)});
+    // What the change leaves there: the base's bytes, zeros past its end, the writes over them
+    // in order.
+    std::string fresh = old;
+    fresh.resize(static_cast<size_t>(to - from), '\0');
+    for (const TWrite& w : FWrites) {
+      const int64_t start = std::max(w.offset, from);
+      const int64_t end = std::min(w.offset + static_cast<int64_t>(w.bytes.size()), to);
+      if (start < end)
+        std::memcpy(fresh.data() + (start - from), w.bytes.data() + (start - w.offset),
+                    static_cast<size_t>(end - start));
+    }
+    for (const auto& [at, length] : ChangedSpans(old, fresh)) {
+      const size_t kept = at < old.size() ? std::min(length, old.size() - at) : 0;
+      net.push_back({from + static_cast<int64_t>(at), fresh.substr(at, length),
+                     kept ? old.substr(at, kept) : std::string()});
+    }
   }
   FWrites = std::move(net);
+  FChangesOnly = true;
 }
 
 }  // namespace tagscope

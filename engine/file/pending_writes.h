@@ -16,6 +16,7 @@ class TPendingWrites : public TStream {
   struct TWrite {
     int64_t offset;
     std::string bytes;
+    std::string old;  // after KeepChangesOnly: what the base holds there (none past its end)
   };
 
   explicit TPendingWrites(TStream& base);
@@ -32,7 +33,9 @@ class TPendingWrites : public TStream {
   void Apply(TStream& file) const;
   // Replaces the gathered writes by their net effect, without the bytes the base already holds:
   // a change rewritten whole but differing in a few bytes is written (and journalled) as those.
+  // The writes are then apart from each other, in order, each with the bytes it overwrites.
   void KeepChangesOnly();
+  bool ChangesOnly() const { return FChangesOnly; }
 
  private:
   TStream& FBase;
@@ -40,6 +43,7 @@ class TPendingWrites : public TStream {
   int64_t FSize;
   int64_t FPosition = 0;
   std::vector<TWrite> FWrites;
+  bool FChangesOnly = false;
 };
 
 }  // namespace tagscope

@@ -249,6 +249,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   }
   FState = TState::Changing;
   TUndoStream undo(file);
+  for (const TPendingWrites::TWrite& w : change.Writes()) undo.Know(w.offset, w.old);
   try {
     undo.ChangeOrRollBack(
         [&] {

@@ -35,22 +35,6 @@ std::vector<uint32_t> BlockSums(TStream& stream, int64_t size) {
   return sums;
 }
 
-// The ranges a change writes: its writes joined where they meet or overlap.
-std::vector<std::pair<int64_t, int64_t>> Extents(const TPendingWrites& change) {
-  std::vector<std::pair<int64_t, int64_t>> spans;
-  for (const TPendingWrites::TWrite& w : change.Writes())
-    spans.emplace_back(w.offset, w.offset + static_cast<int64_t>(w.bytes.size()));
-  std::sort(spans.begin(), spans.end());
-  std::vector<std::pair<int64_t, int64_t>> joined;
-  for (const auto& [from, to] : spans) {
-    if (!joined.empty() && from <= joined.back().first + joined.back().second)
-      joined.back().second = std::max(joined.back().second, to - joined.back().first);
-    else
-      joined.emplace_back(from, to - from);
-  }
-  return joined;
-}
-
 }  // namespace
 
 std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink) {
@@ -151,22 +135,18 @@ bool TTagJournal::GiveBack() {
   return false;
 }
 
-TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change,
+TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
                                  TJournalPool* pool) {
   TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Undo);
-  TPendingWrites& after = const_cast<TPendingWrites&>(change);
-  record.sizeAfter = std::max(record.sizeBefore, after.Size());
-  for (const auto& [offset, length] : Extents(change)) {
+  record.sizeAfter = std::max(record.sizeBefore, change.Size());
+  // Each write, apart from the others, with what it overwrites.
+  change.KeepChangesOnly();
+  for (const TPendingWrites::TWrite& w : change.Writes()) {
     journal::TRange range;
-    range.offset = offset;
-    const int64_t old = std::clamp<int64_t>(record.sizeBefore - offset, 0, length);
-    range.old.resize(static_cast<size_t>(old));
-    if (old > 0 && file.ReadAt(offset, range.old.data(), old) != old) throw EReadError(SReadError);
-    // What the whole change leaves in the range.
-    range.fresh.resize(static_cast<size_t>(length));
-    after.SetPosition(offset);
-    after.ReadBuffer(range.fresh.data(), length);
+    range.offset = w.offset;
+    range.old = w.old;
+    range.fresh = w.bytes;
     record.ranges.push_back(std::move(range));
   }
   result.Create(journal::Encode(record));

@@ -32,7 +32,7 @@ class TTagJournal {
   // Records the bytes `change` overwrites in `file` (open on the target of `place`, locked),
   // and what it writes there. With a pool, the journal is written into a file the pool kept,
   // and given back to it by Finish.
-  static TTagJournal ForUndo(const TBeside& place, TStream& file, const TPendingWrites& change,
+  static TTagJournal ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
                              TJournalPool* pool = nullptr);
   // Records that the complete new content stands in `source`, the target's new file with the
   // given digits (see beside::TempName), to be copied over `file`.

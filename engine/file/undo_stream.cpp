@@ -18,9 +18,19 @@ void TUndoStream::Keep(int64_t from, int64_t to) {
   target.SetPosition(position);
 }
 
+void TUndoStream::Know(int64_t offset, std::string bytes) {
+  // Rolled back last, as the oldest of what is kept: they are the original content.
+  FSaved.insert(FSaved.begin() + static_cast<ptrdiff_t>(FKnown), {offset, std::move(bytes)});
+  ++FKnown;
+}
+
 int64_t TUndoStream::Write(const void* buffer, int64_t count) {
   const int64_t position = Target().Position();
-  Keep(position, position + count);
+  bool known = false;
+  for (size_t i = 0; i < FKnown && !known; ++i)
+    known = FSaved[i].offset <= position &&
+            position + count <= FSaved[i].offset + static_cast<int64_t>(FSaved[i].bytes.size());
+  if (!known) Keep(position, position + count);
   return Target().Write(buffer, count);
 }
 

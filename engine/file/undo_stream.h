@@ -37,6 +37,9 @@ class TUndoStream : public TStreamRef {
 
   int64_t Write(const void* buffer, int64_t count) override;
   void SetSize(int64_t size) override;
+  // Tells the bytes the target holds at `offset` before any change: a write within them keeps
+  // these rather than reading them again.
+  void Know(int64_t offset, std::string bytes);
 
   // Writes the kept bytes back, newest first, and restores the original size.
   void Rollback();
@@ -58,6 +61,7 @@ class TUndoStream : public TStreamRef {
   int64_t FOriginalSize;
   bool FRolledBack = false;
   std::vector<TSaved> FSaved;
+  size_t FKnown = 0;  // the first entries of FSaved, told by Know
 };
 
 }  // namespace tagscope
