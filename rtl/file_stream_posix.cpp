@@ -167,6 +167,10 @@ void TFileStream::Flush() {
   if (::fsync(FHandle->fd) != 0) throw EWriteError(WriteErrorText());
 }
 
+void TFileStream::FlushData() {
+  if (::fdatasync(FHandle->fd) != 0) throw EWriteError(WriteErrorText());
+}
+
 bool TFileStream::Lock(TFileLock kind, bool wait) {
   // Another process may have changed the file while this one waited.
   FOpenedSize = -1;

@@ -202,6 +202,10 @@ void TFileStream::Flush() {
   if (!::FlushFileBuffers(FHandle->handle)) throw EWriteError(WriteErrorText());
 }
 
+void TFileStream::FlushData() {
+  Flush();
+}
+
 namespace {
 
 // Windows locks forbid other handles the bytes they cover, even in this process: the lock

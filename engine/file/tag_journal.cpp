@@ -89,8 +89,9 @@ bool TTagJournal::CreateInKept(const std::string& content) {
     TStream& stream = *kept->stream;
     stream.SetPosition(0);
     stream.WriteString(content);
-    stream.SetSize(static_cast<int64_t>(content.size()));
-    stream.Flush();
+    if (stream.Size() != static_cast<int64_t>(content.size()))
+      stream.SetSize(static_cast<int64_t>(content.size()));
+    stream.FlushData();
     TFileFacts now;
     if (!kept->files->LookIn(*kept->folder, kept->leaf, now) || now.identity != kept->identity) {
       Discard(*kept);

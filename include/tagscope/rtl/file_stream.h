@@ -44,6 +44,7 @@ class TFileStream : public TStream {
 
   // Forces written data to the disk.
   void Flush() override;
+  void FlushData() override;
   // flock on POSIX, LockFileEx on Windows: advisory for processes that do not ask.
   bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;

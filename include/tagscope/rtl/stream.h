@@ -49,6 +49,9 @@ class TStream {
   virtual int64_t Size();
   // Forces written data onto the disk; nothing to do for streams held in memory.
   virtual void Flush() {}
+  // Makes the content durable, and of the file's facts what reading it back needs (its size),
+  // not necessarily its times; where the platform cannot tell the two apart, Flush.
+  virtual void FlushData() { Flush(); }
   // Takes a lock on the whole file (waiting for it, or giving up at once when `wait` is false)
   // and holds it until changed or the stream is closed; false when it was not taken. Always
   // true for streams held in memory, which need none.
