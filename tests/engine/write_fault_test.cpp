@@ -316,6 +316,9 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
 // on under a scratch name: the same holds of it, and of the earlier file, whatever the disk
 // kept. Its next writer removes what the stopped run left beside either.
 TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "journal files are not passed on where open files cannot be renamed";
+#endif
   const Scenario& s = GetParam();
   const std::string audio = PatternBytes(3000, 7);
   const std::string earlier = Tag(4, 0, FrameV4("TIT2", Text("Earlier")), 1500) + audio;
