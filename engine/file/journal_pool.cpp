@@ -37,7 +37,7 @@ std::optional<TJournalPool::TKept> TJournalPool::Take(const std::string& folderP
 void TJournalPool::Keep(TKept kept) {
   {
     std::lock_guard lock(FMutex);
-    if (Enabled() && FKept.size() < kMostKept) {
+    if (FKept.size() < kMostKept) {
       FKept.push_back(std::move(kept));
       return;
     }

@@ -131,4 +131,18 @@ void TPendingWrites::KeepChangesOnly() {
   FChangesOnly = true;
 }
 
+bool TPendingWrites::JoinWithin(int64_t block) {
+  if (FWrites.empty() || FSize != FBaseSize) return false;
+  const int64_t from = FWrites.front().offset;
+  const int64_t to = FWrites.back().offset + static_cast<int64_t>(FWrites.back().bytes.size());
+  if (from / block != (to - 1) / block) return false;
+  TWrite joined{from, std::string(static_cast<size_t>(to - from), '\0'), std::string()};
+  if (FBase.ReadAt(from, joined.bytes.data(), to - from) != to - from) throw EReadError(SReadError);
+  joined.old = joined.bytes;
+  for (const TWrite& w : FWrites)
+    joined.bytes.replace(static_cast<size_t>(w.offset - from), w.bytes.size(), w.bytes);
+  FWrites = {std::move(joined)};
+  return true;
+}
+
 }  // namespace tagscope

@@ -35,7 +35,10 @@ class TPendingWrites : public TStream {
   // a change rewritten whole but differing in a few bytes is written (and journalled) as those.
   // The writes are then apart from each other, in order, each with the bytes it overwrites.
   void KeepChangesOnly();
-  bool ChangesOnly() const { return FChangesOnly; }
+  // After KeepChangesOnly: when the writes lie within one aligned block of `block` bytes and
+  // leave the size as it is, makes them one write (the bytes between them written again as
+  // they are); false, nothing changed, otherwise.
+  bool JoinWithin(int64_t block);
 
  private:
   TStream& FBase;

@@ -230,22 +230,26 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // Only what differs is journalled and written: an edit of one field touches a block or two.
   change.KeepChangesOnly();
   if (change.Writes().empty() && change.Size() == file.Size()) return true;
-  if (ChangeOneBlock(change)) return true;
+  // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
+  // made a write within one page whole or not at all: a change within one such block is made
+  // by one write, and needs no journal.
   std::optional<TTagJournal> journal;
-  const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
-  try {
-    journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Journals()));
-  } catch (const EFCreateError&) {
-    if (FPlace->Taken(journalName)) return false;
-    throw;
-  }
-  // The journal's name is durable before the file is touched. Its content was flushed once,
-  // the file is flushed once, after the change: two flushes of files per write.
-  try {
-    SyncFolder();
-  } catch (...) {
-    FPlace->Remove(journal->FileName());
-    throw;
+  if (!change.JoinWithin(512)) {
+    const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
+    try {
+      journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Journals()));
+    } catch (const EFCreateError&) {
+      if (FPlace->Taken(journalName)) return false;
+      throw;
+    }
+    // The journal's name is durable before the file is touched. Its content was flushed once,
+    // the file is flushed once, after the change: two flushes of files per write.
+    try {
+      SyncFolder();
+    } catch (...) {
+      FPlace->Remove(journal->FileName());
+      throw;
+    }
   }
   FState = TState::Changing;
   TUndoStream undo(file);
@@ -255,48 +259,14 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         [&] {
           change.Apply(undo);
           undo.Flush();
-          journal->Finish();
+          if (journal) journal->Finish();
         },
         "tag");
   } catch (...) {
     FState = TState::Writing;
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
-    if (undo.RolledBack()) FPlace->Remove(journal->FileName());
-    throw;
-  }
-  FState = TState::Writing;
-  FOpened = FactsOf(file);
-  CheckState();
-  return true;
-}
-
-bool TTagFile::ChangeOneBlock(TPendingWrites& change) {
-  // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
-  // made a write within one page whole or not at all: a change within one such block is made
-  // by one write, and needs no journal.
-  constexpr int64_t kBlock = 512;
-  TStream& file = *FStream;
-  const auto& writes = change.Writes();
-  if (writes.empty() || change.Size() != file.Size()) return false;
-  const int64_t from = writes.front().offset;
-  const int64_t to = writes.back().offset + static_cast<int64_t>(writes.back().bytes.size());
-  if (from / kBlock != (to - 1) / kBlock) return false;
-  std::string block(static_cast<size_t>(to - from), '\0');
-  change.SetPosition(from);
-  change.ReadBuffer(block.data(), to - from);
-  FState = TState::Changing;
-  TUndoStream undo(file);
-  try {
-    undo.ChangeOrRollBack(
-        [&] {
-          undo.SetPosition(from);
-          undo.WriteString(block);
-          undo.Flush();
-        },
-        "tag");
-  } catch (...) {
-    FState = TState::Writing;
+    if (journal && undo.RolledBack()) FPlace->Remove(journal->FileName());
     throw;
   }
   FState = TState::Writing;

@@ -15,7 +15,6 @@
 namespace tagscope {
 
 class TJournalPool;
-class TPendingWrites;
 
 class TFileReplacement;
 
@@ -112,9 +111,6 @@ class TTagFile {
   // Takes the exclusive lock within the file system's patience, or raises naming the file.
   void LockForWriting();
   void CopyBack(TFileReplacement& replacement);
-  // Makes a change that lies within one block of the disk by one write, without a journal;
-  // false, nothing done, when the change is larger.
-  bool ChangeOneBlock(TPendingWrites& change);
   // Checks the numbered invariants above in debug builds.
   void CheckState() const;
   // Makes the names in the file's folder durable, through the flush group when there is one.
