@@ -150,9 +150,7 @@ std::string Encode(const TRecord& r) {
     PutSums(out, r.oldSums);
     PutSums(out, r.newSums);
   }
-  std::string summed = out;
-  summed.erase(kMarkAt, 1);
-  Put(out, Checksum(summed.data(), summed.size()), 4);
+  Put(out, SumWithoutMark(out, out.size()), 4);
   return out;
 }
 
