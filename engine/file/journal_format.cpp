@@ -15,7 +15,9 @@ namespace {
 
 // Far beyond any file the engine writes, and far from overflowing a sum of two.
 constexpr int64_t kMaxFileSize = int64_t(1) << 50;
-constexpr uint32_t kMaxRanges = 16;
+// Each range takes at least 24 bytes of a journal; earlier writers recorded a range for every
+// stretch that changed.
+constexpr uint32_t kMaxRanges = 1 << 16;
 constexpr size_t kMaxIdentity = 64;
 constexpr int64_t kMaxGrowth = 128;
 

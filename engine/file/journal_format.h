@@ -15,6 +15,9 @@ namespace tagscope::journal {
 inline constexpr char kMagic[8] = {'I', 'D', '3', 'J', 'R', 'N', '2', '\n'};
 inline constexpr size_t kMarkAt = sizeof kMagic;
 inline constexpr char kUnmarked = '0', kMarked = '1';
+// The most ranges a writer records for an in-place change; a reader takes journals of earlier
+// writers with more.
+inline constexpr size_t kMostRanges = 16;
 // A copy over the file is checked block by block, each block aligned to the file's start.
 inline constexpr int64_t kBlock = 512;
 // No journal the writer makes comes near this: the old and new bytes of the largest tag, or

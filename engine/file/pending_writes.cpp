@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <numeric>
 
 #include "tagscope/rtl/exception.h"
 
@@ -105,7 +106,7 @@ void TPendingWrites::Apply(TStream& file) const {
   if (file.Size() < FSize) file.SetSize(FSize);
 }
 
-void TPendingWrites::KeepChangesOnly() {
+void TPendingWrites::KeepChangesOnly(size_t mostWrites) {
   if (FChangesOnly) return;
   std::vector<std::pair<int64_t, int64_t>> spans;
   for (const TWrite& w : FWrites)
@@ -115,10 +116,7 @@ void TPendingWrites::KeepChangesOnly() {
   for (size_t i = 0; i < spans.size();) {
     auto [from, to] = spans[i];
     for (++i; i < spans.size() && spans[i].first <= to; ++i) to = std::max(to, spans[i].second);
-    const int64_t oldLength = std::clamp<int64_t>(FBaseSize - from, 0, to - from);
-    std::string old(static_cast<size_t>(oldLength), '\0');
-    if (oldLength > 0 && FBase.ReadAt(from, old.data(), oldLength) != oldLength)
-      throw EReadError(SReadError);
+    const std::string old = ReadBase(from, to);
     // What the change leaves there: the base's bytes, zeros past its end, the writes over them
     // in order.
     std::string fresh = old;
@@ -138,6 +136,51 @@ void TPendingWrites::KeepChangesOnly() {
   }
   FWrites = std::move(net);
   FChangesOnly = true;
+  JoinAcrossGaps(std::max<size_t>(mostWrites, 1));
+}
+
+std::string TPendingWrites::ReadBase(int64_t from, int64_t to) const {
+  const int64_t length = std::clamp<int64_t>(FBaseSize - from, 0, to - from);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  if (length > 0 && FBase.ReadAt(from, bytes.data(), length) != length)
+    throw EReadError(SReadError);
+  return bytes;
+}
+
+TPendingWrites::TWrite TPendingWrites::Joined(size_t first, size_t last) const {
+  const int64_t from = FWrites[first].offset;
+  const int64_t to = FWrites[last].offset + static_cast<int64_t>(FWrites[last].bytes.size());
+  TWrite joined{from, std::string(), ReadBase(from, to)};
+  joined.bytes = joined.old;
+  joined.bytes.resize(static_cast<size_t>(to - from), '\0');
+  for (size_t i = first; i <= last; ++i)
+    joined.bytes.replace(static_cast<size_t>(FWrites[i].offset - from), FWrites[i].bytes.size(),
+                         FWrites[i].bytes);
+  return joined;
+}
+
+void TPendingWrites::JoinAcrossGaps(size_t mostWrites) {
+  if (FWrites.size() <= mostWrites) return;
+  // The gaps between neighbours, narrowest first (the earlier of equal ones first): as many are
+  // closed as it takes.
+  auto gap = [&](size_t i) {
+    return FWrites[i + 1].offset - FWrites[i].offset -
+           static_cast<int64_t>(FWrites[i].bytes.size());
+  };
+  std::vector<size_t> order(FWrites.size() - 1);
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return std::pair(gap(a), a) < std::pair(gap(b), b); });
+  std::vector<bool> closed(order.size(), false);
+  for (size_t k = 0; k < FWrites.size() - mostWrites; ++k) closed[order[k]] = true;
+  std::vector<TWrite> joined;
+  for (size_t i = 0; i < FWrites.size();) {
+    size_t j = i;
+    while (j < closed.size() && closed[j]) ++j;
+    joined.push_back(i == j ? std::move(FWrites[i]) : Joined(i, j));
+    i = j + 1;
+  }
+  FWrites = std::move(joined);
 }
 
 bool TPendingWrites::JoinWithin(int64_t block) {
@@ -145,12 +188,7 @@ bool TPendingWrites::JoinWithin(int64_t block) {
   const int64_t from = FWrites.front().offset;
   const int64_t to = FWrites.back().offset + static_cast<int64_t>(FWrites.back().bytes.size());
   if (from / block != (to - 1) / block) return false;
-  TWrite joined{from, std::string(static_cast<size_t>(to - from), '\0'), std::string()};
-  if (FBase.ReadAt(from, joined.bytes.data(), to - from) != to - from) throw EReadError(SReadError);
-  joined.old = joined.bytes;
-  for (const TWrite& w : FWrites)
-    joined.bytes.replace(static_cast<size_t>(w.offset - from), w.bytes.size(), w.bytes);
-  FWrites = {std::move(joined)};
+  FWrites = {Joined(0, FWrites.size() - 1)};
   return true;
 }
 

@@ -33,14 +33,22 @@ class TPendingWrites : public TStream {
   void Apply(TStream& file) const;
   // Replaces the gathered writes by their net effect, without the bytes the base already holds:
   // a change rewritten whole but differing in a few bytes is written (and journalled) as those.
-  // The writes are then apart from each other, in order, each with the bytes it overwrites.
-  void KeepChangesOnly();
+  // The writes are then apart from each other, in order, each with the bytes it overwrites, and
+  // at most `mostWrites` of them: a change scattered wider is joined across its narrowest gaps
+  // (the bytes between written again as they are).
+  void KeepChangesOnly(size_t mostWrites);
   // After KeepChangesOnly: when the writes lie within one aligned block of `block` bytes and
   // leave the size as it is, makes them one write (the bytes between them written again as
   // they are); false, nothing changed, otherwise.
   bool JoinWithin(int64_t block);
 
  private:
+  // The base's bytes from `from` up to `to` or its end.
+  std::string ReadBase(int64_t from, int64_t to) const;
+  // Writes `first` to `last` as one, with the base's bytes between them.
+  TWrite Joined(size_t first, size_t last) const;
+  void JoinAcrossGaps(size_t mostWrites);
+
   TStream& FBase;
   int64_t FBaseSize;
   int64_t FSize;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/file/file_replace.h"
+#include "engine/file/journal_format.h"
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
 #include "engine/file/undo_stream.h"
@@ -228,7 +229,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   TPendingWrites change(file);
   write(change);
   // Only what differs is journalled and written: an edit of one field touches a block or two.
-  change.KeepChangesOnly();
+  change.KeepChangesOnly(journal::kMostRanges);
   if (change.Writes().empty() && change.Size() == file.Size()) return true;
   // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
   // made a write within one page whole or not at all: a change within one such block is made

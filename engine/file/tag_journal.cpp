@@ -142,7 +142,7 @@ TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWr
   journal::TRecord record = Bound(file, journal::TKind::Undo);
   record.sizeAfter = std::max(record.sizeBefore, change.Size());
   // Each write, apart from the others, with what it overwrites.
-  change.KeepChangesOnly();
+  change.KeepChangesOnly(journal::kMostRanges);
   for (const TPendingWrites::TWrite& w : change.Writes()) {
     journal::TRange range;
     range.offset = w.offset;
