@@ -40,10 +40,11 @@ echo "== Windows 64-bit under Wine"
 wine_tests win64
 
 echo "== Windows 32-bit"
-if scripts/can-run-i386.sh; then
+if scripts/can-run-i386.sh &&
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   wine_tests win32
 else
-  echo "This machine cannot execute 32-bit programs; building the 32-bit product only."
+  echo "This machine cannot execute 32-bit programs (or has no 32-bit Wine); building the 32-bit product only."
   build win32 -DTAGSCOPE_TESTS=OFF
 fi
 scripts/check-dll.sh build/win32 build/win64
