@@ -136,7 +136,7 @@ std::string Encode(const TRecord& r) {
   out += static_cast<char>(r.kind);
   PutText(out, r.identity);
   Put(out, static_cast<uint64_t>(r.sizeBefore), 8);
-  Put(out, static_cast<uint64_t>(r.modified), 8);
+  Put(out, static_cast<uint64_t>(r.changed), 8);
   Put(out, static_cast<uint64_t>(r.sizeAfter), 8);
   if (r.kind == TKind::Undo) {
     Put(out, r.ranges.size(), 4);
@@ -190,7 +190,7 @@ std::optional<TRecord> Decode(const std::string& bytes) {
   record.kind = static_cast<TKind>(kind);
   record.identity = r.Text(kMaxIdentity);
   record.sizeBefore = r.Size();
-  record.modified = static_cast<int64_t>(r.Number(8));
+  record.changed = static_cast<int64_t>(r.Number(8));
   record.sizeAfter = r.Size();
   if (record.kind == TKind::Undo) {
     const uint64_t count = r.Number(4);

@@ -44,7 +44,7 @@ struct TRecord {
   TKind kind = TKind::Undo;
   std::string identity;        // the file's device and number (volume serial and index)
   int64_t sizeBefore = 0;      // the file's size when the change began
-  int64_t modified = 0;        // and its last write then
+  int64_t changed = 0;         // and its last change then (see TFileFacts::changed)
   int64_t sizeAfter = 0;       // the size the change gives it
   std::vector<TRange> ranges;  // Undo: what it overwrites
   std::string digits;          // Copy: the new content's name, as the writer's pattern has it

@@ -226,6 +226,11 @@ TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file)
   // from a copy or a backup is newer than the file's last change (a time of change cannot be
   // set back), and it may only find the file as the change found it.
   const bool writtenSince = facts.changed >= own.changed;
+  // After a power cut the disk may hold some of the change's bytes but not the file's new time
+  // of change (the system writes a file's content and its record apart): a file whose time of
+  // change is still the one the change found was changed by nothing else since, so whatever
+  // of the change it holds is this change's.
+  const bool recordAsFound = record->changed != 0 && facts.changed == record->changed;
   const std::string moved =
       deviceMoved ? " (the volume's device number changed since; the file was known by its "
                     "number, size and content)"
@@ -234,7 +239,7 @@ TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file)
     bool untouched = false;
     const std::string problem = CheckUndo(*record, file, facts.size, untouched);
     if (!problem.empty()) return setAside(problem);
-    if (!untouched && !writtenSince)
+    if (!untouched && !writtenSince && !recordAsFound)
       return setAside(
           "the file was not written since the journal was made, so the journal is not of the "
           "change that made it what it is (it was put back from elsewhere)");
@@ -251,9 +256,10 @@ TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file)
                      Format("An unfinished change of \"%s\" had not touched it yet; its journal "
                             "\"%s\" was removed",
                             target.c_str(), name.c_str()));
-    return setAside(
-        "the file was not written since the journal was made, so the journal is not of the "
-        "change that made it what it is (it was put back from elsewhere)");
+    if (!recordAsFound)
+      return setAside(
+          "the file was not written since the journal was made, so the journal is not of the "
+          "change that made it what it is (it was put back from elsewhere)");
   }
   std::unique_ptr<TStream> source;
   const std::string problem = CheckCopy(place, *record, file, facts, own.owner, source);

@@ -19,7 +19,7 @@ journal::TRecord Bound(TStream& file, journal::TKind kind) {
   const TFileFacts facts = FactsOf(file);
   record.identity = RecordedIdentity(facts);
   record.sizeBefore = facts.size;
-  record.modified = facts.modified;
+  record.changed = facts.changed;
   return record;
 }
 

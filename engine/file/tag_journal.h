@@ -15,7 +15,7 @@ class TPendingWrites;
 // the change is interrupted (the process killed, the machine stopped): either the bytes an
 // in-place change overwrites (rolled back), or which complete copy of the new content beside
 // the file is being copied over it (rolled forward). It is bound to the file and its state:
-// the file's identity (its number and when it was made), its size and last write when the
+// the file's identity (its number and when it was made), its size and last change when the
 // change began, the size the change gives it, and checksums of what each block of the change
 // held before and holds after. The next writer applies it only to that file in a state the
 // change can have left, and only when nothing wrote the file since the journal was made; it

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
@@ -39,9 +41,9 @@ std::string Identity(const std::string& name) {
 // A journal as the writer lays it out: magic, mark, kind, identity, sizes and time, the
 // kind's own fields, and a CRC-32 of all but the mark.
 std::string Journal(char kind, const std::string& identity, int64_t before, int64_t after,
-                    const std::string& fields, bool marked = true) {
+                    const std::string& fields, bool marked = true, int64_t changed = 0) {
   std::string j = std::string("ID3JRN2\n") + (marked ? '1' : '0') + kind + BE(identity.size(), 4) +
-                  identity + BE(before, 8) + BE(0, 8) + BE(after, 8) + fields;
+                  identity + BE(before, 8) + BE(changed, 8) + BE(after, 8) + fields;
   std::string summed = j;
   summed.erase(8, 1);
   return j + BE(crc32(0L, reinterpret_cast<const Bytef*>(summed.data()),
@@ -318,6 +320,38 @@ TEST(JournalBinding, AChangeScatteredOverManyPlacesIsRolledBackAfterAStop) {
   const std::string note = Open(e, name);
   EXPECT_TRUE(ReadFile(name) == old) << note;
   EXPECT_TRUE(Stale(dir).empty()) << note;
+}
+
+// A power cut can leave part of a change on the disk without the file's new time of change,
+// so the file looks older than its journal. Its time of change still being the one the
+// change found says nothing else changed it since: the journal is applied.
+TEST(JournalBinding, AChangeTheDiskKeptWithoutTheFilesNewTimeOfChangeIsRolledBack) {
+  ScratchFolder dir;
+  const std::string old = Song("Old");
+  const std::string fresh = Song("New");
+  const size_t tag = old.size() - kAudio.size();
+  const size_t cut = old.find("Old") + 2;
+  const std::string name = dir.Put("a.mp3", fresh.substr(0, cut) + old.substr(cut));
+  TFileFacts found;
+  ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(found));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const std::string range = Range(0, old.substr(0, tag), fresh.substr(0, tag));
+  // Recorded with another time of change: a journal of some earlier state, not applied.
+  dir.Put("a.mp3.ID3JRN",
+          Journal('U', Identity(name), old.size(), old.size(), range, true, found.changed - 1));
+  {
+    TestEngine e;
+    const std::string note = Open(e, name);
+    EXPECT_NE(note.find("was not applied"), std::string::npos) << note;
+  }
+  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
+  dir.Put("a.mp3.ID3JRN",
+          Journal('U', Identity(name), old.size(), old.size(), range, true, found.changed));
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_NE(note.find("rolled back"), std::string::npos) << note;
+  EXPECT_TRUE(ReadFile(name) == old) << note;
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
 }
 
 }  // namespace
