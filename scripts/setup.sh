@@ -95,20 +95,14 @@ done
 # A mirror caught in the middle of a sync fails an index or two for a few minutes: try again,
 # and in the end go on with the lists there are (the install says what it cannot find).
 update_lists() {
-  local try
-  for try in 1 2 3; do
-    $SUDO apt-get update -qq && return 0
-    sleep $((try * 20))
-  done
-  echo "setup.sh: apt-get update failed three times; going on with the package lists there are" >&2
+  $SUDO apt-get update -qq && return 0
+  sleep 15
+  $SUDO apt-get update -qq && return 0
+  echo "setup.sh: apt-get update failed twice; going on with the package lists there are" >&2
 }
 install_missing() {
-  local try
-  for try in 1 2; do
-    $SUDO apt-get install -y -qq --no-install-recommends "$@" && return 0
-    sleep 20
-    update_lists
-  done
+  $SUDO apt-get install -y -qq --no-install-recommends "$@" && return 0
+  update_lists
   $SUDO apt-get install -y -qq --no-install-recommends "$@" && return 0
   # 32-bit Wine needs the 32-bit C library at the very version of the 64-bit one, which a
   # mirror in the middle of a sync may not offer yet: without it only the 32-bit tests are lost.
