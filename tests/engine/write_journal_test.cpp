@@ -56,6 +56,18 @@ std::string Range(int64_t offset, const std::string& old, const std::string& fre
   return BE(1, 4) + BE(offset, 8) + BE(old.size(), 8) + old + BE(fresh.size(), 8) + fresh;
 }
 
+// A copy journal's checksums of one content: their count, then one per 512-byte block.
+std::string Sums(const std::string& bytes) {
+  std::string out = BE((bytes.size() + 511) / 512, 4);
+  for (size_t at = 0; at < bytes.size(); at += 512) {
+    const std::string block = bytes.substr(at, 512);
+    out +=
+        BE(crc32(0L, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(block.size())),
+           4);
+  }
+  return out;
+}
+
 std::string Open(TestEngine& e, const std::string& name) {
   e.Open(name);
   return e.RecoveryNote();
@@ -195,18 +207,8 @@ TEST(JournalBinding, ACopyJournalTakesOnlyTheWritersOwnNewFileOfTheRecordedConte
   const std::string original = Song("Old");
   const std::string name = dir.Put("a.mp3", original);
   const std::string fresh = Song("New", 2000);
-  auto sums = [](const std::string& bytes) {
-    std::string out = BE((bytes.size() + 511) / 512, 4);
-    for (size_t at = 0; at < bytes.size(); at += 512) {
-      const std::string block = bytes.substr(at, 512);
-      out += BE(
-          crc32(0L, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(block.size())),
-          4);
-    }
-    return out;
-  };
   const std::string journal = Journal('C', Identity(name), original.size(), fresh.size(),
-                                      "0123ABCD" + sums(original) + sums(fresh));
+                                      "0123ABCD" + Sums(original) + Sums(fresh));
   // The new content changed after the journal was made: not taken. (The file is written after
   // its journal, as a writer writes it.)
   dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh.substr(0, fresh.size() - 1) + "!");
@@ -351,6 +353,34 @@ TEST(JournalBinding, AChangeTheDiskKeptWithoutTheFilesNewTimeOfChangeIsRolledBac
   const std::string note = Open(e, name);
   EXPECT_NE(note.find("rolled back"), std::string::npos) << note;
   EXPECT_TRUE(ReadFile(name) == old) << note;
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+}
+
+// The same for a copy over the file cut short: it is completed.
+TEST(JournalBinding, ACopyTheDiskKeptWithoutTheFilesNewTimeOfChangeIsCompleted) {
+  ScratchFolder dir;
+  const std::string old = Song("Old");
+  const std::string fresh = Song("New", 2000);
+  const std::string name = dir.Put("a.mp3", fresh.substr(0, 1024) + old.substr(1024));
+  TFileFacts found;
+  ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(found));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh);
+  const std::string fields = "0123ABCD" + Sums(old) + Sums(fresh);
+  dir.Put("a.mp3.ID3JRN",
+          Journal('C', Identity(name), old.size(), fresh.size(), fields, true, found.changed - 1));
+  {
+    TestEngine e;
+    const std::string note = Open(e, name);
+    EXPECT_NE(note.find("was not applied"), std::string::npos) << note;
+  }
+  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
+  dir.Put("a.mp3.ID3JRN",
+          Journal('C', Identity(name), old.size(), fresh.size(), fields, true, found.changed));
+  TestEngine e;
+  const std::string note = Open(e, name);
+  EXPECT_NE(note.find("completed"), std::string::npos) << note;
+  EXPECT_TRUE(ReadFile(name) == fresh) << note;
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
 }
 
