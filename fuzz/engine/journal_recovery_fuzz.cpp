@@ -3,7 +3,8 @@
 // say otherwise the journal is made to look the part: its identity replaced by the file's,
 // its mark set and its checksum made right, so that the checks behind them are reached; a
 // copy journal's new content is put beside the file under the name its digits give, and the
-// file is written after the journal, as a writer writes it.
+// file is written after the journal, as a writer writes it (or, flags 4 and 8, left with the
+// time of change the journal records, as a power cut can leave it).
 // Whatever the journal says, recovery must end (applied, moved aside or refused) without
 // crashing, leave no journal under the name, and leave the file either as it was, or as the
 // new content beside it, or rolled back within the few bytes an in-place change can add.
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -59,8 +61,10 @@ std::string Get(const std::string& name) {
   return s.str();
 }
 
-// The journal with the file's identity, the mark and a checksum that checks.
-std::string LookThePart(const std::string& journal, const std::string& identity) {
+// The journal with the file's identity, the mark and a checksum that checks; and where
+// `changed` is given, that as the file's time of change the change found.
+std::string LookThePart(const std::string& journal, const std::string& identity,
+                        std::optional<int64_t> changed) {
   if (journal.size() < 14) return journal;
   const uint64_t length = TByteReader(journal).BEAt(10, 4);
   if (length > journal.size() - 14) return journal;
@@ -72,6 +76,13 @@ std::string LookThePart(const std::string& journal, const std::string& identity)
   out.append(reinterpret_cast<const char*>(b), 4);
   out += identity;
   out += journal.substr(14 + length);
+  const size_t changedAt = 14 + identity.size() + 8;
+  if (changed && out.size() >= changedAt + 8) {
+    WritePlainBE(b, 4, static_cast<uint64_t>(*changed) >> 32);
+    out.replace(changedAt, 4, reinterpret_cast<const char*>(b), 4);
+    WritePlainBE(b, 4, static_cast<uint64_t>(*changed) & 0xFFFFFFFFu);
+    out.replace(changedAt + 4, 4, reinterpret_cast<const char*>(b), 4);
+  }
   std::string summed = out;
   summed.erase(journal::kMarkAt, 1);
   WritePlainBE(b, 4, journal::Checksum(summed.data(), summed.size()));
@@ -96,7 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string newContent;
   {
     TFileStream file(name, TFileMode::fmOpenReadWrite);
-    if (!(flags & 1)) journalBytes = LookThePart(journalBytes, file.Identity());
+    // Flag 8: the journal records the file's time of change as it stands, as a journal does
+    // whose file lost its new time of change in a power cut (with flag 4, it keeps it).
+    std::optional<int64_t> changed;
+    TFileFacts facts;
+    if ((flags & 8) && file.Describe(facts)) changed = facts.changed;
+    if (!(flags & 1)) journalBytes = LookThePart(journalBytes, file.Identity(), changed);
     Put(journalName, journalBytes);
     // A copy journal's new content: the file's bytes turned around, under the digits it names.
     const size_t digitsAt = 14 + file.Identity().size() + 24;
