@@ -78,10 +78,9 @@ std::string LookThePart(const std::string& journal, const std::string& identity,
   out += journal.substr(14 + length);
   const size_t changedAt = 14 + identity.size() + 8;
   if (changed && out.size() >= changedAt + 8) {
-    WritePlainBE(b, 4, static_cast<uint64_t>(*changed) >> 32);
-    out.replace(changedAt, 4, reinterpret_cast<const char*>(b), 4);
-    WritePlainBE(b, 4, static_cast<uint64_t>(*changed) & 0xFFFFFFFFu);
-    out.replace(changedAt + 4, 4, reinterpret_cast<const char*>(b), 4);
+    uint8_t time[8];
+    WritePlainBE(time, 8, static_cast<uint64_t>(*changed));
+    out.replace(changedAt, 8, reinterpret_cast<const char*>(time), 8);
   }
   std::string summed = out;
   summed.erase(journal::kMarkAt, 1);

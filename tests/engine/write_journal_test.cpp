@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <thread>
 
 #include "engine/file/pending_writes.h"
@@ -275,8 +277,8 @@ TEST(JournalBinding, AJournalNameTakenForGoodIsWrittenAroundOrNamedWithTheComman
 // journal records.
 TEST(ChangesOnly, TheNetWritesMakeTheChangeAndHoldWhatTheyOverwrite) {
   std::string old(5000, '\0');
-  uint32_t seed = 7;
-  for (char& c : old) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+  std::mt19937 random(7);
+  for (char& c : old) c = static_cast<char>(random() >> 24);
   std::vector<std::string> changes;
   for (const size_t shift : {1u, 3u, 8u})
     changes.push_back(old.substr(0, 100) + old.substr(100 + shift) + std::string(shift, '\0'));
@@ -326,7 +328,29 @@ TEST(JournalBinding, AChangeScatteredOverManyPlacesIsRolledBackAfterAStop) {
 
 // A power cut can leave part of a change on the disk without the file's new time of change,
 // so the file looks older than its journal. Its time of change still being the one the
-// change found says nothing else changed it since: the journal is applied.
+// change found says nothing else changed it since: the journal is applied. Puts beside `name`
+// (as it stands) the journal `journal` makes, recording first another time of change (a
+// journal of some earlier state, set aside), then the file's; the note of the writer that
+// opens the file then.
+std::string OpenWithTheFilesTimeOfChangeRecorded(
+    const ScratchFolder& dir, const std::string& name,
+    const std::function<std::string(int64_t changed)>& journal) {
+  TFileFacts found;
+  EXPECT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(found));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const std::string journalLeaf = fs::path(TTagJournal::NameFor(name, true)).filename().string();
+  dir.Put(journalLeaf, journal(found.changed - 1));
+  {
+    TestEngine e;
+    const std::string note = Open(e, name);
+    EXPECT_NE(note.find("was not applied"), std::string::npos) << note;
+  }
+  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
+  dir.Put(journalLeaf, journal(found.changed));
+  TestEngine e;
+  return Open(e, name);
+}
+
 TEST(JournalBinding, AChangeTheDiskKeptWithoutTheFilesNewTimeOfChangeIsRolledBack) {
   ScratchFolder dir;
   const std::string old = Song("Old");
@@ -334,23 +358,10 @@ TEST(JournalBinding, AChangeTheDiskKeptWithoutTheFilesNewTimeOfChangeIsRolledBac
   const size_t tag = old.size() - kAudio.size();
   const size_t cut = old.find("Old") + 2;
   const std::string name = dir.Put("a.mp3", fresh.substr(0, cut) + old.substr(cut));
-  TFileFacts found;
-  ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(found));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
   const std::string range = Range(0, old.substr(0, tag), fresh.substr(0, tag));
-  // Recorded with another time of change: a journal of some earlier state, not applied.
-  dir.Put("a.mp3.ID3JRN",
-          Journal('U', Identity(name), old.size(), old.size(), range, true, found.changed - 1));
-  {
-    TestEngine e;
-    const std::string note = Open(e, name);
-    EXPECT_NE(note.find("was not applied"), std::string::npos) << note;
-  }
-  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
-  dir.Put("a.mp3.ID3JRN",
-          Journal('U', Identity(name), old.size(), old.size(), range, true, found.changed));
-  TestEngine e;
-  const std::string note = Open(e, name);
+  const std::string note = OpenWithTheFilesTimeOfChangeRecorded(dir, name, [&](int64_t changed) {
+    return Journal('U', Identity(name), old.size(), old.size(), range, true, changed);
+  });
   EXPECT_NE(note.find("rolled back"), std::string::npos) << note;
   EXPECT_TRUE(ReadFile(name) == old) << note;
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
@@ -362,23 +373,11 @@ TEST(JournalBinding, ACopyTheDiskKeptWithoutTheFilesNewTimeOfChangeIsCompleted) 
   const std::string old = Song("Old");
   const std::string fresh = Song("New", 2000);
   const std::string name = dir.Put("a.mp3", fresh.substr(0, 1024) + old.substr(1024));
-  TFileFacts found;
-  ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(found));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
   dir.Put("a.mp3.ID3TMP0123ABCD.tmp", fresh);
   const std::string fields = "0123ABCD" + Sums(old) + Sums(fresh);
-  dir.Put("a.mp3.ID3JRN",
-          Journal('C', Identity(name), old.size(), fresh.size(), fields, true, found.changed - 1));
-  {
-    TestEngine e;
-    const std::string note = Open(e, name);
-    EXPECT_NE(note.find("was not applied"), std::string::npos) << note;
-  }
-  for (const std::string& n : Stale(dir)) fs::remove(dir.Path(n));
-  dir.Put("a.mp3.ID3JRN",
-          Journal('C', Identity(name), old.size(), fresh.size(), fields, true, found.changed));
-  TestEngine e;
-  const std::string note = Open(e, name);
+  const std::string note = OpenWithTheFilesTimeOfChangeRecorded(dir, name, [&](int64_t changed) {
+    return Journal('C', Identity(name), old.size(), fresh.size(), fields, true, changed);
+  });
   EXPECT_NE(note.find("completed"), std::string::npos) << note;
   EXPECT_TRUE(ReadFile(name) == fresh) << note;
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
