@@ -2,6 +2,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -255,6 +256,54 @@ std::string TFileStream::Identity() {
   struct stat info {};
   if (::fstat(FHandle->fd, &info) != 0) return std::string();
   return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+}  // namespace tagscope
+
+namespace tagscope {
+
+namespace {
+
+// The file system keeps no such attributes (or none of this namespace) for this file.
+bool NoAttributes(int error) {
+  return error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+}  // namespace
+
+TStream::TAttribute TFileStream::GetAttribute(const std::string& name, std::string& value) {
+  for (;;) {
+    const ssize_t size = ::fgetxattr(FHandle->fd, name.c_str(), nullptr, 0);
+    if (size < 0) {
+      if (errno == ENODATA) return TAttribute::Absent;
+      if (NoAttributes(errno)) return TAttribute::Unsupported;
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    }
+    value.assign(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::fgetxattr(FHandle->fd, name.c_str(), value.data(), value.size());
+    // Changed in between (ERANGE): asked again.
+    if (got < 0 && errno == ERANGE) continue;
+    if (got < 0 && errno == ENODATA) return TAttribute::Absent;
+    if (got < 0)
+      throw EReadError(
+          Format("Cannot read file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
+    value.resize(static_cast<size_t>(got));
+    return TAttribute::Present;
+  }
+}
+
+bool TFileStream::SetAttribute(const std::string& name, const std::string& value) {
+  if (::fsetxattr(FHandle->fd, name.c_str(), value.data(), value.size(), 0) == 0) return true;
+  // A file system without them, or one that keeps them only for some users or files.
+  if (NoAttributes(errno) || errno == EPERM) return false;
+  throw EWriteError(WriteErrorText());
+}
+
+void TFileStream::RemoveAttribute(const std::string& name) {
+  if (::fremovexattr(FHandle->fd, name.c_str()) == 0 || errno == ENODATA || NoAttributes(errno))
+    return;
+  throw EWriteError(WriteErrorText());
 }
 
 }  // namespace tagscope

@@ -250,3 +250,19 @@ std::string TFileStream::Identity() {
 }
 
 }  // namespace tagscope
+
+namespace tagscope {
+
+// Windows keeps no extended attributes a program can name as POSIX does: the engine falls back
+// to what holds without them.
+TStream::TAttribute TFileStream::GetAttribute(const std::string&, std::string&) {
+  return TAttribute::Unsupported;
+}
+
+bool TFileStream::SetAttribute(const std::string&, const std::string&) {
+  return false;
+}
+
+void TFileStream::RemoveAttribute(const std::string&) {}
+
+}  // namespace tagscope

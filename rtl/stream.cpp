@@ -97,3 +97,17 @@ void TMemoryStream::SaveToStream(TStream& dest) const {
 }
 
 }  // namespace tagscope
+
+namespace tagscope {
+
+TStream::TAttribute TStream::GetAttribute(const std::string&, std::string&) {
+  return TAttribute::Unsupported;
+}
+
+bool TStream::SetAttribute(const std::string&, const std::string&) {
+  return false;
+}
+
+void TStream::RemoveAttribute(const std::string&) {}
+
+}  // namespace tagscope

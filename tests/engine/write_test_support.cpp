@@ -112,6 +112,20 @@ class FaultyStream : public TStream {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Reserve(size, data);
   }
+  TAttribute GetAttribute(const std::string& name, std::string& value) override {
+    if (!FFiles.KeepsAttributes()) return TAttribute::Unsupported;
+    return FInner->GetAttribute(name, value);
+  }
+  bool SetAttribute(const std::string& name, const std::string& value) override {
+    if (!FFiles.KeepsAttributes()) return false;
+    if (FFiles.Step()) throw EWriteError(kInjected);
+    return FInner->SetAttribute(name, value);
+  }
+  void RemoveAttribute(const std::string& name) override {
+    if (!FFiles.KeepsAttributes()) return;
+    if (FFiles.Step()) throw EWriteError(kInjected);
+    FInner->RemoveAttribute(name);
+  }
   void Flush() override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Flush();

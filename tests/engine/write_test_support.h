@@ -74,6 +74,10 @@ class FaultyFileSystem : public TFileSystem {
   long long BytesWritten() const { return FBytesWritten; }
   void AddBytesWritten(long long count) { FBytesWritten += count; }
   int Renames() const { return FRenames; }
+  // Whether the files keep extended attributes (as most Linux file systems do), or none (as
+  // FAT, some network shares and Windows).
+  bool KeepsAttributes() const { return FKeepsAttributes; }
+  void SetKeepsAttributes(bool value) { FKeepsAttributes = value; }
 
   // Which of the bytes written since a file's last flush a disk stores before the machine
   // stops: none, all (for the files PowerCut names), or some of the 512-byte blocks that
@@ -100,6 +104,7 @@ class FaultyFileSystem : public TFileSystem {
   bool FFailed = false;
   long long FBytesWritten = 0;
   int FRenames = 0;
+  bool FKeepsAttributes = true;
   // A rename done: the content the new name leads to is what the renamed file held for certain.
   void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.

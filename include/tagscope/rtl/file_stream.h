@@ -54,6 +54,9 @@ class TFileStream : public TStream {
   bool SetModified(int64_t modified);
   void Reserve(int64_t size, int64_t data = -1) override;
   void Zero(int64_t position, int64_t count) override;
+  TAttribute GetAttribute(const std::string& name, std::string& value) override;
+  bool SetAttribute(const std::string& name, const std::string& value) override;
+  void RemoveAttribute(const std::string& name) override;
   const std::string& FileName() const { return FFileName; }
 
  private:

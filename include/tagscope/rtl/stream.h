@@ -71,6 +71,17 @@ class TStream {
   // Makes [position, position + count) read as zero bytes: a hole where the file can have one.
   virtual void Zero(int64_t position, int64_t count);
 
+  // A small named value the file system keeps with the file (an extended attribute), where it
+  // keeps any: Absent when the file has none under `name`, Unsupported where the file system
+  // (or a stream held in memory) keeps none at all. The value is read into `value`.
+  enum class TAttribute { Absent, Present, Unsupported };
+  virtual TAttribute GetAttribute(const std::string& name, std::string& value);
+  // Sets it; false where the file system keeps none for this file (nothing set), raising
+  // EWriteError for any other failure. Durable with the file's next Flush, not FlushData.
+  virtual bool SetAttribute(const std::string& name, const std::string& value);
+  // Removes it (nothing to do when there is none); raises EWriteError when it stays.
+  virtual void RemoveAttribute(const std::string& name);
+
   // Read or write exactly count bytes, raising "Stream read error" / "Stream write error".
   void ReadBuffer(void* buffer, int64_t count);
   void WriteBuffer(const void* buffer, int64_t count);
