@@ -250,7 +250,7 @@ int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
     return 0;
   }
   const auto flushes = std::make_shared<TFlushGroup>();
-  return RunForEachFile(
+  int status = RunForEachFile(
       files,
       [&](const TWalkFile& f) {
         if (f.found && ResolveLinkName(f.path) != f.path)
@@ -270,6 +270,17 @@ int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
         return outcome;
       },
       parallel ? WriteThreads() : 1);
+  // What the run removed from its folders (the journals of done changes) is durable before it
+  // ends: a power cut after it finds every change done.
+  try {
+    flushes->SyncWaiting();
+  } catch (const std::exception& e) {
+    std::cerr << ErrorLine(std::string(e.what()) +
+                           " (the files were written, but a power cut now could undo the last "
+                           "changes)");
+    status = 1;
+  }
+  return status;
 }
 
 }  // namespace tagscope::cli

@@ -133,6 +133,8 @@ void TID3Engine::SaveID3V1() {
   try {
     journaled =
         !FReadOnly && FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); });
+  } catch (const ENotDurable&) {
+    throw;
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));

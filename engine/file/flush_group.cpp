@@ -1,6 +1,7 @@
 #include "tagscope/engine/flush_group.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "engine/file/journal_pool.h"
 
@@ -8,7 +9,12 @@ namespace tagscope {
 
 TFlushGroup::TFlushGroup() : FJournals(std::make_unique<TJournalPool>()) {}
 
-TFlushGroup::~TFlushGroup() = default;
+TFlushGroup::~TFlushGroup() {
+  try {
+    SyncWaiting();
+  } catch (const std::exception&) {
+  }
+}
 
 void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
   std::unique_lock lock(FMutex);
@@ -40,6 +46,40 @@ void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
     state.done = std::max(state.done, serves);
     FDone.notify_all();
   }
+}
+
+void TFlushGroup::SyncLater(TFileSystem& files, std::shared_ptr<const TFolder> folder) {
+  // The folders a run writes come one after another, a few at once: a folder that waits while
+  // more than this many newer ones do is done with.
+  constexpr size_t kMostWaiting = 8;
+  std::vector<TWaiting> due;
+  {
+    std::lock_guard lock(FMutex);
+    const auto same = [&](const TWaiting& w) { return w.folder->Path() == folder->Path(); };
+    FWaiting.erase(std::remove_if(FWaiting.begin(), FWaiting.end(), same), FWaiting.end());
+    FWaiting.push_back({&files, std::move(folder)});
+    if (FWaiting.size() > kMostWaiting) {
+      due.assign(FWaiting.begin(), FWaiting.begin() + 1);
+      FWaiting.erase(FWaiting.begin());
+    }
+  }
+  for (const TWaiting& w : due) SyncFolder(*w.files, *w.folder);
+}
+
+void TFlushGroup::SyncWaiting() {
+  std::vector<TWaiting> due;
+  {
+    std::lock_guard lock(FMutex);
+    due.swap(FWaiting);
+  }
+  // Every folder is flushed, whichever fails; the first failure is raised.
+  std::exception_ptr failed;
+  for (const TWaiting& w : due) try {
+      SyncFolder(*w.files, *w.folder);
+    } catch (...) {
+      if (!failed) failed = std::current_exception();
+    }
+  if (failed) std::rethrow_exception(failed);
 }
 
 int64_t TFlushGroup::FolderFlushes() const {

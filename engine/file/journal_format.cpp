@@ -20,6 +20,7 @@ constexpr int64_t kMaxFileSize = int64_t(1) << 50;
 constexpr uint32_t kMaxRanges = 1 << 16;
 constexpr size_t kMaxIdentity = 64;
 constexpr int64_t kMaxGrowth = 128;
+constexpr size_t kMaxNonce = 64;
 
 void Put(std::string& out, uint64_t value, int bytes) {
   uint8_t b[8];
@@ -152,6 +153,8 @@ std::string Encode(const TRecord& r) {
     PutSums(out, r.oldSums);
     PutSums(out, r.newSums);
   }
+  // Last, so that journals without it read as before.
+  if (!r.nonce.empty()) PutText(out, r.nonce);
   Put(out, SumWithoutMark(out, out.size()), 4);
   return out;
 }
@@ -208,6 +211,10 @@ std::optional<TRecord> Decode(const std::string& bytes) {
     if (!beside::ValidDigits(record.digits)) return std::nullopt;
     record.oldSums = r.Sums(BlockCount(record.sizeBefore));
     record.newSums = r.Sums(BlockCount(record.sizeAfter));
+  }
+  if (!r.broken && r.at != body) {
+    record.nonce = r.Text(kMaxNonce);
+    if (record.nonce.empty()) return std::nullopt;
   }
   if (r.broken || r.at != body) return std::nullopt;
   return record;

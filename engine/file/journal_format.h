@@ -49,6 +49,9 @@ struct TRecord {
   std::vector<TRange> ranges;  // Undo: what it overwrites
   std::string digits;          // Copy: the new content's name, as the writer's pattern has it
   std::vector<uint32_t> oldSums, newSums;  // Copy: per block of the old and the new content
+  // The nonce of the change's mark on the file (see TChangeMark); empty where the file system
+  // keeps no marks, and in journals of earlier writers.
+  std::string nonce;
 };
 
 uint32_t Checksum(const char* data, size_t size);

@@ -2,6 +2,7 @@
 // learns from one.
 #include <algorithm>
 
+#include "engine/file/change_mark.h"
 #include "engine/file/file_facts.h"
 #include "engine/file/file_replace.h"
 #include "engine/file/journal_format.h"
@@ -45,20 +46,24 @@ std::string ReadJournal(TStream& stream, int64_t size) {
 // does. Every byte of its ranges must hold what the change found there or what it wrote, in
 // whatever mix an interrupted write, or a disk that stored part of it, leaves. `untouched`: the
 // file holds all it held before.
-std::string CheckUndo(const journal::TRecord& r, TStream& file, int64_t size, bool& untouched) {
+std::string CheckUndo(const journal::TRecord& r, TStream& file, int64_t size, bool& untouched,
+                      bool& complete) {
   if (size < r.sizeBefore || size > r.sizeAfter)
     return Format("the file has %lld bytes, where the change left %lld or %lld",
                   static_cast<long long>(size), static_cast<long long>(r.sizeBefore),
                   static_cast<long long>(r.sizeAfter));
   untouched = size == r.sizeBefore;
+  complete = size == r.sizeAfter;
   for (const journal::TRange& range : r.ranges) {
     const auto length = static_cast<int64_t>(range.fresh.size());
     const std::string now =
         Read(file, range.offset, std::clamp<int64_t>(size - range.offset, 0, length));
+    complete = complete && static_cast<int64_t>(now.size()) == length;
     for (size_t i = 0; i < now.size(); ++i) {
       // Past the old end, the disk may have kept the new size without the bytes written there.
       const bool old = i < range.old.size() ? now[i] == range.old[i] : now[i] == '\0';
       untouched = untouched && old;
+      complete = complete && now[i] == range.fresh[i];
       if (!old && now[i] != range.fresh[i])
         return Format(
             "byte %lld holds neither what the change found there nor what it wrote: "
@@ -81,7 +86,7 @@ void RollBack(const journal::TRecord& r, TStream& file) {
 // Why a copy journal does not apply; empty when it does, `source` then open on the new content.
 std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& file,
                       const TFileFacts& facts, const std::string& journalOwner,
-                      std::unique_ptr<TStream>& source) {
+                      std::unique_ptr<TStream>& source, bool& complete) {
   const std::string name = beside::TempName(place.Target(), r.digits);
   try {
     source = place.Open(name, TFileMode::fmOpenReadPlain);
@@ -108,6 +113,7 @@ std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& 
   // that were not flushed: each block is new or old, but for the one block the copy stopped
   // in, new up to some byte.
   bool stopped = false;
+  complete = size == r.sizeAfter;
   for (int64_t at = 0, i = 0; at < size; at += kBlock, ++i) {
     const int64_t end = std::min(at + kBlock, size);
     const std::string now = Read(file, at, end - at);
@@ -122,6 +128,7 @@ std::string CheckCopy(const TBeside& place, const journal::TRecord& r, TStream& 
                             journal::Checksum(now.data(), static_cast<size_t>(oldLength)) ==
                                 r.oldSums[static_cast<size_t>(i)])) &&
         now.find_first_not_of('\0', static_cast<size_t>(oldLength)) == std::string::npos;
+    complete = complete && written;
     if (written || old) continue;
     if (stopped)
       return Format(
@@ -177,125 +184,227 @@ TTagJournal::TRecovery Removed(const TBeside& place, const std::string& name, st
 
 }  // namespace
 
-TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file) {
-  const std::string target = place.Target();
-  const std::string name = NameFor(target, true);
+namespace {
+
+// Whether a mark names the journal beside `place` itself.
+bool MarksPlace(const TChangeMark& mark, const TBeside& place) {
+  return mark.target == place.Leaf() && mark.folder == TChangeMark::For(place).folder;
+}
+
+// What recovery knows of the change the journal may belong to.
+struct TChangeState {
+  const TChangeMark* mark = nullptr;  // the file's mark; none: it carries none
+  bool marksKept = false;             // whether the file system keeps marks at all
+  bool elsewhere = false;             // the journal stands beside another name of the file
+};
+
+class TRecoveryAt {
+ public:
+  TRecoveryAt(const TBeside& place, TStream& file, const TChangeState& state)
+      : FPlace(place),
+        FFile(file),
+        FState(state),
+        FTarget(place.Target()),
+        FName(TTagJournal::NameFor(FTarget, true)) {}
+
+  TTagJournal::TRecovery Run();
+
+ private:
+  // A journal that is not applied: one beside this name is moved aside; one beside another
+  // name of the file is not this writer's to move, and stays.
+  TTagJournal::TRecovery NotApplied(const std::string& why) {
+    if (!FState.elsewhere) return SetAside(FPlace, FName, why);
+    return {Format("The journal \"%s\" that the mark on \"%s\" names was not applied: %s",
+                   FName.c_str(), FTarget.c_str(), why.c_str()),
+            false};
+  }
+  // The file is whole: its mark goes, then the journal.
+  TTagJournal::TRecovery Done(std::string note) {
+    if (FState.mark) TChangeMark::Remove(FFile);
+    return Removed(FPlace, FName, std::move(note));
+  }
+  TTagJournal::TRecovery Undo(const journal::TRecord& record, const TFileFacts& facts);
+  TTagJournal::TRecovery Copy(const journal::TRecord& record, const TFileFacts& facts,
+                              const std::string& owner);
+
+  const TBeside& FPlace;
+  TStream& FFile;
+  TChangeState FState;
+  std::string FTarget, FName;
+  std::string FMoved;  // said of a journal known across a change of the volume's number
+};
+
+TTagJournal::TRecovery TRecoveryAt::Run() {
   TFileFacts own;
-  if (!place.Look(name, own)) return {};
-  const TFileFacts facts = FactsOf(file);
-  auto setAside = [&](const std::string& why) { return SetAside(place, name, why); };
+  if (!FPlace.Look(FName, own)) {
+    if (!FState.mark) return {};
+    // The journal is on the disk before the file's first byte changes.
+    return {Format("\"%s\" carried the mark of a change whose journal \"%s\" is gone: the change "
+                   "had not begun to touch it (unless the journal was deleted by hand)",
+                   FTarget.c_str(), FName.c_str()),
+            false};
+  }
+  const TFileFacts facts = FactsOf(FFile);
   std::string bytes;
   try {
-    const auto stream = place.Open(name, TFileMode::fmOpenReadPlain);
+    const auto stream = FPlace.Open(FName, TFileMode::fmOpenReadPlain);
     own = FactsOf(*stream);
     // Whose it is, as the opened journal tells: the user who made it. This user's own journal
     // is always theirs to finish; the file's owner's is as good as the file; anyone else's
     // could put bytes in the file that its writer never had.
-    const std::string me = place.Files().User();
+    const std::string me = FPlace.Files().User();
     if (!own.owner.empty() && own.owner != me && own.owner != facts.owner)
-      return setAside(
-          Format("it was made by another user (number %s) than this one or the file's "
-                 "owner",
+      return NotApplied(
+          Format("it was made by another user (number %s) than this one or the file's owner",
                  own.owner.c_str()));
     // No journal of this file can be larger: the old and new bytes of a change of it, or two
     // checksums per block.
     if (own.size > journal::MaxJournalFor(facts.size))
-      return setAside("it is far larger than any journal of this file");
+      return NotApplied("it is far larger than any journal of this file");
     bytes = ReadJournal(*stream, own.size);
   } catch (const Exception& e) {
-    return setAside(e.what());
+    return NotApplied(e.what());
   }
   if (!journal::Marked(bytes)) {
     // Made, perhaps only in part, but the file not touched yet: the writer was stopped before
     // it began, and nothing is to be done.
-    if (journal::Unmarked(bytes))
-      return Removed(place, name,
+    if (journal::Unmarked(bytes) && !FState.elsewhere)
+      return Removed(FPlace, FName,
                      Format("An unfinished change of \"%s\" had not touched it yet; its journal "
                             "\"%s\" was removed",
-                            target.c_str(), name.c_str()));
-    return setAside("it is no journal of this file");
+                            FTarget.c_str(), FName.c_str()));
+    return NotApplied("it is no journal of this file");
   }
   const std::optional<journal::TRecord> record = journal::Decode(bytes);
   bytes = std::string();
-  if (!record) return setAside("it is damaged, and the file may be half old, half new: check it");
+  if (!record) return NotApplied("it is damaged, and the file may be half old, half new: check it");
   bool deviceMoved = false;
   if (!SameIdentity(record->identity, facts, &deviceMoved))
-    return setAside("it was made for another file (a copy, or one since replaced)");
-  // The writer marks its journal before it touches the file: a file last changed before the
-  // journal took its present form was not written by that change since. A journal put back
-  // from a copy or a backup is newer than the file's last change (a time of change cannot be
-  // set back), and it may only find the file as the change found it.
-  const bool writtenSince = facts.changed >= own.changed;
-  // After a power cut the disk may hold some of the change's bytes but not the file's new time
-  // of change (the system writes a file's content and its record apart): a file whose time of
-  // change is still the one the change found was changed by nothing else since, so whatever
-  // of the change it holds is this change's.
-  const bool recordAsFound = record->changed != 0 && facts.changed == record->changed;
-  const std::string moved =
-      deviceMoved ? " (the volume's device number changed since; the file was known by its "
-                    "number, size and content)"
-                  : "";
-  if (record->kind == journal::TKind::Undo) {
-    bool untouched = false;
-    const std::string problem = CheckUndo(*record, file, facts.size, untouched);
-    if (!problem.empty()) return setAside(problem);
-    if (!untouched && !writtenSince && !recordAsFound)
-      return setAside(
-          "the file was not written since the journal was made, so the journal is not of the "
-          "change that made it what it is (it was put back from elsewhere)");
-    if (!untouched) RollBack(*record, file);
-    return Removed(
-        place, name,
-        Format("An interrupted change of \"%s\" was rolled back from its journal \"%s\"%s",
-               target.c_str(), name.c_str(), moved.c_str()));
+    return NotApplied("it was made for another file (a copy, or one since replaced)");
+  if (deviceMoved)
+    FMoved =
+        " (the volume's device number changed since; the file was known by its number, size and "
+        "content)";
+  if (FState.mark && record->nonce != FState.mark->nonce)
+    return NotApplied("it is not the journal of the change marked on the file");
+  // The mark is set before the first byte changes and removed after the last flush: a file
+  // without one was not in the middle of the change the journal records.
+  if (!FState.mark && FState.marksKept && !record->nonce.empty() && !FState.elsewhere) {
+    if (record->kind == journal::TKind::Copy &&
+        (own.owner.empty() || own.owner == FPlace.Files().User()))
+      FPlace.Remove(beside::TempName(FTarget, record->digits));
+    return Removed(FPlace, FName,
+                   Format("The journal \"%s\" of \"%s\" was not applied but removed: the "
+                          "change it records had not begun to touch the file, or had ended",
+                          FName.c_str(), FTarget.c_str()));
   }
-  if (!writtenSince) {
-    // Stopped before the copy began: the file is as it was, and stays so.
-    if (HoldsOld(*record, file, facts.size))
-      return Removed(place, name,
-                     Format("An unfinished change of \"%s\" had not touched it yet; its journal "
-                            "\"%s\" was removed",
-                            target.c_str(), name.c_str()));
-    if (!recordAsFound)
-      return setAside(
-          "the file was not written since the journal was made, so the journal is not of the "
-          "change that made it what it is (it was put back from elsewhere)");
-  }
-  std::unique_ptr<TStream> source;
-  const std::string problem = CheckCopy(place, *record, file, facts, own.owner, source);
-  if (!problem.empty()) return setAside(problem);
-  CopyForward(*source, file, record->sizeAfter);
-  source.reset();
-  // The journal goes first: a copy left behind by a crash in between is only a leftover.
-  TRecovery done =
-      Removed(place, name,
-              Format("An interrupted change of \"%s\" was completed from its journal \"%s\"%s",
-                     target.c_str(), name.c_str(), moved.c_str()));
+  return record->kind == journal::TKind::Undo ? Undo(*record, facts)
+                                              : Copy(*record, facts, own.owner);
+}
+
+TTagJournal::TRecovery TRecoveryAt::Undo(const journal::TRecord& record, const TFileFacts& facts) {
+  bool untouched = false, complete = false;
+  const std::string problem = CheckUndo(record, FFile, facts.size, untouched, complete);
+  if (!problem.empty()) return NotApplied(problem);
+  if (untouched || complete)
+    return Done(Format("An unfinished change of \"%s\" had %s; its journal \"%s\" was removed",
+                       FTarget.c_str(), untouched ? "not touched it yet" : "been made in full",
+                       FName.c_str()));
+  RollBack(record, FFile);
+  return Done(Format("An interrupted change of \"%s\" was rolled back from its journal \"%s\"%s",
+                     FTarget.c_str(), FName.c_str(), FMoved.c_str()));
+}
+
+TTagJournal::TRecovery TRecoveryAt::Copy(const journal::TRecord& record, const TFileFacts& facts,
+                                         const std::string& owner) {
+  const std::string source = beside::TempName(FTarget, record.digits);
   // Only this user's own new file is deleted; another's stays for them.
-  if (own.owner.empty() || own.owner == place.Files().User())
-    place.Remove(beside::TempName(target, record->digits));
+  const bool mine = owner.empty() || owner == FPlace.Files().User();
+  if (HoldsOld(record, FFile, facts.size)) {
+    if (mine) FPlace.Remove(source);
+    return Done(
+        Format("An unfinished change of \"%s\" had not touched it yet; its journal "
+               "\"%s\" was removed",
+               FTarget.c_str(), FName.c_str()));
+  }
+  std::unique_ptr<TStream> content;
+  bool complete = false;
+  const std::string problem = CheckCopy(FPlace, record, FFile, facts, owner, content, complete);
+  if (!problem.empty()) return NotApplied(problem);
+  if (!complete) CopyForward(*content, FFile, record.sizeAfter);
+  content.reset();
+  // The journal goes first: a copy left behind by a crash in between is only a leftover.
+  TTagJournal::TRecovery done =
+      Done(Format("An interrupted change of \"%s\" was completed from its journal \"%s\"%s",
+                  FTarget.c_str(), FName.c_str(), FMoved.c_str()));
+  if (mine) FPlace.Remove(source);
+  return done;
+}
+
+}  // namespace
+
+TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file) {
+  TChangeState state;
+  const std::optional<TChangeMark> mark = TChangeMark::Read(file, &state.marksKept);
+  if (!mark) return TRecoveryAt(place, file, state).Run();
+  state.mark = &*mark;
+  // The journal stands where the mark says: beside this name, or beside another name of the
+  // file (a hard link, or the name it had before a rename).
+  std::optional<TBeside> there;
+  if (!MarksPlace(*mark, place)) {
+    try {
+      there.emplace(place.Files(), place.Files().OpenFolder(mark->folder), mark->target);
+    } catch (const Exception& e) {
+      return {Format("\"%s\" carries the mark of a change cut short, whose journal stands in "
+                     "\"%s\", which cannot be opened (%s): the file may be half old, half new. "
+                     "Write it through the name it was changed through, \"%s%s\"",
+                     place.Target().c_str(), mark->folder.c_str(), e.what(), mark->folder.c_str(),
+                     mark->target.c_str()),
+              true};
+    }
+    state.elsewhere = true;
+  }
+  TRecovery done = TRecoveryAt(there ? *there : place, file, state).Run();
+  // A journal applied took the mark with it; one that is gone, or not this change's, leaves
+  // nothing the mark could still lead to.
+  if (!done.blocked) TChangeMark::Remove(file);
   return done;
 }
 
 bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file,
-                          bool targetIsNoLink) {
-  const std::string name = NameFor(targetIsNoLink ? target : files.Resolve(target), true);
+                          bool targetIsNoLink, std::string* journalName) {
+  bool marksKept = false;
+  const std::optional<TChangeMark> mark = TChangeMark::Read(file, &marksKept);
+  const std::string name = mark ? NameFor(mark->folder + mark->target, true)
+                                : NameFor(targetIsNoLink ? target : files.Resolve(target), true);
   TFileFacts look;
   if (!files.Look(name, look, false)) return false;  // as a rule: one look, and no error to raise
-  std::string head;
+  const TFileFacts facts = FactsOf(file);
+  std::string bytes;
   TFileFacts own;
   try {
     const auto stream = OpenInput(files, name);
     own = FactsOf(*stream);
-    head = Read(*stream, 0, std::min<int64_t>(own.size, journal::kHeadSize));
+    if (own.owner != facts.owner && own.owner != files.User()) return false;
+    // Which change it records is told at its end: read whole only where that decides.
+    const bool whole = mark || marksKept;
+    if (whole && own.size > journal::MaxJournalFor(facts.size)) return false;
+    bytes = whole ? ReadJournal(*stream, own.size)
+                  : Read(*stream, 0, std::min<int64_t>(own.size, journal::kHeadSize));
   } catch (const Exception&) {
     return false;  // none, or nothing a writer of this file made
   }
-  if (!journal::Marked(head)) return false;
-  const TFileFacts facts = FactsOf(file);
-  const std::optional<std::string> identity = journal::IdentityOf(head);
-  return (own.owner == facts.owner || own.owner == files.User()) && identity &&
-         SameIdentity(*identity, facts);
+  if (!journal::Marked(bytes)) return false;
+  const std::optional<std::string> identity = journal::IdentityOf(bytes);
+  if (!identity || !SameIdentity(*identity, facts)) return false;
+  if (mark || marksKept) {
+    const std::optional<journal::TRecord> record = journal::Decode(bytes);
+    // A journal that does not check is shown as pending: the writer that opens the file next
+    // sets it aside and says why.
+    if (record && (mark ? record->nonce != mark->nonce : !record->nonce.empty())) return false;
+  }
+  if (journalName) *journalName = name;
+  return true;
 }
 
 }  // namespace tagscope

@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/file/change_mark.h"
 #include "engine/file/file_replace.h"
 #include "engine/file/journal_format.h"
 #include "engine/file/pending_writes.h"
@@ -235,20 +236,28 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // made a write within one page whole or not at all: a change within one such block is made
   // by one write, and needs no journal.
   std::optional<TTagJournal> journal;
+  std::optional<TChangeMark> mark;
   if (!change.JoinWithin(512)) {
     const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
+    mark = Mark();
     try {
-      journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Journals()));
+      journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Nonce(mark), Journals()));
     } catch (const EFCreateError&) {
+      Unmark(mark);
       if (FPlace->Taken(journalName)) return false;
       throw;
+    } catch (...) {
+      Unmark(mark);
+      throw;
     }
-    // The journal's name is durable before the file is touched. Its content was flushed once,
-    // the file is flushed once, after the change: two flushes of files per write.
+    // The journal's name and the file's mark are durable before the file is touched. The
+    // journal's content was flushed once, the file is flushed once more after the change.
     try {
       SyncFolder();
+      if (mark) file.Flush();
     } catch (...) {
       FPlace->Remove(journal->FileName());
+      Unmark(mark);
       throw;
     }
   }
@@ -260,6 +269,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         [&] {
           change.Apply(undo);
           undo.Flush();
+          if (mark) TChangeMark::Remove(file);
           if (journal) journal->Finish();
         },
         "tag");
@@ -267,10 +277,14 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     FState = TState::Writing;
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
-    if (journal && undo.RolledBack()) FPlace->Remove(journal->FileName());
+    if (journal && undo.RolledBack()) {
+      FPlace->Remove(journal->FileName());
+      Unmark(mark);
+    }
     throw;
   }
   FState = TState::Writing;
+  if (journal) JournalRemoved();
   FOpened = FactsOf(file);
   CheckState();
   return true;
@@ -316,6 +330,42 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
   }
 }
 
+std::optional<TChangeMark> TTagFile::Mark() {
+  TChangeMark mark = TChangeMark::For(*FPlace);
+  if (!mark.Store(*FStream)) return std::nullopt;
+  return mark;
+}
+
+void TTagFile::Unmark(const std::optional<TChangeMark>& mark) {
+  if (!mark) return;
+  try {
+    TChangeMark::Remove(*FStream);
+  } catch (const Exception&) {
+    // A mark whose journal is gone is removed by the next writer.
+  }
+}
+
+std::string TTagFile::Nonce(const std::optional<TChangeMark>& mark) {
+  return mark ? mark->nonce : std::string();
+}
+
+void TTagFile::JournalRemoved() {
+  // Until the folder's names are durable, a power cut can bring the journal back: with a
+  // group, once its writes in the folder are done; else now.
+  try {
+    if (FFlushGroup)
+      FFlushGroup->SyncLater(*FFiles, FPlace->SharedFolder());
+    else
+      FPlace->Sync();
+  } catch (const std::exception& e) {
+    throw ENotDurable(
+        Format("\"%s\" was changed, but its folder could not be flushed after the "
+               "change (%s): a power cut before the system stores it may take the "
+               "change back",
+               FName.c_str(), e.what()));
+  }
+}
+
 TJournalPool* TTagFile::Journals() const {
   return FFlushGroup ? &FFlushGroup->Journals() : nullptr;
 }
@@ -335,22 +385,38 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   TStream& file = *FStream;
   const int64_t before = file.Size();
   const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
+  const std::optional<TChangeMark> mark = Mark();
+  // The file's other names look for a journal beside themselves: without a mark that leads
+  // them to this one, a copy cut short would pass for the file's content through them.
+  if (!mark && FOpened.links > 1)
+    throw EWriteError(Format(
+        "\"%s\" has %llu names (hard links), and its file system keeps no mark that would show "
+        "them a change of it cut short: its new content cannot be copied into it safely, and "
+        "nothing was changed",
+        FName.c_str(), static_cast<unsigned long long>(FOpened.links)));
   std::optional<TTagJournal> journal;
   try {
-    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Journals()));
+    journal.emplace(
+        TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Nonce(mark), Journals()));
   } catch (const EFCreateError&) {
+    Unmark(mark);
     if (!FPlace->Taken(journalName)) throw;
     throw EWriteError(
         Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
                "taken by something this writer may not remove; nothing was changed. Its owner "
                "can remove it (rm -- '%s')",
                journalName.c_str(), journalName.c_str()));
+  } catch (...) {
+    Unmark(mark);
+    throw;
   }
   replacement.Keep();
   try {
     SyncFolder();
+    if (mark) file.Flush();
   } catch (...) {
     journal->Finish();
+    Unmark(mark);
     replacement.Keep(false);
     throw;
   }
@@ -361,6 +427,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   } catch (const std::exception&) {
     try {
       if (file.Size() != before) file.SetSize(before);
+      file.Flush();
+      Unmark(mark);
       journal->Finish();
       FPlace->Remove(replacement.TempName());
     } catch (const std::exception&) {
@@ -373,6 +441,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   auto finish = [&] {
     CopyContent(source, file, size);
     file.Flush();
+    if (mark) TChangeMark::Remove(file);
     journal->Finish();
   };
   try {
@@ -390,6 +459,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   // A copy left behind is only a leftover, which the next writer deletes.
   if (!FPlace->Remove(replacement.TempName())) FPlace->Remove(replacement.TempName());
   FOpened = FactsOf(file);
+  JournalRemoved();
 }
 
 }  // namespace tagscope

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/file/change_mark.h"
 #include "engine/file/file_facts.h"
 #include "engine/file/later_reads.h"
 #include "engine/file/read_cache.h"
@@ -117,6 +118,13 @@ class TTagFile {
   void SyncFolder();
   // The journal files the writes of this file's group pass on; none without a group.
   TJournalPool* Journals() const;
+  // Stores a new change's mark on the file; none where its file system keeps none.
+  std::optional<TChangeMark> Mark();
+  // Removes the mark of a change that did not begin; one that stays is the next writer's.
+  void Unmark(const std::optional<TChangeMark>& mark);
+  static std::string Nonce(const std::optional<TChangeMark>& mark);
+  // Makes a journal's removal durable, now or when the group's writes in the folder are done.
+  void JournalRemoved();
 
   std::shared_ptr<TFileSystem> FFiles = PlatformFileSystem();
   std::shared_ptr<TFlushGroup> FFlushGroup;

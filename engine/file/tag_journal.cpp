@@ -137,9 +137,10 @@ bool TTagJournal::GiveBack() {
 }
 
 TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
-                                 TJournalPool* pool) {
+                                 const std::string& nonce, TJournalPool* pool) {
   TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Undo);
+  record.nonce = nonce;
   record.sizeAfter = std::max(record.sizeBefore, change.Size());
   // Each write, apart from the others, with what it overwrites.
   change.KeepChangesOnly(journal::kMostRanges);
@@ -155,9 +156,11 @@ TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWr
 }
 
 TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& source,
-                                 const std::string& digits, TJournalPool* pool) {
+                                 const std::string& digits, const std::string& nonce,
+                                 TJournalPool* pool) {
   TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Copy);
+  record.nonce = nonce;
   record.sizeAfter = source.Size();
   record.digits = digits;
   record.oldSums = BlockSums(file, record.sizeBefore);

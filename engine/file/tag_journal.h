@@ -32,12 +32,14 @@ class TTagJournal {
   // Records the bytes `change` overwrites in `file` (open on the target of `place`, locked),
   // and what it writes there. With a pool, the journal is written into a file the pool kept,
   // and given back to it by Finish.
+  // `nonce`: the change's mark on the file (see TChangeMark), empty where none could be set.
   static TTagJournal ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
-                             TJournalPool* pool = nullptr);
+                             const std::string& nonce = {}, TJournalPool* pool = nullptr);
   // Records that the complete new content stands in `source`, the target's new file with the
   // given digits (see beside::TempName), to be copied over `file`.
   static TTagJournal ForCopy(const TBeside& place, TStream& file, TStream& source,
-                             const std::string& digits, TJournalPool* pool = nullptr);
+                             const std::string& digits, const std::string& nonce = {},
+                             TJournalPool* pool = nullptr);
 
   // Removes the journal's name: the change is on the disk (the caller flushed the file), or was
   // never begun. With a pool, the file goes to it under a scratch name of the target.
@@ -53,12 +55,21 @@ class TTagJournal {
   // pending, and removes the journal. A journal that is not this file's as it stands now, or
   // not made by this user or the file's owner, is never applied: it is moved aside, and the
   // note names both.
+  //
+  // Where the file carries a change's mark, the journal the mark names is the one looked at,
+  // wherever it stands (beside another name of the file), it applies only when it records the
+  // mark's nonce, and the mark goes once the file is whole. Where the file system keeps marks
+  // and the file carries none, a journal that records a nonce is of a change that had not
+  // begun to touch the file or had ended: it is removed unapplied. Otherwise a journal applies
+  // by what the file holds: untouched or complete, it is removed; a mix of old and new is
+  // rolled back (a change in place) or completed (a copy).
   static TRecovery Recover(const TBeside& place, TStream& file);
   // Whether a marked journal of `file` (open on `target`) stands beside it: a change was cut
   // short after it began to overwrite the file, which may be half old, half new until the
   // next writer puts it right. One look at the journal's name when there is none.
+  // A mark on the file leads to its journal wherever it stands; `journal` is then its name.
   static bool Pending(TFileSystem& files, const std::string& target, TStream& file,
-                      bool targetIsNoLink = false);
+                      bool targetIsNoLink = false, std::string* journal = nullptr);
 
  private:
   TTagJournal(const TBeside& place, std::string name, TJournalPool* pool);

@@ -188,6 +188,13 @@ class NoRoomStream : public TStream {
   bool Lock(TFileLock k, bool w) override { return FInner->Lock(k, w); }
   std::string Identity() override { return FInner->Identity(); }
   bool Describe(TFileFacts& f) override { return FInner->Describe(f); }
+  TAttribute GetAttribute(const std::string& n, std::string& v) override {
+    return FInner->GetAttribute(n, v);
+  }
+  bool SetAttribute(const std::string& n, const std::string& v) override {
+    return FInner->SetAttribute(n, v);
+  }
+  void RemoveAttribute(const std::string& n) override { FInner->RemoveAttribute(n); }
   void Reserve(int64_t size, int64_t) override {
     if (size > Size()) throw EWriteError("Cannot write file \"a.mp3\". No space left on device");
   }

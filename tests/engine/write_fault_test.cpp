@@ -426,6 +426,10 @@ TEST(WriteFaults, AFailingTrailerWriteLeavesTheFileAsItWas) {
       e.SetTitle("New");
       try {
         e.SaveID3V1();
+      } catch (const ENotDurable&) {
+        // Made in full; only the flush of its folder afterwards failed.
+        EXPECT_NE(ReadFile(name), original) << "failing at " << failAt;
+        continue;
       } catch (const EStreamError&) {
         EXPECT_EQ(ReadFile(name), original) << "failing at " << failAt;
         continue;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <chrono>
 #include <filesystem>
@@ -240,8 +241,12 @@ void StoppedWrite(const std::string& name, const std::function<void(journal::TRe
     TPendingWrites change(file);
     change.WriteString(fresh);
     TTagJournal::ForUndo(BesideOf(name), file, change);
+    // Stopped after the first byte it changes.
+    const std::string now = ReadFile(name);
+    const size_t first = static_cast<size_t>(
+        std::mismatch(fresh.begin(), fresh.end(), now.begin()).first - fresh.begin());
     file.SetPosition(0);
-    file.WriteString(fresh.substr(0, fresh.size() / 2));
+    file.WriteString(fresh.substr(0, first + 1));
   }
   const std::string journalName = TTagJournal::NameFor(name, true);
   std::optional<journal::TRecord> record = journal::Decode(ReadFile(journalName));

@@ -83,7 +83,7 @@ void Write(const std::string& folder, const FileSample& sample, std::ostream& ma
 
 // Private frames whose payloads take every size from 3 to well past 128 bytes.
 std::vector<FrameSample> Sizes(const std::function<int(int)>& status,
-                             const std::function<int(int)>& format) {
+                               const std::function<int(int)>& format) {
   std::vector<FrameSample> frames;
   for (int size = 3; size <= 300; ++size) {
     std::string owner = "s" + std::to_string(size);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "tagscope/engine/file_system.h"
 
@@ -30,6 +31,13 @@ class TFlushGroup {
   // Returns once the folder's names as they were at the call are durable; raises what the
   // flush raised when this caller's flush failed.
   void SyncFolder(TFileSystem& files, const TFolder& folder);
+  // Notes that a name was removed from the folder (a journal once the change it guarded is
+  // done): the folder is flushed once the group's writes in it are done, when more folders
+  // than a few wait, or at SyncWaiting. Nothing is held open for a folder but the waiting few.
+  void SyncLater(TFileSystem& files, std::shared_ptr<const TFolder> folder);
+  // Flushes every folder that waits; the run calls it before it ends, and raises what a flush
+  // raised. The group's end flushes what still waits, its errors lost.
+  void SyncWaiting();
   // How many flushes of folders the group made.
   int64_t FolderFlushes() const;
   // The journal files the group's writes pass on to each other (see TJournalPool).
@@ -44,6 +52,11 @@ class TFlushGroup {
   mutable std::mutex FMutex;
   std::condition_variable FDone;
   std::map<std::string, TFolderState> FFolders;
+  struct TWaiting {
+    TFileSystem* files;
+    std::shared_ptr<const TFolder> folder;
+  };
+  std::vector<TWaiting> FWaiting;  // folders with removals not yet durable, the oldest first
   int64_t FFlushes = 0;
   std::unique_ptr<TJournalPool> FJournals;
 };

@@ -23,6 +23,11 @@ class EReadError : public EStreamError {
 class EWriteError : public EStreamError {
   using EStreamError::EStreamError;
 };
+// A change that was made in full, whose last flush failed: the file holds the new content, but
+// a power cut before the system stores it could take the change back.
+class ENotDurable : public EWriteError {
+  using EWriteError::EWriteError;
+};
 // A write refused before anything was changed, for a reason a forced write goes past (a tag
 // not read in full, a file that is not MP3 by its content).
 class EWriteRefused : public EWriteError {

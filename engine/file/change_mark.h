@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+class TBeside;
+
+// The mark a writer stores with the file itself (an extended attribute) while a journalled
+// change of it is under way: set and flushed before the first byte of the file changes, removed
+// once the change is flushed. It names the change (a random nonce, which its journal records
+// too) and where its journal stands, so that every name of the file, in any folder, sees the
+// change pending, a rename carries it, and a journal applies only to the change it was made
+// for. It is never copied onto another file.
+struct TChangeMark {
+  // The attribute's name: in the namespace any user who may write the file may set.
+  static constexpr const char* kAttribute = "user.tagscope.change";
+
+  std::string nonce;   // the change's; its journal records the same
+  std::string folder;  // the folder the journal stands in, absolute, ending with the delimiter
+  std::string target;  // the name in that folder the change was made through
+
+  // A new mark of a change through `place`, with a nonce of its own.
+  static TChangeMark For(const TBeside& place);
+  std::string Encode() const;
+  // The mark an attribute's value holds; nullopt when it is none of a writer's.
+  static std::optional<TChangeMark> Decode(const std::string& value);
+
+  // Reads the mark of the file `file` is open on: nullopt when it has none. `supported` tells
+  // whether the file system keeps such marks at all.
+  static std::optional<TChangeMark> Read(TStream& file, bool* supported = nullptr);
+  // Stores the mark on the file; false where the file system keeps none (nothing stored).
+  bool Store(TStream& file) const;
+  static void Remove(TStream& file);
+};
+
+}  // namespace tagscope
