@@ -56,6 +56,14 @@ std::string TargetKey(const TRename& r) {
 std::optional<TRename> PlanOne(const std::string& path, const TNameFormat& format) {
   TID3Engine engine;
   OpenEngine(engine, path, true, false);
+  // The journal of a change cut short stands beside the name: renamed away from it, the file
+  // would stay half old, half new.
+  if (engine.JournalPending())
+    throw EWriteError(
+        Format("Cannot rename \"%s\": a change of it was cut short, and its journal "
+               "waits beside it. Any write of it (tagscope set) finishes the change; "
+               "rename it after that",
+               path.c_str()));
   TRename r;
   r.folder = FolderOf(path);
   r.name = path.substr(r.folder.size());

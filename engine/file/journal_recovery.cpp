@@ -218,11 +218,8 @@ class TRecoveryAt {
                    FName.c_str(), FTarget.c_str(), why.c_str()),
             false};
   }
-  // The file is whole: its mark goes, then the journal.
-  TTagJournal::TRecovery Done(std::string note) {
-    if (FState.mark) TChangeMark::Remove(FFile);
-    return Removed(FPlace, FName, std::move(note));
-  }
+  // The file is whole: the journal goes (and then the mark, see Recover).
+  TTagJournal::TRecovery Done(std::string note) { return Removed(FPlace, FName, std::move(note)); }
   TTagJournal::TRecovery Undo(const journal::TRecord& record, const TFileFacts& facts);
   TTagJournal::TRecovery Copy(const journal::TRecord& record, const TFileFacts& facts,
                               const std::string& owner);
@@ -238,9 +235,11 @@ TTagJournal::TRecovery TRecoveryAt::Run() {
   TFileFacts own;
   if (!FPlace.Look(FName, own)) {
     if (!FState.mark) return {};
-    // The journal is on the disk before the file's first byte changes.
+    // The journal is on the disk before the file's first byte changes, and removed before the
+    // mark once the change is flushed.
     return {Format("\"%s\" carried the mark of a change whose journal \"%s\" is gone: the change "
-                   "had not begun to touch it (unless the journal was deleted by hand)",
+                   "had not begun to touch it or had ended (unless the journal was deleted by "
+                   "hand)",
                    FTarget.c_str(), FName.c_str()),
             false};
   }

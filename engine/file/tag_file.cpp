@@ -269,8 +269,9 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         [&] {
           change.Apply(undo);
           undo.Flush();
-          if (mark) TChangeMark::Remove(file);
+          // The journal goes first: a mark whose journal is gone leads nowhere, under any name.
           if (journal) journal->Finish();
+          Unmark(mark);
         },
         "tag");
   } catch (...) {
@@ -428,8 +429,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
     try {
       if (file.Size() != before) file.SetSize(before);
       file.Flush();
-      Unmark(mark);
       journal->Finish();
+      Unmark(mark);
       FPlace->Remove(replacement.TempName());
     } catch (const std::exception&) {
       // The journal stays, and the next writer puts the file right.
@@ -441,8 +442,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   auto finish = [&] {
     CopyContent(source, file, size);
     file.Flush();
-    if (mark) TChangeMark::Remove(file);
     journal->Finish();
+    Unmark(mark);
   };
   try {
     try {

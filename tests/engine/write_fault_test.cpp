@@ -434,12 +434,12 @@ TEST(WriteFaults, AFailingTrailerWriteLeavesTheFileAsItWas) {
         EXPECT_EQ(ReadFile(name), original) << "failing at " << failAt;
         continue;
       }
-      ASSERT_FALSE(files->Failed()) << "failing at " << failAt;
       const std::string now = ReadFile(name);
       EXPECT_EQ(now.size(), original.size() + (original.ends_with(Trailer("Old")) ? 0 : 128));
       EXPECT_EQ(now.substr(now.size() - 128, 6), "TAGNew");
       EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
-      break;
+      // Only the removal of the change's mark may fail unseen: the next writer removes it.
+      if (!files->Failed()) break;
     }
   }
 }

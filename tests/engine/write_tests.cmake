@@ -13,6 +13,7 @@ tagscope_add_test(engine_write_tests
     $<$<NOT:$<BOOL:${WIN32}>>:write_handles_posix_test.cpp>
     write_refusals_test.cpp
     $<$<NOT:$<BOOL:${WIN32}>>:write_beside_posix_test.cpp>
+    $<$<NOT:$<BOOL:${WIN32}>>:write_mark_posix_test.cpp>
   LIBS tagscope_engine ZLIB::ZLIB)
 
 # Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.
