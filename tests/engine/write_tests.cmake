@@ -9,6 +9,7 @@ tagscope_add_test(engine_write_tests
     write_roundtrip_test.cpp
     write_safety_test.cpp
     write_journal_test.cpp
+    $<$<NOT:$<BOOL:${WIN32}>>:write_power_cut_test.cpp>
     write_stray_bytes_test.cpp
     $<$<NOT:$<BOOL:${WIN32}>>:write_handles_posix_test.cpp>
     write_refusals_test.cpp
