@@ -83,6 +83,16 @@ std::vector<PowerCutRun> Runs() {
              cutFromHere();
              Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
            }},
+      {.name = "a journalled change, the clock stepped back once its journal is made",
+       .files = {"a.mp3"},
+       .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
+       .run =
+           [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
+              const std::function<void()>& cutFromHere) {
+             files->StepClockBack(int64_t(10) * 1000000000);
+             cutFromHere();
+             Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
+           }},
       {.name = "a copy back into a file with two names",
        .files = {"a.mp3", "b.mp3"},
        .put =
@@ -120,17 +130,21 @@ bool FullSweep() {
   return full && *full && std::string(full) != "0";
 }
 
-// The states taken at one point: all, or a few, always one where every name operation not
-// flushed is lost and one where all are kept, the data and metadata kept varying.
+// The states taken at one point: all, or a few: where every name operation not flushed is
+// lost and where all are kept, each with the metadata of the last flush and the latest, the
+// sectors kept varying; and two more.
 std::vector<int> Picks(int states, int stopAt) {
   std::vector<int> all(static_cast<size_t>(states));
   for (int i = 0; i < states; ++i) all[static_cast<size_t>(i)] = i;
   if (FullSweep()) return all;
-  constexpr int kPerNames = 10;  // data and metadata choices of one count of name operations
+  // State numbers: metadata choice, then data choice, then the count of name operations.
+  constexpr int kPerNames = 10;
   std::mt19937 random(static_cast<unsigned>(stopAt) * 7919u + static_cast<unsigned>(states));
-  std::set<int> picks = {static_cast<int>(random() % kPerNames),
-                         states - kPerNames + static_cast<int>(random() % kPerNames)};
-  while (picks.size() < std::min<size_t>(4, all.size()))
+  auto data = [&] { return 2 * static_cast<int>(random() % (kPerNames / 2)); };
+  std::set<int> picks;
+  for (const int names : {0, states / kPerNames - 1})
+    for (const int metadata : {0, 1}) picks.insert(names * kPerNames + data() + metadata);
+  for (int more = 0; more < 2; ++more)
     picks.insert(static_cast<int>(random() % static_cast<unsigned>(states)));
   return {picks.begin(), picks.end()};
 }

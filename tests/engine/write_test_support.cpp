@@ -355,6 +355,11 @@ void FaultyFileSystem::PowerCut(int index) {
   FMoved.clear();
 }
 
+void FaultyFileSystem::StepClockBack(int64_t nanoseconds) {
+  ModelTheDisk();
+  FDisk->StepClockBack(nanoseconds);
+}
+
 std::string FaultyFileSystem::DescribePowerCut(int index) const {
   return TDiskModel::Describe(index);
 }
@@ -491,6 +496,7 @@ void TDiskModel::FolderFlushed(const std::string& folder) {
   TFolderNames& names = FolderOf(folder);
   names.durable = NamesNow(names, names.pending.size());
   names.pending.clear();
+  if (FClockSteps) ClockStep();
 }
 
 void TDiskModel::Flushed(TStream& stream, bool metadata) {
@@ -515,6 +521,33 @@ void TDiskModel::Report(TFileFacts& facts) const {
   const auto reported = FReported.find(facts.identity);
   if (reported != FReported.end() && reported->second.realChanged == facts.changed)
     facts.changed = reported->second.changed;
+  if (FClockSteppedAt == 0) return;
+  if (facts.changed >= FClockSteppedAt) facts.changed -= FClockBack;
+  if (facts.modified >= FClockSteppedAt) facts.modified -= FClockBack;
+}
+
+void TDiskModel::StepClockBack(int64_t nanoseconds) {
+  FClockBack = nanoseconds;
+  FClockSteps = true;
+}
+
+void TDiskModel::ClockStep() {
+  // The moment as the file system stamps times (its clock may be coarser than the system's):
+  // the first stamp of a probe that differs from the one before, so that whatever was stamped
+  // before differs from whatever is stamped after.
+  FClockSteps = false;
+  const std::string probe =
+      Key(GetTempDir()) + "/tagscope-clock-" + std::to_string(std::random_device{}()) + ".probe";
+  TFileFacts first, now;
+  {
+    TFileStream file(probe, TFileMode::fmCreate);
+    file.Describe(first);
+    for (int i = 0; i < 100000 && file.Describe(now) && now.changed == first.changed; ++i)
+      file.SetModified(first.modified);
+  }
+  std::error_code ignored;
+  fs::remove(probe, ignored);
+  FClockSteppedAt = now.changed;
 }
 
 std::map<std::string, std::string> TDiskModel::NamesNow(const TFolderNames& names,
@@ -613,14 +646,18 @@ void TDiskModel::Cut(const TPowerCutState& state) {
         fs::create_hard_link(file->second.limbo, folder + leaf, ignored);
     }
   }
-  // Each file gets the content and metadata the state leaves it.
+  // Each file gets the content and metadata the state leaves it. The limbo names go before its
+  // time of change is read: the files have the names they are left with alone.
+  std::vector<std::pair<std::string, std::unique_ptr<TFileStream>>> streams;
   for (const std::string& identity : identities) {
     TFile& file = FFiles[identity];
     const TLast& now = last[identity];
     if (file.limbo.empty()) continue;
     const int64_t size = state.metadata ? now.facts.size : static_cast<int64_t>(file.data.size());
     const std::string left = SectorsLeft(file.data, now.data, size, state.data);
-    TFileStream stream(file.limbo, TFileMode::fmOpenReadWrite);
+    streams.emplace_back(identity,
+                         std::make_unique<TFileStream>(file.limbo, TFileMode::fmOpenReadWrite));
+    TFileStream& stream = *streams.back().second;
     if (left != now.data) {
       stream.SetPosition(0);
       stream.WriteString(left);
@@ -635,11 +672,17 @@ void TDiskModel::Cut(const TPowerCutState& state) {
       }
     }
     stream.SetModified(state.metadata ? now.facts.modified : file.modified);
-    TFileFacts after;
-    if (stream.Describe(after))
-      FReported[identity] = {after.changed, state.metadata ? now.facts.changed : file.changed};
   }
-  // The machine starts again; the files' limbo names stay (their numbers are not given again).
+  fs::remove_all(FLimbo, ignored);
+  FLimbo.clear();
+  for (const auto& [identity, stream] : streams) {
+    TFileFacts after;
+    const TFile& file = FFiles[identity];
+    if (stream->Describe(after))
+      FReported[identity] = {after.changed,
+                             state.metadata ? last[identity].facts.changed : file.changed};
+  }
+  // The machine starts again.
   FFolders.clear();
   FFiles.clear();
 }

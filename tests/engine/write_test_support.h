@@ -97,6 +97,11 @@ class FaultyFileSystem : public TFileSystem {
   // (see TDiskModel::State), and starts again: nothing fails from here on.
   void PowerCut(int index);
   std::string DescribePowerCut(int index) const;
+  // The clock steps back by `nanoseconds` right after the next flush of a folder (between a
+  // journal made durable and the first write of its change), as a time service or a virtual
+  // machine resumed may step it: the times of change and of last write stamped from then on are
+  // that much earlier. The disk is modelled from here on.
+  void StepClockBack(int64_t nanoseconds);
 
   // Which of the bytes written since a file's last flush a disk stores before the machine
   // stops: none, all (for the files PowerCut names), or some of the 512-byte blocks that
@@ -160,10 +165,12 @@ struct TPowerCutState {
 //
 // The cut rewrites the real files to one such state, each file kept the same file (its
 // identity, which journals record, stays: every file that loses a name is first given one in a
-// folder of the model's own, so that a lost removal or rename can bring it back). The time of
-// last write is set back; the time of change cannot be, and the rewrite itself moves it: the
-// model keeps the time of change each file has in the state chosen and the file system's
-// streams and looks report it until the file is changed again.
+// folder of the model's own, so that a lost removal or rename can bring it back; those names go
+// at the cut). The time of last write is set back; the time of change cannot be, and the
+// rewrite itself moves it: the model keeps the time of change each file has in the state
+// chosen, and the file system's streams and looks report it until the file is changed again
+// (the times stay in the model rather than the files: no file system lets a time of change be
+// set, and the engine must not rely on times anyway, which a clock stepped back also shows).
 class TDiskModel {
  public:
   TDiskModel() = default;
@@ -181,8 +188,11 @@ class TDiskModel {
   void FolderFlushed(const std::string& folder);
   void Flushed(TStream& file, bool metadata);
   void AttributeChanging(TStream& file, const std::string& name);
-  // Reports the time of change a power cut left, while the file was not changed since.
+  // Reports the time of change a power cut left, while the file was not changed since, and
+  // the times as the clock stepped back stamped them.
   void Report(TFileFacts& facts) const;
+  // See FaultyFileSystem::StepClockBack.
+  void StepClockBack(int64_t nanoseconds);
 
   // The states a cut may leave now: every count of surviving name operations up to the most
   // any folder has pending, by every choice of data and of metadata.
@@ -215,12 +225,16 @@ class TDiskModel {
   std::map<std::string, TReported> FReported;    // by identity, after a cut
   std::string FLimbo;
   int FLimboCount = 0;
+  bool FClockSteps = false;     // at the next folder flush
+  int64_t FClockSteppedAt = 0;  // the first time stamped by the clock stepped back
+  int64_t FClockBack = 0;
 
   TFolderNames& FolderOf(const std::string& folder);
   TFile& FileOf(const std::string& fileName, const std::string& identity);
   // The name tables as they stand (every operation applied), or after the first `kept` ones.
   std::map<std::string, std::string> NamesNow(const TFolderNames& names, size_t kept) const;
   void KeepInLimbo(const std::string& fileName);
+  void ClockStep();
   std::string PathOf(const std::string& identity) const;
 };
 
