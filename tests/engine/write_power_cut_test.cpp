@@ -231,10 +231,12 @@ TEST(DiskModel, ACutKeepsWhatWasFlushedAndWhatTheStateSaysOfTheRest) {
       files->PowerCut((c.names * 5 + static_cast<int>(c.data)) * 2 + (c.metadata ? 1 : 0));
       EXPECT_EQ(dir.Files(), c.files);
       EXPECT_EQ(ReadFile(name), c.content);
-      if (attributes)
+      // Durable with the file's next Flush only.
+      if (attributes) {
         EXPECT_EQ(
             TFileStream(name, TFileMode::fmOpenRead).GetAttribute("user.tagscope.test", value),
             c.metadata ? TStream::TAttribute::Present : TStream::TAttribute::Absent);
+      }
     }
     if (c.names == 0) {
       EXPECT_EQ(TFileStream(dir.Path("j"), TFileMode::fmOpenRead).Identity(), identity);
