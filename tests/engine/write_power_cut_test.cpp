@@ -67,6 +67,8 @@ struct PowerCutRun {
                      const std::function<void()>& cutFromHere)>
       run;
   bool cutWhileRunning = true;  // else only once the run returned
+  // Whether the file system keeps extended attributes (most do; FAT and some shares do not).
+  bool attributes = true;
 };
 
 void PrintTo(const PowerCutRun& r, std::ostream* out) {
@@ -84,6 +86,26 @@ std::vector<PowerCutRun> Runs() {
              Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
              cutFromHere();
              Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
+           }},
+      {.name = "a journalled change, then a one-block edit, where files keep no attributes",
+       .files = {"a.mp3"},
+       .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
+       .run =
+           [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
+              const std::function<void()>& cutFromHere) {
+             Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
+             cutFromHere();
+             Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
+           },
+       .attributes = false},
+      {.name = "a new file renamed into place",
+       .files = {"a.mp3"},
+       .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
+       .run =
+           [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
+              const std::function<void()>& cutFromHere) {
+             cutFromHere();
+             Write(dir.Path("a.mp3"), files, Artist(kGrownArtist));
            }},
       {.name = "a journalled change, the clock stepped back once its journal is made",
        .files = {"a.mp3"},
@@ -257,6 +279,7 @@ TEST_P(PowerCuts, EveryStateACutLeavesIsTheOldFileOrTheNew) {
     r.put(dir);
     auto files = std::make_shared<FaultyFileSystem>();
     files->ModelTheDisk();
+    files->SetKeepsAttributes(r.attributes);
     r.run(dir, files, [&] {
       first = files->Changes();
       for (const std::string& leaf : r.files) before.push_back(ReadFile(dir.Path(leaf)));
@@ -281,6 +304,7 @@ TEST_P(PowerCuts, EveryStateACutLeavesIsTheOldFileOrTheNew) {
       r.put(dir);
       auto files = std::make_shared<FaultyFileSystem>(stopAt, true);
       files->ModelTheDisk();
+      files->SetKeepsAttributes(r.attributes);
       r.run(dir, files, [] {});
       if (picks.empty()) picks = Picks(files->PowerCutStates(), stopAt);
       const int state = picks[pick];
