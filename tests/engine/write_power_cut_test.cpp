@@ -62,11 +62,11 @@ struct PowerCutRun {
   std::vector<std::string> files;  // the files checked, in the folder
   std::function<void(const ScratchFolder&)> put;
   // Makes the run's writes through `files`; calls `cutFromHere` where the part that may be cut
-  // begins (what came before it completed).
+  // begins (what came before it completed), and, where the files are written one after the
+  // other, again after each.
   std::function<void(const ScratchFolder&, const std::shared_ptr<FaultyFileSystem>& files,
                      const std::function<void()>& cutFromHere)>
       run;
-  bool cutWhileRunning = true;  // else only once the run returned
   // Whether the file system keeps extended attributes (most do; FAT and some shares do not).
   bool attributes = true;
 };
@@ -142,10 +142,12 @@ std::vector<PowerCutRun> Runs() {
              // As the command line's batch run makes them, one at a time.
              const auto group = std::make_shared<TFlushGroup>();
              Write(dir.Path("w1.mp3"), files, Artist(kLongArtist), group);
+             cutFromHere();
              Write(dir.Path("w2.mp3"), files, Artist(kGrownArtist), group);
+             cutFromHere();
              Write(dir.Path("w3.mp3"), files, Artist(kLongArtist), group);
-           },
-       .cutWhileRunning = false},
+             cutFromHere();
+           }},
   };
 }
 
@@ -273,7 +275,8 @@ TEST_P(PowerCuts, EveryStateACutLeavesIsTheOldFileOrTheNew) {
   const PowerCutRun& r = GetParam();
   // A run without failures: the contents before and after the part cut, and its changes.
   std::vector<std::string> before, after;
-  int first = 0, changes = 0;
+  std::vector<int> marks;  // the changes made where the run called cutFromHere
+  int changes = 0;
   {
     ScratchFolder dir;
     r.put(dir);
@@ -281,23 +284,35 @@ TEST_P(PowerCuts, EveryStateACutLeavesIsTheOldFileOrTheNew) {
     files->ModelTheDisk();
     files->SetKeepsAttributes(r.attributes);
     r.run(dir, files, [&] {
-      first = files->Changes();
-      for (const std::string& leaf : r.files) before.push_back(ReadFile(dir.Path(leaf)));
+      marks.push_back(files->Changes());
+      if (marks.size() == 1)
+        for (const std::string& leaf : r.files) before.push_back(ReadFile(dir.Path(leaf)));
     });
     changes = files->Changes();
     for (const std::string& leaf : r.files) after.push_back(ReadFile(dir.Path(leaf)));
   }
+  ASSERT_FALSE(marks.empty());
   for (size_t i = 0; i < r.files.size(); ++i) ASSERT_NE(before[i], after[i]) << r.files[i];
+  // Each file's write: from the change its part begins after to the last of it. A file is old
+  // before its write, old or new during it, and new once it returned.
+  const bool inTurn = marks.size() == r.files.size() + 1;
+  auto allowed = [&](int stopAt) {
+    std::vector<std::set<std::string>> contents;
+    for (size_t i = 0; i < r.files.size(); ++i) {
+      const int begins = inTurn ? marks[i] : marks[0];
+      const int ends = inTurn ? marks[i + 1] : changes;
+      contents.push_back(stopAt > ends      ? std::set<std::string>{after[i]}
+                         : stopAt <= begins ? std::set<std::string>{before[i]}
+                                            : std::set<std::string>{before[i], after[i]});
+    }
+    return contents;
+  };
 
   int checked = 0;
   std::vector<std::string> failures;
   // Past the last change the run returned: what it reported written must survive.
-  for (int stopAt = r.cutWhileRunning ? first + 1 : changes + 1; stopAt <= changes + 1; ++stopAt) {
+  for (int stopAt = marks[0] + 1; stopAt <= changes + 1; ++stopAt) {
     const bool returned = stopAt > changes;
-    std::vector<std::set<std::string>> allowed;
-    for (size_t i = 0; i < r.files.size(); ++i)
-      allowed.push_back(returned ? std::set<std::string>{after[i]}
-                                 : std::set<std::string>{before[i], after[i]});
     std::vector<int> picks;
     for (size_t pick = 0; picks.empty() || pick < picks.size(); ++pick) {
       ScratchFolder dir;
@@ -310,7 +325,7 @@ TEST_P(PowerCuts, EveryStateACutLeavesIsTheOldFileOrTheNew) {
       const int state = picks[pick];
       files->PowerCut(state);
       ++checked;
-      const std::string problem = Check(dir, files, r, allowed);
+      const std::string problem = Check(dir, files, r, allowed(stopAt));
       if (!problem.empty())
         failures.push_back((returned ? "after the run returned"
                                      : "stopped at change " + std::to_string(stopAt) + " of " +
