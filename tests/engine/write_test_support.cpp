@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
@@ -499,10 +500,21 @@ void TDiskModel::FolderFlushed(const std::string& folder) {
   if (FClockSteps) ClockStep();
 }
 
+TDiskModel::TFile& TDiskModel::FileOf(TStream& stream, TFileFacts& facts) {
+  stream.Describe(facts);
+  const auto known = FFiles.find(facts.identity);
+  if (known != FFiles.end()) return known->second;
+  // Made outside the model: durable as it is.
+  TFile& file = FFiles[facts.identity];
+  file.data = Contents(stream);
+  file.modified = facts.modified;
+  file.changed = facts.changed;
+  return file;
+}
+
 void TDiskModel::Flushed(TStream& stream, bool metadata) {
   TFileFacts facts;
-  if (!stream.Describe(facts)) return;
-  TFile& file = FFiles[facts.identity];
+  TFile& file = FileOf(stream, facts);
   file.data = Contents(stream);
   if (!metadata) return;
   file.modified = facts.modified;
@@ -512,8 +524,7 @@ void TDiskModel::Flushed(TStream& stream, bool metadata) {
 
 void TDiskModel::AttributeChanging(TStream& stream, const std::string& name) {
   TFileFacts facts;
-  if (!stream.Describe(facts)) return;
-  TFile& file = FFiles[facts.identity];
+  TFile& file = FileOf(stream, facts);
   if (!file.attributes.count(name)) file.attributes[name] = AttributeOf(stream, name);
 }
 
@@ -634,6 +645,9 @@ void TDiskModel::Cut(const TPowerCutState& state) {
     if (path.empty() || !LookAt(path, now.facts)) continue;
     now.data = ReadFile(path);
     KeepInLimbo(path);
+    if (FFiles[identity].limbo.empty())
+      throw std::runtime_error("The disk model cannot give \"" + path + "\" a name of its own in " +
+                               GetTempDir());
   }
   std::error_code ignored;
   for (const auto& [folder, names] : FFolders) {

@@ -231,6 +231,7 @@ class TDiskModel {
 
   TFolderNames& FolderOf(const std::string& folder);
   TFile& FileOf(const std::string& fileName, const std::string& identity);
+  TFile& FileOf(TStream& stream, TFileFacts& facts);
   // The name tables as they stand (every operation applied), or after the first `kept` ones.
   std::map<std::string, std::string> NamesNow(const TFolderNames& names, size_t kept) const;
   void KeepInLimbo(const std::string& fileName);
