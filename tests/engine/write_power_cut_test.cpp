@@ -221,7 +221,7 @@ std::string Check(const ScratchFolder& dir, const std::shared_ptr<FaultyFileSyst
 TEST(DiskModel, ACutKeepsWhatWasFlushedAndWhatTheStateSaysOfTheRest) {
   using TStored = FaultyFileSystem::TStored;
   struct Case {
-    int names;
+    size_t names;
     TStored data;
     bool metadata;
     std::vector<std::string> files;
@@ -252,7 +252,7 @@ TEST(DiskModel, ACutKeepsWhatWasFlushedAndWhatTheStateSaysOfTheRest) {
       file->WriteString(" and more");
       const bool attributes = file->SetAttribute("user.tagscope.test", "set");
       std::string value;
-      files->PowerCut((c.names * 5 + static_cast<int>(c.data)) * 2 + (c.metadata ? 1 : 0));
+      files->PowerCut(TDiskModel::Index({c.names, c.data, c.metadata}));
       EXPECT_EQ(dir.Files(), c.files);
       EXPECT_EQ(ReadFile(name), c.content);
       // Durable with the file's next Flush only.

@@ -614,6 +614,11 @@ TPowerCutState TDiskModel::State(int index) {
   return state;
 }
 
+int TDiskModel::Index(const TPowerCutState& state) {
+  return (static_cast<int>(state.names) * kDataChoices + static_cast<int>(state.data)) * 2 +
+         (state.metadata ? 1 : 0);
+}
+
 std::string TDiskModel::Describe(int index) {
   static const char* const data[] = {"no unflushed sector", "the first changed sector",
                                      "all changed sectors but the first",

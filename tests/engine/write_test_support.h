@@ -198,6 +198,7 @@ class TDiskModel {
   // any folder has pending, by every choice of data and of metadata.
   int States() const;
   static TPowerCutState State(int index);
+  static int Index(const TPowerCutState& state);
   static std::string Describe(int index);
   void Cut(const TPowerCutState& state);
 
