@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <set>
@@ -99,12 +100,14 @@ class FaultyStream : public TStream {
         fails ? (FFiles.Changes() == FFiles.FailAt() && !oneBlock ? count / 2 : 0) : count;
     const int64_t written = FInner->Write(buffer, wanted);
     FFiles.AddBytesWritten(written);
+    if (written > 0 && FFiles.Disk()) FFiles.Disk()->Stamp(*FInner);
     return written;
   }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override { return FInner->Seek(offset, origin); }
   void SetSize(int64_t size) override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->SetSize(size);
+    if (FFiles.Disk()) FFiles.Disk()->Stamp(*FInner);
   }
   int64_t Size() override { return FInner->Size(); }
   bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
@@ -117,6 +120,7 @@ class FaultyStream : public TStream {
   void Reserve(int64_t size, int64_t data) override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Reserve(size, data);
+    if (FFiles.Disk()) FFiles.Disk()->Stamp(*FInner);
   }
   TAttribute GetAttribute(const std::string& name, std::string& value) override {
     if (!FFiles.KeepsAttributes()) return TAttribute::Unsupported;
@@ -125,14 +129,18 @@ class FaultyStream : public TStream {
   bool SetAttribute(const std::string& name, const std::string& value) override {
     if (!FFiles.KeepsAttributes()) return false;
     if (FFiles.Step()) throw EWriteError(kInjected);
-    if (FFiles.Disk()) FFiles.Disk()->AttributeChanging(*FInner, name);
-    return FInner->SetAttribute(name, value);
+    if (!FFiles.Disk()) return FInner->SetAttribute(name, value);
+    FFiles.Disk()->AttributeChanging(*FInner, name);
+    const bool set = FInner->SetAttribute(name, value);
+    FFiles.Disk()->Stamp(*FInner);
+    return set;
   }
   void RemoveAttribute(const std::string& name) override {
     if (!FFiles.KeepsAttributes()) return;
     if (FFiles.Step()) throw EWriteError(kInjected);
     if (FFiles.Disk()) FFiles.Disk()->AttributeChanging(*FInner, name);
     FInner->RemoveAttribute(name);
+    if (FFiles.Disk()) FFiles.Disk()->Stamp(*FInner);
   }
   void Flush() override { Flushing(true); }
   void FlushData() override { Flushing(false); }
@@ -445,7 +453,8 @@ TDiskModel::TFile& TDiskModel::FileOf(const std::string& fileName, const std::st
   TFileFacts facts;
   if (LookAt(fileName, facts)) {
     file.modified = facts.modified;
-    file.changed = facts.changed;
+    file.changed = ChangedOf(facts);
+    FNow = std::max(FNow, file.changed);
   }
   return file;
 }
@@ -460,8 +469,9 @@ void TDiskModel::Created(const std::string& folder, const std::string& leaf) {
   if (!LookAt(FolderKey(folder) + leaf, facts)) return;
   TFile& file = FFiles[facts.identity];
   file = TFile();
+  Stamp(facts.identity);
   file.modified = facts.modified;
-  file.changed = facts.changed;
+  file.changed = ChangedOf(facts);
   names.pending.push_back({"", leaf, facts.identity});
 }
 
@@ -472,7 +482,7 @@ void TDiskModel::Renaming(const std::string& folder, const std::string& from,
   const std::string path = FolderKey(folder);
   if (LookAt(path + to, target) &&
       !(LookAt(path + from, source) && source.identity == target.identity))
-    KeepInLimbo(path + to);
+    LosesName(path + to);
 }
 
 void TDiskModel::Renamed(const std::string& folder, const std::string& from,
@@ -481,12 +491,13 @@ void TDiskModel::Renamed(const std::string& folder, const std::string& from,
   TFileFacts facts;
   if (!LookAt(FolderKey(folder) + to, facts)) return;
   FileOf(FolderKey(folder) + to, facts.identity);
+  Stamp(facts.identity);
   names.pending.push_back({from, to, facts.identity});
 }
 
 void TDiskModel::Removing(const std::string& folder, const std::string& leaf) {
   FolderOf(folder);
-  KeepInLimbo(FolderKey(folder) + leaf);
+  LosesName(FolderKey(folder) + leaf);
 }
 
 void TDiskModel::Removed(const std::string& folder, const std::string& leaf) {
@@ -497,7 +508,10 @@ void TDiskModel::FolderFlushed(const std::string& folder) {
   TFolderNames& names = FolderOf(folder);
   names.durable = NamesNow(names, names.pending.size());
   names.pending.clear();
-  if (FClockSteps) ClockStep();
+  if (FClockSteps) {
+    FClockSteps = false;
+    FNow -= FClockBack;
+  }
 }
 
 TDiskModel::TFile& TDiskModel::FileOf(TStream& stream, TFileFacts& facts) {
@@ -508,7 +522,8 @@ TDiskModel::TFile& TDiskModel::FileOf(TStream& stream, TFileFacts& facts) {
   TFile& file = FFiles[facts.identity];
   file.data = Contents(stream);
   file.modified = facts.modified;
-  file.changed = facts.changed;
+  file.changed = ChangedOf(facts);
+  FNow = std::max(FNow, file.changed);
   return file;
 }
 
@@ -518,7 +533,7 @@ void TDiskModel::Flushed(TStream& stream, bool metadata) {
   file.data = Contents(stream);
   if (!metadata) return;
   file.modified = facts.modified;
-  file.changed = facts.changed;
+  file.changed = ChangedOf(facts);
   for (auto& [name, value] : file.attributes) value = AttributeOf(stream, name);
 }
 
@@ -529,12 +544,8 @@ void TDiskModel::AttributeChanging(TStream& stream, const std::string& name) {
 }
 
 void TDiskModel::Report(TFileFacts& facts) const {
-  const auto reported = FReported.find(facts.identity);
-  if (reported != FReported.end() && reported->second.realChanged == facts.changed)
-    facts.changed = reported->second.changed;
-  if (FClockSteppedAt == 0) return;
-  if (facts.changed >= FClockSteppedAt) facts.changed -= FClockBack;
-  if (facts.modified >= FClockSteppedAt) facts.modified -= FClockBack;
+  const auto stamp = FStamps.find(facts.identity);
+  if (stamp != FStamps.end()) facts.changed = stamp->second;
 }
 
 void TDiskModel::StepClockBack(int64_t nanoseconds) {
@@ -542,23 +553,24 @@ void TDiskModel::StepClockBack(int64_t nanoseconds) {
   FClockSteps = true;
 }
 
-void TDiskModel::ClockStep() {
-  // The moment as the file system stamps times (its clock may be coarser than the system's):
-  // the first stamp of a probe that differs from the one before, so that whatever was stamped
-  // before differs from whatever is stamped after.
-  FClockSteps = false;
-  const std::string probe =
-      Key(GetTempDir()) + "/tagscope-clock-" + std::to_string(std::random_device{}()) + ".probe";
-  TFileFacts first, now;
-  {
-    TFileStream file(probe, TFileMode::fmCreate);
-    file.Describe(first);
-    for (int i = 0; i < 100000 && file.Describe(now) && now.changed == first.changed; ++i)
-      file.SetModified(first.modified);
-  }
-  std::error_code ignored;
-  fs::remove(probe, ignored);
-  FClockSteppedAt = now.changed;
+void TDiskModel::Stamp(const std::string& identity) {
+  // A microsecond apart: times of change the file system's clock would tell apart.
+  if (FNow == 0)
+    FNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+               .count();
+  FNow += 1000;
+  FStamps[identity] = FNow;
+}
+
+void TDiskModel::Stamp(TStream& stream) {
+  TFileFacts facts;
+  if (stream.Describe(facts)) Stamp(facts.identity);
+}
+
+int64_t TDiskModel::ChangedOf(const TFileFacts& facts) const {
+  const auto stamp = FStamps.find(facts.identity);
+  return stamp != FStamps.end() ? stamp->second : facts.changed;
 }
 
 std::map<std::string, std::string> TDiskModel::NamesNow(const TFolderNames& names,
@@ -570,6 +582,13 @@ std::map<std::string, std::string> TDiskModel::NamesNow(const TFolderNames& name
     if (!op.to.empty()) table[op.to] = op.identity;
   }
   return table;
+}
+
+void TDiskModel::LosesName(const std::string& fileName) {
+  KeepInLimbo(fileName);
+  // Which changes it.
+  TFileFacts facts;
+  if (LookAt(fileName, facts)) Stamp(facts.identity);
 }
 
 void TDiskModel::KeepInLimbo(const std::string& fileName) {
@@ -665,8 +684,7 @@ void TDiskModel::Cut(const TPowerCutState& state) {
         fs::create_hard_link(file->second.limbo, folder + leaf, ignored);
     }
   }
-  // Each file gets the content and metadata the state leaves it. The limbo names go before its
-  // time of change is read: the files have the names they are left with alone.
+  // Each file gets the content and metadata the state leaves it, and the limbo names go.
   std::vector<std::pair<std::string, std::unique_ptr<TFileStream>>> streams;
   for (const std::string& identity : identities) {
     TFile& file = FFiles[identity];
@@ -694,13 +712,8 @@ void TDiskModel::Cut(const TPowerCutState& state) {
   }
   fs::remove_all(FLimbo, ignored);
   FLimbo.clear();
-  for (const auto& [identity, stream] : streams) {
-    TFileFacts after;
-    const TFile& file = FFiles[identity];
-    if (stream->Describe(after))
-      FReported[identity] = {after.changed,
-                             state.metadata ? last[identity].facts.changed : file.changed};
-  }
+  for (const auto& [identity, stream] : streams)
+    FStamps[identity] = state.metadata ? ChangedOf(last[identity].facts) : FFiles[identity].changed;
   // The machine starts again.
   FFolders.clear();
   FFiles.clear();

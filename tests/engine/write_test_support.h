@@ -166,11 +166,14 @@ struct TPowerCutState {
 // The cut rewrites the real files to one such state, each file kept the same file (its
 // identity, which journals record, stays: every file that loses a name is first given one in a
 // folder of the model's own, so that a lost removal or rename can bring it back; those names go
-// at the cut). The time of last write is set back; the time of change cannot be, and the
-// rewrite itself moves it: the model keeps the time of change each file has in the state
-// chosen, and the file system's streams and looks report it until the file is changed again
-// (the times stay in the model rather than the files: no file system lets a time of change be
-// set, and the engine must not rely on times anyway, which a clock stepped back also shows).
+// at the cut). The time of last write is set back. The time of change cannot be set, and the
+// rewrite itself moves it; the file system's own is also too coarse to tell apart changes made
+// within a few milliseconds, which would make what the sweeps find depend on their speed. So
+// the model keeps the times of change of the files it saw changed: each change (a write, a
+// size, an attribute, a creation, a rename) takes the next tick of the model's clock, a
+// microsecond apart; the file system's streams and looks report them, and a cut leaves each
+// file the one of the state chosen. (The engine must not rely on times anyway, which a clock
+// stepped back also shows.)
 class TDiskModel {
  public:
   TDiskModel() = default;
@@ -188,8 +191,9 @@ class TDiskModel {
   void FolderFlushed(const std::string& folder);
   void Flushed(TStream& file, bool metadata);
   void AttributeChanging(TStream& file, const std::string& name);
-  // Reports the time of change a power cut left, while the file was not changed since, and
-  // the times as the clock stepped back stamped them.
+  // A file was changed: its time of change is the model's clock's next tick.
+  void Stamp(TStream& file);
+  // Reports the time of change of a file the model stamped.
   void Report(TFileFacts& facts) const;
   // See FaultyFileSystem::StepClockBack.
   void StepClockBack(int64_t nanoseconds);
@@ -218,16 +222,13 @@ class TDiskModel {
     std::map<std::string, std::optional<std::string>> attributes;
     std::string limbo;  // a name of the model's own, once the file lost one of its names
   };
-  struct TReported {
-    int64_t realChanged, changed;
-  };
   std::map<std::string, TFolderNames> FFolders;  // by the folder's path, ending with '/'
   std::map<std::string, TFile> FFiles;           // by identity
-  std::map<std::string, TReported> FReported;    // by identity, after a cut
+  std::map<std::string, int64_t> FStamps;        // times of change by identity
+  int64_t FNow = 0;                              // the clock of the times of change
   std::string FLimbo;
   int FLimboCount = 0;
-  bool FClockSteps = false;     // at the next folder flush
-  int64_t FClockSteppedAt = 0;  // the first time stamped by the clock stepped back
+  bool FClockSteps = false;  // at the next folder flush
   int64_t FClockBack = 0;
 
   TFolderNames& FolderOf(const std::string& folder);
@@ -235,8 +236,12 @@ class TDiskModel {
   TFile& FileOf(TStream& stream, TFileFacts& facts);
   // The name tables as they stand (every operation applied), or after the first `kept` ones.
   std::map<std::string, std::string> NamesNow(const TFolderNames& names, size_t kept) const;
+  // Gives the file a name in limbo, before it loses this one.
+  void LosesName(const std::string& fileName);
   void KeepInLimbo(const std::string& fileName);
-  void ClockStep();
+  void Stamp(const std::string& identity);
+  // A file's time of change as the model reports it.
+  int64_t ChangedOf(const TFileFacts& facts) const;
   std::string PathOf(const std::string& identity) const;
 };
 
