@@ -15,6 +15,13 @@ tagscope_add_test(engine_write_tests
     $<$<NOT:$<BOOL:${WIN32}>>:write_beside_posix_test.cpp>
     $<$<NOT:$<BOOL:${WIN32}>>:write_mark_posix_test.cpp>
   LIBS tagscope_engine ZLIB::ZLIB)
+# What power cuts leave on a disk as weak as real ones: a program of its own, so that its
+# outcome is told apart from the other writer tests'.
+if(NOT WIN32)
+  tagscope_add_test(engine_power_cut_tests
+    SOURCES tag_builder.cpp write_test_support.cpp write_power_cut_test.cpp
+    LIBS tagscope_engine ZLIB::ZLIB)
+endif()
 
 # Tags written by the engine, read back by mutagen where a Python 3 with mutagen is at hand.
 if(NOT CMAKE_CROSSCOMPILING)
