@@ -117,6 +117,7 @@ bool TID3Engine::RemoveID3V1() {
   journal.ChangeOrRollBack(
       [&] {
         journal.SetSize(size - kTrailerSize);
+        FFile->KeepModified(*FStream);
         journal.Flush();
       },
       "bytes");
@@ -142,7 +143,12 @@ void TID3Engine::SaveID3V1() {
   // or a piece of one behind the audio, so the bytes it covers and the file's size are kept
   // and put back.
   TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack([&] { WriteID3V1To(journal, tagEnd); }, "bytes");
+  journal.ChangeOrRollBack(
+      [&] {
+        WriteID3V1To(journal, tagEnd);
+        FFile->KeepModified(*FStream);
+      },
+      "bytes");
 }
 
 void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {

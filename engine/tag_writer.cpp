@@ -412,6 +412,7 @@ void TTagWriter::CutWithoutTag(const std::vector<TFileRange>& cuts) {
     journal.ChangeOrRollBack(
         [&] {
           journal.SetSize(cuts.front().Offset);
+          F.KeepModified(file);
           journal.Flush();
         },
         "bytes");

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "engine/file/file_replace.h"
 #include "engine/file/journal_format.h"
@@ -259,6 +260,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     undo.ChangeOrRollBack(
         [&] {
           change.Apply(undo);
+          KeepModified(file);
           undo.Flush();
           if (journal) journal->Finish();
         },
@@ -283,8 +285,10 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
     TState& state;
     ~TBackToWriting() { state = TState::Writing; }
   } back{FState};
+  FNotDurable.clear();
   TFileReplacement replacement(*FPlace);
   write(replacement.Stream());
+  KeepModified(replacement.Stream());
   replacement.Stream().Flush();
   if (!replacement.RenameKeepsIdentity(FOpened)) {
     CopyBack(replacement);
@@ -309,11 +313,26 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
   FStream = replacement.TakeStream();
   FLock = TLockGuard(*FStream, TFileLock::flExclusive, std::chrono::milliseconds(0));
   FOpened = FactsOf(*FStream);
-  // The new file has the name; what follows is not undone when making that durable fails.
+  // The new file has the name and stays: the caller accounts for the change, then raises this.
   try {
     SyncFolder();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    FNotDurable = Format(
+        "\"%s\" holds its new content, but its new name may not be on the disk yet: a power cut "
+        "may still bring back the old file. %s",
+        FName.c_str(), e.what());
   }
+}
+
+void TTagFile::RaiseNotDurable() {
+  if (FNotDurable.empty()) return;
+  throw EWriteError(std::exchange(FNotDurable, std::string()));
+}
+
+void TTagFile::KeepModified(TStream& file) {
+  if (!FKeepModified || file.SetModified(FOpened.modified)) return;
+  throw EWriteError(Format("Cannot keep the time of last write of \"%s\" as it was. %s",
+                           FName.c_str(), LastSystemErrorText().c_str()));
 }
 
 TJournalPool* TTagFile::Journals() const {
@@ -349,6 +368,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   replacement.Keep();
   try {
     SyncFolder();
+    // Whether the time can be kept is learnt before a byte of the file changes.
+    KeepModified(file);
   } catch (...) {
     journal->Finish();
     replacement.Keep(false);
@@ -372,6 +393,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   // once more, and when it fails again the journal leaves the rest to the next writer.
   auto finish = [&] {
     CopyContent(source, file, size);
+    KeepModified(file);
     file.Flush();
     journal->Finish();
   };

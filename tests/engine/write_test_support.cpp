@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -108,6 +109,7 @@ class FaultyStream : public TStream {
   bool Lock(TFileLock kind, bool wait) override { return FInner->Lock(kind, wait); }
   std::string Identity() override { return FInner->Identity(); }
   bool Describe(TFileFacts& facts) override { return FInner->Describe(facts); }
+  bool SetModified(int64_t modified) override { return FInner->SetModified(modified); }
   void Reserve(int64_t size, int64_t data) override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Reserve(size, data);
@@ -180,6 +182,11 @@ void FaultyFileSystem::RenameNewIn(const TFolder& folder, const std::string& fro
 
 void FaultyFileSystem::SyncFolder(const TFolder& folder) {
   if (Step()) throw EWriteError(kInjected);
+  if (++FFolderSyncs == FFolderSyncFailsAt) {
+    errno = EIO;
+    throw EWriteError(Format("Cannot make the names in the folder \"%s\" durable. %s",
+                             folder.Path().c_str(), LastSystemErrorText().c_str()));
+  }
   TFileSystem::SyncFolder(folder);
 }
 

@@ -74,6 +74,10 @@ class FaultyFileSystem : public TFileSystem {
   long long BytesWritten() const { return FBytesWritten; }
   void AddBytesWritten(long long count) { FBytesWritten += count; }
   int Renames() const { return FRenames; }
+  // Makes the nth flush of a folder from now on (1: the next) fail as a disk that cannot write
+  // makes it fail (EIO), apart from the count of changes; and how many there were.
+  void FailFolderSync(int nth) { FFolderSyncFailsAt = FFolderSyncs + nth; }
+  int FolderSyncs() const { return FFolderSyncs; }
 
   // Which of the bytes written since a file's last flush a disk stores before the machine
   // stops: none, all (for the files PowerCut names), or some of the 512-byte blocks that
@@ -100,6 +104,8 @@ class FaultyFileSystem : public TFileSystem {
   bool FFailed = false;
   long long FBytesWritten = 0;
   int FRenames = 0;
+  int FFolderSyncs = 0;
+  int FFolderSyncFailsAt = 0;
   // A rename done: the content the new name leads to is what the renamed file held for certain.
   void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.

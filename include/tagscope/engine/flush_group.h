@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,7 +29,8 @@ class TFlushGroup {
   TFlushGroup& operator=(const TFlushGroup&) = delete;
 
   // Returns once the folder's names as they were at the call are durable; raises what the
-  // flush raised when this caller's flush failed.
+  // flush that served this call raised, in every caller it served: a flush that failed is not
+  // tried again for them (a second one may succeed without the names being on the disk).
   void SyncFolder(TFileSystem& files, const TFolder& folder);
   // How many flushes of folders the group made.
   int64_t FolderFlushes() const;
@@ -36,9 +38,13 @@ class TFlushGroup {
   TJournalPool& Journals() { return *FJournals; }
 
  private:
+  // The requests one flush serves: those made before it began and after the one before.
+  struct TRound {
+    bool finished = false;
+    std::exception_ptr error;  // what the flush raised
+  };
   struct TFolderState {
-    uint64_t asked = 0;  // requests made
-    uint64_t done = 0;   // requests served by a finished flush
+    std::shared_ptr<TRound> waiting;  // the requests no flush has begun for yet
     bool flushing = false;
   };
   mutable std::mutex FMutex;
