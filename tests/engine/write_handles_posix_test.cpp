@@ -510,6 +510,10 @@ struct AccessCase {
   bool copiesNoAttributes;  // the new file's attributes are not given (its list stays the folder's)
 };
 
+void PrintTo(const AccessCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class RewriteInAFolderWithADefaultList : public ::testing::TestWithParam<AccessCase> {};
 
 // The folder gives every new file in it a default list (another user may write, as
@@ -524,9 +528,10 @@ TEST_P(RewriteInAFolderWithADefaultList, TheFileKeepsItsOwnAccessListOrNone) {
                  folderList.size(), 0) != 0)
     GTEST_SKIP() << "no access control lists here: " << std::strerror(errno);
   const std::string ownList = AccessList({{1, 6}, {4, 6}, {0x10, 6}, {0x20, 0}}, {{65534, 4}});
-  if (c.ownList)
+  if (c.ownList) {
     ASSERT_EQ(
         ::setxattr(name.c_str(), "system.posix_acl_access", ownList.data(), ownList.size(), 0), 0);
+  }
   // Marks of this program's own on a file being changed stay with that change.
   ASSERT_EQ(::setxattr(name.c_str(), "user.tagscope.mark", "1", 1, 0), 0);
   ASSERT_EQ(::setxattr(name.c_str(), "user.note", "kept", 4, 0), 0);
@@ -549,7 +554,9 @@ TEST_P(RewriteInAFolderWithADefaultList, TheFileKeepsItsOwnAccessListOrNone) {
   EXPECT_EQ(renamed, !c.copiesNoAttributes);
   char value[8];
   EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value), 4);
-  if (renamed) EXPECT_LT(::getxattr(name.c_str(), "user.tagscope.mark", value, sizeof value), 0);
+  if (renamed) {
+    EXPECT_LT(::getxattr(name.c_str(), "user.tagscope.mark", value, sizeof value), 0);
+  }
   TestEngine check;
   check.Open(name, true);
   EXPECT_EQ(check.Title(), std::string(3000, 'N'));
@@ -568,6 +575,10 @@ struct KeptTimeCase {
   std::function<void(TID3Engine&)> change;
   bool secondName;  // a hard link: a new content is copied back
 };
+
+void PrintTo(const KeptTimeCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class KeptTime : public ::testing::TestWithParam<KeptTimeCase> {};
 
