@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -183,9 +184,8 @@ void FaultyFileSystem::RenameNewIn(const TFolder& folder, const std::string& fro
 void FaultyFileSystem::SyncFolder(const TFolder& folder) {
   if (Step()) throw EWriteError(kInjected);
   if (++FFolderSyncs == FFolderSyncFailsAt) {
-    errno = EIO;
     throw EWriteError(Format("Cannot make the names in the folder \"%s\" durable. %s",
-                             folder.Path().c_str(), LastSystemErrorText().c_str()));
+                             folder.Path().c_str(), std::strerror(EIO)));
   }
   TFileSystem::SyncFolder(folder);
 }
