@@ -232,6 +232,8 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // Only what differs is journalled and written: an edit of one field touches a block or two.
   change.KeepChangesOnly(journal::kMostRanges);
   if (change.Writes().empty() && change.Size() == file.Size()) return true;
+  // Whether the time can be kept is learnt before anything is written.
+  KeepModified(file);
   // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
   // made a write within one page whole or not at all: a change within one such block is made
   // by one write, and needs no journal.

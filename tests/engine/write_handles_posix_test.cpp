@@ -360,6 +360,49 @@ TEST(OtherUsers, AWriterWhoIsNotTheOwnerFinishesTheirOwnStoppedCopy) {
   }
 }
 
+// Another user may write the file but not set its times (only its owner may): a change that is
+// to keep the time is not made, in place or copied back (a new file of theirs cannot be given
+// the owner).
+TEST(OtherUsers, AChangeThatCannotKeepTheTimeIsNotMade) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  ScratchFolder dir;
+  ::chmod(dir.Path("").c_str(), 0777);
+  const std::string name = dir.Path("a.mp3");
+  const std::vector<std::pair<std::string, std::function<void(TID3Engine&)>>> changes = {
+      {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetTitle("New"); }},
+      {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetAlbum(kLongAlbum); }},
+      {Song("Old"), [](TID3Engine& e) { e.SetTitle(std::string(3000, 'N')); }}};
+  for (const auto& [original, change] : changes) {
+    dir.Put("a.mp3", original);
+    ::chmod(name.c_str(), 0666);
+    {
+      TFileStream file(name, TFileMode::fmOpenReadWrite);
+      ASSERT_TRUE(file.SetModified(1234567891123456789));
+    }
+    EXPECT_EQ(AsUser(65534,
+                     [&] {
+                       TestEngine e;
+                       e.SetKeepModified(true);
+                       e.Open(name);
+                       change(e);
+                       try {
+                         e.WriteTag();
+                       } catch (const EWriteError& error) {
+                         if (std::string(error.what()).find("Operation not permitted") !=
+                             std::string::npos)
+                           ::_exit(9);
+                         throw;
+                       }
+                     }),
+              9);
+    EXPECT_EQ(ReadFile(name), original);
+    TFileFacts facts;
+    ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(facts));
+    EXPECT_EQ(facts.modified, 1234567891123456789);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+  }
+}
+
 TEST(OtherUsers, AnotherUsersLockedLookAlikeIsIgnoredAndNeverDeleted) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
   ScratchFolder dir;
