@@ -44,7 +44,8 @@ int Erase(const TEraseOptions& o) {
       files, "erased",
       [&](const std::string& fileName) {
         TID3Engine engine;
-        const TKeptModified modified(fileName, o.preserveModified);
+        // Kept through the open file, never set again through the name.
+        engine.SetKeepModified(o.preserveModified);
         OpenEngine(engine, fileName, false, o.force);
         if (o.all) {
           // The tag and every block behind the audio go in one change: a stop half way leaves none
@@ -56,7 +57,6 @@ int Erase(const TEraseOptions& o) {
             Change(engine, [&] { engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges()); });
           if (o.v1) Change(engine, [&] { RemoveTrailer(engine); });
         }
-        modified.Restore();
       },
       true);
 }

@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "tagscope/rtl/exception.h"
-#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -46,32 +45,6 @@ void Change(TID3Engine& engine, const std::function<void()>& operation) {
     if (engine.ForceWrite()) throw;
     throw EWriteRefused(Format("%s (--force)", e.what()));
   }
-}
-
-TKeptModified::TKeptModified(const std::string& fileName, bool keep)
-    : FFileName(fileName), FKeep(keep) {
-  if (!FKeep) return;
-  TFileStream file(fileName, TFileMode::fmOpenRead);
-  TFileFacts facts;
-  if (!file.Describe(facts))
-    throw EFOpenError(Format("Cannot read the modification time of \"%s\": %s", fileName.c_str(),
-                             LastSystemErrorText().c_str()));
-  FModified = facts.modified;
-}
-
-void TKeptModified::Restore() const {
-  if (!FKeep) return;
-  bool restored = false;
-  try {
-    TFileStream file(FFileName, TFileMode::fmOpenReadWrite);
-    restored = file.SetModified(FModified);
-  } catch (const Exception&) {
-  }
-  if (!restored)
-    throw EWriteError(
-        Format("\"%s\" was changed, but its modification time could not be set "
-               "back: %s",
-               FFileName.c_str(), LastSystemErrorText().c_str()));
 }
 
 void Change(TID3Engine& engine, void (TID3Engine::*operation)()) {

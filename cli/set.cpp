@@ -421,7 +421,8 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
       files, request.dryRun ? "not changed (dry run)" : "written",
       [&](const std::string& fileName) {
         TID3Engine engine;
-        const TKeptModified modified(fileName, options.preserveModified && !request.dryRun);
+        // Kept through the open file, never set again through the name.
+        engine.SetKeepModified(options.preserveModified && !request.dryRun);
         // A dry run opens the file for reading only: it cannot change it.
         OpenEngine(engine, fileName, request.dryRun, options.force);
         const TTagLines before = TagLines(engine, false);
@@ -432,7 +433,6 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         Change(engine, &TID3Engine::WriteTag);
         // Where the APE tag stands after the tag's write.
         if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
-        modified.Restore();
       },
       // Many files at once where nothing is printed along the way.
       !request.dryRun && !options.apeToId3);

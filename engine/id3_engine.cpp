@@ -48,6 +48,11 @@ void TID3Engine::SetFlushGroup(std::shared_ptr<TFlushGroup> value) {
   FFile->SetFlushGroup(std::move(value));
 }
 
+void TID3Engine::SetKeepModified(bool value) {
+  FKeepModified = value;
+  FFile->SetKeepModified(value);
+}
+
 void TID3Engine::SetFileSystem(std::shared_ptr<TFileSystem> value) {
   FFile->SetFileSystem(std::move(value));
 }
@@ -90,6 +95,7 @@ void TID3Engine::WriteTag() {
   // The file holds what the engine holds now, all of it accounted for.
   FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false, {}};
   FTag.SetPaddingChosen(false);
+  FFile->RaiseNotDurable();
   if (OnWriteTag) OnWriteTag(*this);
 }
 
@@ -97,6 +103,7 @@ void TID3Engine::EraseTag() {
   if (!Active()) return;
   RemoveTag();
   FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
+  FFile->RaiseNotDurable();
   if (OnEraseTag) OnEraseTag(*this);
 }
 

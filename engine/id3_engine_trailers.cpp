@@ -52,6 +52,7 @@ void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
     throw EWriteError(Format("Cannot cut the blocks behind the audio out of \"%s\". %s",
                              FFileName.c_str(), e.what()));
   }
+  FFile->RaiseNotDurable();
 }
 
 }  // namespace tagscope

@@ -113,10 +113,12 @@ bool TID3Engine::RemoveID3V1() {
   if (!trailer) return false;
   TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
   const int64_t size = trailer->End();
+  FFile->KeepModified(*FStream);  // whether the time can be kept, before anything is cut
   TUndoStream journal(*FStream);
   journal.ChangeOrRollBack(
       [&] {
         journal.SetSize(size - kTrailerSize);
+        FFile->KeepModified(*FStream);
         journal.Flush();
       },
       "bytes");
@@ -140,11 +142,17 @@ void TID3Engine::SaveID3V1() {
         Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));
   }
   if (journaled) return;
+  FFile->KeepModified(*FStream);
   // Where no journal can be made: a write that fails part way would leave a damaged trailer,
   // or a piece of one behind the audio, so the bytes it covers and the file's size are kept
   // and put back.
   TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack([&] { WriteID3V1To(journal, tagEnd); }, "bytes");
+  journal.ChangeOrRollBack(
+      [&] {
+        WriteID3V1To(journal, tagEnd);
+        FFile->KeepModified(*FStream);
+      },
+      "bytes");
 }
 
 void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {

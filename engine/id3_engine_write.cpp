@@ -20,6 +20,7 @@ void TID3Engine::EraseTagAndTrailers(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
   RemoveTag(trailers);
   FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
+  FFile->RaiseNotDurable();
   if (OnEraseTag) OnEraseTag(*this);
 }
 

@@ -424,10 +424,12 @@ void TTagWriter::CutWithoutTag(const std::vector<TFileRange>& cuts) {
   const int64_t size = file.Size();
   if (cuts.size() == 1 && cuts.front().Offset + cuts.front().Size == size) {
     // One size change, which the file takes whole or not at all; undone if it fails.
+    F.KeepModified(file);  // whether the time can be kept, before anything is cut
     TUndoStream journal(file);
     journal.ChangeOrRollBack(
         [&] {
           journal.SetSize(cuts.front().Offset);
+          F.KeepModified(file);
           journal.Flush();
         },
         "bytes");

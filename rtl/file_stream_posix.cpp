@@ -165,11 +165,18 @@ void TFileStream::SetSize(int64_t size) {
 }
 
 void TFileStream::Flush() {
-  if (::fsync(FHandle->fd) != 0) throw EWriteError(WriteErrorText());
+  int result;
+  while ((result = ::fsync(FHandle->fd)) != 0 && errno == EINTR) {
+  }
+  // Every failure counts, EINVAL too: a file that cannot be flushed is not on the disk.
+  if (result != 0) throw EWriteError(WriteErrorText());
 }
 
 void TFileStream::FlushData() {
-  if (::fdatasync(FHandle->fd) != 0) throw EWriteError(WriteErrorText());
+  int result;
+  while ((result = ::fdatasync(FHandle->fd)) != 0 && errno == EINTR) {
+  }
+  if (result != 0) throw EWriteError(WriteErrorText());
 }
 
 bool TFileStream::Lock(TFileLock kind, bool wait) {

@@ -12,6 +12,7 @@
 
 #include "rtl/posix_facts.h"
 #include "tagscope/rtl/files.h"
+#include "tagscope/rtl/folder.h"
 
 namespace tagscope {
 
@@ -32,22 +33,25 @@ std::string ResolveLinkName(const std::string& fileName) {
   return ResolveFileName(fileName);
 }
 
+namespace {
+
+// A file's attributes by its name, a link there not followed.
+TAttributeCalls CallsOn(const std::string& fileName) {
+  const char* file = fileName.c_str();
+  return {[file](char* into, size_t room) { return ::llistxattr(file, into, room); },
+          [file](const char* name, void* into, size_t room) {
+            return ::lgetxattr(file, name, into, room);
+          },
+          [file](const char* name, const void* value, size_t size) {
+            return ::lsetxattr(file, name, value, size, 0);
+          },
+          [file](const char* name) { return ::lremovexattr(file, name); }};
+}
+
+}  // namespace
+
 bool CopyExtendedAttributes(const std::string& from, const std::string& to) {
-  std::vector<std::string> names;
-  // Links not followed.
-  if (!AttributeNames(
-          [&](char* into, size_t room) { return ::llistxattr(from.c_str(), into, room); }, names))
-    return false;
-  for (const std::string& name : names) {
-    const ssize_t size = ::lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
-    if (size < 0) return false;
-    std::string value(static_cast<size_t>(size), '\0');
-    const ssize_t got = ::lgetxattr(from.c_str(), name.c_str(), value.data(), value.size());
-    if (got < 0) return false;
-    value.resize(static_cast<size_t>(got));
-    if (::lsetxattr(to.c_str(), name.c_str(), value.data(), value.size(), 0) != 0) return false;
-  }
-  return true;
+  return CopyAttributeSet(CallsOn(from), CallsOn(to));
 }
 
 bool RemoveFile(const std::string& fileName) {
@@ -102,10 +106,7 @@ bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow) {
 }
 
 void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  TFolder(folder).Sync();
 }
 
 std::string GetTempDir() {

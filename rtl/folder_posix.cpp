@@ -62,6 +62,43 @@ bool AttributeNames(const std::function<ssize_t(char*, size_t)>& list,
   return false;
 }
 
+bool AttributeValue(const std::function<ssize_t(const char*, void*, size_t)>& get, const char* name,
+                    std::string& value) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = get(name, nullptr, 0);
+    if (size < 0) return false;
+    value.assign(static_cast<size_t>(size), '\0');
+    const ssize_t got = size > 0 ? get(name, value.data(), value.size()) : 0;
+    if (got < 0 && errno == ERANGE) continue;  // grew in between
+    if (got < 0) return false;
+    value.resize(static_cast<size_t>(got));
+    return true;
+  }
+  return false;
+}
+
+bool CopyAttributeSet(const TAttributeCalls& from, const TAttributeCalls& to) {
+  std::vector<std::string> names;
+  if (!AttributeNames(from.list, names)) return false;
+  bool accessList = false;
+  for (const std::string& name : names) {
+    // A mark belongs to the change that put it on the file, not to the file.
+    if (name.rfind("user.tagscope.", 0) == 0) continue;
+    std::string value;
+    if (!AttributeValue(from.get, name.c_str(), value)) {
+      if (errno == ENODATA) continue;  // removed since it was listed
+      return false;
+    }
+    if (to.set(name.c_str(), value.data(), value.size()) != 0) return false;
+    accessList = accessList || name == kAccessListAttribute;
+  }
+  // A file made in a folder with a default access list takes that list (others given access,
+  // the owning group's cut by its mask); the file it stands in for had none.
+  if (!accessList && to.remove(kAccessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP)
+    return false;
+  return true;
+}
+
 int FolderDescriptor(const TFolder& folder) {
   return folder.FHandle->fd;
 }
@@ -137,28 +174,45 @@ bool TFolder::SetAccess(const std::string& leaf, const TFileFacts& like) const {
   return ::fchmod(file.fd, static_cast<mode_t>(like.mode & 07777)) == 0;
 }
 
+namespace {
+
+TAttributeCalls CallsOn(int fd) {
+  return {
+      [fd](char* into, size_t room) { return ::flistxattr(fd, into, room); },
+      [fd](const char* name, void* into, size_t room) { return ::fgetxattr(fd, name, into, room); },
+      [fd](const char* name, const void* value, size_t size) {
+        return ::fsetxattr(fd, name, value, size, 0);
+      },
+      [fd](const char* name) { return ::fremovexattr(fd, name); }};
+}
+
+}  // namespace
+
 bool TFolder::CopyAttributes(const std::string& from, const std::string& to) const {
   const TOpenLeaf source(FHandle->fd, from, O_RDONLY);
   const TOpenLeaf target(FHandle->fd, to, O_RDONLY);
   if (source.fd < 0 || target.fd < 0) return false;
-  std::vector<std::string> names;
-  if (!AttributeNames([&](char* into, size_t room) { return ::flistxattr(source.fd, into, room); },
-                      names))
-    return false;
-  for (const std::string& name : names) {
-    const ssize_t size = ::fgetxattr(source.fd, name.c_str(), nullptr, 0);
-    if (size < 0) return false;
-    std::string value(static_cast<size_t>(size), '\0');
-    const ssize_t got = ::fgetxattr(source.fd, name.c_str(), value.data(), value.size());
-    if (got < 0) return false;
-    value.resize(static_cast<size_t>(got));
-    if (::fsetxattr(target.fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
-  }
-  return true;
+  return CopyAttributeSet(CallsOn(source.fd), CallsOn(target.fd));
+}
+
+bool TFolder::AccessList(const std::string& leaf, std::string& list) const {
+  const TOpenLeaf file(FHandle->fd, leaf, O_RDONLY);
+  if (file.fd < 0) return false;
+  if (AttributeValue(CallsOn(file.fd).get, kAccessListAttribute, list)) return true;
+  list.clear();
+  // None, or a file system that keeps none.
+  return errno == ENODATA || errno == ENOTSUP;
 }
 
 void TFolder::Sync() const {
-  ::fsync(FHandle->fd);
+  int result;
+  while ((result = ::fsync(FHandle->fd)) != 0 && errno == EINTR) {
+  }
+  // Some file systems cannot flush a folder at all (EINVAL); they need not.
+  if (result == 0 || errno == EINVAL) return;
+  const std::string path = FPath.empty() ? "." : FPath;
+  throw EWriteError(Format("Cannot make the names in the folder \"%s\" durable. %s", path.c_str(),
+                           LastSystemErrorText().c_str()));
 }
 
 std::string CurrentUser() {

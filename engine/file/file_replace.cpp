@@ -40,9 +40,16 @@ bool TFileReplacement::RenameKeepsIdentity(const TFileFacts& old) {
   // Access control lists and other extended attributes go with the content; where one cannot
   // be given to the new file, the content is copied into the old one instead.
   if (!files.CopyAttributesIn(FPlace.Folder(), FPlace.Leaf(), temp)) return false;
+  // The access control list too, byte for byte: a new file may have taken the folder's default
+  // one, which gives others access the file never gave them.
+  std::string oldList, newList;
+  if (!files.AccessListIn(FPlace.Folder(), FPlace.Leaf(), oldList) ||
+      !files.AccessListIn(FPlace.Folder(), temp, newList))
+    return false;
   TFileFacts made;
   if (!files.LookIn(FPlace.Folder(), temp, made)) return false;
-  return made.owner == old.owner && made.group == old.group && made.mode == old.mode;
+  return made.owner == old.owner && made.group == old.group && made.mode == old.mode &&
+         newList == oldList;
 }
 
 bool TFileReplacement::Commit(const TFileFacts& old) {

@@ -28,8 +28,9 @@ class TFileReplacement {
   std::string Digits() const;
 
   // Whether a rename would keep what makes the file `old` describes itself: a single name (a
-  // rename would part a hard link from the new content) and its owner, group and permissions,
-  // which the new file is given here as far as this process may.
+  // rename would part a hard link from the new content) and its owner, group, permissions and
+  // access control list (or none), which the new file is given here as far as this process
+  // may, with its other extended attributes.
   bool RenameKeepsIdentity(const TFileFacts& old);
   // Renames the new file over the target, when the target's name still leads to the file
   // `old` describes (checked under the writer's lock, no link followed); the caller flushes

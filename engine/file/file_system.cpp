@@ -90,6 +90,10 @@ bool TFileSystem::CopyAttributesIn(const TFolder& folder, const std::string& fro
   return folder.CopyAttributes(from, to);
 }
 
+bool TFileSystem::AccessListIn(const TFolder& folder, const std::string& leaf, std::string& list) {
+  return folder.AccessList(leaf, list);
+}
+
 void TFileSystem::SyncFolder(const TFolder& folder) {
   folder.Sync();
 }

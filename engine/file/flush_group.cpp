@@ -20,32 +20,31 @@ void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
   std::unique_lock lock(FMutex);
   // Folders are told apart by the path they were opened by.
   TFolderState& state = FFolders[folder.Path()];
-  const uint64_t ticket = ++state.asked;
+  if (!state.waiting) state.waiting = std::make_shared<TRound>();
+  const std::shared_ptr<TRound> round = state.waiting;
   // A flush that began after this request serves it; one that was under way does not.
-  while (state.done < ticket) {
+  while (!round->finished) {
     if (state.flushing) {
       FDone.wait(lock);
       continue;
     }
     state.flushing = true;
-    const uint64_t serves = state.asked;
+    state.waiting.reset();
     ++FFlushes;
     lock.unlock();
+    std::exception_ptr error;
     try {
       files.SyncFolder(folder);
     } catch (...) {
-      // The requests stay unserved: the next one waiting flushes again.
-      lock.lock();
-      state.flushing = false;
-      lock.unlock();
-      FDone.notify_all();
-      throw;
+      error = std::current_exception();
     }
     lock.lock();
     state.flushing = false;
-    state.done = std::max(state.done, serves);
+    round->error = error;
+    round->finished = true;
     FDone.notify_all();
   }
+  if (round->error) std::rethrow_exception(round->error);
 }
 
 void TFlushGroup::SyncLater(TFileSystem& files, std::shared_ptr<const TFolder> folder) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "engine/file/change_mark.h"
 #include "engine/file/file_replace.h"
@@ -232,6 +233,8 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // Only what differs is journalled and written: an edit of one field touches a block or two.
   change.KeepChangesOnly(journal::kMostRanges);
   if (change.Writes().empty() && change.Size() == file.Size()) return true;
+  // Whether the time can be kept is learnt before anything is written.
+  KeepModified(file);
   // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
   // made a write within one page whole or not at all: a change within one such block is made
   // by one write, and needs no journal.
@@ -268,6 +271,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     undo.ChangeOrRollBack(
         [&] {
           change.Apply(undo);
+          KeepModified(file);
           undo.Flush();
           // The journal goes first: a mark whose journal is gone leads nowhere, under any name.
           if (journal) journal->Finish();
@@ -298,8 +302,10 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
     TState& state;
     ~TBackToWriting() { state = TState::Writing; }
   } back{FState};
+  FNotDurable.clear();
   TFileReplacement replacement(*FPlace);
   write(replacement.Stream());
+  KeepModified(replacement.Stream());
   replacement.Stream().Flush();
   if (!replacement.RenameKeepsIdentity(FOpened)) {
     CopyBack(replacement);
@@ -324,10 +330,14 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
   FStream = replacement.TakeStream();
   FLock = TLockGuard(*FStream, TFileLock::flExclusive, std::chrono::milliseconds(0));
   FOpened = FactsOf(*FStream);
-  // The new file has the name; what follows is not undone when making that durable fails.
+  // The new file has the name and stays: the caller accounts for the change, then raises this.
   try {
     SyncFolder();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    FNotDurable = Format(
+        "\"%s\" holds its new content, but its new name may not be on the disk yet: a power cut "
+        "may still bring back the old file. %s",
+        FName.c_str(), e.what());
   }
 }
 
@@ -365,6 +375,17 @@ void TTagFile::JournalRemoved() {
                "change back",
                FName.c_str(), e.what()));
   }
+}
+
+void TTagFile::RaiseNotDurable() {
+  if (FNotDurable.empty()) return;
+  throw EWriteError(std::exchange(FNotDurable, std::string()));
+}
+
+void TTagFile::KeepModified(TStream& file) {
+  if (!FKeepModified || file.SetModified(FOpened.modified)) return;
+  throw EWriteError(Format("Cannot keep the time of last write of \"%s\" as it was. %s",
+                           FName.c_str(), LastSystemErrorText().c_str()));
 }
 
 TJournalPool* TTagFile::Journals() const {
@@ -414,6 +435,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   replacement.Keep();
   try {
     SyncFolder();
+    // Whether the time can be kept is learnt before a byte of the file changes.
+    KeepModified(file);
     if (mark) file.Flush();
   } catch (...) {
     journal->Finish();
@@ -441,6 +464,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   // once more, and when it fails again the journal leaves the rest to the next writer.
   auto finish = [&] {
     CopyContent(source, file, size);
+    KeepModified(file);
     file.Flush();
     journal->Finish();
     Unmark(mark);

@@ -97,7 +97,19 @@ class TTagFile {
   // Writes the new content through `write` into a new file beside the file, then puts it in
   // the file's place: renamed over it where that keeps what makes the file itself, else
   // copied into it under a journal. The open file is the one with the new content afterwards.
+  // When making the new name durable fails, the file stays new and the error waits for
+  // RaiseNotDurable.
   void Replace(const std::function<void(TStream&)>& write);
+  // Raises, once, the error of the last Replace whose new name may not be on the disk; nothing
+  // when there is none. Called once the change is accounted for.
+  void RaiseNotDurable();
+
+  // Whether each change keeps the file's time of last write as it was before the change.
+  void SetKeepModified(bool value) { FKeepModified = value; }
+  // When the time is kept: sets it on `file`, open on the file that ends up with the change's
+  // content, before that file's last flush of the change; raises EWriteError naming the file
+  // when the system refuses.
+  void KeepModified(TStream& file);
 
  private:
   enum class TState { Closed, Reading, Writing, Changing };
@@ -139,6 +151,8 @@ class TTagFile {
   bool FJournalPending = false;
   bool FWriterAtWork = false;
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
+  bool FKeepModified = false;
+  std::string FNotDurable;  // why the last Replace's new name may not be on the disk
   TReadCache FCache;
   std::shared_ptr<TLaterReads> FLaterReads;
   std::optional<TFileFacts> FReadFacts;

@@ -79,6 +79,21 @@ class SetAndErase(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(self.contents(), AUDIO)
 
+    def test_preserve_mtime_keeps_the_time_whatever_the_change(self):
+        # A new tag (rewritten beside), a change in place, a tag that grows (renamed over), a
+        # trailer added in place, a trailer cut off the end, the tag erased (rewritten).
+        steps = [("set", "--title", "T", "--padding", "2000"), ("set", "--title", "Short"),
+                 ("set", "--title", "x" * 5000), ("set", "--v1"), ("erase", "--v1"), ("erase",)]
+        for verb, *args in steps:
+            before = self.contents()
+            os.utime(self.file, ns=(1_000_000_000, 1_234_567_891_987_654_321))
+            result = run(verb, "-p", self.file, *args)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertNotEqual(self.contents(), before, (verb, *args))
+            self.assertEqual(os.stat(self.file).st_mtime_ns, 1_234_567_891_987_654_321,
+                             (verb, *args))
+        self.assertEqual(self.contents(), AUDIO)
+
     def test_refusals_leave_the_file_unchanged(self):
         self.assertEqual(run("set", self.file, "--title", "Old").returncode, 0)
         before = self.contents()

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <thread>
 
 #include "tagscope/engine/flush_group.h"
 #include "tagscope/engine/id3_engine.h"
@@ -376,6 +381,46 @@ TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
     }
 }
 
+TEST_P(WriteFaults, AFolderFlushThatFailsIsAnErrorAndTheFileIsOldOrNew) {
+  const Scenario& s = GetParam();
+  std::string expected;
+  int flushes = 0;
+  {
+    ScratchFolder dir;
+    const std::string name = PutFile(dir, s);
+    auto files = std::make_shared<FaultyFileSystem>();
+    TestEngine e;
+    Prepare(e, s, name, files);
+    const int before = files->FolderSyncs();
+    Perform(e, s);
+    expected = ReadFile(name);
+    flushes = files->FolderSyncs() - before;
+  }
+  for (int failing = 1; failing <= flushes; ++failing) {
+    SCOPED_TRACE("folder flush " + std::to_string(failing) + " of " + std::to_string(flushes));
+    ScratchFolder dir;
+    const std::string name = PutFile(dir, s);
+    auto files = std::make_shared<FaultyFileSystem>();
+    TestEngine e;
+    Prepare(e, s, name, files);
+    files->FailFolderSync(failing);
+    std::string message;
+    try {
+      Perform(e, s);
+    } catch (const EWriteError& error) {
+      message = error.what();
+    }
+    ASSERT_NE(message, "") << "the failed flush went unreported";
+    EXPECT_NE(message.find(std::strerror(EIO)), std::string::npos) << message;
+    const std::string now = ReadFile(name);
+    EXPECT_TRUE(now == s.original || now == expected);
+    // A file already new says that its new name may not be on the disk.
+    EXPECT_EQ(now == expected, message.find("may not be on the disk") != std::string::npos)
+        << message;
+    EXPECT_EQ(dir.Files(), FilesOf(s));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, WriteFaults, ::testing::ValuesIn(Scenarios()),
                          [](const auto& info) {
                            std::string name = info.param.name;
@@ -459,6 +504,59 @@ TEST(WriteFaults, AFailingTrailerRemovalLeavesTheFileAsItWas) {
     EXPECT_EQ(ReadFile(name), original.substr(0, original.size() - 128));
     EXPECT_FALSE(e.RemoveID3V1());
   }
+}
+
+// The first flush of a folder waits until the test opens it; the second fails as a disk that
+// cannot write fails it.
+class GatedFlushes : public TFileSystem {
+ public:
+  std::atomic<int> calls{0};
+  void Open() { FGate.set_value(); }
+  void SyncFolder(const TFolder&) override {
+    const int call = ++calls;
+    if (call == 1) FOpened.wait();
+    if (call != 2) return;
+    errno = EIO;
+    throw EWriteError(Format("Cannot flush the folder. %s", std::strerror(errno)));
+  }
+
+ private:
+  std::promise<void> FGate;
+  std::shared_future<void> FOpened = FGate.get_future().share();
+};
+
+TEST(FlushGroup, EveryWriterAFailedFolderFlushServedHearsOfIt) {
+  ScratchFolder dir;
+  const TFolder folder(dir.Path(""));
+  // Two writers that ask while a flush is under way share the next one. When it fails, both
+  // hear of it, and neither flushes again (a flush after a failed one may succeed without the
+  // names being on the disk). They race the flush under way: the run is made again until both
+  // asked in time.
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    TFlushGroup group;
+    GatedFlushes files;
+    std::thread first([&] { group.SyncFolder(files, folder); });
+    while (files.calls == 0) std::this_thread::yield();
+    std::atomic<int> failed{0};
+    auto writer = [&] {
+      try {
+        group.SyncFolder(files, folder);
+      } catch (const EWriteError&) {
+        ++failed;
+      }
+    };
+    std::thread second(writer), third(writer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    files.Open();
+    first.join();
+    second.join();
+    third.join();
+    if (files.calls > 2 && failed == 1) continue;  // one asked after the second flush began
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(files.calls, 2);
+    return;
+  }
+  FAIL() << "the two writers never asked within one flush";
 }
 
 }  // namespace

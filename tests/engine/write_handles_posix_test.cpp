@@ -7,10 +7,12 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <algorithm>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -49,6 +51,16 @@ class HookedFileSystem : public TFileSystem {
   std::function<void(const std::string& leaf, TFileMode mode)> beforeOpenIn;
   std::function<void(const std::string& leaf)> beforeRemoveIn;
   std::function<void(const std::string& leaf)> beforeLookIn;
+  std::function<void()> beforeSyncFolder;
+  bool copiesNoAttributes = false;  // says it gave a new file the old one's, and did nothing
+  void SyncFolder(const TFolder& folder) override {
+    if (beforeSyncFolder) beforeSyncFolder();
+    TFileSystem::SyncFolder(folder);
+  }
+  bool CopyAttributesIn(const TFolder& folder, const std::string& from,
+                        const std::string& to) override {
+    return copiesNoAttributes || TFileSystem::CopyAttributesIn(folder, from, to);
+  }
   bool LookIn(const TFolder& folder, const std::string& leaf, TFileFacts& facts) override {
     if (beforeLookIn) beforeLookIn(leaf);
     return TFileSystem::LookIn(folder, leaf, facts);
@@ -353,6 +365,49 @@ TEST(OtherUsers, AWriterWhoIsNotTheOwnerFinishesTheirOwnStoppedCopy) {
   }
 }
 
+// Another user may write the file but not set its times (only its owner may): a change that is
+// to keep the time is not made, in place or copied back (a new file of theirs cannot be given
+// the owner).
+TEST(OtherUsers, AChangeThatCannotKeepTheTimeIsNotMade) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  ScratchFolder dir;
+  ::chmod(dir.Path("").c_str(), 0777);
+  const std::string name = dir.Path("a.mp3");
+  const std::vector<std::pair<std::string, std::function<void(TID3Engine&)>>> changes = {
+      {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetTitle("New"); }},
+      {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetAlbum(kLongAlbum); }},
+      {Song("Old"), [](TID3Engine& e) { e.SetTitle(std::string(3000, 'N')); }}};
+  for (const auto& [original, change] : changes) {
+    dir.Put("a.mp3", original);
+    ::chmod(name.c_str(), 0666);
+    {
+      TFileStream file(name, TFileMode::fmOpenReadWrite);
+      ASSERT_TRUE(file.SetModified(1234567891123456789));
+    }
+    EXPECT_EQ(AsUser(65534,
+                     [&] {
+                       TestEngine e;
+                       e.SetKeepModified(true);
+                       e.Open(name);
+                       change(e);
+                       try {
+                         e.WriteTag();
+                       } catch (const EWriteError& error) {
+                         if (std::string(error.what()).find("Operation not permitted") !=
+                             std::string::npos)
+                           ::_exit(9);
+                         throw;
+                       }
+                     }),
+              9);
+    EXPECT_EQ(ReadFile(name), original);
+    TFileFacts facts;
+    ASSERT_TRUE(TFileStream(name, TFileMode::fmOpenRead).Describe(facts));
+    EXPECT_EQ(facts.modified, 1234567891123456789);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+  }
+}
+
 TEST(OtherUsers, AnotherUsersLockedLookAlikeIsIgnoredAndNeverDeleted) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
   ScratchFolder dir;
@@ -466,6 +521,176 @@ TEST(FileSideWords, AFileCutShortWhileItIsCopiedSaysSo) {
     EXPECT_NE(std::string(error.what()).find("shrank"), std::string::npos) << error.what();
   }
 }
+
+// An access control list as the system stores it (version 2, then tag, permissions and id of
+// each entry, sorted), of the entries given: the owner, other users by number, the owning
+// group, the mask, others.
+std::string AccessList(std::initializer_list<std::pair<uint16_t, uint16_t>> owners,
+                       std::initializer_list<std::pair<uint32_t, uint16_t>> users) {
+  std::string list;
+  auto put = [&](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) list += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  auto entry = [&](uint16_t tag, uint16_t permissions, uint32_t id) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  };
+  put(2, 4);
+  // Tags: the owner 1, a user 2, the owning group 4, the mask 0x10, others 0x20.
+  auto it = owners.begin();
+  entry(1, it++->second, 0xFFFFFFFF);
+  for (const auto& [user, permissions] : users) entry(2, permissions, user);
+  for (; it != owners.end(); ++it) entry(it->first, it->second, 0xFFFFFFFF);
+  return list;
+}
+
+// The access control list of a file, empty when it has none.
+std::string AccessListOf(const std::string& name) {
+  char value[512];
+  const ssize_t size = ::getxattr(name.c_str(), "system.posix_acl_access", value, sizeof value);
+  return size < 0 ? std::string() : std::string(value, static_cast<size_t>(size));
+}
+
+struct AccessCase {
+  const char* name;
+  bool ownList;             // the file has an access control list of its own
+  bool copiesNoAttributes;  // the new file's attributes are not given (its list stays the folder's)
+};
+
+void PrintTo(const AccessCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class RewriteInAFolderWithADefaultList : public ::testing::TestWithParam<AccessCase> {};
+
+// The folder gives every new file in it a default list (another user may write, as
+// `setfacl -d -m u:nobody:rw` says); a rewrite leaves the song with the list it had, or none.
+TEST_P(RewriteInAFolderWithADefaultList, TheFileKeepsItsOwnAccessListOrNone) {
+  const AccessCase& c = GetParam();
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  ASSERT_EQ(::chmod(name.c_str(), 0660), 0);
+  const std::string folderList = AccessList({{1, 7}, {4, 5}, {0x10, 7}, {0x20, 5}}, {{65534, 6}});
+  if (::setxattr(dir.Path("").c_str(), "system.posix_acl_default", folderList.data(),
+                 folderList.size(), 0) != 0)
+    GTEST_SKIP() << "no access control lists here: " << std::strerror(errno);
+  const std::string ownList = AccessList({{1, 6}, {4, 6}, {0x10, 6}, {0x20, 0}}, {{65534, 4}});
+  if (c.ownList) {
+    ASSERT_EQ(
+        ::setxattr(name.c_str(), "system.posix_acl_access", ownList.data(), ownList.size(), 0), 0);
+  }
+  // Marks of this program's own on a file being changed stay with that change.
+  ASSERT_EQ(::setxattr(name.c_str(), "user.tagscope.mark", "1", 1, 0), 0);
+  ASSERT_EQ(::setxattr(name.c_str(), "user.note", "kept", 4, 0), 0);
+  struct stat before {};
+  ::stat(name.c_str(), &before);
+  auto files = std::make_shared<HookedFileSystem>();
+  files->copiesNoAttributes = c.copiesNoAttributes;
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.Open(name);
+  e.SetTitle(std::string(3000, 'N'));  // outgrows the tag: a new file beside
+  e.WriteTag();
+  e.SetActive(false);
+  struct stat after {};
+  ::stat(name.c_str(), &after);
+  EXPECT_EQ(AccessListOf(name), c.ownList ? ownList : std::string());
+  EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+  // Where the new file's list could not be made the old one's, the content was copied back.
+  const bool renamed = after.st_ino != before.st_ino;
+  EXPECT_EQ(renamed, !c.copiesNoAttributes);
+  char value[8];
+  EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value), 4);
+  if (renamed) {
+    EXPECT_LT(::getxattr(name.c_str(), "user.tagscope.mark", value, sizeof value), 0);
+  }
+  TestEngine check;
+  check.Open(name, true);
+  EXPECT_EQ(check.Title(), std::string(3000, 'N'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, RewriteInAFolderWithADefaultList,
+                         ::testing::Values(AccessCase{"None", false, false},
+                                           AccessCase{"Own", true, false},
+                                           AccessCase{"NoneNotCopied", false, true},
+                                           AccessCase{"OwnNotCopied", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct KeptTimeCase {
+  const char* name;
+  std::string original;
+  std::function<void(TID3Engine&)> change;
+  bool secondName;  // a hard link: a new content is copied back
+};
+
+void PrintTo(const KeptTimeCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class KeptTime : public ::testing::TestWithParam<KeptTimeCase> {};
+
+// The time of last write is kept through the open file: a name swapped for a link during the
+// change (at the first flush of the folder) leads the time nowhere else.
+TEST_P(KeptTime, IsSetOnTheFileWrittenAndNoOtherAfterTheNameWasSwappedForALink) {
+  const KeptTimeCase& c = GetParam();
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", c.original);
+  if (c.secondName) fs::create_hard_link(name, dir.Path("b.mp3"));
+  const std::string other = dir.Put("other.txt", "another file");
+  const int64_t songTime = 1234567891123456789, otherTime = 1500000000000000007;
+  for (const auto& [file, time] : {std::pair{name, songTime}, std::pair{other, otherTime}}) {
+    TFileStream stream(file, TFileMode::fmOpenReadWrite);
+    ASSERT_TRUE(stream.SetModified(time));
+  }
+  auto files = std::make_shared<HookedFileSystem>();
+  files->beforeSyncFolder = [&] {
+    if (fs::is_symlink(name)) return;
+    fs::rename(name, dir.Path("moved.mp3"));
+    fs::create_symlink(other, name);
+  };
+  TestEngine e;
+  e.SetFileSystem(files);
+  e.SetKeepModified(true);
+  e.Open(name);
+  c.change(e);
+  e.WriteTag();
+  e.SetActive(false);
+  ASSERT_TRUE(fs::is_symlink(name));
+  auto timeOf = [](const std::string& file) {
+    TFileFacts facts;
+    EXPECT_TRUE(TFileStream(file, TFileMode::fmOpenRead).Describe(facts));
+    return facts.modified;
+  };
+  EXPECT_EQ(timeOf(other), otherTime);
+  EXPECT_EQ(ReadFile(other), "another file");
+  EXPECT_EQ(timeOf(dir.Path("moved.mp3")), songTime);
+  TestEngine check;
+  check.Open(dir.Path("moved.mp3"), true);
+  EXPECT_EQ(check.Album(), "New album");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, KeptTime,
+    ::testing::Values(KeptTimeCase{"InPlace", RoomySong("Old", "Album"),
+                                   [](TID3Engine& e) {
+                                     e.SetAlbum("New album");
+                                     e.SetTitle(kLongAlbum);  // over blocks of the disk: journalled
+                                   },
+                                   false},
+                      KeptTimeCase{"Renamed", Song("Old"),
+                                   [](TID3Engine& e) {
+                                     e.SetAlbum("New album");
+                                     e.SetTitle(std::string(3000, 'N'));
+                                   },
+                                   false},
+                      KeptTimeCase{"CopiedBack", Song("Old"),
+                                   [](TID3Engine& e) {
+                                     e.SetAlbum("New album");
+                                     e.SetTitle(std::string(3000, 'N'));
+                                   },
+                                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tagscope

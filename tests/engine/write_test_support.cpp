@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <set>
@@ -117,6 +119,7 @@ class FaultyStream : public TStream {
     if (FFiles.Disk()) FFiles.Disk()->Report(facts);
     return true;
   }
+  bool SetModified(int64_t modified) override { return FInner->SetModified(modified); }
   void Reserve(int64_t size, int64_t data) override {
     if (FFiles.Step()) throw EWriteError(kInjected);
     FInner->Reserve(size, data);
@@ -234,6 +237,10 @@ void FaultyFileSystem::RenameNewIn(const TFolder& folder, const std::string& fro
 
 void FaultyFileSystem::SyncFolder(const TFolder& folder) {
   if (Step()) throw EWriteError(kInjected);
+  if (++FFolderSyncs == FFolderSyncFailsAt) {
+    throw EWriteError(Format("Cannot make the names in the folder \"%s\" durable. %s",
+                             folder.Path().c_str(), std::strerror(EIO)));
+  }
   if (FDisk)
     FDisk->FolderFlushed(folder.Path());
   else

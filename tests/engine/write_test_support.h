@@ -102,6 +102,10 @@ class FaultyFileSystem : public TFileSystem {
   // machine resumed may step it: the times of change and of last write stamped from then on are
   // that much earlier. The disk is modelled from here on.
   void StepClockBack(int64_t nanoseconds);
+  // Makes the nth flush of a folder from now on (1: the next) fail as a disk that cannot write
+  // makes it fail (EIO), apart from the count of changes; and how many there were.
+  void FailFolderSync(int nth) { FFolderSyncFailsAt = FFolderSyncs + nth; }
+  int FolderSyncs() const { return FFolderSyncs; }
 
   // Which of the bytes written since a file's last flush a disk stores before the machine
   // stops: none, all (for the files PowerCut names), or some of the 512-byte blocks that
@@ -129,6 +133,8 @@ class FaultyFileSystem : public TFileSystem {
   long long FBytesWritten = 0;
   int FRenames = 0;
   bool FKeepsAttributes = true;
+  int FFolderSyncs = 0;
+  int FFolderSyncFailsAt = 0;
   // A rename done: the content the new name leads to is what the renamed file held for certain.
   void Renamed(const std::string& from, const std::string& to);
   // By full name: the content that survives a power cut.

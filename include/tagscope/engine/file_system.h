@@ -44,8 +44,11 @@ class TFileSystem : public std::enable_shared_from_this<TFileSystem> {
   virtual bool SetAccessIn(const TFolder& folder, const std::string& leaf, const TFileFacts& like);
   virtual bool CopyAttributesIn(const TFolder& folder, const std::string& from,
                                 const std::string& to);
+  // The access control list of a file as stored (see TFolder::AccessList); false when it
+  // cannot be read.
+  virtual bool AccessListIn(const TFolder& folder, const std::string& leaf, std::string& list);
   // Makes the names of a folder durable: what was created in it, renamed in or out, survives
-  // the machine stopping.
+  // the machine stopping. Raises EWriteError with the system's reason when that fails.
   virtual void SyncFolder(const TFolder& folder);
   // The user this process writes files as (see CurrentUser).
   virtual std::string User();

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,8 @@ class TFlushGroup {
   TFlushGroup& operator=(const TFlushGroup&) = delete;
 
   // Returns once the folder's names as they were at the call are durable; raises what the
-  // flush raised when this caller's flush failed.
+  // flush that served this call raised, in every caller it served: a flush that failed is not
+  // tried again for them (a second one may succeed without the names being on the disk).
   void SyncFolder(TFileSystem& files, const TFolder& folder);
   // Notes that a name was removed from the folder (a journal once the change it guarded is
   // done): the folder is flushed once the group's writes in it are done, when more folders
@@ -44,9 +46,13 @@ class TFlushGroup {
   TJournalPool& Journals() { return *FJournals; }
 
  private:
+  // The requests one flush serves: those made before it began and after the one before.
+  struct TRound {
+    bool finished = false;
+    std::exception_ptr error;  // what the flush raised
+  };
   struct TFolderState {
-    uint64_t asked = 0;  // requests made
-    uint64_t done = 0;   // requests served by a finished flush
+    std::shared_ptr<TRound> waiting;  // the requests no flush has begun for yet
     bool flushing = false;
   };
   mutable std::mutex FMutex;

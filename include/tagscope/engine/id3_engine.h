@@ -80,6 +80,12 @@ class TID3Engine {
   // frames than MaxFrameCount, more bytes than a tag's header can count).
   bool ForceWrite() const { return FForceWrite; }
   void SetForceWrite(bool value) { FForceWrite = value; }
+  // Each change of the file keeps its time of last write as it was before the change. The time
+  // is set through the open file that ends up with the content (the new file a rewrite put in
+  // place, else the file itself), before its last flush: never through the file's name, which
+  // may lead elsewhere by then. A change whose time cannot be kept is not made. Off by default.
+  bool KeepModified() const { return FKeepModified; }
+  void SetKeepModified(bool value);
   // Engines writing many files at once, on threads of their own, share the flushes of their
   // folders through one group (see TFlushGroup); none by default.
   void SetFlushGroup(std::shared_ptr<TFlushGroup> value);
@@ -257,6 +263,7 @@ class TID3Engine {
   TID3Tag FTag;
   TTagReadReport FReadReport;
   bool FForceWrite = false;
+  bool FKeepModified = false;
   bool FFullID3TagSeek = false;
   bool FDeferLargePayloads = false;
   bool FReadOnly = false;

@@ -42,16 +42,16 @@ class TFileStream : public TStream {
   void SetSize(int64_t size) override;
   int64_t Size() override;
 
-  // Forces written data to the disk.
+  // Forces written data to the disk; raises EWriteError with the system's reason when the disk
+  // did not take it (a later flush may not say so again: what was lost stays lost).
   void Flush() override;
   void FlushData() override;
   // flock on POSIX, LockFileEx on Windows: advisory for processes that do not ask.
   bool Lock(TFileLock kind, bool wait = true) override;
   std::string Identity() override;
   bool Describe(TFileFacts& facts) override;
-  // Sets the time of its last write, in the unit Describe gives it in, leaving its other times
-  // as they are; false when the system refused.
-  bool SetModified(int64_t modified);
+  // Through the open file: a name swapped for a link meanwhile leads nowhere else.
+  bool SetModified(int64_t modified) override;
   void Reserve(int64_t size, int64_t data = -1) override;
   void Zero(int64_t position, int64_t count) override;
   TAttribute GetAttribute(const std::string& name, std::string& value) override;

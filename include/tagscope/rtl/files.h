@@ -25,7 +25,8 @@ bool NameTaken(const std::string& fileName);
 // stored under (as ResolveFileName). Costs one look at the name where it is no link.
 std::string ResolveLinkName(const std::string& fileName);
 // Gives file `to` the extended attributes of file `from` (on POSIX, access control lists among
-// them; links not followed); false when one of them could not be given. True where the
+// them; links not followed), and its access control list or none; this program's own marks
+// ("user.tagscope.") are not copied. False when one of them could not be given. True where the
 // platform keeps none with the file.
 bool CopyExtendedAttributes(const std::string& from, const std::string& to);
 // Deletes a file; returns false when it could not be deleted.
@@ -48,7 +49,8 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info);
 // there leads to, else the name itself (a link is no regular file); false when nothing does.
 bool DescribeName(const std::string& fileName, TFileFacts& facts, bool follow);
 // Makes the folder's list of names durable (a rename or a new file in it survives a crash)
-// where the platform needs it; failures are ignored, the data itself being flushed already.
+// where the platform needs it, as TFolder::Sync; raises EFOpenError when the folder cannot be
+// opened, EWriteError with the system's reason when the flush fails.
 void SyncFolder(const std::string& folder);
 // The system's temporary folder, always ending with the path delimiter.
 std::string GetTempDir();

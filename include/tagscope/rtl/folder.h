@@ -45,9 +45,18 @@ class TFolder {
   // permissions could not be set.
   bool SetAccess(const std::string& leaf, const TFileFacts& like) const;
   // Gives `to` the extended attributes of `from` (access control lists among them), both in
-  // this folder and neither followed; false when one of them could not be given.
+  // this folder and neither followed; false when one of them could not be given. `to` ends
+  // with the access control list of `from`, or none where `from` has none (a new file may have
+  // taken the folder's default one). This program's marks on a file being changed (attributes
+  // named "user.tagscope.*") are never copied.
   bool CopyAttributes(const std::string& from, const std::string& to) const;
-  // Makes the folder's list of names durable where the platform needs it.
+  // The access control list of `leaf` as the system stores it, to be compared byte for byte;
+  // empty when it has none (or the platform keeps it apart from what CopyAttributes copies).
+  // False when it cannot be read.
+  bool AccessList(const std::string& leaf, std::string& list) const;
+  // Makes the folder's list of names durable where the platform needs it; raises EWriteError
+  // with the system's reason when the flush fails (a file system that cannot flush folders at
+  // all is no failure).
   void Sync() const;
 
  private:

@@ -58,6 +58,10 @@ class TStream {
   virtual bool Lock(TFileLock, bool wait = true) { return true; }
   // Equal to TFileInfo::identity of the file the stream is open on; empty in memory.
   virtual std::string Identity() { return std::string(); }
+  // Sets the time of the last write of the file the stream is open on, in the unit
+  // TFileFacts::modified gives it in, leaving its other times as they are; false where the
+  // system refused or the stream has no file (in memory).
+  virtual bool SetModified(int64_t) { return false; }
   // What the system records of the file the stream is open on; false in memory.
   virtual bool Describe(TFileFacts&) { return false; }
   // Makes room for `size` bytes, the stream growing to that size when it is smaller; on a disk
