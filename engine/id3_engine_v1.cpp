@@ -135,13 +135,14 @@ void TID3Engine::SaveID3V1() {
   try {
     journaled =
         !FReadOnly && FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); });
-  } catch (const ENotDurable&) {
-    throw;
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));
   }
-  if (journaled) return;
+  if (journaled) {
+    FFile->RaiseNotDurable();
+    return;
+  }
   FFile->KeepModified(*FStream);
   // Where no journal can be made: a write that fails part way would leave a damaged trailer,
   // or a piece of one behind the audio, so the bytes it covers and the file's size are kept

@@ -138,8 +138,6 @@ void TTagWriter::Save() {
     T.Header().SetVersionNumber(version);
     if (version != readVersion) T.Header().SetVersionRevision(0);
     WriteNewTag(version);
-  } catch (const ENotDurable&) {
-    throw;  // made in full: the record is the new tag's
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
     SetPlace(before);
@@ -279,17 +277,11 @@ void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
 
 void TTagWriter::WriteInPlace(const TTagImage& image) {
   const int64_t offset = E.FTagOffset;
-  bool done = false;
-  try {
-    done = F.ChangeInPlace([&](TStream& file) {
-      file.SetPosition(offset);
-      image.WriteTo(file);
-      WriteTrailer(file, offset + image.Length());
-    });
-  } catch (const ENotDurable&) {
-    NoteWritten(image, offset);
-    throw;
-  }
+  const bool done = F.ChangeInPlace([&](TStream& file) {
+    file.SetPosition(offset);
+    image.WriteTo(file);
+    WriteTrailer(file, offset + image.Length());
+  });
   // Where no journal can be made beside the file, the new file is written beside it instead,
   // which needs none.
   if (!done) {
@@ -301,17 +293,12 @@ void TTagWriter::WriteInPlace(const TTagImage& image) {
 
 void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
   const int64_t known = F.Stream().Size();
-  try {
-    F.Replace([&](TStream& out) {
-      image.WriteTo(out);
-      CopyOutsideTag(out, extent, known);
-      // A tag that does not fit moves to the front, before whatever stood before the old one.
-      WriteTrailer(out, image.Length());
-    });
-  } catch (const ENotDurable&) {
-    NoteWritten(image, 0);
-    throw;
-  }
+  F.Replace([&](TStream& out) {
+    image.WriteTo(out);
+    CopyOutsideTag(out, extent, known);
+    // A tag that does not fit moves to the front, before whatever stood before the old one.
+    WriteTrailer(out, image.Length());
+  });
   NoteWritten(image, 0);
 }
 
@@ -386,9 +373,6 @@ void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
     else
       CutWithoutTag(cuts);
   } catch (const EWriteRefused&) {
-    throw;
-  } catch (const ENotDurable&) {
-    if (tag) SetPlace({0, 0, place.padding, -1});
     throw;
   } catch (const std::exception& e) {
     throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));

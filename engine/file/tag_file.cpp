@@ -226,6 +226,7 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
 
 bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   CheckState();
+  FNotDurable.clear();
   TStream& file = *FStream;
   // The change is gathered first, so that its journal records what it overwrites and writes.
   TPendingWrites change(file);
@@ -369,17 +370,18 @@ void TTagFile::JournalRemoved() {
     else
       FPlace->Sync();
   } catch (const std::exception& e) {
-    throw ENotDurable(
-        Format("\"%s\" was changed, but its folder could not be flushed after the "
-               "change (%s): a power cut before the system stores it may take the "
-               "change back",
-               FName.c_str(), e.what()));
+    // Raised once the engine holds what the file holds (RaiseNotDurable).
+    if (FNotDurable.empty())
+      FNotDurable = Format(
+          "\"%s\" holds its new content, but the removal of its journal may not be on the disk "
+          "yet: a power cut may still take the change back. %s",
+          FName.c_str(), e.what());
   }
 }
 
 void TTagFile::RaiseNotDurable() {
   if (FNotDurable.empty()) return;
-  throw EWriteError(std::exchange(FNotDurable, std::string()));
+  throw ENotDurable(std::exchange(FNotDurable, std::string()));
 }
 
 void TTagFile::KeepModified(TStream& file) {
