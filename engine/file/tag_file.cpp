@@ -186,7 +186,8 @@ void TTagFile::Prepare() {
     }
   }
   FRecoveryNote = TTagJournal::Recover(*FPlace, *FStream).note;
-  newFiles->RemoveLeftovers();
+  const std::string plants = newFiles->RemoveLeftovers(FOpened.owner);
+  if (!plants.empty()) FRecoveryNote += (FRecoveryNote.empty() ? "" : ". ") + plants;
   FOpened = FactsOf(*FStream);
 }
 
@@ -339,12 +340,13 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   try {
     journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Journals()));
   } catch (const EFCreateError&) {
-    if (!FPlace->Taken(journalName)) throw;
+    TFileFacts planted;
+    if (!FPlace->Look(journalName, planted)) throw;
     throw EWriteError(
         Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
-               "taken by something this writer may not remove; nothing was changed. Its owner "
-               "can remove it (rm -- '%s')",
-               journalName.c_str(), journalName.c_str()));
+               "taken by something this writer may not remove, of %s; nothing was changed. Its "
+               "owner can remove it (rm -- '%s')",
+               journalName.c_str(), OwnerText(planted.owner).c_str(), journalName.c_str()));
   }
   replacement.Keep();
   try {
