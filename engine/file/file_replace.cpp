@@ -167,10 +167,10 @@ std::string TNewFiles::PlantsNote(const std::vector<const TFound*>& others) cons
   const std::string last = beside::TempName(target, beside::SlotDigits(beside::kSlots - 1));
   const std::string pattern = first.substr(0, first.size() - std::string("0.tmp").size());
   return Format(
-      "Every name beside \"%s\" that its writers give their new files (\"%s\" to \"%s\") is "
-      "taken by what no writer of this user made, of %s: new files are given other names "
-      "until these are removed (rm -- '%s'?'.tmp', by their owner)",
-      target.c_str(), first.c_str(), last.c_str(), whose.c_str(), pattern.c_str());
+      "All %d names beside \"%s\" that its writers give their new files (\"%s\" to \"%s\") are "
+      "taken by files this writer may not remove, of %s; new files get other names until these "
+      "are removed (by their owner: rm -- '%s'?'.tmp')",
+      beside::kSlots, target.c_str(), first.c_str(), last.c_str(), whose.c_str(), pattern.c_str());
 }
 
 void ReserveFor(TStream& source, TStream& file, int64_t size) {
