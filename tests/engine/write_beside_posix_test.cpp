@@ -380,24 +380,32 @@ class KilledAtRename : public TFileSystem {
 // removes. A file of a third user in the slots stays.
 TEST(LeftoversForTheOwner, TheAdministratorsNextWriterRemovesTheNewFileAKilledOneGaveAway) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
-  ScratchFolder dir;
-  const std::string name = dir.Put("a.mp3", Song("Old"));
-  ASSERT_EQ(::chown(name.c_str(), kNobody, kNobody), 0);
-  const std::string stranger = dir.Put(Slot("a.mp3", 0), "a third user's");
-  ASSERT_EQ(::chown(stranger.c_str(), kStranger, kStranger), 0);
-  {
-    TestEngine e;
-    e.SetFileSystem(std::make_shared<KilledAtRename>());
-    e.Open(name);
-    e.SetTitle(std::string(3000, 'G'));
-    EXPECT_THROW(e.WriteTag(), Exception);
+  const std::vector<std::pair<const char*, std::function<void(TestEngine&)>>> writes = {
+      {"grown",
+       [](TestEngine& e) {
+         e.SetTitle(std::string(3000, 'G'));
+         e.WriteTag();
+       }},
+      {"erased", [](TestEngine& e) { e.EraseTag(); }}};
+  for (const auto& [what, write] : writes) {
+    SCOPED_TRACE(what);
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", Song("Old"));
+    ASSERT_EQ(::chown(name.c_str(), kNobody, kNobody), 0);
+    const std::string stranger = dir.Put(Slot("a.mp3", 0), "a third user's");
+    ASSERT_EQ(::chown(stranger.c_str(), kStranger, kStranger), 0);
+    {
+      TestEngine e;
+      e.SetFileSystem(std::make_shared<KilledAtRename>());
+      e.Open(name);
+      EXPECT_THROW(write(e), Exception);
+    }
+    ASSERT_EQ(Owner(dir.Path(Slot("a.mp3", 1))), kNobody) << "no new file of the owner's left";
+    TestEngine next;
+    next.Open(name);
+    EXPECT_EQ(next.Title(), "Old");
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", Slot("a.mp3", 0)}));
   }
-  const std::string leftover = dir.Path(Slot("a.mp3", 1));
-  ASSERT_EQ(Owner(leftover), kNobody) << "no new file given to the owner was left";
-  TestEngine next;
-  next.Open(name);
-  EXPECT_EQ(next.Title(), "Old");
-  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", Slot("a.mp3", 0)}));
 }
 
 }  // namespace
