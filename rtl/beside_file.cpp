@@ -80,9 +80,12 @@ std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
     const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots,
     const std::function<bool(const std::string&)>& taken) {
-  const int attempts = slots ? kSlots : kAttempts;
+  // Files that are not this writer's may fill every slot (planted by another user in a shared
+  // folder): random names follow, so that they hold no write up.
+  const int attempts = slots ? kSlots + kAttempts : kAttempts;
   for (int attempt = 1;; ++attempt) {
-    name = TempName(target, slots ? SlotDigits(attempt - 1) : RandomDigits());
+    const bool slot = slots && attempt <= kSlots;
+    name = TempName(target, slot ? SlotDigits(attempt - 1) : RandomDigits());
     try {
       return create(name);
     } catch (const EFCreateError& e) {

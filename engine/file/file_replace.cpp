@@ -1,8 +1,14 @@
 #include "engine/file/file_replace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
+#ifndef _WIN32
+#include <pwd.h>
+#endif
+
+#include "engine/file/journal_format.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
@@ -62,35 +68,116 @@ bool TFileReplacement::Commit(const TFileFacts& old) {
   return true;
 }
 
+namespace {
+
+// The user 0 of the system, who gives the new files of other users' files to their owners.
+constexpr const char* kAdministrator = "0";
+
+bool IsJournal(TStream& file) {
+  char head[sizeof journal::kMagic] = {};
+  return file.ReadAt(0, head, sizeof head) == static_cast<int64_t>(sizeof head) &&
+         std::equal(head, head + sizeof head, journal::kMagic);
+}
+
+}  // namespace
+
+std::string OwnerText(const std::string& owner) {
+  if (owner.empty()) return "an unknown user";
+  std::string text = "user " + owner;
+#ifndef _WIN32
+  char* end = nullptr;
+  const unsigned long number = std::strtoul(owner.c_str(), &end, 10);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16 << 10);
+  if (end && *end == '\0' &&
+      ::getpwuid_r(static_cast<uid_t>(number), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found && found->pw_name)
+    text += Format(" (%s)", found->pw_name);
+#endif
+  return text;
+}
+
 TNewFiles::TNewFiles(const TBeside& place) : FPlace(place), FUser(place.Files().User()) {
   const std::string target = place.Target();
   for (int slot = 0; slot < beside::kSlots; ++slot) {
     TFound file;
     file.name = beside::TempName(target, beside::SlotDigits(slot));
-    TFileFacts facts;
-    if (!place.Look(file.name, facts)) continue;
-    try {
-      const auto stream = place.Open(file.name, TFileMode::fmOpenReadPlain);
-      file.owner = FactsOf(*stream).owner;
-      file.held = !stream->Lock(TFileLock::flShared, false);
-    } catch (const Exception&) {
-      // Gone in the meantime, no plain file, or not ours to open.
-      continue;
-    }
+    if (!place.Look(file.name, file.facts)) continue;
+    // A FIFO or device is never opened, a link never followed: only what is a plain file now.
+    if (file.facts.regular) try {
+        const auto stream = place.Open(file.name, TFileMode::fmOpenReadPlain);
+        file.facts = FactsOf(*stream);
+        file.opened = true;
+        file.held = !stream->Lock(TFileLock::flShared, false);
+        file.journal = file.held && IsJournal(*stream);
+      } catch (const Exception&) {
+        // Gone in the meantime, swapped for what is no plain file, or not this user's to open.
+        if (!place.Look(file.name, file.facts)) continue;
+      }
     FFound.push_back(std::move(file));
   }
 }
 
 bool TNewFiles::Replacing(const std::string& fileOwner) const {
-  for (const TFound& file : FFound)
-    if (file.held && (file.owner.empty() || file.owner == FUser || file.owner == fileOwner))
+  for (const TFound& file : FFound) {
+    const std::string& owner = file.facts.owner;
+    if (file.held && !file.journal && (owner.empty() || owner == FUser || owner == fileOwner))
       return true;
+  }
   return false;
 }
 
-void TNewFiles::RemoveLeftovers() const {
-  for (const TFound& file : FFound)
-    if (!file.held && (file.owner.empty() || file.owner == FUser)) FPlace.Remove(file.name);
+bool TNewFiles::Removable(const TFound& file, const std::string& fileOwner) const {
+  if (!file.opened || file.held || !file.facts.regular) return false;
+  const std::string& owner = file.facts.owner;
+  // The administrator's writer gives its new file to the file's owner before it renames it
+  // into place: one killed after that leaves a file of the owner's, which the owner's next
+  // writer would remove as well. Under this target's slot names, unlocked, a plain file of the
+  // file's owner is taken for such a leftover (the owner may not have made it, but the owner's
+  // own writers remove it just the same).
+  return owner.empty() || owner == FUser || (FUser == kAdministrator && owner == fileOwner);
+}
+
+std::string TNewFiles::RemoveLeftovers(const std::string& fileOwner) const {
+  size_t left = 0;
+  std::vector<const TFound*> others;
+  for (const TFound& file : FFound) {
+    if (Removable(file, fileOwner)) {
+      // Removed only while the name still leads to the file that was found unlocked.
+      TFileFacts now;
+      if (FPlace.Look(file.name, now) && now.identity == file.facts.identity &&
+          FPlace.Remove(file.name))
+        continue;
+    }
+    ++left;
+    const bool ours = file.facts.regular && (file.facts.owner.empty() || file.facts.owner == FUser);
+    if (!ours) others.push_back(&file);
+  }
+  if (left < static_cast<size_t>(beside::kSlots) || others.empty()) return std::string();
+  return PlantsNote(others);
+}
+
+std::string TNewFiles::PlantsNote(const std::vector<const TFound*>& others) const {
+  // Each owner once, in the order found.
+  std::vector<std::string> owners;
+  for (const TFound* file : others) {
+    const std::string& owner = file->facts.owner;
+    std::string who =
+        owner.empty() || owner == FUser ? "this user (no plain files)" : OwnerText(owner);
+    if (std::find(owners.begin(), owners.end(), who) == owners.end()) owners.push_back(who);
+  }
+  std::string whose;
+  for (const std::string& owner : owners) whose += (whose.empty() ? "" : ", ") + owner;
+  const std::string target = FPlace.Target();
+  const std::string first = beside::TempName(target, beside::SlotDigits(0));
+  const std::string last = beside::TempName(target, beside::SlotDigits(beside::kSlots - 1));
+  const std::string pattern = first.substr(0, first.size() - std::string("0.tmp").size());
+  return Format(
+      "All %d names beside \"%s\" that its writers give their new files (\"%s\" to \"%s\") are "
+      "taken by files this writer may not remove, of %s; new files get other names until these "
+      "are removed (by their owner: rm -- '%s'?'.tmp')",
+      beside::kSlots, target.c_str(), first.c_str(), last.c_str(), whose.c_str(), pattern.c_str());
 }
 
 void ReserveFor(TStream& source, TStream& file, int64_t size) {

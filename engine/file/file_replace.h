@@ -55,28 +55,42 @@ class TFileReplacement {
 // The new files beside a target that its writers made, as found in the writers' slots (see
 // beside::TempName), with whether a live writer holds each and who made it. What stands under
 // such a name but is no plain file (a link, a FIFO, a folder) is nobody's new file, and left
-// alone. The slots' names are looked at, not the folder's list: the cost does not grow with
-// the folder. One look answers both questions a writer asks before it begins.
+// alone, never opened. The slots' names are looked at, not the folder's list: the cost does not
+// grow with the folder. One look answers both questions a writer asks before it begins.
 class TNewFiles {
  public:
   explicit TNewFiles(const TBeside& place);
   // Whether a live writer of this user or the file's owner is putting a new file in the place
-  // of the target right now. Look-alikes of anyone else are no writer's.
+  // of the target right now. Look-alikes of anyone else are no writer's, and a journal file a
+  // run of writes keeps in a slot (see TJournalPool) is no new file.
   bool Replacing(const std::string& fileOwner) const;
-  // Deletes the new files that this user's writers of the target killed before their end left
-  // behind; a live writer keeps its own locked, and it is left alone, as are other users'.
-  void RemoveLeftovers() const;
+  // Deletes the new files that writers of the target killed before their end left behind: this
+  // user's, and where this user gives its new files to the file's owner (see
+  // TFileReplacement::RenameKeepsIdentity), that owner's. Whatever a live process holds locked
+  // is left alone, as is anything of anyone else. When every slot is still taken and not all by
+  // this user's writers, new files take random names (see beside::CreateTemp), and the note
+  // returned says whose files fill the slots, for them to be removed; else it is empty.
+  std::string RemoveLeftovers(const std::string& fileOwner) const;
 
  private:
   struct TFound {
     std::string name;
-    bool held = false;
-    std::string owner;
+    TFileFacts facts;      // as opened, or as looked at by name when it could not be
+    bool opened = false;   // a plain file this user could open for reading
+    bool held = false;     // opened, and locked by a live process
+    bool journal = false;  // held, and a journal file (kept by a run of writes)
   };
+  bool Removable(const TFound& file, const std::string& fileOwner) const;
+  std::string PlantsNote(const std::vector<const TFound*>& others) const;
+
   const TBeside& FPlace;
   std::string FUser;
   std::vector<TFound> FFound;
 };
+
+// Who `owner` (a user's number, see TFileFacts::owner) is, for a message: "user 1000 (ann)", the
+// number alone where the system knows no name for it.
+std::string OwnerText(const std::string& owner);
 
 // Takes room in `file` for `size` bytes of `source`: a source with holes is asked room for its
 // data only, and keeps its holes in the copy.

@@ -15,8 +15,10 @@ namespace tagscope {
 // from write to write, on some file systems far more (one without a journal of its own looks
 // past every file deleted in the last minutes for each file it makes). A journal that served a
 // write takes one of the writers' scratch names of that write's file, a name that file's next
-// writer removes as a leftover should this process stop; the next write in the folder writes
-// its own journal into it, flushes it and renames it to its own journal's name. What is kept
+// writer removes as a leftover should this process stop; while it waits it stays locked, so
+// that no writer (of this run or of another) takes it for a leftover or a new file of its own.
+// The next write in the folder writes its own journal into it, flushes it and renames it to its
+// own journal's name. What is kept
 // when the run ends is deleted. Where an open file cannot be renamed, nothing is kept.
 class TJournalPool {
  public:

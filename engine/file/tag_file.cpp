@@ -188,7 +188,8 @@ void TTagFile::Prepare() {
     }
   }
   FRecoveryNote = TTagJournal::Recover(*FPlace, *FStream).note;
-  newFiles->RemoveLeftovers();
+  const std::string plants = newFiles->RemoveLeftovers(FOpened.owner);
+  if (!plants.empty()) FRecoveryNote += (FRecoveryNote.empty() ? "" : ". ") + plants;
   FOpened = FactsOf(*FStream);
 }
 
@@ -424,12 +425,13 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
         TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Nonce(mark), Journals()));
   } catch (const EFCreateError&) {
     Unmark(mark);
-    if (!FPlace->Taken(journalName)) throw;
+    TFileFacts planted;
+    if (!FPlace->Look(journalName, planted)) throw;
     throw EWriteError(
         Format("The file must be copied over under a journal, and its journal's name \"%s\" is "
-               "taken by something this writer may not remove; nothing was changed. Its owner "
-               "can remove it (rm -- '%s')",
-               journalName.c_str(), journalName.c_str()));
+               "taken by something this writer may not remove, of %s; nothing was changed. Its "
+               "owner can remove it (rm -- '%s')",
+               journalName.c_str(), OwnerText(planted.owner).c_str(), journalName.c_str()));
   } catch (...) {
     Unmark(mark);
     throw;

@@ -65,10 +65,14 @@ void TTagJournal::Create(std::string content) {
       [&](const std::string& name) { return FPlace.Open(name, TFileMode::fmCreateNew); }, true,
       [&](const std::string& name) { return FPlace.Taken(name); });
   try {
+    // A file the pool keeps is locked from the start, and stays so while it waits under a scratch
+    // name of a file this writer no longer holds: the writers of that file, of this run or of
+    // another, see it held by a live process, and neither delete nor take it.
+    const bool locked = FPool && stream->Lock(TFileLock::flExclusive, false);
     stream->WriteString(content);
     stream->Flush();
     // Kept open only to be given to the pool, and renamed only where that works on open files.
-    if (FPool) FIdentity = FactsOf(*stream).identity;
+    if (locked) FIdentity = FactsOf(*stream).identity;
     if (!FPool || FIdentity.empty()) stream.reset();
     // Never over what stands under the name (a link included): a name that is taken is not
     // used.
@@ -92,6 +96,9 @@ bool TTagJournal::CreateInKept(const std::string& content) {
     if (stream.Size() != static_cast<int64_t>(content.size()))
       stream.SetSize(static_cast<int64_t>(content.size()));
     stream.FlushData();
+    // Its lock, held all along, keeps every writer from deleting it or renaming another file
+    // into its name (a writer renames only to names that are free); the name is looked at
+    // again for whatever does not ask for locks.
     TFileFacts now;
     if (!kept->files->LookIn(*kept->folder, kept->leaf, now) || now.identity != kept->identity) {
       Discard(*kept);

@@ -75,6 +75,49 @@ class Neighbours(unittest.TestCase):
         self.assertEqual(run("set", self.file, "--title", "New").returncode, 0)
         self.assertEqual(sorted(os.listdir(self.folder.name)), ["song.mp3"])
 
+    @unittest.skipUnless(os.geteuid() == 0, "giving a file to another user needs root")
+    def test_slots_another_user_fills_hold_no_write_up_and_are_named(self):
+        os.chmod(self.folder.name, 0o1777)
+        slots = ["song.mp3.ID3TMP%08X.tmp" % slot for slot in range(16)]
+        for slot in slots:
+            with open(self.path(slot), "w") as f:
+                f.write("planted")
+            os.chown(self.path(slot), 65534, 65534)
+        for title in ("In place " + "i" * 700, "Grown " + "g" * 3000):
+            result = run("set", self.file, "--title", title)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn(b"user 65534", result.stderr)
+            show = json.loads(run("dump", "--json", self.file).stdout)
+            self.assertIn(title, json.dumps(show))
+        self.assertEqual(sorted(os.listdir(self.folder.name)), sorted(["song.mp3"] + slots))
+        for slot in slots:
+            with open(self.path(slot)) as f:
+                self.assertEqual(f.read(), "planted")
+
+    @unittest.skipUnless(os.geteuid() == 0, "running as another user needs root")
+    def test_a_copy_back_refused_for_a_planted_journal_names_its_owner(self):
+        # A writer that is not the file's owner copies a grown tag back under a journal; a third
+        # user's file under the journal's name in a shared folder is neither removed nor used.
+        os.chmod(self.folder.name, 0o1777)
+        os.chmod(self.file, 0o666)
+        journal = self.file + ".ID3JRN"
+        with open(journal, "w") as f:
+            f.write("planted")
+        os.chown(journal, 12345, 12345)
+        os.chmod(journal, 0o600)
+        with open(self.file, "rb") as f:
+            before = f.read()
+        result = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                 TOOL, "set", self.file, "--title", "G" * 3000],
+                                capture_output=True, timeout=20)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(b"of user 12345", result.stderr)
+        with open(self.file, "rb") as f:
+            self.assertEqual(f.read(), before)
+        with open(journal) as f:
+            self.assertEqual(f.read(), "planted")
+        self.assertEqual(sorted(os.listdir(self.folder.name)), ["song.mp3", "song.mp3.ID3JRN"])
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0]])

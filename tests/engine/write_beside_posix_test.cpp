@@ -11,9 +11,12 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <vector>
 
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
+#include "tagscope/engine/flush_group.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/files.h"
@@ -243,6 +246,172 @@ TEST(BesideTheFile, AFailedWriteNamesTheFileAndTheSystemsReason) {
     EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
     EXPECT_NE(std::string(error.what()).find("Bad file descriptor"), std::string::npos)
         << error.what();
+  }
+}
+
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kStranger = 12345;
+
+// The name of a writers' slot beside `leaf`.
+std::string Slot(const std::string& leaf, int slot) {
+  return leaf + ".ID3TMP" + beside::SlotDigits(slot) + ".tmp";
+}
+
+ino_t Inode(const std::string& name) {
+  struct stat info {};
+  return ::lstat(name.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+uid_t Owner(const std::string& name) {
+  struct stat info {};
+  ::lstat(name.c_str(), &info);
+  return info.st_uid;
+}
+
+// Another user fills every slot beside the file in a shared folder: every kind of write still
+// goes ahead, under random names, and the note says whose the files in the slots are.
+TEST(PlantedNames, SlotsFilledByAnotherUserGiveWayToRandomNamesAndTheNoteNamesTheirOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  ScratchFolder dir;
+  ::chmod(dir.Path("").c_str(), 01777);
+  const std::string name = dir.Put("a.mp3", Song("Old", 1500));
+  std::vector<std::string> expected = {"a.mp3"};
+  for (int slot = 0; slot < beside::kSlots; ++slot) {
+    const std::string plant = dir.Path(Slot("a.mp3", slot));
+    expected.push_back(Slot("a.mp3", slot));
+    if (slot == 5) {
+      Fifo(plant);
+      continue;
+    }
+    dir.Put(Slot("a.mp3", slot), "planted");
+    ASSERT_EQ(::chown(plant.c_str(), kNobody, kNobody), 0);
+  }
+  struct TWrite {
+    const char* what;
+    std::string title;
+    bool renamed;     // the new content renamed into place, not written into the file
+    bool secondName;  // the file is given a second name first: a rewrite is copied back
+  };
+  const std::vector<TWrite> writes = {{"in place", std::string(700, 'i'), false, false},
+                                      {"renamed", std::string(3000, 'r'), true, false},
+                                      {"copied back", std::string(5000, 'c'), false, true}};
+  for (const TWrite& write : writes) {
+    SCOPED_TRACE(write.what);
+    if (write.secondName) {
+      fs::create_hard_link(name, dir.Path("b.mp3"));
+      expected.push_back("b.mp3");
+    }
+    const ino_t before = Inode(name);
+    Promptly([&] {
+      TestEngine e;
+      e.Open(name);
+      EXPECT_NE(e.RecoveryNote().find("user 65534 (nobody)"), std::string::npos)
+          << e.RecoveryNote();
+      e.SetTitle(write.title);
+      e.WriteTag();
+    });
+    EXPECT_EQ(Inode(name) != before, write.renamed);
+    TestEngine check;
+    check.Open(name, true);
+    EXPECT_EQ(check.Title(), write.title);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.Files(), expected);
+  for (int slot = 0; slot < beside::kSlots; ++slot)
+    if (slot != 5) {
+      EXPECT_EQ(ReadFile(dir.Path(Slot("a.mp3", slot))), "planted");
+      EXPECT_EQ(Owner(dir.Path(Slot("a.mp3", slot))), kNobody);
+    }
+}
+
+// Two runs of writes in one folder: the journal file one run keeps for its next write, under a
+// slot of a file it wrote, is neither removed as a leftover nor waited for as a live writer's
+// new file by a writer of that file, and the run still writes its next journal into it.
+TEST(TwoRuns, AJournalARunKeepsIsNeitherRemovedNorWaitedForByAnotherWriter) {
+  ScratchFolder dir;
+  dir.Put("w.mp3", Song("Old", 1500));
+  dir.Put("a.mp3", Song("Old", 1500));
+  auto run = std::make_shared<TFlushGroup>();
+  auto write = [&](const std::string& leaf, const std::shared_ptr<TFlushGroup>& group, char c) {
+    TestEngine e;
+    if (group) e.SetFlushGroup(group);
+    e.Open(dir.Path(leaf));
+    e.SetTitle(std::string(700, c));  // over two blocks: journalled
+    e.WriteTag();
+  };
+  write("w.mp3", run, 'r');
+  const std::string kept = dir.Path(Slot("w.mp3", 0));
+  const ino_t journal = Inode(kept);
+  ASSERT_NE(journal, 0u) << "no journal kept";
+  const auto start = std::chrono::steady_clock::now();
+  write("w.mp3", nullptr, 'o');
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "waited";
+  EXPECT_EQ(Inode(kept), journal);
+  write("a.mp3", run, 'r');
+  EXPECT_EQ(Inode(dir.Path(Slot("a.mp3", 0))), journal) << "the kept journal was not used";
+  run.reset();
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", "w.mp3"}));
+  TestEngine check;
+  check.Open(dir.Path("w.mp3"), true);
+  EXPECT_EQ(check.Title(), std::string(700, 'o'));
+}
+
+// A writer killed as it was to rename its new file into place: nothing it asks of the file
+// system after that is done.
+class KilledAtRename : public TFileSystem {
+ public:
+  void RenameIn(const TFolder& folder, const std::string& from, const std::string& to) override {
+    if (from.find(".ID3TMP") != std::string::npos) FDead = true;
+    if (FDead) throw EWriteError(kInjected);
+    TFileSystem::RenameIn(folder, from, to);
+  }
+  void RenameNewIn(const TFolder& folder, const std::string& from, const std::string& to) override {
+    if (FDead) throw EWriteError(kInjected);
+    TFileSystem::RenameNewIn(folder, from, to);
+  }
+  bool RemoveIn(const TFolder& folder, const std::string& leaf) override {
+    return !FDead && TFileSystem::RemoveIn(folder, leaf);
+  }
+  std::unique_ptr<TStream> OpenIn(const TFolder& folder, const std::string& leaf,
+                                  TFileMode mode) override {
+    if (FDead && mode == TFileMode::fmCreateNew) throw EFCreateError(kInjected);
+    return TFileSystem::OpenIn(folder, leaf, mode);
+  }
+
+ private:
+  bool FDead = false;
+};
+
+// The administrator's writer of another user's file gives its new file to that user before
+// renaming it into place: killed in between, it leaves a file of theirs, which its next writer
+// removes. A file of a third user in the slots stays.
+TEST(LeftoversForTheOwner, TheAdministratorsNextWriterRemovesTheNewFileAKilledOneGaveAway) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  const std::vector<std::pair<const char*, std::function<void(TestEngine&)>>> writes = {
+      {"grown",
+       [](TestEngine& e) {
+         e.SetTitle(std::string(3000, 'G'));
+         e.WriteTag();
+       }},
+      {"erased", [](TestEngine& e) { e.EraseTag(); }}};
+  for (const auto& [what, write] : writes) {
+    SCOPED_TRACE(what);
+    ScratchFolder dir;
+    const std::string name = dir.Put("a.mp3", Song("Old"));
+    ASSERT_EQ(::chown(name.c_str(), kNobody, kNobody), 0);
+    const std::string stranger = dir.Put(Slot("a.mp3", 0), "a third user's");
+    ASSERT_EQ(::chown(stranger.c_str(), kStranger, kStranger), 0);
+    {
+      TestEngine e;
+      e.SetFileSystem(std::make_shared<KilledAtRename>());
+      e.Open(name);
+      EXPECT_THROW(write(e), Exception);
+    }
+    ASSERT_EQ(Owner(dir.Path(Slot("a.mp3", 1))), kNobody) << "no new file of the owner's left";
+    TestEngine next;
+    next.Open(name);
+    EXPECT_EQ(next.Title(), "Old");
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", Slot("a.mp3", 0)}));
   }
 }
 

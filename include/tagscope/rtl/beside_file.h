@@ -42,8 +42,9 @@ bool IsTempNameOf(const std::string& entry, const std::string& target, std::stri
 // taking over a name that exists, nor following a link under it) and raise EFCreateError when
 // it cannot; a name that turns out to be taken is replaced by another. `name` receives the
 // name used. The error names the new file that could not be made, the reason and `target`.
-// With `slots`, the names of the fixed slots are tried in order, else random ones. `taken` says
-// whether anything stands under a name (by default, looked up by the name).
+// With `slots`, the names of the fixed slots are tried in order, then (all of them taken) random
+// ones; else random ones only. `taken` says whether anything stands under a name (by default,
+// looked up by the name).
 std::unique_ptr<TStream> CreateTemp(
     const std::string& target, std::string& name,
     const std::function<std::unique_ptr<TStream>(const std::string&)>& create, bool slots = false,
