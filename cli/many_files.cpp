@@ -55,10 +55,11 @@ TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksCo
     outcome.err += ErrorLine(e.what());
     outcome.failed = true;
   }
-  // A job that looks at the content opens the file once, itself: whether its failure was one to
-  // read a file that need not be MP3 is found out afterwards.
+  // A job that looks at the content opens the file once, itself: whether it failed because the
+  // file could not be read (which need not fail the run, and has the system's reason) is found
+  // out afterwards.
   std::string reason;
-  if (outcome.failed && file.found && jobChecksContent && !NamedMp3(file.path) &&
+  if (outcome.failed && file.found && jobChecksContent &&
       LookAtFile(file.path, reason) == TContent::ctUnreadable)
     return NotRead(file, reason);
   return outcome;
