@@ -368,7 +368,7 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
     };
   // A dump that shows sizes only leaves large payloads in the file.
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
-  if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
+  if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
     const std::string text = TimedText(engine, timed, o.err);
     o.failed = !o.err.empty();

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <set>
-#include <system_error>
 
+#include "cli/walk_folder.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/rtl/ascii_case.h"
+#include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/file_stream.h"
@@ -29,10 +32,12 @@ std::string Utf8Of(const fs::path& path) {
 
 constexpr int kMaxDepth = 256;
 
-void AddError(std::vector<TWalkFile>& files, const fs::path& folder, const std::error_code& e) {
+// A folder that cannot be read: `found` when the walk met it in a folder above.
+void AddError(std::vector<TWalkFile>& files, const fs::path& folder, const std::string& reason,
+              bool found) {
   files.push_back(
-      {Utf8Of(folder), false,
-       Format("Cannot read the folder %s: %s", Utf8Of(folder).c_str(), e.message().c_str())});
+      {Utf8Of(folder), found,
+       Format("Cannot read the folder %s: %s", Utf8Of(folder).c_str(), reason.c_str())});
 }
 
 // One walk below a folder named on the command line: the folders met so far, by their identity
@@ -42,37 +47,34 @@ class TWalk {
  public:
   explicit TWalk(std::vector<TWalkFile>& files) : FFiles(files) {}
 
-  // Adds the regular files below `folder`. A folder that cannot be listed, or lies too deep, is
-  // reported as an error entry and the walk goes on with the others; links to folders are not
-  // followed.
-  void Walk(const fs::path& folder, int depth) {
-    TFileInfo info;
-    if (GetFileInfo(Utf8Of(folder), info) && !FSeen.insert(info.identity).second) return;
-    std::error_code error;
-    fs::directory_iterator it(folder, error), end;
-    std::vector<fs::path> folders;
-    for (; !error && it != end; it.increment(error)) {
-      std::error_code statusError;
-      const fs::file_status own = it->symlink_status(statusError);
-      if (statusError) continue;
-      if (fs::is_directory(own)) {
-        folders.push_back(it->path());
-        continue;
-      }
-      // A link counts when it leads to a regular file.
-      const fs::file_status target = fs::is_symlink(own) ? it->status(statusError) : own;
-      if (!statusError && fs::is_regular_file(target))
-        FFiles.push_back({Utf8Of(it->path()), true, ""});
+  // Adds the regular files in `folder` (whose path is `path`) and below it. A folder that
+  // cannot be read, or lies too deep, is reported as an error entry and the walk goes on with
+  // the others; links to folders are not followed.
+  void Walk(const TWalkFolder& folder, const fs::path& path, int depth) {
+    if (!FSeen.insert(folder.Identity()).second) return;
+    std::vector<TWalkEntry> entries;
+    std::string reason;
+    if (!folder.List(entries, reason)) AddError(FFiles, path, reason, depth > 0);
+    std::vector<std::string> folders;
+    for (const TWalkEntry& entry : entries) {
+      if (entry.kind == TEntryKind::ekFolder)
+        folders.push_back(entry.name);
+      else if (entry.kind == TEntryKind::ekFile && !beside::IsWritersName(entry.name))
+        FFiles.push_back({Utf8Of(path / PathOf(entry.name)), true, ""});
     }
-    if (error) AddError(FFiles, folder, error);
-    for (const fs::path& sub : folders) {
+    for (const std::string& name : folders) {
+      const fs::path sub = path / PathOf(name);
       if (depth >= kMaxDepth) {
-        FFiles.push_back({Utf8Of(sub), false,
+        FFiles.push_back({Utf8Of(sub), true,
                           Format("%s lies more than %d folders deep; it is not read",
                                  Utf8Of(sub).c_str(), kMaxDepth)});
         continue;
       }
-      Walk(sub, depth + 1);
+      const std::unique_ptr<TWalkFolder> opened = folder.OpenSub(name, reason);
+      if (opened)
+        Walk(*opened, sub, depth + 1);
+      else
+        AddError(FFiles, sub, reason, true);
     }
   }
 
@@ -80,6 +82,17 @@ class TWalk {
   std::vector<TWalkFile>& FFiles;
   std::set<std::string> FSeen;
 };
+
+void WalkFrom(std::vector<TWalkFile>& files, const std::string& argument) {
+  const size_t first = files.size();
+  std::string reason;
+  if (const std::unique_ptr<TWalkFolder> folder = TWalkFolder::Open(argument, reason))
+    TWalk(files).Walk(*folder, PathOf(argument), 0);
+  else
+    AddError(files, PathOf(argument), reason, false);
+  std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end(),
+            [](const TWalkFile& a, const TWalkFile& b) { return a.path < b.path; });
+}
 
 }  // namespace
 
@@ -91,10 +104,7 @@ std::vector<TWalkFile> CollectFiles(const std::vector<std::string>& arguments, b
     if (!GetFileInfo(argument, info) || info.regular) {
       files.push_back({argument, false, ""});
     } else if (info.folder && recursive) {
-      const size_t first = files.size();
-      TWalk(files).Walk(PathOf(argument), 0);
-      std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end(),
-                [](const TWalkFile& a, const TWalkFile& b) { return a.path < b.path; });
+      WalkFrom(files, argument);
     } else {
       files.push_back(
           {argument, false,
@@ -119,13 +129,20 @@ bool StreamLooksLikeMp3(TStream& stream) {
   return LooksLikeMp3(std::string(head, static_cast<size_t>(std::max<int64_t>(n, 0))));
 }
 
-bool FileLooksLikeMp3(const std::string& path) {
+TContent LookAtFile(const std::string& path, std::string& reason) {
   try {
     TFileStream stream(path, TFileMode::fmOpenRead);
-    return StreamLooksLikeMp3(stream);
-  } catch (const Exception&) {
-    return false;
+    return StreamLooksLikeMp3(stream) ? TContent::ctMp3 : TContent::ctOther;
+  } catch (const Exception& e) {
+    reason = e.what();
+    return TContent::ctUnreadable;
   }
+}
+
+bool NamedMp3(const std::string& path) {
+  constexpr std::string_view kExtension = ".mp3";
+  return path.size() > kExtension.size() &&
+         SameTextAscii(std::string_view(path).substr(path.size() - kExtension.size()), kExtension);
 }
 
 }  // namespace tagscope::cli

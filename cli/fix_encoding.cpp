@@ -38,7 +38,7 @@ std::vector<TLooseText> TrailerTexts(TID3Engine& engine) {
 TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
   TID3Engine engine;
   OpenEngine(engine, file.path, o.dryRun, o.force);
-  if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return {};
+  if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   // Without an ID3v2 tag the engine holds the trailer's fields as frames: the trailer is
   // looked at as it is instead, and no tag is made.
   const bool hasTag = engine.Header().Size() >= 0;

@@ -13,6 +13,7 @@
 
 #include "cli/open_engine.h"
 #include "tagscope/rtl/command_line.h"
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -26,21 +27,41 @@ constexpr size_t kAheadPerThread = 64;  // outcomes held before their turn, per 
 constexpr auto kProgressAfter = std::chrono::seconds(1);
 constexpr auto kProgressEvery = std::chrono::milliseconds(200);
 
-TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksContent) {
+TFileOutcome Failed(const std::string& message) {
   TFileOutcome outcome;
-  if (!file.error.empty()) {
-    outcome.err = ErrorLine(file.error);
-    outcome.failed = true;
-    return outcome;
-  }
+  outcome.err = ErrorLine(message);
+  outcome.failed = true;
+  return outcome;
+}
+
+// A file found in a folder that could not be read, for `reason`.
+TFileOutcome NotRead(const TWalkFile& file, const std::string& reason) {
+  if (NamedMp3(file.path)) return Failed(reason);
+  TFileOutcome outcome;
+  outcome.err = ErrorLine("not read: " + reason);
+  outcome.notRead = true;
+  return outcome;
+}
+
+TFileOutcome RunOne(const TWalkFile& file, const TFileJob& job, bool jobChecksContent) {
+  if (!file.error.empty()) return Failed(file.error);
   // A file met in a folder is worked on only when it holds MP3 by its content.
-  if (file.found && !jobChecksContent && !FileLooksLikeMp3(file.path)) return outcome;
+  if (file.found && !jobChecksContent)
+    if (std::optional<TFileOutcome> outcome = LookBeforeJob(file)) return *outcome;
+  TFileOutcome outcome;
   try {
     outcome = job(file);
   } catch (const std::exception& e) {
     outcome.err += ErrorLine(e.what());
     outcome.failed = true;
   }
+  // A job that looks at the content opens the file once, itself: whether it failed because the
+  // file could not be read (which need not fail the run, and has the system's reason) is found
+  // out afterwards.
+  std::string reason;
+  if (outcome.failed && file.found && jobChecksContent &&
+      LookAtFile(file.path, reason) == TContent::ctUnreadable)
+    return NotRead(file, reason);
   return outcome;
 }
 
@@ -204,6 +225,36 @@ unsigned WriteThreads() {
 
 }  // namespace
 
+TFileOutcome PassedOver() {
+  TFileOutcome outcome;
+  outcome.passedOver = true;
+  return outcome;
+}
+
+std::optional<TFileOutcome> LookBeforeJob(const TWalkFile& file) {
+  std::string reason;
+  switch (LookAtFile(file.path, reason)) {
+    case TContent::ctMp3:
+      return std::nullopt;
+    case TContent::ctOther:
+      return PassedOver();
+    case TContent::ctUnreadable:
+      break;
+  }
+  return NotRead(file, reason);
+}
+
+void TRunTally::Count(const TWalkFile& file, const TFileOutcome& outcome) {
+  walked = walked || file.found;
+  ++(outcome.failed ? failed : outcome.notRead ? notRead : outcome.passedOver ? passedOver : done);
+}
+
+std::string TRunTally::Summary() const {
+  if (!walked || failed + notRead == 0) return "";
+  return Format("tagscope: files: %zu done, %zu failed, %zu not read, %zu passed over\n", done,
+                failed, notRead, passedOver);
+}
+
 std::string ErrorLine(const std::string& message) {
   // Messages may quote file names and tag texts: shown escaped, as the texts are.
   return "tagscope: " + EscapeForTerminal(message) + "\n";
@@ -215,24 +266,22 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
   threads = std::min<unsigned>({threads, kMaxThreads, static_cast<unsigned>(files.size())});
   TProgress progress(files.size());
   bool failed = false;
+  TRunTally tally;
+  const auto done = [&](size_t i, const TFileOutcome& o) {
+    Print(o, progress);
+    failed = failed || o.failed;
+    tally.Count(files[i], o);
+    progress.Update(i + 1);
+  };
   if (threads <= 1) {
-    for (size_t i = 0; i < files.size(); ++i) {
-      const TFileOutcome o = RunOne(files[i], job, jobChecksContent);
-      Print(o, progress);
-      failed = failed || o.failed;
-      progress.Update(i + 1);
-    }
+    for (size_t i = 0; i < files.size(); ++i) done(i, RunOne(files[i], job, jobChecksContent));
   } else {
     TPool pool(files, job, threads, jobChecksContent);
-    for (size_t i = 0; i < files.size(); ++i) {
-      const TFileOutcome o = pool.Take(i, [&] { progress.Update(i); });
-      Print(o, progress);
-      failed = failed || o.failed;
-      progress.Update(i + 1);
-    }
+    for (size_t i = 0; i < files.size(); ++i) done(i, pool.Take(i, [&] { progress.Update(i); }));
   }
   progress.Clear();
   std::cout.flush();
+  std::cerr << tally.Summary();
   return failed ? 1 : 0;
 }
 
@@ -253,8 +302,11 @@ int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
   int status = RunForEachFile(
       files,
       [&](const TWalkFile& f) {
-        if (f.found && ResolveLinkName(f.path) != f.path)
-          return TFileOutcome{"", EscapeForTerminal(f.path) + ": passed over: a link\n", false};
+        if (f.found && ResolveLinkName(f.path) != f.path) {
+          TFileOutcome outcome = PassedOver();
+          outcome.err = EscapeForTerminal(f.path) + ": passed over: a link\n";
+          return outcome;
+        }
         TChangeRun run{flushes, std::string()};
         if (parallel) SetChangeRun(&run);
         TFileOutcome outcome;

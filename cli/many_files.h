@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,16 +15,38 @@ struct TFileOutcome {
   std::string out;  // for stdout
   std::string err;  // for stderr
   bool failed = false;
+  bool passedOver = false;  // read, and left alone: not MP3 by its content, a link, ...
+  bool notRead = false;     // found in a folder and not named as an MP3, and could not be read
+};
+
+// The outcome for a file found in a folder whose content is not MP3.
+TFileOutcome PassedOver();
+
+// Looks at the first bytes of a file found in a folder before a job reads it: the outcome when
+// it is not to be worked on (passed over, or not read: a failure when it is named as an MP3,
+// else a note), none when it holds MP3.
+std::optional<TFileOutcome> LookBeforeJob(const TWalkFile& file);
+
+// What a run over many files did with them, for the line that sums it up on stderr.
+struct TRunTally {
+  bool walked = false;  // some file was found in a folder
+  size_t done = 0, failed = 0, notRead = 0, passedOver = 0;
+
+  void Count(const TWalkFile& file, const TFileOutcome& outcome);
+  // The summary, when a walk was made and some file failed or could not be read; else empty.
+  std::string Summary() const;
 };
 
 using TFileJob = std::function<TFileOutcome(const TWalkFile& file)>;
 
 // Runs the job on each file, on `threads` threads (0: one per core), and prints the outcomes
 // in the files' order. A file found in a folder whose content is not MP3 is passed over (the
-// job may look at the content itself, with `jobChecksContent`, and return no outcome); an
-// error of the walk, or an exception from the job, fails that file and the others still run.
-// Shows a progress line on a terminal's stderr when the run is long. Returns the exit status:
-// 1 when any file failed, else 0.
+// job may look at the content itself, with `jobChecksContent`, and return PassedOver()); an
+// error of the walk, or an exception from the job, fails that file and the others still run. A
+// file found in a folder that cannot be read fails too when it is named as an MP3, and is noted
+// otherwise. A walk that did not do every file ends with a summary (TRunTally). Shows a
+// progress line on a terminal's stderr when the run is long. Returns the exit status: 1 when
+// any file failed, else 0.
 int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, unsigned threads = 0,
                    bool jobChecksContent = false);
 

@@ -75,6 +75,7 @@ std::optional<TRename> PlanOne(const std::string& path, const TNameFormat& forma
 struct TPlan {
   std::vector<TRename> renames;
   bool failed = false;
+  TRunTally tally;  // a planned file counts as done until its rename fails
 };
 
 // Every file's rename, or the reason it has none; stops the run when two files would share a
@@ -83,20 +84,26 @@ TPlan PlanAll(const std::vector<TWalkFile>& files, const TNameFormat& format) {
   TPlan plan;
   std::set<std::string> sources;
   for (const TWalkFile& file : files) {
+    TFileOutcome outcome;
     if (!file.error.empty()) {
-      std::cerr << ErrorLine(file.error);
-      plan.failed = true;
-      continue;
+      outcome.err = ErrorLine(file.error);
+      outcome.failed = true;
+    } else if (std::optional<TFileOutcome> looked =
+                   file.found ? LookBeforeJob(file) : std::nullopt) {
+      outcome = *looked;
+    } else if (!sources.insert(ResolveFileName(file.path)).second) {
+      continue;  // a file named twice is renamed once
+    } else {
+      try {
+        if (auto r = PlanOne(file.path, format)) plan.renames.push_back(std::move(*r));
+      } catch (const std::exception& e) {
+        outcome.err = ErrorLine(Format("%s: not renamed: %s", file.path.c_str(), e.what()));
+        outcome.failed = true;
+      }
     }
-    if (file.found && !FileLooksLikeMp3(file.path)) continue;
-    // A file named twice is renamed once.
-    if (!sources.insert(ResolveFileName(file.path)).second) continue;
-    try {
-      if (auto r = PlanOne(file.path, format)) plan.renames.push_back(std::move(*r));
-    } catch (const std::exception& e) {
-      std::cerr << ErrorLine(Format("%s: not renamed: %s", file.path.c_str(), e.what()));
-      plan.failed = true;
-    }
+    std::cerr << outcome.err;
+    plan.failed = plan.failed || outcome.failed;
+    plan.tally.Count(file, outcome);
   }
   std::map<std::string, std::vector<const TRename*>> byTarget;
   for (const TRename& r : plan.renames) byTarget[TargetKey(r)].push_back(&r);
@@ -111,6 +118,8 @@ TPlan PlanAll(const std::vector<TWalkFile>& files, const TNameFormat& format) {
   }
   if (clash) {
     std::cerr << "tagscope: nothing renamed: give a format that tells them apart\n";
+    plan.tally.done -= plan.renames.size();
+    plan.tally.failed += plan.renames.size();
     plan.renames.clear();
     plan.failed = true;
   }
@@ -123,8 +132,9 @@ void PrintMove(const TRename& r) {
 
 // Renames the planned files. A target taken by another file of the run is tried again once that
 // file has moved away; a target taken by anything else stays as it is, and so does the file.
-bool RenameAll(std::vector<TRename> pending) {
-  bool failed = false;
+// Returns the number of files not renamed.
+size_t RenameAll(std::vector<TRename> pending) {
+  size_t failed = 0;
   for (bool moved = true; moved && !pending.empty();) {
     moved = false;
     std::vector<TRename> taken;
@@ -138,7 +148,7 @@ bool RenameAll(std::vector<TRename> pending) {
         moved = true;
       } catch (const std::exception& e) {
         std::cerr << ErrorLine(Format("%s: not renamed: %s", r.From().c_str(), e.what()));
-        failed = true;
+        ++failed;
       }
     }
     pending = std::move(taken);
@@ -146,12 +156,12 @@ bool RenameAll(std::vector<TRename> pending) {
   for (const TRename& r : pending)
     std::cerr << ErrorLine(
         Format("%s: not renamed: %s is there already", r.From().c_str(), r.To().c_str()));
-  return failed || !pending.empty();
+  return failed + pending.size();
 }
 
 int Rename(const TRenameOptions& o) {
   const TNameFormat format(o.format);
-  const TPlan plan = PlanAll(CollectFiles(o.files, o.recursive), format);
+  TPlan plan = PlanAll(CollectFiles(o.files, o.recursive), format);
   bool failed = plan.failed;
   if (o.dryRun) {
     // A name that a file of the run has now is free once that file has moved.
@@ -164,8 +174,12 @@ int Rename(const TRenameOptions& o) {
             Format("%s is there already: it would not be replaced", r.To().c_str()));
     }
   } else {
-    failed = RenameAll(plan.renames) || failed;
+    const size_t notRenamed = RenameAll(plan.renames);
+    plan.tally.done -= notRenamed;
+    plan.tally.failed += notRenamed;
+    failed = notRenamed > 0 || failed;
   }
+  std::cerr << plan.tally.Summary();
   return failed ? 1 : 0;
 }
 

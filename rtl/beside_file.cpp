@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <random>
+#include <string_view>
 
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
@@ -104,6 +105,51 @@ void RenameOver(const std::string& temp, const std::string& target) {
   if (!RenameFile(temp, target))
     throw EFCreateError(
         Format("Cannot create file \"%s\". %s", target.c_str(), LastSystemErrorText().c_str()));
+}
+
+namespace {
+
+// The writers' names beside a file, after its own part: a journal's (see the engine's journal)
+// and the mark of one set aside, which adds digits.
+constexpr std::string_view kJournal = ".ID3JRN";
+constexpr std::string_view kSetAside = ".stale";
+
+// Takes `end` off the end of `name`; false when `name` does not end so.
+bool CutEnd(std::string_view& name, std::string_view end) {
+  if (!name.ends_with(end)) return false;
+  name.remove_suffix(end.size());
+  return true;
+}
+
+// Takes eight hexadecimal digits, and the dot before them when `dotted`, off the end of `name`.
+bool CutDigits(std::string_view& name, bool dotted) {
+  const size_t n = kDigits + (dotted ? 1 : 0);
+  if (name.size() < n || (dotted && name[name.size() - n] != '.') ||
+      !ValidDigits(std::string(name.substr(name.size() - kDigits))))
+    return false;
+  name.remove_suffix(n);
+  return true;
+}
+
+// Whether `own` is what OwnName makes of some name: one kept whole, or a long one cut to its
+// start, a dot and 16 hexadecimal digits.
+bool IsOwnName(std::string_view own) {
+  if (own.empty()) return false;
+  if (own.size() <= kNameRoom) return true;
+  constexpr size_t kDigest = 16;
+  if (own.size() != kNameRoom + 1 + kDigest || own[kNameRoom] != '.') return false;
+  for (const char c : own.substr(kNameRoom + 1))
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+}  // namespace
+
+bool IsWritersName(const std::string& leaf) {
+  std::string_view name = leaf;
+  if (CutEnd(name, kEnd)) return CutDigits(name, false) && CutEnd(name, kMark) && IsOwnName(name);
+  if (CutEnd(name, kSetAside) && !CutDigits(name, true)) return false;
+  return CutEnd(name, kJournal) && IsOwnName(name);
 }
 
 }  // namespace tagscope::beside

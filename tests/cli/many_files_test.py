@@ -1,9 +1,15 @@
 #!/usr/bin/env python3
 """Many files at once: `dump`, `show` and `pictures` over folders with -r (MP3 by content, in
 path order, links to folders not followed, FIFOs passed over), `set` and `erase` over several
-files with one that fails in the middle, and a named FIFO refused without blocking."""
+files with one that fails in the middle, a named FIFO refused without blocking, every verb's
+walk naming and counting what it could not read, and walks leaving out the writers' own files."""
+import grp
+import hashlib
 import json
 import os
+import pwd
+import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -14,8 +20,25 @@ FRAME = b"\xff\xfb\x90\x64" + bytes(413)  # MPEG-1 layer III, 128 kbit/s, 44.1 k
 AUDIO = FRAME * 8
 
 
-def run(*args, timeout=60):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=timeout)
+def run(*args, timeout=60, prefix=()):
+    return subprocess.run([*prefix, TOOL, *args], capture_output=True, timeout=timeout)
+
+
+def held_back():
+    """The command prefix that runs the tool as a user whom mode bits hold back, or None: root
+    reads and writes whatever the modes say, so it becomes `nobody`."""
+    if os.geteuid() != 0:
+        return [], None
+    try:
+        ids = pwd.getpwnam("nobody").pw_uid, grp.getgrnam("nogroup").gr_gid
+    except KeyError:
+        return None
+    if not shutil.which("setpriv"):
+        return None
+    prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+    if subprocess.run([*prefix, TOOL, "--version"], capture_output=True).returncode != 0:
+        return None  # the tool lies where `nobody` cannot reach it
+    return prefix, ids
 
 
 def tag(title):
@@ -91,6 +114,98 @@ class Folders(unittest.TestCase):
                 result = run(verb, fifo, timeout=20)
                 self.assertEqual(result.returncode, 1)
                 self.assertIn("pipe.mp3", result.stderr.decode())
+
+
+class Unreadable(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.root = self.folder.name
+
+    def tearDown(self):
+        locked = os.path.join(self.root, "locked")
+        if os.path.isdir(locked):
+            os.chmod(locked, 0o755)
+        self.folder.cleanup()
+
+    def put(self, name, data, mode=0o644):
+        path = os.path.join(self.root, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.chmod(path, mode)
+        return path
+
+    def put_deep(self, leaf, data):
+        """A file below folders whose path is longer than the system takes (PATH_MAX, 4096)."""
+        fd = os.open(self.root, os.O_RDONLY)
+        try:
+            for i in range(20):
+                name = "%02d" % i + "d" * 248
+                os.mkdir(name, dir_fd=fd)
+                sub = os.open(name, os.O_RDONLY, dir_fd=fd)
+                os.close(fd)
+                fd = sub
+            out = os.open(leaf, os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd)
+            os.write(out, data)
+            os.close(out)
+        finally:
+            os.close(fd)
+
+    def test_what_a_walk_cannot_read_is_named_and_counted(self):
+        user = held_back()
+        self.put("a.mp3", tag("one") + AUDIO)  # done
+        self.put("notes.txt", b"plain text")  # passed over
+        os.symlink("nowhere", os.path.join(self.root, "gone.mp3"))  # an entry that vanished
+        self.put_deep("deep.mp3", tag("deep") + AUDIO)
+        expected = [r"Cannot open file \"[^\n]*/deep\.mp3\"\. File name too long",
+                    r"Cannot open file \"[^\n]*/gone\.mp3\"\. No such file or directory"]
+        counts = (1, 2, 0, 1)
+        if user is not None:
+            self.put("wo.mp3", tag("two") + AUDIO, 0o200)
+            self.put("cover.jpg", b"\xff\xd8\xff", 0o200)
+            os.mkdir(os.path.join(self.root, "locked"))
+            self.put("locked/x.mp3", tag("three") + AUDIO)
+            os.chmod(os.path.join(self.root, "locked"), 0)
+            expected += [r"Cannot open file \"[^\n]*/wo\.mp3\"\. Permission denied",
+                         r"not read: Cannot open file \"[^\n]*/cover\.jpg\"\. Permission denied",
+                         r"Cannot read the folder [^\n]*/locked: Permission denied"]
+            counts = (1, 4, 1, 1)
+            prefix, ids = user
+            if ids:
+                os.chown(self.root, *ids)
+                for name in os.listdir(self.root):
+                    os.chown(os.path.join(self.root, name), *ids, follow_symlinks=False)
+        else:
+            prefix = []
+            print("not tested: files whose mode keeps them from being read (root, and no way "
+                  "to run as nobody)")
+        summary = "tagscope: files: %d done, %d failed, %d not read, %d passed over\n" % counts
+        # Changes last: the title the rename reads stays, and the changes make no new names.
+        for verb in (["dump"], ["show"], ["pictures"], ["fix-encoding", "--dry-run"],
+                     ["rename", "--format", "%{title}", "--dry-run"], ["set", "--title", "one"],
+                     ["erase", "--v1"]):
+            with self.subTest(verb[0]):
+                result = run(verb[0], "-r", self.root, *verb[1:], prefix=prefix)
+                errors = result.stderr.decode()
+                self.assertEqual(result.returncode, 1, errors)
+                for pattern in expected:
+                    self.assertRegex(errors, pattern)
+                self.assertTrue(errors.endswith(summary), errors)
+
+    def test_a_walk_leaves_out_the_writers_own_files(self):
+        long = "L" * 230 + ".mp3"
+        cut = long[:200] + "." + hashlib.sha256(long.encode()).hexdigest()[:16]
+        ours = ["a.mp3.ID3TMP00000000.tmp", "a.mp3.ID3TMP9F3CA0B1.tmp", "a.mp3.ID3JRN",
+                "a.mp3.ID3JRN.0123ABCD.stale", cut + ".ID3JRN", cut + ".ID3TMP0000000F.tmp"]
+        # Names that come close: the user's files, songs to be read.
+        songs = ["a.mp3", "song.mp3", "b.ID3TMP0000000.tmp", "c.ID3TMP0000000G.tmp", ".ID3JRN",
+                 "d.ID3JRN.x", "e.ID3JRN.0123ABCD.stal", "f.ID3JRN.stale", "L" * 210 + ".ID3JRN",
+                 "g.ID3TMP00000000.tmp.mp3"]
+        for name in ours + songs:
+            self.put(name, tag("t") + AUDIO)
+        result = run("dump", "--json", "-r", self.root)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        files = [json.loads(line)["file"] for line in result.stdout.decode().splitlines()]
+        self.assertEqual(files, sorted(os.path.join(self.root, n) for n in songs))
 
 
 class Changes(unittest.TestCase):

@@ -54,6 +54,12 @@ std::unique_ptr<TStream> CreateTemp(
 // system's reason.
 void RenameOver(const std::string& temp, const std::string& target);
 
+// Whether `leaf` (a name without folder) is one that writers give their own files beside a
+// file: new content or a journal kept for the next write ("<name>.ID3TMP<digits>.tmp"), a
+// journal ("<name>.ID3JRN") or a journal set aside ("<name>.ID3JRN.<digits>.stale"), <name>
+// as OwnName makes it. Only these exact forms count: they are not the user's files.
+bool IsWritersName(const std::string& leaf);
+
 }  // namespace beside
 
 }  // namespace tagscope
