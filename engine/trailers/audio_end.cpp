@@ -1,0 +1,79 @@
+// Whether the audio's last MPEG frames end where a block behind the audio begins.
+#include "engine/trailers/audio_end.h"
+
+#include <algorithm>
+#include <string>
+
+#include "tagscope/engine/mpeg_audio.h"
+
+namespace tagscope {
+
+namespace {
+
+constexpr int64_t kWindow = 16 << 10;  // before the block: a few frames at any bitrate
+constexpr int64_t kAhead = 4 << 10;    // past it: more than the longest frame
+constexpr int kRunFrames = 3;          // frame headers in a row that make a sync believable
+
+// The bytes around the block's start, and the frame headers in them.
+class TFrameWindow {
+ public:
+  TFrameWindow(TTailBytes& bytes, int64_t blockStart)
+      : FFrom(std::max(bytes.Floor(), blockStart - kWindow)),
+        FBytes(bytes.Bytes(FFrom, blockStart + kAhead)) {}
+
+  int64_t From() const { return FFrom; }
+  // The frame header at `at`, when one is there in full.
+  bool HeaderAt(int64_t at, TMpegFrameHeader& h) const {
+    const int64_t i = at - FFrom;
+    if (i < 0 || i + 4 > static_cast<int64_t>(FBytes.size())) return false;
+    uint32_t bits = 0;
+    for (int k = 0; k < 4; ++k) bits = bits << 8 | static_cast<uint8_t>(FBytes[i + k]);
+    return ParseMpegFrameHeader(bits, h);
+  }
+  bool ZerosBetween(int64_t from, int64_t to) const {
+    const auto b = FBytes.begin() + (from - FFrom), e = FBytes.begin() + (to - FFrom);
+    return std::all_of(b, e, [](char c) { return c == 0; });
+  }
+
+ private:
+  int64_t FFrom;
+  std::string FBytes;
+};
+
+}  // namespace
+
+TAudioEnd CheckAudioEnd(TTailBytes& bytes, int64_t blockStart) {
+  const TFrameWindow w(bytes, blockStart);
+  TAudioEnd result;
+  TMpegFrameHeader stream, first, h;
+  for (int64_t at = w.From(); at < blockStart; ++at) {
+    if (!w.HeaderAt(at, first)) continue;
+    // Follow the frames that chain on from here up to the block.
+    int64_t end = at;
+    int frames = 0;
+    while (end < blockStart && w.HeaderAt(end, h) && h.SameStream(first)) {
+      end += h.frameLength;
+      ++frames;
+    }
+    // A stream already followed is picked up again by a shorter run only where that run ends
+    // exactly at the block.
+    const bool again = result.framesEnd >= 0 && first.SameStream(stream) && end == blockStart;
+    if (frames < kRunFrames && !again) continue;
+    stream = first;
+    result.framesEnd = end;
+    if (end < blockStart) {
+      at = end - 1;  // broken here: look for the stream again past it
+      continue;
+    }
+    result.kind = w.HeaderAt(end, h) && h.SameStream(first) ? TAudioEndKind::aeRunsOn
+                  : end == blockStart                        ? TAudioEndKind::aeAtBlock
+                                                             : TAudioEndKind::aeCutShort;
+    return result;
+  }
+  if (result.framesEnd < 0) return result;
+  result.kind = w.ZerosBetween(result.framesEnd, blockStart) ? TAudioEndKind::aePadded
+                                                             : TAudioEndKind::aeGap;
+  return result;
+}
+
+}  // namespace tagscope

@@ -1,0 +1,86 @@
+// The one place that says where the blocks behind the audio stand.
+#include "engine/trailers/trailer_locator.h"
+
+#include <optional>
+
+#include "engine/trailers/ape_block.h"
+#include "engine/trailers/audio_end.h"
+#include "engine/trailers/lyrics3_block.h"
+#include "engine/trailers/tail_bytes.h"
+#include "tagscope/rtl/exception.h"
+
+namespace tagscope {
+
+namespace {
+
+constexpr int64_t kId3v1Size = 128;
+
+// Why the frames before the lowest block put its start in doubt; empty when they do not.
+std::string AudioEndProblem(TTailBytes& bytes, const TTrailerBlock& lowest) {
+  const int64_t start = lowest.place.Offset;
+  const TAudioEnd end = CheckAudioEnd(bytes, start);
+  if (end.kind == TAudioEndKind::aeRunsOn)
+    return Format("the audio's MPEG frames run on past its start (byte %lld) to byte %lld",
+                  static_cast<long long>(start), static_cast<long long>(end.framesEnd));
+  // An APE tag without a header is placed by its size alone: bytes between it and the audio
+  // are likely its own, miscounted.
+  if (end.kind == TAudioEndKind::aeGap && lowest.kind == TTrailerKind::tkApe && !lowest.apeHeader)
+    return Format(
+        "the audio's last MPEG frame ends at byte %lld, and the %lld bytes up to its start "
+        "(placed by its size alone) are neither audio nor zeros",
+        static_cast<long long>(end.framesEnd), static_cast<long long>(start - end.framesEnd));
+  return {};
+}
+
+}  // namespace
+
+const TTrailerBlock* TTrailerPlaces::Find(TTrailerKind kind) const {
+  for (const TTrailerBlock& b : blocks)
+    if (b.kind == kind) return &b;
+  return nullptr;
+}
+
+bool TTrailerPlaces::Holds(TTrailerKind kind) const {
+  const TTrailerBlock* b = Find(kind);
+  return b && b->Proven();
+}
+
+TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor) {
+  TTrailerPlaces t;
+  t.audioEnd = size;
+  if (size <= floor) return t;
+  TTailBytes bytes(stream, size, floor);
+  int64_t end = size;
+  if (end - bytes.Floor() >= kId3v1Size && bytes.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
+    TTrailerBlock v1;
+    v1.kind = TTrailerKind::tkID3v1;
+    v1.place = {end - kId3v1Size, kId3v1Size};
+    v1.markerStart = v1.place.Offset;
+    t.blocks.push_back(v1);
+    end -= kId3v1Size;
+  }
+  bool ape = false, lyrics3 = false;
+  for (;;) {
+    std::optional<TTrailerBlock> b;
+    if (!ape && (b = LocateApeTag(bytes, end)))
+      ape = true;
+    else if (!lyrics3 && (b = LocateLyrics3(bytes, end)))
+      lyrics3 = true;
+    if (!b) break;
+    t.blocks.push_back(*b);
+    // Below a damaged block nothing is known: the audio ends at its marker at the latest.
+    if (!b->Proven()) {
+      t.audioEnd = b->markerStart;
+      return t;
+    }
+    end = b->place.Offset;
+  }
+  t.audioEnd = end;
+  if (t.blocks.empty() || t.blocks.back().kind == TTrailerKind::tkID3v1) return t;
+  TTrailerBlock& lowest = t.blocks.back();
+  lowest.damage = AudioEndProblem(bytes, lowest);
+  if (!lowest.Proven()) t.audioEnd = lowest.markerStart;
+  return t;
+}
+
+}  // namespace tagscope
