@@ -9,8 +9,8 @@ namespace tagscope {
 
 void TID3Engine::SaveTag() {
   if (!Active()) return;
-  TTagWriter(*this, *FFile).Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges()
-                                             : std::vector<TFileRange>());
+  TTagWriter(*this, *FFile)
+      .Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {

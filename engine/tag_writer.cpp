@@ -414,7 +414,8 @@ void TTagWriter::Cut(const std::vector<TFileRange>& trailers) {
   CheckWritable();
   const TTagPlace place = Place();
   try {
-    const std::vector<TFileRange> cuts = Cuts(trailers, place.offset + std::max<int64_t>(place.size, 0));
+    const std::vector<TFileRange> cuts =
+        Cuts(trailers, place.offset + std::max<int64_t>(place.size, 0));
     if (cuts.empty()) return;
     CheckContent("cut the trailers of");
     CutRuns(cuts);

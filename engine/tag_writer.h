@@ -82,7 +82,8 @@ class TTagWriter {
   std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;
 
   void WriteInPlace(const TTagImage& image);
-  void Rewrite(const TTagImage& image, int64_t extent, const std::vector<TFileRange>& trailers = {});
+  void Rewrite(const TTagImage& image, int64_t extent,
+               const std::vector<TFileRange>& trailers = {});
   void NoteWritten(const TTagImage& image, int64_t offset);
   // Copies the file without the tag's `extent` bytes and without the runs in `cuts` (sorted,
   // past the tag); `known` is the file's size when the write began, and a file found shorter

@@ -117,8 +117,8 @@ std::optional<TTrailerBlock> LocateApeTag(TTailBytes& bytes, int64_t end) {
   b.place = {start, total};
   if (b.apeHeader) b.damage = HeaderProblem(bytes, start, footer);
   if (b.damage.empty())
-    b.damage = ItemsProblem(bytes, start + (b.apeHeader ? kFooterSize : 0), b.markerStart,
-                            footer.count);
+    b.damage =
+        ItemsProblem(bytes, start + (b.apeHeader ? kFooterSize : 0), b.markerStart, footer.count);
   return b;
 }
 

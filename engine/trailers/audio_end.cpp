@@ -66,13 +66,13 @@ TAudioEnd CheckAudioEnd(TTailBytes& bytes, int64_t blockStart) {
       continue;
     }
     result.kind = w.HeaderAt(end, h) && h.SameStream(first) ? TAudioEndKind::aeRunsOn
-                  : end == blockStart                        ? TAudioEndKind::aeAtBlock
-                                                             : TAudioEndKind::aeCutShort;
+                  : end == blockStart                       ? TAudioEndKind::aeAtBlock
+                                                            : TAudioEndKind::aeCutShort;
     return result;
   }
   if (result.framesEnd < 0) return result;
-  result.kind = w.ZerosBetween(result.framesEnd, blockStart) ? TAudioEndKind::aePadded
-                                                             : TAudioEndKind::aeGap;
+  result.kind =
+      w.ZerosBetween(result.framesEnd, blockStart) ? TAudioEndKind::aePadded : TAudioEndKind::aeGap;
   return result;
 }
 

@@ -20,7 +20,8 @@ enum class TAudioEndKind : uint8_t {
 
 struct TAudioEnd {
   TAudioEndKind kind = TAudioEndKind::aeNoFrames;
-  int64_t framesEnd = -1;  // where the last frame followed ends (or the frame past the start begins)
+  int64_t framesEnd =
+      -1;  // where the last frame followed ends (or the frame past the start begins)
 };
 
 // Follows the MPEG frames in the 16 KB before `blockStart` (from three frame headers in a row

@@ -23,12 +23,16 @@ std::string AudioEndProblem(TTailBytes& bytes, const TTrailerBlock& lowest) {
     return Format("the audio's MPEG frames run on past its start (byte %lld) to byte %lld",
                   static_cast<long long>(start), static_cast<long long>(end.framesEnd));
   // An APE tag without a header is placed by its size alone: bytes between it and the audio
-  // are likely its own, miscounted.
-  if (end.kind == TAudioEndKind::aeGap && lowest.kind == TTrailerKind::tkApe && !lowest.apeHeader)
+  // are likely its own, miscounted. An ID3v1 trailer that a tagger left below it is no such.
+  const int64_t gap = start - end.framesEnd;
+  const bool trailerLeft =
+      gap == kId3v1Size && bytes.Bytes(end.framesEnd, end.framesEnd + 3) == "TAG";
+  if (end.kind == TAudioEndKind::aeGap && lowest.kind == TTrailerKind::tkApe && !lowest.apeHeader &&
+      !trailerLeft)
     return Format(
         "the audio's last MPEG frame ends at byte %lld, and the %lld bytes up to its start "
         "(placed by its size alone) are neither audio nor zeros",
-        static_cast<long long>(end.framesEnd), static_cast<long long>(start - end.framesEnd));
+        static_cast<long long>(end.framesEnd), static_cast<long long>(gap));
   return {};
 }
 
@@ -51,7 +55,8 @@ TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor) {
   if (size <= floor) return t;
   TTailBytes bytes(stream, size, floor);
   int64_t end = size;
-  if (end - bytes.Floor() >= kId3v1Size && bytes.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
+  if (end - bytes.Floor() >= kId3v1Size &&
+      bytes.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
     TTrailerBlock v1;
     v1.kind = TTrailerKind::tkID3v1;
     v1.place = {end - kId3v1Size, kId3v1Size};

@@ -97,7 +97,8 @@ TEST(TrailerTags, NothingIsTakenFromBelowTheFloor) {
   const TTrailerTags below = ReadTrailerTags(file, file.Size(), 10);
   EXPECT_NE(below.Ape.Damage.find("below the audio's start"), std::string::npos);
   EXPECT_TRUE(below.ApeRanges().empty());
-  EXPECT_EQ(ReadTrailerTags(file, file.Size(), 0).ApeRanges(), (std::vector<TFileRange>{{0, file.Size()}}));
+  EXPECT_EQ(ReadTrailerTags(file, file.Size(), 0).ApeRanges(),
+            (std::vector<TFileRange>{{0, file.Size()}}));
 }
 
 TEST(Lyrics3, BrokenFieldSizesEndTheFields) {
