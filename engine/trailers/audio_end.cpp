@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "tagscope/engine/mpeg_audio.h"
 
@@ -10,16 +11,24 @@ namespace tagscope {
 
 namespace {
 
-constexpr int64_t kWindow = 16 << 10;  // before the block: a few frames at any bitrate
-constexpr int64_t kAhead = 4 << 10;    // past it: more than the longest frame
-constexpr int kRunFrames = 3;          // frame headers in a row that make a sync believable
+// Before the block: four frames at least of the longest kind (1729 bytes, layer II at
+// 384 kbit/s and 32 kHz). Past it: more than one.
+constexpr int64_t kWindow = 8 << 10;
+constexpr int64_t kAhead = 2 << 10;
+constexpr int kRunFrames = 3;  // frame headers in a row that make a sync believable
 
 // The bytes around the block's start, and the frame headers in them.
 class TFrameWindow {
  public:
   TFrameWindow(TTailBytes& bytes, int64_t blockStart)
-      : FFrom(std::max(bytes.Floor(), blockStart - kWindow)),
-        FBytes(bytes.Bytes(FFrom, blockStart + kAhead)) {}
+      : FFrom(std::max(bytes.Floor(), blockStart - kWindow)) {
+    bytes.Hold(FFrom, kWindow + kAhead);
+    FBytes = bytes.View(FFrom, blockStart + kAhead);
+    if (FBytes.empty()) {
+      FCopy = bytes.Bytes(FFrom, blockStart + kAhead);
+      FBytes = FCopy;
+    }
+  }
 
   int64_t From() const { return FFrom; }
   // The frame header at `at`, when one is there in full.
@@ -37,7 +46,8 @@ class TFrameWindow {
 
  private:
   int64_t FFrom;
-  std::string FBytes;
+  std::string_view FBytes;
+  std::string FCopy;  // where the bytes are not held
 };
 
 }  // namespace

@@ -24,7 +24,7 @@ struct TAudioEnd {
       -1;  // where the last frame followed ends (or the frame past the start begins)
 };
 
-// Follows the MPEG frames in the 16 KB before `blockStart` (from three frame headers in a row
+// Follows the MPEG frames in the 8 KB before `blockStart` (from three frame headers in a row
 // on, picking the stream up again past bytes that break it) and tells how they end.
 TAudioEnd CheckAudioEnd(TTailBytes& bytes, int64_t blockStart);
 

@@ -27,6 +27,14 @@ std::string TTailBytes::Bytes(int64_t from, int64_t to) {
   return Read(from, to);
 }
 
+std::string_view TTailBytes::View(int64_t from, int64_t to) const {
+  from = std::max(from, FFloor);
+  to = std::min(to, FSize);
+  if (to <= from || from < FBase || to > FBase + static_cast<int64_t>(FHeld.size())) return {};
+  return std::string_view(FHeld).substr(static_cast<size_t>(from - FBase),
+                                        static_cast<size_t>(to - from));
+}
+
 void TTailBytes::Hold(int64_t from, int64_t most) {
   from = std::max(from, FFloor);
   if (from >= FBase || FBase - from > most) return;

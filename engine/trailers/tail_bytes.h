@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tagscope/rtl/stream.h"
 
@@ -19,6 +20,9 @@ class TTailBytes {
   // The bytes [from, to) that lie within [floor, size): fewer, or none, where the run reaches
   // outside.
   std::string Bytes(int64_t from, int64_t to);
+  // The same without a copy where the run is held (empty where it is not); valid until the
+  // next Hold.
+  std::string_view View(int64_t from, int64_t to) const;
   // Holds the bytes from `from` on as well, with one read, when that is at most `most` more
   // than is held: a block that is walked piece by piece is then read once.
   void Hold(int64_t from, int64_t most);

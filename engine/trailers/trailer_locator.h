@@ -51,10 +51,10 @@ struct TTrailerPlaces {
 //   - Lyrics3 version 2: six size digits before "LYRICS200", and "LYRICSBEGIN" where they put
 //     the start; version 1: "LYRICSBEGIN" within the 5100 bytes of text before "LYRICSEND";
 //   - the audio below the lowest APE tag or Lyrics3 block: where the last MPEG frames within
-//     16 KB before it can be followed, they must not run on into it; and an APE tag that has
+//     8 KB before it can be followed, they must not run on into it; and an APE tag that has
 //     no header (whose start rests on its size field alone) must follow the last frame, or
 //     zero bytes after it, directly.
-// Reads the last few kilobytes, the item heads of a larger APE tag and up to 20 KB around the
+// Reads the last few kilobytes, the item heads of a larger APE tag and up to 10 KB around the
 // audio's end; never raises beyond what the stream raises.
 TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor);
 
