@@ -61,8 +61,8 @@ void EraseFile(const TEraseOptions& o, const std::string& fileName) {
   const TEraseCuts cuts = Plan(o, ReadTrailerTags(engine));
   if (!cuts.damaged.empty() && !o.force)
     throw EWriteRefused(Format(
-        "Refusing to erase in \"%s\": %s, and is cut by no size it claims. Nothing was changed; "
-        "--force erases the rest and leaves it",
+        "Refusing to erase in \"%s\": %s, and a block whose place is not proven is never cut. "
+        "Nothing was changed; --force erases the rest and leaves it",
         fileName.c_str(), Joined(cuts.damaged).c_str()));
   const bool tag = o.all || o.v2 || !(o.v1 || o.ape);
   Change(engine, [&] {

@@ -40,8 +40,11 @@ class TFrameWindow {
     return ParseMpegFrameHeader(bits, h);
   }
   bool ZerosBetween(int64_t from, int64_t to) const {
-    const auto b = FBytes.begin() + (from - FFrom), e = FBytes.begin() + (to - FFrom);
-    return std::all_of(b, e, [](char c) { return c == 0; });
+    const auto held = static_cast<int64_t>(FBytes.size());
+    const int64_t b = std::clamp<int64_t>(from - FFrom, 0, held);
+    const int64_t e = std::clamp<int64_t>(to - FFrom, b, held);
+    return e - b == to - from &&
+           std::all_of(FBytes.begin() + b, FBytes.begin() + e, [](char c) { return c == 0; });
   }
 
  private:
