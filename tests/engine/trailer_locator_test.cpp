@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
+#include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/stream.h"
 #include "tests/engine/write_test_support.h"
 
@@ -272,6 +275,61 @@ INSTANTIATE_TEST_SUITE_P(Shapes, TrailerShapes, ::testing::ValuesIn(Shapes()),
                              name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
+
+// The tag's write that drops the APE tag (set --ape-to-id3), and an erase of the tag with every
+// block behind the audio: stopped at any change to the disk, the next writer finds the file old
+// or new, nothing beside it.
+TEST(TrailerCuts, AStopAtAnyChangeLeavesTheOldOrTheNewFile) {
+  // An ID3v2.4 tag of 22 bytes: TIT2 "Old", 8 bytes of padding.
+  const std::string tag = "ID3\x04" + std::string(5, '\0') + "\x16TIT2" + std::string(3, '\0') +
+                          "\x04" + std::string(2, '\0') + "\x03Old" + std::string(8, '\0');
+  const std::string original = tag + kAudio + Lyrics3v2() + TApe{kGain, false}.Bytes() + kV1;
+  const std::function<void(TID3Engine&)> changes[] = {
+      [](TID3Engine& e) {
+        e.SetTitleUtf8("New");
+        e.SetDropApeTag(true);
+        e.WriteTag();
+      },
+      [](TID3Engine& e) { e.EraseTagAndTrailers(ReadTrailerTags(e).AllRanges()); },
+  };
+  for (const auto& change : changes) {
+    std::string expected;
+    int steps = 0;
+    {
+      ScratchFolder dir;
+      auto files = std::make_shared<FaultyFileSystem>();
+      TestEngine e;
+      e.SetFileSystem(files);
+      e.Open(dir.Put("a.mp3", original));
+      change(e);
+      expected = ReadFile(dir.Path("a.mp3"));
+      steps = files->Changes();
+    }
+    // The APE tag goes with the Lyrics3 block beside it, the ID3v1 trailer with an erase.
+    EXPECT_EQ(expected.find("APETAGEX"), std::string::npos);
+    EXPECT_EQ(expected.find("LYRICS"), std::string::npos);
+    EXPECT_NE(expected.find(kAudio), std::string::npos);
+    for (int stopAt = 1; stopAt <= steps; ++stopAt) {
+      SCOPED_TRACE("stopped at change " + std::to_string(stopAt) + " of " + std::to_string(steps));
+      ScratchFolder dir;
+      const std::string name = dir.Put("a.mp3", original);
+      {
+        TestEngine e;
+        e.SetFileSystem(std::make_shared<FaultyFileSystem>(stopAt, true));
+        e.Open(name);
+        try {
+          change(e);
+        } catch (const Exception&) {
+        }
+      }
+      TestEngine next;
+      next.Open(name);
+      const std::string now = ReadFile(name);
+      EXPECT_TRUE(now == original || now == expected);
+      EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
+    }
+  }
+}
 
 }  // namespace
 }  // namespace tagscope
