@@ -5,6 +5,7 @@
 
 #include "engine/trailers/ape_block.h"
 #include "engine/trailers/audio_end.h"
+#include "engine/trailers/id3v1_block.h"
 #include "engine/trailers/lyrics3_block.h"
 #include "engine/trailers/tail_bytes.h"
 #include "tagscope/rtl/exception.h"
@@ -12,8 +13,6 @@
 namespace tagscope {
 
 namespace {
-
-constexpr int64_t kId3v1Size = 128;
 
 // Why the frames before the lowest block put its start in doubt; empty when they do not.
 std::string AudioEndProblem(TTailBytes& bytes, const TTrailerBlock& lowest) {
@@ -26,7 +25,7 @@ std::string AudioEndProblem(TTailBytes& bytes, const TTrailerBlock& lowest) {
   // are likely its own, miscounted. An ID3v1 trailer that a tagger left below it is no such.
   const int64_t gap = start - end.framesEnd;
   const bool trailerLeft =
-      gap == kId3v1Size && bytes.Bytes(end.framesEnd, end.framesEnd + 3) == "TAG";
+      gap == id3v1::kSize && bytes.Bytes(end.framesEnd, end.framesEnd + 3) == "TAG";
   if (end.kind == TAudioEndKind::aeGap && lowest.kind == TTrailerKind::tkApe && !lowest.apeHeader &&
       !trailerLeft)
     return Format(
@@ -55,14 +54,9 @@ TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor) {
   if (size <= floor) return t;
   TTailBytes bytes(stream, size, floor);
   int64_t end = size;
-  if (end - bytes.Floor() >= kId3v1Size &&
-      bytes.Bytes(end - kId3v1Size, end - kId3v1Size + 3) == "TAG") {
-    TTrailerBlock v1;
-    v1.kind = TTrailerKind::tkID3v1;
-    v1.place = {end - kId3v1Size, kId3v1Size};
-    v1.markerStart = v1.place.Offset;
-    t.blocks.push_back(v1);
-    end -= kId3v1Size;
+  if (const std::optional<TTrailerBlock> v1 = LocateID3v1(bytes, end)) {
+    t.blocks.push_back(*v1);
+    end = v1->place.Offset;
   }
   bool ape = false, lyrics3 = false;
   for (;;) {
