@@ -10,6 +10,10 @@ namespace tagscope::cli {
 bool MoveApeTag(TID3Engine& engine, bool force, std::ostream& out) {
   const TTrailerTags t = ReadTrailerTags(engine);
   if (!t.Ape.Present) return false;
+  // Its items could be anything where its place is not proven, and it could not be cut.
+  if (!t.Ape.Damage.empty())
+    throw EConvertError(Format("The APE tag of \"%s\" is damaged (%s): not moved, not cut",
+                               engine.FileName().c_str(), t.Ape.Damage.c_str()));
   if (!t.Ape.Problem.empty() && !force)
     throw EConvertError(
         Format("The APE tag of \"%s\" is damaged (%s): not moved (--force moves "
@@ -30,6 +34,8 @@ bool MoveApeTag(TID3Engine& engine, bool force, std::ostream& out) {
     out << "APE " << EscapeForTerminal(m.Key) << " -> " << EscapeForTerminal(m.Frame) << ": "
         << EscapeForTerminal(m.Value) << (m.Kept ? " (not taken: the tag's value stays)" : "")
         << "\n";
+  // The tag's write cuts the APE tag in the same change.
+  engine.SetDropApeTag(true);
   return true;
 }
 

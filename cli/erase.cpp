@@ -1,5 +1,6 @@
 // tagscope erase FILE... [--v1|--v2|--ape|--all]: cuts the ID3v2 tag, the ID3v1 trailer, the APE
 // tag or all of them out.
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "cli/verbs.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
+#include "tagscope/rtl/exception.h"
 
 namespace tagscope::cli {
 
@@ -19,46 +21,66 @@ struct TEraseOptions {
   bool recursive = false, preserveModified = false;
 };
 
-// Removes the ID3v1 trailer together with a Lyrics3 block right before it, which belongs to
-// it and would be left without meaning: with one write.
-void RemoveTrailer(TID3Engine& engine) {
-  const TTrailerTags t = ReadTrailerTags(engine);
-  if (t.ID3v1 && t.Lyrics3.Present && t.Lyrics3.Place.End() == t.ID3v1Place.Offset)
-    engine.CutFileRanges({t.Lyrics3.Place, t.ID3v1Place});
-  else
-    engine.RemoveID3V1();
+// What a request cuts: the runs of proven blocks, in one change with the ID3v2 tag where that
+// goes too, and the damaged blocks it named, which are never cut.
+struct TEraseCuts {
+  std::vector<TFileRange> ranges;
+  std::vector<std::string> damaged;
+};
+
+TEraseCuts Plan(const TEraseOptions& o, const TTrailerTags& t) {
+  TEraseCuts c;
+  auto add = [&](const std::vector<TFileRange>& ranges) {
+    c.ranges.insert(c.ranges.end(), ranges.begin(), ranges.end());
+  };
+  if (o.all) {
+    add(t.AllRanges());
+  } else {
+    if (o.ape) add(t.ApeRanges());
+    if (o.v1) add(t.ID3v1Ranges());
+  }
+  if ((o.all || o.ape) && t.Ape.Present && !t.Ape.Damage.empty())
+    c.damaged.push_back("the APE tag is damaged (" + t.Ape.Damage + ")");
+  if (o.all && t.Lyrics3.Present && !t.Lyrics3.Damage.empty())
+    c.damaged.push_back("the Lyrics3 block is damaged (" + t.Lyrics3.Damage + ")");
+  return c;
 }
 
-// Every block behind the audio: the APE tag, the Lyrics3 block and the ID3v1 trailer.
-std::vector<TFileRange> AllTrailers(const TTrailerTags& t) {
-  std::vector<TFileRange> ranges;
-  if (t.Ape.Present) ranges.push_back(t.Ape.Place);
-  if (t.Lyrics3.Present) ranges.push_back(t.Lyrics3.Place);
-  if (t.ID3v1) ranges.push_back(t.ID3v1Place);
-  return ranges;
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string joined;
+  for (const std::string& t : texts) joined += (joined.empty() ? "" : "; ") + t;
+  return joined;
+}
+
+// Every part of the request in one change: a stop half way leaves none of it done. A damaged
+// block is never cut, its place being unproven: unforced, nothing is; forced, the rest is.
+void EraseFile(const TEraseOptions& o, const std::string& fileName) {
+  TID3Engine engine;
+  // Kept through the open file, never set again through the name.
+  engine.SetKeepModified(o.preserveModified);
+  OpenEngine(engine, fileName, false, o.force);
+  const TEraseCuts cuts = Plan(o, ReadTrailerTags(engine));
+  if (!cuts.damaged.empty() && !o.force)
+    throw EWriteRefused(Format(
+        "Refusing to erase in \"%s\": %s, and a block whose place is not proven is never cut. "
+        "Nothing was changed; --force erases the rest and leaves it",
+        fileName.c_str(), Joined(cuts.damaged).c_str()));
+  const bool tag = o.all || o.v2 || !(o.v1 || o.ape);
+  Change(engine, [&] {
+    if (tag)
+      engine.EraseTagAndTrailers(cuts.ranges);
+    else
+      engine.CutFileRanges(cuts.ranges);
+  });
+  if (!cuts.damaged.empty())
+    std::cerr << ErrorLine(Format("\"%s\": erased, but %s: left in place", fileName.c_str(),
+                                  Joined(cuts.damaged).c_str()));
 }
 
 int Erase(const TEraseOptions& o) {
   const std::vector<TWalkFile> files = CollectFiles(o.fileNames, o.recursive);
   return ChangeEachFile(
-      files, "erased",
-      [&](const std::string& fileName) {
-        TID3Engine engine;
-        // Kept through the open file, never set again through the name.
-        engine.SetKeepModified(o.preserveModified);
-        OpenEngine(engine, fileName, false, o.force);
-        if (o.all) {
-          // The tag and every block behind the audio go in one change: a stop half way leaves none
-          // of it done.
-          Change(engine, [&] { engine.EraseTagAndTrailers(AllTrailers(ReadTrailerTags(engine))); });
-        } else {
-          if (o.v2 || !(o.v1 || o.ape)) Change(engine, &TID3Engine::EraseTag);
-          if (o.ape)
-            Change(engine, [&] { engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges()); });
-          if (o.v1) Change(engine, [&] { RemoveTrailer(engine); });
-        }
-      },
-      true);
+      files, "erased", [&](const std::string& fileName) { EraseFile(o, fileName); }, true);
 }
 
 RegisterVerb registerErase([](CLI::App& app) {
@@ -77,7 +99,8 @@ RegisterVerb registerErase([](CLI::App& app) {
                 "and ID3v1 trailer");
   cmd->add_flag("--force", o.force,
                 "Erase although the tag could not be read in full; a tag that runs past the "
-                "file's end is cut only as far as it was read");
+                "file's end is cut only as far as it was read. A damaged block behind the audio "
+                "is left, the rest erased");
   cmd->footer(
       "Examples:\n  tagscope erase song.mp3\n  tagscope erase --all song.mp3\n  tagscope erase "
       "--ape song.mp3\n  tagscope erase -r -p Music");

@@ -427,12 +427,11 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         OpenEngine(engine, fileName, request.dryRun, options.force);
         const TTagLines before = TagLines(engine, false);
         Apply(request, engine, fileName);
-        const bool ape = options.apeToId3 && MoveApeTag(engine, options.force, std::cout);
+        // The APE tag is cut by the tag's write, in the same change.
+        if (options.apeToId3) MoveApeTag(engine, options.force, std::cout);
         if (request.dryRun)
           return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
         Change(engine, &TID3Engine::WriteTag);
-        // Where the APE tag stands after the tag's write.
-        if (ape) engine.CutFileRanges(ReadTrailerTags(engine).ApeRanges());
       },
       // Many files at once where nothing is printed along the way.
       !request.dryRun && !options.apeToId3);

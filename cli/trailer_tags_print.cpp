@@ -52,6 +52,8 @@ void ApeText(std::ostream& out, const TApeTag& a) {
     out << (item.ReadOnly() ? " (read only)" : "") << "\n";
   }
   if (!a.Problem.empty()) out << "  damaged: " << EscapeForTerminal(a.Problem) << "\n";
+  if (!a.Damage.empty())
+    out << "  place not proven, never cut: " << EscapeForTerminal(a.Damage) << "\n";
 }
 
 void Lyrics3Text(std::ostream& out, const TLyrics3Block& l) {
@@ -62,6 +64,8 @@ void Lyrics3Text(std::ostream& out, const TLyrics3Block& l) {
     out << "  " << EscapeForTerminal(Latin1ToUtf8(f.ID)) << " (" << Lyrics3FieldName(f.ID)
         << "): " << EscapeForTerminal(Latin1ToUtf8(f.Value)) << "\n";
   if (!l.Problem.empty()) out << "  damaged: " << EscapeForTerminal(l.Problem) << "\n";
+  if (!l.Damage.empty())
+    out << "  place not proven, never cut: " << EscapeForTerminal(l.Damage) << "\n";
 }
 
 }  // namespace
@@ -103,6 +107,7 @@ void TrailerTagsJson(TJsonWriter& j, const TTrailerTags& t) {
     }
     j.EndArray();
     if (!a.Problem.empty()) j.Member("problem", a.Problem);
+    if (!a.Damage.empty()) j.Member("damaged", a.Damage);
     j.EndObject();
   }
   if (t.Lyrics3.Present) {
@@ -122,6 +127,7 @@ void TrailerTagsJson(TJsonWriter& j, const TTrailerTags& t) {
           .EndObject();
     j.EndArray();
     if (!l.Problem.empty()) j.Member("problem", l.Problem);
+    if (!l.Damage.empty()) j.Member("damaged", l.Damage);
     j.EndObject();
   }
 }

@@ -3,12 +3,14 @@
 #include "engine/file/tag_file.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/trailer_tags.h"
 
 namespace tagscope {
 
 void TID3Engine::SaveTag() {
   if (!Active()) return;
-  TTagWriter(*this, *FFile).Save();
+  TTagWriter(*this, *FFile)
+      .Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {

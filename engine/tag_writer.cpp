@@ -109,7 +109,7 @@ int64_t TTagWriter::OldExtent() {
   return end - place.offset;
 }
 
-void TTagWriter::Save() {
+void TTagWriter::Save(const std::vector<TFileRange>& trailers) {
   CheckWritable();
   CheckReadInFull("write");
   const uint8_t readVersion = T.Header().VersionNumber();
@@ -137,7 +137,7 @@ void TTagWriter::Save() {
   try {
     T.Header().SetVersionNumber(version);
     if (version != readVersion) T.Header().SetVersionRevision(0);
-    WriteNewTag(version);
+    WriteNewTag(version, trailers);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
     SetPlace(before);
@@ -165,7 +165,7 @@ void TTagWriter::DropUnconvertedFrames() {
     if (ids[i].size() == 3) T.Frames().Delete(i);
 }
 
-void TTagWriter::WriteNewTag(uint8_t version) {
+void TTagWriter::WriteNewTag(uint8_t version, const std::vector<TFileRange>& trailers) {
   FFrames = FrameBytes(version);
   const TTagPlace old = Place();
   const bool footer = T.Header().FooterPresent();
@@ -187,8 +187,13 @@ void TTagWriter::WriteNewTag(uint8_t version) {
     fitted = image;
   else if (extent > 0 && image.Length() < extent && !footer)
     fitted = FillExtent(image, extent);
-  if (fitted) {
+  // Runs to cut make the file anew: a change in place cannot shorten it.
+  if (fitted && trailers.empty()) {
     WriteInPlace(*fitted);
+    return;
+  }
+  if (fitted) {
+    Rewrite(*fitted, extent, trailers);
     return;
   }
   // A tag that outgrew its place takes room for the next edits with it.
@@ -197,7 +202,7 @@ void TTagWriter::WriteNewTag(uint8_t version) {
   const int64_t room = kMaxTagSize - (static_cast<int64_t>(image.head.size()) - kHeaderSize);
   const int64_t padding =
       !footer && !chosen && old.size > 0 ? std::max(wanted, std::min(kMinPadding, room)) : wanted;
-  Rewrite(padding == least ? image : Compose(padding), extent);
+  Rewrite(padding == least ? image : Compose(padding), extent, trailers);
 }
 
 TTagImage TTagWriter::Compose(int64_t padding) const {
@@ -291,11 +296,13 @@ void TTagWriter::WriteInPlace(const TTagImage& image) {
   NoteWritten(image, offset);
 }
 
-void TTagWriter::Rewrite(const TTagImage& image, int64_t extent) {
+void TTagWriter::Rewrite(const TTagImage& image, int64_t extent,
+                         const std::vector<TFileRange>& trailers) {
   const int64_t known = F.Stream().Size();
+  const std::vector<TFileRange> cuts = Cuts(trailers, Place().offset + extent);
   F.Replace([&](TStream& out) {
     image.WriteTo(out);
-    CopyOutsideTag(out, extent, known);
+    CopyOutsideTag(out, extent, known, cuts);
     // A tag that does not fit moves to the front, before whatever stood before the old one.
     WriteTrailer(out, image.Length());
   });
@@ -371,7 +378,7 @@ void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
     if (tag)
       F.Replace([&](TStream& out) { CopyOutsideTag(out, extent, known, cuts); });
     else
-      CutWithoutTag(cuts);
+      CutRuns(cuts);
   } catch (const EWriteRefused&) {
     throw;
   } catch (const std::exception& e) {
@@ -403,7 +410,24 @@ std::vector<TFileRange> TTagWriter::Cuts(std::vector<TFileRange> trailers, int64
   return cuts;
 }
 
-void TTagWriter::CutWithoutTag(const std::vector<TFileRange>& cuts) {
+void TTagWriter::Cut(const std::vector<TFileRange>& trailers) {
+  CheckWritable();
+  const TTagPlace place = Place();
+  try {
+    const std::vector<TFileRange> cuts =
+        Cuts(trailers, place.offset + std::max<int64_t>(place.size, 0));
+    if (cuts.empty()) return;
+    CheckContent("cut the trailers of");
+    CutRuns(cuts);
+  } catch (const EWriteRefused&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw EWriteError(Format("Cannot cut the blocks behind the audio out of \"%s\". %s",
+                             E.FFileName.c_str(), e.what()));
+  }
+}
+
+void TTagWriter::CutRuns(const std::vector<TFileRange>& cuts) {
   TStream& file = F.Stream();
   const int64_t size = file.Size();
   if (cuts.size() == 1 && cuts.front().Offset + cuts.front().Size == size) {

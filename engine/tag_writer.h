@@ -48,9 +48,13 @@ class TTagWriter {
  public:
   TTagWriter(TID3Engine& engine, TTagFile& file);
 
-  void Save();
+  // Writes the tag; with runs behind it to cut (trailers), makes the file anew without them, the
+  // tag and the cuts one change.
+  void Save(const std::vector<TFileRange>& trailers = {});
   // Removes the tag and cuts the given runs behind it (trailers) out, in one change.
   void Remove(const std::vector<TFileRange>& trailers = {});
+  // Cuts the given runs behind the tag out, the tag left as it stands, in one change.
+  void Cut(const std::vector<TFileRange>& trailers);
   // Raises EWriteRefused, naming the file, what it is and `operation` ("write the tag of"),
   // when the file is plainly not MP3 by its content and the change is not forced.
   void CheckContent(const char* operation);
@@ -65,20 +69,21 @@ class TTagWriter {
   // The runs to cut behind a tag ending at `tagEnd`, sorted and joined; raises when one lies
   // outside the file or reaches into the tag.
   std::vector<TFileRange> Cuts(std::vector<TFileRange> trailers, int64_t tagEnd);
-  // Cuts runs out of a file without a tag: a file's end cut off where that is all, else the
-  // file rewritten.
-  void CutWithoutTag(const std::vector<TFileRange>& cuts);
+  // Cuts runs behind the tag out of the file, the tag left where it stands: a file's end cut off
+  // where that is all, else the file rewritten.
+  void CutRuns(const std::vector<TFileRange>& cuts);
   // The old tag's extent: what the read accounted for when the tag runs past the file's end.
   int64_t OldExtent();
   // Removes the frames of an ID3v2.2 tag that have no later equivalent when the write is
   // forced; otherwise refuses, naming them.
   void DropUnconvertedFrames();
-  void WriteNewTag(uint8_t version);
+  void WriteNewTag(uint8_t version, const std::vector<TFileRange>& trailers);
   TTagImage Compose(int64_t padding) const;
   std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;
 
   void WriteInPlace(const TTagImage& image);
-  void Rewrite(const TTagImage& image, int64_t extent);
+  void Rewrite(const TTagImage& image, int64_t extent,
+               const std::vector<TFileRange>& trailers = {});
   void NoteWritten(const TTagImage& image, int64_t offset);
   // Copies the file without the tag's `extent` bytes and without the runs in `cuts` (sorted,
   // past the tag); `known` is the file's size when the write began, and a file found shorter

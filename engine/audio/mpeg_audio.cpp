@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "engine/audio/mpeg_vbr_header.h"
-#include "engine/audio_trailers.h"
+#include "engine/trailers/trailer_locator.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 
@@ -243,11 +243,11 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
   const int64_t size = stream.Size();
   TReadWindow w(stream, size);
   const int64_t from = SkipTags(w, start);
-  const TAudioTrailers trailers = FindAudioTrailers(stream, size, from);
-  p.apeTag = trailers.apeTag;
-  p.lyrics3 = trailers.lyrics3;
-  p.id3v1 = trailers.id3v1;
-  p.audioEnd = trailers.start;
+  const TTrailerPlaces trailers = LocateTrailers(stream, size, from);
+  p.apeTag = trailers.Holds(TTrailerKind::tkApe);
+  p.lyrics3 = trailers.Holds(TTrailerKind::tkLyrics3);
+  p.id3v1 = trailers.Holds(TTrailerKind::tkID3v1);
+  p.audioEnd = trailers.audioEnd;
   w.SetEnd(p.audioEnd);
   p.firstFrameOffset = FindFirstFrame(w, from, p.audioEnd, p.first);
   if (p.firstFrameOffset < 0) return p;

@@ -1,13 +1,16 @@
 // The APE tag and Lyrics3 block readers on arbitrary bytes taken as the end of a file, with the
 // dump's printers of what they read. The first byte gives where the trailers may begin. Nothing
 // may crash or allocate beyond the caps: the blocks found lie within the bytes, in order, the
-// items' bytes are no more than the tag's, and the JSON parses.
+// items' bytes are no more than the tag's, the runs to cut are of proven blocks only, apart and
+// behind the audio's end, and the JSON parses.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/trailer_tags_print.h"
 #include "tagscope/engine/trailer_tags.h"
@@ -45,6 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (t.Lyrics3.Present) CheckWithin(t.Lyrics3.Place, floor, length);
   if (t.ID3v1) CheckWithin(t.ID3v1Place, floor, length);
   for (const TFileRange& r : t.ApeRanges()) CheckWithin(r, floor, length);
+  std::vector<TFileRange> cuts = t.AllRanges();
+  std::sort(cuts.begin(), cuts.end(),
+            [](const TFileRange& a, const TFileRange& b) { return a.Offset < b.Offset; });
+  int64_t end = t.Start;
+  for (const TFileRange& r : cuts) {
+    CheckWithin(r, floor, length);
+    Check(r.Offset >= end);
+    end = r.End();
+  }
+  if (!t.Ape.Damage.empty()) Check(t.ApeRanges().empty());
   cli::TJsonWriter j;
   j.BeginObject();
   cli::TrailerTagsJson(j, t);

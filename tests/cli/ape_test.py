@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """APE tags and Lyrics3 blocks behind the audio of files ffmpeg makes: what dump and show read
 (against TagLib's reading where its reader is given), what erase --ape, --v1 and --all cut,
-and what set --ape-to-id3 moves into the ID3v2 tag (read back by mutagen).
+and what set --ape-to-id3 moves into the ID3v2 tag (read back by mutagen). Tags whose sizes or
+flags lie are never cut, forced or not; an erase of several parts, and a move, killed at any
+of its writes leaves the file old or new.
 
 Usage: ape_test.py TOOL [TAGLIB-APE-READER]. Exit 77 when mutagen or ffmpeg is missing."""
+import itertools
 import json
 import os
 import shutil
@@ -11,10 +14,11 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 try:
-    from mutagen import apev2, id3
+    from mutagen import apev2, id3, mp3
 except ImportError:
     sys.exit(77)
 if not shutil.which("ffmpeg"):
@@ -24,6 +28,14 @@ TOOL = sys.argv[1]
 TAGLIB = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
 
 TEXT, BINARY, LOCATOR = 0, 2, 4
+# Where strace can stop the tool at its Nth call of one kind, the kills fall on every write,
+# flush, rename and size change in turn; elsewhere at random moments.
+CHANGES = ("write", "pwrite64", "ftruncate", "fsync", "fdatasync", "rename", "renameat",
+           "renameat2", "unlinkat")
+STRACE = shutil.which("strace")
+if STRACE and subprocess.run([STRACE, "-qq", "-o", os.devnull, "true"],
+                             capture_output=True).returncode != 0:
+    STRACE = None
 
 
 def ape_tag(items, header=True, version=2000, count=None):
@@ -221,6 +233,107 @@ class Ape(unittest.TestCase):
             d = self.dump(path)
             self.assertNotIn("ape", d)
             self.assertEqual(d["fields"]["title"], "Tagged")
+
+    def lying(self):
+        """APE tags whose footer lies, each with the file's ID3v2 tag and ID3v1 trailer."""
+        bigger = bytearray(ape_tag(ITEMS[:2]))
+        for at in (12, len(bigger) - 20):  # the size, in the header and the footer
+            struct.pack_into("<I", bigger, at, struct.unpack_from("<I", bigger, at)[0] + 40)
+        flagged = bytearray(ape_tag(ITEMS[:2], header=False))
+        struct.pack_into("<I", flagged, len(flagged) - 12, 1 << 31)
+        uncounted = ape_tag(ITEMS[:1], header=False)[:-32] + ape_tag(ITEMS[1:2], header=False)
+        return [("size.mp3", bytes(bigger)), ("flag.mp3", bytes(flagged)),
+                ("uncounted.mp3", uncounted)]
+
+    def test_lying_tags_are_never_cut(self):
+        for name, ape in self.lying():
+            with self.subTest(name):
+                path = self.make(name, ape + V1)
+                with open(path, "rb") as f:
+                    before = f.read()
+                self.assertIn("damaged", self.dump(path)["ape"])
+                for args in (["erase", "--all"], ["erase", "--ape"], ["erase", "--v2", "--ape"],
+                             ["set", "--ape-to-id3"], ["set", "--ape-to-id3", "--force"]):
+                    r = self.tool(*args, path, ok=False)
+                    self.assertNotEqual(r.returncode, 0, args)
+                    self.assertIn(b"damaged", r.stderr)
+                    with open(path, "rb") as f:
+                        self.assertEqual(f.read(), before, args)
+                # Forced, the rest goes and the damaged tag stays, right after the audio.
+                r = self.tool("erase", "--all", "--force", path)
+                self.assertIn(b"left in place", r.stderr)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), self.audio + ape)
+                audio = mp3.MP3(path)
+                self.assertIsNone(audio.tags)
+                self.assertAlmostEqual(audio.info.length, 0.5, delta=0.1)
+
+    def killed(self, path, args, original):
+        """Runs the tool on the file again and again, each time from the original bytes and
+        killed at another point; yields after each kill."""
+        if STRACE:
+            for call in CHANGES:
+                for n in itertools.count(1):
+                    with open(path, "wb") as f:
+                        f.write(original)
+                    r = subprocess.run([STRACE, "-f", "-qq", "-o", os.devnull, "-e",
+                                        "inject=%s:signal=KILL:when=%d" % (call, n), TOOL,
+                                        *args, path], capture_output=True, timeout=60)
+                    if r.returncode == 0:
+                        break  # it makes fewer such calls
+                    yield "%s %d" % (call, n)
+            return
+        for n in range(40):
+            with open(path, "wb") as f:
+                f.write(original)
+            process = subprocess.Popen([TOOL, *args, path], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            time.sleep(n * 0.0005)
+            process.kill()
+            process.wait()
+            yield "after %.1f ms" % (n * 0.5)
+
+    def check_killed(self, name, trailers, args):
+        """Every kill leaves the file old or new; the next run ends the change and leaves
+        nothing beside the file."""
+        folder = os.path.join(self.folder.name, name + ".d")
+        os.mkdir(folder)
+        path = self.make(os.path.join(folder, name), trailers)
+        with open(path, "rb") as f:
+            old = f.read()
+        self.tool(*args, path)
+        with open(path, "rb") as f:
+            new = f.read()
+        self.assertNotEqual(new, old)
+        kills = 0
+        for point in self.killed(path, args, old):
+            kills += 1
+            with open(path, "rb") as f:
+                data = f.read()
+            self.assertTrue(data in (old, new), "%s left the file half done" % point)
+            self.tool(*args, path)
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), new, point)
+            self.assertEqual(os.listdir(folder), [name], point)
+        self.assertGreater(kills, 0)
+        return path
+
+    def test_a_killed_erase_of_several_parts_leaves_the_file_old_or_new(self):
+        path = self.check_killed("parts.mp3", lyrics3v2(LYRICS) + ape_tag(ITEMS) + V1,
+                                 ["erase", "--v2", "--v1", "--ape"])
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), self.audio)
+        self.assertIsNone(mp3.MP3(path).tags)
+
+    def test_a_killed_move_leaves_the_file_old_or_new(self):
+        tags = [(b"Artist", b"Moved", TEXT), (b"MP3GAIN_MINMAX", b"140,210", TEXT)]
+        path = self.check_killed("move.mp3", ape_tag(tags, header=False) + V1,
+                                 ["set", "--ape-to-id3"])
+        moved = id3.ID3(path)
+        self.assertEqual(moved["TPE1"].text, ["Moved"])
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[-128 - len(self.audio):-125], self.audio + b"TAG")
 
 
 if __name__ == "__main__":

@@ -91,11 +91,14 @@ TEST(TrailerTags, PlacesOfEveryBlockAndTheApeRangesTogether) {
 }
 
 TEST(TrailerTags, NothingIsTakenFromBelowTheFloor) {
-  // An APE tag that would begin inside the ID3v2 tag at the start is not one.
+  // An APE tag that would begin inside the ID3v2 tag at the start is damaged: never cut.
   const std::string ape = ApeTag(Item("Title", "T"), 1, false);
   TMemoryStream file(ape);
-  EXPECT_FALSE(ReadTrailerTags(file, file.Size(), 10).Ape.Present);
-  EXPECT_TRUE(ReadTrailerTags(file, file.Size(), 0).Ape.Present);
+  const TTrailerTags below = ReadTrailerTags(file, file.Size(), 10);
+  EXPECT_NE(below.Ape.Damage.find("below the audio's start"), std::string::npos);
+  EXPECT_TRUE(below.ApeRanges().empty());
+  EXPECT_EQ(ReadTrailerTags(file, file.Size(), 0).ApeRanges(),
+            (std::vector<TFileRange>{{0, file.Size()}}));
 }
 
 TEST(Lyrics3, BrokenFieldSizesEndTheFields) {

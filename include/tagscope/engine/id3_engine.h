@@ -65,6 +65,11 @@ class TID3Engine {
   void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
   bool WriteID3V1() const { return FWriteID3V1; }
   void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
+  // A write of the tag also cuts the APE tag behind the audio (and a Lyrics3 block beside it,
+  // as TTrailerTags::ApeRanges), in the same change: the file afterwards holds the new tag and
+  // no APE tag, or is unchanged. A damaged APE tag, whose place is not proven, is left.
+  bool DropApeTag() const { return FDropApeTag; }
+  void SetDropApeTag(bool value) { FDropApeTag = value; }
   int64_t Padding() const { return FTag.Padding(); }
   // Stores 0 for a negative value or when the header has a footer. Padding set here is kept by
   // a write; the padding a read found gives way when the frames grow.
@@ -144,9 +149,10 @@ class TID3Engine {
   // --- blocks behind the audio (trailer_tags.h) ---
   // The open file's size; 0 while inactive.
   int64_t FileSize();
-  // Cuts the ranges, which lie behind the tag, out of the file with one rewrite beside it: the
-  // file afterwards holds all of its old bytes but those, or is unchanged. Nothing while
-  // inactive or for no ranges.
+  // Cuts the ranges, which lie behind the tag, out of the file in one change (the file's end cut
+  // off where that is all, else the file written anew beside it): the file afterwards holds all
+  // of its old bytes but those, or is unchanged. Refused (EWriteRefused) for a file that is not
+  // MP3 unless forced. Nothing while inactive or for no ranges.
   void CutFileRanges(std::vector<TFileRange> ranges);
 
   // --- frame content ---
@@ -253,6 +259,7 @@ class TID3Engine {
   void WriteID3V1To(TStream& file, int64_t tagEnd);
 
   bool FWriteID3V1 = false;
+  bool FDropApeTag = false;
   int64_t FTagOffset = 0;
   int64_t FTagSize = 0;
   std::string FFileName;

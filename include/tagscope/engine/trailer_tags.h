@@ -32,10 +32,15 @@ struct TApeItem {
 // An APE tag (version 1 or 2) at the end of a file: its footer, an optional header before the
 // items, and the items. Items are read as far as they go: one that breaks the layout ends the
 // reading and is named in Problem.
+//
+// A tag whose boundaries could not all be proven (its size, header, item count or items
+// disagree, or the audio's frames do not end where it begins) is damaged: Damage says why, Place
+// is only what its footer claims, and it is never cut.
 struct TApeTag {
   bool Present = false;
   uint32_t Version = 0;  // 1000 or 2000
   TFileRange Place;      // header (if any), items and footer
+  std::string Damage;    // empty when every boundary is proven
   bool HasHeader = false;
   uint32_t Flags = 0;  // of the footer
   std::vector<TApeItem> Items;
@@ -52,28 +57,36 @@ struct TLyrics3Field {
   std::string Value;
 };
 
-// A Lyrics3 block: version 1 holds only lyrics, version 2 a list of fields.
+// A Lyrics3 block: version 1 holds only lyrics, version 2 a list of fields. Damaged, never cut,
+// as an APE tag is (Damage says why): no LYRICSBEGIN where its size or its end marker puts it.
 struct TLyrics3Block {
   bool Present = false;
   int Version = 0;  // 1 or 2
   TFileRange Place;
+  std::string Damage;  // empty when its start is proven
   std::string Lyrics;  // version 1: the text between its markers (ISO-8859-1)
   std::vector<TLyrics3Field> Fields;
   std::string Problem;  // empty when the fields read cleanly
 };
 
 // The blocks behind the audio: an APE tag, a Lyrics3 block and the ID3v1 trailer, each at most
-// once and in any order.
+// once and in any order. Below a damaged block nothing is looked for.
 struct TTrailerTags {
   TApeTag Ape;
   TLyrics3Block Lyrics3;
   bool ID3v1 = false;
   TFileRange ID3v1Place;
-  int64_t Start = 0;  // where the first of them begins (the file's size when there are none)
+  // Where the audio ends: where the first of them begins (the file's size when there are none);
+  // for a damaged block, where its footer or end marker begins.
+  int64_t Start = 0;
 
-  // The ranges that removing the APE tag cuts: the tag, and a Lyrics3 block that sits right
-  // before or after it (taggers that write both keep them together).
+  // The ranges to cut, of proven blocks only. Removing the APE tag cuts it and a Lyrics3 block
+  // that sits right before or after it (taggers that write both keep them together); removing
+  // the ID3v1 trailer cuts it and a Lyrics3 block right before it, which belongs to it; All is
+  // every proven block.
   std::vector<TFileRange> ApeRanges() const;
+  std::vector<TFileRange> ID3v1Ranges() const;
+  std::vector<TFileRange> AllRanges() const;
 };
 
 // The most bytes an APE tag is read with, and the most items taken from it: a larger or fuller
@@ -90,7 +103,8 @@ void ParseApeItems(std::string_view items, uint32_t count, TApeTag& tag);
 void ParseLyrics3(std::string_view block, TLyrics3Block& lyrics);
 
 // Finds and reads the trailers of a stream of `size` bytes; none is taken to begin before
-// `floor` (the end of an ID3v2 tag at the start). Reads only the trailers' bytes.
+// `floor` (the end of an ID3v2 tag at the start). Reads only the trailers' bytes and, to prove
+// where the lowest begins, a few kilobytes of audio before it.
 TTrailerTags ReadTrailerTags(TStream& stream, int64_t size, int64_t floor);
 // The same for an engine's open file (nothing while inactive).
 TTrailerTags ReadTrailerTags(TID3Engine& engine);

@@ -1,9 +1,12 @@
-// The APE tag and the Lyrics3 block behind the audio, read item by item.
+// The APE tag and the Lyrics3 block behind the audio, read item by item where the locator put
+// them.
 #include "tagscope/engine/trailer_tags.h"
 
 #include <algorithm>
 
-#include "engine/audio_trailers.h"
+#include "engine/trailers/ape_block.h"
+#include "engine/trailers/lyrics3_block.h"
+#include "engine/trailers/trailer_locator.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/byte_reader.h"
@@ -13,22 +16,13 @@ namespace tagscope {
 
 namespace {
 
-constexpr int64_t kApeFooterSize = 32;
-constexpr uint32_t kApeHasHeader = 1u << 31;
-constexpr size_t kApeItemHead = 8;  // value size and flags
-constexpr size_t kApeMinKey = 2, kApeMaxKey = 255;
-constexpr int64_t kLyrics3MaxSize = 999999 + 15 + 11;  // six size digits allow no more
-constexpr size_t kLyrics3FieldHead = 8;                // three-letter ID, five size digits
+constexpr size_t kLyrics3FieldHead = 8;  // three-letter ID, five size digits
 
 std::string ReadBytes(TStream& stream, int64_t from, int64_t count) {
   std::string bytes(static_cast<size_t>(std::max<int64_t>(count, 0)), '\0');
   const int64_t n = stream.ReadAt(from, bytes.data(), static_cast<int64_t>(bytes.size()));
   bytes.resize(static_cast<size_t>(std::clamp<int64_t>(n, 0, count)));
   return bytes;
-}
-
-bool KeyCharacter(char c) {
-  return c >= 0x20 && c <= 0x7E;
 }
 
 // A decimal number of exactly the bytes given; -1 when any is not a digit.
@@ -41,37 +35,32 @@ int64_t Digits(std::string_view text) {
   return value;
 }
 
-void ReadApe(TStream& stream, const TAudioTrailers& found, TApeTag& tag) {
+void ReadApe(TStream& stream, const TTrailerBlock& found, TApeTag& tag) {
   tag.Present = true;
-  tag.Place = {found.apeStart, found.apeEnd - found.apeStart};
-  const std::string footer = ReadBytes(stream, found.apeEnd - kApeFooterSize, kApeFooterSize);
-  if (footer.size() != kApeFooterSize) {
-    tag.Problem = "the footer could not be read";
-    return;
-  }
-  const TByteReader r(footer);
-  tag.Version = static_cast<uint32_t>(r.LEAt(8, 4));
-  const auto count = static_cast<uint32_t>(r.LEAt(16, 4));
-  tag.Flags = static_cast<uint32_t>(r.LEAt(20, 4));
-  tag.HasHeader = (tag.Flags & kApeHasHeader) != 0;
-  const int64_t itemsFrom = tag.Place.Offset + (tag.HasHeader ? kApeFooterSize : 0);
-  const int64_t itemsSize = found.apeEnd - kApeFooterSize - itemsFrom;
+  tag.Place = found.place;
+  tag.Damage = found.damage;
+  tag.Version = found.apeVersion;
+  tag.Flags = found.apeFlags;
+  tag.HasHeader = found.apeHeader;
+  // A damaged tag's items are read, for showing, where its footer claims they are; not when it
+  // claims nothing beyond itself.
+  if (tag.Place.Offset == found.markerStart) return;
+  const int64_t itemsFrom = tag.Place.Offset + (tag.HasHeader ? ape::kFooterSize : 0);
+  const int64_t itemsSize = found.markerStart - itemsFrom;
   if (itemsSize > kApeMaxTagSize) {
     tag.Problem = Format("its %lld bytes of items were not read (more than %lld)",
                          static_cast<long long>(itemsSize), static_cast<long long>(kApeMaxTagSize));
     return;
   }
-  const std::string items = ReadBytes(stream, itemsFrom, itemsSize);
-  ParseApeItems(items, count, tag);
+  ParseApeItems(ReadBytes(stream, itemsFrom, itemsSize), found.apeCount, tag);
 }
 
-void ReadLyrics3(TStream& stream, const TAudioTrailers& found, TLyrics3Block& lyrics) {
+void ReadLyrics3(TStream& stream, const TTrailerBlock& found, TLyrics3Block& lyrics) {
   lyrics.Present = true;
-  lyrics.Place = {found.lyrics3Start, found.lyrics3End - found.lyrics3Start};
-  if (lyrics.Place.Size > kLyrics3MaxSize) {
-    lyrics.Problem = "the block is larger than a Lyrics3 block can be";
-    return;
-  }
+  lyrics.Place = found.place;
+  lyrics.Damage = found.damage;
+  lyrics.Version = found.lyrics3Version;
+  if (!found.Proven()) return;
   ParseLyrics3(ReadBytes(stream, lyrics.Place.Offset, lyrics.Place.Size), lyrics);
 }
 
@@ -97,48 +86,57 @@ const TApeItem* TApeTag::Find(std::string_view key) const {
 
 std::vector<TFileRange> TTrailerTags::ApeRanges() const {
   std::vector<TFileRange> ranges;
-  if (!Ape.Present) return ranges;
+  if (!Ape.Present || !Ape.Damage.empty()) return ranges;
   ranges.push_back(Ape.Place);
-  if (Lyrics3.Present &&
+  if (Lyrics3.Present && Lyrics3.Damage.empty() &&
       (Lyrics3.Place.End() == Ape.Place.Offset || Ape.Place.End() == Lyrics3.Place.Offset))
     ranges.push_back(Lyrics3.Place);
   return ranges;
 }
 
+std::vector<TFileRange> TTrailerTags::ID3v1Ranges() const {
+  std::vector<TFileRange> ranges;
+  if (!ID3v1) return ranges;
+  if (Lyrics3.Present && Lyrics3.Damage.empty() && Lyrics3.Place.End() == ID3v1Place.Offset)
+    ranges.push_back(Lyrics3.Place);
+  ranges.push_back(ID3v1Place);
+  return ranges;
+}
+
+std::vector<TFileRange> TTrailerTags::AllRanges() const {
+  std::vector<TFileRange> ranges;
+  if (Ape.Present && Ape.Damage.empty()) ranges.push_back(Ape.Place);
+  if (Lyrics3.Present && Lyrics3.Damage.empty()) ranges.push_back(Lyrics3.Place);
+  if (ID3v1) ranges.push_back(ID3v1Place);
+  return ranges;
+}
+
 void ParseApeItems(std::string_view items, uint32_t count, TApeTag& tag) {
-  // Each item takes at least its head, a two-letter key and the key's terminator.
-  const uint64_t most = items.size() / (kApeItemHead + kApeMinKey + 1);
+  const uint64_t most = items.size() / ape::kMinItem;
   if (count > kApeMaxItems || count > most) {
     tag.Problem =
         Format("the footer counts %u items, more than its %zu bytes can hold", count, items.size());
     count = static_cast<uint32_t>(std::min<uint64_t>(most, kApeMaxItems));
   }
-  TByteReader r(items);
+  size_t at = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    const size_t at = r.Position();
-    if (!r.Has(kApeItemHead)) {
-      tag.Problem = Format("item %u at byte %zu: cut short", i, at);
+    TApeItemHead head;
+    const std::string problem = ReadApeItemHead(items.substr(at), head);
+    if (!problem.empty()) {
+      tag.Problem = Format("item %u at byte %zu: %s", i, at, problem.c_str());
       return;
     }
-    const uint64_t size = r.LEAt(at, 4);
-    TApeItem item;
-    item.Flags = static_cast<uint32_t>(r.LEAt(at + 4, 4));
-    r.Skip(kApeItemHead);
-    const std::string_view rest = items.substr(r.Position());
-    const size_t keyEnd = rest.find('\0');
-    if (keyEnd == std::string_view::npos || keyEnd < kApeMinKey || keyEnd > kApeMaxKey ||
-        !std::all_of(rest.begin(), rest.begin() + static_cast<ptrdiff_t>(keyEnd), KeyCharacter)) {
-      tag.Problem = Format("item %u at byte %zu: no valid key", i, at);
-      return;
-    }
-    item.Key.assign(rest.substr(0, keyEnd));
-    r.Skip(keyEnd + 1);
-    if (size > r.Remaining()) {
+    const std::string key(head.key);
+    if (head.valueSize > items.size() - at - head.length) {
       tag.Problem = Format("item %u (%s) at byte %zu: its %llu bytes run past the tag", i,
-                           item.Key.c_str(), at, static_cast<unsigned long long>(size));
+                           key.c_str(), at, static_cast<unsigned long long>(head.valueSize));
       return;
     }
-    item.Value.assign(r.ReadView(static_cast<size_t>(size)));
+    TApeItem item;
+    item.Key = key;
+    item.Flags = head.flags;
+    item.Value.assign(items.substr(at + head.length, static_cast<size_t>(head.valueSize)));
+    at += head.length + static_cast<size_t>(head.valueSize);
     tag.Items.push_back(std::move(item));
   }
 }
@@ -175,15 +173,19 @@ void ParseLyrics3(std::string_view block, TLyrics3Block& lyrics) {
 }
 
 TTrailerTags ReadTrailerTags(TStream& stream, int64_t size, int64_t floor) {
-  const TAudioTrailers found = FindAudioTrailers(stream, size, floor);
+  const TTrailerPlaces found = LocateTrailers(stream, size, floor);
   TTrailerTags t;
-  t.Start = found.start;
-  if (found.id3v1) {
-    t.ID3v1 = true;
-    t.ID3v1Place = {size - 128, 128};
+  t.Start = found.audioEnd;
+  for (const TTrailerBlock& b : found.blocks) {
+    if (b.kind == TTrailerKind::tkID3v1) {
+      t.ID3v1 = true;
+      t.ID3v1Place = b.place;
+    } else if (b.kind == TTrailerKind::tkApe) {
+      ReadApe(stream, b, t.Ape);
+    } else {
+      ReadLyrics3(stream, b, t.Lyrics3);
+    }
   }
-  if (found.apeTag) ReadApe(stream, found, t.Ape);
-  if (found.lyrics3) ReadLyrics3(stream, found, t.Lyrics3);
   return t;
 }
 
