@@ -15,6 +15,7 @@ packages=(
   python3-mutagen python3-pil python3-jsonschema libtag1-dev libjpeg-turbo-progs giflib-tools netpbm dpkg-dev
   ffmpeg  # makes real MP3 audio for the audio facts tests
   acl  # setfacl: access lists that the writer must keep through a rewrite
+  strace  # kills a write at each of its steps in the kill tests
   libuchardet-dev  # finds the character set of misread texts (fix-encoding)
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )
