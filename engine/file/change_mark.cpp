@@ -1,5 +1,9 @@
 #include "engine/file/change_mark.h"
 
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
 #include "engine/file/file_facts.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/files.h"
@@ -12,50 +16,70 @@ namespace {
 constexpr char kVersion[] = "TSCM1";
 constexpr size_t kMostValue = 8192;
 
+// The folder as a path from the root: the working folder's path before a relative one. Links
+// on the way are left as they are; the path only has to lead to the folder.
 std::string AbsoluteFolder(const std::string& path) {
-  std::string folder = ResolveFileName(path.empty() ? "." : path);
-  if (folder.empty() || folder.back() != PathDelimiter()) folder += PathDelimiter();
+  std::string folder = path;
+  if (folder.empty() || folder.front() != PathDelimiter()) {
+    std::error_code failed;
+    const std::string here = std::filesystem::current_path(failed).string();
+    if (failed) return ResolveFileName(path.empty() ? "." : path) + PathDelimiter();
+    folder = here + (here.empty() || here.back() != PathDelimiter() ? "/" : "") + folder;
+  }
+  if (folder.back() != PathDelimiter()) folder += PathDelimiter();
   return folder;
+}
+
+bool PlainName(const std::string& name) {
+  return !name.empty() && name.find(PathDelimiter()) == std::string::npos && name != "." &&
+         name != "..";
 }
 
 }  // namespace
 
-TChangeMark TChangeMark::For(const TBeside& place) {
+TChangeMark TChangeMark::For(const TBeside& place, bool located) {
   TChangeMark mark;
   mark.nonce = beside::RandomDigits() + beside::RandomDigits();
-  mark.folder = AbsoluteFolder(place.Folder().Path());
-  mark.target = place.Leaf();
+  if (located) {
+    mark.folder = FolderOf(place);
+    mark.target = place.Leaf();
+  }
   return mark;
 }
 
+std::string TChangeMark::FolderOf(const TBeside& place) {
+  return AbsoluteFolder(place.Folder().Path());
+}
+
 std::string TChangeMark::Encode() const {
-  std::string value(kVersion);
-  for (const std::string* field : {&nonce, &folder, &target}) {
-    value += '\0';
-    value += *field;
-  }
+  std::string value = std::string(kVersion) + '\0' + nonce;
+  if (!folder.empty()) value += '\0' + folder + '\0' + target;
   return value;
 }
 
 std::optional<TChangeMark> TChangeMark::Decode(const std::string& value) {
   if (value.size() > kMostValue) return std::nullopt;
-  std::string fields[4];
-  size_t at = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t end = i < 3 ? value.find('\0', at) : value.size();
-    if (end == std::string::npos) return std::nullopt;
-    fields[i] = value.substr(at, end - at);
+  std::vector<std::string> fields;
+  for (size_t at = 0;;) {
+    const size_t end = value.find('\0', at);
+    fields.push_back(value.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
     at = end + 1;
   }
-  TChangeMark mark{fields[1], fields[2], fields[3]};
-  // A nonce of hexadecimal digits, an absolute folder, a plain name in it.
-  const bool sound = fields[0] == kVersion && mark.nonce.size() == 16 &&
-                     mark.nonce.find_first_not_of("0123456789ABCDEF") == std::string::npos &&
-                     !mark.folder.empty() && mark.folder.back() == PathDelimiter() &&
-                     !mark.target.empty() &&
-                     mark.target.find(PathDelimiter()) == std::string::npos && mark.target != "." &&
-                     mark.target != "..";
-  if (!sound) return std::nullopt;
+  if ((fields.size() != 2 && fields.size() != 4) || fields[0] != kVersion) return std::nullopt;
+  TChangeMark mark;
+  mark.nonce = fields[1];
+  if (fields.size() == 4) {
+    mark.folder = fields[2];
+    mark.target = fields[3];
+  }
+  // A nonce of hexadecimal digits; an absolute folder and a plain name in it, where given.
+  const bool nonce = mark.nonce.size() == 16 &&
+                     mark.nonce.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+  const bool place =
+      fields.size() == 2 || (!mark.folder.empty() && mark.folder.front() == PathDelimiter() &&
+                             mark.folder.back() == PathDelimiter() && PlainName(mark.target));
+  if (!nonce || !place) return std::nullopt;
   return mark;
 }
 

@@ -19,12 +19,20 @@ struct TChangeMark {
   // The attribute's name: in the namespace any user who may write the file may set.
   static constexpr const char* kAttribute = "user.tagscope.change";
 
-  std::string nonce;   // the change's; its journal records the same
-  std::string folder;  // the folder the journal stands in, absolute, ending with the delimiter
-  std::string target;  // the name in that folder the change was made through
+  std::string nonce;  // the change's; its journal records the same
+  // Where the journal stands, for a file with other names (hard links), which look for it
+  // there: the folder, absolute, ending with the delimiter, and the name in it the change was
+  // made through. Empty for a file of one name, whose journal stands beside it (or beside the
+  // name it had in the same folder): a mark that short stays within the file's own record on
+  // the disk, where a longer one costs a block of its own to set and to remove.
+  std::string folder;
+  std::string target;
 
-  // A new mark of a change through `place`, with a nonce of its own.
-  static TChangeMark For(const TBeside& place);
+  // A new mark of a change through `place`, with a nonce of its own; with the journal's place
+  // where `located`.
+  static TChangeMark For(const TBeside& place, bool located);
+  // The absolute path of the folder of `place`, as a mark records it.
+  static std::string FolderOf(const TBeside& place);
   std::string Encode() const;
   // The mark an attribute's value holds; nullopt when it is none of a writer's.
   static std::optional<TChangeMark> Decode(const std::string& value);

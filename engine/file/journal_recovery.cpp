@@ -1,6 +1,9 @@
 // What a writer does with a journal it finds beside the file it opened, and what a reader
 // learns from one.
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 #include "engine/file/change_mark.h"
 #include "engine/file/file_facts.h"
@@ -186,9 +189,11 @@ TTagJournal::TRecovery Removed(const TBeside& place, const std::string& name, st
 
 namespace {
 
-// Whether a mark names the journal beside `place` itself.
+// Whether a mark names the journal beside `place` itself (a mark of a file of one name names
+// no place: its journal stands in the file's folder).
 bool MarksPlace(const TChangeMark& mark, const TBeside& place) {
-  return mark.target == place.Leaf() && mark.folder == TChangeMark::For(place).folder;
+  return mark.folder.empty() ||
+         (mark.target == place.Leaf() && mark.folder == TChangeMark::FolderOf(place));
 }
 
 // What recovery knows of the change the journal may belong to.
@@ -219,7 +224,11 @@ class TRecoveryAt {
             false};
   }
   // The file is whole: the journal goes (and then the mark, see Recover).
-  TTagJournal::TRecovery Done(std::string note) { return Removed(FPlace, FName, std::move(note)); }
+  TTagJournal::TRecovery Done(std::string note) {
+    TTagJournal::TRecovery done = Removed(FPlace, FName, std::move(note));
+    done.found = true;
+    return done;
+  }
   TTagJournal::TRecovery Undo(const journal::TRecord& record, const TFileFacts& facts);
   TTagJournal::TRecovery Copy(const journal::TRecord& record, const TFileFacts& facts,
                               const std::string& owner);
@@ -237,9 +246,9 @@ TTagJournal::TRecovery TRecoveryAt::Run() {
     if (!FState.mark) return {};
     // The journal is on the disk before the file's first byte changes, and removed before the
     // mark once the change is flushed.
-    return {Format("\"%s\" carried the mark of a change whose journal \"%s\" is gone: the change "
-                   "had not begun to touch it or had ended (unless the journal was deleted by "
-                   "hand)",
+    return {Format("\"%s\" carried the mark of a change whose journal \"%s\" was not found: the "
+                   "change had not begun to touch it or had ended, unless the file was moved from "
+                   "another folder since (or the journal deleted): check it",
                    FTarget.c_str(), FName.c_str()),
             false};
   }
@@ -340,6 +349,28 @@ TTagJournal::TRecovery TRecoveryAt::Copy(const journal::TRecord& record, const T
   return done;
 }
 
+// Looks through the folder for the journal of the marked change, beside another name: only
+// where the file carries a mark, so no folder is read on any common path.
+TTagJournal::TRecovery RecoverRenamed(const TBeside& place, TStream& file, TChangeState state) {
+  constexpr std::string_view kEnd = ".ID3JRN";
+  const std::string own = TTagJournal::NameFor(place.Target(), true);
+  std::error_code failed;
+  std::filesystem::directory_iterator entry(
+      place.Folder().Path().empty() ? "." : place.Folder().Path(), failed);
+  state.elsewhere = true;
+  for (int seen = 0; !failed && entry != std::filesystem::directory_iterator() && seen < 100000;
+       entry.increment(failed), ++seen) {
+    const std::string name = entry->path().filename().string();
+    if (!name.ends_with(kEnd) || place.Folder().Path() + name == own) continue;
+    const std::string leaf = name.substr(0, name.size() - kEnd.size());
+    if (beside::OwnName(leaf) != leaf) continue;  // a long name's journal: its name is not known
+    const TBeside other(place.Files(), place.SharedFolder(), leaf);
+    TTagJournal::TRecovery done = TRecoveryAt(other, file, state).Run();
+    if (done.found) return done;
+  }
+  return {};
+}
+
 }  // namespace
 
 TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file) {
@@ -364,6 +395,12 @@ TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file)
     state.elsewhere = true;
   }
   TRecovery done = TRecoveryAt(there ? *there : place, file, state).Run();
+  // A file of one name renamed within its folder after its change was cut short: the journal
+  // stands beside the name it had.
+  if (!done.found && !done.blocked && mark->folder.empty()) {
+    TRecovery moved = RecoverRenamed(place, file, state);
+    if (moved.found) done = moved;
+  }
   // A journal applied took the mark with it; one that is gone, or not this change's, leaves
   // nothing the mark could still lead to.
   if (!done.blocked) TChangeMark::Remove(file);
@@ -374,8 +411,16 @@ bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream
                           bool targetIsNoLink, std::string* journalName) {
   bool marksKept = false;
   const std::optional<TChangeMark> mark = TChangeMark::Read(file, &marksKept);
-  const std::string name = mark ? NameFor(mark->folder + mark->target, true)
-                                : NameFor(targetIsNoLink ? target : files.Resolve(target), true);
+  const std::string name = mark && !mark->folder.empty()
+                               ? NameFor(mark->folder + mark->target, true)
+                               : NameFor(targetIsNoLink ? target : files.Resolve(target), true);
+  // The mark is set once the change is about to begin and goes when it is done: wherever its
+  // journal stands now (beside another name the file had), the change was cut short.
+  if (mark) {
+    TFileFacts look;
+    if (journalName) *journalName = files.Look(name, look, false) ? name : std::string();
+    return true;
+  }
   TFileFacts look;
   if (!files.Look(name, look, false)) return false;  // as a rule: one look, and no error to raise
   const TFileFacts facts = FactsOf(file);
@@ -386,21 +431,20 @@ bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream
     own = FactsOf(*stream);
     if (own.owner != facts.owner && own.owner != files.User()) return false;
     // Which change it records is told at its end: read whole only where that decides.
-    const bool whole = mark || marksKept;
-    if (whole && own.size > journal::MaxJournalFor(facts.size)) return false;
-    bytes = whole ? ReadJournal(*stream, own.size)
-                  : Read(*stream, 0, std::min<int64_t>(own.size, journal::kHeadSize));
+    if (marksKept && own.size > journal::MaxJournalFor(facts.size)) return false;
+    bytes = marksKept ? ReadJournal(*stream, own.size)
+                      : Read(*stream, 0, std::min<int64_t>(own.size, journal::kHeadSize));
   } catch (const Exception&) {
     return false;  // none, or nothing a writer of this file made
   }
   if (!journal::Marked(bytes)) return false;
   const std::optional<std::string> identity = journal::IdentityOf(bytes);
   if (!identity || !SameIdentity(*identity, facts)) return false;
-  if (mark || marksKept) {
+  if (marksKept) {
+    // A journal that records a change's nonce is pending only while the file carries the mark;
+    // one that does not check is shown as pending, for the next writer to set aside.
     const std::optional<journal::TRecord> record = journal::Decode(bytes);
-    // A journal that does not check is shown as pending: the writer that opens the file next
-    // sets it aside and says why.
-    if (record && (mark ? record->nonce != mark->nonce : !record->nonce.empty())) return false;
+    if (record && !record->nonce.empty()) return false;
   }
   if (journalName) *journalName = name;
   return true;

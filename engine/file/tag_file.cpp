@@ -344,7 +344,7 @@ void TTagFile::Replace(const std::function<void(TStream&)>& write) {
 }
 
 std::optional<TChangeMark> TTagFile::Mark() {
-  TChangeMark mark = TChangeMark::For(*FPlace);
+  TChangeMark mark = TChangeMark::For(*FPlace, FOpened.links > 1);
   if (!mark.Store(*FStream)) return std::nullopt;
   return mark;
 }

@@ -50,6 +50,7 @@ class TTagJournal {
   struct TRecovery {
     std::string note;      // what was done, for the user; empty when nothing was pending
     bool blocked = false;  // the journal's name is taken by something that could not be moved
+    bool found = false;    // the journal of the change was found and the file is whole
   };
   // Brings `file` (open on the target of `place`, locked) to a whole state if its journal is
   // pending, and removes the journal. A journal that is not this file's as it stands now, or
