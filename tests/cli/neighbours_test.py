@@ -118,6 +118,32 @@ class Neighbours(unittest.TestCase):
             self.assertEqual(f.read(), "planted")
         self.assertEqual(sorted(os.listdir(self.folder.name)), ["song.mp3", "song.mp3.ID3JRN"])
 
+    def test_two_runs_over_one_folder_leave_every_song_whole_and_nothing_beside(self):
+        # Each run passes its journal files on under scratch names beside the songs; the other
+        # run neither takes them for songs nor removes, renames or uses them.
+        songs = self.path("many")
+        os.mkdir(songs)
+        with open(self.file, "rb") as f:
+            song = f.read()
+        names = [f"{i:03d}.mp3" for i in range(120)]
+        for name in names:
+            with open(os.path.join(songs, name), "wb") as f:
+                f.write(song)
+        runs = [subprocess.Popen([TOOL, "set", "-r", songs, "--album", album * 700],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                for album in ("A", "B")]
+        for r in runs:
+            _, err = r.communicate(timeout=120)
+            self.assertEqual(r.returncode, 0, err.decode(errors="replace")[:2000])
+            self.assertNotIn(b"stale", err)
+        self.assertEqual(sorted(os.listdir(songs)), names)
+        for name in names:
+            shown = run("dump", "--json", os.path.join(songs, name))
+            self.assertEqual(shown.returncode, 0, name)
+            albums = [f["content"]["text"] for f in json.loads(shown.stdout)["frames"]
+                      if f.get("id") == "TALB"]
+            self.assertIn(albums, ([["A" * 700]], [["B" * 700]]), name)
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0]])
