@@ -3,8 +3,10 @@
 // say otherwise the journal is made to look the part: its identity replaced by the file's,
 // its mark set and its checksum made right, so that the checks behind them are reached; a
 // copy journal's new content is put beside the file under the name its digits give, and the
-// file is written after the journal, as a writer writes it (or, flags 4 and 8, left with the
-// time of change the journal records, as a power cut can leave it).
+// file is written after the journal, as a writer writes it (or, flag 4, left with the time of
+// change the journal records, as a power cut can leave it). Flag 8 marks the file as a writer
+// does during a change: with the journal's nonce where the journal has one, else with what the
+// input's last bytes make of a mark.
 // Whatever the journal says, recovery must end (applied, moved aside or refused) without
 // crashing, leave no journal under the name, and leave the file either as it was, or as the
 // new content beside it, or rolled back within the few bytes an in-place change can add.
@@ -21,6 +23,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/file/change_mark.h"
 #include "engine/file/journal_format.h"
 #include "engine/file/tag_journal.h"
 #include "engine/stream_helpers.h"
@@ -106,13 +109,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string newContent;
   {
     TFileStream file(name, TFileMode::fmOpenReadWrite);
-    // Flag 8: the journal records the file's time of change as it stands, as a journal does
-    // whose file lost its new time of change in a power cut (with flag 4, it keeps it).
+    // The journal records the file's time of change as it stands, as a journal does whose file
+    // lost its new time of change in a power cut (with flag 4, it keeps it).
     std::optional<int64_t> changed;
     TFileFacts facts;
-    if ((flags & 8) && file.Describe(facts)) changed = facts.changed;
+    if (file.Describe(facts)) changed = facts.changed;
     if (!(flags & 1)) journalBytes = LookThePart(journalBytes, file.Identity(), changed);
     Put(journalName, journalBytes);
+    if (flags & 8) {
+      const std::optional<journal::TRecord> record = journal::Decode(journalBytes);
+      const std::string value = record && !record->nonce.empty()
+                                    ? std::string("TSCM1") + '\0' + record->nonce
+                                    : input.substr(input.size() - std::min<size_t>(size, 40));
+      file.SetAttribute(TChangeMark::kAttribute, value);
+    }
     // A copy journal's new content: the file's bytes turned around, under the digits it names.
     const size_t digitsAt = 14 + file.Identity().size() + 24;
     if (!(flags & 2) && journalBytes.size() >= digitsAt + 8 && journalBytes[9] == 'C') {
