@@ -377,7 +377,9 @@ TEST(OtherUsers, AChangeThatCannotKeepTheTimeIsNotMade) {
       {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetTitle("New"); }},
       {RoomySong("Old", "Album"), [](TID3Engine& e) { e.SetAlbum(kLongAlbum); }},
       {Song("Old"), [](TID3Engine& e) { e.SetTitle(std::string(3000, 'N')); }}};
-  for (const auto& [original, change] : changes) {
+  for (const auto& entry : changes) {
+    const std::string& original = entry.first;
+    const auto& change = entry.second;
     dir.Put("a.mp3", original);
     ::chmod(name.c_str(), 0666);
     {
