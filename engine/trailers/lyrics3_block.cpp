@@ -12,16 +12,6 @@ namespace {
 
 using namespace lyrics3;
 
-// A decimal number of exactly the bytes given; -1 when any is not a digit.
-int64_t Digits(std::string_view text) {
-  int64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
 // Version 2: the six digits count the bytes from "LYRICSBEGIN" up to them.
 void Version2(TTailBytes& bytes, int64_t end, TTrailerBlock& b) {
   b.markerStart = end - kEndSize - kSizeDigits;
@@ -58,6 +48,15 @@ void Version1(TTailBytes& bytes, int64_t end, TTrailerBlock& b) {
 }
 
 }  // namespace
+
+int64_t lyrics3::Digits(std::string_view text) {
+  int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
 
 std::optional<TTrailerBlock> LocateLyrics3(TTailBytes& bytes, int64_t end) {
   const std::string marker = bytes.Bytes(end - kEndSize, end);

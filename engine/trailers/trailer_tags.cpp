@@ -25,16 +25,6 @@ std::string ReadBytes(TStream& stream, int64_t from, int64_t count) {
   return bytes;
 }
 
-// A decimal number of exactly the bytes given; -1 when any is not a digit.
-int64_t Digits(std::string_view text) {
-  int64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
 void ReadApe(TStream& stream, const TTrailerBlock& found, TApeTag& tag) {
   tag.Present = true;
   tag.Place = found.place;
@@ -160,7 +150,8 @@ void ParseLyrics3(std::string_view block, TLyrics3Block& lyrics) {
   lyrics.Version = 2;
   std::string_view fields = block.substr(0, block.size() - 15);
   while (!fields.empty()) {
-    const int64_t size = fields.size() >= kLyrics3FieldHead ? Digits(fields.substr(3, 5)) : -1;
+    const int64_t size =
+        fields.size() >= kLyrics3FieldHead ? lyrics3::Digits(fields.substr(3, 5)) : -1;
     if (size < 0 || static_cast<uint64_t>(size) > fields.size() - kLyrics3FieldHead) {
       lyrics.Problem = Format("field %zu: broken size", lyrics.Fields.size());
       return;

@@ -75,29 +75,26 @@ void PrintTo(const PowerCutRun& r, std::ostream* out) {
   *out << r.name;
 }
 
+// A journalled change, then a one-block edit of the same file (which needs no journal).
+PowerCutRun ChangeThenOneBlockEdit(const char* name, bool attributes) {
+  return {.name = name,
+          .files = {"a.mp3"},
+          .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
+          .run =
+              [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
+                 const std::function<void()>& cutFromHere) {
+                Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
+                cutFromHere();
+                Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
+              },
+          .attributes = attributes};
+}
+
 std::vector<PowerCutRun> Runs() {
   return {
-      {.name = "a journalled change, then a one-block edit",
-       .files = {"a.mp3"},
-       .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
-       .run =
-           [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
-              const std::function<void()>& cutFromHere) {
-             Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
-             cutFromHere();
-             Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
-           }},
-      {.name = "a journalled change, then a one-block edit, where files keep no attributes",
-       .files = {"a.mp3"},
-       .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
-       .run =
-           [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
-              const std::function<void()>& cutFromHere) {
-             Write(dir.Path("a.mp3"), files, Artist(kLongArtist));
-             cutFromHere();
-             Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Tune"); });
-           },
-       .attributes = false},
+      ChangeThenOneBlockEdit("a journalled change, then a one-block edit", true),
+      ChangeThenOneBlockEdit(
+          "a journalled change, then a one-block edit, where files keep no attributes", false),
       {.name = "a new file renamed into place",
        .files = {"a.mp3"},
        .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
