@@ -196,7 +196,7 @@ class Edits(unittest.TestCase):
         self.put(b"\xff\xfe", "binary.txt")
         tags = self.set("--value-from-file", "--comment", "Lyrics=@" + self.path("lyrics.txt"),
                         "--artist", "@@home", "--user-text", "Notes=@" + self.path("lyrics.txt"))
-        self.assertEqual(tags["COMM:Lyrics:ENG"].text, [long_text])
+        self.assertEqual(tags["COMM:Lyrics:eng"].text, [long_text])
         self.assertEqual(tags["TXXX:Notes"].text, [long_text])
         self.assertEqual(tags["TPE1"].text, ["@home"])
         self.assertEqual(self.set("--artist", "@home")["TPE1"].text, ["@home"])
