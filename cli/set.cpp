@@ -104,7 +104,7 @@ void AddComments(const TSetOptions& o, CLI::App& cmd, TSetRequest& request) {
       afterLrc = false;
       const auto [description, text] = SplitPair(o.comments[comment++], "--comment", "DESC=TEXT");
       request.comments.push_back({CheckedUtf8(description, "comment description"),
-                                  OptionValue(text, o.fromFile, "comment"), "ENG"});
+                                  OptionValue(text, o.fromFile, "comment")});
       languageGiven = false;
     } else if (option == o.languageOption) {
       const std::string& code = o.languages[language++];
@@ -386,7 +386,7 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
   for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
   if (r.year) SetShownYear(engine, *r.year);
-  for (const auto& c : r.comments) engine.AddCommentUtf8(c.description, c.text, c.language);
+  for (const auto& c : r.comments) SetComment(engine, c.description, c.text, c.language);
   for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
   for (const auto& [description, url] : r.userUrls) SetUserURL(engine, description, url);
   std::map<std::string, std::vector<std::string>> links;
@@ -478,9 +478,10 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_option("--lyrics", o.lyrics,
                  "[LANG:]DESC=TEXT: the lyrics (USLT) of that language (eng) and description; "
                  "empty TEXT removes");
-  o.commentOption = cmd.add_option("--comment", o.comments, "DESC=TEXT: adds a comment");
-  o.languageOption = cmd.add_option("--lang", o.languages,
-                                    "Language of the --comment (ENG) or --lrc (eng) before it");
+  o.commentOption = cmd.add_option("--comment", o.comments,
+                                   "DESC=TEXT: the comment of that description and language (eng)");
+  o.languageOption =
+      cmd.add_option("--lang", o.languages, "Language of the --comment or --lrc before it (eng)");
   cmd.add_option("--user-text", o.userTexts, "DESC=TEXT: a user text (TXXX); empty TEXT removes");
   cmd.add_option("--url", o.urls, "ID=URL: a link frame such as WOAR; empty URL removes");
   cmd.add_option("--user-url", o.userUrls, "DESC=URL: a user link (WXXX); empty URL removes");

@@ -18,7 +18,7 @@ namespace tagscope::cli {
 struct TSetRequest {
   using TPairs = std::vector<std::pair<std::string, std::string>>;
   struct TComment {
-    std::string description, text, language = "ENG";
+    std::string description, text, language = "eng";
   };
   struct TRating {
     std::string email;  // ISO-8859-1

@@ -91,15 +91,141 @@ constexpr std::array<std::string_view, TGenre::Count> kNames = {
     "Musical",
     "Rock & Roll",
     "Hard Rock",
+    // The numbers from 80 on extend the list as players and taggers came to know it; their
+    // names are spelt as those tools spell them.
+    "Folk",
+    "Folk-Rock",
+    "National Folk",
+    "Swing",
+    "Fast-Fusion",
+    "Bebop",
+    "Latin",
+    "Revival",
+    "Celtic",
+    "Bluegrass",
+    "Avantgarde",
+    "Gothic Rock",
+    "Progressive Rock",
+    "Psychedelic Rock",
+    "Symphonic Rock",
+    "Slow Rock",
+    "Big Band",
+    "Chorus",
+    "Easy Listening",
+    "Acoustic",
+    "Humour",
+    "Speech",
+    "Chanson",
+    "Opera",
+    "Chamber Music",
+    "Sonata",
+    "Symphony",
+    "Booty Bass",
+    "Primus",
+    "Porn Groove",
+    "Satire",
+    "Slow Jam",
+    "Club",
+    "Tango",
+    "Samba",
+    "Folklore",
+    "Ballad",
+    "Power Ballad",
+    "Rhythmic Soul",
+    "Freestyle",
+    "Duet",
+    "Punk Rock",
+    "Drum Solo",
+    "A Cappella",
+    "Euro-House",
+    "Dance Hall",
+    "Goa",
+    "Drum & Bass",
+    "Club-House",
+    "Hardcore",
+    "Terror",
+    "Indie",
+    "BritPop",
+    "Afro-Punk",
+    "Polsk Punk",
+    "Beat",
+    "Christian Gangsta Rap",
+    "Heavy Metal",
+    "Black Metal",
+    "Crossover",
+    "Contemporary Christian",
+    "Christian Rock",
+    "Merengue",
+    "Salsa",
+    "Thrash Metal",
+    "Anime",
+    "JPop",
+    "Synthpop",
+    "Abstract",
+    "Art Rock",
+    "Baroque",
+    "Bhangra",
+    "Big Beat",
+    "Breakbeat",
+    "Chillout",
+    "Downtempo",
+    "Dub",
+    "EBM",
+    "Eclectic",
+    "Electro",
+    "Electroclash",
+    "Emo",
+    "Experimental",
+    "Garage",
+    "Global",
+    "IDM",
+    "Illbient",
+    "Industro-Goth",
+    "Jam Band",
+    "Krautrock",
+    "Leftfield",
+    "Lounge",
+    "Math Rock",
+    "New Romantic",
+    "Nu-Breakz",
+    "Post-Punk",
+    "Post-Rock",
+    "Psytrance",
+    "Shoegaze",
+    "Space Rock",
+    "Trop Rock",
+    "World Music",
+    "Neoclassical",
+    "Audiobook",
+    "Audio Theatre",
+    "Neue Deutsche Welle",
+    "Podcast",
+    "Indie Rock",
+    "G-Funk",
+    "Dubstep",
+    "Garage Rock",
+    "Psybient",
 };
 
-// A name as names are compared: ASCII letters in lower case, blanks left out. Other taggers
-// write "Hip-Hop" and "Jazz+Funk" where the list has "Hip - Hop" and "Jazz + Funk".
+// Other spellings of listed genres that tags and other taggers use, beyond those that differ in
+// case, blanks or joining marks alone.
+struct TAlias {
+  int number;
+  std::string_view name;
+};
+constexpr TAlias kAliases[] = {
+    {40, "Alt. Rock"}, {40, "Alternative Rock"}, {59, "Gangsta Rap"},      {67, "Psychedelic"},
+    {85, "Bebob"},     {123, "Acapella"},        {129, "Hardcore Techno"}, {133, "Worldbeat"},
+};
+
+// A name as names are compared: ASCII letters in lower case, blanks and the marks that join
+// words ("-", "+", "/") left out. Other taggers write "Hip-Hop", "Jazz-Funk" and "Folk Rock"
+// where the list has "Hip - Hop", "Jazz + Funk" and "Folk-Rock".
 std::string Folded(std::string_view name) {
   std::string folded;
   folded.reserve(name.size());
   for (const char c : name)
-    if (c != ' ') folded.push_back(AsciiLower(c));
+    if (c != ' ' && c != '-' && c != '+' && c != '/') folded.push_back(AsciiLower(c));
   return folded;
 }
 
@@ -119,6 +245,8 @@ std::optional<TGenre> TGenre::FromName(std::string_view name) {
   if (wanted.empty()) return std::nullopt;
   for (int number = 0; number < Count; ++number)
     if (Folded(kNames[static_cast<size_t>(number)]) == wanted) return TGenre(number);
+  for (const TAlias& alias : kAliases)
+    if (Folded(alias.name) == wanted) return TGenre(alias.number);
   return std::nullopt;
 }
 

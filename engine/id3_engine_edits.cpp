@@ -42,6 +42,11 @@ void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
   if (engine.Active()) SetRating(engine.Tag(), email, rating, count);
 }
 
+void SetComment(TID3Engine& engine, const std::string& description, const std::string& text,
+                const std::string& language) {
+  if (engine.Active()) SetComment(engine.Tag(), description, text, language);
+}
+
 void SetLyrics(TID3Engine& engine, const std::string& language, const std::string& description,
                const std::string& text) {
   if (engine.Active()) SetLyrics(engine.Tag(), language, description, text);

@@ -13,7 +13,7 @@ std::string ResolveGenreReference(const std::string& contentType) {
   // Only a short reference standing alone: "(17)Rock" and "(017)" are shown as written.
   const auto reference = FindGenreReference(contentType);
   if (!reference || reference->Begin != 0 || reference->End != contentType.size() ||
-      contentType.size() > 4)
+      contentType.size() > 5 || (contentType.size() == 5 && contentType[1] == '0'))
     return contentType;
   const auto genre = TGenre::FromNumber(reference->Number);
   return genre ? genre->Text() : contentType;

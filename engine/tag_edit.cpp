@@ -6,6 +6,7 @@
 
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -223,6 +224,19 @@ void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
   if (count)
     value.AddNumber("counter", static_cast<int64_t>(std::min<uint64_t>(*count, INT64_MAX)));
   Replace(tag, "POPM", same, RenderFrameContent("POPM", value, version));
+}
+
+void SetComment(TID3Tag& tag, const std::string& description, const std::string& text,
+                const std::string& language) {
+  // A tag holds one comment of a language and description; languages are written "eng" by
+  // most taggers and "ENG" by some, and mean the same.
+  auto same = [&](TID3Frames_Item& item) {
+    if (item.Encrypted()) return false;
+    const TID3Comment old = ParseComment(item.Payload());
+    return SameTextAscii(old.Language.substr(0, old.Language.find('\0')), language) &&
+           old.DescriptionUtf8 == description;
+  };
+  Replace(tag, "COMM", same, BuildCommentUtf8(description, text, language, Version(tag)));
 }
 
 void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& description,

@@ -26,8 +26,11 @@ _tagscope() {
         fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
         pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
         rename)
-            options="-f --format -r --recursive --dry-run --help"
-            case $prev in -f|--format) return ;; esac ;;
+            options="-f --format -r --recursive --to --dry-run --help"
+            case $prev in
+                -f|--format) return ;;
+                --to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+            esac ;;
         decode) options="--overwrite --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by

@@ -149,6 +149,33 @@ class Edits(unittest.TestCase):
             trailer = self.contents()[-128:]
             self.assertEqual((trailer[:3], trailer[93:97], trailer[-1]), (b"TAG", b"2006", number))
 
+    def test_genres_past_79_survive_a_new_tag_and_go_into_the_trailer(self):
+        # A trailer alone with genre 80: the tag made for a new title keeps it.
+        self.put(AUDIO + TRAILER[:-1] + bytes([80]))
+        self.assertEqual(id3.ID3(self.file)["TCON"].genres, ["Folk"])
+        tags = self.set("--title", "X")
+        self.assertEqual((tags["TCON"].genres, tags["TIT2"].text), (["Folk"], ["X"]))
+        self.assertEqual(self.contents()[-1], 80)
+        self.assertIn("Folk", run("show", self.file).stdout.decode())
+        for genre, number in (("Folk", 80), ("indie", 131), ("Synthpop", 147), ("(191)", 191),
+                              ("Psychedelic", 67), ("(192)", 192), ("Nu Jazz", 255)):
+            self.set("--genre", genre, "--v1")
+            self.assertEqual(self.contents()[-1], number, genre)
+        self.tag_with(3, id3.TCON(encoding=0, text="(17)(80)"))
+        self.assertIn("Rock; Folk", run("show", self.file).stdout.decode())
+
+    def test_a_comment_of_one_language_and_description_is_replaced(self):
+        # As mid3v2 writes it; and "ENG", as older versions of this tool did.
+        for lang in ("eng", "ENG"):
+            self.tag_with(4, id3.COMM(encoding=3, lang=lang, desc="", text="one"),
+                          id3.COMM(encoding=3, lang="eng", desc="Other", text="kept"))
+            tags = self.set("--comment", "=two")
+            self.assertEqual(sorted((c.lang, c.desc, c.text[0]) for c in tags.getall("COMM")),
+                             [("eng", "", "two"), ("eng", "Other", "kept")])
+        tags = self.set("--comment", "=three", "--comment", "=drei", "--lang", "deu")
+        self.assertEqual(sorted((c.lang, c.desc, c.text[0]) for c in tags.getall("COMM")),
+                         [("deu", "", "drei"), ("eng", "", "three"), ("eng", "Other", "kept")])
+
     def test_written_version_converts_dates_and_encodings(self):
         self.tag_with(4, id3.TDRC(encoding=3, text="2004-05-06T07:08"),
                       id3.TDOR(encoding=3, text="1990"), id3.TPE1(encoding=3, text="Łódź ♫"),
@@ -196,7 +223,7 @@ class Edits(unittest.TestCase):
         self.put(b"\xff\xfe", "binary.txt")
         tags = self.set("--value-from-file", "--comment", "Lyrics=@" + self.path("lyrics.txt"),
                         "--artist", "@@home", "--user-text", "Notes=@" + self.path("lyrics.txt"))
-        self.assertEqual(tags["COMM:Lyrics:ENG"].text, [long_text])
+        self.assertEqual(tags["COMM:Lyrics:eng"].text, [long_text])
         self.assertEqual(tags["TXXX:Notes"].text, [long_text])
         self.assertEqual(tags["TPE1"].text, ["@home"])
         self.assertEqual(self.set("--artist", "@home")["TPE1"].text, ["@home"])

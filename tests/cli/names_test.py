@@ -78,9 +78,31 @@ class Names(unittest.TestCase):
     def test_rename_makes_folders_pads_and_resolves_the_genre(self):
         self.song("x.mp3", TPE1="Band", TALB="First", TRCK="3/12", TIT2="Song", TCON="(17)",
                   TDRC="1999-05-01", TPOS="1")
-        self.ok("rename", os.path.join(self.root, "x.mp3"), "--format",
+        self.ok("rename", os.path.join(self.root, "x.mp3"), "--to", self.root, "--format",
                 "%{artist}/%{year} %{album}/%{disc}-%{track:02} %{title} [%{genre}] 100%%")
         self.assertEqual(self.files(), ["Band/1999 First/1-03 Song [Rock] 100%.mp3"])
+
+    def test_folders_are_made_under_one_root_so_a_second_run_changes_nothing(self):
+        # The -r folder is the root: the file found in Art/Alb is at its name already.
+        self.song("x.mp3", TPE1="Art", TALB="Alb", TRCK="1", TIT2="T", TCON="(80)")
+        fmt = "%{artist}/%{album}/%{track:02} %{title} %{genre}"
+        for _ in range(2):
+            self.ok("rename", "-r", self.root, "--format", fmt)
+            self.assertEqual(self.files(), ["Art/Alb/01 T Folk.mp3"])
+        placed = os.path.join(self.root, "Art", "Alb", "01 T Folk.mp3")
+        self.assertEqual(self.ok("rename", "--to", self.root, placed, "--format", fmt), "")
+        # A file named alone goes under the working folder, and stays there on a second run.
+        work = os.path.join(self.root, "work")
+        os.mkdir(work)
+        for _ in range(2):
+            result = subprocess.run([TOOL, "rename", os.path.abspath(placed), "--format", fmt],
+                                    cwd=work, capture_output=True, timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr.decode())
+            placed = os.path.join(work, "Art", "Alb", "01 T Folk.mp3")
+            self.assertEqual(self.files(), ["work/Art/Alb/01 T Folk.mp3"])
+        self.assertEqual(str(id3.ID3(placed)["TIT2"]), "T")
+        self.assertNotEqual(run("rename", placed, "--to", os.path.join(self.root, "none"),
+                                "--format", fmt).returncode, 0)
 
     def test_rename_makes_every_value_safe(self):
         self.song("a.mp3", TPE1="AC/DC", TIT2='Wh*t? "Now" <a|b>: c\\d ..')
@@ -93,7 +115,8 @@ class Names(unittest.TestCase):
     def test_rename_cuts_long_names_on_a_character_boundary(self):
         title = "Ж" * 200  # 400 bytes of UTF-8
         self.song("long.mp3", TPE1="é" * 300, TIT2=title)
-        self.ok("rename", os.path.join(self.root, "long.mp3"), "--format", "%{artist}/%{title}")
+        self.ok("rename", os.path.join(self.root, "long.mp3"), "--to", self.root, "--format",
+                "%{artist}/%{title}")
         (name,) = self.files()
         folder, file = name.split("/")
         self.assertEqual(folder, "é" * 127)  # 254 bytes: a 128th would cross 255
@@ -135,7 +158,8 @@ class Names(unittest.TestCase):
         self.addCleanup(outside.cleanup)
         os.symlink(outside.name, os.path.join(self.root, "Band"))
         self.song("x.mp3", TPE1="Band", TIT2="Song")
-        result = run("rename", os.path.join(self.root, "x.mp3"), "--format", "%{artist}/%{title}")
+        result = run("rename", os.path.join(self.root, "x.mp3"), "--to", self.root, "--format",
+                     "%{artist}/%{title}")
         self.assertEqual(result.returncode, 1)
         self.assertEqual(os.listdir(outside.name), [])
         self.assertTrue(os.path.exists(os.path.join(self.root, "x.mp3")))

@@ -54,7 +54,7 @@ class SetAndErase(unittest.TestCase):
         self.assertEqual(tag["shown"], {"genre": "(17) Rock", "year": "1999"})
         self.assertEqual(tag["comments"], [
             {"language": "deu", "description": "Note", "text": "Grüße"},
-            {"language": "ENG", "description": "Plain", "text": "text"}])
+            {"language": "eng", "description": "Plain", "text": "text"}])
         self.assertIn("TCOM", [f["id"] for f in tag["frames"]])
         data = self.contents()
         self.assertEqual(data[tag["tag"]["length"]:], AUDIO)

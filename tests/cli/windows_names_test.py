@@ -47,7 +47,7 @@ class UnicodeNames(unittest.TestCase):
         self.assertEqual(tag["file"], windows_name(path))
         self.assertEqual(tag["fields"]["title"], "Café Ünïcødé")
         self.assertEqual(tag["comments"],
-                         [{"language": "ENG", "description": "Grüße", "text": "Öl"}])
+                         [{"language": "eng", "description": "Grüße", "text": "Öl"}])
         with open(path, "rb") as f:
             data = f.read()
         self.assertIn("Café Ünïcødé".encode("latin-1"), data)

@@ -188,7 +188,7 @@ TEST(Lists, GenresByNumberNameAndReference) {
   EXPECT_FALSE(TGenre::FromName("Rock and Roll"));
   EXPECT_FALSE(TGenre::FromName(" "));
   EXPECT_FALSE(TGenre::FromNumber(-1));
-  EXPECT_FALSE(TGenre::FromNumber(80));
+  EXPECT_FALSE(TGenre::FromNumber(192));
   // The first "(" digits ")": not "(RX)", not one without digits or without its ")".
   const auto r = FindGenreReference("(RX)()(17)(18)Rock");
   ASSERT_TRUE(r);
@@ -200,13 +200,14 @@ TEST(Lists, GenresByNumberNameAndReference) {
 }
 
 TEST(Lists, GenresAndFrameNames) {
-  ASSERT_EQ(Genres().size(), 80u);
+  ASSERT_EQ(Genres().size(), 192u);
   EXPECT_EQ(Genres()[0], "(0) Blues");
   EXPECT_EQ(Genres()[7], "(7) Hip - Hop");
   EXPECT_EQ(Genres()[40], "(40) AlternRock");
   EXPECT_EQ(Genres()[62], "(62) Pop / Funk");
   EXPECT_EQ(Genres()[67], "(67) Psychadelic");
   EXPECT_EQ(Genres()[79], "(79) Hard Rock");
+  EXPECT_EQ(Genres()[191], "(191) Psybient");
   ASSERT_EQ(FrameNames().size(), 75u);
   EXPECT_EQ(FrameNames()[0], "COMM=Comments");
   EXPECT_EQ(FrameNames()[25], "TDRL=Release time");

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/number_text.h"
+#include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/rtl/ascii_case.h"
+#include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {
@@ -71,10 +74,10 @@ TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   Opened g0(Trailer("", "", "", "", "", 0, 0));
   EXPECT_EQ(ShownGenre(g0.engine), "(0) Blues");
   EXPECT_EQ(g0.engine.Track(), "0");
-  // The last entry of the list, and the byte after it.
+  // An entry of the list, and the bytes past it.
   Opened last(Trailer("", "", "", "", "", 1, 79));
   EXPECT_EQ(ShownGenre(last.engine), "(79) Hard Rock");
-  for (int genre : {80, 255}) {
+  for (int genre : {192, 255}) {
     Opened o(Trailer("", "", "", "", "", 1, genre));
     EXPECT_EQ(o.engine.FrameCount("TCON"), 0);
   }
@@ -84,6 +87,57 @@ TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   // Shorter than a trailer: nothing is read before the file's start.
   Opened tiny("TAG" + std::string(50, 'y'));
   EXPECT_EQ(tiny.engine.Frames().Count(), 0);
+}
+
+// The genre numbers 0 to 191 through a trailer and back, under the list's spelling and another
+// tagger's; numbers past the list are no genre.
+struct GenreCase {
+  int number;
+  const char* name;   // the list's spelling; "" past the list
+  const char* other;  // how other taggers spell it
+};
+
+class GenreNumbers : public ::testing::TestWithParam<GenreCase> {};
+
+TEST_P(GenreNumbers, ImportExportAndNames) {
+  const GenreCase& c = GetParam();
+  Opened in(std::string(10, 'a') + Trailer("", "", "", "", "", 1, c.number));
+  const std::string name = c.name;
+  EXPECT_EQ(ShownGenre(in.engine), name.empty() ? "" : Format("(%d) %s", c.number, c.name));
+  EXPECT_EQ(in.engine.FrameCount("TCON"), name.empty() ? 0 : 1);
+  if (name.empty()) {
+    EXPECT_FALSE(TGenre::FromNumber(c.number));
+    EXPECT_FALSE(TGenre::FromName(c.other));
+    return;
+  }
+  EXPECT_EQ(TGenre::FromNumber(c.number)->Name(), name);
+  for (const std::string& spelling : {name, std::string(c.other), AsciiUpperCase(c.other)}) {
+    EXPECT_EQ(TGenre::FromName(spelling)->Number(), c.number) << spelling;
+    Opened out(std::string(10, 'a'), false);
+    out.engine.SetFrameText("TCON", spelling);
+    out.engine.SaveID3V1();
+    EXPECT_EQ(static_cast<uint8_t>(out.file.Contents()[10 + 127]), c.number) << spelling;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ID3v1, GenreNumbers,
+    ::testing::Values(GenreCase{0, "Blues", "blues"}, GenreCase{29, "Jazz + Funk", "Jazz-Funk"},
+                      GenreCase{40, "AlternRock", "Alt. Rock"},
+                      GenreCase{67, "Psychadelic", "Psychedelic"},
+                      GenreCase{79, "Hard Rock", "hard rock"}, GenreCase{80, "Folk", "folk"},
+                      GenreCase{81, "Folk-Rock", "Folk Rock"}, GenreCase{131, "Indie", "INDIE"},
+                      GenreCase{133, "Afro-Punk", "Worldbeat"},
+                      GenreCase{147, "Synthpop", "SynthPop"},
+                      GenreCase{191, "Psybient", "psybient"}, GenreCase{192, "", "(192)"},
+                      GenreCase{255, "", "Rock and Roll"}));
+
+TEST(GenreNames, ReferencesPastTheFirstEightyAreNamed) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(GenreNames({"(17)(80)"}), (V{"Rock", "Folk"}));
+  EXPECT_EQ(GenreNames({"131", "(191)"}), (V{"Indie", "Psybient"}));
+  EXPECT_EQ(GenreNames({"(192)"}), V{"(192)"});
+  EXPECT_EQ(ResolveGenreReference("(147)"), "(147) Synthpop");
 }
 
 TEST(ID3v1Import, AnOlderTrailerWithoutATrackKeepsItsWholeComment) {

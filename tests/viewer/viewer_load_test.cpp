@@ -160,9 +160,9 @@ TEST_F(ViewerTest, GenreAndYearFallBackToContentTypeAndRecordingTime) {
   EXPECT_EQ(frame->edGenre->Text(), "Group");
   EXPECT_EQ(frame->edYear->Text(), "1999");
 
-  TempFile unknown(Tag({TextFrame("TCON", "(80)")}));
+  TempFile unknown(Tag({TextFrame("TCON", "(192)")}));
   frame->LoadFile(unknown.Name());
-  EXPECT_EQ(frame->edGenre->Text(), "(80)");
+  EXPECT_EQ(frame->edGenre->Text(), "(192)");
 }
 
 TEST_F(ViewerTest, PictureTypesBeyondTheTableAreUnknown) {

@@ -50,11 +50,13 @@ TEST(IsOpenableLinkTest, OnlyWebAndMailSchemes) {
     EXPECT_FALSE(IsOpenableLink(url)) << url;
 }
 
-TEST(ResolveGenreReferenceTest, ResolvesReferencesBelow80) {
+TEST(ResolveGenreReferenceTest, ResolvesListedReferences) {
   EXPECT_EQ(ResolveGenreReference("(17)"), "(17) Rock");
   EXPECT_EQ(ResolveGenreReference("(0)"), "(0) Blues");
   EXPECT_EQ(ResolveGenreReference("(79)"), "(79) Hard Rock");
-  EXPECT_EQ(ResolveGenreReference("(80)"), "(80)");
+  EXPECT_EQ(ResolveGenreReference("(80)"), "(80) Folk");
+  EXPECT_EQ(ResolveGenreReference("(191)"), "(191) Psybient");
+  EXPECT_EQ(ResolveGenreReference("(192)"), "(192)");
   EXPECT_EQ(ResolveGenreReference("Trance"), "Trance");
   EXPECT_EQ(ResolveGenreReference("()"), "()");
   EXPECT_EQ(ResolveGenreReference("(1a)"), "(1a)");

@@ -9,16 +9,17 @@
 
 namespace tagscope {
 
-// A genre of the genre list: its number (0 to 79) and its name ("Rock"). The list is the one
-// of the ID3v1 trailer's genre byte, which tags refer to as "(17)".
+// A genre of the genre list: its number (0 to 191) and its name ("Rock"). The list is the one
+// of the ID3v1 trailer's genre byte, which tags refer to as "(17)"; 255 is the byte's "none".
 class TGenre {
  public:
-  static constexpr int Count = 80;
+  static constexpr int Count = 192;
 
   // The genre of a number; none outside the list.
   static std::optional<TGenre> FromNumber(int64_t number);
-  // The genre whose name the text is, compared without regard to ASCII case or blanks, so that
-  // "hip-hop" is "Hip - Hop"; none when no name of the list matches.
+  // The genre whose name the text is, compared without regard to ASCII case, blanks or the
+  // marks "-", "+" and "/", so that "hip-hop" is "Hip - Hop"; other taggers' spellings of a
+  // listed genre ("Psychedelic" for "Psychadelic") are taken too. None when no name matches.
   static std::optional<TGenre> FromName(std::string_view name);
 
   int Number() const { return FNumber; }

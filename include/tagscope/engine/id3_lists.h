@@ -5,7 +5,7 @@
 
 namespace tagscope {
 
-// The genre list: 80 texts "(0) Blues" .. "(79) Hard Rock", indexed by genre number (the
+// The genre list: 192 texts "(0) Blues" .. "(191) Psybient", indexed by genre number (the
 // texts of TGenre, genre.h).
 const std::vector<std::string>& Genres();
 // The frame display names: 75 rows "ID=Name" ("TIT2=Title"), in ID order.

@@ -53,6 +53,13 @@ void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
                std::optional<uint64_t> count);
 void SetRating(TID3Engine& engine, const std::string& email, uint8_t rating,
                std::optional<uint64_t> count);
+// Sets the comment (COMM) of a description and language (three letters, "eng"; compared
+// without regard to case): the first such comment takes the text where it stands, any other
+// goes; a comment is added when there is none.
+void SetComment(TID3Tag& tag, const std::string& description, const std::string& text,
+                const std::string& language);
+void SetComment(TID3Engine& engine, const std::string& description, const std::string& text,
+                const std::string& language);
 // Sets the unsynchronised lyrics (USLT) of a language and description; empty text removes them.
 void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& description,
                const std::string& text);
