@@ -139,12 +139,22 @@ class TStreamWalker {
     }
     TMpegFrameHeader h;
     const bool header = HeaderAt(view, 0, h);
-    const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FFirst);
+    // A frame that goes on from the last one's stream; another stream must begin a chain.
+    const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
     if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
     if (pos + h.frameLength > End()) {
       Add(pos, End() - pos, Kind::sfTruncatedFrame, kDamage,
           Format("the last frame cut short (%s of %d)", Bytes(End() - pos).c_str(), h.frameLength));
       return End();
+    }
+    // A header in junk looks like a frame too: where no frame follows it, the stream may go
+    // on within the bytes it would take.
+    if (inSync && !FollowedAt(view, pos, h)) {
+      const int64_t within = ChainWithin(view, pos, h.frameLength);
+      if (within > pos) {
+        NoteSkipped(pos, within, false, true);
+        return within;
+      }
     }
     if (R.firstFrame < 0) Begin(pos, view, h);
     TakeFrame(pos, h);
@@ -195,6 +205,27 @@ class TStreamWalker {
     return at;
   }
 
+  // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
+  // audio's end.
+  bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
+    TMpegFrameHeader next;
+    if (pos + h.frameLength == End()) return true;
+    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+  }
+
+  // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
+  // where a chain of frames or an ID3v2 tag begins; -1 when there is none.
+  int64_t ChainWithin(std::string_view view, int64_t pos, int64_t length) const {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(length, End() - pos));
+    for (size_t i = 1; i < n && i + 3 < view.size(); ++i) {
+      const auto c = static_cast<unsigned char>(view[i]);
+      if (c == 0xFF && Believable(view.substr(i), pos + static_cast<int64_t>(i)))
+        return pos + static_cast<int64_t>(i);
+      if (c == 'I' && ID3v2SizeAt(view, i) > 0) return pos + static_cast<int64_t>(i);
+    }
+    return -1;
+  }
+
   bool Believable(std::string_view view, int64_t pos) const {
     TMpegFrameHeader h;
     return HeaderAt(view, 0, h) && ChainAt(view, pos, h);
@@ -231,6 +262,7 @@ class TStreamWalker {
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
+    FLast = h;
     R.audioBytes += h.frameLength;
     const bool headerFrame = pos == R.firstFrame && !FVbr.kind.empty();
     if (headerFrame) return;
@@ -260,6 +292,9 @@ class TStreamWalker {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
       CheckVbrHeader();
     }
+    std::stable_sort(
+        R.findings.begin(), R.findings.end(),
+        [](const TStreamFinding& a, const TStreamFinding& b) { return a.offset < b.offset; });
     if (FOmitted > 0)
       R.findings.push_back({R.audioEnd, 0, Kind::sfMoreFindings, FOmittedSeverity,
                             Format("%lld more findings", static_cast<long long>(FOmitted))});
@@ -301,6 +336,7 @@ class TStreamWalker {
   int64_t FStart;
   TStreamReport R;
   TMpegFrameHeader FFirst;
+  TMpegFrameHeader FLast;  // the last frame taken
   TVbrHeader FVbr;
   int64_t FSamples = 0;      // of the first frame's stream
   double FOtherSeconds = 0;  // of frames of other streams

@@ -44,7 +44,7 @@ struct TStreamReport {
   int64_t audioBytes = 0;   // bytes of every frame, a header's frame included
   double duration = 0;      // seconds: each frame's samples over its rate, summed
   std::string vbrHeader;    // "Xing", "Info", "VBRI", or empty
-  std::vector<TStreamFinding> findings;  // in the order of their offsets, mostly
+  std::vector<TStreamFinding> findings;  // in the order of their offsets
 
   bool Damaged() const {
     for (const TStreamFinding& f : findings)
