@@ -286,6 +286,12 @@ class TStreamWalker {
 
   void Finish() {
     if (R.firstFrame < 0) {
+      // Without audio, what lay between the tags is not junk between frames: only the blocks
+      // behind say more than that there is none.
+      std::erase_if(R.findings, [](const TStreamFinding& f) {
+        return f.kind != Kind::sfDamagedTrailer && f.kind != Kind::sfSecondID3v1;
+      });
+      FOmitted = 0;
       Add(R.audioStart, R.audioEnd - R.audioStart, Kind::sfNoAudio, kDamage,
           "no MPEG audio frames");
     } else {
@@ -310,12 +316,16 @@ class TStreamWalker {
                    FLowRate, FHighRate));
       return;
     }
-    if (FVbr.frames >= 0 && FVbr.frames != R.frames)
-      Add(R.firstFrame, FFirst.frameLength, Kind::sfHeaderFrameCount, kDamage,
+    // Encoders differ on whether the header's own frame is counted, and whether the bytes
+    // start at the file's start or at the audio's: any of those agrees with the stream.
+    const int64_t own = FFirst.frameLength;
+    if (FVbr.frames >= 0 && FVbr.frames != R.frames && FVbr.frames != R.frames + 1)
+      Add(R.firstFrame, own, Kind::sfHeaderFrameCount, kDamage,
           Format("the %s header counts %lld frames, the stream holds %lld", kind,
                  static_cast<long long>(FVbr.frames), static_cast<long long>(R.frames)));
-    if (FVbr.bytes > 0 && FVbr.bytes != R.audioBytes)
-      Add(R.firstFrame, FFirst.frameLength, Kind::sfHeaderByteCount, kDamage,
+    if (FVbr.bytes > 0 && FVbr.bytes != R.audioBytes && FVbr.bytes != R.audioBytes - own &&
+        FVbr.bytes != R.audioBytes + R.firstFrame)
+      Add(R.firstFrame, own, Kind::sfHeaderByteCount, kDamage,
           Format("the %s header counts %lld bytes, the stream holds %lld", kind,
                  static_cast<long long>(FVbr.bytes), static_cast<long long>(R.audioBytes)));
   }
