@@ -131,11 +131,10 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
-    if (const int64_t tag = ID3v2SizeAt(view, 0)) {
-      const int64_t size = std::min(tag, End() - pos);
-      Add(pos, size, Kind::sfMidStreamID3v2, kDamage,
-          "an ID3v2 tag inside the audio (" + Bytes(size) + ")");
-      return pos + size;
+    if (const int64_t tag = TagAt(view, 0, pos)) {
+      Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
+          "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
+      return pos + tag;
     }
     TMpegFrameHeader h;
     const bool header = HeaderAt(view, 0, h);
@@ -194,7 +193,7 @@ class TStreamWalker {
       for (; i < scan; ++i) {
         const auto c = static_cast<unsigned char>(view[i]);
         if (c == 0xFF && Believable(view.substr(i), at + static_cast<int64_t>(i))) break;
-        if (c == 'I' && ID3v2SizeAt(view, i) > 0) break;
+        if (c == 'I' && TagAt(view, i, at + static_cast<int64_t>(i)) > 0) break;
         zeros = zeros && c == 0;
       }
       at += static_cast<int64_t>(i);
@@ -203,6 +202,25 @@ class TStreamWalker {
     at = std::min(at, End());
     NoteSkipped(pos, at, zeros, at < End());
     return at;
+  }
+
+  // The size of an ID3v2 tag inside the audio at pos (at the view's offset i), or 0. Bytes of
+  // junk can look like a tag header and claim megabytes: a tag is believed only where a frame
+  // header or the audio's end follows it.
+  int64_t TagAt(std::string_view view, size_t i, int64_t pos) const {
+    const int64_t size = ID3v2SizeAt(view, i);
+    if (size == 0 || pos + size > End()) return 0;
+    if (pos + size == End()) return size;
+    char bytes[4];
+    const int64_t after = static_cast<int64_t>(i) + size;
+    std::string_view next;
+    if (after + 4 <= static_cast<int64_t>(view.size())) {
+      next = view.substr(static_cast<size_t>(after), 4);
+    } else if (FStream.ReadAt(pos + size, bytes, 4) == 4) {
+      next = std::string_view(bytes, 4);
+    }
+    TMpegFrameHeader h;
+    return HeaderAt(next, 0, h) ? size : 0;
   }
 
   // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
@@ -221,7 +239,8 @@ class TStreamWalker {
       const auto c = static_cast<unsigned char>(view[i]);
       if (c == 0xFF && Believable(view.substr(i), pos + static_cast<int64_t>(i)))
         return pos + static_cast<int64_t>(i);
-      if (c == 'I' && ID3v2SizeAt(view, i) > 0) return pos + static_cast<int64_t>(i);
+      if (c == 'I' && TagAt(view, i, pos + static_cast<int64_t>(i)) > 0)
+        return pos + static_cast<int64_t>(i);
     }
     return -1;
   }

@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TCountingStream stream(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
   const int64_t length = stream.Size();
   const TStreamReport r = WalkStream(stream, start);
-  // The trailers' few kilobytes, then the audio in blocks that overlap a little.
-  Check(stream.Bytes() <= 64 * 1024 + 2 * length);
+  // The trailers' few kilobytes, the audio in blocks that overlap a little, and four bytes after
+  // each tag header met in it.
+  Check(stream.Bytes() <= 64 * 1024 + 4 * length);
   Check(r.audioStart <= r.audioEnd && r.audioEnd <= length);
   Check(r.frames >= 0 && r.audioBytes >= 0 && r.audioBytes <= r.audioEnd - r.audioStart);
   Check(std::isfinite(r.duration) && r.duration >= 0);

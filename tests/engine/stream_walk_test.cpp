@@ -107,6 +107,8 @@ std::vector<TDamage> Damages() {
   const auto t = static_cast<int64_t>(tag.size());
   // Junk with syncs in it, one a whole frame header that no frame follows.
   const std::string junk = std::string("\xFF\xFB\x90\x64junk\xFF\xE0", 10) + std::string(90, 'j');
+  // A tag header in junk that claims the frames after it.
+  const std::string fakeTag = std::string("ID3\x04\0\0\0\0\x03\0", 10) + std::string(90, 'j');
   const std::string xing = XingFrame(80, static_cast<uint32_t>(417 + size));
   std::string vbr;
   for (int i = 0; i < 10; ++i) vbr += Audio(1) + k160;
@@ -115,6 +117,8 @@ std::vector<TDamage> Damages() {
   return {
       {"junk between frames", tag + audio.substr(0, at[20]) + junk + audio.substr(at[20]),
        Kind::sfJunk, t + at[20], 100, 40},
+      {"junk with a tag header", audio.substr(0, at[20]) + fakeTag + audio.substr(at[20]),
+       Kind::sfJunk, at[20], 100, 40},
       {"last frame cut short", tag + audio.substr(0, at[39] + 200), Kind::sfTruncatedFrame,
        t + at[39], 200, 39},
       {"garbage after the audio", tag + audio + std::string(300, 'g') + kV1,
