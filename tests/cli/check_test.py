@@ -31,7 +31,9 @@ def make(path, *quality):
 
 def frame_offsets(data):
     """Where each frame of an MPEG-1 layer III stream at 44.1 kHz begins, after the ID3v2 tag."""
-    pos = 10 + int.from_bytes(bytes(b & 0x7F for b in data[6:10]), "big") if data[:3] == b"ID3" else 0
+    pos = 0
+    if data[:3] == b"ID3":
+        pos = 10 + int.from_bytes(bytes(b & 0x7F for b in data[6:10]), "big")
     out = []
     while pos + 4 <= len(data) and data[pos] == 0xFF:
         bits = int.from_bytes(data[pos:pos + 4], "big")
