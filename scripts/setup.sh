@@ -16,6 +16,7 @@ packages=(
   ffmpeg  # makes real MP3 audio for the audio facts tests
   acl  # setfacl: access lists that the writer must keep through a rewrite
   strace  # kills a write at each of its steps in the kill tests
+  mp3val  # an oracle for the check tests: the damaged files it warns about
   libuchardet-dev  # finds the character set of misread texts (fix-encoding)
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
 )

@@ -1,0 +1,418 @@
+// A walk over every frame header of an MP3 stream: counts, and what is wrong between them.
+#include "engine/audio/stream_walk.h"
+
+#include <algorithm>
+
+#include "engine/audio/mpeg_vbr_header.h"
+#include "engine/trailers/trailer_locator.h"
+#include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/stream_report.h"
+#include "tagscope/rtl/byte_reader.h"
+#include "tagscope/rtl/exception.h"
+
+namespace tagscope {
+
+std::string_view TForwardWindow::From(int64_t pos) {
+  const int64_t held = FBase + static_cast<int64_t>(FBytes.size()) - pos;
+  // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
+  const int64_t want = std::min(2 * kMargin, FEnd - pos);
+  if (pos < FBase || held < want) {
+    FBase = pos;
+    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
+    FBytes.resize(static_cast<size_t>(count));
+    const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
+    FBytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    if (got < count) FEnd = pos + std::max<int64_t>(got, 0);
+  }
+  if (pos >= FBase + static_cast<int64_t>(FBytes.size())) return {};
+  return std::string_view(FBytes).substr(static_cast<size_t>(pos - FBase));
+}
+
+void TForwardWindow::SetEnd(int64_t end) {
+  FEnd = std::min(FEnd, end);
+  const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
+  FBytes.resize(static_cast<size_t>(held));
+}
+
+namespace {
+
+using Kind = TStreamFindingKind;
+constexpr TStreamSeverity kDamage = TStreamSeverity::ssDamage;
+constexpr TStreamSeverity kNote = TStreamSeverity::ssNote;
+
+constexpr int kChainFrames = 3;  // frame headers in a row that make a sync believable
+constexpr size_t kMaxFindings = 256;
+constexpr int kMaxStackedTags = 16;
+constexpr int64_t kTagHeaderSize = 10;
+constexpr int64_t kID3v1Size = 128;
+
+bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
+  if (bytes.size() < 4 || at > bytes.size() - 4) return false;
+  return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
+}
+
+// The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
+int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
+  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize ||
+      bytes.compare(at, 3, "ID3") != 0)
+    return 0;
+  const TByteReader r(bytes.substr(at, kTagHeaderSize));
+  if (r.ByteAt(3) == 0xFF || r.ByteAt(4) == 0xFF || !r.IsSyncSafeAt(6, 4)) return 0;
+  const bool footer = (r.ByteAt(5) & 0x10) != 0;
+  return kTagHeaderSize * (footer ? 2 : 1) + static_cast<int64_t>(r.SyncSafeAt(6, 4));
+}
+
+std::string Bytes(int64_t n) {
+  return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
+}
+
+const char* TrailerName(TTrailerKind kind) {
+  switch (kind) {
+    case TTrailerKind::tkApe:
+      return "APEv2 tag";
+    case TTrailerKind::tkLyrics3:
+      return "Lyrics3 block";
+    case TTrailerKind::tkID3v1:
+      break;
+  }
+  return "ID3v1 trailer";
+}
+
+class TStreamWalker {
+ public:
+  TStreamWalker(TStream& stream, int64_t start)
+      : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start) {}
+
+  TStreamReport Run() {
+    LocateBounds();
+    int64_t pos = R.audioStart;
+    while (pos < End()) pos = Step(pos);
+    // A stream that ended early ends the audio there.
+    R.audioEnd = End();
+    Finish();
+    return std::move(R);
+  }
+
+ private:
+  int64_t End() const { return FWindow.End(); }
+
+  // Where the audio begins and ends: past the ID3v2 tags at the start, below the blocks behind.
+  void LocateBounds() {
+    int64_t pos = std::clamp<int64_t>(FStart, 0, FSize);
+    for (int i = 0; i < kMaxStackedTags; ++i) {
+      const int64_t tag = ID3v2SizeAt(FWindow.From(pos), 0);
+      if (tag == 0) break;
+      pos = std::min(pos + tag, FSize);
+    }
+    R.audioStart = pos;
+    const TTrailerPlaces trailers = LocateTrailers(FStream, FSize, pos);
+    R.audioEnd = std::max(trailers.audioEnd, pos);
+    for (const TTrailerBlock& b : trailers.blocks)
+      if (!b.Proven())
+        Add(b.place.Offset, b.place.Size, Kind::sfDamagedTrailer, kDamage,
+            Format("damaged %s (%s)", TrailerName(b.kind), b.damage.c_str()));
+    const TTrailerBlock* v1 = trailers.Find(TTrailerKind::tkID3v1);
+    if (v1 && v1->Proven() && v1->place.Offset == R.audioEnd) LookForSecondID3v1();
+    FWindow.SetEnd(R.audioEnd);
+  }
+
+  // A second "TAG" right below the trailer: an older trailer that a writer did not replace.
+  void LookForSecondID3v1() {
+    const int64_t at = R.audioEnd - kID3v1Size;
+    if (at < R.audioStart) return;
+    char tag[3] = {};
+    if (FStream.ReadAt(at, tag, 3) != 3 || std::string_view(tag, 3) != "TAG") return;
+    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, "a second ID3v1 trailer");
+    R.audioEnd = at;
+  }
+
+  // One step of the walk from pos: a frame, a tag inside the audio, or the junk up to the next
+  // place the walk can go on from. Returns where the next step begins.
+  int64_t Step(int64_t pos) {
+    const std::string_view view = FWindow.From(pos);
+    if (view.size() < 4) return Tail(pos);
+    if (const int64_t tag = TagAt(view, 0, pos)) {
+      Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
+          "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
+      return pos + tag;
+    }
+    TMpegFrameHeader h;
+    const bool header = HeaderAt(view, 0, h);
+    // A frame that goes on from the last one's stream; another stream must begin a chain.
+    const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
+    if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
+    if (pos + h.frameLength > End()) {
+      Add(pos, End() - pos, Kind::sfTruncatedFrame, kDamage,
+          Format("the last frame cut short (%s of %d)", Bytes(End() - pos).c_str(), h.frameLength));
+      return End();
+    }
+    // A header in junk looks like a frame too: where no frame follows it, the stream may go
+    // on within the bytes it would take.
+    if (inSync && !FollowedAt(view, pos, h)) {
+      const int64_t within = ChainWithin(view, pos, h.frameLength);
+      if (within > pos) {
+        NoteSkipped(pos, within, false, true);
+        return within;
+      }
+    }
+    if (R.firstFrame < 0) Begin(pos, view, h);
+    TakeFrame(pos, h);
+    return pos + h.frameLength;
+  }
+
+  // Whether the frame at pos (at the view's start) begins a chain of frames of one stream:
+  // kChainFrames headers in a row, or fewer that end exactly where the audio does.
+  bool ChainAt(std::string_view view, int64_t pos, const TMpegFrameHeader& first) const {
+    int64_t next = first.frameLength;
+    for (int i = 1; i < kChainFrames; ++i) {
+      if (pos + next == End()) return true;
+      TMpegFrameHeader h;
+      if (pos + next > End() || !HeaderAt(view, static_cast<size_t>(next), h) ||
+          !h.SameStream(first))
+        return false;
+      next += h.frameLength;
+    }
+    return pos + next <= End();
+  }
+
+  // Looks from pos, byte by byte, for the next chain of frames or ID3v2 tag, and notes the
+  // bytes passed over: junk, or garbage after the audio when nothing follows.
+  int64_t Resync(int64_t pos) {
+    int64_t at = pos;
+    bool zeros = true;
+    while (at < End()) {
+      const std::string_view view = FWindow.From(at);
+      if (view.size() < 4) {
+        at = End();
+        break;
+      }
+      // Up to where the bytes held still cover a chain's look ahead.
+      const size_t scan =
+          FWindow.ReachesEnd(at, view) ? view.size() - 3 : view.size() - TForwardWindow::kMargin;
+      size_t i = 0;
+      for (; i < scan; ++i) {
+        const auto c = static_cast<unsigned char>(view[i]);
+        if (c == 0xFF && Believable(view.substr(i), at + static_cast<int64_t>(i))) break;
+        if (c == 'I' && TagAt(view, i, at + static_cast<int64_t>(i)) > 0) break;
+        zeros = zeros && c == 0;
+      }
+      at += static_cast<int64_t>(i);
+      if (i < scan) break;
+    }
+    at = std::min(at, End());
+    NoteSkipped(pos, at, zeros, at < End());
+    return at;
+  }
+
+  // The size of an ID3v2 tag inside the audio at pos (at the view's offset i), or 0. Bytes of
+  // junk can look like a tag header and claim megabytes: a tag is believed only where a frame
+  // header or the audio's end follows it.
+  int64_t TagAt(std::string_view view, size_t i, int64_t pos) const {
+    const int64_t size = ID3v2SizeAt(view, i);
+    if (size == 0 || pos + size > End()) return 0;
+    if (pos + size == End()) return size;
+    char bytes[4];
+    const int64_t after = static_cast<int64_t>(i) + size;
+    std::string_view next;
+    if (after + 4 <= static_cast<int64_t>(view.size())) {
+      next = view.substr(static_cast<size_t>(after), 4);
+    } else if (FStream.ReadAt(pos + size, bytes, 4) == 4) {
+      next = std::string_view(bytes, 4);
+    }
+    TMpegFrameHeader h;
+    return HeaderAt(next, 0, h) ? size : 0;
+  }
+
+  // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
+  // audio's end.
+  bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
+    TMpegFrameHeader next;
+    if (pos + h.frameLength == End()) return true;
+    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+  }
+
+  // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
+  // where a chain of frames or an ID3v2 tag begins; -1 when there is none.
+  int64_t ChainWithin(std::string_view view, int64_t pos, int64_t length) const {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(length, End() - pos));
+    for (size_t i = 1; i < n && i + 3 < view.size(); ++i) {
+      const auto c = static_cast<unsigned char>(view[i]);
+      if (c == 0xFF && Believable(view.substr(i), pos + static_cast<int64_t>(i)))
+        return pos + static_cast<int64_t>(i);
+      if (c == 'I' && TagAt(view, i, pos + static_cast<int64_t>(i)) > 0)
+        return pos + static_cast<int64_t>(i);
+    }
+    return -1;
+  }
+
+  bool Believable(std::string_view view, int64_t pos) const {
+    TMpegFrameHeader h;
+    return HeaderAt(view, 0, h) && ChainAt(view, pos, h);
+  }
+
+  void NoteSkipped(int64_t from, int64_t to, bool zeros, bool framesFollow) {
+    const int64_t n = to - from;
+    if (n <= 0) return;
+    if (R.firstFrame < 0 && framesFollow) {
+      // Zero bytes after a tag are a writer's padding; players pass over them.
+      Add(from, n, Kind::sfJunk, zeros ? kNote : kDamage,
+          (zeros ? "zero bytes before the first frame (" : "junk before the first frame (") +
+              Bytes(n) + ")");
+    } else if (framesFollow) {
+      Add(from, n, Kind::sfJunk, kDamage, "junk between frames (" + Bytes(n) + ")");
+    } else if (R.firstFrame >= 0) {
+      Add(from, n, Kind::sfGarbageAfterAudio, kDamage,
+          "garbage after the audio (" + Bytes(n) + ")");
+    }
+  }
+
+  // Fewer than four bytes before the audio's end: no header can begin there.
+  int64_t Tail(int64_t pos) {
+    NoteSkipped(pos, End(), false, false);
+    return End();
+  }
+
+  // The stream's first frame: a Xing, Info or VBRI header in it stands in for audio.
+  void Begin(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
+    R.firstFrame = pos;
+    FFirst = h;
+    FVbr = ReadVbrHeader(view.substr(0, static_cast<size_t>(h.frameLength)), h);
+    R.vbrHeader = FVbr.kind;
+  }
+
+  void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
+    FLast = h;
+    R.audioBytes += h.frameLength;
+    const bool headerFrame = pos == R.firstFrame && !FVbr.kind.empty();
+    if (headerFrame) return;
+    ++R.frames;
+    if (h.SameStream(FFirst)) {
+      FSamples += h.samplesPerFrame;
+      if (FLowRate == 0) FLowRate = FHighRate = h.bitrate;
+      FLowRate = std::min(FLowRate, h.bitrate);
+      FHighRate = std::max(FHighRate, h.bitrate);
+      FMixed = false;
+      return;
+    }
+    FOtherSeconds += static_cast<double>(h.samplesPerFrame) / h.sampleRate;
+    if (!FMixed)
+      Add(pos, h.frameLength, Kind::sfMixedStream, kDamage,
+          Format("a frame of MPEG %s layer %d at %d Hz in a stream of MPEG %s layer %d at %d Hz",
+                 MpegVersionName(h.version), h.layer, h.sampleRate, MpegVersionName(FFirst.version),
+                 FFirst.layer, FFirst.sampleRate));
+    FMixed = true;
+  }
+
+  void Finish() {
+    if (R.firstFrame < 0) {
+      // Without audio, what lay between the tags is not junk between frames: only the blocks
+      // behind say more than that there is none.
+      std::erase_if(R.findings, [](const TStreamFinding& f) {
+        return f.kind != Kind::sfDamagedTrailer && f.kind != Kind::sfSecondID3v1;
+      });
+      FOmitted = 0;
+      Add(R.audioStart, R.audioEnd - R.audioStart, Kind::sfNoAudio, kDamage,
+          "no MPEG audio frames");
+    } else {
+      R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
+      CheckVbrHeader();
+    }
+    std::stable_sort(
+        R.findings.begin(), R.findings.end(),
+        [](const TStreamFinding& a, const TStreamFinding& b) { return a.offset < b.offset; });
+    if (FOmitted > 0)
+      R.findings.push_back({R.audioEnd, 0, Kind::sfMoreFindings, FOmittedSeverity,
+                            Format("%lld more findings", static_cast<long long>(FOmitted))});
+  }
+
+  void CheckVbrHeader() {
+    const char* kind = FVbr.kind.c_str();
+    if (FVbr.kind.empty()) {
+      if (FLowRate != FHighRate)
+        Add(R.firstFrame, 0, Kind::sfVbrWithoutHeader, kNote,
+            Format("the bitrate varies (%d to %d kbit/s) and no Xing or VBRI header counts the "
+                   "frames",
+                   FLowRate, FHighRate));
+      return;
+    }
+    // Encoders differ on whether the header's own frame is counted, and whether the bytes
+    // start at the file's start or at the audio's: any of those agrees with the stream.
+    const int64_t own = FFirst.frameLength;
+    if (FVbr.frames >= 0 && FVbr.frames != R.frames && FVbr.frames != R.frames + 1)
+      Add(R.firstFrame, own, Kind::sfHeaderFrameCount, kDamage,
+          Format("the %s header counts %lld frames, the stream holds %lld", kind,
+                 static_cast<long long>(FVbr.frames), static_cast<long long>(R.frames)));
+    if (FVbr.bytes > 0 && FVbr.bytes != R.audioBytes && FVbr.bytes != R.audioBytes - own &&
+        FVbr.bytes != R.audioBytes + R.firstFrame)
+      Add(R.firstFrame, own, Kind::sfHeaderByteCount, kDamage,
+          Format("the %s header counts %lld bytes, the stream holds %lld", kind,
+                 static_cast<long long>(FVbr.bytes), static_cast<long long>(R.audioBytes)));
+  }
+
+  // Keeps a finding; past kMaxFindings, counts it only: a file of noise has one at every turn.
+  void Add(int64_t offset, int64_t length, Kind kind, TStreamSeverity severity, std::string text) {
+    if (R.findings.size() < kMaxFindings) {
+      R.findings.push_back({offset, std::max<int64_t>(length, 0), kind, severity, std::move(text)});
+      return;
+    }
+    ++FOmitted;
+    FOmittedSeverity = std::max(FOmittedSeverity, severity);
+  }
+
+  TStream& FStream;
+  int64_t FSize;
+  TForwardWindow FWindow;
+  int64_t FStart;
+  TStreamReport R;
+  TMpegFrameHeader FFirst;
+  TMpegFrameHeader FLast;  // the last frame taken
+  TVbrHeader FVbr;
+  int64_t FSamples = 0;      // of the first frame's stream
+  double FOtherSeconds = 0;  // of frames of other streams
+  int FLowRate = 0, FHighRate = 0;
+  bool FMixed = false;  // the last frame taken was of another stream
+  int64_t FOmitted = 0;
+  TStreamSeverity FOmittedSeverity = kNote;
+};
+
+}  // namespace
+
+TStreamReport WalkStream(TStream& stream, int64_t start) {
+  return TStreamWalker(stream, start).Run();
+}
+
+const char* StreamFindingKindName(TStreamFindingKind kind) {
+  switch (kind) {
+    case Kind::sfNoAudio:
+      return "no-audio";
+    case Kind::sfJunk:
+      return "junk";
+    case Kind::sfTruncatedFrame:
+      return "truncated-frame";
+    case Kind::sfGarbageAfterAudio:
+      return "garbage-after-audio";
+    case Kind::sfMixedStream:
+      return "mixed-stream";
+    case Kind::sfVbrWithoutHeader:
+      return "vbr-without-header";
+    case Kind::sfHeaderFrameCount:
+      return "header-frame-count";
+    case Kind::sfHeaderByteCount:
+      return "header-byte-count";
+    case Kind::sfMidStreamID3v2:
+      return "id3v2-inside-audio";
+    case Kind::sfSecondID3v1:
+      return "second-id3v1";
+    case Kind::sfDamagedTrailer:
+      return "damaged-trailer";
+    case Kind::sfMoreFindings:
+      break;
+  }
+  return "more-findings";
+}
+
+const char* StreamSeverityName(TStreamSeverity severity) {
+  return severity == TStreamSeverity::ssDamage ? "damage" : "note";
+}
+
+}  // namespace tagscope

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tagscope/rtl/stream.h"
+
+namespace tagscope {
+
+// A stream read forward in large blocks below an end. A look at a position holds at least
+// kMargin bytes after it (as far as the end), so a walk can look a few frames ahead in the
+// same bytes; a new block is read only when fewer are held.
+class TForwardWindow {
+ public:
+  static constexpr int64_t kBlock = int64_t(1) << 20;
+  static constexpr int64_t kMargin = 16 * 1024;  // more than three frames of any kind
+
+  TForwardWindow(TStream& stream, int64_t end) : FStream(stream), FEnd(end) {}
+
+  // The bytes held from pos on. A stream that turns out shorter than its end said moves the
+  // end to where its bytes stop.
+  std::string_view From(int64_t pos);
+  // Whether a view from pos reaches the end: no bytes after it are left to read.
+  bool ReachesEnd(int64_t pos, std::string_view view) const {
+    return pos + static_cast<int64_t>(view.size()) >= FEnd;
+  }
+  int64_t End() const { return FEnd; }
+  // Moves the end nearer: nothing at or past it is seen from then on.
+  void SetEnd(int64_t end);
+
+ private:
+  TStream& FStream;
+  int64_t FEnd;
+  int64_t FBase = 0;
+  std::string FBytes;
+};
+
+}  // namespace tagscope

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""`tagscope check` on files ffmpeg makes, damaged in the ways downloads and writers damage them:
+each damage found at its offset, the exit status the worst of the files', and, where mp3val is
+installed, every file it warns about flagged here too.
+
+Usage: check_test.py TAGSCOPE. Exit 77 when ffmpeg is missing."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+if not shutil.which("ffmpeg"):
+    print("ffmpeg is missing")
+    sys.exit(77)
+
+TOOL = sys.argv[1]
+BITRATES = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320]
+
+
+def make(path, *quality):
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=3", "-c:a", "libmp3lame", *quality, path],
+                   check=True)
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def frame_offsets(data):
+    """Where each frame of an MPEG-1 layer III stream at 44.1 kHz begins, after the ID3v2 tag."""
+    pos = 0
+    if data[:3] == b"ID3":
+        pos = 10 + int.from_bytes(bytes(b & 0x7F for b in data[6:10]), "big")
+    out = []
+    while pos + 4 <= len(data) and data[pos] == 0xFF:
+        bits = int.from_bytes(data[pos:pos + 4], "big")
+        out.append(pos)
+        pos += 144 * BITRATES[(bits >> 12) & 15] * 1000 // 44100 + ((bits >> 9) & 1)
+    return out
+
+
+def check(*args):
+    return subprocess.run([TOOL, "check", *args], capture_output=True, text=True)
+
+
+class Check(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp()
+        cbr = make(os.path.join(cls.dir, "clean.mp3"), "-b:a", "128k")
+        vbr = make(os.path.join(cls.dir, "vbr.mp3"), "-q:a", "2")
+        at = frame_offsets(cbr)
+        v1 = b"TAG" + b"t" * 125
+        info = bytearray(cbr)
+        i = info.find(b"Info")
+        count = int.from_bytes(info[i + 8:i + 12], "big")
+        info[i + 8:i + 12] = (2 * count).to_bytes(4, "big")
+        vbr_at = frame_offsets(vbr)
+        # name: (bytes, the kind of finding expected, its offset)
+        cls.damaged = {
+            "junk": (cbr[:at[50]] + b"\x12\x34" * 50 + cbr[at[50]:], "junk", at[50]),
+            "cut": (cbr[:at[-1] + 100], "truncated-frame", at[-1]),
+            "garbage": (cbr + b"garbage!" * 20 + v1, "garbage-after-audio", len(cbr)),
+            "doubled-count": (bytes(info), "header-frame-count", at[0]),
+            "second-v1": (cbr + v1 + v1, "second-id3v1", len(cbr)),
+            "tag-inside": (cbr[:at[60]] + b"ID3\x03\0\0\0\0\0\x20" + b"\0" * 32 + cbr[at[60]:],
+                           "id3v2-inside-audio", at[60]),
+        }
+        # A VBR stream whose Xing frame was cut away: legal, and a note only.
+        cls.notes = {"no-xing": (vbr[:vbr_at[0]] + vbr[vbr_at[1]:], "vbr-without-header",
+                                 vbr_at[0])}
+        cls.paths = {}
+        for name, (data, _, _) in {**cls.damaged, **cls.notes}.items():
+            cls.paths[name] = os.path.join(cls.dir, name + ".mp3")
+            with open(cls.paths[name], "wb") as f:
+                f.write(data)
+        cls.clean = [os.path.join(cls.dir, "clean.mp3"), os.path.join(cls.dir, "vbr.mp3")]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def test_each_damage_found_at_its_offset(self):
+        for name, (_, kind, offset) in {**self.damaged, **self.notes}.items():
+            with self.subTest(name):
+                r = check("--json", self.paths[name])
+                self.assertEqual(r.returncode, 1 if name in self.damaged else 0, r.stdout)
+                report = json.loads(r.stdout)
+                self.assertEqual(report["path"], self.paths[name])
+                found = [f for f in report["findings"] if f["kind"] == kind]
+                self.assertEqual([f["offset"] for f in found], [offset], report["findings"])
+                self.assertEqual(found[0]["severity"],
+                                 "damage" if name in self.damaged else "note")
+                self.assertIn("%s: %s at byte %d: %s" %
+                              (self.paths[name], found[0]["severity"], offset, found[0]["text"]),
+                              check(self.paths[name]).stdout.splitlines())
+
+    def test_clean_files_and_exit_status_is_the_worst(self):
+        r = check("--json", *self.clean)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        for line in r.stdout.splitlines():
+            report = json.loads(line)
+            self.assertEqual(report["findings"], [])
+            self.assertEqual(report["frames"], 116)  # 3 s at 1152 samples a frame, rounded up
+            self.assertAlmostEqual(report["length"], 116 * 1152 / 44100, places=3)
+        missing = os.path.join(self.dir, "missing.mp3")
+        self.assertEqual(check(self.clean[0], self.paths["no-xing"]).returncode, 0)
+        self.assertEqual(check(self.clean[0], self.paths["junk"]).returncode, 1)
+        r = check(self.paths["junk"], missing, self.clean[0])
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("missing.mp3", r.stderr)
+        # The other files are still checked, in their order.
+        self.assertEqual(len(r.stdout.splitlines()), 2)
+        # A folder is walked with -r.
+        r = check("--json", "-r", self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(len(r.stdout.splitlines()), len(self.paths) + len(self.clean))
+
+    @unittest.skipUnless(shutil.which("mp3val"), "mp3val is missing")
+    def test_every_file_mp3val_warns_about_is_flagged(self):
+        for path in self.clean + list(self.paths.values()):
+            with self.subTest(os.path.basename(path)):
+                out = subprocess.run(["mp3val", path], capture_output=True, text=True).stdout
+                ours = json.loads(check("--json", path).stdout)["findings"]
+                if "WARNING" in out:
+                    self.assertTrue(ours, out)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)
