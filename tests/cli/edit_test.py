@@ -295,7 +295,8 @@ class Documentation(unittest.TestCase):
             manual = f.read().replace("\\-", "-")
         with open(os.path.join(root, "completion", "tagscope.bash"), encoding="utf-8") as f:
             completion = f.read()
-        for verb in ("show", "dump", "set", "erase", "pictures", "decode", "fix-encoding"):
+        for verb in ("show", "dump", "set", "erase", "pictures", "decode", "fix-encoding", "rename",
+                     "check"):
             for option in self.options(verb):
                 with self.subTest(verb=verb, option=option):
                     self.assertIn(option, manual)
