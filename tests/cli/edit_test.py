@@ -286,7 +286,7 @@ class Documentation(unittest.TestCase):
             return set()
         help_text = result.stdout.decode()
         self.assertIn("Example", help_text)
-        return {w.split("=")[0] for w in help_text.replace(",", " ").split()
+        return {w.split("=")[0].rstrip(").;:") for w in help_text.replace(",", " ").split()
                 if w.startswith("--") and w != "--help"}
 
     def test_manual_and_completion_cover_every_option(self):
