@@ -43,6 +43,16 @@ std::string PutFile(const ScratchFolder& dir, const Scenario& s) {
   return name;
 }
 
+// Whether the platform's files keep the mark of a change: where they keep none (Windows), a file
+// with a second name is never copied into (the change is refused, see the marks' tests).
+bool CopiedIntoWithOtherNames() {
+#ifdef _WIN32
+  return false;
+#else
+  return true;
+#endif
+}
+
 std::vector<std::string> FilesOf(const Scenario& s) {
   return s.linked ? std::vector<std::string>{"a.mp3", "b.mp3"} : std::vector<std::string>{"a.mp3"};
 }
@@ -164,6 +174,7 @@ class WriteFaults : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
   const Scenario& s = GetParam();
+  if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
   // A run without failures gives the new content and the number of changes made.
   std::string expected;
   Record newRecord{};
@@ -224,6 +235,7 @@ TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
 
 TEST_P(WriteFaults, AProcessStoppedAtAnyChangeLeavesWhatTheNextWriterPutsRight) {
   const Scenario& s = GetParam();
+  if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
   std::string expected;
   int changes = 0;
   {
@@ -270,6 +282,7 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
   // A journal flushed late, a new file renamed before its flush, or a write reported done
   // before it was flushed, shows here.
   const Scenario& s = GetParam();
+  if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
   std::string expected;
   int changes = 0;
   {
@@ -383,6 +396,7 @@ TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
 
 TEST_P(WriteFaults, AFolderFlushThatFailsIsAnErrorAndTheFileIsOldOrNew) {
   const Scenario& s = GetParam();
+  if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
   std::string expected;
   int flushes = 0;
   {
