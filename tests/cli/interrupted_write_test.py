@@ -74,6 +74,12 @@ class InterruptedWrites(unittest.TestCase):
                     dump = dump_schema.loads(run("dump", "--json", self.file).stdout)
                     self.assertEqual(bool(dump.get("journalPending")), marked)
                     journals += 1
+                    # Renamed away from its journal, a torn file would stay torn.
+                    if marked:
+                        moved = run("rename", self.file, "--format", "%{title}")
+                        self.assertNotEqual(moved.returncode, 0)
+                        self.assertIn(b"cut short", moved.stderr)
+                        self.assertIn("song.mp3", os.listdir(self.folder.name))
                 seen.add(self.check_whole({"Old", title}))
             self.assertTrue(len(seen) == 2, "every run ended alike")
             if title == IN_PLACE:
