@@ -27,19 +27,14 @@ std::string Frames(int count) {
 }
 
 std::string Be32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-          static_cast<char>(v)};
+  return test::Plain4(v);
 }
-
 std::string Le32(uint32_t v) {
-  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-          static_cast<char>(v >> 24)};
+  return test::Little4(v);
 }
-
+// A version 4 tag of the body, without padding.
 std::string Id3(const std::string& body) {
-  const auto n = static_cast<uint32_t>(body.size());
-  return std::string("ID3\x04\0\0", 6) + char(n >> 21 & 127) + char(n >> 14 & 127) +
-         char(n >> 7 & 127) + char(n & 127) + body;
+  return test::Tag(4, 0, body);
 }
 
 TMpegAudioProperties Read(const std::string& bytes) {

@@ -9,6 +9,7 @@
 #include "tagscope/engine/mpeg_audio.h"
 #include "tagscope/engine/stream_report.h"
 #include "tagscope/rtl/file_stream.h"
+#include "tests/engine/tag_builder.h"
 
 namespace tagscope {
 namespace {
@@ -16,19 +17,14 @@ namespace {
 using Kind = TStreamFindingKind;
 
 std::string Be32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-          static_cast<char>(v)};
+  return test::Plain4(v);
 }
-
 std::string Le32(uint32_t v) {
-  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-          static_cast<char>(v >> 24)};
+  return test::Little4(v);
 }
-
+// A version 4 tag of the body, without padding.
 std::string Id3(const std::string& body) {
-  const auto n = static_cast<uint32_t>(body.size());
-  return std::string("ID3\x04\0\0", 6) + char(n >> 21 & 127) + char(n >> 14 & 127) +
-         char(n >> 7 & 127) + char(n & 127) + body;
+  return test::Tag(4, 0, body);
 }
 
 // The audio frames of the example file: MPEG-1 layer III, 128 kbit/s, 44.1 kHz, real audio

@@ -19,6 +19,10 @@ std::string Plain4(uint32_t v) {
   return Bytes({int(v >> 24), int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)});
 }
 
+std::string Little4(uint32_t v) {
+  return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
+}
+
 std::string SyncSafe4(uint32_t v) {
   return Bytes({int(v >> 21 & 0x7F), int(v >> 14 & 0x7F), int(v >> 7 & 0x7F), int(v & 0x7F)});
 }

@@ -8,6 +8,7 @@ namespace tagscope::test {
 
 std::string Bytes(std::initializer_list<int> values);
 std::string Plain4(uint32_t value);
+std::string Little4(uint32_t value);
 std::string SyncSafe4(uint32_t value);
 
 // A 10-byte tag header; the size is written sync-safe.
