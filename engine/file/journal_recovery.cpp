@@ -352,7 +352,7 @@ TTagJournal::TRecovery TRecoveryAt::Copy(const journal::TRecord& record, const T
 // Looks through the folder for the journal of the marked change, beside another name: only
 // where the file carries a mark, so no folder is read on any common path.
 TTagJournal::TRecovery RecoverRenamed(const TBeside& place, TStream& file, TChangeState state) {
-  constexpr std::string_view kEnd = ".ID3JRN";
+  constexpr std::string_view kEnd = TTagJournal::kSuffix;
   const std::string own = TTagJournal::NameFor(place.Target(), true);
   std::error_code failed;
   std::filesystem::directory_iterator entry(

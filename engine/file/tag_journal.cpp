@@ -40,7 +40,7 @@ std::vector<uint32_t> BlockSums(TStream& stream, int64_t size) {
 std::string TTagJournal::NameFor(const std::string& target, bool targetIsNoLink) {
   const std::string resolved = targetIsNoLink ? target : ResolveLinkName(target);
   const std::string folder = ExtractFilePath(resolved);
-  return folder + beside::OwnName(resolved.substr(folder.size())) + ".ID3JRN";
+  return folder + beside::OwnName(resolved.substr(folder.size())) + std::string(kSuffix);
 }
 
 TTagJournal::TTagJournal(const TBeside& place, std::string name, TJournalPool* pool)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/file/file_facts.h"
 #include "tagscope/engine/file_system.h"
@@ -24,6 +25,8 @@ class TPendingWrites;
 // and removed once the file is flushed.
 class TTagJournal {
  public:
+  // What a journal's name ends with, after the name of the file it is for.
+  static constexpr std::string_view kSuffix = ".ID3JRN";
   // The journal's name for a file: beside it, "<name>.ID3JRN" (a long name cut, with a digest
   // of the whole name, see beside::OwnName). Beside
   // the file a link leads to, unless the caller knows `target` is no link.
