@@ -137,11 +137,12 @@ void TTagFile::Locate() {
                                      resolved.substr(folder.size()));
   FOpened = FactsOf(*FStream);
   TFileFacts named;
-  if (!FPlace->Look(FPlace->Target(), named) || !named.regular ||
-      named.identity != FOpened.identity)
+  // Another writer may have put its new file in place since the name was opened: the wait
+  // for the lock finds that and opens the file now there.
+  if (!FPlace->Look(FPlace->Target(), named) || !named.regular)
     throw EFOpenError(
-        Format("Cannot write to \"%s\": it was replaced while it was opened (its name now leads "
-               "to another file, or to a link); nothing was changed",
+        Format("Cannot write to \"%s\": it was moved, deleted or replaced by a link while it "
+               "was opened; nothing was changed",
                FName.c_str()));
 }
 
