@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "engine/file/file_replace.h"
 #include "engine/file/tag_file.h"
-#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
@@ -112,48 +112,30 @@ bool TID3Engine::RemoveID3V1() {
   const std::optional<TFileRange> trailer = ID3V1Range();
   if (!trailer) return false;
   TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
-  const int64_t size = trailer->End();
-  FFile->KeepModified(*FStream);  // whether the time can be kept, before anything is cut
-  TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        journal.SetSize(size - kTrailerSize);
-        FFile->KeepModified(*FStream);
-        journal.Flush();
-      },
-      "bytes");
+  FFile->CutEnd(trailer->Offset);
   return true;
 }
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
-  if (!FReadOnly) TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
   // Under a journal beside the file, as every change in place: whatever fails, and wherever
   // the process stops, the file ends with its old trailer or its new one.
   const int64_t tagEnd = FTagOffset + FTagSize;
-  bool journaled = false;
   try {
-    journaled =
-        !FReadOnly && FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); });
+    // Where no journal can be made beside the file, a new file is written beside it instead,
+    // which needs none.
+    if (!FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); }))
+      FFile->Replace([&](TStream& out) {
+        CopyContent(*FStream, out, FStream->Size());
+        WriteID3V1To(out, tagEnd);
+      });
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));
   }
-  if (journaled) {
-    FFile->RaiseNotDurable();
-    return;
-  }
-  FFile->KeepModified(*FStream);
-  // Where no journal can be made: a write that fails part way would leave a damaged trailer,
-  // or a piece of one behind the audio, so the bytes it covers and the file's size are kept
-  // and put back.
-  TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        WriteID3V1To(journal, tagEnd);
-        FFile->KeepModified(*FStream);
-      },
-      "bytes");
+  FFile->RaiseNotDurable();
 }
 
 void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {

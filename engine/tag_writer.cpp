@@ -8,7 +8,6 @@
 #include "engine/content_kind.h"
 #include "engine/extended_header_bytes.h"
 #include "engine/file/tag_file.h"
-#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/unsync.h"
@@ -431,16 +430,7 @@ void TTagWriter::CutRuns(const std::vector<TFileRange>& cuts) {
   TStream& file = F.Stream();
   const int64_t size = file.Size();
   if (cuts.size() == 1 && cuts.front().Offset + cuts.front().Size == size) {
-    // One size change, which the file takes whole or not at all; undone if it fails.
-    F.KeepModified(file);  // whether the time can be kept, before anything is cut
-    TUndoStream journal(file);
-    journal.ChangeOrRollBack(
-        [&] {
-          journal.SetSize(cuts.front().Offset);
-          F.KeepModified(file);
-          journal.Flush();
-        },
-        "bytes");
+    F.CutEnd(cuts.front().Offset);
     return;
   }
   F.Replace([&](TStream& out) { CopyOutsideTag(out, 0, size, cuts); });

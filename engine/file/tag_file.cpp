@@ -35,6 +35,28 @@ void Expect(bool holds, const char* invariant) {
 
 TTagFile::~TTagFile() = default;
 
+struct TTagFile::TChanging {
+  TTagFile& file;
+  explicit TChanging(TTagFile& f) : file(f) {
+    file.CheckState();
+    file.FState = TState::Changing;
+    file.FMayOverwrite = false;
+  }
+  ~TChanging() {
+    file.FState = TState::Writing;
+    file.FMayOverwrite = false;
+    file.CheckState();
+  }
+  TChanging(const TChanging&) = delete;
+  TChanging& operator=(const TChanging&) = delete;
+};
+
+void TTagFile::ExpectMayOverwrite() const {
+#ifndef NDEBUG
+  Expect(FState == TState::Changing && FMayOverwrite, "5 (a journal or the new content first)");
+#endif
+}
+
 void TTagFile::CheckState() const {
 #ifndef NDEBUG
   switch (FState) {
@@ -241,6 +263,7 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
   // made a write within one page whole or not at all: a change within one such block is made
   // by one write, and needs no journal.
+  TChanging changing(*this);
   std::optional<TTagJournal> journal;
   std::optional<TChangeMark> mark;
   if (!change.JoinWithin(512)) {
@@ -273,12 +296,13 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     // change back with the one it guarded: the folder's names are durable first.
     SyncRemovals();
   }
-  FState = TState::Changing;
+  FMayOverwrite = true;
   TUndoStream undo(file);
   for (const TPendingWrites::TWrite& w : change.Writes()) undo.Know(w.offset, w.old);
   try {
     undo.ChangeOrRollBack(
         [&] {
+          ExpectMayOverwrite();
           change.Apply(undo);
           KeepModified(file);
           undo.Flush();
@@ -288,7 +312,6 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         },
         "tag");
   } catch (...) {
-    FState = TState::Writing;
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
     if (journal && undo.RolledBack()) {
@@ -297,20 +320,31 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     }
     throw;
   }
-  FState = TState::Writing;
   if (journal) JournalRemoved();
   FOpened = FactsOf(file);
-  CheckState();
   return true;
 }
 
+void TTagFile::CutEnd(int64_t size) {
+  TChanging changing(*this);
+  TStream& file = *FStream;
+  KeepModified(file);  // whether the time can be kept, before anything is cut
+  SyncRemovals();
+  FMayOverwrite = true;
+  TUndoStream undo(file);
+  undo.ChangeOrRollBack(
+      [&] {
+        ExpectMayOverwrite();
+        undo.SetSize(size);
+        KeepModified(file);
+        undo.Flush();
+      },
+      "bytes");
+  FOpened = FactsOf(file);
+}
+
 void TTagFile::Replace(const std::function<void(TStream&)>& write) {
-  CheckState();
-  FState = TState::Changing;
-  struct TBackToWriting {
-    TState& state;
-    ~TBackToWriting() { state = TState::Writing; }
-  } back{FState};
+  TChanging changing(*this);
   FNotDurable.clear();
   TFileReplacement replacement(*FPlace);
   write(replacement.Stream());
@@ -476,7 +510,9 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   }
   // Past this point the file is only ever finished, never put back: a step that fails is tried
   // once more, and when it fails again the journal leaves the rest to the next writer.
+  FMayOverwrite = true;
   auto finish = [&] {
+    ExpectMayOverwrite();
     CopyContent(source, file, size);
     KeepModified(file);
     file.Flush();
