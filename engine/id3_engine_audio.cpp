@@ -21,7 +21,7 @@ auto ThroughCache(TTagFile& file, const TRead& read) {
 TMpegAudioProperties TID3Engine::ReadAudio() {
   if (!Active()) return TMpegAudioProperties();
   // The audio begins after a tag at the file's start; one found further in is not in the way.
-  const int64_t tagEnd = FTagOffset == 0 ? FTagSize : 0;
+  const int64_t tagEnd = FPlace.offset == 0 ? FPlace.size : 0;
   return ThroughCache(*FFile, [&](TStream& s) { return ReadMpegAudio(s, tagEnd); });
 }
 

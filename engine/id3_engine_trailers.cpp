@@ -13,7 +13,7 @@ int64_t TID3Engine::FileSize() {
 void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
   if (!Active() || ranges.empty()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  TTagWriter(*this, *FFile).Cut(ranges);
+  Writer().Cut(ranges);
   FFile->RaiseNotDurable();
 }
 

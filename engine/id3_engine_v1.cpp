@@ -101,7 +101,7 @@ std::optional<TFileRange> TID3Engine::ID3V1Range() {
   TTrailer t;
   const int64_t size = FStream->Size();
   // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
-  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FPlace.offset + FPlace.size)
     return std::nullopt;
   return TFileRange{size - kTrailerSize, kTrailerSize};
 }
@@ -111,7 +111,7 @@ bool TID3Engine::RemoveID3V1() {
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
   const std::optional<TFileRange> trailer = ID3V1Range();
   if (!trailer) return false;
-  TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
+  Writer().CheckContent("remove the ID3v1 trailer of");
   FFile->CutEnd(trailer->Offset);
   return true;
 }
@@ -119,10 +119,10 @@ bool TID3Engine::RemoveID3V1() {
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
+  Writer().CheckContent("write an ID3v1 trailer to");
   // Under a journal beside the file, as every change in place: whatever fails, and wherever
   // the process stops, the file ends with its old trailer or its new one.
-  const int64_t tagEnd = FTagOffset + FTagSize;
+  const int64_t tagEnd = FPlace.offset + FPlace.size;
   try {
     // Where no journal can be made beside the file, a new file is written beside it instead,
     // which needs none.

@@ -31,7 +31,7 @@ std::optional<TID3v1Trailer> TID3Engine::ReadID3V1Trailer() {
   if (!Active()) return std::nullopt;
   const int64_t size = FStream->Size();
   // The end of the ID3v2 tag itself is never taken for a trailer.
-  if (size - id3::TrailerSize < FTagOffset + FTagSize) return std::nullopt;
+  if (size - id3::TrailerSize < FPlace.offset + FPlace.size) return std::nullopt;
   std::string last(static_cast<size_t>(id3::TrailerSize), '\0');
   if (FStream->ReadAt(size - id3::TrailerSize, last.data(), id3::TrailerSize) != id3::TrailerSize)
     return std::nullopt;
