@@ -425,6 +425,8 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         engine.SetKeepModified(options.preserveModified && !request.dryRun);
         // A dry run opens the file for reading only: it cannot change it.
         OpenEngine(engine, fileName, request.dryRun, options.force);
+        // The edits apply to the frames a write puts in place of an imported ID3v1 trailer.
+        engine.SettleID3V1Import();
         const TTagLines before = TagLines(engine, false);
         Apply(request, engine, fileName);
         // The APE tag is cut by the tag's write, in the same change.

@@ -110,6 +110,7 @@ void TID3Engine::EraseTag() {
 void TID3Engine::ClearTag() {
   FFile->Cache().Clear();
   FTag.Clear();
+  FID3V1Imported = false;
   FTagSize = 0;
   FTagOffset = 0;
   FReadReport = TTagReadReport();

@@ -9,12 +9,14 @@ namespace tagscope {
 
 void TID3Engine::SaveTag() {
   if (!Active()) return;
+  SettleID3V1Import();
   TTagWriter(*this, *FFile)
       .Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
+  SettleID3V1Import();
   TTagWriter(*this, *FFile).Remove(trailers);
 }
 
