@@ -312,7 +312,8 @@ void AddOwnedFrames(const TSetOptions& o, TSetRequest& request, TClaims& claims)
     request.volumes.emplace_back(ToLatin1(identification, "volume identification"),
                                  static_cast<int>(std::lround(db * 512)));
   }
-  if (o.fromJsonOption->count() > 0) request.fromJson = ParseDumpJson(JsonArgument(o.fromJson));
+  if (o.fromJsonOption->count() > 0)
+    request.fromJson = ParseDumpJson(JsonArgument(o.fromJson), o.force);
 }
 
 // --chapters, --delete-chapters and --lrc; the lyrics claim the unsynchronised lyrics of their
@@ -362,19 +363,39 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
+// "A, B, C".
+std::string Listed(const std::vector<std::string>& ids) {
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+  return list;
+}
+
+// The note that frames went because the tag's version has no form for them.
+void NoteDropped(std::vector<std::string>& notes, const std::vector<std::string>& dropped,
+                 int version, const std::string& fileName) {
+  if (dropped.empty()) return;
+  notes.push_back(Format("Note: ID3v2.%d has no form for %s: dropped from \"%s\"", version,
+                         Listed(dropped).c_str(), EscapeForTerminal(fileName).c_str()));
+}
+
+// Makes the change in the engine's tag; returns the notes to print once it is written.
+std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
+                               const std::string& fileName) {
+  std::vector<std::string> notes;
   // The frames of --from-json replace the tag's before anything else changes them.
-  if (r.fromJson) WriteJsonFrames(*r.fromJson, engine.Tag());
+  if (r.fromJson) {
+    if (!r.fromJson->dropped.empty())
+      notes.push_back(
+          Format("Note: later versions have no form for the ID3v2.2 frame%s %s of the "
+                 "JSON: left out of \"%s\"",
+                 r.fromJson->dropped.size() > 1 ? "s" : "", Listed(r.fromJson->dropped).c_str(),
+                 EscapeForTerminal(fileName).c_str()));
+    const std::vector<std::string> dropped = WriteJsonFrames(*r.fromJson, engine.Tag());
+    NoteDropped(notes, dropped, std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
+  }
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
-  if (r.version != 0) {
-    const std::vector<std::string> dropped = ChangeTagVersion(engine, r.version);
-    std::string ids;
-    for (const std::string& id : dropped) ids += (ids.empty() ? "" : ", ") + id;
-    if (!ids.empty())
-      std::cerr << "Note: ID3v2." << int(r.version) << " has no form for " << ids
-                << ": dropped from \"" << EscapeForTerminal(fileName) << "\"\n";
-  }
+  if (r.version != 0) NoteDropped(notes, ChangeTagVersion(engine, r.version), r.version, fileName);
   if (r.fromName) SetFromName(engine, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
@@ -411,6 +432,7 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
   if (r.padding) engine.SetPadding(*r.padding);
   if (r.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(r.v1);
+  return notes;
 }
 
 // The same change for every file named; the options are checked once, before any file is opened.
@@ -428,12 +450,16 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         // The edits apply to the frames a write puts in place of an imported ID3v1 trailer.
         engine.SettleID3V1Import();
         const TTagLines before = TagLines(engine, false);
-        Apply(request, engine, fileName);
+        const std::vector<std::string> notes = Apply(request, engine, fileName);
         // The APE tag is cut by the tag's write, in the same change.
         if (options.apeToId3) MoveApeTag(engine, options.force, std::cout);
-        if (request.dryRun)
-          return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
-        Change(engine, &TID3Engine::WriteTag);
+        if (request.dryRun) {
+          PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
+        } else {
+          Change(engine, &TID3Engine::WriteTag);
+        }
+        // What went from the tag is told once the change is made: a failed one changed nothing.
+        for (const std::string& note : notes) PrintNote(note);
       },
       // Many files at once where nothing is printed along the way.
       !request.dryRun && !options.apeToId3);
