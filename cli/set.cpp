@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/set_timed.h"
+#include "cli/set_version.h"
 #include "cli/verbs.h"
 #include "tagscope/engine/file_naming.h"
+#include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
@@ -207,13 +210,13 @@ void AddLinksAndUserTexts(const TSetOptions& o, TSetRequest& request, TClaims& c
       throw EConvertError(Format(
           "--url needs the ID of a link frame such as WOAR (--user-url sets WXXX), got \"%s\"",
           id.c_str()));
-    request.links.emplace_back(id, ToLatin1(url, id + " link"));
+    request.links.emplace_back(id, ToLatin1(url, id + " link", true));
   }
   for (const std::string& argument : o.userUrls) {
     const auto [description, url] = SplitPair(argument, "--user-url", "DESC=URL");
     CheckedUtf8(description, "link description");
     claims.Claim("the user link \"" + description + "\"", "--user-url " + description);
-    request.userUrls.emplace_back(description, ToLatin1(url, "link"));
+    request.userUrls.emplace_back(description, ToLatin1(url, "link", true));
   }
   for (const std::string& argument : o.userTexts) {
     const auto [description, text] = SplitPair(argument, "--user-text", "DESC=TEXT");
@@ -268,6 +271,11 @@ void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) 
       throw EConvertError(
           Format("--frame needs a frame ID of four letters A-Z or digits such as TCMP, got \"%s\"",
                  id.c_str()));
+    // A frame no version or common addition defines is shown by readers as bytes, if at all.
+    if (FrameName(id) == id && !o.force)
+      throw EConvertError(
+          Format("--frame %s: no version defines a frame %s; give --force to write it all the same",
+                 id.c_str(), id.c_str()));
     const std::string_view kind = FrameKind(id);
     if (kind != "text" && kind != "url" && kind != "raw")
       throw EConvertError(Format("--frame writes texts and links; %s holds other content: use %s",
@@ -278,7 +286,7 @@ void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) 
       claims.Claim(TClaims::Frame(id), "--frame " + id);
       same = request.frameTexts.insert(request.frameTexts.end(), {id, {}});
     }
-    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link")
+    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link", true)
                                          : OptionValue(value, o.fromFile, id + " text"));
   }
 }
@@ -351,6 +359,7 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   request.footer = o.footer;
   request.v1 = o.v1;
   request.dryRun = o.dryRun;
+  request.force = o.force;
   if (request.padding && request.footer)
     throw EConvertError(
         "A tag with a footer has no padding: --padding and --footer exclude each other");
@@ -402,8 +411,20 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
                                fileName.c_str(), engine.Header().VersionNumber()));
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
-  for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
-  for (const auto& [id, texts] : r.textLists) SetTextValues(engine, id, texts);
+  // Frames of the other version are set in a tag of that version and converted into this one.
+  const std::set<std::string> convert = FramesToConvert(r, engine, fileName, notes);
+  TID3Tag other;
+  other.Header().SetVersionNumber(engine.Header().VersionNumber() >= 4 ? 3 : 4);
+  auto tagFor = [&](const std::string& id) -> TID3Tag& {
+    return convert.count(id) > 0 ? other : engine.Tag();
+  };
+  for (const auto& [id, text] : r.texts) {
+    if (FrameKind(id) == "people")
+      SetTextValues(tagFor(id), id, {text});
+    else
+      tagFor(id).SetFrameTextUtf8(id, text);
+  }
+  for (const auto& [id, texts] : r.textLists) SetTextValues(tagFor(id), id, texts);
   for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
   for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
   if (r.year) SetShownYear(engine, *r.year);
@@ -420,15 +441,17 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
     } else if (values.size() == 1 && values[0].empty()) {
       DeleteFrames(engine, id);
     } else {
-      SetTextValues(engine, id, values);
+      SetTextValues(tagFor(id), id, values);
     }
   }
   for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(engine, owner, identifier);
   if (r.playCount) SetPlayCount(engine, *r.playCount);
   for (const auto& [identification, adjustment] : r.volumes)
     SetVolume(engine, identification, adjustment);
+  if (engine.Active() && other.Frames().Count() > 0)
+    NoteDropped(notes, AddConvertedFrames(engine.Tag(), other),
+                std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
   ApplyTimed(r, engine, fileName);
-  RefuseFramesOfOtherVersion(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);
   if (r.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(r.v1);
