@@ -19,6 +19,7 @@
 #include "cli/set_timed.h"
 #include "cli/set_version.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/chapters.h"
 #include "tagscope/engine/file_naming.h"
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/frame_value.h"
@@ -410,6 +411,11 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
+  // The tables of contents list none of the chapters or tables that went.
+  if (engine.Active() &&
+      std::any_of(r.deletions.begin(), r.deletions.end(),
+                  [](const std::string& id) { return id == "CHAP" || id == "CTOC"; }))
+    PruneTablesOfContents(engine.Tag());
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
   // Frames of the other version are set in a tag of that version and converted into this one.
   const std::set<std::string> convert = FramesToConvert(r, engine, fileName, notes);
