@@ -583,7 +583,8 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
               "BYTES"));
   cmd.add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
   cmd.add_flag("--force", o.force,
-               "Write although the tag could not be read in full, dropping what was not read");
+               "Write although the tag could not be read in full, dropping what was not read; "
+               "write frames the tag's version (or any version) lacks as they are");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   cmd.add_flag("--ape-to-id3", o.apeToId3,
                "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "
