@@ -424,6 +424,10 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
   auto tagFor = [&](const std::string& id) -> TID3Tag& {
     return convert.count(id) > 0 ? other : engine.Tag();
   };
+  // A year, day or time changes that part of the recording time.
+  if (engine.Header().VersionNumber() >= 4 &&
+      (convert.count("TYER") + convert.count("TDAT") + convert.count("TIME")) > 0)
+    AddVersion3Dates(other, engine.Tag());
   for (const auto& [id, text] : r.texts) {
     if (FrameKind(id) == "people")
       SetTextValues(tagFor(id), id, {text});

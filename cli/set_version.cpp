@@ -50,8 +50,12 @@ std::set<std::string> FramesToConvert(const TSetRequest& r, const TID3Engine& en
   if (!engine.Active()) return convert;
   const int version = std::max<int>(engine.Header().VersionNumber(), 3);
   const auto requested = RequestedFrames(r);
+  // A day or time goes into the recording time with the year given, or the one it holds.
+  const std::string date = engine.Tag().GetFrameText("TDRC");
   const bool year = std::any_of(requested.begin(), requested.end(),
-                                [](const auto& p) { return p.first == "TYER"; });
+                                [](const auto& p) { return p.first == "TYER"; }) ||
+                    (date.size() >= 4 && std::all_of(date.begin(), date.begin() + 4,
+                                                     [](char c) { return c >= '0' && c <= '9'; }));
   std::vector<std::string> kept;
   for (const auto& [id, option] : requested) {
     TVersionFit fit = FrameVersionFit(id, static_cast<uint8_t>(version));

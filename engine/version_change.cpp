@@ -198,6 +198,14 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
   return dropped;
 }
 
+void AddVersion3Dates(TID3Tag& to, const TID3Tag& from) {
+  const auto t = ParseTimestamp(from.GetFrameText("TDRC"));
+  if (!t) return;
+  SetText(to, "TYER", t->year);
+  SetText(to, "TDAT", t->day.empty() ? "" : t->day + t->month);
+  SetText(to, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
+}
+
 std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames) {
   const uint8_t version = std::max<uint8_t>(tag.Header().VersionNumber(), 3);
   const std::vector<std::string> dropped = ChangeTagVersion(frames, version);

@@ -184,6 +184,13 @@ class VersionChange(unittest.TestCase):
                     self.assertIn(note, result.stderr.decode())
                 else:
                     self.assertEqual(result.stderr, b"")
+        # A day, time or year changes that part of the recording time.
+        name = self.tagged("date", 4, [id3.TDRC(encoding=0, text="2004-05-06T07:08")])
+        for options, date in ((["--frame", "TDAT=0101"], "2004-01-01 07:08"),
+                              (["--text", "TYER=2005"], "2005-01-01 07:08")):
+            subprocess.run([TOOL, "set", name, *options], check=True, capture_output=True,
+                           timeout=60)
+            self.assertEqual([str(t) for t in id3.ID3(name).getall("TDRC")[0].text], [date])
         name = self.tagged("v3", 3, [id3.TIT2(encoding=0, text="Song")])
         subprocess.run([TOOL, "set", name, "--id3v2.4", "--text", "TSOP=Sort"], check=True,
                        capture_output=True, timeout=60)

@@ -47,5 +47,9 @@ TVersionFit FrameVersionFit(std::string_view id, uint8_t version);
 // content they replace go first (a new date replaces the year, day and time frames). Returns
 // the IDs of the frames that have no form in `tag`'s version and did not go in.
 std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames);
+// Puts into `to` the year, day and time frames of version 3 (TYER, TDAT, TIME) that the
+// recording time (TDRC) of `from`, a tag of version 4, comes to: an edit of one of them then
+// changes that part of the date. Nothing when `from` has no recording time in the standard form.
+void AddVersion3Dates(TID3Tag& to, const TID3Tag& from);
 
 }  // namespace tagscope
