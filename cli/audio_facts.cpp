@@ -55,7 +55,7 @@ void AudioJson(TJsonWriter& j, const TMpegAudioProperties& a) {
   j.Member("apeTag", a.apeTag).Member("lyrics3", a.lyrics3).Member("id3v1", a.id3v1).EndObject();
 }
 
-void AudioText(std::ostream& out, const TMpegAudioProperties& a) {
+void AudioText(std::ostream& out, const TMpegAudioProperties& a, const TTrailerTags* trailers) {
   if (!a.found) {
     out << "Audio: no MPEG audio frames found\n";
   } else {
@@ -77,9 +77,17 @@ void AudioText(std::ostream& out, const TMpegAudioProperties& a) {
       out << " (delay " << a.encoderDelay << ", padding " << a.encoderPadding << " samples)";
     out << "\n";
   }
-  if (a.apeTag || a.lyrics3 || a.id3v1)
-    out << "  followed by" << (a.apeTag ? " APEv2" : "") << (a.lyrics3 ? " Lyrics3" : "")
-        << (a.id3v1 ? " ID3v1" : "") << "\n";
+  if (!a.apeTag && !a.lyrics3 && !a.id3v1) return;
+  // Taggers write the APE tag and the Lyrics3 block either way round; the ID3v1 trailer ends
+  // the file.
+  const bool lyricsFirst = trailers && trailers->Ape.Present && trailers->Lyrics3.Present &&
+                           trailers->Lyrics3.Place.Offset < trailers->Ape.Place.Offset;
+  const char* first = lyricsFirst ? " Lyrics3" : " APEv2";
+  const char* second = lyricsFirst ? " APEv2" : " Lyrics3";
+  const bool hasFirst = lyricsFirst ? a.lyrics3 : a.apeTag;
+  const bool hasSecond = lyricsFirst ? a.apeTag : a.lyrics3;
+  out << "  followed by" << (hasFirst ? first : "") << (hasSecond ? second : "")
+      << (a.id3v1 ? " ID3v1" : "") << "\n";
 }
 
 }  // namespace tagscope::cli

@@ -301,8 +301,9 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
         << EscapeForTerminal(u.URLUtf8) << "\n";
   // The trailer beside the tag: readers that know no ID3v2 show its fields.
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
-  if (audio) AudioText(out, *audio);
-  TrailerTagsText(out, ReadTrailerTags(e));
+  const TTrailerTags trailers = ReadTrailerTags(e);
+  if (audio) AudioText(out, *audio, &trailers);
+  TrailerTagsText(out, trailers);
 }
 
 namespace {

@@ -6,7 +6,6 @@
 
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/synced_lyrics.h"
-#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope::cli {
@@ -61,22 +60,6 @@ void ApplyTimed(const TSetRequest& r, TID3Engine& engine, const std::string& fil
     SetChapters(engine.Tag(), chapters);
   }
   if (!r.syncedLyrics.empty()) SetSyncedLyrics(engine.Tag(), r.syncedLanguage, r.syncedLyrics);
-}
-
-void RefuseFramesOfOtherVersion(const TSetRequest& r, TID3Engine& engine,
-                                const std::string& fileName) {
-  if (!engine.Active() || engine.Header().VersionNumber() >= 4) return;
-  auto check = [&](const std::string& id) {
-    if (!IsVersion4Frame(id)) return;
-    const std::string_view older = Version3Equivalent(id);
-    throw EConvertError(
-        Format("%s is a frame of ID3v2.4, and the tag of \"%s\" is ID3v2.3, which lacks it%s: give "
-               "--id3v2.4 to write an ID3v2.4 tag",
-               id.c_str(), fileName.c_str(),
-               older.empty() ? "" : (" (its ID3v2.3 form is " + std::string(older) + ")").c_str()));
-  };
-  for (const auto& [id, text] : r.texts) check(id);
-  for (const auto& [id, texts] : r.textLists) check(id);
 }
 
 }  // namespace tagscope::cli

@@ -14,9 +14,5 @@ void ReadChapterList(const std::string& fileName, TSetRequest& request);
 void ReadLrc(const std::string& fileName, TSetRequest& request);
 // Puts the chapters and lyrics asked for into the engine's tag (open on `fileName`).
 void ApplyTimed(const TSetRequest& request, TID3Engine& engine, const std::string& fileName);
-// Refuses text frames the request sets that the tag's version does not have: a tag of version
-// 3 (or 2, written as 3) has none of the frames ID3v2.4 brought.
-void RefuseFramesOfOtherVersion(const TSetRequest& request, TID3Engine& engine,
-                                const std::string& fileName);
 
 }  // namespace tagscope::cli

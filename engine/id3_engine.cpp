@@ -110,6 +110,7 @@ void TID3Engine::EraseTag() {
 void TID3Engine::ClearTag() {
   FFile->Cache().Clear();
   FTag.Clear();
+  FID3V1Imported = false;
   FPlace.size = 0;
   FPlace.offset = 0;
   FReadReport = TTagReadReport();

@@ -12,6 +12,8 @@
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/tag_edit.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -94,6 +96,68 @@ void TID3Engine::LoadID3V1() {
   FTag.Header().SetExtendedHeaderPresent(true);
   FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
   FTag.RecordPadding(250);  // the padding a later write appends
+  FID3V1Imported = true;
+}
+
+namespace {
+
+bool IsImportedComment(const TID3Comment& c) {
+  return c.Language == "ENG" && c.Description == "MAIN";
+}
+
+// Whether the tag holds a comment in "eng" without a description beside the import's: an edit
+// set it, and it stands for the trailer's comment now.
+bool HasPlainComment(const TID3Tag& tag) {
+  for (int i = 0; i < tag.Frames().Count(); ++i) {
+    const TID3Frames_Item& item = tag.Frames().Items(i);
+    if (!item.HasID("COMM") || item.Encrypted()) continue;
+    const TID3Comment c = ParseComment(item.Payload());
+    if (SameTextAscii(c.Language, "eng") && c.Description.empty()) return true;
+  }
+  return false;
+}
+
+// A frame of the import that carries nothing: an empty field, the track byte's "no track".
+bool IsEmptyField(const TID3Frames_Item& item) {
+  static constexpr std::string_view kFields[] = {"TALB", "TPE1", "TIT2", "TYER", "TRCK"};
+  const std::string id = item.Name();
+  if (std::find(std::begin(kFields), std::end(kFields), id) == std::end(kFields)) return false;
+  const std::string text = item.AsTextUtf8();
+  return text.empty() || (id == "TRCK" && text == "0");
+}
+
+}  // namespace
+
+void TID3Engine::SettleID3V1Import() {
+  if (!FID3V1Imported) return;
+  FID3V1Imported = false;
+  const uint8_t version = FTag.Header().VersionNumber();
+  const bool plainComment = HasPlainComment(FTag);
+  TID3Frames& frames = FTag.Frames();
+  for (int i = 0; i < frames.Count();) {
+    TID3Frames_Item& item = frames.Items(i);
+    bool drop = IsEmptyField(item);
+    if (item.HasID("COMM") && !item.Encrypted()) {
+      const TID3Comment c = ParseComment(item.Payload());
+      if (IsImportedComment(c)) {
+        drop = c.Text.empty() || plainComment;
+        if (!drop) {
+          item.Data().SetBytes(BuildCommentUtf8("", c.TextUtf8, "eng", version));
+          item.Data().SetPosition(0);
+        }
+      }
+    }
+    if (drop)
+      frames.Delete(i);
+    else
+      ++i;
+  }
+  // Version 4 has the year in the recording time; one an edit set there already wins.
+  if (version < 4) return;
+  if (FTag.FrameCount("TDRC") > 0)
+    DeleteFrames(FTag, "TYER");
+  else if (TID3Frames_Item* year = frames.FindFrame("TYER"))
+    year->SetName("TDRC");
 }
 
 std::optional<TFileRange> TID3Engine::ID3V1Range() {

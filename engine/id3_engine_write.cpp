@@ -16,11 +16,13 @@ TTagWriter TID3Engine::Writer() {
 
 void TID3Engine::SaveTag() {
   if (!Active()) return;
+  SettleID3V1Import();
   Writer().Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
+  SettleID3V1Import();
   Writer().Remove(trailers);
 }
 

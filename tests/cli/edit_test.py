@@ -63,6 +63,15 @@ class Edits(unittest.TestCase):
             self.assertIn(word.encode(), result.stderr)
         self.assertEqual(self.contents(), before)
 
+    def test_deleted_chapters_leave_no_table_pointing_at_them(self):
+        self.tag_with(4, id3.TIT2(encoding=3, text="Song"),
+                      id3.CTOC(element_id="toc", flags=3, child_element_ids=["chp0", "sub"]),
+                      id3.CTOC(element_id="sub", flags=1, child_element_ids=["chp1"]),
+                      id3.CHAP(element_id="chp0", start_time=0, end_time=10),
+                      id3.CHAP(element_id="chp1", start_time=10, end_time=20))
+        tags = self.set("--delete", "CHAP")
+        self.assertEqual([f.FrameID for f in tags.values()], ["TIT2"])
+
     def test_pictures_added_replaced_and_removed(self):
         jpeg, png = self.put(JPEG, "cover.jpg"), self.put(PNG, "back:side.png")
         tags = self.set("--picture", jpeg + ":front:Cover: big", "--picture", png + ":4")
@@ -125,6 +134,10 @@ class Edits(unittest.TestCase):
                 self.assertEqual(len(tags.getall("TXXX")), 1)
                 self.assertEqual(len(tags.getall("APIC")), 1)
         self.refused(["--user-url", "Home=http://x.example/€"], "%-escapes")
+        result = run("set", self.file, "--volume", "東京=1")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(b"ISO-8859-1", result.stderr)
+        self.assertNotIn(b"escapes", result.stderr)
 
     def test_genre_grouping_and_year_go_where_other_tools_read_them(self):
         tags = self.set("--genre", "Rock", "--grouping", "Live sets", "--year", "2004")

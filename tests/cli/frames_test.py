@@ -527,10 +527,17 @@ class FromJsonTest(MutagenFramesTest):
                  (("POPM", "rating", 300), b"frames[%d].content.rating" % at["POPM"]),
                  (("POPM", "rating", "high"), b"frames[%d].content.rating" % at["POPM"]),
                  (("TIT2", "id", "tit2"), b"frames[%d].id" % at["TIT2"]),
-                 (("UFID", "data", {"size": 2}), b"frames[%d].content.data" % at["UFID"])]
+                 (("UFID", "data", {"size": 2}), b"frames[%d].content.data" % at["UFID"]),
+                 (("TIT2", "kind", "bogus"), b"frames[%d].kind" % at["TIT2"]),
+                 ("second TIT2", b"frames[%d].id: is TIT2 again" % len(at)),
+                 (json.dumps(good) + "\n" + json.dumps(good), b"the dumps of several files")]
         for change, message in cases:
             with self.subTest(change=change):
-                if isinstance(change, str):
+                if change == "second TIT2":
+                    doc = json.loads(json.dumps(good))
+                    doc["frames"].append(doc["frames"][at["TIT2"]])
+                    text = json.dumps(doc)
+                elif isinstance(change, str):
                     text = change
                 else:
                     doc = json.loads(json.dumps(good))

@@ -114,6 +114,14 @@ class TID3Engine {
   // Imports the ID3v1 trailer into frames; writes one built from the fields.
   void LoadID3V1();
   void SaveID3V1();
+  // The import shows every field of the trailer as the viewer's pages have it (the year as
+  // TYER, empty fields, track "0", the comment described "MAIN" in "ENG"); a write puts the
+  // frames other taggers write instead. This turns the imported frames into those now, so
+  // that edits apply to them: the year as TDRC in a tag of version 4, no empty frames, no
+  // track 0, the comment in "eng" with no description. Nothing when the tag was not imported
+  // or has been turned already; WriteTag does it itself.
+  void SettleID3V1Import();
+  bool ID3V1Imported() const { return FID3V1Imported; }
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
   // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
@@ -248,6 +256,7 @@ class TID3Engine {
   TTagWriter Writer();
 
   bool FWriteID3V1 = false;
+  bool FID3V1Imported = false;  // the frames are the trailer's import as the viewer shows it
   bool FDropApeTag = false;
   TTagPlace FPlace;
   std::string FFileName;
