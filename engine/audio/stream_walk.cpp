@@ -12,26 +12,42 @@
 
 namespace tagscope {
 
+namespace {
+
+// The room of the last window a thread closed, for its next one.
+thread_local std::string tSpareBlock;
+
+}  // namespace
+
+TForwardWindow::TForwardWindow(TStream& stream, int64_t end)
+    : FStream(stream), FEnd(end), FBytes(std::move(tSpareBlock)) {
+  tSpareBlock.clear();
+}
+
+TForwardWindow::~TForwardWindow() {
+  if (FBytes.size() > tSpareBlock.size()) tSpareBlock = std::move(FBytes);
+}
+
 std::string_view TForwardWindow::From(int64_t pos) {
-  const int64_t held = FBase + static_cast<int64_t>(FBytes.size()) - pos;
+  const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
   if (pos < FBase || held < want) {
     FBase = pos;
     const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    FBytes.resize(static_cast<size_t>(count));
+    if (static_cast<int64_t>(FBytes.size()) < count) FBytes.resize(static_cast<size_t>(kBlock));
     const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FBytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-    if (got < count) FEnd = pos + std::max<int64_t>(got, 0);
+    FHeld = std::clamp<int64_t>(got, 0, count);
+    if (got < count) FEnd = pos + FHeld;
   }
-  if (pos >= FBase + static_cast<int64_t>(FBytes.size())) return {};
-  return std::string_view(FBytes).substr(static_cast<size_t>(pos - FBase));
+  if (pos >= FBase + FHeld) return {};
+  return std::string_view(FBytes.data(), static_cast<size_t>(FHeld))
+      .substr(static_cast<size_t>(pos - FBase));
 }
 
 void TForwardWindow::SetEnd(int64_t end) {
   FEnd = std::min(FEnd, end);
-  const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
-  FBytes.resize(static_cast<size_t>(held));
+  FHeld = std::clamp<int64_t>(FEnd - FBase, 0, FHeld);
 }
 
 namespace {
@@ -131,7 +147,7 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
-    if (const int64_t tag = TagAt(view, 0, pos)) {
+    if (const int64_t tag = view[0] == 'I' ? TagAt(view, 0, pos) : 0) {
       Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
           "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
       return pos + tag;

@@ -16,7 +16,12 @@ class TForwardWindow {
   static constexpr int64_t kBlock = int64_t(1) << 20;
   static constexpr int64_t kMargin = 16 * 1024;  // more than three frames of any kind
 
-  TForwardWindow(TStream& stream, int64_t end) : FStream(stream), FEnd(end) {}
+  // The block's room is taken over from the last window the thread closed, and handed back:
+  // a walk over many files allocates (and clears) it once per thread, not once per file.
+  TForwardWindow(TStream& stream, int64_t end);
+  ~TForwardWindow();
+  TForwardWindow(const TForwardWindow&) = delete;
+  TForwardWindow& operator=(const TForwardWindow&) = delete;
 
   // The bytes held from pos on. A stream that turns out shorter than its end said moves the
   // end to where its bytes stop.
@@ -33,7 +38,8 @@ class TForwardWindow {
   TStream& FStream;
   int64_t FEnd;
   int64_t FBase = 0;
-  std::string FBytes;
+  std::string FBytes;  // room for a block; its first FHeld bytes are the stream's from FBase
+  int64_t FHeld = 0;
 };
 
 }  // namespace tagscope
