@@ -78,6 +78,63 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
   return kTagHeaderSize * (footer ? 2 : 1) + static_cast<int64_t>(r.SyncSafeAt(6, 4));
 }
 
+// --- checksums ---
+
+constexpr size_t kLameCrcAt = 34;     // the checksum's place in the LAME extension
+constexpr size_t kLameCrcSpan = 190;  // the bytes one common encoder sums, whatever the layout
+
+// CRC-16 of the polynomial 0x8005 taken bit-reversed, from 0: the LAME extension's checksum.
+uint16_t ReversedCrc16(std::string_view bytes) {
+  uint16_t crc = 0;
+  for (const char c : bytes) {
+    crc ^= static_cast<uint8_t>(c);
+    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
+}
+
+// CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
+uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
+  for (const char c : bytes) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
+    for (int i = 0; i < 8; ++i)
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
+  }
+  return crc;
+}
+
+// Encoders whose LAME extension carries a checksum: LAME itself and the libraries around it.
+bool SumsLameExtension(const std::string& encoder) {
+  for (const char* name : {"LAME", "L3.", "Lavc", "Lavf"})
+    if (encoder.rfind(name, 0) == 0) return true;
+  return false;
+}
+
+// Whether the checksum of the LAME extension at `lame` in the frame matches: summed over every
+// byte before it, as the extension's layout has it, or over the frame's first 190 bytes with
+// the checksum's own taken as zeros and zeros past the frame's end, as one common encoder sums
+// it. The two agree in stereo MPEG-1 frames, where the checksum sits at byte 190; in mono
+// frames it sits earlier, and the frame may end before byte 190. Either is sound.
+bool LameCrcMatches(std::string_view frame, size_t lame) {
+  const size_t at = lame + kLameCrcAt;
+  if (at + 2 > frame.size()) return true;
+  const auto stored = static_cast<uint16_t>(TByteReader(frame).BEAt(at, 2));
+  if (ReversedCrc16(frame.substr(0, at)) == stored) return true;
+  std::string span(frame.substr(0, kLameCrcSpan));
+  span.resize(kLameCrcSpan, '\0');
+  for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) span[i] = '\0';
+  return ReversedCrc16(span) == stored;
+}
+
+// Whether a Layer III frame that carries a checksum (right after its header) matches it: the
+// sum of the header's last two bytes and the side information.
+bool FrameCrcMatches(std::string_view frame, const TMpegFrameHeader& h) {
+  const size_t side = SideInfoSize(h);
+  if (frame.size() < 6 + side) return true;
+  const uint16_t crc = FrameCrc16(frame.substr(6, side), FrameCrc16(frame.substr(2, 2)));
+  return crc == TByteReader(frame).BEAt(4, 2);
+}
+
 std::string Bytes(int64_t n) {
   return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
 }
@@ -172,6 +229,7 @@ class TStreamWalker {
       }
     }
     if (R.firstFrame < 0) Begin(pos, view, h);
+    CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
   }
@@ -292,8 +350,23 @@ class TStreamWalker {
   void Begin(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
     R.firstFrame = pos;
     FFirst = h;
-    FVbr = ReadVbrHeader(view.substr(0, static_cast<size_t>(h.frameLength)), h);
+    const std::string_view frame = view.substr(0, static_cast<size_t>(h.frameLength));
+    FVbr = ReadVbrHeader(frame, h);
     R.vbrHeader = FVbr.kind;
+    if (FVbr.lameOffset >= 0 && SumsLameExtension(FVbr.encoder) &&
+        !LameCrcMatches(frame, static_cast<size_t>(FVbr.lameOffset)))
+      Add(pos + FVbr.lameOffset + kLameCrcAt, 2, Kind::sfLameCrc, kDamage,
+          "the LAME extension's checksum does not match its frame");
+  }
+
+  // A Layer III frame's checksum, where it carries one. The VBR header's frame is left out: its
+  // side information stands in for no audio.
+  void CheckFrameCrc(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
+    if (h.layer != 3 || !h.crc || (pos == R.firstFrame && !FVbr.kind.empty())) return;
+    if (FrameCrcMatches(view.substr(0, static_cast<size_t>(h.frameLength)), h)) return;
+    if (FBadCrcs++ == 0)
+      Add(pos, h.frameLength, Kind::sfFrameCrc, kDamage,
+          "a frame whose checksum does not match its side information");
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
@@ -332,6 +405,7 @@ class TStreamWalker {
     } else {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
       CheckVbrHeader();
+      NoteBadCrcs();
     }
     std::stable_sort(
         R.findings.begin(), R.findings.end(),
@@ -339,6 +413,17 @@ class TStreamWalker {
     if (FOmitted > 0)
       R.findings.push_back({R.audioEnd, 0, Kind::sfMoreFindings, FOmittedSeverity,
                             Format("%lld more findings", static_cast<long long>(FOmitted))});
+  }
+
+  // The first frame whose checksum is wrong stands for the others: how many there are.
+  void NoteBadCrcs() {
+    if (FBadCrcs < 2) return;
+    for (TStreamFinding& f : R.findings)
+      if (f.kind == Kind::sfFrameCrc)
+        f.text = Format(
+            "%lld frames whose checksums do not match their side information, the "
+            "first here",
+            static_cast<long long>(FBadCrcs));
   }
 
   void CheckVbrHeader() {
@@ -386,7 +471,8 @@ class TStreamWalker {
   int64_t FSamples = 0;      // of the first frame's stream
   double FOtherSeconds = 0;  // of frames of other streams
   int FLowRate = 0, FHighRate = 0;
-  bool FMixed = false;  // the last frame taken was of another stream
+  bool FMixed = false;   // the last frame taken was of another stream
+  int64_t FBadCrcs = 0;  // frames whose checksums are wrong
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
 };
@@ -421,6 +507,10 @@ const char* StreamFindingKindName(TStreamFindingKind kind) {
       return "second-id3v1";
     case Kind::sfDamagedTrailer:
       return "damaged-trailer";
+    case Kind::sfLameCrc:
+      return "lame-crc";
+    case Kind::sfFrameCrc:
+      return "frame-crc";
     case Kind::sfMoreFindings:
       break;
   }

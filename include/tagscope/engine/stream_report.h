@@ -25,6 +25,8 @@ enum class TStreamFindingKind {
   sfSecondID3v1,        // an ID3v1 trailer before the one at the end
   sfDamagedTrailer,     // an APEv2 tag or Lyrics3 block behind the audio whose bounds fail
   sfMoreFindings,       // findings past the most a report lists, counted only
+  sfLameCrc,            // the LAME extension's checksum does not match the frame it is in
+  sfFrameCrc,           // a Layer III frame's checksum does not match its side information
 };
 
 struct TStreamFinding {
@@ -58,7 +60,8 @@ struct TStreamReport {
 // decoding: counts the frames, bytes and length, and notes junk, lost sync (taken up again only
 // where three frame headers follow on from each other), frames of another stream, a last frame
 // cut short, garbage after the audio, a VBR header that contradicts the stream, or a VBR stream
-// without one, ID3v2 tags inside the audio, a second ID3v1 trailer, and damaged trailer blocks.
+// without one, a LAME extension or Layer III frames whose checksums are wrong, ID3v2 tags inside
+// the audio, a second ID3v1 trailer, and damaged trailer blocks.
 // Reads the stream forward in large blocks, each byte looked at a bounded number of times;
 // raises only what the stream raises.
 TStreamReport WalkStream(TStream& stream, int64_t start = 0);
