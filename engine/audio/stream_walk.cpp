@@ -60,7 +60,6 @@ constexpr int kChainFrames = 3;  // frame headers in a row that make a sync beli
 constexpr size_t kMaxFindings = 256;
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
-constexpr int64_t kID3v1Size = 128;
 
 bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   if (bytes.size() < 4 || at > bytes.size() - 4) return false;
@@ -139,18 +138,6 @@ std::string Bytes(int64_t n) {
   return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
 }
 
-const char* TrailerName(TTrailerKind kind) {
-  switch (kind) {
-    case TTrailerKind::tkApe:
-      return "APEv2 tag";
-    case TTrailerKind::tkLyrics3:
-      return "Lyrics3 block";
-    case TTrailerKind::tkID3v1:
-      break;
-  }
-  return "ID3v1 trailer";
-}
-
 class TStreamWalker {
  public:
   TStreamWalker(TStream& stream, int64_t start)
@@ -183,7 +170,7 @@ class TStreamWalker {
     for (const TTrailerBlock& b : trailers.blocks)
       if (!b.Proven())
         Add(b.place.Offset, b.place.Size, Kind::sfDamagedTrailer, kDamage,
-            Format("damaged %s (%s)", TrailerName(b.kind), b.damage.c_str()));
+            DamagedTrailerText(b.kind, b.damage));
     const TTrailerBlock* v1 = trailers.Find(TTrailerKind::tkID3v1);
     if (v1 && v1->Proven() && v1->place.Offset == R.audioEnd) LookForSecondID3v1();
     FWindow.SetEnd(R.audioEnd);
@@ -194,8 +181,8 @@ class TStreamWalker {
     const int64_t at = R.audioEnd - kID3v1Size;
     if (at < R.audioStart) return;
     char tag[3] = {};
-    if (FStream.ReadAt(at, tag, 3) != 3 || std::string_view(tag, 3) != "TAG") return;
-    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, "a second ID3v1 trailer");
+    if (FStream.ReadAt(at, tag, 3) != 3 || !BeginsID3v1(std::string_view(tag, 3))) return;
+    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, kSecondID3v1Text);
     R.audioEnd = at;
   }
 
@@ -478,6 +465,13 @@ class TStreamWalker {
 };
 
 }  // namespace
+
+std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage) {
+  const char* name = kind == TTrailerKind::tkApe       ? "APEv2 tag"
+                     : kind == TTrailerKind::tkLyrics3 ? "Lyrics3 block"
+                                                       : "ID3v1 trailer";
+  return Format("damaged %s (%s)", name, damage.c_str());
+}
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
   return TStreamWalker(stream, start).Run();

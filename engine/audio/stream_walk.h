@@ -8,6 +8,19 @@
 
 namespace tagscope {
 
+enum class TTrailerKind : uint8_t;
+
+// What the walk says of a block behind the audio whose bounds fail ("damaged APEv2 tag (...)").
+std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage);
+
+// A second ID3v1 trailer right below the one at the end: an older trailer that a writer did not
+// replace. Looked for only where the trailer is the lowest block behind the audio.
+inline constexpr int64_t kID3v1Size = 128;
+inline constexpr const char* kSecondID3v1Text = "a second ID3v1 trailer";
+inline bool BeginsID3v1(std::string_view bytes) {
+  return bytes.substr(0, 3) == "TAG";
+}
+
 // A stream read forward in large blocks below an end. A look at a position holds at least
 // kMargin bytes after it (as far as the end), so a walk can look a few frames ahead in the
 // same bytes; a new block is read only when fewer are held.

@@ -8,6 +8,10 @@
 
 namespace tagscope {
 
+class TID3Engine;
+struct TMpegAudioProperties;
+struct TTrailerTags;
+
 // How bad a finding is: damage a player meets (skips, wrong lengths, noise), or a note for what
 // is legal but unusual.
 enum class TStreamSeverity { ssNote, ssDamage };
@@ -65,6 +69,16 @@ struct TStreamReport {
 // Reads the stream forward in large blocks, each byte looked at a bounded number of times;
 // raises only what the stream raises.
 TStreamReport WalkStream(TStream& stream, int64_t start = 0);
+
+// The findings that need no walk over the whole stream, from what a look at the file's start
+// and end learns: a VBR header whose counts the file cannot hold (the audio facts), a damaged
+// APEv2 tag or Lyrics3 block and a second ID3v1 trailer (the blocks behind the audio). Each is
+// reported as WalkStream reports it, at the same offset; the walk finds these and more. Reads
+// at most the three bytes below the ID3v1 trailer of the engine's open file; nothing while it
+// is inactive.
+std::vector<TStreamFinding> QuickStreamFindings(TID3Engine& engine,
+                                                const TMpegAudioProperties& audio,
+                                                const TTrailerTags& trailers);
 
 // A short name for each kind, for JSON: "junk", "truncated-frame", ...
 const char* StreamFindingKindName(TStreamFindingKind kind);
