@@ -66,6 +66,36 @@ bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
 }
 
+// The frame headers decoded last, by their four bytes: a stream repeats a few (its bitrates,
+// padded or not), and each header is looked at twice, as the frame that follows and as the
+// frame taken. Decodes what it does not hold.
+class THeaderMemo {
+ public:
+  bool At(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
+    if (bytes.size() < 4 || at > bytes.size() - 4) return false;
+    const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
+    for (const TSlot& slot : FSlots)
+      if (slot.held && slot.bits == bits) {
+        h = slot.header;
+        return true;
+      }
+    if (!ParseMpegFrameHeader(bits, h)) return false;
+    FSlots[FNext] = {bits, h, true};
+    FNext = (FNext + 1) % kSlots;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  struct TSlot {
+    uint32_t bits = 0;
+    TMpegFrameHeader header;
+    bool held = false;
+  };
+  TSlot FSlots[kSlots];
+  size_t FNext = 0;
+};
+
 // The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
 int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
   if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize ||
@@ -197,7 +227,7 @@ class TStreamWalker {
       return pos + tag;
     }
     TMpegFrameHeader h;
-    const bool header = HeaderAt(view, 0, h);
+    const bool header = FHeaders.At(view, 0, h);
     // A frame that goes on from the last one's stream; another stream must begin a chain.
     const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
     if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
@@ -228,7 +258,7 @@ class TStreamWalker {
     for (int i = 1; i < kChainFrames; ++i) {
       if (pos + next == End()) return true;
       TMpegFrameHeader h;
-      if (pos + next > End() || !HeaderAt(view, static_cast<size_t>(next), h) ||
+      if (pos + next > End() || !FHeaders.At(view, static_cast<size_t>(next), h) ||
           !h.SameStream(first))
         return false;
       next += h.frameLength;
@@ -289,7 +319,7 @@ class TStreamWalker {
   bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
     TMpegFrameHeader next;
     if (pos + h.frameLength == End()) return true;
-    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+    return FHeaders.At(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
   }
 
   // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
@@ -308,7 +338,7 @@ class TStreamWalker {
 
   bool Believable(std::string_view view, int64_t pos) const {
     TMpegFrameHeader h;
-    return HeaderAt(view, 0, h) && ChainAt(view, pos, h);
+    return FHeaders.At(view, 0, h) && ChainAt(view, pos, h);
   }
 
   void NoteSkipped(int64_t from, int64_t to, bool zeros, bool framesFollow) {
@@ -454,6 +484,7 @@ class TStreamWalker {
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
+  mutable THeaderMemo FHeaders;
   TVbrHeader FVbr;
   int64_t FSamples = 0;      // of the first frame's stream
   double FOtherSeconds = 0;  // of frames of other streams
