@@ -72,17 +72,22 @@ bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
 class THeaderMemo {
  public:
   bool At(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
-    if (bytes.size() < 4 || at > bytes.size() - 4) return false;
+    const TMpegFrameHeader* found = Find(bytes, at);
+    if (found) h = *found;
+    return found != nullptr;
+  }
+  // The header held; valid until the next look.
+  const TMpegFrameHeader* Find(std::string_view bytes, size_t at) {
+    if (bytes.size() < 4 || at > bytes.size() - 4) return nullptr;
     const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
     for (const TSlot& slot : FSlots)
-      if (slot.held && slot.bits == bits) {
-        h = slot.header;
-        return true;
-      }
-    if (!ParseMpegFrameHeader(bits, h)) return false;
-    FSlots[FNext] = {bits, h, true};
+      if (slot.held && slot.bits == bits) return &slot.header;
+    TMpegFrameHeader h;
+    if (!ParseMpegFrameHeader(bits, h)) return nullptr;
+    TSlot& slot = FSlots[FNext];
+    slot = {bits, h, true};
     FNext = (FNext + 1) % kSlots;
-    return true;
+    return &slot.header;
   }
 
  private:
@@ -317,9 +322,9 @@ class TStreamWalker {
   // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
   // audio's end.
   bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
-    TMpegFrameHeader next;
     if (pos + h.frameLength == End()) return true;
-    return FHeaders.At(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+    const TMpegFrameHeader* next = FHeaders.Find(view, static_cast<size_t>(h.frameLength));
+    return next && next->SameStream(h);
   }
 
   // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
