@@ -247,7 +247,8 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
     mark = Mark();
     try {
-      journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Nonce(mark), Journals()));
+      journal.emplace(
+          TTagJournal::ForUndo(*FPlace, file, change, mark ? &*mark : nullptr, Journals()));
     } catch (const EFCreateError&) {
       Unmark(mark);
       if (FPlace->Taken(journalName)) return false;
@@ -256,16 +257,21 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
       Unmark(mark);
       throw;
     }
-    // The journal's name and the file's mark are durable before the file is touched. The
-    // journal's content was flushed once, the file is flushed once more after the change.
+    // The journal's name, and a mark other names depend on, are durable before the file is
+    // touched. The journal's content was flushed once, the file is flushed after the change.
     try {
       SyncFolder();
-      if (mark) file.Flush();
+      if (mark && mark->FlushedFirst()) file.Flush();
     } catch (...) {
       FPlace->Remove(journal->FileName());
       Unmark(mark);
       throw;
     }
+  } else {
+    // A journal of this file removed earlier (by a run stopped before it flushed the folder,
+    // or by the recovery at this open) must not come back after a power cut to roll this
+    // change back with the one it guarded: the folder's names are durable first.
+    SyncRemovals();
   }
   FState = TState::Changing;
   TUndoStream undo(file);
@@ -359,10 +365,6 @@ void TTagFile::Unmark(const std::optional<TChangeMark>& mark) {
   }
 }
 
-std::string TTagFile::Nonce(const std::optional<TChangeMark>& mark) {
-  return mark ? mark->nonce : std::string();
-}
-
 void TTagFile::JournalRemoved() {
   // Until the folder's names are durable, a power cut can bring the journal back: with a
   // group, once its writes in the folder are done; else now.
@@ -403,6 +405,13 @@ void TTagFile::SyncFolder() {
     FPlace->Sync();
 }
 
+void TTagFile::SyncRemovals() {
+  if (!FRecoveryNote.empty() || !FFlushGroup)
+    SyncFolder();
+  else
+    FFlushGroup->SyncFolderOnce(*FFiles, FPlace->Folder());
+}
+
 void TTagFile::CopyBack(TFileReplacement& replacement) {
   // The new content is complete and on the disk; a journal names it, so that a copy cut short
   // is finished by the next writer rather than leaving the file half old, half new.
@@ -422,8 +431,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
         FName.c_str(), static_cast<unsigned long long>(FOpened.links)));
   std::optional<TTagJournal> journal;
   try {
-    journal.emplace(
-        TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Nonce(mark), Journals()));
+    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(),
+                                         mark ? &*mark : nullptr, Journals()));
   } catch (const EFCreateError&) {
     Unmark(mark);
     TFileFacts planted;
@@ -442,7 +451,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
     SyncFolder();
     // Whether the time can be kept is learnt before a byte of the file changes.
     KeepModified(file);
-    if (mark) file.Flush();
+    if (mark && mark->FlushedFirst()) file.Flush();
   } catch (...) {
     journal->Finish();
     Unmark(mark);

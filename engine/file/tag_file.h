@@ -128,13 +128,14 @@ class TTagFile {
   void CheckState() const;
   // Makes the names in the file's folder durable, through the flush group when there is one.
   void SyncFolder();
+  // Makes the folder's earlier removals of this file's journals durable: once a group.
+  void SyncRemovals();
   // The journal files the writes of this file's group pass on; none without a group.
   TJournalPool* Journals() const;
   // Stores a new change's mark on the file; none where its file system keeps none.
   std::optional<TChangeMark> Mark();
   // Removes the mark of a change that did not begin; one that stays is the next writer's.
   void Unmark(const std::optional<TChangeMark>& mark);
-  static std::string Nonce(const std::optional<TChangeMark>& mark);
   // Makes a journal's removal durable, now or when the group's writes in the folder are done.
   void JournalRemoved();
 

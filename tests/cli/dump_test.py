@@ -8,6 +8,7 @@ import sys
 import tempfile
 import unittest
 import dump_schema
+import tool_run
 
 TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
 
@@ -22,7 +23,7 @@ FIELD_KEYS = ["title", "artist", "album", "genre", "year", "track", "encodedBy",
 
 
 def run(*args):
-    return subprocess.run([TOOL, "dump", *args], capture_output=True, timeout=60)
+    return tool_run.run("dump", *args)
 
 
 def dump_json(*args):

@@ -9,6 +9,7 @@ import sys
 import tempfile
 import unittest
 import dump_schema
+from tool_run import run
 
 try:
     from mutagen import id3
@@ -20,10 +21,6 @@ AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
 PNG = b"\x89PNG\r\n\x1a\n" + bytes(100)
 TRAILER = b"TAG" + b"Old title".ljust(30, b"\0") + bytes(93) + b"\x03\x11"
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 class Edits(unittest.TestCase):

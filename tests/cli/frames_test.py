@@ -15,6 +15,7 @@ import tempfile
 import unittest
 
 import dump_schema
+from tool_run import run
 
 try:
     import mutagen.id3 as id3
@@ -39,10 +40,6 @@ def raw_tag(frames, version=3):
     size = (lambda n: n.to_bytes(4, "big")) if version == 3 else sync_safe
     body = b"".join(fid.encode() + size(len(p)) + b"\0\0" + p for fid, p in frames)
     return bytes([0x49, 0x44, 0x33, version, 0, 0]) + sync_safe(len(body)) + body
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 class FileCase(unittest.TestCase):

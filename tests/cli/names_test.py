@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from tool_run import run
 
 try:
     from mutagen import id3
@@ -21,10 +22,6 @@ if not shutil.which("ffmpeg"):
 
 TOOL = sys.argv[1]
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 def make_audio(path):

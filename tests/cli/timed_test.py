@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import tool_run
 
 try:
     from mutagen import id3
@@ -29,7 +30,7 @@ subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
 
 
 def run(*args, ok=True):
-    result = subprocess.run([TOOL, *args], capture_output=True, timeout=60)
+    result = tool_run.run(*args)
     if ok:
         assert result.returncode == 0, result.stderr.decode()
     return result
