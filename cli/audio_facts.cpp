@@ -3,6 +3,9 @@
 
 #include <cstdio>
 
+#include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
+
 namespace tagscope::cli {
 
 namespace {
@@ -11,6 +14,39 @@ std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f s", seconds);
   return text;
+}
+
+// The names of the JSON's members, by item and by source.
+const char* GainItemJsonName(TGainItem item) {
+  switch (item) {
+    case TGainItem::giTrackGain:
+      return "trackGain";
+    case TGainItem::giTrackPeak:
+      return "trackPeak";
+    case TGainItem::giTrackRange:
+      return "trackRange";
+    case TGainItem::giAlbumGain:
+      return "albumGain";
+    case TGainItem::giAlbumPeak:
+      return "albumPeak";
+    case TGainItem::giAlbumRange:
+      return "albumRange";
+    case TGainItem::giReferenceLoudness:
+      break;
+  }
+  return "referenceLoudness";
+}
+
+const char* GainSourceJsonName(TGainSource source) {
+  switch (source) {
+    case TGainSource::gsUserText:
+      return "id3";
+    case TGainSource::gsVolume:
+      return "rva2";
+    case TGainSource::gsApe:
+      break;
+  }
+  return "ape";
 }
 
 const char* DurationSourceName(TDurationSource source) {
@@ -88,6 +124,63 @@ void AudioText(std::ostream& out, const TMpegAudioProperties& a, const TTrailerT
   const bool hasSecond = lyricsFirst ? a.apeTag : a.lyrics3;
   out << "  followed by" << (hasFirst ? first : "") << (hasSecond ? second : "")
       << (a.id3v1 ? " ID3v1" : "") << "\n";
+}
+
+void FindingsJson(TJsonWriter& j, const std::vector<TStreamFinding>& findings) {
+  j.BeginArray();
+  for (const TStreamFinding& f : findings) {
+    j.BeginObject();
+    j.Member("offset", f.offset);
+    j.Member("length", f.length);
+    j.Member("kind", StreamFindingKindName(f.kind));
+    j.Member("severity", StreamSeverityName(f.severity));
+    j.Member("text", std::string_view(f.text));
+    j.EndObject();
+  }
+  j.EndArray();
+}
+
+std::string FindingText(const TStreamFinding& f) {
+  return Format("%s at byte %lld: %s", StreamSeverityName(f.severity),
+                static_cast<long long>(f.offset), EscapeForTerminal(f.text).c_str());
+}
+
+void StreamReportMembers(TJsonWriter& j, const TStreamReport& r) {
+  j.Member("frames", r.frames);
+  j.Member("length", r.duration);
+  j.Member("audioStart", r.audioStart);
+  j.Member("audioEnd", r.audioEnd);
+  j.Member("audioBytes", r.audioBytes);
+  j.Member("vbrHeader", std::string_view(r.vbrHeader));
+  j.Member("damaged", r.Damaged());
+  FindingsJson(j.Key("findings"), r.findings);
+}
+
+void ReplayGainJson(TJsonWriter& j, const std::vector<TGainValue>& values) {
+  j.BeginObject();
+  // The values come grouped by source.
+  for (size_t i = 0; i < values.size();) {
+    const TGainSource source = values[i].source;
+    j.Key(GainSourceJsonName(source)).BeginObject();
+    for (const size_t first = i; i < values.size() && values[i].source == source; ++i) {
+      const TGainValue& v = values[i];
+      // A key held twice (in another case) gives its first value, as the lines do.
+      if (i > first && values[i - 1].item == v.item) continue;
+      j.Key(GainItemJsonName(v.item)).BeginObject().Member("text", std::string_view(v.text));
+      if (v.parsed) j.Key("value").ExactValue(v.value);
+      j.EndObject();
+    }
+    j.EndObject();
+  }
+  j.EndObject();
+}
+
+void ReplayGainText(std::ostream& out, const std::vector<TGainValue>& values) {
+  const std::vector<TGainLine> lines = ReplayGainLines(values);
+  if (lines.empty()) return;
+  out << "ReplayGain:\n";
+  for (const TGainLine& line : lines)
+    out << "  " << line.label << ": " << EscapeForTerminal(line.text) << "\n";
 }
 
 }  // namespace tagscope::cli

@@ -16,10 +16,13 @@
 #include "cli/verbs.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/frame_names.h"
+#include "tagscope/engine/replay_gain.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/stream_report.h"
 #include "tagscope/engine/synced_lyrics.h"
 #include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -154,7 +157,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 }  // namespace
 
 std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
-                     const std::string& v1Charset) {
+                     const std::string& v1Charset, const TStreamReport* check) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -196,8 +199,18 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer, v1Charset);
-  TrailerTagsJson(j, ReadTrailerTags(e));
+  const TTrailerTags trailers = ReadTrailerTags(e);
+  TrailerTagsJson(j, trailers);
   if (e.JournalPending()) j.Member("journalPending", true);
+  ReplayGainJson(j.Key("replayGain"),
+                 ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
+  FindingsJson(j.Key("findings"),
+               QuickStreamFindings(e, audio ? *audio : TMpegAudioProperties(), trailers));
+  if (check) {
+    j.Key("check").BeginObject();
+    StreamReportMembers(j, *check);
+    j.EndObject();
+  }
   j.EndObject();
   return j.TakeText();
 }
@@ -265,7 +278,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio,
-              const std::string& v1Charset) {
+              const std::string& v1Charset, const TStreamReport* check) {
   out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
@@ -304,6 +317,21 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   const TTrailerTags trailers = ReadTrailerTags(e);
   if (audio) AudioText(out, *audio, &trailers);
   TrailerTagsText(out, trailers);
+  ReplayGainText(out, ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
+  // The whole walk's findings hold the others.
+  if (check) {
+    if (check->findings.empty())
+      out << Format("Check: clean (%lld frames, %.3f s)\n", static_cast<long long>(check->frames),
+                    check->duration);
+    else
+      out << "Check:\n";
+    for (const TStreamFinding& f : check->findings) out << "  " << FindingText(f) << "\n";
+    return;
+  }
+  const std::vector<TStreamFinding> findings =
+      QuickStreamFindings(e, audio ? *audio : TMpegAudioProperties(), trailers);
+  if (!findings.empty()) out << "Findings:\n";
+  for (const TStreamFinding& f : findings) out << "  " << FindingText(f) << "\n";
 }
 
 namespace {
@@ -359,7 +387,7 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
 // its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
                       TTimedDump timed = TTimedDump::tdNone, bool several = false,
-                      const std::string& v1Charset = std::string()) {
+                      const std::string& v1Charset = std::string(), bool check = false) {
   TFileOutcome o;
   TID3Engine engine;
   // The trailer's texts in the character set named, when they stand in for a tag.
@@ -377,12 +405,18 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
     return o;
   }
   const TMpegAudioProperties audio = engine.ReadAudio();
+  std::optional<TStreamReport> walk;
+  if (check) {
+    TFileStream stream(file.path, TFileMode::fmOpenRead);
+    walk = WalkStream(stream);
+  }
+  const TStreamReport* report = walk ? &*walk : nullptr;
   if (asJson) {
-    o.out = DumpJson(engine, &audio, binary, v1Charset);
+    o.out = DumpJson(engine, &audio, binary, v1Charset, report);
     o.out += "\n";
   } else {
     std::ostringstream out;
-    DumpText(out, engine, &audio, v1Charset);
+    DumpText(out, engine, &audio, v1Charset, report);
     o.out = out.str();
   }
   return o;
@@ -398,6 +432,7 @@ struct DumpOptions {
   std::string v1Charset;
   bool chapters = false;
   bool lrc = false;
+  bool check = false;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -415,7 +450,7 @@ int RunDump(const DumpOptions& options) {
       files,
       [&](const TWalkFile& f) {
         return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
-                        options.v1Charset);
+                        options.v1Charset, options.check);
       },
       0, true);
 }
@@ -437,10 +472,12 @@ static RegisterVerb registration([](CLI::App& app) {
                 "Only the chapters, \"HH:MM:SS.mmm Title\" a line, as set --chapters reads them");
   cmd->add_flag("--lrc", options->lrc,
                 "Only the synchronised lyrics (SYLT), as LRC, as set --lrc reads them");
+  cmd->add_flag("--check", options->check,
+                "Walk every frame of the audio too and add what tagscope check reports");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
-      "Music");
+      "Music\n  tagscope dump --check --json song.mp3");
   return Verb{cmd, [options] { return RunDump(*options); }};
 });
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +69,14 @@ class TJsonWriter {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", value);
     FText += text;
+    return *this;
+  }
+  // A value read from a file (a gain, a peak), in the fewest digits that read back the same.
+  TJsonWriter& ExactValue(double value) {
+    Separate();
+    char text[32];
+    const auto done = std::to_chars(text, text + sizeof text, value);
+    FText.append(text, done.ptr);
     return *this;
   }
   TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }

@@ -10,6 +10,7 @@
 #include "tagscope/engine/frame_text.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/replay_gain.h"
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -72,6 +73,24 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
            std::string("MPEG-") + MpegVersionName(h.version) + " layer " + std::to_string(h.layer));
   // The name comes from the file, which keeps only printable ASCII there.
   if (!a.encoder.empty()) rows.Add("Encoder", EscapeForTerminal(a.encoder));
+}
+
+// --- what the audio is played at, and what is wrong with it ---
+
+void GainRows(TRowList& rows, const TID3Engine& engine, const TTrailerTags* tags) {
+  const std::vector<TGainLine> lines = ReplayGainLines(
+      ReadReplayGain(engine.Tag(), tags && tags->Ape.Present ? &tags->Ape : nullptr));
+  if (lines.empty()) return;
+  rows.Heading(kDetailsGain);
+  for (const TGainLine& line : lines) rows.Add(line.label, EscapeForTerminal(line.text));
+}
+
+void FindingRows(TRowList& rows, const std::vector<TStreamFinding>& findings) {
+  if (findings.empty()) return;
+  rows.Heading(kDetailsFindings);
+  for (const TStreamFinding& f : findings)
+    rows.Add(f.severity == TStreamSeverity::ssDamage ? "Damage" : "Note",
+             EscapeForTerminal(f.text) + " at byte " + std::to_string(f.offset));
 }
 
 // --- tag ---
@@ -361,10 +380,13 @@ int RatingStars(int rating) {
 
 std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
                                    const std::optional<TID3v1Trailer>& trailer,
-                                   const TTrailerTags* trailerTags) {
+                                   const TTrailerTags* trailerTags,
+                                   const std::vector<TStreamFinding>& findings) {
   std::vector<TDetailRow> result;
   TRowList rows(result);
   AudioRows(rows, audio);
+  FindingRows(rows, findings);
+  GainRows(rows, engine, trailerTags);
   TagRows(rows, engine, audio, trailer);
   TrailerTagRows(rows, audio, trailerTags);
   FrameRows(rows, engine);

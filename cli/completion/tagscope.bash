@@ -21,7 +21,7 @@ _tagscope() {
     local options
     case $verb in
         show) options="-r --recursive --v1-charset --help" ;;
-        dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --v1-charset --help" ;;
+        dump) options="--full-seek --json --hash --binary --chapters --lrc --check -r --recursive --v1-charset --help" ;;
         check) options="--json -r --recursive --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
         fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;

@@ -13,13 +13,6 @@ constexpr size_t kVbriOffset = 36;  // fixed, whatever the frame's layout
 constexpr size_t kLameSize = 36;    // the LAME extension after the Xing fields
 constexpr size_t kEncoderSize = 9;
 
-// Layer III side information, which the Xing header follows.
-size_t SideInfoSize(const TMpegFrameHeader& h) {
-  const bool mono = h.channelMode == TChannelMode::cmMono;
-  if (h.version == TMpegVersion::mv1) return mono ? 17 : 32;
-  return mono ? 9 : 17;
-}
-
 // The encoder's name: printable ASCII up to the first NUL, blanks trimmed; empty when the bytes
 // do not begin with four letters or digits (no extension there, or another encoder's bytes).
 std::string EncoderName(std::string_view bytes) {
@@ -39,6 +32,7 @@ void ReadLameExtension(TByteReader& r, TVbrHeader& v) {
   const size_t at = r.Position();
   v.encoder = EncoderName(r.ViewAt(at, kEncoderSize));
   if (v.encoder.empty()) return;
+  v.lameOffset = static_cast<int64_t>(at);
   v.method = r.ByteAt(at + 9) & 15;
   // Two 12-bit counts after the name, method, lowpass, replay gain, flags and bitrate bytes.
   const uint64_t gapless = r.BEAt(at + 21, 3);
@@ -78,6 +72,12 @@ bool ReadVbri(std::string_view frame, TVbrHeader& v) {
 }
 
 }  // namespace
+
+size_t SideInfoSize(const TMpegFrameHeader& h) {
+  const bool mono = h.channelMode == TChannelMode::cmMono;
+  if (h.version == TMpegVersion::mv1) return mono ? 17 : 32;
+  return mono ? 9 : 17;
+}
 
 TVbrHeader ReadVbrHeader(std::string_view frame, const TMpegFrameHeader& header) {
   TVbrHeader v;

@@ -18,7 +18,11 @@ struct TVbrHeader {
   int method = -1;      // the LAME extension's bitrate method (1 CBR, 2 ABR, 3..6 VBR, ...)
   int delay = -1;       // samples of encoder delay and padding; -1 when not given
   int padding = -1;
+  int64_t lameOffset = -1;  // where the LAME extension begins in the frame; -1 when none
 };
+
+// The bytes of a Layer III frame's side information, which follow its header (and checksum).
+size_t SideInfoSize(const TMpegFrameHeader& header);
 
 // Looks for a VBR header in the bytes of a stream's first frame (from its header on, as many
 // as were read); reads nothing outside them.

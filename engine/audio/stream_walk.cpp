@@ -12,26 +12,42 @@
 
 namespace tagscope {
 
+namespace {
+
+// The room of the last window a thread closed, for its next one.
+thread_local std::string tSpareBlock;
+
+}  // namespace
+
+TForwardWindow::TForwardWindow(TStream& stream, int64_t end)
+    : FStream(stream), FEnd(end), FBytes(std::move(tSpareBlock)) {
+  tSpareBlock.clear();
+}
+
+TForwardWindow::~TForwardWindow() {
+  if (FBytes.size() > tSpareBlock.size()) tSpareBlock = std::move(FBytes);
+}
+
 std::string_view TForwardWindow::From(int64_t pos) {
-  const int64_t held = FBase + static_cast<int64_t>(FBytes.size()) - pos;
+  const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
   if (pos < FBase || held < want) {
     FBase = pos;
     const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    FBytes.resize(static_cast<size_t>(count));
+    if (static_cast<int64_t>(FBytes.size()) < count) FBytes.resize(static_cast<size_t>(kBlock));
     const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FBytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-    if (got < count) FEnd = pos + std::max<int64_t>(got, 0);
+    FHeld = std::clamp<int64_t>(got, 0, count);
+    if (got < count) FEnd = pos + FHeld;
   }
-  if (pos >= FBase + static_cast<int64_t>(FBytes.size())) return {};
-  return std::string_view(FBytes).substr(static_cast<size_t>(pos - FBase));
+  if (pos >= FBase + FHeld) return {};
+  return std::string_view(FBytes.data(), static_cast<size_t>(FHeld))
+      .substr(static_cast<size_t>(pos - FBase));
 }
 
 void TForwardWindow::SetEnd(int64_t end) {
   FEnd = std::min(FEnd, end);
-  const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
-  FBytes.resize(static_cast<size_t>(held));
+  FHeld = std::clamp<int64_t>(FEnd - FBase, 0, FHeld);
 }
 
 namespace {
@@ -44,12 +60,46 @@ constexpr int kChainFrames = 3;  // frame headers in a row that make a sync beli
 constexpr size_t kMaxFindings = 256;
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
-constexpr int64_t kID3v1Size = 128;
 
 bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   if (bytes.size() < 4 || at > bytes.size() - 4) return false;
   return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
 }
+
+// The frame headers decoded last, by their four bytes: a stream repeats a few (its bitrates,
+// padded or not), and each header is looked at twice, as the frame that follows and as the
+// frame taken. Decodes what it does not hold.
+class THeaderMemo {
+ public:
+  bool At(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
+    const TMpegFrameHeader* found = Find(bytes, at);
+    if (found) h = *found;
+    return found != nullptr;
+  }
+  // The header held; valid until the next look.
+  const TMpegFrameHeader* Find(std::string_view bytes, size_t at) {
+    if (bytes.size() < 4 || at > bytes.size() - 4) return nullptr;
+    const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
+    for (const TSlot& slot : FSlots)
+      if (slot.held && slot.bits == bits) return &slot.header;
+    TMpegFrameHeader h;
+    if (!ParseMpegFrameHeader(bits, h)) return nullptr;
+    TSlot& slot = FSlots[FNext];
+    slot = {bits, h, true};
+    FNext = (FNext + 1) % kSlots;
+    return &slot.header;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  struct TSlot {
+    uint32_t bits = 0;
+    TMpegFrameHeader header;
+    bool held = false;
+  };
+  TSlot FSlots[kSlots];
+  size_t FNext = 0;
+};
 
 // The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
 int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
@@ -62,20 +112,65 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
   return kTagHeaderSize * (footer ? 2 : 1) + static_cast<int64_t>(r.SyncSafeAt(6, 4));
 }
 
-std::string Bytes(int64_t n) {
-  return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
+// --- checksums ---
+
+constexpr size_t kLameCrcAt = 34;     // the checksum's place in the LAME extension
+constexpr size_t kLameCrcSpan = 190;  // the bytes one common encoder sums, whatever the layout
+
+// CRC-16 of the polynomial 0x8005 taken bit-reversed, from 0: the LAME extension's checksum.
+uint16_t ReversedCrc16(std::string_view bytes) {
+  uint16_t crc = 0;
+  for (const char c : bytes) {
+    crc ^= static_cast<uint8_t>(c);
+    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
 }
 
-const char* TrailerName(TTrailerKind kind) {
-  switch (kind) {
-    case TTrailerKind::tkApe:
-      return "APEv2 tag";
-    case TTrailerKind::tkLyrics3:
-      return "Lyrics3 block";
-    case TTrailerKind::tkID3v1:
-      break;
+// CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
+uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
+  for (const char c : bytes) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
+    for (int i = 0; i < 8; ++i)
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
   }
-  return "ID3v1 trailer";
+  return crc;
+}
+
+// Encoders whose LAME extension carries a checksum: LAME itself and the libraries around it.
+bool SumsLameExtension(const std::string& encoder) {
+  for (const char* name : {"LAME", "L3.", "Lavc", "Lavf"})
+    if (encoder.rfind(name, 0) == 0) return true;
+  return false;
+}
+
+// Whether the checksum of the LAME extension at `lame` in the frame matches: summed over every
+// byte before it, as the extension's layout has it, or over the frame's first 190 bytes with
+// the checksum's own taken as zeros and zeros past the frame's end, as one common encoder sums
+// it. The two agree in stereo MPEG-1 frames, where the checksum sits at byte 190; in mono
+// frames it sits earlier, and the frame may end before byte 190. Either is sound.
+bool LameCrcMatches(std::string_view frame, size_t lame) {
+  const size_t at = lame + kLameCrcAt;
+  if (at + 2 > frame.size()) return true;
+  const auto stored = static_cast<uint16_t>(TByteReader(frame).BEAt(at, 2));
+  if (ReversedCrc16(frame.substr(0, at)) == stored) return true;
+  std::string span(frame.substr(0, kLameCrcSpan));
+  span.resize(kLameCrcSpan, '\0');
+  for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) span[i] = '\0';
+  return ReversedCrc16(span) == stored;
+}
+
+// Whether a Layer III frame that carries a checksum (right after its header) matches it: the
+// sum of the header's last two bytes and the side information.
+bool FrameCrcMatches(std::string_view frame, const TMpegFrameHeader& h) {
+  const size_t side = SideInfoSize(h);
+  if (frame.size() < 6 + side) return true;
+  const uint16_t crc = FrameCrc16(frame.substr(6, side), FrameCrc16(frame.substr(2, 2)));
+  return crc == TByteReader(frame).BEAt(4, 2);
+}
+
+std::string Bytes(int64_t n) {
+  return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
 }
 
 class TStreamWalker {
@@ -110,7 +205,7 @@ class TStreamWalker {
     for (const TTrailerBlock& b : trailers.blocks)
       if (!b.Proven())
         Add(b.place.Offset, b.place.Size, Kind::sfDamagedTrailer, kDamage,
-            Format("damaged %s (%s)", TrailerName(b.kind), b.damage.c_str()));
+            DamagedTrailerText(b.kind, b.damage));
     const TTrailerBlock* v1 = trailers.Find(TTrailerKind::tkID3v1);
     if (v1 && v1->Proven() && v1->place.Offset == R.audioEnd) LookForSecondID3v1();
     FWindow.SetEnd(R.audioEnd);
@@ -121,8 +216,8 @@ class TStreamWalker {
     const int64_t at = R.audioEnd - kID3v1Size;
     if (at < R.audioStart) return;
     char tag[3] = {};
-    if (FStream.ReadAt(at, tag, 3) != 3 || std::string_view(tag, 3) != "TAG") return;
-    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, "a second ID3v1 trailer");
+    if (FStream.ReadAt(at, tag, 3) != 3 || !BeginsID3v1(std::string_view(tag, 3))) return;
+    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, kSecondID3v1Text);
     R.audioEnd = at;
   }
 
@@ -131,13 +226,13 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
-    if (const int64_t tag = TagAt(view, 0, pos)) {
+    if (const int64_t tag = view[0] == 'I' ? TagAt(view, 0, pos) : 0) {
       Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
           "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
       return pos + tag;
     }
     TMpegFrameHeader h;
-    const bool header = HeaderAt(view, 0, h);
+    const bool header = FHeaders.At(view, 0, h);
     // A frame that goes on from the last one's stream; another stream must begin a chain.
     const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
     if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
@@ -156,6 +251,7 @@ class TStreamWalker {
       }
     }
     if (R.firstFrame < 0) Begin(pos, view, h);
+    CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
   }
@@ -167,7 +263,7 @@ class TStreamWalker {
     for (int i = 1; i < kChainFrames; ++i) {
       if (pos + next == End()) return true;
       TMpegFrameHeader h;
-      if (pos + next > End() || !HeaderAt(view, static_cast<size_t>(next), h) ||
+      if (pos + next > End() || !FHeaders.At(view, static_cast<size_t>(next), h) ||
           !h.SameStream(first))
         return false;
       next += h.frameLength;
@@ -226,9 +322,9 @@ class TStreamWalker {
   // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
   // audio's end.
   bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
-    TMpegFrameHeader next;
     if (pos + h.frameLength == End()) return true;
-    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+    const TMpegFrameHeader* next = FHeaders.Find(view, static_cast<size_t>(h.frameLength));
+    return next && next->SameStream(h);
   }
 
   // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
@@ -247,7 +343,7 @@ class TStreamWalker {
 
   bool Believable(std::string_view view, int64_t pos) const {
     TMpegFrameHeader h;
-    return HeaderAt(view, 0, h) && ChainAt(view, pos, h);
+    return FHeaders.At(view, 0, h) && ChainAt(view, pos, h);
   }
 
   void NoteSkipped(int64_t from, int64_t to, bool zeros, bool framesFollow) {
@@ -276,8 +372,23 @@ class TStreamWalker {
   void Begin(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
     R.firstFrame = pos;
     FFirst = h;
-    FVbr = ReadVbrHeader(view.substr(0, static_cast<size_t>(h.frameLength)), h);
+    const std::string_view frame = view.substr(0, static_cast<size_t>(h.frameLength));
+    FVbr = ReadVbrHeader(frame, h);
     R.vbrHeader = FVbr.kind;
+    if (FVbr.lameOffset >= 0 && SumsLameExtension(FVbr.encoder) &&
+        !LameCrcMatches(frame, static_cast<size_t>(FVbr.lameOffset)))
+      Add(pos + FVbr.lameOffset + kLameCrcAt, 2, Kind::sfLameCrc, kDamage,
+          "the LAME extension's checksum does not match its frame");
+  }
+
+  // A Layer III frame's checksum, where it carries one. The VBR header's frame is left out: its
+  // side information stands in for no audio.
+  void CheckFrameCrc(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
+    if (h.layer != 3 || !h.crc || (pos == R.firstFrame && !FVbr.kind.empty())) return;
+    if (FrameCrcMatches(view.substr(0, static_cast<size_t>(h.frameLength)), h)) return;
+    if (FBadCrcs++ == 0)
+      Add(pos, h.frameLength, Kind::sfFrameCrc, kDamage,
+          "a frame whose checksum does not match its side information");
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
@@ -316,6 +427,7 @@ class TStreamWalker {
     } else {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
       CheckVbrHeader();
+      NoteBadCrcs();
     }
     std::stable_sort(
         R.findings.begin(), R.findings.end(),
@@ -323,6 +435,17 @@ class TStreamWalker {
     if (FOmitted > 0)
       R.findings.push_back({R.audioEnd, 0, Kind::sfMoreFindings, FOmittedSeverity,
                             Format("%lld more findings", static_cast<long long>(FOmitted))});
+  }
+
+  // The first frame whose checksum is wrong stands for the others: how many there are.
+  void NoteBadCrcs() {
+    if (FBadCrcs < 2) return;
+    for (TStreamFinding& f : R.findings)
+      if (f.kind == Kind::sfFrameCrc)
+        f.text = Format(
+            "%lld frames whose checksums do not match their side information, the "
+            "first here",
+            static_cast<long long>(FBadCrcs));
   }
 
   void CheckVbrHeader() {
@@ -366,16 +489,25 @@ class TStreamWalker {
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
+  mutable THeaderMemo FHeaders;
   TVbrHeader FVbr;
   int64_t FSamples = 0;      // of the first frame's stream
   double FOtherSeconds = 0;  // of frames of other streams
   int FLowRate = 0, FHighRate = 0;
-  bool FMixed = false;  // the last frame taken was of another stream
+  bool FMixed = false;   // the last frame taken was of another stream
+  int64_t FBadCrcs = 0;  // frames whose checksums are wrong
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
 };
 
 }  // namespace
+
+std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage) {
+  const char* name = kind == TTrailerKind::tkApe       ? "APEv2 tag"
+                     : kind == TTrailerKind::tkLyrics3 ? "Lyrics3 block"
+                                                       : "ID3v1 trailer";
+  return Format("damaged %s (%s)", name, damage.c_str());
+}
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
   return TStreamWalker(stream, start).Run();
@@ -405,6 +537,10 @@ const char* StreamFindingKindName(TStreamFindingKind kind) {
       return "second-id3v1";
     case Kind::sfDamagedTrailer:
       return "damaged-trailer";
+    case Kind::sfLameCrc:
+      return "lame-crc";
+    case Kind::sfFrameCrc:
+      return "frame-crc";
     case Kind::sfMoreFindings:
       break;
   }

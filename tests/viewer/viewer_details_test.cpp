@@ -169,6 +169,56 @@ TEST_F(DetailsTest, TheBlocksBehindTheAudioListTheirItems) {
   EXPECT_EQ(std::vector<std::string>(tag.end() - 6, tag.end()), expected);
 }
 
+std::string ApeTag(const std::string& items, uint32_t count) {
+  return items + "APETAGEX" + LE32(2000) + LE32(static_cast<uint32_t>(items.size() + 32)) +
+         LE32(count) + LE32(0) + std::string(8, '\0');
+}
+
+// Values of the tag's user texts (keys in any case), its RVA2 frame and the APE tag: one line
+// where the sources agree (-7.23 dB against RVA2's -3702/512 dB), a line each, marked, where
+// they do not.
+TEST_F(DetailsTest, ReplayGainShowsOnceWhereItsSourcesAgreeAndMarkedWhereNot) {
+  const std::string z(1, '\0');
+  const std::string rva2 = "track" + z + "\x01\xF1\x8A\x10\x7E\x89";  // master, 16-bit peak
+  const std::string tag =
+      Tag({Frame("TXXX", z + "replaygain_track_gain" + z + "-7.23 dB"),
+           Frame("TXXX", z + "REPLAYGAIN_TRACK_PEAK" + z + "0.988553"), Frame("RVA2", rva2),
+           Frame("TXXX", z + "REPLAYGAIN_ALBUM_GAIN" + z + "-6.50 dB")});
+  const std::string ape = ApeTag(ApeItem("REPLAYGAIN_ALBUM_GAIN", "-6.00 dB") +
+                                     ApeItem("Replaygain_Reference_Loudness", "89.0 dB"),
+                                 2);
+  TempFile file(tag + Audio() + ape);
+  frame->LoadFile(file.Name());
+  EXPECT_EQ(
+      Group("ReplayGain"),
+      (std::vector<std::string>{"Track gain=-7.23 dB, peak 0.988553", "Album gain (ID3)=-6.50 dB",
+                                "Album gain (APE)=-6.00 dB", "Reference loudness=89.0 dB"}));
+  EXPECT_TRUE(Group("Findings").empty());
+
+  TempFile plain(Tag({TextFrame("TIT2", "Plain")}) + Audio());
+  frame->LoadFile(plain.Name());
+  EXPECT_TRUE(Group("ReplayGain").empty());
+}
+
+// What the file's end shows without a walk over the audio: a trailer below the trailer, and an
+// APE tag whose items do not fit it.
+TEST_F(DetailsTest, DamageAtTheFilesEndIsListedWithItsOffset) {
+  const std::string audio = Audio();
+  TrailerFields fields;
+  fields.Title = "Old";
+  const std::string v1 = Trailer(fields);
+  TempFile twice(audio + v1 + v1);
+  frame->LoadFile(twice.Name());
+  EXPECT_EQ(Group("Findings"), (std::vector<std::string>{"Damage=a second ID3v1 trailer at byte " +
+                                                         std::to_string(audio.size())}));
+
+  TempFile damaged(audio + ApeTag("", 5));
+  frame->LoadFile(damaged.Name());
+  const std::vector<std::string> findings = Group("Findings");
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].rfind("Damage=damaged APEv2 tag (", 0), 0u) << findings[0];
+}
+
 TEST_F(DetailsTest, AFileWithoutATagStillShowsItsAudioAndAFileWithoutAudioSaysSo) {
   TempFile untagged(Audio());
   frame->LoadFile(untagged.Name());
