@@ -83,8 +83,16 @@ class TStreamWalker {
   TStreamWalker(TStream& stream, int64_t start)
       : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start) {}
 
+  // Counts only, between bounds already located: no findings are kept.
+  void CountWithin(int64_t audioStart, int64_t audioEnd) {
+    FCountOnly = true;
+    R.audioStart = std::clamp<int64_t>(audioStart, 0, FSize);
+    R.audioEnd = std::clamp<int64_t>(audioEnd, R.audioStart, FSize);
+    FWindow.SetEnd(R.audioEnd);
+  }
+
   TStreamReport Run() {
-    LocateBounds();
+    if (!FCountOnly) LocateBounds();
     int64_t pos = R.audioStart;
     while (pos < End()) pos = Step(pos);
     // A stream that ended early ends the audio there.
@@ -315,7 +323,7 @@ class TStreamWalker {
           "no MPEG audio frames");
     } else {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
-      CheckVbrHeader();
+      if (!FCountOnly) CheckVbrHeader();
     }
     std::stable_sort(
         R.findings.begin(), R.findings.end(),
@@ -351,6 +359,7 @@ class TStreamWalker {
 
   // Keeps a finding; past kMaxFindings, counts it only: a file of noise has one at every turn.
   void Add(int64_t offset, int64_t length, Kind kind, TStreamSeverity severity, std::string text) {
+    if (FCountOnly) return;
     if (R.findings.size() < kMaxFindings) {
       R.findings.push_back({offset, std::max<int64_t>(length, 0), kind, severity, std::move(text)});
       return;
@@ -373,12 +382,19 @@ class TStreamWalker {
   bool FMixed = false;  // the last frame taken was of another stream
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
+  bool FCountOnly = false;
 };
 
 }  // namespace
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
   return TStreamWalker(stream, start).Run();
+}
+
+TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd) {
+  TStreamWalker walker(stream, audioStart);
+  walker.CountWithin(audioStart, audioEnd);
+  return walker.Run();
 }
 
 const char* StreamFindingKindName(TStreamFindingKind kind) {

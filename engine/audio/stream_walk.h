@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "tagscope/engine/stream_report.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -35,5 +36,9 @@ class TForwardWindow {
   int64_t FBase = 0;
   std::string FBytes;
 };
+
+// The frames, bytes and length WalkStream counts, between bounds the caller located (past the
+// ID3v2 tags at the start, below the blocks behind the audio): the same walk, no findings kept.
+TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd);
 
 }  // namespace tagscope
