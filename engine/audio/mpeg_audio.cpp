@@ -151,6 +151,10 @@ struct TScan {
   int high = 0;
   bool reachedEnd = false;
   bool otherStream = false;  // a sample met frames of another stream, or none at all
+  // The average bitrates (bit/s) of the places sampled, summed, and how many places: each
+  // place counts alike, however many frames it gave.
+  double placeRates = 0;
+  int places = 0;
 
   void Take(const TMpegFrameHeader& h) {
     low = frames == 0 ? h.bitrate : std::min(low, h.bitrate);
@@ -158,9 +162,13 @@ struct TScan {
     ++frames;
     bytes += h.frameLength;
   }
-  void Join(const TScan& other) {
+  // The average bitrate of the places sampled, for a stream of the kind of `h`.
+  double PlaceAverage(const TMpegFrameHeader& h) const;
+  void Join(const TScan& other, const TMpegFrameHeader& h) {
     otherStream = otherStream || other.otherStream || other.frames == 0;
     if (other.frames == 0) return;
+    placeRates += other.PlaceAverage(h);
+    ++places;
     low = frames == 0 ? other.low : std::min(low, other.low);
     high = std::max(high, other.high);
     frames += other.frames;
@@ -168,6 +176,16 @@ struct TScan {
   }
   bool OneBitrate() const { return !otherStream && low == high; }
 };
+
+// The average bitrate (bit/s) of `frames` frames of the stream's kind in `bytes`.
+double AverageBitrate(const TMpegFrameHeader& h, int64_t bytes, int64_t frames) {
+  return bytes * 8.0 * h.sampleRate / (static_cast<double>(frames) * h.samplesPerFrame);
+}
+
+double TScan::PlaceAverage(const TMpegFrameHeader& h) const {
+  if (places > 0) return placeRates / places;
+  return frames > 0 ? AverageBitrate(h, bytes, frames) : h.bitrate * 1000.0;
+}
 
 // The frames from pos on, as far as `maxFrames` and kScanBytes reach.
 TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeader& first,
@@ -203,10 +221,14 @@ TScan SampleAt(TStream& stream, int64_t from, int64_t end, const TMpegFrameHeade
 TScan Sampled(TStream& stream, TScan start, int64_t from, int64_t end,
               const TMpegFrameHeader& first) {
   start.otherStream = start.frames == 0;
+  if (start.frames > 0) {
+    start.placeRates = start.PlaceAverage(first);
+    start.places = 1;
+  }
   const int64_t middle = from + (end - from) / 2;
   const int64_t last = std::max(from, end - kSampleBytes);
-  if (middle > from + start.bytes) start.Join(SampleAt(stream, middle, end, first));
-  if (last > from + start.bytes) start.Join(SampleAt(stream, last, end, first));
+  if (middle > from + start.bytes) start.Join(SampleAt(stream, middle, end, first), first);
+  if (last > from + start.bytes) start.Join(SampleAt(stream, last, end, first), first);
   return start;
 }
 
@@ -242,11 +264,6 @@ void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v, int audioBitr
   if (v.delay >= 0) p.gaplessDuration = std::max(0.0, samples - v.delay - v.padding) / h.sampleRate;
 }
 
-// The average bitrate (bit/s) of `frames` frames of the stream's kind in `bytes`.
-double AverageBitrate(const TMpegFrameHeader& h, int64_t bytes, int64_t frames) {
-  return bytes * 8.0 * h.sampleRate / (static_cast<double>(frames) * h.samplesPerFrame);
-}
-
 // Duration and bitrate from the frames scanned to the audio's end.
 void FromScanToEnd(TMpegAudioProperties& p, const TScan& s) {
   const TMpegFrameHeader& h = p.first;
@@ -259,13 +276,14 @@ void FromScanToEnd(TMpegAudioProperties& p, const TScan& s) {
   p.durationSource = TDurationSource::dsCount;
 }
 
-// Duration from the audio's bytes over the sampled frames' bitrate.
+// Duration from the audio's bytes over the sampled frames' bitrate: where it varies, the mean
+// of the places sampled.
 void FromEstimate(TMpegAudioProperties& p, const TScan& s, int64_t audioBytes) {
   const TMpegFrameHeader& h = p.first;
   if (p.bitrateMode == TBitrateMode::bmUnknown)
     p.bitrateMode = s.OneBitrate() ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
   p.bitrate = s.OneBitrate() || s.frames == 0 ? (s.frames > 0 ? s.low : h.bitrate) * 1000
-                                              : Rounded(AverageBitrate(h, s.bytes, s.frames));
+                                              : Rounded(s.PlaceAverage(h));
   p.frameCount = -1;
   p.duration = audioBytes * 8.0 / p.bitrate;
   p.durationSource = TDurationSource::dsEstimate;
