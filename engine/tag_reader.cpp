@@ -19,7 +19,7 @@ namespace {
 using id3::HeaderSize;
 
 // The first read of a file takes this much: a usual tag and the first audio frames behind it.
-constexpr int64_t kHeadBytes = 64 * 1024;
+constexpr int64_t kHeadBytes = 24 * 1024;
 // A tag that does not fit is read with this much of what follows, for the audio facts.
 constexpr int64_t kAudioAhead = 48 * 1024;
 

@@ -22,12 +22,15 @@ namespace {
 constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
 constexpr size_t kWindow = 16 * 1024;
 constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
-constexpr int kScanFrames = 50;  // frames looked at when the stream gives no frame count
+constexpr int kScanFrames = 24;  // frames looked at when the stream gives no frame count
 constexpr int64_t kScanBytes = 64 * 1024;
 // Frames sampled at the middle and the end, within so many bytes, to tell whether the bitrate
 // is constant.
 constexpr int kSampleFrames = 8;
-constexpr int64_t kSampleBytes = 8 * 1024;
+constexpr int64_t kSampleBytes = 6 * 1024;
+// The file's last bytes, which the look for trailers read: the end is sampled within them
+// where they hold enough of the audio.
+constexpr int64_t kEndBytes = 4096;
 constexpr int64_t kByteSlack = 100;  // a header's byte count may be 1 % off the audio's
 constexpr double kRateSlack = 0.03;  // padding moves a frame's bitrate by up to this much
 constexpr int kMaxStackedTags = 16;
@@ -204,10 +207,11 @@ TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeade
   return s;
 }
 
-// A few frames from the first run of frames that begins in the kSampleBytes from `from`, read
-// on their own. A run of another stream, or none, is noted.
-TScan SampleAt(TStream& stream, int64_t from, int64_t end, const TMpegFrameHeader& first) {
-  TReadWindow w(stream, std::min(end, from + kSampleBytes));
+// A few frames from the first run of frames that begins in the `bytes` from `from`, read on
+// their own. A run of another stream, or none, is noted.
+TScan SampleAt(TStream& stream, int64_t from, int64_t bytes, int64_t end,
+               const TMpegFrameHeader& first) {
+  TReadWindow w(stream, std::min(end, from + bytes));
   TMpegFrameHeader h;
   const int64_t pos = FindFirstFrame(w, from, end, h);
   TScan s;
@@ -217,8 +221,8 @@ TScan SampleAt(TStream& stream, int64_t from, int64_t end, const TMpegFrameHeade
 }
 
 // The frames sampled at the start (`start`, already scanned), the middle and the end of the
-// audio from `from`.
-TScan Sampled(TStream& stream, TScan start, int64_t from, int64_t end,
+// audio in [from, end) of a file of `size` bytes.
+TScan Sampled(TStream& stream, TScan start, int64_t from, int64_t end, int64_t size,
               const TMpegFrameHeader& first) {
   start.otherStream = start.frames == 0;
   if (start.frames > 0) {
@@ -226,9 +230,11 @@ TScan Sampled(TStream& stream, TScan start, int64_t from, int64_t end,
     start.places = 1;
   }
   const int64_t middle = from + (end - from) / 2;
-  const int64_t last = std::max(from, end - kSampleBytes);
-  if (middle > from + start.bytes) start.Join(SampleAt(stream, middle, end, first), first);
-  if (last > from + start.bytes) start.Join(SampleAt(stream, last, end, first), first);
+  int64_t last = std::max(from, size - kEndBytes);
+  if (end - last < kEndBytes / 2) last = std::max(from, end - kSampleBytes);
+  if (middle > from + start.bytes)
+    start.Join(SampleAt(stream, middle, kSampleBytes, end, first), first);
+  if (last > from + start.bytes) start.Join(SampleAt(stream, last, end - last, end, first), first);
   return start;
 }
 
@@ -400,7 +406,8 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t count
     if (p.bitrateMode == TBitrateMode::bmCBR && hasNext) {
       rates.Take(next);
     } else {
-      samples = Sampled(stream, ScanFrames(w, scanFrom, p.audioEnd, h), scanFrom, p.audioEnd, h);
+      samples =
+          Sampled(stream, ScanFrames(w, scanFrom, p.audioEnd, h), scanFrom, p.audioEnd, size, h);
       rates = *samples;
     }
     p.vbrHeaderProblem = RateContradiction(p, v, audioBytes, rates);
@@ -415,7 +422,7 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t count
       FromScanToEnd(p, first);
       return p;
     }
-    samples = Sampled(stream, first, scanFrom, p.audioEnd, h);
+    samples = Sampled(stream, first, scanFrom, p.audioEnd, size, h);
   }
   if (p.vbrHeaderProblem.empty() && samples->OneBitrate()) {
     FromEstimate(p, *samples, audioBytes);
