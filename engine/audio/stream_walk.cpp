@@ -13,25 +13,27 @@
 namespace tagscope {
 
 std::string_view TForwardWindow::From(int64_t pos) {
-  const int64_t held = FBase + static_cast<int64_t>(FBytes.size()) - pos;
+  const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
   if (pos < FBase || held < want) {
     FBase = pos;
     const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    FBytes.resize(static_cast<size_t>(count));
-    const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FBytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    if (count > FCapacity) {
+      FBuffer = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(count));
+      FCapacity = count;
+    }
+    const int64_t got = count > 0 ? FStream.ReadAt(pos, FBuffer.get(), count) : 0;
+    FHeld = std::clamp<int64_t>(got, 0, count);
     if (got < count) FEnd = pos + std::max<int64_t>(got, 0);
   }
-  if (pos >= FBase + static_cast<int64_t>(FBytes.size())) return {};
-  return std::string_view(FBytes).substr(static_cast<size_t>(pos - FBase));
+  if (pos >= FBase + FHeld) return {};
+  return std::string_view(FBuffer.get() + (pos - FBase), static_cast<size_t>(FBase + FHeld - pos));
 }
 
 void TForwardWindow::SetEnd(int64_t end) {
   FEnd = std::min(FEnd, end);
-  const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
-  FBytes.resize(static_cast<size_t>(held));
+  FHeld = std::clamp<int64_t>(FEnd - FBase, 0, FHeld);
 }
 
 namespace {

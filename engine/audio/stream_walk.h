@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,10 @@ class TForwardWindow {
   TStream& FStream;
   int64_t FEnd;
   int64_t FBase = 0;
-  std::string FBytes;
+  // The block's bytes: a buffer read into as it is, not cleared first.
+  std::unique_ptr<char[]> FBuffer;
+  int64_t FCapacity = 0;
+  int64_t FHeld = 0;
 };
 
 // The frames, bytes and length WalkStream counts, between bounds the caller located (past the
