@@ -55,7 +55,7 @@ bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
 
 // The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
 int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
-  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize ||
+  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize || bytes[at] != 'I' ||
       bytes.compare(at, 3, "ID3") != 0)
     return 0;
   const TByteReader r(bytes.substr(at, kTagHeaderSize));
@@ -147,7 +147,8 @@ class TStreamWalker {
       return pos + tag;
     }
     TMpegFrameHeader h;
-    const bool header = HeaderAt(view, 0, h);
+    // The header the last frame's look ahead decoded is not decoded again.
+    const bool header = pos == FNextAt ? (h = FNext, true) : HeaderAt(view, 0, h);
     // A frame that goes on from the last one's stream; another stream must begin a chain.
     const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
     if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
@@ -235,10 +236,11 @@ class TStreamWalker {
 
   // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
   // audio's end.
-  bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
-    TMpegFrameHeader next;
+  bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) {
     if (pos + h.frameLength == End()) return true;
-    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+    if (!HeaderAt(view, static_cast<size_t>(h.frameLength), FNext)) return false;
+    FNextAt = pos + h.frameLength;
+    return FNext.SameStream(h);
   }
 
   // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
@@ -385,6 +387,8 @@ class TStreamWalker {
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
   bool FCountOnly = false;
+  TMpegFrameHeader FNext;  // the header found at FNextAt by the look past the last frame
+  int64_t FNextAt = -1;
 };
 
 }  // namespace
