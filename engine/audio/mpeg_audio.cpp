@@ -20,7 +20,7 @@ namespace tagscope {
 namespace {
 
 constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
-constexpr size_t kWindow = 16 * 1024;
+constexpr size_t kWindow = 4 * 1024;  // a few frames; the first read of the file holds them
 constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
 constexpr int kScanFrames = 24;  // frames looked at when the stream gives no frame count
 constexpr int64_t kScanBytes = 64 * 1024;
