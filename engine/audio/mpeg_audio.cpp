@@ -20,9 +20,9 @@ namespace tagscope {
 namespace {
 
 constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
-constexpr size_t kWindow = 4 * 1024;  // a few frames; the first read of the file holds them
-constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
-constexpr int kScanFrames = 24;  // frames looked at when the stream gives no frame count
+constexpr size_t kWindow = 4 * 1024;       // a few frames; the first read of the file holds them
+constexpr int kRunFrames = 3;              // frame headers in a row that make a sync believable
+constexpr int kScanFrames = 24;            // frames looked at when the stream gives no frame count
 constexpr int64_t kScanBytes = 64 * 1024;
 // Frames sampled at the middle and the end, within so many bytes, to tell whether the bitrate
 // is constant.
@@ -31,8 +31,8 @@ constexpr int64_t kSampleBytes = 6 * 1024;
 // The file's last bytes, which the look for trailers read: the end is sampled within them
 // where they hold enough of the audio.
 constexpr int64_t kEndBytes = 4096;
-constexpr int64_t kByteSlack = 100;  // a header's byte count may be 1 % off the audio's
-constexpr double kRateSlack = 0.03;  // padding moves a frame's bitrate by up to this much
+constexpr int64_t kBytesPerSlack = 100;  // a header's byte count may be 1 % off the audio's
+constexpr double kRateSlack = 0.03;      // padding moves a frame's bitrate by up to this much
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
@@ -324,7 +324,7 @@ int64_t SmallestFrame(const TMpegFrameHeader& h) {
 // audio's bytes can hold, more bytes than the whole file has, or other bytes than the audio
 // holds (a file cut short, or audio added after). Encoders differ on whether the count starts
 // at the header's frame or at the file's start, and stray bytes at the end are forgiven up to
-// kByteSlack of the audio or a few frames. Empty when they can be true.
+// a hundredth of the audio or a few frames. Empty when they can be true.
 std::string HeaderContradiction(const TMpegAudioProperties& p, const TVbrHeader& v,
                                 int64_t audioFrom, int64_t fileSize) {
   const int64_t audioBytes = std::max<int64_t>(p.audioEnd - audioFrom, 0);
@@ -337,7 +337,7 @@ std::string HeaderContradiction(const TMpegAudioProperties& p, const TVbrHeader&
                   static_cast<long long>(v.bytes), static_cast<long long>(fileSize));
   if (v.bytes <= 0) return {};
   const int64_t stream = p.audioEnd - p.firstFrameOffset;
-  const int64_t slack = std::max<int64_t>(stream / kByteSlack, 4 * p.first.frameLength);
+  const int64_t slack = std::max<int64_t>(stream / kBytesPerSlack, 4 * p.first.frameLength);
   const auto near = [&](int64_t bytes) { return std::abs(v.bytes - bytes) <= slack; };
   if (near(stream) || near(audioBytes) || near(p.audioEnd)) return {};
   return Format("the %s header counts %lld bytes, the audio holds %lld", v.kind.c_str(),
