@@ -79,6 +79,7 @@ void AudioJson(TJsonWriter& j, const TMpegAudioProperties& a) {
         .Member("duration", a.duration)
         .Member("durationFrom", DurationSourceName(a.durationSource))
         .Member("frames", a.frameCount);
+    if (a.durationInDoubt) j.Member("durationInDoubt", true);
     if (a.gaplessDuration >= 0) j.Member("gaplessDuration", a.gaplessDuration);
     if (!a.vbrHeaderProblem.empty()) j.Member("vbrHeaderProblem", a.vbrHeaderProblem);
     j.Member("vbrHeader", a.vbrHeader)
@@ -99,7 +100,9 @@ void AudioText(std::ostream& out, const TMpegAudioProperties& a, const TTrailerT
     out << "Audio: MPEG-" << MpegVersionName(h.version) << " layer " << h.layer << ", "
         << (a.bitrate + 500) / 1000 << " kbit/s " << BitrateModeName(a.bitrateMode) << ", "
         << h.sampleRate << " Hz, " << ChannelModeName(h.channelMode) << "\n";
-    out << "  length " << Seconds(a.duration) << " (" << DurationSourceName(a.durationSource);
+    out << "  length " << (a.durationInDoubt ? "about " : "") << Seconds(a.duration) << " ("
+        << DurationSourceName(a.durationSource);
+    if (a.durationInDoubt) out << ", in doubt: the frames were not counted";
     // The header's counts that the file contradicts are not shown as its length.
     if (!a.vbrHeaderProblem.empty()) out << ": " << a.vbrHeaderProblem;
     out << ")";

@@ -13,8 +13,9 @@ namespace tagscope::cli {
 namespace {
 
 // The audio's length in milliseconds, -1 when the file holds no audio whose length is known.
+// A length in doubt is counted whatever the file's size: chapters are refused past it.
 int64_t AudioLength(TID3Engine& engine) {
-  const TMpegAudioProperties audio = engine.ReadAudio();
+  const TMpegAudioProperties audio = engine.ReadAudio(kCountAlways);
   if (!audio.found || audio.duration <= 0) return -1;
   return std::llround(audio.duration * 1000);
 }

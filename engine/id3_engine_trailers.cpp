@@ -7,7 +7,10 @@
 namespace tagscope {
 
 int64_t TID3Engine::FileSize() {
-  return Active() ? FStream->Size() : 0;
+  if (!Active()) return 0;
+  // A file opened for reading only keeps the size its first read found.
+  const int64_t kept = FFile->ReadOnly() ? FFile->Cache().FileSize() : -1;
+  return kept >= 0 ? kept : FStream->Size();
 }
 
 void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {

@@ -53,18 +53,26 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
     return;
   }
   const TMpegFrameHeader& h = a.first;
-  rows.Add("Length", MinutesSeconds(a.duration),
-           MinutesSeconds(a.duration) + " (" + SecondsText(a.duration) + ")");
+  // An estimate that may be far off is marked: its frames were too many to count here.
+  const std::string about = a.durationInDoubt ? "\u2248 " : "";
+  rows.Add("Length", about + MinutesSeconds(a.duration),
+           about + MinutesSeconds(a.duration) + " (" + SecondsText(a.duration) + ")");
   if (a.gaplessDuration >= 0)
     rows.Add("Gapless length", MinutesSeconds(a.gaplessDuration),
              MinutesSeconds(a.gaplessDuration) + " (" + SecondsText(a.gaplessDuration) +
                  "; encoder delay " + std::to_string(a.encoderDelay) + ", padding " +
                  std::to_string(a.encoderPadding) + " samples)");
-  if (a.durationSource == TDurationSource::dsEstimate)
+  if (a.durationInDoubt)
+    rows.Add("Length from",
+             "estimated from the audio's size and sampled bitrates (frames are "
+             "counted in up to " +
+                 std::to_string(kDefaultCountBound >> 20) + " MiB of audio)");
+  else if (a.durationSource == TDurationSource::dsEstimate)
     rows.Add("Length from", "estimated from the audio's size and bitrate");
   // A VBR header whose counts the file cannot hold is not taken for the length: say why.
   if (!a.vbrHeaderProblem.empty())
-    rows.Add("Length from", "counted: " + EscapeForTerminal(a.vbrHeaderProblem));
+    rows.Add("Length from", (a.durationInDoubt ? "not the header: " : "counted: ") +
+                                EscapeForTerminal(a.vbrHeaderProblem));
   rows.Add("Bitrate",
            std::to_string((a.bitrate + 500) / 1000) + " kbit/s " + BitrateModeName(a.bitrateMode));
   rows.Add("Sample rate", std::to_string(h.sampleRate) + " Hz");

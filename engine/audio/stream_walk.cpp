@@ -103,7 +103,7 @@ class THeaderMemo {
 
 // The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
 int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
-  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize ||
+  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize || bytes[at] != 'I' ||
       bytes.compare(at, 3, "ID3") != 0)
     return 0;
   const TByteReader r(bytes.substr(at, kTagHeaderSize));
@@ -178,8 +178,16 @@ class TStreamWalker {
   TStreamWalker(TStream& stream, int64_t start)
       : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start) {}
 
+  // Counts only, between bounds already located: no findings are kept.
+  void CountWithin(int64_t audioStart, int64_t audioEnd) {
+    FCountOnly = true;
+    R.audioStart = std::clamp<int64_t>(audioStart, 0, FSize);
+    R.audioEnd = std::clamp<int64_t>(audioEnd, R.audioStart, FSize);
+    FWindow.SetEnd(R.audioEnd);
+  }
+
   TStreamReport Run() {
-    LocateBounds();
+    if (!FCountOnly) LocateBounds();
     int64_t pos = R.audioStart;
     while (pos < End()) pos = Step(pos);
     // A stream that ended early ends the audio there.
@@ -251,7 +259,7 @@ class TStreamWalker {
       }
     }
     if (R.firstFrame < 0) Begin(pos, view, h);
-    CheckFrameCrc(pos, view, h);
+    if (!FCountOnly) CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
   }
@@ -426,8 +434,10 @@ class TStreamWalker {
           "no MPEG audio frames");
     } else {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
-      CheckVbrHeader();
-      NoteBadCrcs();
+      if (!FCountOnly) {
+        CheckVbrHeader();
+        NoteBadCrcs();
+      }
     }
     std::stable_sort(
         R.findings.begin(), R.findings.end(),
@@ -474,6 +484,7 @@ class TStreamWalker {
 
   // Keeps a finding; past kMaxFindings, counts it only: a file of noise has one at every turn.
   void Add(int64_t offset, int64_t length, Kind kind, TStreamSeverity severity, std::string text) {
+    if (FCountOnly) return;
     if (R.findings.size() < kMaxFindings) {
       R.findings.push_back({offset, std::max<int64_t>(length, 0), kind, severity, std::move(text)});
       return;
@@ -498,6 +509,7 @@ class TStreamWalker {
   int64_t FBadCrcs = 0;  // frames whose checksums are wrong
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
+  bool FCountOnly = false;
 };
 
 }  // namespace
@@ -511,6 +523,12 @@ std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage) {
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
   return TStreamWalker(stream, start).Run();
+}
+
+TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd) {
+  TStreamWalker walker(stream, audioStart);
+  walker.CountWithin(audioStart, audioEnd);
+  return walker.Run();
 }
 
 const char* StreamFindingKindName(TStreamFindingKind kind) {

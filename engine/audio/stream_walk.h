@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "tagscope/engine/stream_report.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -54,5 +56,9 @@ class TForwardWindow {
   std::string FBytes;  // room for a block; its first FHeld bytes are the stream's from FBase
   int64_t FHeld = 0;
 };
+
+// The frames, bytes and length WalkStream counts, between bounds the caller located (past the
+// ID3v2 tags at the start, below the blocks behind the audio): the same walk, no findings kept.
+TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd);
 
 }  // namespace tagscope

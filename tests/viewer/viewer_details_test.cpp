@@ -2,6 +2,7 @@
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tests/viewer/viewer_fixture.h"
+#include "viewer/detail_rows.h"
 
 namespace tagscope::test {
 namespace {
@@ -94,6 +95,28 @@ TEST_F(DetailsTest, AFileWithEveryGroupListsAudioTagAndTheFramesLeftOutElsewhere
   EXPECT_NE(frames[7].find("bright"), std::string::npos) << frames[7];
   EXPECT_NE(frames[8].find("owner.example"), std::string::npos) << frames[8];
   EXPECT_EQ(frames[9], names[9] + "=Second");
+}
+
+// A length whose frames were too many to count is an estimate that may be far off: marked, and
+// the bound up to which frames are counted named.
+TEST(DetailRows, AnEstimateInDoubtIsMarked) {
+  TempFile file(DetailedMp3("Song"));
+  TID3Engine engine;
+  engine.SetReadOnly(true);
+  engine.SetFileName(file.Name());
+  engine.SetActive(true);
+  TMpegAudioProperties a = engine.ReadAudio();
+  a.durationSource = TDurationSource::dsEstimate;
+  a.duration = 2000;
+  a.durationInDoubt = true;
+  std::vector<std::string> audio;
+  for (const TDetailRow& row : DetailRows(engine, a, std::nullopt))
+    if (row.Property == "Length" || row.Property == "Length from")
+      audio.push_back(row.Property + "=" + row.Whole);
+  EXPECT_EQ(audio, (std::vector<std::string>{
+                       "Length=\u2248 33:20 (2000.000 s)",
+                       "Length from=estimated from the audio's size and sampled bitrates (frames "
+                       "are counted in up to 32 MiB of audio)"}));
 }
 
 TEST_F(DetailsTest, ThePageIsAReadOnlyReportListOverAReadOnlyValueBox) {

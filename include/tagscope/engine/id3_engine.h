@@ -138,10 +138,11 @@ class TID3Engine {
   // What the file plainly is by the first bytes of its content (past its ID3v2 tags) when that
   // is not MP3: "a FLAC file", "a JPEG picture"; empty for MP3 or anything not recognised.
   std::string ForeignContent();
-  // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
-  // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
-  // read of the tag fetched are not read again. Nothing while inactive.
-  TMpegAudioProperties ReadAudio();
+  // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start, counting
+  // the frames of a length in doubt up to `countBound` bytes of audio), and up to `count` of
+  // its bytes from `position`. In a file opened for reading only, bytes that the read of the
+  // tag fetched are not read again. Nothing while inactive.
+  TMpegAudioProperties ReadAudio(int64_t countBound = kDefaultCountBound);
   std::string ReadFileBytes(int64_t position, int64_t count);
 
   // --- blocks behind the audio (trailer_tags.h) ---
