@@ -333,9 +333,18 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
 // in the forms set reads.
 enum class TTimedDump { tdNone, tdChapters, tdLrc };
 
-std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
+std::string TimedText(TID3Engine& engine, TTimedDump what, const std::string& language,
+                      std::string& err, std::string& note) {
   if (what == TTimedDump::tdChapters) return FormatChapterList(GetChapters(engine.Tag()));
-  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag());
+  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag(), language);
+  // Lyrics in several languages: the first, and a note of the others, which --lang picks.
+  const std::vector<std::string> languages = SyncedLyricsLanguages(engine.Tag());
+  if (language.empty() && languages.size() > 1) {
+    std::string names;
+    for (const std::string& l : languages) names += (names.empty() ? "" : ", ") + l;
+    note = ErrorLine("note: the lyrics are in " + EscapeForTerminal(names) +
+                     "; the first is shown, --lang LANGUAGE shows another");
+  }
   if (!lyrics) return {};
   if (lyrics->TimestampFormat == TSyncLyricsFrame::kMpegFrames) {
     // Times counted in audio frames: milliseconds by the stream's frame duration.
@@ -358,7 +367,8 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
 // its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
                       TTimedDump timed = TTimedDump::tdNone, bool several = false,
-                      const std::string& v1Charset = std::string()) {
+                      const std::string& v1Charset = std::string(),
+                      const std::string& language = std::string()) {
   TFileOutcome o;
   TID3Engine engine;
   // The trailer's texts in the character set named, when they stand in for a tag.
@@ -370,8 +380,10 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
-    const std::string text = TimedText(engine, timed, o.err);
+    std::string note;
+    const std::string text = TimedText(engine, timed, language, o.err, note);
     o.failed = !o.err.empty();
+    o.err = note + o.err;
     o.out = several ? "File: " + EscapeForTerminal(file.path) + "\n" + text : text;
     return o;
   }
@@ -397,6 +409,7 @@ struct DumpOptions {
   std::string v1Charset;
   bool chapters = false;
   bool lrc = false;
+  std::string language;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -405,6 +418,7 @@ int RunDump(const DumpOptions& options) {
                                               : TBinaryDetail::bdSize;
   if (options.chapters + options.lrc + options.json > 1)
     throw EConvertError("--chapters, --lrc and --json exclude each other");
+  if (!options.language.empty() && !options.lrc) throw EConvertError("--lang goes with --lrc");
   const TTimedDump timed = options.chapters ? TTimedDump::tdChapters
                            : options.lrc    ? TTimedDump::tdLrc
                                             : TTimedDump::tdNone;
@@ -414,7 +428,7 @@ int RunDump(const DumpOptions& options) {
       files,
       [&](const TWalkFile& f) {
         return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
-                        options.v1Charset);
+                        options.v1Charset, options.language);
       },
       0, true);
 }
@@ -436,6 +450,8 @@ static RegisterVerb registration([](CLI::App& app) {
                 "Only the chapters, \"HH:MM:SS.mmm Title\" a line, as set --chapters reads them");
   cmd->add_flag("--lrc", options->lrc,
                 "Only the synchronised lyrics (SYLT), as LRC, as set --lrc reads them");
+  cmd->add_option("--lang", options->language,
+                  "With --lrc, the lyrics in this language (three letters, such as deu)");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
