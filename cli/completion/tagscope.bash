@@ -24,7 +24,7 @@ _tagscope() {
         dump) options="--full-seek --json --hash --binary --chapters --lrc --lang -r --recursive --v1-charset --help" ;;
         check) options="--json -r --recursive --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
-        fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
+        fix-encoding) options="-n --dry-run --from -r --recursive --force -p --preserve-mtime --help" ;;
         pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
         rename)
             options="-f --format -r --recursive --to --dry-run --help"
