@@ -57,16 +57,16 @@ TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
       PlanTextRepairs(hasTag ? engine.Tag() : none, TrailerTexts(engine), o.from);
   std::ostringstream out;
   const std::string prefix = named ? EscapeForTerminal(file.path) + ": " : "";
-  bool trailer = false;
+  std::string trailerSet;
   for (const TTextRepair& r : plan.Repairs) {
     out << prefix << EscapeForTerminal(r.Where) << ": " << EscapeForTerminal(r.Old) << " -> "
         << EscapeForTerminal(r.New) << " (" << r.Charset << ")\n";
-    trailer = trailer || r.Frame < 0;
+    if (r.Frame < 0 && trailerSet.empty()) trailerSet = r.Charset;
   }
   // The trailer has no encoding to mark: its bytes stay, and are read with the set named.
-  if (trailer)
+  if (!trailerSet.empty())
     out << prefix << "the ID3v1 trailer keeps its bytes: show and dump read it with --v1-charset "
-        << plan.Charset << "\n";
+        << trailerSet << "\n";
   if (!o.dryRun && ApplyTextRepairs(engine.Tag(), plan) > 0) Change(engine, &TID3Engine::WriteTag);
   return TFileOutcome{out.str(), "", false};
 }

@@ -269,13 +269,20 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
         BestReading(*t, SetOrder({fileSet, forFile, Looked(DetectCharset(t->bytes))}));
     add(*t, best->text, best->charset);
   }
-  // A text too short to show its own set is read in the file's when that gives letters of
-  // another script alone ("Äà" beside "Ìàøèíà âðåìåíè").
+  // A text too short to show its own set is read in one the file's other texts were written
+  // in, when that gives letters of another script alone ("Äà" beside "Ìàøèíà âðåìåíè").
+  std::vector<std::string> voted;
+  for (const auto& [set, count] : votes) voted.push_back(set);
+  std::stable_sort(voted.begin(), voted.end(), [&](const std::string& a, const std::string& b) {
+    return votes[a] > votes[b] || (votes[a] == votes[b] && a == fileSet);
+  });
   for (const TText* t : doubtful) {
-    std::string utf8;
-    if (fileSet.empty() || !CharsetToUtf8(t->bytes, fileSet, utf8) || utf8 == t->read) continue;
-    if (NonLatinLettersOnly(utf8) && ReadingOddity(utf8) <= ReadingOddity(t->read))
-      add(*t, utf8, fileSet);
+    std::optional<TReading> best;
+    for (size_t s = 0; s < voted.size(); ++s) {
+      const auto r = BestReading(*t, {voted[s]});
+      if (r && NonLatinLettersOnly(r->text) && (!best || r->oddity < best->oddity)) best = r;
+    }
+    if (best && best->oddity <= ReadingOddity(t->read)) add(*t, best->text, best->charset);
   }
   return done();
 }

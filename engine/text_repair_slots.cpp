@@ -23,14 +23,18 @@ bool EncodedText(std::string_view name) {
 // Walks the encoded texts of the fields; `encoding` is -1 where no encoding field rules them.
 void Walk(TFrameFields& fields, int encoding, const std::string& where, const TEach& each) {
   for (TFrameField& f : fields) {
-    const std::string here = where + " " + FieldNameWords(f.Name);
+    // A frame's text is named by the frame; its other texts by their field.
+    const std::string here = f.Name == "text" ? where : where + " " + FieldNameWords(f.Name);
     if (encoding >= 0 && EncodedText(f.Name) && f.Type == TFieldType::ftText)
       each(f.Text, static_cast<uint8_t>(encoding), here);
     if (encoding >= 0 && EncodedText(f.Name) && f.Type == TFieldType::ftTextList)
       for (std::string& t : f.Texts) each(t, static_cast<uint8_t>(encoding), here);
     if (f.Type == TFieldType::ftRecords)
       for (size_t r = 0; r < f.Records.size(); ++r)
-        Walk(f.Records[r], encoding, where + " " + std::to_string(r + 1), each);
+        Walk(f.Records[r], encoding,
+             where + (f.Name == "lines" ? " line " : " " + FieldNameWords(f.Name) + " ") +
+                 std::to_string(r + 1),
+             each);
     if (f.Type == TFieldType::ftFrames)
       for (TEmbeddedFrame& e : f.Frames) {
         const TFrameField* inner = e.Value.Find("encoding");
@@ -62,8 +66,11 @@ std::vector<TTextSlot> ContentTextSlots(std::string_view id, std::string_view pa
   TFrameValue value = DecodeFrameContent(id, payload, version);
   if (!Whole(value)) return slots;
   const TFrameField* encoding = value.Find("encoding");
-  Walk(value.Fields, encoding ? static_cast<int>(encoding->Number) : -1,
-       EscapeForTerminal(std::string(id)), [&](std::string& text, uint8_t e, const std::string& w) {
+  const TFrameField* element = value.Find("elementId");
+  const std::string where = EscapeForTerminal(std::string(id)) +
+                            (element ? " " + EscapeForTerminal(element->Text) : std::string());
+  Walk(value.Fields, encoding ? static_cast<int>(encoding->Number) : -1, where,
+       [&](std::string& text, uint8_t e, const std::string& w) {
          slots.push_back({w, text, e});
        });
   return slots;
