@@ -57,6 +57,18 @@ int DenseLatinWords(std::string_view utf8) {
   return words;
 }
 
+// Small letters after two capitals or more inside a word ("ЖЯАпПг", a reading of two-byte
+// characters): names seldom have them ("DJs" aside).
+int CapitalsBeforeSmall(std::string_view utf8) {
+  int odd = 0, capitals = 0;
+  for (size_t at = 0; at < utf8.size();) {
+    const TCharClass k = ClassOf(NextUtf8(utf8, at));
+    if (k.lower && capitals >= 2) ++odd;
+    capitals = k.upper ? capitals + 1 : 0;
+  }
+  return odd;
+}
+
 int Rarity(bool rare, bool common) {
   return rare ? 2 : common ? 0 : 1;
 }
@@ -65,7 +77,7 @@ int Rarity(bool rare, bool common) {
 
 int ReadingOddity(std::string_view utf8) {
   if (!PlausibleText(utf8)) return kImplausible;
-  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8);
+  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8) + CapitalsBeforeSmall(utf8);
   for (size_t at = 0; at < utf8.size();) oddity += RareCharacter(NextUtf8(utf8, at));
   return oddity;
 }
