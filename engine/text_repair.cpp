@@ -165,7 +165,9 @@ std::optional<TReading> BestReading(const TText& t, const std::vector<std::strin
     r.charset = sets[s];
     r.oddity = ReadingOddity(r.text);
     if (r.oddity >= kImplausible) continue;
-    r.oddity += SignRuns(r.text) + ByteRarity(t.bytes, sets[s]);
+    // Between readings, a four-letter word of accents alone ("şňąđ") counts too.
+    r.oddity += SignRuns(r.text) + SpacedIdeographs(r.text) + ByteRarity(t.bytes, sets[s]) +
+                3 * (DenseLatinWords(r.text, 4) - DenseLatinWords(r.text, 5));
     r.rank = static_cast<int>(s);
     if (!best || Better(r, *best)) best = std::move(r);
   }
@@ -202,6 +204,12 @@ std::vector<TText> TagTexts(const TID3Tag& tag) {
     }
   }
   return texts;
+}
+
+// How a text reads as it stands.
+int OddityAsItStands(std::string_view utf8) {
+  const int oddity = ReadingOddity(utf8);
+  return oddity >= kImplausible ? oddity : oddity + 2 * MisreadRuns(utf8);
 }
 
 // A repair is taken when it reads clearly better than the text as it stands.
@@ -252,7 +260,7 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
       continue;
     }
     const auto best = BestReading(t, SetOrder({forFile, Looked(DetectCharset(t.bytes))}));
-    if (best && best->oddity + kClearlyBetter <= ReadingOddity(t.read)) {
+    if (best && best->oddity + kClearlyBetter <= OddityAsItStands(t.read)) {
       misread.push_back(&t);
       ++votes[best->charset];
     } else {
@@ -282,7 +290,7 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
       const auto r = BestReading(*t, {voted[s]});
       if (r && NonLatinLettersOnly(r->text) && (!best || r->oddity < best->oddity)) best = r;
     }
-    if (best && best->oddity <= ReadingOddity(t->read)) add(*t, best->text, best->charset);
+    if (best && best->oddity <= OddityAsItStands(t->read)) add(*t, best->text, best->charset);
   }
   return done();
 }

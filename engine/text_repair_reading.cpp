@@ -23,7 +23,7 @@ bool In(char32_t c, char32_t from, char32_t to) {
 // Characters text in tags hardly holds, which a wrong reading brings in.
 int RareCharacter(char32_t c) {
   if (In(c, 0xFF61, 0xFF9F) || In(c, 0x2500, 0x257F) || In(c, 0x2580, 0x259F) ||
-      In(c, 0x3130, 0x318F) || In(c, 0xF900, 0xFAFF))
+      In(c, 0x3130, 0x318F) || In(c, 0xF900, 0xFAFF) || c == 0x192)
     return 2;
   // Cyrillic letters of other languages than Russian (Serbian, Ukrainian, ...).
   if ((In(c, 0x400, 0x40F) && c != 0x401) || (In(c, 0x450, 0x45F) && c != 0x451) ||
@@ -32,13 +32,13 @@ int RareCharacter(char32_t c) {
   return 0;
 }
 
-// A Latin word of five letters or more, nearly all of them beyond ASCII ("Ãðóïïà"); shorter
-// words of accents alone ("ÄÖÜ") are common writing.
-int DenseLatinWords(std::string_view utf8) {
+}  // namespace
+
+int DenseLatinWords(std::string_view utf8, int least) {
   int words = 0, letters = 0, accented = 0;
   bool latin = true;
   auto end = [&] {
-    if (latin && letters >= 5 && accented * 4 > letters * 3) ++words;
+    if (latin && letters >= least && accented * 4 > letters * 3) ++words;
     letters = accented = 0;
     latin = true;
   };
@@ -56,6 +56,8 @@ int DenseLatinWords(std::string_view utf8) {
   end();
   return words;
 }
+
+namespace {
 
 // Small letters after two capitals or more inside a word ("ЖЯАпПг", a reading of two-byte
 // characters): names seldom have them ("DJs" aside).
@@ -77,16 +79,40 @@ int Rarity(bool rare, bool common) {
 
 int ReadingOddity(std::string_view utf8) {
   if (!PlausibleText(utf8)) return kImplausible;
-  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8) + CapitalsBeforeSmall(utf8);
+  // Shorter words of accents alone ("ÄÖÜ", "Öö") are common writing.
+  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8, 5) + CapitalsBeforeSmall(utf8);
   for (size_t at = 0; at < utf8.size();) oddity += RareCharacter(NextUtf8(utf8, at));
   return oddity;
 }
+
+namespace {
+
+// Two-byte characters all in the rows of Korean's syllables, four or more: Korean read as
+// Chinese gives common ideographs, while Chinese seldom keeps to those rows so long.
+bool KoreanShaped(std::string_view bytes) {
+  int pairs = 0;
+  for (size_t at = 0; at < bytes.size();) {
+    const auto lead = static_cast<uint8_t>(bytes[at]);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    if (at + 1 >= bytes.size() || !In(lead, 0xB0, 0xC8) ||
+        static_cast<uint8_t>(bytes[at + 1]) < 0xA1)
+      return false;
+    ++pairs;
+    at += 2;
+  }
+  return pairs >= 4;
+}
+
+}  // namespace
 
 int ByteRarity(std::string_view bytes, std::string_view charset) {
   const bool sjis = SameTextAscii(charset, "SHIFT_JIS"), gb = SameTextAscii(charset, "GB18030"),
              big5 = SameTextAscii(charset, "BIG5"), uhc = SameTextAscii(charset, "CP949");
   if (!sjis && !gb && !big5 && !uhc) return 0;
-  int rarity = 0;
+  int rarity = (gb || big5) && KoreanShaped(bytes) ? 1 : 0;
   for (size_t at = 0; at < bytes.size();) {
     const auto lead = static_cast<uint8_t>(bytes[at]);
     const auto trail = at + 1 < bytes.size() ? static_cast<uint8_t>(bytes[at + 1]) : 0;
@@ -100,10 +126,13 @@ int ByteRarity(std::string_view bytes, std::string_view charset) {
       continue;
     }
     if (sjis) rarity += Rarity(lead >= 0xED, lead <= 0x9F);
-    if (gb) rarity += Rarity(lead < 0xA1 || In(lead, 0xAA, 0xAF) || trail < 0xA1, lead <= 0xF7);
+    // Kana rows (0xA4, 0xA5 in Chinese sets, 0xAA, 0xAB in Korean) are rare in those languages.
+    if (gb)
+      rarity += Rarity(lead < 0xA1 || In(lead, 0xA4, 0xA5) || In(lead, 0xAA, 0xAF) || trail < 0xA1,
+                       lead <= 0xF7);
     if (big5) rarity += Rarity(lead < 0xA1 || lead > 0xF9, lead <= 0xC6);
     // Hangul of the common set, its symbols; Hanja are seldom written in Korean titles.
-    if (uhc) rarity += Rarity(lead < 0xA1 || trail < 0xA1, lead <= 0xC8);
+    if (uhc) rarity += Rarity(lead < 0xA1 || In(lead, 0xAA, 0xAB) || trail < 0xA1, lead <= 0xC8);
     at += 2;
   }
   return rarity;
@@ -120,6 +149,44 @@ int SignRuns(std::string_view utf8) {
     sign = isSign;
   }
   return signs;
+}
+
+int MisreadRuns(std::string_view utf8) {
+  int runs = 0, length = 0;
+  bool sign = false;
+  auto end = [&] {
+    runs += length >= 3 && sign ? 1 : 0;
+    length = 0;
+    sign = false;
+  };
+  for (size_t at = 0; at < utf8.size();) {
+    const char32_t c = NextUtf8(utf8, at);
+    if (c < 0x80) {
+      end();
+      continue;
+    }
+    ++length;
+    sign = sign || ClassOf(c).script == TScript::scNone;
+  }
+  end();
+  return runs;
+}
+
+int SpacedIdeographs(std::string_view utf8) {
+  int spaced = 0;
+  char32_t before = 0, space = 0;
+  for (size_t at = 0; at < utf8.size();) {
+    const char32_t c = NextUtf8(utf8, at);
+    const bool han = In(c, 0x4E00, 0x9FFF);
+    if (han && space == ' ' && In(before, 0x4E00, 0x9FFF)) ++spaced;
+    if (c == ' ') {
+      space = c;
+      continue;
+    }
+    before = c;
+    space = 0;
+  }
+  return spaced;
 }
 
 std::optional<std::string> Cp1252Bytes(std::string_view utf8) {

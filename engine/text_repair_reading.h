@@ -14,10 +14,20 @@ namespace tagscope {
 // (control characters, scripts mixed in a word) gets kImplausible.
 inline constexpr int kImplausible = 1000;
 int ReadingOddity(std::string_view utf8);
+// Latin words of `least` letters or more, nearly all of them beyond ASCII ("Ãðóïïà").
+int DenseLatinWords(std::string_view utf8, int least);
 
 // Signs beyond ASCII standing next to other characters beyond ASCII ("‹³ˆç"): what a reading
 // of multi-byte text in a single-byte set gives.
 int SignRuns(std::string_view utf8);
+
+// Runs of three characters or more beyond ASCII with a sign among them ("¤C¨½­»", "°ÅÁþ¸»"):
+// what reading two-byte characters one byte at a time gives. Two alone ("±½") are writing.
+int MisreadRuns(std::string_view utf8);
+
+// Ideographs with a blank between them, which Chinese and Japanese do not write: a reading of
+// Korean, whose words blanks part.
+int SpacedIdeographs(std::string_view utf8);
 
 // How rare the characters are that bytes give in a multi-byte character set: the sets' own
 // extensions and second-level characters count, the common ranges do not. 0 for other sets.
