@@ -60,7 +60,10 @@ std::string Difference(const TTagLines::TFrame& a, int versionA, const TTagLines
     if (f.Type == TFieldType::ftBytes && f.Bytes != g->Bytes)
       return "other " + FieldNameWords(f.Name) + " of the same size";
   }
-  return "other bytes";
+  if (a.payload.size() != b.payload.size())
+    return Format("the same content in %zu bytes instead of %zu", b.payload.size(),
+                  a.payload.size());
+  return "the same content in other bytes";
 }
 
 }  // namespace
@@ -93,6 +96,9 @@ void PrintChanges(std::ostream& out, const std::string& fileName, const TTagLine
   };
   if (before.version != after.version)
     line(Format("tag version: ID3v2.%d -> ID3v2.%d", before.version, after.version));
+  // A tag of version 2 is written as ID3v2.3, whatever else changes.
+  if (after.version == 2)
+    line("tag version: ID3v2.2 -> ID3v2.3 (the frames take their ID3v2.3 IDs and forms)");
   // Frames of an ID that stay as they were drop out; the others are paired in tag order.
   std::map<std::string, std::vector<const TTagLines::TFrame*>> old, now;
   std::vector<std::string> order;

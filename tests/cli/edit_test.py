@@ -274,6 +274,13 @@ class Edits(unittest.TestCase):
                 self.assertTrue(self.contents() != before)
         self.assertIn("nothing", run("set", self.file, "--dry-run", "--play-count", "6")
                       .stdout.decode())
+        # An ID3v2.2 tag is written as ID3v2.3, even when no text changes.
+        frame = b"TT2\x00\x00\x05\x00Same"
+        self.put(b"ID3\x02\x00\x00\x00\x00\x00" + bytes([len(frame) + 20]) + frame + bytes(20)
+                 + AUDIO)
+        out = run("set", self.file, "--dry-run", "--title", "Same").stdout.decode()
+        self.assertIn("ID3v2.2 -> ID3v2.3", out)
+        self.assertEqual(self.set("--title", "Same").version, (2, 3, 0))
 
     def test_conflicting_options_are_refused(self):
         self.set("--title", "Old")
