@@ -50,6 +50,7 @@ std::string FieldValue(const TFrameField& f) {
 // What differs between two payloads whose words read the same: the first field that differs.
 std::string Difference(const TTagLines::TFrame& a, int versionA, const TTagLines::TFrame& b,
                        int versionB) {
+  if (a.payload == b.payload) return "flags: " + a.flags + " -> " + b.flags;
   const TFrameValue x = DecodeFrameContent(a.id, a.payload, static_cast<uint8_t>(versionA));
   const TFrameValue y = DecodeFrameContent(b.id, b.payload, static_cast<uint8_t>(versionB));
   for (const TFrameField& f : x.Fields) {
@@ -64,6 +65,24 @@ std::string Difference(const TTagLines::TFrame& a, int versionA, const TTagLines
     return Format("the same content in %zu bytes instead of %zu", b.payload.size(),
                   a.payload.size());
   return "the same content in other bytes";
+}
+
+// The frame's flags that are set, in words; "none" when none is.
+std::string FlagWords(const TID3Frames_Item& f) {
+  std::string words;
+  const std::pair<bool, const char*> flags[] = {
+      {f.TagAlterDiscardable(), "discard on tag change"},
+      {f.FileAlterDiscardable(), "discard on file change"},
+      {f.ReadOnly(), "read-only"},
+      {f.Grouping(), "grouped"},
+      {f.Compress(), "compressed"},
+      {f.Encrypted(), "encrypted"},
+      {f.UnSynchronisation(), "unsynchronised"},
+      {f.DataLengthIndicator(), "data length given"}};
+  for (const auto& [set, word] : flags)
+    if (set) words += (words.empty() ? "" : ", ") + std::string(word);
+  if (f.Grouping()) words += Format(" (group %d)", f.GroupID());
+  return words.empty() ? "none" : words;
 }
 
 }  // namespace
@@ -81,7 +100,8 @@ TTagLines TagLines(TID3Engine& engine, bool v1) {
     // The payload in full: two pictures of one size differ in their bytes.
     const std::string payload = frame.Data().Bytes();
     lines.frames.push_back(
-        {id, payload, ContentText(DecodeFrameContent(frame, static_cast<uint8_t>(lines.version)))});
+        {id, payload, FlagWords(frame),
+         ContentText(DecodeFrameContent(frame, static_cast<uint8_t>(lines.version)))});
   }
   return lines;
 }
@@ -113,7 +133,8 @@ void PrintChanges(std::ostream& out, const std::string& fileName, const TTagLine
     std::vector<const TTagLines::TFrame*>& b = now[id];
     for (auto x = a.begin(); x != a.end();) {
       const auto same = std::find_if(b.begin(), b.end(), [&](const TTagLines::TFrame* y) {
-        return (*x)->payload == y->payload && (sameVersion || (*x)->text == y->text);
+        return ((*x)->payload == y->payload && (*x)->flags == y->flags) ||
+               (!sameVersion && (*x)->text == y->text);
       });
       if (same == b.end()) {
         ++x;

@@ -16,6 +16,7 @@ struct TTagLines {
   struct TFrame {
     std::string id;       // as shown
     std::string payload;  // as the tag holds it, which the comparison goes by
+    std::string flags;    // the frame's flags set, in words
     std::string text;     // every field, every value
   };
   int version = 0;
