@@ -165,9 +165,7 @@ std::optional<TReading> BestReading(const TText& t, const std::vector<std::strin
     r.charset = sets[s];
     r.oddity = ReadingOddity(r.text);
     if (r.oddity >= kImplausible) continue;
-    // Between readings, a four-letter word of accents alone ("şňąđ") counts too.
-    r.oddity += SignRuns(r.text) + SpacedIdeographs(r.text) + ByteRarity(t.bytes, sets[s]) +
-                3 * (DenseLatinWords(r.text, 4) - DenseLatinWords(r.text, 5));
+    r.oddity += SignRuns(r.text) + SpacedIdeographs(r.text) + ByteRarity(t.bytes, sets[s]);
     r.rank = static_cast<int>(s);
     if (!best || Better(r, *best)) best = std::move(r);
   }

@@ -59,15 +59,29 @@ int DenseLatinWords(std::string_view utf8, int least) {
 
 namespace {
 
-// Small letters after two capitals or more inside a word ("ЖЯАпПг", a reading of two-byte
-// characters): names seldom have them ("DJs" aside).
-int CapitalsBeforeSmall(std::string_view utf8) {
-  int odd = 0, capitals = 0;
+// Case that names seldom have: small letters after two capitals or more inside a word
+// ("ЖЯАпПг"; "DJs" aside), and a capital after a small letter in a short word ("ЗзМм").
+int CaseShape(std::string_view utf8) {
+  int odd = 0, capitals = 0, letters = 0, turns = 0;
+  bool small = false;
+  auto end = [&] {
+    odd += letters <= 5 ? turns : 0;
+    capitals = letters = turns = 0;
+    small = false;
+  };
   for (size_t at = 0; at < utf8.size();) {
     const TCharClass k = ClassOf(NextUtf8(utf8, at));
+    if (k.script == TScript::scNone) {
+      end();
+      continue;
+    }
+    ++letters;
     if (k.lower && capitals >= 2) ++odd;
+    if (k.upper && small) ++turns;
     capitals = k.upper ? capitals + 1 : 0;
+    small = k.lower;
   }
+  end();
   return odd;
 }
 
@@ -80,7 +94,7 @@ int Rarity(bool rare, bool common) {
 int ReadingOddity(std::string_view utf8) {
   if (!PlausibleText(utf8)) return kImplausible;
   // Shorter words of accents alone ("ÄÖÜ", "Öö") are common writing.
-  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8, 5) + CapitalsBeforeSmall(utf8);
+  int oddity = TextOddity(utf8) + 3 * DenseLatinWords(utf8, 4) + CaseShape(utf8);
   for (size_t at = 0; at < utf8.size();) oddity += RareCharacter(NextUtf8(utf8, at));
   return oddity;
 }

@@ -7,11 +7,11 @@
 namespace tagscope {
 
 // How a text reads, for telling a repaired text from a misread one: lower is likelier writing.
-// Case changing inside words, signs between letters, long Latin words made of accented letters
-// nearly alone ("Ãðóïïà"), and characters that text in tags hardly holds (half-width katakana, box
-// drawing, the rarer Cyrillic letters), small letters after capitals inside a word, each add
-// to it; a text that is not plausible at all
-// (control characters, scripts mixed in a word) gets kImplausible.
+// Case changing inside words, signs between letters, Latin words of four letters or more made
+// of accented letters nearly alone ("Ãðóïïà", "Êèíî"), and characters that text in tags hardly
+// holds (half-width katakana, box drawing, the rarer Cyrillic letters), small letters after
+// capitals inside a word, each add to it; a text that is not plausible at all (control characters,
+// scripts mixed in a word) gets kImplausible.
 inline constexpr int kImplausible = 1000;
 int ReadingOddity(std::string_view utf8);
 // Latin words of `least` letters or more, nearly all of them beyond ASCII ("Ãðóïïà").
