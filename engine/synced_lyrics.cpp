@@ -82,13 +82,19 @@ std::vector<std::pair<int64_t, std::string>> Pieces(std::string_view text) {
     pieces.emplace_back(*time, "");
     at = close + 1;
   }
-  std::erase_if(pieces, [&](const auto& p) { return p.second.empty() && pieces.size() > 1; });
-  if (pieces.empty()) pieces.emplace_back(-1, "");
-  // The line's blanks were trimmed before its stamps were cut out.
-  std::string& first = pieces.front().second;
-  first.erase(0, std::min(first.size(), first.find_first_not_of(" \t")));
-  std::string& last = pieces.back().second;
-  last.erase(last.find_last_not_of(" \t") + 1);
+  // Pieces without words go, and blanks at the line's ends, as the line is trimmed; until
+  // neither leaves an empty piece or blanks at an end.
+  for (bool again = true; again;) {
+    const size_t before = pieces.size();
+    if (pieces.size() > 1) std::erase_if(pieces, [](const auto& p) { return p.second.empty(); });
+    if (pieces.empty()) pieces.emplace_back(-1, "");
+    std::string& first = pieces.front().second;
+    first.erase(0, std::min(first.size(), first.find_first_not_of(" \t")));
+    std::string& last = pieces.back().second;
+    last.erase(last.find_last_not_of(" \t") + 1);
+    again = pieces.size() > 1 && (pieces.size() != before || pieces.front().second.empty() ||
+                                  pieces.back().second.empty());
+  }
   return pieces;
 }
 
@@ -172,12 +178,18 @@ std::vector<TSyncedLine> ParseLrc(std::string_view text, std::vector<std::string
   const bool words =
       std::any_of(timed.begin(), timed.end(), [](const TTimed& t) { return t.Pieces.size() > 1; });
   std::vector<TSyncedLine> lines;
-  for (TTimed& t : timed)
-    for (size_t p = 0; p < t.Pieces.size(); ++p) {
-      const int64_t time = shifted(t.Pieces[p].first);
+  for (size_t l = 0; l < timed.size(); ++l) {
+    // A word's time stays inside its line's: from the line's start, in order, up to the next
+    // line's start, so that the pieces stay in order of time.
+    int64_t last = shifted(timed[l].Time);
+    const int64_t end = l + 1 < timed.size() ? shifted(timed[l + 1].Time) : kMaxTime;
+    for (size_t p = 0; p < timed[l].Pieces.size(); ++p) {
+      last = std::clamp(shifted(timed[l].Pieces[p].first), last, end);
       const bool breaks = words && p == 0 && !lines.empty();
-      lines.push_back({static_cast<uint32_t>(time), (breaks ? "\n" : "") + t.Pieces[p].second});
+      lines.push_back(
+          {static_cast<uint32_t>(last), (breaks ? "\n" : "") + timed[l].Pieces[p].second});
     }
+  }
   // One line of words says where it ends, for it has no next line to break before.
   if (words && timed.size() == 1) lines.back().Text += "\n";
   return lines;
@@ -231,7 +243,13 @@ std::string FormatLrc(const std::vector<TSyncedLine>& lines) {
       std::replace_if(
           text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
       const std::string stamp = TimeStamp(line[p].Time);
-      out += (p == 0 ? stamp : "<" + stamp.substr(1, stamp.size() - 2) + ">") + text;
+      const std::string word = "<" + stamp.substr(1, stamp.size() - 2) + ">";
+      // A text that begins with a time of its own ("[01:00] ...") gets its stamp twice, as a
+      // word stamp too, so that it reads back as text.
+      const size_t close = text.find(']');
+      const bool timeLike = text.starts_with('[') && close != text.npos &&
+                            StampTime(std::string_view(text).substr(1, close - 1));
+      out += p > 0 ? word + text : timeLike ? stamp + word + text : stamp + text;
     }
     out += "\n";
   }
