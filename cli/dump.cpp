@@ -339,12 +339,13 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, const std::string& la
   std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag(), language);
   // Lyrics in several languages: the first, and a note of the others, which --lang picks.
   const std::vector<std::string> languages = SyncedLyricsLanguages(engine.Tag());
-  if (language.empty() && languages.size() > 1) {
-    std::string names;
-    for (const std::string& l : languages) names += (names.empty() ? "" : ", ") + l;
-    note = ErrorLine("note: the lyrics are in " + EscapeForTerminal(names) +
+  std::string names;
+  for (const std::string& l : languages) names += (names.empty() ? "" : ", ") + l;
+  if (language.empty() && languages.size() > 1)
+    note = ErrorLine("note: the lyrics are in " + names +
                      "; the first is shown, --lang LANGUAGE shows another");
-  }
+  if (!language.empty() && !lyrics && !languages.empty())
+    note = ErrorLine("note: no lyrics in " + language + "; the lyrics are in " + names);
   if (!lyrics) return {};
   if (lyrics->TimestampFormat == TSyncLyricsFrame::kMpegFrames) {
     // Times counted in audio frames: milliseconds by the stream's frame duration.

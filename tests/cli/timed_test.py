@@ -252,6 +252,9 @@ class Timed(unittest.TestCase):
                          "[00:00.00]Strang<00:00.50>ers<00:00.90> in\n"
                          "[00:01.50]the<00:02.00> night\n")
         self.assertEqual(result.stderr.decode(), "")
+        result = run("dump", "--lrc", "--lang", "fra", name)
+        self.assertEqual(result.stdout.decode(), "")
+        self.assertIn("no lyrics in fra", result.stderr.decode())
 
 
 if __name__ == "__main__":
