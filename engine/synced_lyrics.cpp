@@ -144,6 +144,25 @@ bool SameLanguage(const std::string& a, const std::string& b) {
   return x == y;
 }
 
+// The text with each line that is not UTF-8 or holds a zero byte emptied, and why in `skipped`:
+// one such line is passed over like any other that is no lyrics.
+std::string WithoutUnreadableLines(std::string_view text, std::vector<std::string>* skipped) {
+  std::string kept;
+  for (size_t at = 0, number = 1; at < text.size(); ++number) {
+    size_t end = text.find_first_of("\r\n", at);
+    if (end == text.npos) end = text.size();
+    const std::string_view line = text.substr(at, end - at);
+    const bool zero = line.find('\0') != line.npos;
+    if ((zero || !IsValidUtf8(line)) && skipped)
+      skipped->push_back(Format("line %zu: %s", number, zero ? "holds a zero byte" : "not UTF-8"));
+    if (!zero && IsValidUtf8(line)) kept += line;
+    const size_t breakWidth = text.substr(end, 2) == "\r\n" ? 2 : end < text.size() ? 1 : 0;
+    kept += text.substr(end, breakWidth);
+    at = end + std::max<size_t>(breakWidth, 1);
+  }
+  return kept;
+}
+
 }  // namespace
 
 std::vector<TSyncedLine> ParseLrc(std::string_view text, std::vector<std::string>* skipped) {
@@ -153,7 +172,7 @@ std::vector<TSyncedLine> ParseLrc(std::string_view text, std::vector<std::string
   };
   std::vector<TTimed> timed;
   int64_t offset = 0;
-  for (const TTextLine& line : SplitTextLines(text, "lyrics")) {
+  for (const TTextLine& line : SplitTextLines(WithoutUnreadableLines(text, skipped), "lyrics")) {
     TStampedLine stamped;
     std::string why;
     if (!ReadLine(line.Text, stamped, offset, why)) {
@@ -202,6 +221,8 @@ std::string LrcTextToUtf8(std::string_view bytes, std::string_view charset) {
   if (bytes.starts_with("\xEF\xBB\xBF") || (charset.empty() && IsValidUtf8(bytes)))
     return std::string(bytes);
   const std::string set = charset.empty() ? DetectCharset(bytes) : std::string(charset);
+  // UTF-8 with a line that is not: the reader passes over that line.
+  if (charset.empty() && set == "UTF-8") return std::string(bytes);
   std::string utf8;
   if (set.empty() || !CharsetToUtf8(bytes, set, utf8))
     throw EConvertError(

@@ -73,12 +73,16 @@ TEST(LrcTest, StampsOffsetsAndOrder) {
 TEST(LrcTest, BracketsAfterTimesAreTextAndStrayLinesArePassedOver) {
   std::vector<std::string> skipped;
   const auto lines = ParseLrc(
-      "[00:01.00][Chorus] la la\nstray words\n[00:1x.00]bad\n[offset:soon]\n[00:02.00]b [x\n",
+      "[00:01.00][Chorus] la la\nstray words\n[00:1x.00]bad\n[offset:soon]\n[00:02.00]b [x\n"
+      "[00:03.00]\xFF\r\n[00:04.00]\0\r[00:05.00]c"s,
       &skipped);
-  EXPECT_EQ(lines, (std::vector<TSyncedLine>{{1000, "[Chorus] la la"}, {2000, "b [x"}}));
-  ASSERT_EQ(skipped.size(), 3u);
-  EXPECT_EQ(skipped[0].rfind("line 2:", 0), 0u);
-  EXPECT_EQ(skipped[2].rfind("line 4:", 0), 0u);
+  EXPECT_EQ(lines,
+            (std::vector<TSyncedLine>{{1000, "[Chorus] la la"}, {2000, "b [x"}, {5000, "c"}}));
+  ASSERT_EQ(skipped.size(), 5u);
+  EXPECT_EQ(skipped[0].rfind("line 6: not UTF-8", 0), 0u);
+  EXPECT_EQ(skipped[1].rfind("line 7: holds a zero byte", 0), 0u);
+  EXPECT_EQ(skipped[2].rfind("line 2:", 0), 0u);
+  EXPECT_EQ(skipped[4].rfind("line 4:", 0), 0u);
 }
 
 TEST(LrcTest, WordStampsTimeTheWordsAndFollowTheOffset) {

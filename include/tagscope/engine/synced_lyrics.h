@@ -20,14 +20,16 @@ class TID3Tag;
 // and every line's first piece but the first line's starts with its line break "\n" (one
 // line of words ends with it), as synchronised lyrics mark lines made of syllables.
 // The lines come back in order of time (lines of one time in the order given), in
-// milliseconds. A line that is none of these is passed over, as players do, with why in
+// milliseconds. A line that is none of these (or not UTF-8, or holding a zero byte) is passed
+// over, as players do, with why in
 // `skipped` when given ("line 4: ..."); a text without a timed line is refused with
 // EConvertError.
 std::vector<TSyncedLine> ParseLrc(std::string_view text,
                                   std::vector<std::string>* skipped = nullptr);
 // The bytes of an LRC file as UTF-8: with a byte-order mark as it says (UTF-8, UTF-16), UTF-8
 // as it is, else in `charset`, or when none is named in the one a detector finds for them.
-// Raises EConvertError when the bytes do not convert cleanly.
+// Bytes the detector finds to be UTF-8 with a flaw stay as they are, for ParseLrc to pass over
+// the lines at fault. Raises EConvertError when the bytes do not convert cleanly.
 std::string LrcTextToUtf8(std::string_view bytes, std::string_view charset = {});
 // Timed texts as the lines they make: each entry its own line, unless some begin or end with a
 // line break, which then marks where lines of several pieces (syllables, words) begin and end.
