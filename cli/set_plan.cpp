@@ -90,6 +90,7 @@ std::string FlagWords(const TID3Frames_Item& f) {
 TTagLines TagLines(TID3Engine& engine, bool v1) {
   TTagLines lines;
   lines.version = engine.Header().VersionNumber();
+  lines.present = engine.Header().Size() >= 0;
   lines.v1 = v1;
   lines.footer = engine.Header().FooterPresent();
   lines.padding = engine.Padding();
@@ -114,10 +115,14 @@ void PrintChanges(std::ostream& out, const std::string& fileName, const TTagLine
     out << "  " << text << "\n";
     ++changes;
   };
-  if (before.version != after.version)
+  // A file without an ID3v2 tag gets one, of the frames below (those of its ID3v1 trailer).
+  if (!before.present)
+    line(
+        Format("ID3v2.%d tag: written, the file has none", after.version == 2 ? 3 : after.version));
+  else if (before.version != after.version)
     line(Format("tag version: ID3v2.%d -> ID3v2.%d", before.version, after.version));
   // A tag of version 2 is written as ID3v2.3, whatever else changes.
-  if (after.version == 2)
+  if (before.present && after.version == 2)
     line("tag version: ID3v2.2 -> ID3v2.3 (the frames take their ID3v2.3 IDs and forms)");
   // Frames of an ID that stay as they were drop out; the others are paired in tag order.
   std::map<std::string, std::vector<const TTagLines::TFrame*>> old, now;

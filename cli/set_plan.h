@@ -20,6 +20,7 @@ struct TTagLines {
     std::string text;     // every field, every value
   };
   int version = 0;
+  bool present = false;  // the file holds an ID3v2 tag
   bool v1 = false;
   bool footer = false;
   int64_t padding = 0;         // the padding after the frames, as read or as asked for

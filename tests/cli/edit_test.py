@@ -274,6 +274,9 @@ class Edits(unittest.TestCase):
                 self.assertTrue(self.contents() != before)
         self.assertIn("nothing", run("set", self.file, "--dry-run", "--play-count", "6")
                       .stdout.decode())
+        # A file without a tag gets one, even of no frames.
+        self.put(AUDIO)
+        self.assertIn("tag: written", run("set", self.file, "--dry-run").stdout.decode())
         # An ID3v2.2 tag is written as ID3v2.3, even when no text changes.
         frame = b"TT2\x00\x00\x05\x00Same"
         self.put(b"ID3\x02\x00\x00\x00\x00\x00" + bytes([len(frame) + 20]) + frame + bytes(20)
