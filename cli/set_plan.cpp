@@ -91,6 +91,7 @@ TTagLines TagLines(TID3Engine& engine, bool v1) {
   TTagLines lines;
   lines.version = engine.Header().VersionNumber();
   lines.present = engine.Header().Size() >= 0;
+  if (!engine.ReadReport().complete) lines.unread = engine.ReadReport().problem;
   lines.v1 = v1;
   lines.footer = engine.Header().FooterPresent();
   lines.padding = engine.Padding();
@@ -162,6 +163,9 @@ void PrintChanges(std::ostream& out, const std::string& fileName, const TTagLine
     }
   }
   // Padding asked for is the least the tag keeps: less than it has changes nothing.
+  // Only a forced write writes such a tag: it keeps what the read understood.
+  if (!before.unread.empty())
+    line("dropped (written only with --force): " + EscapeForTerminal(before.unread));
   if (after.paddingChosen && after.padding > before.padding)
     line(Format("padding: %lld -> %lld bytes", static_cast<long long>(before.padding),
                 static_cast<long long>(after.padding)));

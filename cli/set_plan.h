@@ -21,6 +21,7 @@ struct TTagLines {
   };
   int version = 0;
   bool present = false;  // the file holds an ID3v2 tag
+  std::string unread;    // what its read did not account for, which a write drops
   bool v1 = false;
   bool footer = false;
   int64_t padding = 0;         // the padding after the frames, as read or as asked for

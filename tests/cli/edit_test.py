@@ -277,6 +277,12 @@ class Edits(unittest.TestCase):
         # A file without a tag gets one, even of no frames.
         self.put(AUDIO)
         self.assertIn("tag: written", run("set", self.file, "--dry-run").stdout.decode())
+        # What a forced write drops of a tag not read in full.
+        frame = b"TIT2\x00\x00\x00\x03\x00\x00\x00ab"
+        self.put(b"ID3\x03\x00\x00\x00\x00\x00" + bytes([len(frame) + 11]) + frame +
+                 b"\x01\x02garbage!!" + AUDIO)
+        self.assertIn("dropped", run("set", self.file, "--dry-run", "--title", "ab")
+                      .stdout.decode())
         # An ID3v2.2 tag is written as ID3v2.3, even when no text changes.
         frame = b"TT2\x00\x00\x05\x00Same"
         self.put(b"ID3\x02\x00\x00\x00\x00\x00" + bytes([len(frame) + 20]) + frame + bytes(20)
