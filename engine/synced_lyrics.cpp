@@ -220,9 +220,12 @@ std::string LrcTextToUtf8(std::string_view bytes, std::string_view charset) {
   // A byte-order mark says UTF-8 whatever the set named; the lines' reader drops it.
   if (bytes.starts_with("\xEF\xBB\xBF") || (charset.empty() && IsValidUtf8(bytes)))
     return std::string(bytes);
-  const std::string set = charset.empty() ? DetectCharset(bytes) : std::string(charset);
   // UTF-8 with a line that is not: the reader passes over that line.
-  if (charset.empty() && set == "UTF-8") return std::string(bytes);
+  if (charset.empty() && DetectCharset(bytes) == "UTF-8") return std::string(bytes);
+  // The set the text reads best in; the detector's where none reads as text throughout.
+  std::string set(charset);
+  if (set.empty()) set = LikeliestCharset(bytes);
+  if (set.empty()) set = DetectCharset(bytes);
   std::string utf8;
   if (set.empty() || !CharsetToUtf8(bytes, set, utf8))
     throw EConvertError(

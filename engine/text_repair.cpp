@@ -293,6 +293,14 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
   return done();
 }
 
+std::string LikeliestCharset(std::string_view bytes) {
+  if (AllAscii(bytes)) return std::string();
+  // No reading stands: every set's is weighed, the detector's first among equals.
+  const TText text{"", "", std::string(bytes)};
+  const auto best = BestReading(text, SetOrder({Looked(DetectCharset(bytes))}));
+  return best ? best->charset : std::string();
+}
+
 int ApplyTextRepairs(TID3Tag& tag, const TTextRepairPlan& plan) {
   const uint8_t version = tag.Header().VersionNumber();
   const uint8_t encoding = version >= 4 ? teUTF8 : teUTF16;

@@ -36,7 +36,8 @@ struct TLooseText {
 };
 
 struct TTextRepairPlan {
-  std::string Charset;  // the set most texts were repaired from (or the one forced); empty when none
+  std::string
+      Charset;  // the set most texts were repaired from (or the one forced); empty when none
   std::vector<TTextRepair> Repairs;
 };
 
@@ -46,6 +47,10 @@ struct TTextRepairPlan {
 // a character set for them all; empty finds one for each.
 TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText>& loose,
                                 std::string_view from);
+// Of the single-byte and two-byte sets fix-encoding repairs from, the one in which the bytes
+// (a whole text, such as a lyrics file) read likeliest as writing; empty when none reads as
+// text or they are ASCII.
+std::string LikeliestCharset(std::string_view bytes);
 // Writes the repaired texts of the tag's frames back, each frame changed in the encoding its
 // version calls for (UTF-8 in ID3v2.4, UTF-16 in older versions); the loose ones are left to
 // the caller. Returns how many frames changed.
