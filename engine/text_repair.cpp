@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <map>
 #include <optional>
 
