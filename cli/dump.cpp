@@ -362,9 +362,19 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
 // in the forms set reads.
 enum class TTimedDump { tdNone, tdChapters, tdLrc };
 
-std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
+std::string TimedText(TID3Engine& engine, TTimedDump what, const std::string& language,
+                      std::string& err, std::string& note) {
   if (what == TTimedDump::tdChapters) return FormatChapterList(GetChapters(engine.Tag()));
-  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag());
+  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag(), language);
+  // Lyrics in several languages: the first, and a note of the others, which --lang picks.
+  const std::vector<std::string> languages = SyncedLyricsLanguages(engine.Tag());
+  std::string names;
+  for (const std::string& l : languages) names += (names.empty() ? "" : ", ") + l;
+  if (language.empty() && languages.size() > 1)
+    note = ErrorLine("note: the lyrics are in " + names +
+                     "; the first is shown, --lang LANGUAGE shows another");
+  if (!language.empty() && !lyrics && !languages.empty())
+    note = ErrorLine("note: no lyrics in " + language + "; the lyrics are in " + names);
   if (!lyrics) return {};
   if (lyrics->TimestampFormat == TSyncLyricsFrame::kMpegFrames) {
     // Times counted in audio frames: milliseconds by the stream's frame duration.
@@ -387,7 +397,8 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
 // its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
                       TTimedDump timed = TTimedDump::tdNone, bool several = false,
-                      const std::string& v1Charset = std::string(), bool check = false) {
+                      const std::string& v1Charset = std::string(), bool check = false,
+                      const std::string& language = std::string()) {
   TFileOutcome o;
   TID3Engine engine;
   // The trailer's texts in the character set named, when they stand in for a tag.
@@ -399,8 +410,10 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
-    const std::string text = TimedText(engine, timed, o.err);
+    std::string note;
+    const std::string text = TimedText(engine, timed, language, o.err, note);
     o.failed = !o.err.empty();
+    o.err = note + o.err;
     o.out = several ? "File: " + EscapeForTerminal(file.path) + "\n" + text : text;
     return o;
   }
@@ -433,6 +446,7 @@ struct DumpOptions {
   bool chapters = false;
   bool lrc = false;
   bool check = false;
+  std::string language;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -441,6 +455,7 @@ int RunDump(const DumpOptions& options) {
                                               : TBinaryDetail::bdSize;
   if (options.chapters + options.lrc + options.json > 1)
     throw EConvertError("--chapters, --lrc and --json exclude each other");
+  if (!options.language.empty() && !options.lrc) throw EConvertError("--lang goes with --lrc");
   const TTimedDump timed = options.chapters ? TTimedDump::tdChapters
                            : options.lrc    ? TTimedDump::tdLrc
                                             : TTimedDump::tdNone;
@@ -450,7 +465,7 @@ int RunDump(const DumpOptions& options) {
       files,
       [&](const TWalkFile& f) {
         return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
-                        options.v1Charset, options.check);
+                        options.v1Charset, options.check, options.language);
       },
       0, true);
 }
@@ -474,6 +489,8 @@ static RegisterVerb registration([](CLI::App& app) {
                 "Only the synchronised lyrics (SYLT), as LRC, as set --lrc reads them");
   cmd->add_flag("--check", options->check,
                 "Walk every frame of the audio too and add what tagscope check reports");
+  cmd->add_option("--lang", options->language,
+                  "With --lrc, the lyrics in this language (three letters, such as deu)");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "

@@ -64,7 +64,7 @@ struct TSetOptions {
   CLI::Option* playCountOption = nullptr;
   std::vector<std::string> frameTexts, uniqueIds, volumes;
   // Chapters and synchronised lyrics.
-  std::string chaptersFile, lrcFile;
+  std::string chaptersFile, lrcFile, lrcCharset;
   bool deleteChapters = false;
   CLI::Option* chaptersOption = nullptr;
   CLI::Option* lrcOption = nullptr;
@@ -332,9 +332,12 @@ void AddTimed(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     throw EConvertError("--chapters and --delete-chapters exclude each other");
   if (o.chaptersOption->count() > 0) ReadChapterList(o.chaptersFile, request);
   request.deleteChapters = o.deleteChapters;
-  if (o.lrcOption->count() == 0) return;
+  if (o.lrcOption->count() == 0) {
+    if (!o.lrcCharset.empty()) throw EConvertError("--lrc-charset goes with --lrc");
+    return;
+  }
   claims.Claim("the lyrics \"\" in " + request.syncedLanguage, "--lrc");
-  ReadLrc(o.lrcFile, request);
+  ReadLrc(o.lrcFile, o.lrcCharset, request);
 }
 
 TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
@@ -569,6 +572,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--delete-chapters", o.deleteChapters, "Removes the chapters (CHAP, CTOC)");
   o.lrcOption = cmd.add_option(
       "--lrc", o.lrcFile, "FILE: timed lyrics (SYLT) from LRC, and their words as lyrics (USLT)");
+  cmd.add_option("--lrc-charset", o.lrcCharset,
+                 "The character set of the --lrc file (WINDOWS-1251, GBK, ...) when it is not "
+                 "UTF-8; found from its bytes when not given");
   cmd.add_flag("--id3v2.3", o.v23,
                "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME; frames it lacks go)");
   cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");

@@ -3,10 +3,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iostream>
 
+#include "cli/trailer_tags_print.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/synced_lyrics.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
@@ -39,12 +42,20 @@ void ReadChapterList(const std::string& fileName, TSetRequest& request) {
   request.chapterListName = fileName;
 }
 
-void ReadLrc(const std::string& fileName, TSetRequest& request) {
+void ReadLrc(const std::string& fileName, const std::string& charset, TSetRequest& request) {
+  CheckCharset(charset);
+  std::vector<std::string> skipped;
   try {
-    request.syncedLyrics = ParseLrc(TextFileArgument(fileName, "The lyrics file"));
+    const std::string bytes = TextFileArgument(fileName, "The lyrics file");
+    request.syncedLyrics = ParseLrc(LrcTextToUtf8(bytes, charset), &skipped);
   } catch (const EConvertError& e) {
+    if (charset.empty() && std::string_view(e.what()).starts_with("The lyrics are not"))
+      Rethrow(fileName, EConvertError(std::string(e.what()) + ": name it with --lrc-charset"));
     Rethrow(fileName, e);
   }
+  for (const std::string& why : skipped)
+    std::cerr << "Note: \"" << EscapeForTerminal(fileName) << "\", " << EscapeForTerminal(why)
+              << ": passed over\n";
 }
 
 void ApplyTimed(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {

@@ -21,10 +21,10 @@ _tagscope() {
     local options
     case $verb in
         show) options="-r --recursive --v1-charset --help" ;;
-        dump) options="--full-seek --json --hash --binary --chapters --lrc --check -r --recursive --v1-charset --help" ;;
+        dump) options="--full-seek --json --hash --binary --chapters --lrc --lang --check -r --recursive --v1-charset --help" ;;
         check) options="--json -r --recursive --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
-        fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
+        fix-encoding) options="-n --dry-run --from -r --recursive --force -p --preserve-mtime --help" ;;
         pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
         rename)
             options="-f --format -r --recursive --to --dry-run --help"
@@ -39,7 +39,7 @@ _tagscope() {
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
                 --padding --footer --v1 --dry-run --force -r --recursive -p --preserve-mtime
-                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --help
+                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --lrc-charset --help
                 --frame --ufid --play-count --volume --from-json"
             case $prev in
                 --delete-picture)

@@ -251,6 +251,56 @@ class Edits(unittest.TestCase):
         for line in ("ID3v2.3", 'TIT2: "Old" -> "New"', 'TXXX: added "k" = "v"', "ID3v1"):
             self.assertIn(line, out)
 
+    def test_dry_run_shows_every_change_the_write_makes(self):
+        jpeg = self.put(JPEG, "a.jpg")
+        other = self.put(JPEG[:-3] + b"\x01\xff\xd9", "b.jpg")
+        self.set("--play-count", "5", "--rating", "me@x.org=100", "--ufid", "http://o=abc",
+                 "--text", "TPE1=A", "--text", "TPE1=B", "--lyrics", "=one\ntwo",
+                 "--picture", jpeg, "--id3v2.4")
+        cases = [
+            (["--play-count", "6"], "PCNT: 5 -> 6", lambda t: t["PCNT"].count == 6),
+            (["--rating", "me@x.org=101"], "rating 100 -> email \"me@x.org\", rating 101",
+             lambda t: t["POPM:me@x.org"].rating == 101),
+            (["--ufid", "http://o=abd"], 'data "abc" -> owner "http://o", data "abd"',
+             lambda t: t["UFID:http://o"].data == b"abd"),
+            (["--text", "TPE1=A", "--text", "TPE1=C"], 'TPE1: "A" / "B" -> "A" / "C"',
+             lambda t: t["TPE1"].text == ["A", "C"]),
+            (["--lyrics", "=one\nthree"], 'text "one\\ntwo" -> language',
+             lambda t: t["USLT::eng"].text == "one\nthree"),
+            (["--picture", other], "(other data of the same size)",
+             lambda t: t["APIC:"].data.endswith(b"\x01\xff\xd9")),
+            (["--padding", "7777"], " -> 7777 bytes", lambda t: True),
+        ]
+        for args, line, written in cases:
+            with self.subTest(args=args):
+                before = self.contents()
+                result = run("set", self.file, "--dry-run", *args)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertTrue(self.contents() == before)
+                out = result.stdout.decode()
+                self.assertIn(line, out)
+                self.assertNotIn("nothing", out)
+                self.assertTrue(written(self.set(*args)))
+                self.assertTrue(self.contents() != before)
+        self.assertIn("nothing", run("set", self.file, "--dry-run", "--play-count", "6")
+                      .stdout.decode())
+        # A file without a tag gets one, even of no frames.
+        self.put(AUDIO)
+        self.assertIn("tag: written", run("set", self.file, "--dry-run").stdout.decode())
+        # What a forced write drops of a tag not read in full.
+        frame = b"TIT2\x00\x00\x00\x03\x00\x00\x00ab"
+        self.put(b"ID3\x03\x00\x00\x00\x00\x00" + bytes([len(frame) + 11]) + frame +
+                 b"\x01\x02garbage!!" + AUDIO)
+        self.assertIn("dropped", run("set", self.file, "--dry-run", "--title", "ab")
+                      .stdout.decode())
+        # An ID3v2.2 tag is written as ID3v2.3, even when no text changes.
+        frame = b"TT2\x00\x00\x05\x00Same"
+        self.put(b"ID3\x02\x00\x00\x00\x00\x00" + bytes([len(frame) + 20]) + frame + bytes(20)
+                 + AUDIO)
+        out = run("set", self.file, "--dry-run", "--title", "Same").stdout.decode()
+        self.assertIn("ID3v2.2 -> ID3v2.3", out)
+        self.assertEqual(self.set("--title", "Same").version, (2, 3, 0))
+
     def test_conflicting_options_are_refused(self):
         self.set("--title", "Old")
         jpeg = self.put(JPEG, "c.jpg")
