@@ -14,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import tool_run
 
 if not shutil.which("ffmpeg"):
     sys.exit(77)
@@ -23,7 +24,7 @@ FRAME = 1152 / 44100
 
 
 def run(*args, ok=True):
-    result = subprocess.run([TOOL, *args], capture_output=True, timeout=60)
+    result = tool_run.run(*args)
     if ok:
         assert result.returncode == 0, result.stderr.decode()
     return result
