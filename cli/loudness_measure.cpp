@@ -1,4 +1,5 @@
 // loudness: every file decoded and measured on its own thread; albums grouped afterwards.
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -23,7 +24,7 @@ void Measure(TTrackLoudness& track, bool samplePeak) {
     throw EConvertError(Format("\"%s\" holds no MPEG audio: not measured", track.path.c_str()));
   try {
     track.meter.FeedStream(*stream, audio.firstFrameOffset,
-                           audio.audioEnd - audio.firstFrameOffset);
+                           std::max<int64_t>(0, audio.audioEnd - audio.firstFrameOffset));
     track.result = track.meter.Finish();
   } catch (const EConvertError& e) {
     throw EConvertError(Format("\"%s\": %s", track.path.c_str(), e.what()));
