@@ -108,6 +108,7 @@ TLoudness::TLoudness(TLoudness&&) noexcept = default;
 TLoudness& TLoudness::operator=(TLoudness&&) noexcept = default;
 
 void TLoudness::Feed(std::string_view bytes) {
+  if (!d->decoder) throw EConvertError("The loudness was measured already");
   if (bytes.empty()) return;
   if (mpg123_feed(d->decoder.get(), reinterpret_cast<const unsigned char*>(bytes.data()),
                   bytes.size()) != MPG123_OK)
@@ -130,7 +131,11 @@ void TLoudness::FeedStream(TStream& stream, int64_t offset, int64_t count) {
 }
 
 TLoudnessResult TLoudness::Finish() {
+  if (!d->decoder) throw EConvertError("The loudness was measured already");
   d->Decode();
+  // Only the meter is needed from now on (by an album's measure): the decoder and the bytes it
+  // holds go, so that many finished measures take little memory.
+  d->decoder.reset();
   if (!d->meter) throw EConvertError("No MPEG audio frame was found: not measured");
   TLoudnessResult r;
   ebur128_state* meter = d->meter.get();

@@ -50,8 +50,9 @@ class TLoudness {
   void Feed(std::string_view bytes);
   // Feeds `count` bytes of `stream` from `offset` (to its end for -1), read in pieces.
   void FeedStream(TStream& stream, int64_t offset = 0, int64_t count = -1);
-  // The measure of everything fed so far: the last frames are decoded first. Raises
-  // EConvertError when the bytes held no MPEG audio frame at all.
+  // The measure of everything fed so far: the last frames are decoded first. Once only: the
+  // decoder is let go, and a later Feed or Finish raises EConvertError. Raises EConvertError
+  // when the bytes held no MPEG audio frame at all.
   TLoudnessResult Finish();
 
   // The loudness (LUFS) and range (LU) of several measures taken as one programme, as an album
