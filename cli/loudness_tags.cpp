@@ -56,13 +56,14 @@ std::unordered_map<std::string, std::string> TakeReplayGainFrames(TID3Tag& tag) 
 }
 
 // ReplayGain values in an APE tag behind the audio would be read beside the new ones: its items
-// move into the ID3v2 tag (where the new values replace them) and the write cuts it. Refused
-// when it holds anything the ID3v2 tag cannot take or that differs there, which would be lost.
-void TakeApeValues(TID3Engine& engine) {
+// move into the ID3v2 tag (where the new values replace them) and the write cuts it; true when
+// it does. Refused when it holds anything the ID3v2 tag cannot take or holds differently, which
+// would be lost.
+bool TakeApeValues(TID3Engine& engine) {
   const TTrailerTags t = ReadTrailerTags(engine);
   if (!t.Ape.Present || std::none_of(t.Ape.Items.begin(), t.Ape.Items.end(),
                                      [](auto& item) { return IsReplayGainKey(item.Key); }))
-    return;
+    return false;
   const std::string& name = engine.FileName();
   if (!t.Ape.Damage.empty() || !t.Ape.Problem.empty())
     throw EConvertError(
@@ -77,10 +78,11 @@ void TakeApeValues(TID3Engine& engine) {
   if (!lost.empty())
     throw EConvertError(
         Format("The APE tag of \"%s\" holds ReplayGain values, which would be read beside the new "
-               "ones, and %s, which the ID3v2 tag cannot take: not changed (tagscope set "
+               "ones, and %s, which would be lost: not changed (tagscope set "
                "--ape-to-id3 --force moves it first)",
                name.c_str(), lost.c_str()));
   engine.SetDropApeTag(true);
+  return true;
 }
 
 // The relative volume a player applies, in 1/512 dB as RVA2 stores it.
@@ -91,7 +93,9 @@ int VolumeOf(double gain) {
 // The new values of one file's tag, with the note of what was left out.
 void ApplyValues(TID3Engine& engine, TTrackLoudness& track, const TAlbumLoudness* album,
                  const TLoudnessOptions& options) {
-  TakeApeValues(engine);
+  // The dry run's list of changes shows the items in the ID3v2 tag, not the cut.
+  if (TakeApeValues(engine) && options.dryRun)
+    track.note += "the APE tag would be cut, its items moved into the ID3v2 tag\n";
   std::unordered_map<std::string, std::string> values = TakeReplayGainFrames(engine.Tag());
   const bool trackGain = !track.result.Silent();
   const bool albumGain = album && !album->Silent();
