@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace tagscope {
 
 namespace {
 
+constexpr double kPi = std::numbers::pi;
 constexpr unsigned kTaps = 49;
 constexpr double kAlmostZero = 0.000001;
 // Frames looked at together when deciding whether a stretch can be skipped.
@@ -26,8 +28,8 @@ TTruePeak::TTruePeak(int channels, long sampleRate)
   for (unsigned j = 0; j < kTaps; ++j) {
     const double m = static_cast<double>(j) - (kTaps - 1) / 2.0;
     double c = 1.0;
-    if (std::fabs(m) > kAlmostZero) c = std::sin(m * M_PI / factor) / (m * M_PI / factor);
-    c *= 0.5 * (1 - std::cos(2 * M_PI * j / (kTaps - 1)));
+    if (std::fabs(m) > kAlmostZero) c = std::sin(m * kPi / factor) / (m * kPi / factor);
+    c *= 0.5 * (1 - std::cos(2 * kPi * j / (kTaps - 1)));
     if (std::fabs(c) > kAlmostZero) FPhases[j % factor].push_back({j / factor, c});
   }
   for (const auto& phase : FPhases) {

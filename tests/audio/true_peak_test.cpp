@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <vector>
 
 namespace tagscope {
 namespace {
 
+constexpr double kPi = std::numbers::pi;
 struct TPeakCase {
   const char* name;
   int channels;
@@ -33,7 +35,7 @@ std::vector<float> Signal(int channels, long rate) {
     const double swell = 0.2 + 0.3 * std::fabs(std::sin(t * 2));
     const bool burst = (i / 4000) % 7 == 3;
     for (int c = 0; c < channels; ++c) {
-      const double tone = 0.9 * std::sin(2 * M_PI * rate / 4.0 * t + M_PI / 4 + c);
+      const double tone = 0.9 * std::sin(2 * kPi * rate / 4.0 * t + kPi / 4 + c);
       samples[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] = static_cast<float>(
           i > frames / 2 ? tone * (1 + c * 0.1) : noise(random) * swell * (burst ? 3 : 1));
     }
