@@ -115,19 +115,14 @@ def agreement(tool, files, have_loudgain):
     ours = json.loads(subprocess.run([tool, "loudness", "--dry-run", "--json", *files],
                                      capture_output=True, text=True, check=True).stdout)
     theirs = loudgain_measure(files) if have_loudgain else {}
-    worst_gain = worst_peak = 0.0
-    worst = ("", "")
+    worst_gain, worst_peak = (-1.0, ""), (-1.0, "")
     for entry in ours["files"]:
         path = entry["file"]
         gain, peak = theirs[path] if path in theirs and "clipping" not in path \
             else ffmpeg_measure(path)
-        dg = abs(entry["gain"] - gain)
-        dp = abs(entry["peak"] - peak) / peak
-        if dg > worst_gain:
-            worst_gain, worst = dg, (path, worst[1])
-        if dp > worst_peak:
-            worst_peak, worst = dp, (worst[0], path)
-    return worst_gain, worst_peak, worst
+        worst_gain = max(worst_gain, (abs(entry["gain"] - gain), path))
+        worst_peak = max(worst_peak, (abs(entry["peak"] - peak) / peak, path))
+    return worst_gain, worst_peak
 
 
 def main():
@@ -160,9 +155,9 @@ def main():
             print("%-16s %10.3f %10.3f" % (label, *medians[label]))
         print("%-16s %10.2f %10.2f" % ("ratio", medians["tagscope"][0] / medians[name][0],
                                        medians["tagscope"][1] / medians[name][1]))
-        gain, peak, worst = agreement(args.tagscope, files, have_loudgain)
+        (gain, gain_file), (peak, peak_file) = agreement(args.tagscope, files, have_loudgain)
         print("largest gain difference %.3f dB (%s), peak difference %.3f %% (%s)"
-              % (gain, os.path.basename(worst[0]), peak * 100, os.path.basename(worst[1])))
+              % (gain, os.path.basename(gain_file), peak * 100, os.path.basename(peak_file)))
         return 0 if gain <= 0.05 and peak <= 0.005 else 1
 
 
