@@ -12,7 +12,7 @@ constexpr double kPi = std::numbers::pi;
 constexpr unsigned kTaps = 49;
 constexpr double kAlmostZero = 0.000001;
 // Frames looked at together when deciding whether a stretch can be skipped.
-constexpr size_t kStretch = 256;
+constexpr size_t kStretch = 64;
 // Rounding in the filter's sums and in their single-precision result may lift an output a hair
 // above the bound; the margin keeps a skipped stretch certain to hold no higher peak.
 constexpr double kMargin = 1.0001;
@@ -37,49 +37,50 @@ TTruePeak::TTruePeak(int channels, long sampleRate)
     for (const TTap& tap : phase) gain += std::fabs(tap.coeff);
     FGain = std::max(FGain, gain);
   }
-  FHistory.assign(static_cast<size_t>(channels), std::vector<float>(FDelay, 0.0f));
+  FHistory.assign(static_cast<size_t>(channels), std::vector<double>(FDelay, 0.0));
+  FSamples.resize(FDelay + kStretch);
+  FSums.resize(kStretch);
 }
 
-// Runs one channel's samples of a stretch through its ring; with `compute`, also through the
-// filter, in the order of libebur128's sums so that the peaks are the same to the bit.
-void TTruePeak::Channel(int channel, const float* frames, size_t count, bool compute) {
-  std::vector<float>& z = FHistory[static_cast<size_t>(channel)];
-  double& peak = FPeaks[static_cast<size_t>(channel)];
-  unsigned at = FAt;
-  for (size_t i = 0; i < count; ++i) {
-    z[at] = frames[i * static_cast<size_t>(FChannels) + static_cast<size_t>(channel)];
-    if (compute) {
-      for (const auto& phase : FPhases) {
-        double acc = 0;
-        for (const TTap& tap : phase) {
-          int k = static_cast<int>(at) - static_cast<int>(tap.index);
-          if (k < 0) k += static_cast<int>(FDelay);
-          acc += static_cast<double>(z[static_cast<size_t>(k)]) * tap.coeff;
-        }
-        const double out = std::fabs(static_cast<double>(static_cast<float>(acc)));
-        if (out > peak) peak = out;
-      }
+// The filter's outputs for the `count` samples that follow the history in FSamples. Each sum
+// adds its taps in libebur128's order, so that the peaks are the same to the bit; the sums of
+// neighbouring samples are independent, which lets the compiler do several at once.
+void TTruePeak::Filter(double& peak, size_t count) {
+  const double* x = FSamples.data() + FDelay;
+  double* sums = FSums.data();
+  for (const auto& phase : FPhases) {
+    std::fill(sums, sums + count, 0.0);
+    for (const TTap& tap : phase) {
+      const double* from = x - tap.index;
+      const double c = tap.coeff;
+      for (size_t i = 0; i < count; ++i) sums[i] += from[i] * c;
     }
-    if (++at == FDelay) at = 0;
+    for (size_t i = 0; i < count; ++i)
+      peak = std::max(peak, std::fabs(static_cast<double>(static_cast<float>(sums[i]))));
   }
 }
 
 void TTruePeak::Add(const float* frames, size_t count) {
   if (FDelay == 0) return;
+  const size_t channels = static_cast<size_t>(FChannels);
   for (size_t from = 0; from < count; from += kStretch) {
     const size_t n = std::min(kStretch, count - from);
-    const float* stretch = frames + from * static_cast<size_t>(FChannels);
-    for (int c = 0; c < FChannels; ++c) {
-      // The outputs of the stretch come from its samples and the ring's.
-      float most = 0;
-      for (float v : FHistory[static_cast<size_t>(c)]) most = std::max(most, std::fabs(v));
-      for (size_t i = 0; i < n; ++i)
-        most = std::max(
-            most, std::fabs(stretch[i * static_cast<size_t>(FChannels) + static_cast<size_t>(c)]));
-      const bool compute = most * FGain * kMargin >= FPeaks[static_cast<size_t>(c)];
-      Channel(c, stretch, n, compute);
+    const float* stretch = frames + from * channels;
+    for (size_t c = 0; c < channels; ++c) {
+      // The stretch's outputs come from its samples and the history's.
+      std::vector<double>& history = FHistory[c];
+      std::copy(history.begin(), history.end(), FSamples.begin());
+      double most = 0;
+      for (double v : history) most = std::max(most, std::fabs(v));
+      for (size_t i = 0; i < n; ++i) {
+        const double v = stretch[i * channels + c];
+        FSamples[FDelay + i] = v;
+        most = std::max(most, std::fabs(v));
+      }
+      if (most * FGain * kMargin >= FPeaks[c]) Filter(FPeaks[c], n);
+      std::copy(FSamples.begin() + static_cast<std::ptrdiff_t>(n),
+                FSamples.begin() + static_cast<std::ptrdiff_t>(n + FDelay), history.begin());
     }
-    FAt = static_cast<unsigned>((FAt + n) % FDelay);
   }
 }
 

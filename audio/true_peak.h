@@ -21,17 +21,18 @@ class TTruePeak {
 
  private:
   struct TTap {
-    unsigned index;  // samples back from the newest
+    size_t index;  // samples back from the one filtered
     double coeff;
   };
-  void Channel(int channel, const float* frames, size_t count, bool compute);
+  void Filter(double& peak, size_t count);
 
   int FChannels;
-  unsigned FDelay = 0;                     // samples each output looks back over
+  size_t FDelay = 0;                       // samples each output looks back over
   std::vector<std::vector<TTap>> FPhases;  // one subfilter per output of an input sample
   double FGain = 0;                        // the most any subfilter gains: the sum of its |coeffs|
-  std::vector<std::vector<float>> FHistory;  // per channel, the last FDelay samples, a ring
-  unsigned FAt = 0;                          // where the next sample goes in each ring
+  std::vector<std::vector<double>> FHistory;  // per channel, its last FDelay samples
+  std::vector<double> FSamples;               // one channel's history and stretch, in order
+  std::vector<double> FSums;
   std::vector<double> FPeaks;
 };
 
