@@ -65,6 +65,19 @@ class TJsonWriter {
     FText.append(text, done.ptr);
     return *this;
   }
+  // A measure to the decimals given (a level in dB, a peak).
+  TJsonWriter& Value(double value, int decimals) {
+    Separate();
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    FText += text;
+    return *this;
+  }
+  TJsonWriter& Null() {
+    Separate();
+    FText += "null";
+    return *this;
+  }
   TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }
   TJsonWriter& Value(unsigned value) { return Value(static_cast<uint64_t>(value)); }
   template <typename T>

@@ -7,11 +7,11 @@ _tagscope() {
     verb=
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            show|dump|check|set|erase|pictures|decode|rename|fix-encoding) verb=${COMP_WORDS[i]}; break ;;
+            show|dump|check|set|erase|pictures|decode|rename|fix-encoding|loudness) verb=${COMP_WORDS[i]}; break ;;
         esac
     done
     if [[ -z $verb ]]; then
-        COMPREPLY=($(compgen -W "show dump check set erase pictures decode rename fix-encoding --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "show dump check set erase pictures decode rename fix-encoding loudness --help --version" -- "$cur"))
         return
     fi
 
@@ -33,6 +33,8 @@ _tagscope() {
                 --to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
             esac ;;
         decode) options="--overwrite --help" ;;
+        loudness) options="--album --album-per-folder --sample-peak --rva2 --dry-run --json -r
+                --recursive -p --preserve-mtime --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
