@@ -58,20 +58,10 @@ class TJsonWriter {
   // A number of seconds and the like, to the millisecond (as "%.3f" writes it).
   TJsonWriter& Value(double value) { return Number(value, std::chars_format::fixed, 3); }
   // A value read from a file (a gain, a peak), in the fewest digits that read back the same.
-  TJsonWriter& ExactValue(double value) {
-    Separate();
-    char text[32];
-    const auto done = std::to_chars(text, text + sizeof text, value);
-    FText.append(text, done.ptr);
-    return *this;
-  }
+  TJsonWriter& ExactValue(double value) { return Number(value); }
   // A measure to the decimals given (a level in dB, a peak).
   TJsonWriter& Value(double value, int decimals) {
-    Separate();
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    FText += text;
-    return *this;
+    return Number(value, std::chars_format::fixed, decimals);
   }
   TJsonWriter& Null() {
     Separate();
