@@ -116,7 +116,10 @@ TEST(LrcTest, FilesInOtherCharacterSets) {
             "[00:01.00]\u0413\u0440\u0443\u043f\u043f\u0430 \u043a\u0440\u043e\u0432\u0438");
   EXPECT_EQ(LrcTextToUtf8("\xFF\xFE[\0a\0]\0"s), "[a]");
   EXPECT_EQ(LrcTextToUtf8("\xEF\xBB\xBF[00:01]x", "CP1251"), "\xEF\xBB\xBF[00:01]x");
+#ifndef _WIN32
+  // The one byte CP1251 leaves undefined; Windows' code page gives it a character of its own.
   EXPECT_THROW(LrcTextToUtf8("[00:01]\x98", "CP1251"), EConvertError);
+#endif
 }
 
 }  // namespace
