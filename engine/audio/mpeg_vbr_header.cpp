@@ -13,13 +13,6 @@ constexpr size_t kVbriOffset = 36;  // fixed, whatever the frame's layout
 constexpr size_t kLameSize = 36;    // the LAME extension after the Xing fields
 constexpr size_t kEncoderSize = 9;
 
-// Layer III side information, which the Xing header follows.
-size_t SideInfoSize(const TMpegFrameHeader& h) {
-  const bool mono = h.channelMode == TChannelMode::cmMono;
-  if (h.version == TMpegVersion::mv1) return mono ? 17 : 32;
-  return mono ? 9 : 17;
-}
-
 // The encoder's name: printable ASCII up to the first NUL, blanks trimmed; empty when the bytes
 // do not begin with four letters or digits (no extension there, or another encoder's bytes).
 std::string EncoderName(std::string_view bytes) {
@@ -39,6 +32,11 @@ void ReadLameExtension(TByteReader& r, TVbrHeader& v) {
   const size_t at = r.Position();
   v.encoder = EncoderName(r.ViewAt(at, kEncoderSize));
   if (v.encoder.empty()) return;
+  v.lameOffset = at;
+  const std::string_view frame = r.ViewAt(0, at + kLameSize);
+  const auto stored = static_cast<uint16_t>(r.BEAt(at + kLameCrcAt, 2));
+  v.lameCrcWrong = stored != LameTagCrc(frame, at, TLameCrcKind::lcBefore) &&
+                   stored != LameTagCrc(frame, at, TLameCrcKind::lcFirst190);
   v.method = r.ByteAt(at + 9) & 15;
   // Two 12-bit counts after the name, method, lowpass, replay gain, flags and bitrate bytes.
   const uint64_t gapless = r.BEAt(at + 21, 3);
@@ -78,6 +76,30 @@ bool ReadVbri(std::string_view frame, TVbrHeader& v) {
 }
 
 }  // namespace
+
+size_t SideInfoSize(const TMpegFrameHeader& h) {
+  const bool mono = h.channelMode == TChannelMode::cmMono;
+  if (h.version == TMpegVersion::mv1) return mono ? 17 : 32;
+  return mono ? 9 : 17;
+}
+
+uint16_t Crc16(std::string_view bytes, uint16_t crc) {
+  for (const char c : bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
+  }
+  return crc;
+}
+
+uint16_t LameTagCrc(std::string_view frame, size_t lameOffset, TLameCrcKind kind) {
+  const size_t at = lameOffset + kLameCrcAt;
+  if (kind == TLameCrcKind::lcBefore) return Crc16(frame.substr(0, at));
+  std::string bytes(frame.substr(0, kLameCrcSpan));
+  bytes.resize(kLameCrcSpan, '\0');
+  for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) bytes[i] = '\0';
+  return Crc16(bytes);
+}
 
 TVbrHeader ReadVbrHeader(std::string_view frame, const TMpegFrameHeader& header) {
   TVbrHeader v;

@@ -80,8 +80,9 @@ const char* TrailerName(TTrailerKind kind) {
 
 class TStreamWalker {
  public:
-  TStreamWalker(TStream& stream, int64_t start)
-      : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start) {}
+  TStreamWalker(TStream& stream, int64_t start, const TFrameVisitor& visit)
+      : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start),
+        FVisit(visit) {}
 
   TStreamReport Run() {
     LocateBounds();
@@ -281,6 +282,7 @@ class TStreamWalker {
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
+    if (FVisit) FVisit(pos, h);
     FLast = h;
     R.audioBytes += h.frameLength;
     const bool headerFrame = pos == R.firstFrame && !FVbr.kind.empty();
@@ -347,6 +349,10 @@ class TStreamWalker {
       Add(R.firstFrame, own, Kind::sfHeaderByteCount, kDamage,
           Format("the %s header counts %lld bytes, the stream holds %lld", kind,
                  static_cast<long long>(FVbr.bytes), static_cast<long long>(R.audioBytes)));
+    // A player that checks it leaves the extension's encoder delay and padding unused.
+    if (FVbr.lameCrcWrong)
+      Add(R.firstFrame, own, Kind::sfLameTagCrc, kDamage,
+          Format("the checksum of the LAME tag in the %s header is wrong", kind));
   }
 
   // Keeps a finding; past kMaxFindings, counts it only: a file of noise has one at every turn.
@@ -363,6 +369,7 @@ class TStreamWalker {
   int64_t FSize;
   TForwardWindow FWindow;
   int64_t FStart;
+  const TFrameVisitor& FVisit;
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
@@ -378,7 +385,11 @@ class TStreamWalker {
 }  // namespace
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
-  return TStreamWalker(stream, start).Run();
+  return TStreamWalker(stream, start, TFrameVisitor()).Run();
+}
+
+TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& visit) {
+  return TStreamWalker(stream, start, visit).Run();
 }
 
 const char* StreamFindingKindName(TStreamFindingKind kind) {
@@ -405,6 +416,8 @@ const char* StreamFindingKindName(TStreamFindingKind kind) {
       return "second-id3v1";
     case Kind::sfDamagedTrailer:
       return "damaged-trailer";
+    case Kind::sfLameTagCrc:
+      return "lame-tag-crc";
     case Kind::sfMoreFindings:
       break;
   }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/stream_report.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -35,5 +38,12 @@ class TForwardWindow {
   int64_t FBase = 0;
   std::string FBytes;
 };
+
+// Told of each frame the walk takes as the stream's (a Xing, Info or VBRI header's frame too), in
+// order, with its offset in the file.
+using TFrameVisitor = std::function<void(int64_t offset, const TMpegFrameHeader& header)>;
+
+// WalkStream, telling `visit` of each frame taken.
+TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& visit);
 
 }  // namespace tagscope

@@ -24,6 +24,7 @@ enum class TStreamFindingKind {
   sfMidStreamID3v2,     // an ID3v2 tag inside the audio
   sfSecondID3v1,        // an ID3v1 trailer before the one at the end
   sfDamagedTrailer,     // an APEv2 tag or Lyrics3 block behind the audio whose bounds fail
+  sfLameTagCrc,         // the checksum of the LAME extension in the header's frame is wrong
   sfMoreFindings,       // findings past the most a report lists, counted only
 };
 
