@@ -101,8 +101,6 @@ class TRepairPlanner {
     step.text = "cut " + f.text;
     P.steps.push_back(std::move(step));
     if (f.kind == Kind::sfTruncatedFrame) FCutAtEnd = true;
-    if (f.kind == Kind::sfJunk || f.kind == Kind::sfTruncatedFrame)
-      FAudioCut = FAudioCut || f.offset >= P.report.firstFrame;
   }
 
   void Leave(const TStreamFinding& f, const char* what) {
@@ -140,10 +138,9 @@ class TRepairPlanner {
     const bool wrong = Has(r, Kind::sfHeaderFrameCount) || Has(r, Kind::sfHeaderByteCount) ||
                        Has(r, Kind::sfLameTagCrc);
     const bool vbrWithout = Has(r, Kind::sfVbrWithoutHeader);
-    // A header goes out of date with the audio's bytes; a file repaired anyway gets one, so
-    // that its length is read from it.
-    const bool wanted = wrong || vbrWithout || (FHeaderFrame && FAudioCut) ||
-                        (!FHeaderFrame && !P.steps.empty());
+    // The walk counts no junk and no frame cut short, so a header it finds right stays right
+    // after the cuts. A file repaired anyway gets one, so that its length is read from it.
+    const bool wanted = wrong || vbrWithout || (!FHeaderFrame && !P.steps.empty());
     if (!wanted) return;
     TMpegFrameHeader first;
     uint32_t bits = 0;
@@ -174,17 +171,20 @@ class TRepairPlanner {
     c.toc = XingToc(FLengths, h.frameLength);
     const std::string frame = BuildXingFrame(*frameBits, c);
     if (frame == old) return;
-    const char* kind = c.vbr ? "Xing" : "Info";
+    const char* kind = c.vbr ? "a Xing" : "an Info";
     const std::string counts = Format("(%lld frames, %lld bytes)", static_cast<long long>(c.frames),
                                       static_cast<long long>(c.bytes));
-    if (FHeaderFrame)
-      P.steps.push_back({{{r.firstFrame, FHeaderLength}, frame},
-                         Format("wrote a %s header %s in place of the %s header frame", kind,
-                                counts.c_str(), r.vbrHeader.c_str())});
-    else
-      P.steps.push_back({{{FirstAudio(), 0}, frame},
-                         Format("put a %s header frame %s before the first frame", kind,
-                                counts.c_str())});
+    TStreamRepairStep step;
+    step.splice.bytes = frame;
+    if (FHeaderFrame) {
+      step.splice.range = {r.firstFrame, FHeaderLength};
+      step.text = Format("wrote %s header %s in place of the %s header frame", kind,
+                         counts.c_str(), r.vbrHeader.c_str());
+    } else {
+      step.splice.range = {FirstAudio(), 0};
+      step.text = Format("put %s header frame %s before the first frame", kind, counts.c_str());
+    }
+    P.steps.push_back(std::move(step));
   }
 
   // What a new header keeps from the old one's frame: the quality, the LAME extension and the
@@ -251,7 +251,6 @@ class TRepairPlanner {
   std::vector<uint16_t> FRates;
   bool FHeaderFrame = false;
   int64_t FHeaderLength = 0;
-  bool FAudioCut = false;  // bytes between the frames are cut
   bool FCutAtEnd = false;  // a last frame cut short is cut
 };
 

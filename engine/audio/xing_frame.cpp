@@ -16,6 +16,9 @@ constexpr uint32_t kFlagFrames = 1, kFlagBytes = 2, kFlagToc = 4, kFlagQuality =
 // In the LAME extension: the delay and padding (12 bits each), the music length.
 constexpr size_t kLameGapless = 21;
 constexpr size_t kLameMusicLength = 28;
+// Samples a layer III decoder gives out later than they went in: the last frame's last ones
+// never come out, and an encoder's padding covers at least these.
+constexpr int kDecoderDelay = 529;
 // Of a frame header: the bits a header frame keeps from the stream's frames (sync, version,
 // layer, sample rate, channel mode, copyright, original, emphasis).
 constexpr uint32_t kKeptBits = 0xFFFE0CCF;
@@ -40,7 +43,8 @@ std::string UpdatedLame(const TXingContent& c) {
         4);
   if (c.paddingCut > 0) {
     const uint64_t gapless = TByteReader(lame).BEAt(kLameGapless, 3);
-    const int padding = std::max(0, static_cast<int>(gapless & 0xFFF) - c.paddingCut);
+    // What stays of the padding; the new last frame's samples are the audio's up to its end.
+    const int padding = std::max(kDecoderDelay, static_cast<int>(gapless & 0xFFF) - c.paddingCut);
     PutBE(lame, kLameGapless, (gapless & ~uint64_t(0xFFF)) | static_cast<uint64_t>(padding), 3);
   }
   return lame;

@@ -20,7 +20,9 @@ struct TXingContent {
   std::optional<uint32_t> quality;  // the encoder's quality field, where there was one
   std::string lame;                 // a LAME extension kept (kLameExtensionSize bytes), or empty
   TLameCrcKind crcKind = TLameCrcKind::lcFirst190;
-  int paddingCut = 0;  // samples cut off the stream's end, taken off the extension's padding
+  // Samples cut off the stream's end, taken off the extension's padding (which stays at least
+  // the decoder's delay, 529 samples).
+  int paddingCut = 0;
 };
 
 inline constexpr size_t kLameExtensionSize = 36;
