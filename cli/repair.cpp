@@ -61,9 +61,8 @@ std::string PlanText(const std::string& path, const TStreamRepairPlan& plan, boo
   const std::string name = EscapeForTerminal(path);
   std::string out;
   for (const TStreamRepairStep& s : plan.steps)
-    out += Format("%s: %s%s at byte %lld\n", name.c_str(), dryRun ? "would " : "",
-                  EscapeForTerminal(s.text).c_str(),
-                  static_cast<long long>(s.splice.range.Offset));
+    out += Format("%s: at byte %lld: %s\n", name.c_str(),
+                  static_cast<long long>(s.splice.range.Offset), EscapeForTerminal(s.text).c_str());
   for (const std::string& left : plan.left)
     out += name + ": left: " + EscapeForTerminal(left) + "\n";
   for (const std::string& note : plan.notes)

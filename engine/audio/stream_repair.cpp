@@ -178,7 +178,7 @@ class TRepairPlanner {
     step.splice.bytes = frame;
     if (FHeaderFrame) {
       step.splice.range = {r.firstFrame, FHeaderLength};
-      step.text = Format("wrote %s header %s in place of the %s header frame", kind,
+      step.text = Format("write %s header %s in place of the %s header frame", kind,
                          counts.c_str(), r.vbrHeader.c_str());
     } else {
       step.splice.range = {FirstAudio(), 0};

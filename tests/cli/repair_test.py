@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""`tagscope repair` on files ffmpeg encodes, damaged as downloads and writers damage them: each
+damage found by `check`, repaired, and the repaired file checked by `check`, ffmpeg (decodes
+without a word, the same samples as the undamaged file up to what was cut), mutagen (the length
+from the new header agrees with ffmpeg's) and mp3val; tags and trailers kept byte for byte; a
+kill at any write leaves the file old or new.
+
+Usage: repair_test.py TAGSCOPE. Exit 77 when ffmpeg or mutagen is missing."""
+
+import itertools
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+try:
+    from mutagen import mp3
+except ImportError:
+    mp3 = None
+if not shutil.which("ffmpeg") or not shutil.which("ffprobe") or mp3 is None:
+    print("ffmpeg or mutagen is missing")
+    sys.exit(77)
+
+TOOL = sys.argv[1]
+MP3VAL = shutil.which("mp3val")
+STRACE = shutil.which("strace")
+if STRACE and subprocess.run([STRACE, "-qq", "-o", os.devnull, "true"],
+                             capture_output=True).returncode != 0:
+    STRACE = None
+CHANGES = ("write", "pwrite64", "ftruncate", "fsync", "fdatasync", "rename", "renameat",
+           "renameat2", "unlinkat")
+
+BITRATES = {1: [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320],
+            2: [0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160]}
+RATES = {1: [44100, 48000, 32000], 2: [22050, 24000, 16000]}
+ID3V2 = b"ID3\x03\0\0\0\0\0\x15TIT2\0\0\0\x0b\0\0\0Repaired!!"
+V1 = b"TAG" + b"V1 title".ljust(125, b"\0")
+OLD_V1 = b"TAG" + b"an older trailer".ljust(125, b"\0")
+APE_ITEM = struct.pack("<II", 5, 0) + b"Title\0hello"
+APE = b"".join(b"APETAGEX" + struct.pack("<IIII", 2000, 32 + len(APE_ITEM), 1, 1 << 31 | flag) +
+               bytes(8) + item for flag, item in ((1 << 29, APE_ITEM), (0, b"")))
+
+
+def encode(path, *args):
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=3", *args, "-c:a", "libmp3lame",
+                    "-id3v2_version", "0", "-write_id3v1", "0", path], check=True)
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def frames(audio):
+    """(offset, length, samples) of each frame of a layer III stream that begins at byte 0."""
+    out, pos = [], 0
+    while pos + 4 <= len(audio) and audio[pos] == 0xFF:
+        bits = int.from_bytes(audio[pos:pos + 4], "big")
+        mpeg1 = (bits >> 19) & 1
+        rate = RATES[1 if mpeg1 else 2][(bits >> 10) & 3]
+        samples = 1152 if mpeg1 else 576
+        length = samples // 8 * BITRATES[1 if mpeg1 else 2][(bits >> 12) & 15] * 1000 // rate
+        out.append((pos, length + ((bits >> 9) & 1), samples))
+        pos += out[-1][1]
+    return out
+
+
+def pcm(path):
+    return subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "s16le", "-"],
+                          capture_output=True, check=True).stdout
+
+
+def tool(*args):
+    return subprocess.run([TOOL, *args], capture_output=True, text=True)
+
+
+class Repair(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp()
+        cls.sources = {
+            "cbr": encode(os.path.join(cls.dir, "cbr.mp3"), "-b:a", "128k"),
+            "vbr-mono-22k": encode(os.path.join(cls.dir, "vbr.mp3"), "-ac", "1", "-ar", "22050",
+                                   "-q:a", "4"),
+            "vbr-stereo": encode(os.path.join(cls.dir, "vbr2.mp3"), "-ac", "2", "-q:a", "2"),
+        }
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def damaged(self, audio):
+        """name: (audio damaged, expected check finding, samples cut, whether the undamaged
+        file's decode is the oracle)"""
+        at = frames(audio)
+        header = bytearray(audio)
+        i = audio.find(b"Xing", 0, 64) if b"Xing" in audio[:64] else audio.find(b"Info", 0, 64)
+        count = int.from_bytes(header[i + 8:i + 12], "big")
+        header[i + 8:i + 12] = (count * 2).to_bytes(4, "big")
+        crc = bytearray(audio)
+        lame = i + 8 + 4 + 4 + 100 + 4
+        crc[lame + 34] ^= 0x5A
+        last = at[-1]
+        return {
+            "junk": (audio[:at[40][0]] + b"\x12\x34\x56" * 40 + audio[at[40][0]:], "junk", 0,
+                     True),
+            "junk-before-first": (b"junk!" * 30 + audio, "junk", 0, True),
+            "cut-short": (audio[:last[0] + last[1] // 2], "truncated-frame", last[2], True),
+            "lying-header": (bytes(header), "header-frame-count", 0, True),
+            "lame-crc": (bytes(crc), "lame-tag-crc", 0, True),
+            "no-header": (audio[at[1][0]:] + audio[:0], None, 0, False),
+            "two-v1": (audio + OLD_V1, "second-id3v1", 0, True),
+        }
+
+    def test_each_damage_is_repaired(self):
+        for source, audio in self.sources.items():
+            for name, (data, kind, cut, same) in self.damaged(audio).items():
+                with self.subTest(source=source, damage=name):
+                    self.check_repair(source + "-" + name, audio, data, kind, cut, same)
+
+    def check_repair(self, name, audio, data, kind, cut, same):
+        # Tags before and blocks behind the audio stay as they are (a second ID3v1 trailer is
+        # the one right below the last).
+        tail = V1 if name.endswith("two-v1") else APE + V1
+        path = os.path.join(self.dir, name + ".mp3")
+        with open(path, "wb") as f:
+            f.write(ID3V2 + data + tail)
+        undamaged = os.path.join(self.dir, name + ".orig.mp3")
+        with open(undamaged, "wb") as f:
+            f.write(ID3V2 + (audio if same else data) + tail)
+        r = tool("check", "--json", path)
+        report = json.loads(r.stdout)
+        if kind:
+            self.assertEqual(r.returncode, 1, r.stdout)
+            self.assertIn(kind, [f["kind"] for f in report["findings"]])
+        elif "vbr" not in name:
+            # A constant bitrate without a header is no damage: nothing to do.
+            r = tool("repair", path)
+            self.assertEqual((r.returncode, r.stdout), (0, path + ": nothing to repair\n"))
+            return
+        dry = tool("repair", "--dry-run", path)
+        self.assertEqual(dry.returncode, 0, dry.stdout + dry.stderr)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), ID3V2 + data + tail)
+        r = tool("repair", path)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertEqual(r.stdout.replace("repaired", "x"),
+                         dry.stdout.replace("not changed (dry run)", "x"))
+        r = tool("check", "--json", path)
+        report = json.loads(r.stdout)
+        self.assertEqual(report["findings"], [], r.stdout)
+        self.assertIn(report["vbrHeader"], ("Xing", "Info"))
+        with open(path, "rb") as f:
+            repaired = f.read()
+        self.assertTrue(repaired.startswith(ID3V2) and repaired.endswith(tail))
+        if name.endswith("two-v1"):
+            self.assertEqual(repaired, ID3V2 + audio + tail)
+        # Decodes without a word, and as the undamaged file did, less what was cut.
+        r = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"],
+                           capture_output=True, text=True)
+        self.assertEqual(r.stderr, "")
+        after, before = pcm(path), pcm(undamaged)
+        self.assertEqual(after, before[:len(after)])
+        self.assertLessEqual(len(before) - len(after), cut * 2 * (2 if "stereo" in name or
+                                                                  "cbr" in name else 1))
+        if cut == 0:
+            self.assertEqual(len(after), len(before))
+        # The length from the header, as mutagen and ffmpeg read it.
+        probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration",
+                                "-of", "csv=p=0", path], capture_output=True, text=True)
+        self.assertAlmostEqual(mp3.MP3(path).info.length, float(probe.stdout), places=3)
+        self.assertAlmostEqual(mp3.MP3(path).info.length, report["length"], places=3)
+        if MP3VAL:
+            r = subprocess.run([MP3VAL, path], capture_output=True, text=True)
+            self.assertNotIn("WARNING", r.stdout, r.stdout)
+        # A second run finds nothing to do.
+        r = tool("repair", path)
+        self.assertEqual((r.returncode, r.stdout), (0, path + ": nothing to repair\n"))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
