@@ -179,6 +179,95 @@ class Repair(unittest.TestCase):
         r = tool("repair", path)
         self.assertEqual((r.returncode, r.stdout), (0, path + ": nothing to repair\n"))
 
+    def test_several_files_exit_status_and_what_is_left(self):
+        folder = os.path.join(self.dir, "many")
+        os.mkdir(folder)
+        audio = self.sources["cbr"]
+        at = frames(audio)
+        big = b"\x12\x34\x56" * 24000  # more than 64 KB: maybe someone's data
+        files = {
+            "clean": audio,
+            "junk": audio[:at[9][0]] + b"junk" * 9 + audio[at[9][0]:],
+            "big-junk": audio[:at[20][0]] + big + audio[at[20][0]:],
+            "tag-inside": audio[:at[30][0]] + b"ID3\x03\0\0\0\0\0\x20" + bytes(32) +
+                          audio[at[30][0]:],
+        }
+        paths = {}
+        for name, data in files.items():
+            paths[name] = os.path.join(folder, name + ".mp3")
+            with open(paths[name], "wb") as f:
+                f.write(data)
+            os.utime(paths[name], (1e9, 1e9))
+        r = tool("repair", "-p", paths["clean"], paths["junk"], paths["big-junk"])
+        self.assertEqual(r.returncode, 1, r.stdout + r.stderr)
+        lines = r.stdout.splitlines()
+        self.assertEqual(lines[0], paths["clean"] + ": nothing to repair")
+        self.assertIn(paths["junk"] + ": at byte %d: cut junk between frames (36 bytes)" %
+                      at[9][0], lines)
+        self.assertIn(paths["big-junk"] + ": left: junk between frames (72000 bytes) at byte "
+                      "%d: not cut: more than 64 KB, which may be someone's data (--force cuts "
+                      "it)" % at[20][0], lines)
+        with open(paths["junk"], "rb") as f:
+            self.assertEqual(f.read(), audio)
+        self.assertEqual(os.stat(paths["junk"]).st_mtime, 1e9)
+        # Forced, the long run goes too; an ID3v2 tag inside the audio stays.
+        self.assertEqual(tool("repair", "--force", paths["big-junk"]).returncode, 0)
+        with open(paths["big-junk"], "rb") as f:
+            self.assertEqual(f.read(), audio)
+        r = tool("repair", paths["tag-inside"])
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("left: an ID3v2 tag inside the audio (42 bytes)", r.stdout)
+        with open(paths["tag-inside"], "rb") as f:
+            self.assertEqual(f.read(), files["tag-inside"])
+        # A file that cannot be read: 2, the others still done, a summary for the folder.
+        r = tool("repair", "-r", folder, os.path.join(folder, "missing.mp3"))
+        self.assertEqual(r.returncode, 2, r.stdout + r.stderr)
+        self.assertEqual(len(r.stdout.splitlines()), 5)
+        self.assertIn("missing.mp3", r.stderr)
+        self.assertIn("files: ", r.stderr)
+
+    def killed(self, path, args, original):
+        """Runs the tool on the file again and again, each time from the original bytes and
+        killed at another write, flush, rename or size change; yields after each kill."""
+        for call in CHANGES:
+            for n in itertools.count(1):
+                with open(path, "wb") as f:
+                    f.write(original)
+                r = subprocess.run([STRACE, "-f", "-qq", "-o", os.devnull, "-e",
+                                    "inject=%s:signal=KILL:when=%d" % (call, n), TOOL, *args,
+                                    path], capture_output=True, timeout=60)
+                if r.returncode == 0:
+                    break  # it makes fewer such calls
+                yield "%s %d" % (call, n)
+
+    @unittest.skipUnless(STRACE, "strace cannot stop the tool here")
+    def test_a_killed_repair_leaves_the_file_old_or_new(self):
+        audio = self.sources["vbr-mono-22k"]
+        damages = self.damaged(audio)
+        # Cuts rewrite the file beside it; a header frame alone is changed in place.
+        for name in ("junk", "lame-crc"):
+            with self.subTest(name):
+                folder = os.path.join(self.dir, "kill-" + name)
+                os.mkdir(folder)
+                path = os.path.join(folder, "song.mp3")
+                old = ID3V2 + damages[name][0] + V1
+                with open(path, "wb") as f:
+                    f.write(old)
+                tool("repair", path)
+                with open(path, "rb") as f:
+                    new = f.read()
+                self.assertNotEqual(new, old)
+                kills = 0
+                for point in self.killed(path, ["repair"], old):
+                    kills += 1
+                    with open(path, "rb") as f:
+                        self.assertIn(f.read(), (old, new), point)
+                    tool("repair", path)
+                    with open(path, "rb") as f:
+                        self.assertEqual(f.read(), new, point)
+                    self.assertEqual(os.listdir(folder), ["song.mp3"], point)
+                self.assertGreater(kills, 0)
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])
