@@ -19,7 +19,7 @@ std::vector<TFileSplice> TTagWriter::Checked(std::vector<TFileSplice> splices, i
     if (r.Offset < last || r.Size < 0 || r.Offset > size - r.Size)
       throw EWriteError(Format("The %lld bytes at byte %lld to be replaced lie %s",
                                static_cast<long long>(r.Size), static_cast<long long>(r.Offset),
-                               r.Offset < tagEnd  ? "within the tag"
+                               r.Offset < tagEnd ? "within the tag"
                                : r.Offset < last ? "over another run replaced"
                                                  : "outside the file"));
     // Two insertions at one place would leave their order to the sort.
@@ -44,10 +44,10 @@ void TTagWriter::CopySpliced(TStream& out, int64_t known, const std::vector<TFil
   const int64_t size = in.Size();
   // A program that does not ask for the lock may have cut the file short meanwhile.
   if (size < known)
-    throw EReadError(Format("\"%s\" shrank from %lld bytes to %lld while it was being written "
-                            "(another program changed it without a lock)",
-                            E.FFileName.c_str(), static_cast<long long>(known),
-                            static_cast<long long>(size)));
+    throw EReadError(
+        Format("\"%s\" shrank from %lld bytes to %lld while it was being written "
+               "(another program changed it without a lock)",
+               E.FFileName.c_str(), static_cast<long long>(known), static_cast<long long>(size)));
   int64_t at = 0;
   for (const TFileSplice& s : splices) {
     CopyRange(in, out, at, s.range.Offset - at, false);

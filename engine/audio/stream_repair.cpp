@@ -104,8 +104,8 @@ class TRepairPlanner {
   }
 
   void Leave(const TStreamFinding& f, const char* what) {
-    P.left.push_back(Format("%s at byte %lld: %s", f.text.c_str(),
-                            static_cast<long long>(f.offset), what));
+    P.left.push_back(
+        Format("%s at byte %lld: %s", f.text.c_str(), static_cast<long long>(f.offset), what));
   }
 
   // The first audio frame's offset and header bits.
@@ -178,8 +178,8 @@ class TRepairPlanner {
     step.splice.bytes = frame;
     if (FHeaderFrame) {
       step.splice.range = {r.firstFrame, FHeaderLength};
-      step.text = Format("write %s header %s in place of the %s header frame", kind,
-                         counts.c_str(), r.vbrHeader.c_str());
+      step.text = Format("write %s header %s in place of the %s header frame", kind, counts.c_str(),
+                         r.vbrHeader.c_str());
     } else {
       step.splice.range = {FirstAudio(), 0};
       step.text = Format("put %s header frame %s before the first frame", kind, counts.c_str());
@@ -191,13 +191,15 @@ class TRepairPlanner {
   // way its checksum was made.
   void KeepFromOld(const std::string& old, TXingContent& c) {
     TMpegFrameHeader h;
-    if (old.size() < 4 || !ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(old).BEAt(0, 4)), h))
+    if (old.size() < 4 ||
+        !ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(old).BEAt(0, 4)), h))
       return;
     const std::optional<size_t> at = XingOffset(old, h);
     if (!at) return;
     const TByteReader r(old);
     const uint64_t flags = r.BEAt(*at + 4, 4);
-    size_t quality = *at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0);
+    size_t quality =
+        *at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0);
     if ((flags & 8) && r.HasAt(quality, 4)) c.quality = static_cast<uint32_t>(r.BEAt(quality, 4));
     const TVbrHeader v = ReadVbrHeader(old, h);
     if (v.lameOffset == 0 || !r.HasAt(v.lameOffset, kLameExtensionSize)) return;
@@ -233,9 +235,8 @@ class TRepairPlanner {
     const std::string bytes = Read(FirstAudio(), static_cast<int64_t>(side) + 2);
     if (bytes.size() < side + 2) return;
     const TByteReader r(bytes);
-    const int back = first.version == TMpegVersion::mv1
-                         ? static_cast<int>(r.BEAt(side, 2) >> 7)
-                         : static_cast<int>(r.ByteAt(side));
+    const int back = first.version == TMpegVersion::mv1 ? static_cast<int>(r.BEAt(side, 2) >> 7)
+                                                        : static_cast<int>(r.ByteAt(side));
     if (back > 0)
       P.notes.push_back(Format(
           "the first frame draws on %s from before it, which the file does not hold (it was cut "

@@ -81,7 +81,10 @@ const char* TrailerName(TTrailerKind kind) {
 class TStreamWalker {
  public:
   TStreamWalker(TStream& stream, int64_t start, const TFrameVisitor& visit)
-      : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start),
+      : FStream(stream),
+        FSize(stream.Size()),
+        FWindow(stream, FSize),
+        FStart(start),
         FVisit(visit) {}
 
   TStreamReport Run() {
