@@ -14,6 +14,7 @@
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/stream_repair.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -80,7 +81,13 @@ int RunRepair(const TRepairOptions& o) {
   const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
   std::atomic<int> worst{kDone};
   const auto flushes = std::make_shared<TFlushGroup>();
-  const int status = RunForEachFile(files, [&](const TWalkFile& file) {
+  const auto job = [&](const TWalkFile& file) {
+    // A link met in a folder could lead anywhere: never changed through.
+    if (file.found && ResolveLinkName(file.path) != file.path) {
+      TFileOutcome outcome = PassedOver();
+      outcome.err = EscapeForTerminal(file.path) + ": passed over: a link\n";
+      return outcome;
+    }
     TChangeRun run{flushes, std::string()};
     SetChangeRun(&run);
     TFileOutcome outcome;
@@ -101,7 +108,9 @@ int RunRepair(const TRepairOptions& o) {
     SetChangeRun(nullptr);
     outcome.err = run.notes;
     return outcome;
-  });
+  };
+  // A dry run only reads.
+  const int status = RunForEachFile(files, job, o.dryRun ? 0 : WriteThreads());
   try {
     flushes->SyncWaiting();
   } catch (const std::exception& e) {

@@ -94,6 +94,7 @@ class TRepairPlanner {
   void Cut(const TStreamFinding& f) {
     if (f.length > kLargeRepairCut && !FOptions.force) {
       Leave(f, "not cut: more than 64 KB, which may be someone's data (--force cuts it)");
+      FJunkLeft = FJunkLeft || (f.kind == Kind::sfJunk && f.offset > P.report.firstFrame);
       return;
     }
     TStreamRepairStep step;
@@ -130,6 +131,8 @@ class TRepairPlanner {
     if (first.layer != 3) return "the stream is not layer III";
     if (Has(r, Kind::sfMixedStream)) return "the stream holds frames of another stream";
     if (Has(r, Kind::sfMidStreamID3v2)) return "an ID3v2 tag stands inside the audio";
+    // The table of contents counts the frames as they follow on from each other.
+    if (FJunkLeft) return "junk is left inside the audio";
     return "";
   }
 
@@ -253,6 +256,7 @@ class TRepairPlanner {
   bool FHeaderFrame = false;
   int64_t FHeaderLength = 0;
   bool FCutAtEnd = false;  // a last frame cut short is cut
+  bool FJunkLeft = false;  // a run of junk too long to cut unforced
 };
 
 }  // namespace
