@@ -1,6 +1,7 @@
 // tagscope repair [-r] [-p] [--dry-run] [--force] FILE...: mends what `check` finds damaged in a
 // stream (junk, a last frame cut short, a wrong or missing Xing/Info header, a second ID3v1
 // trailer) in one change per file, every other byte kept.
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <memory>

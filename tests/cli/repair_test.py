@@ -184,6 +184,9 @@ class Repair(unittest.TestCase):
                                 "-of", "csv=p=0", path], capture_output=True, text=True)
         self.assertAlmostEqual(mp3.MP3(path).info.length, float(probe.stdout), places=3)
         self.assertAlmostEqual(mp3.MP3(path).info.length, report["length"], places=3)
+        audio_facts = json.loads(tool("dump", "--json", path).stdout)["audio"]
+        self.assertEqual((audio_facts["durationFrom"], audio_facts["frames"]),
+                         ("header", report["frames"]))
         if MP3VAL:
             r = subprocess.run([MP3VAL, path], capture_output=True, text=True)
             self.assertNotIn("WARNING", r.stdout, r.stdout)
