@@ -99,6 +99,15 @@ int RunRepair(const TRepairOptions& o) {
       OpenEngine(engine, file.path, o.dryRun, o.force);
       TEngineBytes bytes(engine);
       const TStreamRepairPlan plan = PlanStreamRepair(bytes, {o.force});
+      // What the write would refuse, a dry run says too.
+      if (o.dryRun && !o.force && !plan.steps.empty()) {
+        const std::string kind = engine.ForeignContent();
+        if (!kind.empty())
+          throw EWriteRefused(
+              Format("A repair of \"%s\" would be refused: by its content it is %s, not MP3 "
+                     "(--force)",
+                     file.path.c_str(), kind.c_str()));
+      }
       if (!o.dryRun) Change(engine, [&] { engine.SpliceFile(plan.Splices()); });
       if (!plan.left.empty()) worst = kLeft;
       outcome.out = PlanText(file.path, plan, o.dryRun);
