@@ -99,7 +99,9 @@ class TRepairPlanner {
     }
     TStreamRepairStep step;
     step.splice.range = {f.offset, f.length};
-    step.text = "cut " + f.text;
+    // Every cut says how many bytes it takes.
+    step.text = "cut " + f.text +
+                (f.kind == Kind::sfSecondID3v1 ? " (" + Bytes(f.length) + ")" : std::string());
     P.steps.push_back(std::move(step));
     if (f.kind == Kind::sfTruncatedFrame) FCutAtEnd = true;
   }
