@@ -78,6 +78,27 @@ std::string PlanText(const std::string& path, const TStreamRepairPlan& plan, boo
   return out;
 }
 
+// Plans the repair of one file and makes it in one change; returns what is printed of it.
+std::string RepairFile(const TRepairOptions& o, const std::string& path, std::atomic<int>& worst) {
+  TID3Engine engine;
+  // Kept through the open file, never set again through the name.
+  engine.SetKeepModified(o.preserveModified && !o.dryRun);
+  OpenEngine(engine, path, o.dryRun, o.force);
+  TEngineBytes bytes(engine);
+  const TStreamRepairPlan plan = PlanStreamRepair(bytes, {o.force});
+  // What the write would refuse, a dry run says too.
+  if (o.dryRun && !o.force && !plan.steps.empty()) {
+    const std::string kind = engine.ForeignContent();
+    if (!kind.empty())
+      throw EWriteRefused(
+          Format("A repair of \"%s\" would be refused: by its content it is %s, not MP3 (--force)",
+                 path.c_str(), kind.c_str()));
+  }
+  if (!o.dryRun) Change(engine, [&] { engine.SpliceFile(plan.Splices()); });
+  if (!plan.left.empty()) worst = kLeft;
+  return PlanText(path, plan, o.dryRun);
+}
+
 int RunRepair(const TRepairOptions& o) {
   const std::vector<TWalkFile> files = CollectFiles(o.files, o.recursive);
   std::atomic<int> worst{kDone};
@@ -93,30 +114,14 @@ int RunRepair(const TRepairOptions& o) {
     SetChangeRun(&run);
     TFileOutcome outcome;
     try {
-      TID3Engine engine;
-      // Kept through the open file, never set again through the name.
-      engine.SetKeepModified(o.preserveModified && !o.dryRun);
-      OpenEngine(engine, file.path, o.dryRun, o.force);
-      TEngineBytes bytes(engine);
-      const TStreamRepairPlan plan = PlanStreamRepair(bytes, {o.force});
-      // What the write would refuse, a dry run says too.
-      if (o.dryRun && !o.force && !plan.steps.empty()) {
-        const std::string kind = engine.ForeignContent();
-        if (!kind.empty())
-          throw EWriteRefused(
-              Format("A repair of \"%s\" would be refused: by its content it is %s, not MP3 "
-                     "(--force)",
-                     file.path.c_str(), kind.c_str()));
-      }
-      if (!o.dryRun) Change(engine, [&] { engine.SpliceFile(plan.Splices()); });
-      if (!plan.left.empty()) worst = kLeft;
-      outcome.out = PlanText(file.path, plan, o.dryRun);
-    } catch (...) {
-      SetChangeRun(nullptr);
-      throw;
+      outcome.out = RepairFile(o, file.path, worst);
+    } catch (const std::exception& e) {
+      outcome.err = ErrorLine(e.what());
+      outcome.failed = true;
     }
     SetChangeRun(nullptr);
-    outcome.err = run.notes;
+    // What opening did to finish an earlier change comes first.
+    outcome.err = run.notes + outcome.err;
     return outcome;
   };
   // A dry run only reads.
