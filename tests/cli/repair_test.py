@@ -15,6 +15,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 try:
@@ -245,6 +246,19 @@ class Repair(unittest.TestCase):
     def killed(self, path, args, original):
         """Runs the tool on the file again and again, each time from the original bytes and
         killed at another write, flush, rename or size change; yields after each kill."""
+        # Under the sanitizers (whose runs make many more calls, each slower) the kills fall at
+        # random moments: that run is for what touches memory, this one's kills natively.
+        if not STRACE or "ASAN_OPTIONS" in os.environ:
+            for n in range(12):
+                with open(path, "wb") as f:
+                    f.write(original)
+                process = subprocess.Popen([TOOL, *args, path], stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+                time.sleep(n * 0.002)
+                process.kill()
+                process.wait()
+                yield "after %.1f ms" % (n * 2)
+            return
         for call in CHANGES:
             for n in itertools.count(1):
                 with open(path, "wb") as f:
@@ -256,7 +270,6 @@ class Repair(unittest.TestCase):
                     break  # it makes fewer such calls
                 yield "%s %d" % (call, n)
 
-    @unittest.skipUnless(STRACE, "strace cannot stop the tool here")
     def test_a_killed_repair_leaves_the_file_old_or_new(self):
         audio = self.sources["vbr-mono-22k"]
         damages = self.damaged(audio)
