@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/audio_facts.h"
 #include "cli/json_writer.h"
 #include "cli/many_files.h"
 #include "cli/verbs.h"
@@ -29,9 +30,7 @@ std::string CheckText(const std::string& path, const TStreamReport& r) {
     return Format("%s: clean (%lld frames, %.3f s)\n", name.c_str(),
                   static_cast<long long>(r.frames), r.duration);
   std::string out;
-  for (const TStreamFinding& f : r.findings)
-    out += Format("%s: %s at byte %lld: %s\n", name.c_str(), StreamSeverityName(f.severity),
-                  static_cast<long long>(f.offset), EscapeForTerminal(f.text).c_str());
+  for (const TStreamFinding& f : r.findings) out += name + ": " + FindingText(f) + "\n";
   return out;
 }
 
@@ -39,24 +38,7 @@ std::string CheckJson(const std::string& path, const TStreamReport& r) {
   TJsonWriter j;
   j.BeginObject();
   j.Member("path", std::string_view(path));
-  j.Member("frames", r.frames);
-  j.Member("length", r.duration);
-  j.Member("audioStart", r.audioStart);
-  j.Member("audioEnd", r.audioEnd);
-  j.Member("audioBytes", r.audioBytes);
-  j.Member("vbrHeader", std::string_view(r.vbrHeader));
-  j.Member("damaged", r.Damaged());
-  j.Key("findings").BeginArray();
-  for (const TStreamFinding& f : r.findings) {
-    j.BeginObject();
-    j.Member("offset", f.offset);
-    j.Member("length", f.length);
-    j.Member("kind", StreamFindingKindName(f.kind));
-    j.Member("severity", StreamSeverityName(f.severity));
-    j.Member("text", std::string_view(f.text));
-    j.EndObject();
-  }
-  j.EndArray();
+  StreamReportMembers(j, r);
   j.EndObject();
   return j.TakeText() + "\n";
 }

@@ -120,7 +120,7 @@ static RegisterVerb registration([](CLI::App& app) {
   auto options = std::make_shared<DecodeOptions>();
   CLI::App* cmd = app.add_subcommand(
       "decode", "Decode a GIF, BMP, JPEG or PNG picture and write its first frame as a PPM file");
-  cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg)")
+  cmd->add_option("PICTURE", options->picture, "Picture file (.gif, .bmp, .jpg, .jpeg, .png)")
       ->required();
   cmd->add_option("OUT", options->output, "PPM file to write")->required();
   cmd->add_flag("--overwrite", options->overwrite, "Replace OUT when it exists");

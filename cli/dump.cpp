@@ -16,10 +16,13 @@
 #include "cli/verbs.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/frame_names.h"
+#include "tagscope/engine/replay_gain.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/stream_report.h"
 #include "tagscope/engine/synced_lyrics.h"
 #include "tagscope/engine/text_repair.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/file_stream.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -154,7 +157,7 @@ void FieldsJson(TJsonWriter& j, TID3Engine& e) {
 }  // namespace
 
 std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
-                     const std::string& v1Charset) {
+                     const std::string& v1Charset, const TStreamReport* check) {
   TJsonWriter j;
   j.BeginObject().Member("file", FileNameText(e.FileName()));
   // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
@@ -196,8 +199,18 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer, v1Charset);
-  TrailerTagsJson(j, ReadTrailerTags(e));
+  const TTrailerTags trailers = ReadTrailerTags(e);
+  TrailerTagsJson(j, trailers);
   if (e.JournalPending()) j.Member("journalPending", true);
+  ReplayGainJson(j.Key("replayGain"),
+                 ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
+  FindingsJson(j.Key("findings"),
+               QuickStreamFindings(e, audio ? *audio : TMpegAudioProperties(), trailers));
+  if (check) {
+    j.Key("check").BeginObject();
+    StreamReportMembers(j, *check);
+    j.EndObject();
+  }
   j.EndObject();
   return j.TakeText();
 }
@@ -265,7 +278,7 @@ void TextHeader(std::ostream& out, TID3Engine& e) {
 }  // namespace
 
 void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audio,
-              const std::string& v1Charset) {
+              const std::string& v1Charset, const TStreamReport* check) {
   out << "File: " << EscapeForTerminal(e.FileName()) << "\n";
   TextHeader(out, e);
   out << "Frames: " << e.Frames().Count() << "\n";
@@ -301,8 +314,24 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
         << EscapeForTerminal(u.URLUtf8) << "\n";
   // The trailer beside the tag: readers that know no ID3v2 show its fields.
   if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
-  if (audio) AudioText(out, *audio);
-  TrailerTagsText(out, ReadTrailerTags(e));
+  const TTrailerTags trailers = ReadTrailerTags(e);
+  if (audio) AudioText(out, *audio, &trailers);
+  TrailerTagsText(out, trailers);
+  ReplayGainText(out, ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
+  // The whole walk's findings hold the others.
+  if (check) {
+    if (check->findings.empty())
+      out << Format("Check: clean (%lld frames, %.3f s)\n", static_cast<long long>(check->frames),
+                    check->duration);
+    else
+      out << "Check:\n";
+    for (const TStreamFinding& f : check->findings) out << "  " << FindingText(f) << "\n";
+    return;
+  }
+  const std::vector<TStreamFinding> findings =
+      QuickStreamFindings(e, audio ? *audio : TMpegAudioProperties(), trailers);
+  if (!findings.empty()) out << "Findings:\n";
+  for (const TStreamFinding& f : findings) out << "  " << FindingText(f) << "\n";
 }
 
 namespace {
@@ -333,9 +362,19 @@ bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, boo
 // in the forms set reads.
 enum class TTimedDump { tdNone, tdChapters, tdLrc };
 
-std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
+std::string TimedText(TID3Engine& engine, TTimedDump what, const std::string& language,
+                      std::string& err, std::string& note) {
   if (what == TTimedDump::tdChapters) return FormatChapterList(GetChapters(engine.Tag()));
-  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag());
+  std::optional<TSyncLyricsFrame> lyrics = GetSyncedLyrics(engine.Tag(), language);
+  // Lyrics in several languages: the first, and a note of the others, which --lang picks.
+  const std::vector<std::string> languages = SyncedLyricsLanguages(engine.Tag());
+  std::string names;
+  for (const std::string& l : languages) names += (names.empty() ? "" : ", ") + l;
+  if (language.empty() && languages.size() > 1)
+    note = ErrorLine("note: the lyrics are in " + names +
+                     "; the first is shown, --lang LANGUAGE shows another");
+  if (!language.empty() && !lyrics && !languages.empty())
+    note = ErrorLine("note: no lyrics in " + language + "; the lyrics are in " + names);
   if (!lyrics) return {};
   if (lyrics->TimestampFormat == TSyncLyricsFrame::kMpegFrames) {
     // Times counted in audio frames: milliseconds by the stream's frame duration.
@@ -358,7 +397,8 @@ std::string TimedText(TID3Engine& engine, TTimedDump what, std::string& err) {
 // its first bytes, tag and audio facts are all read through the engine.
 TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinaryDetail binary,
                       TTimedDump timed = TTimedDump::tdNone, bool several = false,
-                      const std::string& v1Charset = std::string()) {
+                      const std::string& v1Charset = std::string(), bool check = false,
+                      const std::string& language = std::string()) {
   TFileOutcome o;
   TID3Engine engine;
   // The trailer's texts in the character set named, when they stand in for a tag.
@@ -370,18 +410,26 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
   if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
-    const std::string text = TimedText(engine, timed, o.err);
+    std::string note;
+    const std::string text = TimedText(engine, timed, language, o.err, note);
     o.failed = !o.err.empty();
+    o.err = note + o.err;
     o.out = several ? "File: " + EscapeForTerminal(file.path) + "\n" + text : text;
     return o;
   }
   const TMpegAudioProperties audio = engine.ReadAudio();
+  std::optional<TStreamReport> walk;
+  if (check) {
+    TFileStream stream(file.path, TFileMode::fmOpenRead);
+    walk = WalkStream(stream);
+  }
+  const TStreamReport* report = walk ? &*walk : nullptr;
   if (asJson) {
-    o.out = DumpJson(engine, &audio, binary, v1Charset);
+    o.out = DumpJson(engine, &audio, binary, v1Charset, report);
     o.out += "\n";
   } else {
     std::ostringstream out;
-    DumpText(out, engine, &audio, v1Charset);
+    DumpText(out, engine, &audio, v1Charset, report);
     o.out = out.str();
   }
   return o;
@@ -397,6 +445,8 @@ struct DumpOptions {
   std::string v1Charset;
   bool chapters = false;
   bool lrc = false;
+  bool check = false;
+  std::string language;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -405,6 +455,7 @@ int RunDump(const DumpOptions& options) {
                                               : TBinaryDetail::bdSize;
   if (options.chapters + options.lrc + options.json > 1)
     throw EConvertError("--chapters, --lrc and --json exclude each other");
+  if (!options.language.empty() && !options.lrc) throw EConvertError("--lang goes with --lrc");
   const TTimedDump timed = options.chapters ? TTimedDump::tdChapters
                            : options.lrc    ? TTimedDump::tdLrc
                                             : TTimedDump::tdNone;
@@ -414,7 +465,7 @@ int RunDump(const DumpOptions& options) {
       files,
       [&](const TWalkFile& f) {
         return DumpFile(f, options.fullSeek, options.json, binary, timed, files.size() > 1,
-                        options.v1Charset);
+                        options.v1Charset, options.check, options.language);
       },
       0, true);
 }
@@ -436,10 +487,14 @@ static RegisterVerb registration([](CLI::App& app) {
                 "Only the chapters, \"HH:MM:SS.mmm Title\" a line, as set --chapters reads them");
   cmd->add_flag("--lrc", options->lrc,
                 "Only the synchronised lyrics (SYLT), as LRC, as set --lrc reads them");
+  cmd->add_flag("--check", options->check,
+                "Walk every frame of the audio too and add what tagscope check reports");
+  cmd->add_option("--lang", options->language,
+                  "With --lrc, the lyrics in this language (three letters, such as deu)");
   cmd->add_option("FILE", options->files, "MP3 files (and folders, with -r)")->required();
   cmd->footer(
       "Examples:\n  tagscope dump song.mp3\n  tagscope dump --json *.mp3\n  tagscope dump -r "
-      "Music");
+      "Music\n  tagscope dump --check --json song.mp3");
   return Verb{cmd, [options] { return RunDump(*options); }};
 });
 

@@ -14,6 +14,7 @@
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/charset.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/files.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
@@ -26,6 +27,7 @@ struct TFixOptions {
   bool dryRun = false;
   bool recursive = false;
   bool force = false;
+  bool preserveModified = false;
 };
 
 // The ID3v1 trailer's texts, which count for finding the character set with the tag's.
@@ -36,7 +38,15 @@ std::vector<TLooseText> TrailerTexts(TID3Engine& engine) {
 }
 
 TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
+  // A link met in a folder could lead anywhere, out of the tree too: as set and erase do.
+  if (file.found && ResolveLinkName(file.path) != file.path) {
+    TFileOutcome outcome = PassedOver();
+    outcome.err = EscapeForTerminal(file.path) + ": passed over: a link\n";
+    return outcome;
+  }
   TID3Engine engine;
+  // Kept through the open file, never set again through the name.
+  engine.SetKeepModified(o.preserveModified && !o.dryRun);
   OpenEngine(engine, file.path, o.dryRun, o.force);
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   // Without an ID3v2 tag the engine holds the trailer's fields as frames: the trailer is
@@ -47,16 +57,16 @@ TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
       PlanTextRepairs(hasTag ? engine.Tag() : none, TrailerTexts(engine), o.from);
   std::ostringstream out;
   const std::string prefix = named ? EscapeForTerminal(file.path) + ": " : "";
-  bool trailer = false;
+  std::string trailerSet;
   for (const TTextRepair& r : plan.Repairs) {
     out << prefix << EscapeForTerminal(r.Where) << ": " << EscapeForTerminal(r.Old) << " -> "
         << EscapeForTerminal(r.New) << " (" << r.Charset << ")\n";
-    trailer = trailer || r.Frame < 0;
+    if (r.Frame < 0 && trailerSet.empty()) trailerSet = r.Charset;
   }
   // The trailer has no encoding to mark: its bytes stay, and are read with the set named.
-  if (trailer)
+  if (!trailerSet.empty())
     out << prefix << "the ID3v1 trailer keeps its bytes: show and dump read it with --v1-charset "
-        << plan.Charset << "\n";
+        << trailerSet << "\n";
   if (!o.dryRun && ApplyTextRepairs(engine.Tag(), plan) > 0) Change(engine, &TID3Engine::WriteTag);
   return TFileOutcome{out.str(), "", false};
 }
@@ -82,6 +92,7 @@ RegisterVerb registerFixEncoding([](CLI::App& app) {
                   "finding it");
   cmd->add_flag("-r,--recursive", o.recursive, "Repair the MP3 files in the folders named");
   cmd->add_flag("--force", o.force, "Write although the tag could not be read in full");
+  cmd->add_flag("-p,--preserve-mtime", o.preserveModified, "Keep each file's modification time");
   cmd->footer(
       "Texts that read right are left alone; the others are written back in UTF-8 (ID3v2.4) "
       "or UTF-16 (older versions).\nExamples:\n  tagscope fix-encoding --dry-run song.mp3\n  "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -52,22 +53,19 @@ class TJsonWriter {
     FText.append(value ? "true" : "false", value ? 4 : 5);
     return *this;
   }
-  TJsonWriter& Value(int64_t value) {
-    Separate();
-    FText += std::to_string(value);
-    return *this;
+  TJsonWriter& Value(int64_t value) { return Number(value); }
+  TJsonWriter& Value(uint64_t value) { return Number(value); }
+  // A number of seconds and the like, to the millisecond (as "%.3f" writes it).
+  TJsonWriter& Value(double value) { return Number(value, std::chars_format::fixed, 3); }
+  // A value read from a file (a gain, a peak), in the fewest digits that read back the same.
+  TJsonWriter& ExactValue(double value) { return Number(value); }
+  // A measure to the decimals given (a level in dB, a peak).
+  TJsonWriter& Value(double value, int decimals) {
+    return Number(value, std::chars_format::fixed, decimals);
   }
-  TJsonWriter& Value(uint64_t value) {
+  TJsonWriter& Null() {
     Separate();
-    FText += std::to_string(value);
-    return *this;
-  }
-  // A number of seconds and the like, to the millisecond.
-  TJsonWriter& Value(double value) {
-    Separate();
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    FText += text;
+    FText += "null";
     return *this;
   }
   TJsonWriter& Value(int value) { return Value(static_cast<int64_t>(value)); }
@@ -90,6 +88,14 @@ class TJsonWriter {
   TJsonWriter& Close(char bracket) {
     FText.push_back(bracket);
     FFirst.pop_back();
+    return *this;
+  }
+  template <typename T, typename... Format>
+  TJsonWriter& Number(T value, Format... format) {
+    Separate();
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, format...);
+    FText.append(text, static_cast<size_t>(r.ptr - text));
     return *this;
   }
   // A comma before every element of an object or array but the first; none after a key.

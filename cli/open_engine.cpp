@@ -18,6 +18,13 @@ void SetChangeRun(TChangeRun* run) {
   changeRun = run;
 }
 
+void PrintNote(const std::string& line) {
+  if (changeRun)
+    changeRun->notes += line + "\n";
+  else
+    std::cerr << line << "\n";
+}
+
 void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, bool force) {
   TFileInfo info;
   if (!readOnly && GetFileInfo(fileName, info) && info.folder)

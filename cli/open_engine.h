@@ -21,6 +21,8 @@ struct TChangeRun {
   std::string notes;
 };
 void SetChangeRun(TChangeRun* run);
+// Prints a line of notes about a file's change on stderr, or into the thread's change run.
+void PrintNote(const std::string& line);
 
 // The engine open on an existing file; for writing unless only reading is needed. Opened for
 // writing, it says what it did to finish a change that an earlier writer did not end (on

@@ -46,8 +46,19 @@ std::string ExtractName(int index, const std::string& mimeType) {
   return Format("picture%d.%s", index, it == extensions.end() ? "bin" : it->second.c_str());
 }
 
-// Writes the picture's bytes to a new file in `dir`; a name that is taken is replaced only when
+// Writes the picture's bytes to the file `path`; a name that is taken is replaced only when
 // asked, and a link under it is never written through.
+void WritePicture(const std::string& path, const TMemoryStream& data, bool overwrite) {
+  if (!overwrite && NameTaken(path))
+    throw EFCreateError(
+        Format("%s exists already; it is not replaced (--overwrite replaces it)", path.c_str()));
+  WriteOutputFile(path, overwrite, [&](TStream& out) {
+    data.SaveToStream(out);
+    return true;
+  });
+}
+
+// Writes the picture's bytes to a file in `dir`, as WritePicture; returns its name.
 std::string Extract(const std::string& dir, const std::string& prefix, int index,
                     const TID3Picture& picture, const TMemoryStream& data, bool overwrite) {
   // The name is UTF-8 (a plain string would be read in the ANSI code page on Windows).
@@ -56,13 +67,7 @@ std::string Extract(const std::string& dir, const std::string& prefix, int index
   if (!path.empty() && path.back() != PathDelimiter() && path.back() != '/')
     path += PathDelimiter();
   path += prefix + ExtractName(index, picture.MimeType);
-  if (!overwrite && NameTaken(path))
-    throw EFCreateError(
-        Format("%s exists already; it is not replaced (--overwrite replaces it)", path.c_str()));
-  WriteOutputFile(path, overwrite, [&](TStream& out) {
-    data.SaveToStream(out);
-    return true;
-  });
+  WritePicture(path, data, overwrite);
   return path;
 }
 
@@ -100,9 +105,8 @@ TFileOutcome PicturesOfFile(const std::string& file, const PicturesOptions& o,
     if (o.extractDir.empty()) continue;
     // A picture that cannot be written fails the file; the others are still written.
     try {
-      out << "   written to "
-          << EscapeForTerminal(Extract(o.extractDir, prefix, i, picture, data, o.overwrite))
-          << "\n";
+      const std::string written = Extract(o.extractDir, prefix, i, picture, data, o.overwrite);
+      out << "   written to " << EscapeForTerminal(written) << "\n";
     } catch (const Exception& e) {
       outcome.err += ErrorLine(e.what());
       outcome.failed = true;
@@ -112,8 +116,8 @@ TFileOutcome PicturesOfFile(const std::string& file, const PicturesOptions& o,
   return outcome;
 }
 
-// --output NAME: the one picture (the file's only one, or the one --index names) written to a
-// new file NAME; a file already there is never replaced.
+// --output NAME: the one picture (the file's only one, or the one --index names) written to the
+// file NAME; a file already there is replaced only with --overwrite.
 int ExtractOne(const PicturesOptions& o) {
   if (o.files.size() != 1 || o.recursive || !o.extractDir.empty())
     throw EConvertError(
@@ -136,15 +140,7 @@ int ExtractOne(const PicturesOptions& o) {
   TMemoryStream data;
   TID3Picture picture;
   engine.GetPicture(index, data, picture);
-  {
-    TFileStream out(o.output, TFileMode::fmCreateNew);
-    try {
-      data.SaveToStream(out);
-    } catch (const Exception&) {
-      RemoveFile(o.output);  // no piece of a picture is left behind
-      throw;
-    }
-  }
+  WritePicture(o.output, data, o.overwrite);
   std::cout << index << ": " << PictureTypeName(picture.PictureType) << ", written to "
             << EscapeForTerminal(o.output) << "\n";
   return 0;
@@ -173,7 +169,7 @@ static RegisterVerb registration([](CLI::App& app) {
   cmd->add_option("--index", options->index, "With --output, which picture (0, 1, ...)")
       ->check(CLI::NonNegativeNumber);
   cmd->add_flag("--overwrite", options->overwrite,
-                "Replace picture files of the same names in the folder");
+                "Replace picture files of the same names in the folder, or the --output file");
   cmd->footer(
       "Examples:\n  tagscope pictures song.mp3\n  tagscope pictures song.mp3 --extract covers\n"
       "  tagscope pictures song.mp3 --index 1 --output back.jpg");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,11 @@
 #include "cli/set_plan.h"
 #include "cli/set_request.h"
 #include "cli/set_timed.h"
+#include "cli/set_version.h"
 #include "cli/verbs.h"
+#include "tagscope/engine/chapters.h"
 #include "tagscope/engine/file_naming.h"
+#include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
@@ -60,7 +64,7 @@ struct TSetOptions {
   CLI::Option* playCountOption = nullptr;
   std::vector<std::string> frameTexts, uniqueIds, volumes;
   // Chapters and synchronised lyrics.
-  std::string chaptersFile, lrcFile;
+  std::string chaptersFile, lrcFile, lrcCharset;
   bool deleteChapters = false;
   CLI::Option* chaptersOption = nullptr;
   CLI::Option* lrcOption = nullptr;
@@ -207,13 +211,13 @@ void AddLinksAndUserTexts(const TSetOptions& o, TSetRequest& request, TClaims& c
       throw EConvertError(Format(
           "--url needs the ID of a link frame such as WOAR (--user-url sets WXXX), got \"%s\"",
           id.c_str()));
-    request.links.emplace_back(id, ToLatin1(url, id + " link"));
+    request.links.emplace_back(id, ToLatin1(url, id + " link", true));
   }
   for (const std::string& argument : o.userUrls) {
     const auto [description, url] = SplitPair(argument, "--user-url", "DESC=URL");
     CheckedUtf8(description, "link description");
     claims.Claim("the user link \"" + description + "\"", "--user-url " + description);
-    request.userUrls.emplace_back(description, ToLatin1(url, "link"));
+    request.userUrls.emplace_back(description, ToLatin1(url, "link", true));
   }
   for (const std::string& argument : o.userTexts) {
     const auto [description, text] = SplitPair(argument, "--user-text", "DESC=TEXT");
@@ -268,6 +272,11 @@ void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) 
       throw EConvertError(
           Format("--frame needs a frame ID of four letters A-Z or digits such as TCMP, got \"%s\"",
                  id.c_str()));
+    // A frame no version or common addition defines is shown by readers as bytes, if at all.
+    if (FrameName(id) == id && !o.force)
+      throw EConvertError(
+          Format("--frame %s: no version defines a frame %s; give --force to write it all the same",
+                 id.c_str(), id.c_str()));
     const std::string_view kind = FrameKind(id);
     if (kind != "text" && kind != "url" && kind != "raw")
       throw EConvertError(Format("--frame writes texts and links; %s holds other content: use %s",
@@ -278,7 +287,7 @@ void AddFrameTexts(const TSetOptions& o, TSetRequest& request, TClaims& claims) 
       claims.Claim(TClaims::Frame(id), "--frame " + id);
       same = request.frameTexts.insert(request.frameTexts.end(), {id, {}});
     }
-    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link")
+    same->second.push_back(kind == "url" ? ToLatin1(value, id + " link", true)
                                          : OptionValue(value, o.fromFile, id + " text"));
   }
 }
@@ -312,7 +321,8 @@ void AddOwnedFrames(const TSetOptions& o, TSetRequest& request, TClaims& claims)
     request.volumes.emplace_back(ToLatin1(identification, "volume identification"),
                                  static_cast<int>(std::lround(db * 512)));
   }
-  if (o.fromJsonOption->count() > 0) request.fromJson = ParseDumpJson(JsonArgument(o.fromJson));
+  if (o.fromJsonOption->count() > 0)
+    request.fromJson = ParseDumpJson(JsonArgument(o.fromJson), o.force);
 }
 
 // --chapters, --delete-chapters and --lrc; the lyrics claim the unsynchronised lyrics of their
@@ -322,9 +332,12 @@ void AddTimed(const TSetOptions& o, TSetRequest& request, TClaims& claims) {
     throw EConvertError("--chapters and --delete-chapters exclude each other");
   if (o.chaptersOption->count() > 0) ReadChapterList(o.chaptersFile, request);
   request.deleteChapters = o.deleteChapters;
-  if (o.lrcOption->count() == 0) return;
+  if (o.lrcOption->count() == 0) {
+    if (!o.lrcCharset.empty()) throw EConvertError("--lrc-charset goes with --lrc");
+    return;
+  }
   claims.Claim("the lyrics \"\" in " + request.syncedLanguage, "--lrc");
-  ReadLrc(o.lrcFile, request);
+  ReadLrc(o.lrcFile, o.lrcCharset, request);
 }
 
 TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
@@ -350,6 +363,7 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
   request.footer = o.footer;
   request.v1 = o.v1;
   request.dryRun = o.dryRun;
+  request.force = o.force;
   if (request.padding && request.footer)
     throw EConvertError(
         "A tag with a footer has no padding: --padding and --footer exclude each other");
@@ -362,27 +376,68 @@ TSetRequest CheckSetOptions(const TSetOptions& o, CLI::App& cmd) {
 // The most padding a tag can hold: its size field counts at most 2^28 - 1 bytes.
 constexpr int64_t kMaxPadding = 0x0FFFFFFF;
 
-void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
+// "A, B, C".
+std::string Listed(const std::vector<std::string>& ids) {
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+  return list;
+}
+
+// The note that frames went because the tag's version has no form for them.
+void NoteDropped(std::vector<std::string>& notes, const std::vector<std::string>& dropped,
+                 int version, const std::string& fileName) {
+  if (dropped.empty()) return;
+  notes.push_back(Format("Note: ID3v2.%d has no form for %s: dropped from \"%s\"", version,
+                         Listed(dropped).c_str(), EscapeForTerminal(fileName).c_str()));
+}
+
+// Makes the change in the engine's tag; returns the notes to print once it is written.
+std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
+                               const std::string& fileName) {
+  std::vector<std::string> notes;
   // The frames of --from-json replace the tag's before anything else changes them.
-  if (r.fromJson) WriteJsonFrames(*r.fromJson, engine.Tag());
+  if (r.fromJson) {
+    if (!r.fromJson->dropped.empty())
+      notes.push_back(
+          Format("Note: later versions have no form for the ID3v2.2 frame%s %s of the "
+                 "JSON: left out of \"%s\"",
+                 r.fromJson->dropped.size() > 1 ? "s" : "", Listed(r.fromJson->dropped).c_str(),
+                 EscapeForTerminal(fileName).c_str()));
+    const std::vector<std::string> dropped = WriteJsonFrames(*r.fromJson, engine.Tag());
+    NoteDropped(notes, dropped, std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
+  }
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
-  if (r.version != 0) {
-    const std::vector<std::string> dropped = ChangeTagVersion(engine, r.version);
-    std::string ids;
-    for (const std::string& id : dropped) ids += (ids.empty() ? "" : ", ") + id;
-    if (!ids.empty())
-      std::cerr << "Note: ID3v2." << int(r.version) << " has no form for " << ids
-                << ": dropped from \"" << EscapeForTerminal(fileName) << "\"\n";
-  }
+  if (r.version != 0) NoteDropped(notes, ChangeTagVersion(engine, r.version), r.version, fileName);
   if (r.fromName) SetFromName(engine, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
   for (const std::string& id : r.deletions) DeleteFrames(engine, id);
+  // The tables of contents list none of the chapters or tables that went.
+  if (engine.Active() &&
+      std::any_of(r.deletions.begin(), r.deletions.end(),
+                  [](const std::string& id) { return id == "CHAP" || id == "CTOC"; }))
+    PruneTablesOfContents(engine.Tag());
   for (int type : r.pictureDeletions) DeletePictures(engine, type);
-  for (const auto& [id, text] : r.texts) engine.SetFrameTextUtf8(id, text);
-  for (const auto& [id, texts] : r.textLists) SetTextValues(engine, id, texts);
+  // Frames of the other version are set in a tag of that version and converted into this one.
+  const std::set<std::string> convert = FramesToConvert(r, engine, fileName, notes);
+  TID3Tag other;
+  other.Header().SetVersionNumber(engine.Header().VersionNumber() >= 4 ? 3 : 4);
+  auto tagFor = [&](const std::string& id) -> TID3Tag& {
+    return convert.count(id) > 0 ? other : engine.Tag();
+  };
+  // A year, day or time changes that part of the recording time.
+  if (engine.Header().VersionNumber() >= 4 &&
+      (convert.count("TYER") + convert.count("TDAT") + convert.count("TIME")) > 0)
+    AddVersion3Dates(other, engine.Tag());
+  for (const auto& [id, text] : r.texts) {
+    if (FrameKind(id) == "people")
+      SetTextValues(tagFor(id), id, {text});
+    else
+      tagFor(id).SetFrameTextUtf8(id, text);
+  }
+  for (const auto& [id, texts] : r.textLists) SetTextValues(tagFor(id), id, texts);
   for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
   for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
   if (r.year) SetShownYear(engine, *r.year);
@@ -399,18 +454,21 @@ void Apply(const TSetRequest& r, TID3Engine& engine, const std::string& fileName
     } else if (values.size() == 1 && values[0].empty()) {
       DeleteFrames(engine, id);
     } else {
-      SetTextValues(engine, id, values);
+      SetTextValues(tagFor(id), id, values);
     }
   }
   for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(engine, owner, identifier);
   if (r.playCount) SetPlayCount(engine, *r.playCount);
   for (const auto& [identification, adjustment] : r.volumes)
     SetVolume(engine, identification, adjustment);
+  if (engine.Active() && other.Frames().Count() > 0)
+    NoteDropped(notes, AddConvertedFrames(engine.Tag(), other),
+                std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
   ApplyTimed(r, engine, fileName);
-  RefuseFramesOfOtherVersion(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);
   if (r.footer) engine.Header().SetFooterPresent(true);
   engine.SetWriteID3V1(r.v1);
+  return notes;
 }
 
 // The same change for every file named; the options are checked once, before any file is opened.
@@ -425,13 +483,19 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
         engine.SetKeepModified(options.preserveModified && !request.dryRun);
         // A dry run opens the file for reading only: it cannot change it.
         OpenEngine(engine, fileName, request.dryRun, options.force);
+        // The edits apply to the frames a write puts in place of an imported ID3v1 trailer.
+        engine.SettleID3V1Import();
         const TTagLines before = TagLines(engine, false);
-        Apply(request, engine, fileName);
+        const std::vector<std::string> notes = Apply(request, engine, fileName);
         // The APE tag is cut by the tag's write, in the same change.
         if (options.apeToId3) MoveApeTag(engine, options.force, std::cout);
-        if (request.dryRun)
-          return PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
-        Change(engine, &TID3Engine::WriteTag);
+        if (request.dryRun) {
+          PrintChanges(std::cout, fileName, before, TagLines(engine, request.v1));
+        } else {
+          Change(engine, &TID3Engine::WriteTag);
+        }
+        // What went from the tag is told once the change is made: a failed one changed nothing.
+        for (const std::string& note : notes) PrintNote(note);
       },
       // Many files at once where nothing is printed along the way.
       !request.dryRun && !options.apeToId3);
@@ -508,6 +572,9 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
   cmd.add_flag("--delete-chapters", o.deleteChapters, "Removes the chapters (CHAP, CTOC)");
   o.lrcOption = cmd.add_option(
       "--lrc", o.lrcFile, "FILE: timed lyrics (SYLT) from LRC, and their words as lyrics (USLT)");
+  cmd.add_option("--lrc-charset", o.lrcCharset,
+                 "The character set of the --lrc file (WINDOWS-1251, GBK, ...) when it is not "
+                 "UTF-8; found from its bytes when not given");
   cmd.add_flag("--id3v2.3", o.v23,
                "Write an ID3v2.3 tag (dates become TYER, TDAT, TIME; frames it lacks go)");
   cmd.add_flag("--id3v2.4", o.v24, "Write an ID3v2.4 tag (dates become TDRC)");
@@ -526,7 +593,8 @@ void AddSetOptions(CLI::App& cmd, TSetOptions& o) {
               "BYTES"));
   cmd.add_flag("--footer", o.footer, "End the tag in a footer (no padding)");
   cmd.add_flag("--force", o.force,
-               "Write although the tag could not be read in full, dropping what was not read");
+               "Write although the tag could not be read in full, dropping what was not read; "
+               "write frames the tag's version (or any version) lacks as they are");
   cmd.add_flag("--v1", o.v1, "Also write an ID3v1 trailer");
   cmd.add_flag("--ape-to-id3", o.apeToId3,
                "Move the APE tag's items (ReplayGain, title, artist, ...) into the ID3v2 tag and "

@@ -1,6 +1,8 @@
 // set --from-json: the frames of `dump --json` output read back into frames to write.
 #include "cli/set_from_json.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "tagscope/engine/id3_frame_item.h"
@@ -81,6 +83,21 @@ std::string BytesOf(const TJson& j, const std::string& path) {
 void FieldsOf(const TJson& j, const std::string& path, TFrameValue& keep, TFrameFields& fields,
               int depth);
 
+// The kind the JSON gives a frame: the one its ID holds, or bytes as they are ("raw", or
+// "stored" as dump names bytes it could not decrypt or inflate), which stand for any frame.
+std::string_view KindOf(const TJson& j, const std::string& id, const std::string& path) {
+  const auto kind = j.find("kind");
+  if (kind == j.end() || !kind->is_string()) Refuse(Member(path, "kind"), "is missing");
+  const std::string name = kind->get<std::string>();
+  const std::string_view expected = FrameKind(id);
+  if (name != expected && name != "raw" && name != "stored")
+    Refuse(Member(path, "kind"),
+           Format("is \"%s\", which is no kind of content a %s frame holds (%.*s, or raw bytes)",
+                  SanitizeUtf8(name).c_str(), SanitizeUtf8(id).c_str(),
+                  static_cast<int>(expected.size()), expected.data()));
+  return expected == name ? expected : name == "raw" ? "raw" : "stored";
+}
+
 // A frame inside another, as dump gives it.
 void EmbeddedOf(const TJson& j, const std::string& path, TFrameValue& keep, TEmbeddedFrame& frame,
                 int depth) {
@@ -88,9 +105,7 @@ void EmbeddedOf(const TJson& j, const std::string& path, TFrameValue& keep, TEmb
   const auto id = j.find("id");
   if (id == j.end() || !id->is_string()) Refuse(Member(path, "id"), "is missing");
   frame.ID = id->get<std::string>();
-  const auto kind = j.find("kind");
-  if (kind == j.end() || !kind->is_string()) Refuse(Member(path, "kind"), "is missing");
-  frame.Value.Kind = keep.Keep(kind->get<std::string>());
+  frame.Value.Kind = KindOf(j, frame.ID, path);
   const auto content = j.find("content");
   if (content == j.end() || !content->is_object()) Refuse(Member(path, "content"), "is missing");
   FieldsOf(*content, Member(path, "content"), keep, frame.Value.Fields, depth + 1);
@@ -222,9 +237,7 @@ TJsonFrame FrameOf(const TJson& j, const std::string& path) {
   frame.grouping = Flag(j, "grouping", path);
   frame.groupId = Byte(j, "groupId", path);
   frame.encryptionId = Byte(j, "encryptionId", path);
-  const auto kind = j.find("kind");
-  if (kind == j.end() || !kind->is_string()) Refuse(Member(path, "kind"), "is missing");
-  frame.value.Kind = frame.value.Keep(kind->get<std::string>());
+  frame.value.Kind = KindOf(j, frame.id, path);
   const auto content = j.find("content");
   if (content == j.end()) Refuse(Member(path, "content"), "is missing");
   FieldsOf(*content, Member(path, "content"), frame.value, frame.value.Fields, 0);
@@ -241,23 +254,69 @@ TJsonFrame FrameOf(const TJson& j, const std::string& path) {
   return frame;
 }
 
-// The payload of a frame for a tag of the version, the path of a bad value in the error.
-std::string PayloadOf(const TJsonFrame& frame, uint8_t version, const std::string& path) {
-  if (frame.payload) return *frame.payload;
+// The payload of a frame for a tag of the version, the path of a bad value in the error. The
+// payload's own bytes are taken only where the frames go into a tag of the version they were
+// read from (`ownBytes`): a terminator ending a text there is a second, empty value in a tag of
+// version 4. Bytes the content cannot be written from are still taken as they are.
+std::string PayloadOf(const TJsonFrame& frame, uint8_t version, const std::string& path,
+                      bool ownBytes = true) {
+  if (frame.payload && ownBytes) return *frame.payload;
   try {
     return RenderFrameContent(frame.id, frame.value, version);
   } catch (const EFrameValueError& e) {
+    if (frame.payload) return *frame.payload;
     Refuse(Member(path, e.Path()), e.Problem());
   }
 }
 
+// Frames a tag holds one of: a second is refused rather than left for readers to pick one.
+bool OneOnly(const std::string& id) {
+  static constexpr std::string_view kOnce[] = {"ASPI", "EQUA", "ETCO", "IPLS", "MCDI",
+                                               "MLLT", "OWNE", "PCNT", "POSS", "RVAD",
+                                               "RVRB", "SEEK", "SYTC"};
+  if (id.size() == 4 && id[0] == 'T' && id != "TXXX") return true;
+  return std::find(std::begin(kOnce), std::end(kOnce), id) != std::end(kOnce);
+}
+
+void RefuseSecondFrames(const std::vector<TJsonFrame>& frames, const std::vector<size_t>& at) {
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (!OneOnly(frames[i].id)) continue;
+    for (size_t k = 0; k < i; ++k)
+      if (frames[k].id == frames[i].id)
+        Refuse(Member(Index("frames", at[i]), "id"),
+               Format("is %s again (as frames[%zu]): a tag holds one %s frame",
+                      frames[i].id.c_str(), at[k], frames[i].id.c_str()));
+  }
+}
+
+// An ID of three letters or digits: a frame of an ID3v2.2 tag that has no four-character form.
+bool IsVersion2ID(const TJson& frame) {
+  const auto id = frame.is_object() ? frame.find("id") : frame.end();
+  if (!frame.is_object() || id == frame.end() || !id->is_string()) return false;
+  const std::string text = id->get<std::string>();
+  return text.size() == 3 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+         });
+}
+
+// Whether the text is one JSON value followed by another from the byte that stopped the
+// parse (1 for the first): what dump --json prints for several files.
+bool SeveralValues(std::string_view text, size_t byte) {
+  if (byte < 2 || byte > text.size()) return false;
+  return text[byte - 1] == '{' && TJson::accept(text.substr(0, byte - 1));
+}
+
 }  // namespace
 
-TJsonTag ParseDumpJson(std::string_view text) {
+TJsonTag ParseDumpJson(std::string_view text, bool force) {
   TJson j;
   try {
     j = TJson::parse(text);
   } catch (const TJson::parse_error& e) {
+    if (SeveralValues(text, e.byte))
+      throw EConvertError(
+          "The JSON holds the dumps of several files: give the dump of one file, as dump --json "
+          "prints it for one file");
     throw EConvertError(Format("The JSON is not well formed at byte %zu", e.byte));
   } catch (const TJson::exception&) {
     // Numbers beyond what a double holds, and the like.
@@ -265,31 +324,52 @@ TJsonTag ParseDumpJson(std::string_view text) {
   }
   if (!j.is_object()) Refuse("(top)", "is not the object dump --json prints for a file");
   TJsonTag tag;
+  bool version2 = false;
   if (const auto t = j.find("tag"); t != j.end() && t->is_object()) {
     const auto version = t->find("version");
     if (version != t->end() && version->is_number_unsigned() &&
         (version->get<uint64_t>() == 3 || version->get<uint64_t>() == 4))
       tag.version = static_cast<uint8_t>(version->get<uint64_t>());
+    version2 =
+        version != t->end() && version->is_number_unsigned() && version->get<uint64_t>() == 2;
   }
+  tag.frameVersion = version2 ? std::optional<uint8_t>(3) : tag.version;
   const auto frames = j.find("frames");
   if (frames == j.end() || !frames->is_array()) Refuse("frames", "is missing: a list of frames");
   if (frames->size() > static_cast<size_t>(MaxFrameCount))
     Refuse("frames", Format("holds more than the %d frames a tag is read with", MaxFrameCount));
+  std::vector<size_t> at;  // where each frame kept stands in the JSON
   for (size_t i = 0; i < frames->size(); ++i) {
     const std::string path = Index("frames", i);
+    if (version2 && IsVersion2ID((*frames)[i])) {
+      const std::string id = (*frames)[i]["id"].get<std::string>();
+      if (!force)
+        Refuse(Member(path, "id"),
+               Format("is the ID3v2.2 frame %s, which later versions have no form for: give "
+                      "--force to leave it out",
+                      id.c_str()));
+      if (std::find(tag.dropped.begin(), tag.dropped.end(), id) == tag.dropped.end())
+        tag.dropped.push_back(id);
+      continue;
+    }
     TJsonFrame& frame = tag.frames.emplace_back(FrameOf((*frames)[i], path));
-    PayloadOf(frame, tag.version.value_or(4), path);
+    at.push_back(i);
+    PayloadOf(frame, tag.frameVersion.value_or(4), path);
   }
+  RefuseSecondFrames(tag.frames, at);
   return tag;
 }
 
-void WriteJsonFrames(const TJsonTag& json, TID3Tag& tag) {
+std::vector<std::string> WriteJsonFrames(const TJsonTag& json, TID3Tag& tag) {
   if (json.version) ChangeTagVersion(tag, *json.version);
-  const uint8_t version = tag.Header().VersionNumber();
+  // A tag of version 2 is written as one of version 3. Frames in the forms of another version
+  // go in as they are and are then converted, as a version change converts them.
+  const uint8_t version = std::max<uint8_t>(tag.Header().VersionNumber(), 3);
+  const uint8_t source = json.frameVersion.value_or(version);
   // Every payload first: a value that fails leaves the frames as they were.
   std::vector<std::string> payloads;
   for (size_t i = 0; i < json.frames.size(); ++i)
-    payloads.push_back(PayloadOf(json.frames[i], version, Index("frames", i)));
+    payloads.push_back(PayloadOf(json.frames[i], source, Index("frames", i), source == version));
   TID3Frames& frames = tag.Frames();
   frames.Clear();
   for (size_t i = 0; i < json.frames.size(); ++i) {
@@ -312,6 +392,9 @@ void WriteJsonFrames(const TJsonTag& json, TID3Tag& tag) {
       if (f.encrypted) item.SetEncryptionID(f.encryptionId);
     }
   }
+  if (source == version) return {};
+  tag.Header().SetVersionNumber(source);
+  return ChangeTagVersion(tag, version);
 }
 
 }  // namespace tagscope::cli

@@ -50,13 +50,13 @@ std::string CheckedUtf8(const std::string& utf8, const std::string& what) {
   return utf8;
 }
 
-std::string ToLatin1(const std::string& utf8, const std::string& what) {
+std::string ToLatin1(const std::string& utf8, const std::string& what, bool link) {
   CheckedUtf8(utf8, what);
   if (!FitsLatin1(utf8))
     throw EConvertError(
         Format("The %s \"%s\" holds characters beyond ISO-8859-1, which it "
-               "cannot store: write them as %%-escapes",
-               what.c_str(), utf8.c_str()));
+               "cannot store%s",
+               what.c_str(), utf8.c_str(), link ? ": write them as %-escapes" : ""));
   return Utf8ToLatin1(utf8);
 }
 

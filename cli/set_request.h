@@ -62,13 +62,15 @@ struct TSetRequest {
   bool footer = false;
   bool v1 = false;
   bool dryRun = false;
+  bool force = false;  // frames the tag's version has no form for are written all the same
   std::optional<TNameFormat> fromName;  // fields from the file's name
 };
 
 // An argument, which must be UTF-8; `what` names it in the error raised otherwise.
 std::string CheckedUtf8(const std::string& utf8, const std::string& what);
-// A UTF-8 argument in ISO-8859-1, for the fields that store nothing else (URLs).
-std::string ToLatin1(const std::string& utf8, const std::string& what);
+// A UTF-8 argument in ISO-8859-1, for the fields that store nothing else (URLs, emails, owners,
+// identifications); the error for other characters tells how a link writes them (`link`).
+std::string ToLatin1(const std::string& utf8, const std::string& what, bool link = false);
 
 // The value of an option, or with `fromFile` and a value "@FILE" the content of that file
 // (UTF-8, a byte-order mark and one final line break dropped); "@@..." stands for "@...".

@@ -3,19 +3,22 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iostream>
 
+#include "cli/trailer_tags_print.h"
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/synced_lyrics.h"
-#include "tagscope/engine/version_change.h"
 #include "tagscope/rtl/exception.h"
+#include "tagscope/rtl/utf8.h"
 
 namespace tagscope::cli {
 
 namespace {
 
 // The audio's length in milliseconds, -1 when the file holds no audio whose length is known.
+// A length in doubt is counted whatever the file's size: chapters are refused past it.
 int64_t AudioLength(TID3Engine& engine) {
-  const TMpegAudioProperties audio = engine.ReadAudio();
+  const TMpegAudioProperties audio = engine.ReadAudio(kCountAlways);
   if (!audio.found || audio.duration <= 0) return -1;
   return std::llround(audio.duration * 1000);
 }
@@ -39,12 +42,20 @@ void ReadChapterList(const std::string& fileName, TSetRequest& request) {
   request.chapterListName = fileName;
 }
 
-void ReadLrc(const std::string& fileName, TSetRequest& request) {
+void ReadLrc(const std::string& fileName, const std::string& charset, TSetRequest& request) {
+  CheckCharset(charset);
+  std::vector<std::string> skipped;
   try {
-    request.syncedLyrics = ParseLrc(TextFileArgument(fileName, "The lyrics file"));
+    const std::string bytes = TextFileArgument(fileName, "The lyrics file");
+    request.syncedLyrics = ParseLrc(LrcTextToUtf8(bytes, charset), &skipped);
   } catch (const EConvertError& e) {
+    if (charset.empty() && std::string_view(e.what()).starts_with("The lyrics are not"))
+      Rethrow(fileName, EConvertError(std::string(e.what()) + ": name it with --lrc-charset"));
     Rethrow(fileName, e);
   }
+  for (const std::string& why : skipped)
+    std::cerr << "Note: \"" << EscapeForTerminal(fileName) << "\", " << EscapeForTerminal(why)
+              << ": passed over\n";
 }
 
 void ApplyTimed(const TSetRequest& r, TID3Engine& engine, const std::string& fileName) {
@@ -61,22 +72,6 @@ void ApplyTimed(const TSetRequest& r, TID3Engine& engine, const std::string& fil
     SetChapters(engine.Tag(), chapters);
   }
   if (!r.syncedLyrics.empty()) SetSyncedLyrics(engine.Tag(), r.syncedLanguage, r.syncedLyrics);
-}
-
-void RefuseFramesOfOtherVersion(const TSetRequest& r, TID3Engine& engine,
-                                const std::string& fileName) {
-  if (!engine.Active() || engine.Header().VersionNumber() >= 4) return;
-  auto check = [&](const std::string& id) {
-    if (!IsVersion4Frame(id)) return;
-    const std::string_view older = Version3Equivalent(id);
-    throw EConvertError(
-        Format("%s is a frame of ID3v2.4, and the tag of \"%s\" is ID3v2.3, which lacks it%s: give "
-               "--id3v2.4 to write an ID3v2.4 tag",
-               id.c_str(), fileName.c_str(),
-               older.empty() ? "" : (" (its ID3v2.3 form is " + std::string(older) + ")").c_str()));
-  };
-  for (const auto& [id, text] : r.texts) check(id);
-  for (const auto& [id, texts] : r.textLists) check(id);
 }
 
 }  // namespace tagscope::cli

@@ -11,12 +11,10 @@ namespace tagscope::cli {
 // is changed: a chapter list is checked for its form now and against each file's audio when
 // that file is changed.
 void ReadChapterList(const std::string& fileName, TSetRequest& request);
-void ReadLrc(const std::string& fileName, TSetRequest& request);
+// The lyrics file is read in `charset`, else as UTF-8 or in the set its bytes show; lines that
+// are no lyrics are passed over with a note.
+void ReadLrc(const std::string& fileName, const std::string& charset, TSetRequest& request);
 // Puts the chapters and lyrics asked for into the engine's tag (open on `fileName`).
 void ApplyTimed(const TSetRequest& request, TID3Engine& engine, const std::string& fileName);
-// Refuses text frames the request sets that the tag's version does not have: a tag of version
-// 3 (or 2, written as 3) has none of the frames ID3v2.4 brought.
-void RefuseFramesOfOtherVersion(const TSetRequest& request, TID3Engine& engine,
-                                const std::string& fileName);
 
 }  // namespace tagscope::cli

@@ -1,5 +1,5 @@
 # cmake -DSOURCE_ROOT=<dir> -P CheckLibraryIncludes.cmake
-# The programs built on the libraries (cli/, viewer/, plugin/, host/) use rtl, engine and
+# The programs built on the libraries (cli/, viewer/, plugin/, host/) use rtl, engine, audio and
 # imaging only through include/tagscope/, as any other program must: what the tool and the
 # viewer do to a tag, a library user can do too. Fails naming every file that includes a
 # header from beside the libraries' sources.
@@ -11,7 +11,7 @@ foreach(dir cli viewer plugin host)
   file(GLOB_RECURSE sources RELATIVE ${SOURCE_ROOT} ${SOURCE_ROOT}/${dir}/*.h
        ${SOURCE_ROOT}/${dir}/*.cpp ${SOURCE_ROOT}/${dir}/*.rc ${SOURCE_ROOT}/${dir}/*.rc.in)
   foreach(source ${sources})
-    file(STRINGS ${SOURCE_ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](rtl|engine|imaging)/")
+    file(STRINGS ${SOURCE_ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](rtl|engine|imaging|audio)/")
     foreach(line ${lines})
       string(STRIP "${line}" line)
       list(APPEND offenders "${source}: ${line}")

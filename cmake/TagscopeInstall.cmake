@@ -1,6 +1,8 @@
-# Installing: the libraries other projects build on (rtl, engine, imaging) with their public
-# headers, a CMake package (find_package(tagscope), targets tagscope::rtl, tagscope::engine,
-# tagscope::imaging) and a pkg-config file (tagscope.pc), plus the command-line tool. The Windows
+# Installing: the libraries other projects build on (rtl, engine, imaging, audio) with their
+# public headers, a CMake package (find_package(tagscope), targets tagscope::rtl,
+# tagscope::engine, tagscope::imaging, tagscope::audio) and pkg-config files (tagscope.pc, and
+# tagscope-audio.pc for the loudness library, which alone needs libmpg123 and libebur128), plus
+# the command-line tool. The Windows
 # builds install the release bundle instead (cmake/TagscopeRelease.cmake).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -10,7 +12,7 @@ include(CMakePackageConfigHelpers)
 set(TAGSCOPE_PUBLIC_INCLUDE ${PROJECT_SOURCE_DIR}/include)
 
 set(tagscope_public_libs)
-foreach(part rtl engine imaging)
+foreach(part rtl engine imaging audio)
   set(lib tagscope_${part})
   if(NOT TARGET ${lib})
     continue()
@@ -50,6 +52,11 @@ install(EXPORT tagscopeTargets NAMESPACE tagscope:: DESTINATION ${config_dir}
 set(TAGSCOPE_USES_UCHARDET OFF)
 if(TARGET PkgConfig::UCHARDET)
   set(TAGSCOPE_USES_UCHARDET ON)
+endif()
+# The loudness library, where the build had libmpg123 and libebur128.
+set(TAGSCOPE_HAS_AUDIO OFF)
+if(TARGET tagscope_audio)
+  set(TAGSCOPE_HAS_AUDIO ON)
 endif()
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tagscopeConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/tagscopeConfig.cmake INSTALL_DESTINATION ${config_dir})
@@ -93,6 +100,22 @@ install(CODE "
   COMPONENT development)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tagscope.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+if(TAGSCOPE_HAS_AUDIO)
+  if(TAGSCOPE_SHARED)
+    set(TAGSCOPE_AUDIO_PC_REQUIRES "Requires: tagscope\nRequires.private: libmpg123 libebur128")
+  else()
+    set(TAGSCOPE_AUDIO_PC_REQUIRES "Requires: tagscope libmpg123 libebur128")
+  endif()
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/tagscope-audio.pc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/tagscope-audio.pc.in @ONLY)
+  install(CODE "
+    file(READ \"${CMAKE_CURRENT_BINARY_DIR}/tagscope-audio.pc.in\" pc)
+    string(REPLACE \"%PREFIX%\" \"\${CMAKE_INSTALL_PREFIX}\" pc \"\${pc}\")
+    file(WRITE \"${CMAKE_CURRENT_BINARY_DIR}/tagscope-audio.pc\" \"\${pc}\")"
+    COMPONENT development)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tagscope-audio.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+endif()
 
 # The command-line tool (its manual page and bash completion are installed by cli/).
 if(TARGET tagscope)

@@ -1,7 +1,8 @@
 # The Windows release bundle, tagscope-<version>-win.zip: the 32-bit plug-in as tagscope.dll,
 # the 64-bit one as tagscope64.dll (a 64-bit file manager cannot load a 32-bit DLL, and the
 # distinct name lets a host that offers both pick its own), the command-line tool tagscope.exe
-# and the README. Each Windows build installs its part as the component "release"; the 32-bit
+# (with libmpg123-0.dll and the licences under licenses/ where it measures loudness) and the
+# README. Each Windows build installs its part as the component "release"; the 32-bit
 # build's CPack configuration gathers both builds into one ZIP (scripts/make-release.sh).
 if(NOT TARGET tagscope_plugin)
   return()
@@ -27,6 +28,16 @@ if(TARGET tagscope)
                     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/tagscope.exe\" COMMAND_ERROR_IS_FATAL ANY)"
             COMPONENT release)
   endif()
+endif()
+# The tool's loudness verb decodes through libmpg123, a DLL beside it under the LGPL 2.1: its
+# licence comes along, and so does libebur128's (linked in). A user may put in another build of
+# the DLL.
+if(TARGET tagscope AND TARGET tagscope_mpg123)
+  install(FILES $<TARGET_FILE:tagscope_mpg123> DESTINATION . COMPONENT release)
+  list(GET TAGSCOPE_AUDIO_LICENSES 0 mpg123_license)
+  list(GET TAGSCOPE_AUDIO_LICENSES 1 ebur128_license)
+  install(FILES ${mpg123_license} DESTINATION licenses RENAME libmpg123.txt COMPONENT release)
+  install(FILES ${ebur128_license} DESTINATION licenses RENAME libebur128.txt COMPONENT release)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT release)
 

@@ -1,6 +1,8 @@
 // A tag's chapters: CHAP frames listed by a top-level table of contents.
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <set>
 
 #include "tagscope/engine/chapters.h"
 #include "tagscope/engine/id3_tag.h"
@@ -87,6 +89,63 @@ void SetChapters(TID3Tag& tag, const std::vector<TChapter>& chapters) {
 
 int DeleteChapters(TID3Tag& tag) {
   return DeleteFrames(tag, "CHAP") + DeleteFrames(tag, "CTOC");
+}
+
+namespace {
+
+// The element IDs of the tag's chapters and tables; none when one of them cannot be read,
+// whose ID is then not known.
+std::optional<std::set<std::string>> ElementIDs(const TID3Tag& tag, uint8_t version) {
+  std::set<std::string> ids;
+  for (int i = 0; i < tag.Frames().Count(); ++i) {
+    const TID3Frames_Item& item = tag.Frames().Items(i);
+    if (!item.HasID("CHAP") && !item.HasID("CTOC")) continue;
+    if (item.Encrypted()) return std::nullopt;
+    const std::string& payload = item.Data().Bytes();
+    if (item.HasID("CHAP")) {
+      const auto chapter = ParseChapterFrame(payload, version);
+      if (!chapter) return std::nullopt;
+      ids.insert(chapter->ElementID);
+    } else {
+      const auto table = ParseTableOfContentsFrame(payload, version);
+      if (!table) return std::nullopt;
+      ids.insert(table->ElementID);
+    }
+  }
+  return ids;
+}
+
+}  // namespace
+
+int PruneTablesOfContents(TID3Tag& tag) {
+  const uint8_t version = tag.Header().VersionNumber();
+  int removed = 0;
+  // A table left empty goes, which may leave the table above it pointing at nothing.
+  for (bool again = true; again;) {
+    again = false;
+    const auto ids = ElementIDs(tag, version);
+    if (!ids) return removed;
+    TID3Frames& frames = tag.Frames();
+    for (int i = 0; i < frames.Count(); ++i) {
+      TID3Frames_Item& item = frames.Items(i);
+      if (!item.HasID("CTOC")) continue;
+      auto table = ParseTableOfContentsFrame(item.Data().Bytes(), version);
+      // A table the typed value does not give back byte for byte stays as it is.
+      if (!table || RenderTableOfContentsFrame(*table, version) != item.Data().Bytes()) continue;
+      const size_t before = table->Children.size();
+      std::erase_if(table->Children, [&](const std::string& id) { return ids->count(id) == 0; });
+      if (table->Children.size() == before) continue;
+      if (table->Children.empty()) {
+        frames.Delete(i);
+        ++removed;
+        again = true;
+        break;
+      }
+      item.Data().SetBytes(RenderTableOfContentsFrame(*table, version));
+      item.Data().SetPosition(0);
+    }
+  }
+  return removed;
 }
 
 }  // namespace tagscope

@@ -93,7 +93,7 @@ void TID3Engine::WriteTag() {
   if (!Active()) return;
   SaveTag();
   // The file holds what the engine holds now, all of it accounted for.
-  FReadReport = TTagReadReport{true, std::string(), FTagOffset + FTagSize, false, {}};
+  FReadReport = TTagReadReport{true, std::string(), FPlace.offset + FPlace.size, false, {}};
   FTag.SetPaddingChosen(false);
   FFile->RaiseNotDurable();
   if (OnWriteTag) OnWriteTag(*this);
@@ -110,8 +110,9 @@ void TID3Engine::EraseTag() {
 void TID3Engine::ClearTag() {
   FFile->Cache().Clear();
   FTag.Clear();
-  FTagSize = 0;
-  FTagOffset = 0;
+  FID3V1Imported = false;
+  FPlace.size = 0;
+  FPlace.offset = 0;
   FReadReport = TTagReadReport();
 }
 
@@ -121,11 +122,11 @@ void TID3Engine::LoadTag() {
   TTagReader reader(*FFile, FTag,
                     {FFullID3TagSeek, FDeferLargePayloads, FReadOnly, OnFrameDecrypt});
   const TTagRead read = reader.Read();
-  FTagOffset = read.offset;
-  FTagSize = read.size;
+  FPlace.offset = read.offset;
+  FPlace.size = read.size;
   FReadReport = read.report;
   if (!read.found) {
-    FTagOffset = 0;
+    FPlace.offset = 0;
     LoadID3V1();
   }
   // The padding just read is the file's, not one the program chose.

@@ -18,11 +18,11 @@ auto ThroughCache(TTagFile& file, const TRead& read) {
 
 }  // namespace
 
-TMpegAudioProperties TID3Engine::ReadAudio() {
+TMpegAudioProperties TID3Engine::ReadAudio(int64_t countBound) {
   if (!Active()) return TMpegAudioProperties();
   // The audio begins after a tag at the file's start; one found further in is not in the way.
-  const int64_t tagEnd = FTagOffset == 0 ? FTagSize : 0;
-  return ThroughCache(*FFile, [&](TStream& s) { return ReadMpegAudio(s, tagEnd); });
+  const int64_t tagEnd = FPlace.offset == 0 ? FPlace.size : 0;
+  return ThroughCache(*FFile, [&](TStream& s) { return ReadMpegAudio(s, tagEnd, countBound); });
 }
 
 std::string TID3Engine::ReadFileBytes(int64_t position, int64_t count) {

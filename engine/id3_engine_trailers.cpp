@@ -7,13 +7,16 @@
 namespace tagscope {
 
 int64_t TID3Engine::FileSize() {
-  return Active() ? FStream->Size() : 0;
+  if (!Active()) return 0;
+  // A file opened for reading only keeps the size its first read found.
+  const int64_t kept = FFile->ReadOnly() ? FFile->Cache().FileSize() : -1;
+  return kept >= 0 ? kept : FStream->Size();
 }
 
 void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
   if (!Active() || ranges.empty()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  TTagWriter(*this, *FFile).Cut(ranges);
+  Writer().Cut(ranges);
   FFile->RaiseNotDurable();
 }
 

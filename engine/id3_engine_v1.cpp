@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "engine/file/file_replace.h"
 #include "engine/file/tag_file.h"
-#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/number_text.h"
 #include "engine/stream_helpers.h"
@@ -12,6 +12,8 @@
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"
+#include "tagscope/engine/tag_edit.h"
+#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -94,6 +96,68 @@ void TID3Engine::LoadID3V1() {
   FTag.Header().SetExtendedHeaderPresent(true);
   FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
   FTag.RecordPadding(250);  // the padding a later write appends
+  FID3V1Imported = true;
+}
+
+namespace {
+
+bool IsImportedComment(const TID3Comment& c) {
+  return c.Language == "ENG" && c.Description == "MAIN";
+}
+
+// Whether the tag holds a comment in "eng" without a description beside the import's: an edit
+// set it, and it stands for the trailer's comment now.
+bool HasPlainComment(const TID3Tag& tag) {
+  for (int i = 0; i < tag.Frames().Count(); ++i) {
+    const TID3Frames_Item& item = tag.Frames().Items(i);
+    if (!item.HasID("COMM") || item.Encrypted()) continue;
+    const TID3Comment c = ParseComment(item.Payload());
+    if (SameTextAscii(c.Language, "eng") && c.Description.empty()) return true;
+  }
+  return false;
+}
+
+// A frame of the import that carries nothing: an empty field, the track byte's "no track".
+bool IsEmptyField(const TID3Frames_Item& item) {
+  static constexpr std::string_view kFields[] = {"TALB", "TPE1", "TIT2", "TYER", "TRCK"};
+  const std::string id = item.Name();
+  if (std::find(std::begin(kFields), std::end(kFields), id) == std::end(kFields)) return false;
+  const std::string text = item.AsTextUtf8();
+  return text.empty() || (id == "TRCK" && text == "0");
+}
+
+}  // namespace
+
+void TID3Engine::SettleID3V1Import() {
+  if (!FID3V1Imported) return;
+  FID3V1Imported = false;
+  const uint8_t version = FTag.Header().VersionNumber();
+  const bool plainComment = HasPlainComment(FTag);
+  TID3Frames& frames = FTag.Frames();
+  for (int i = 0; i < frames.Count();) {
+    TID3Frames_Item& item = frames.Items(i);
+    bool drop = IsEmptyField(item);
+    if (item.HasID("COMM") && !item.Encrypted()) {
+      const TID3Comment c = ParseComment(item.Payload());
+      if (IsImportedComment(c)) {
+        drop = c.Text.empty() || plainComment;
+        if (!drop) {
+          item.Data().SetBytes(BuildCommentUtf8("", c.TextUtf8, "eng", version));
+          item.Data().SetPosition(0);
+        }
+      }
+    }
+    if (drop)
+      frames.Delete(i);
+    else
+      ++i;
+  }
+  // Version 4 has the year in the recording time; one an edit set there already wins.
+  if (version < 4) return;
+  if (FTag.FrameCount("TDRC") > 0)
+    DeleteFrames(FTag, "TYER");
+  else if (TID3Frames_Item* year = frames.FindFrame("TYER"))
+    year->SetName("TDRC");
 }
 
 std::optional<TFileRange> TID3Engine::ID3V1Range() {
@@ -101,7 +165,7 @@ std::optional<TFileRange> TID3Engine::ID3V1Range() {
   TTrailer t;
   const int64_t size = FStream->Size();
   // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
-  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FTagOffset + FTagSize)
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FPlace.offset + FPlace.size)
     return std::nullopt;
   return TFileRange{size - kTrailerSize, kTrailerSize};
 }
@@ -111,49 +175,31 @@ bool TID3Engine::RemoveID3V1() {
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
   const std::optional<TFileRange> trailer = ID3V1Range();
   if (!trailer) return false;
-  TTagWriter(*this, *FFile).CheckContent("remove the ID3v1 trailer of");
-  const int64_t size = trailer->End();
-  FFile->KeepModified(*FStream);  // whether the time can be kept, before anything is cut
-  TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        journal.SetSize(size - kTrailerSize);
-        FFile->KeepModified(*FStream);
-        journal.Flush();
-      },
-      "bytes");
+  Writer().CheckContent("remove the ID3v1 trailer of");
+  FFile->CutEnd(trailer->Offset);
   return true;
 }
 
 void TID3Engine::SaveID3V1() {
   if (!Active()) return;
-  if (!FReadOnly) TTagWriter(*this, *FFile).CheckContent("write an ID3v1 trailer to");
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  Writer().CheckContent("write an ID3v1 trailer to");
   // Under a journal beside the file, as every change in place: whatever fails, and wherever
   // the process stops, the file ends with its old trailer or its new one.
-  const int64_t tagEnd = FTagOffset + FTagSize;
-  bool journaled = false;
+  const int64_t tagEnd = FPlace.offset + FPlace.size;
   try {
-    journaled =
-        !FReadOnly && FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); });
+    // Where no journal can be made beside the file, a new file is written beside it instead,
+    // which needs none.
+    if (!FFile->ChangeInPlace([&](TStream& file) { WriteID3V1To(file, tagEnd); }))
+      FFile->Replace([&](TStream& out) {
+        CopyContent(*FStream, out, FStream->Size());
+        WriteID3V1To(out, tagEnd);
+      });
   } catch (const std::exception& e) {
     throw EWriteError(
         Format("Cannot write the ID3v1 trailer of \"%s\". %s", FFileName.c_str(), e.what()));
   }
-  if (journaled) {
-    FFile->RaiseNotDurable();
-    return;
-  }
-  FFile->KeepModified(*FStream);
-  // Where no journal can be made: a write that fails part way would leave a damaged trailer,
-  // or a piece of one behind the audio, so the bytes it covers and the file's size are kept
-  // and put back.
-  TUndoStream journal(*FStream);
-  journal.ChangeOrRollBack(
-      [&] {
-        WriteID3V1To(journal, tagEnd);
-        FFile->KeepModified(*FStream);
-      },
-      "bytes");
+  FFile->RaiseNotDurable();
 }
 
 void TID3Engine::WriteID3V1To(TStream& file, int64_t tagEnd) {

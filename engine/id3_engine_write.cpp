@@ -7,15 +7,23 @@
 
 namespace tagscope {
 
+TTagWriter TID3Engine::Writer() {
+  TTagWriteOptions options{FReadOnly, FForceWrite, FReadReport, OnFrameEncrypt, nullptr};
+  if (FWriteID3V1)
+    options.trailer = [this](TStream& file, int64_t tagEnd) { WriteID3V1To(file, tagEnd); };
+  return TTagWriter(*FFile, FTag, FPlace, std::move(options));
+}
+
 void TID3Engine::SaveTag() {
   if (!Active()) return;
-  TTagWriter(*this, *FFile)
-      .Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
+  SettleID3V1Import();
+  Writer().Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
-  TTagWriter(*this, *FFile).Remove(trailers);
+  SettleID3V1Import();
+  Writer().Remove(trailers);
 }
 
 void TID3Engine::EraseTagAndTrailers(const std::vector<TFileRange>& trailers) {

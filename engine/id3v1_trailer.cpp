@@ -29,13 +29,11 @@ std::optional<TID3v1Trailer> ParseID3v1Trailer(std::string_view t) {
 
 std::optional<TID3v1Trailer> TID3Engine::ReadID3V1Trailer() {
   if (!Active()) return std::nullopt;
-  const int64_t size = FStream->Size();
+  const int64_t size = FileSize();
   // The end of the ID3v2 tag itself is never taken for a trailer.
-  if (size - id3::TrailerSize < FTagOffset + FTagSize) return std::nullopt;
-  std::string last(static_cast<size_t>(id3::TrailerSize), '\0');
-  if (FStream->ReadAt(size - id3::TrailerSize, last.data(), id3::TrailerSize) != id3::TrailerSize)
-    return std::nullopt;
-  return ParseID3v1Trailer(last);
+  if (size - id3::TrailerSize < FPlace.offset + FPlace.size) return std::nullopt;
+  // Through what the reads of the file kept: the audio facts read its end too.
+  return ParseID3v1Trailer(ReadFileBytes(size - id3::TrailerSize, id3::TrailerSize));
 }
 
 }  // namespace tagscope

@@ -196,6 +196,17 @@ void SetLinkFrames(TID3Tag& tag, std::string_view id, const std::vector<std::str
 
 void SetTextValues(TID3Tag& tag, std::string_view id, const std::vector<std::string>& values) {
   const uint8_t version = Version(tag);
+  // A list of people (TIPL, TMCL, IPLS) holds a role and a name by turns, in every version.
+  if (FrameKind(id) == "people") {
+    std::vector<std::pair<std::string, std::string>> people;
+    for (size_t i = 0; i < values.size(); i += 2)
+      people.emplace_back(values[i], i + 1 < values.size() ? values[i + 1] : std::string());
+    TFrameValue value;
+    value.Kind = "people";
+    return Replace(
+        tag, id, [](TID3Frames_Item&) { return true; },
+        RenderFrameContent(id, value.AddPairs("people", people), version));
+  }
   std::string joined;
   for (const std::string& value : values) joined += (joined.empty() ? "" : "/") + value;
   if (version < 4 || values.size() < 2) return tag.SetFrameTextUtf8(id, joined);

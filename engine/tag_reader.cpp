@@ -19,7 +19,7 @@ namespace {
 using id3::HeaderSize;
 
 // The first read of a file takes this much: a usual tag and the first audio frames behind it.
-constexpr int64_t kHeadBytes = 64 * 1024;
+constexpr int64_t kHeadBytes = 24 * 1024;
 // A tag that does not fit is read with this much of what follows, for the audio facts.
 constexpr int64_t kAudioAhead = 48 * 1024;
 
@@ -70,7 +70,9 @@ void TTagReader::ReadBody(int64_t fileSize) {
   const int64_t count = std::clamp<int64_t>(declared, 0, fileSize - bodyStart);
   const uint8_t version = T.Header().VersionNumber();
   TSparseBody sparse;
-  const bool leaveOut = O.deferLarge && O.readOnly && (version == 3 || version == 4) &&
+  // A body the first read of the file holds already is viewed there: nothing is left to read.
+  const bool held = F.Cache().Find(bodyStart, count) != nullptr;
+  const bool leaveOut = !held && O.deferLarge && O.readOnly && (version == 3 || version == 4) &&
                         !T.Header().ExtendedHeaderPresent() &&
                         !(T.Header().Unsynchronisation() && version < 4) &&
                         ReadSparseBody(F.Cache(), F.Stream(), fileSize, bodyStart, count,

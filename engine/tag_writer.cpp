@@ -8,7 +8,6 @@
 #include "engine/content_kind.h"
 #include "engine/extended_header_bytes.h"
 #include "engine/file/tag_file.h"
-#include "engine/file/undo_stream.h"
 #include "engine/id3_layout.h"
 #include "engine/stream_helpers.h"
 #include "engine/unsync.h"
@@ -25,47 +24,33 @@ constexpr int64_t kMaxTagSize = id3::MaxTagSize;
 // The least padding a tag that outgrew its place gets, so that the next edits fit in place.
 constexpr int64_t kMinPadding = 1024;
 
-const std::array<char, 4096>& Zeros() {
-  static const std::array<char, 4096> zeros{};
-  return zeros;
-}
-
 }  // namespace
 
-TTagWriter::TTagWriter(TID3Engine& engine, TTagFile& file) : E(engine), T(engine.Tag()), F(file) {}
-
-void TTagImage::WriteTo(TStream& stream) const {
-  stream.WriteString(head);
-  for (int64_t left = padding; left > 0;) {
-    const int64_t n = std::min<int64_t>(left, Zeros().size());
-    stream.WriteBuffer(Zeros().data(), n);
-    left -= n;
-  }
-  stream.WriteString(footer);
-}
+TTagWriter::TTagWriter(TTagFile& file, TID3Tag& tag, TTagPlace& place, TTagWriteOptions options)
+    : F(file), T(tag), FPlace(place), FOptions(std::move(options)) {}
 
 void TTagWriter::CheckWritable() const {
-  if (E.FReadOnly)
-    throw EWriteError(Format("Cannot change \"%s\": %s", E.FFileName.c_str(), SReadOnlyFile));
+  if (FOptions.readOnly)
+    throw EWriteError(Format("Cannot change \"%s\": %s", F.Name().c_str(), SReadOnlyFile));
 }
 
 void TTagWriter::CheckReadInFull(const char* operation) const {
-  const TTagReadReport& report = E.FReadReport;
-  if (report.complete || E.FForceWrite) return;
+  const TTagReadReport& report = FOptions.report;
+  if (report.complete || FOptions.force) return;
   throw EWriteRefused(Format(
       "Refusing to %s the tag of \"%s\": the tag could not be read in full (%s), and the parts "
       "that were not read would be lost. Nothing was changed; a forced write goes ahead anyway",
-      operation, E.FFileName.c_str(), report.problem.c_str()));
+      operation, F.Name().c_str(), report.problem.c_str()));
 }
 
 void TTagWriter::CheckContent(const char* operation) {
-  if (E.FForceWrite) return;
+  if (FOptions.force) return;
   const std::string kind = ForeignContentOf(F.Stream(), 0);
   if (kind.empty()) return;
   throw EWriteRefused(
       Format("Refusing to %s \"%s\": by its content it is %s, not MP3. Nothing was changed; a "
              "forced write goes ahead anyway",
-             operation, E.FFileName.c_str(), kind.c_str()));
+             operation, F.Name().c_str(), kind.c_str()));
 }
 
 void TTagWriter::CheckFrameCount() const {
@@ -76,12 +61,13 @@ void TTagWriter::CheckFrameCount() const {
   throw EWriteError(
       Format("Cannot write the tag of \"%s\": it would hold %d frames, and a tag is read as "
              "far as its %dth frame only; nothing was changed",
-             E.FFileName.c_str(), count, MaxFrameCount));
+             F.Name().c_str(), count, MaxFrameCount));
 }
 
 int64_t TTagWriter::OldExtent() {
-  const TTagPlace place = Place();
-  const TTagReadReport& report = E.FReadReport;
+  const TRecord record = Record();
+  const TTagPlace& place = record.place;
+  const TTagReadReport& report = FOptions.report;
   if (report.complete || place.size <= 0) return place.size;
   // A tag that claims to run past the file's end ends, as far as anyone knows, where the read
   // stopped making sense of it: what follows may be audio.
@@ -93,7 +79,7 @@ int64_t TTagWriter::OldExtent() {
   int64_t end = std::min(report.accountedEnd, fileSize);
   // Bytes after the frames count as the tag's padding only as far as they are zero: what
   // follows may be the audio that the header's size runs into.
-  int64_t at = std::max(place.offset + place.size - place.padding, place.offset + kHeaderSize);
+  int64_t at = std::max(place.offset + place.size - record.padding, place.offset + kHeaderSize);
   if (at < end) {
     file.SetPosition(at);
     std::array<char, 4096> buffer;
@@ -123,7 +109,7 @@ void TTagWriter::Save(const std::vector<TFileRange>& trailers) {
   // Frames with four-character IDs exist only in versions 3 and 4.
   if (version != 3 && version != 4)
     throw EWriteError(Format("Cannot write the tag of \"%s\": ID3v2.%d tags cannot be written",
-                             E.FFileName.c_str(), version));
+                             F.Name().c_str(), version));
   // Readers take a frame ID that is not one for the start of the padding: every frame after
   // it would be lost.
   const std::vector<std::string> ids = FrameIDs();
@@ -132,18 +118,16 @@ void TTagWriter::Save(const std::vector<TFileRange>& trailers) {
       throw EWriteError(
           Format("Cannot write the tag of \"%s\": frame %d has no valid frame ID "
                  "(\"%s\"); nothing was changed",
-                 E.FFileName.c_str(), static_cast<int>(i), ids[i].c_str()));
-  const TTagPlace before = Place();
+                 F.Name().c_str(), static_cast<int>(i), ids[i].c_str()));
+  const TRecord before = Record();
   try {
-    T.Header().SetVersionNumber(version);
-    if (version != readVersion) T.Header().SetVersionRevision(0);
     WriteNewTag(version, trailers);
   } catch (const std::exception& e) {
     // The file holds its old content: so does the record, unless the engine had to let go.
-    SetPlace(before);
+    SetRecord(before);
     T.Header().SetVersionNumber(readVersion);
     T.Header().SetVersionRevision(readRevision);
-    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
+    throw EWriteError(Format("Cannot write the tag of \"%s\". %s", F.Name().c_str(), e.what()));
   }
 }
 
@@ -155,38 +139,38 @@ void TTagWriter::DropUnconvertedFrames() {
     if (id.size() == 3 && names.find(id) == std::string::npos)
       names += (names.empty() ? "" : ", ") + id;
   if (names.empty()) return;
-  if (!E.FForceWrite)
+  if (!FOptions.force)
     throw EWriteRefused(
         Format("Cannot write the tag of \"%s\": the ID3v2.2 tag is written as "
                "ID3v2.3, which has no frame for %s; the tag is not written unless "
                "the write is forced, which drops them",
-               E.FFileName.c_str(), names.c_str()));
+               F.Name().c_str(), names.c_str()));
   for (int i = static_cast<int>(ids.size()) - 1; i >= 0; --i)
     if (ids[i].size() == 3) T.Frames().Delete(i);
 }
 
 void TTagWriter::WriteNewTag(uint8_t version, const std::vector<TFileRange>& trailers) {
-  FFrames = FrameBytes(version);
-  const TTagPlace old = Place();
+  const TTagLayout layout = T.Layout(version, FOptions.encrypt);
+  const TRecord old = Record();
   const bool footer = T.Header().FooterPresent();
   const int64_t extent = OldExtent();
   // Of the padding read, only what lies within the extent kept counts.
-  const int64_t oldPadding =
-      std::clamp<int64_t>(extent - (old.size - old.padding), 0, std::max<int64_t>(old.padding, 0));
+  const int64_t oldPadding = std::clamp<int64_t>(extent - (old.place.size - old.padding), 0,
+                                                 std::max<int64_t>(old.padding, 0));
   const int64_t wanted = footer              ? 0
                          : T.PaddingChosen() ? std::max<int64_t>(old.padding, 0)
                                              : oldPadding;
   // Padding the program asked for is kept; the padding the file had gives way to growth.
   const bool chosen = T.PaddingChosen();
   const int64_t least = chosen ? wanted : 0;
-  const TTagImage image = Compose(least);
+  const TTagImage image = layout.Image(least);
   // The old tag's bytes are reused only when the new tag covers them all: no byte of it may
   // stay between the new tag and the audio, and none past it may be touched.
   std::optional<TTagImage> fitted;
   if (extent > 0 && image.Length() == extent)
     fitted = image;
   else if (extent > 0 && image.Length() < extent && !footer)
-    fitted = FillExtent(image, extent);
+    fitted = layout.Fill(image, extent);
   // Runs to cut make the file anew: a change in place cannot shorten it.
   if (fitted && trailers.empty()) {
     WriteInPlace(*fitted);
@@ -200,63 +184,20 @@ void TTagWriter::WriteNewTag(uint8_t version, const std::vector<TFileRange>& tra
   // The room is taken only as far as the header can count it: a tag just below its size limit
   // is written without.
   const int64_t room = kMaxTagSize - (static_cast<int64_t>(image.head.size()) - kHeaderSize);
-  const int64_t padding =
-      !footer && !chosen && old.size > 0 ? std::max(wanted, std::min(kMinPadding, room)) : wanted;
-  Rewrite(padding == least ? image : Compose(padding), extent, trailers);
+  const int64_t padding = !footer && !chosen && old.place.size > 0
+                              ? std::max(wanted, std::min(kMinPadding, room))
+                              : wanted;
+  Rewrite(padding == least ? image : layout.Image(padding), extent, trailers);
 }
 
-TTagImage TTagWriter::Compose(int64_t padding) const {
-  TID3Header& header = T.Header();
-  TMemoryStream written;
-  header.SaveToStream(written, false);
-  TTagImage image;
-  image.head = written.Bytes().substr(0, kHeaderSize);
-  std::string body = header.ExtendedHeaderPresent() ? ExtendedHeaderBytes(header, FFrames, padding)
-                                                    : std::string();
-  body += FFrames;
-  // Versions 2 and 3 unsynchronise everything after the header; version 4 does it per frame.
-  if (header.Unsynchronisation() && header.VersionNumber() < 4) body = ApplyUnsynchronisation(body);
-  const int64_t size = static_cast<int64_t>(body.size()) + padding;
-  if (size > kMaxTagSize)
-    throw EWriteError(Format("The tag is too large: %lld bytes, an ID3v2 tag holds at most %lld",
-                             static_cast<long long>(size), static_cast<long long>(kMaxTagSize)));
-  WriteSyncSafeBE(reinterpret_cast<uint8_t*>(image.head.data() + 6), 4,
-                  static_cast<uint64_t>(size));
-  image.head += body;
-  image.padding = padding;
-  if (header.FooterPresent()) {
-    TMemoryStream footer;
-    header.SaveToStream(footer, true);
-    image.footer = footer.Bytes();
-    WriteSyncSafeBE(reinterpret_cast<uint8_t*>(image.footer.data() + 6), 4,
-                    static_cast<uint64_t>(size));
-  }
-  return image;
+TTagWriter::TRecord TTagWriter::Record() const {
+  return {FPlace, T.Padding(), T.Header().Size()};
 }
 
-std::optional<TTagImage> TTagWriter::FillExtent(const TTagImage& image, int64_t extent) const {
-  // The padding size that a version 3 extended header records may change the length of the
-  // unsynchronised bytes; a few rounds settle it.
-  int64_t padding = image.padding + extent - image.Length();
-  for (int round = 0; round < 4; ++round) {
-    if (padding < 0 || static_cast<int64_t>(image.head.size()) + padding > kMaxTagSize)
-      return std::nullopt;
-    TTagImage filled = Compose(padding);
-    if (filled.Length() == extent) return filled;
-    padding += extent - filled.Length();
-  }
-  return std::nullopt;
-}
-
-TTagPlace TTagWriter::Place() const {
-  return {E.FTagOffset, E.FTagSize, T.Padding(), T.Header().Size()};
-}
-
-void TTagWriter::SetPlace(const TTagPlace& place) {
-  E.FTagOffset = place.offset;
-  E.FTagSize = place.size;
-  T.RecordPadding(place.padding);
-  T.Header().SetSize(place.headerSize);
+void TTagWriter::SetRecord(const TRecord& record) {
+  FPlace = record.place;
+  T.RecordPadding(record.padding);
+  T.Header().SetSize(record.headerSize);
 }
 
 std::vector<std::string> TTagWriter::FrameIDs() const {
@@ -265,23 +206,18 @@ std::vector<std::string> TTagWriter::FrameIDs() const {
   return ids;
 }
 
-std::string TTagWriter::FrameBytes(uint8_t version) const {
-  TMemoryStream frames;
-  T.Frames().WriteFrames(frames, version, E.OnFrameEncrypt);
-  return frames.Bytes();
-}
-
 void TTagWriter::WriteTrailer(TStream& file, int64_t tagEnd) {
-  if (E.FWriteID3V1) E.WriteID3V1To(file, tagEnd);
+  if (FOptions.trailer) FOptions.trailer(file, tagEnd);
 }
 
 void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {
-  SetPlace({offset, image.Length(), image.padding,
-            image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size())});
+  SetRecord({{offset, image.Length()},
+             image.padding,
+             image.Length() - kHeaderSize - static_cast<int64_t>(image.footer.size())});
 }
 
 void TTagWriter::WriteInPlace(const TTagImage& image) {
-  const int64_t offset = E.FTagOffset;
+  const int64_t offset = FPlace.offset;
   const bool done = F.ChangeInPlace([&](TStream& file) {
     file.SetPosition(offset);
     image.WriteTo(file);
@@ -299,7 +235,7 @@ void TTagWriter::WriteInPlace(const TTagImage& image) {
 void TTagWriter::Rewrite(const TTagImage& image, int64_t extent,
                          const std::vector<TFileRange>& trailers) {
   const int64_t known = F.Stream().Size();
-  const std::vector<TFileRange> cuts = Cuts(trailers, Place().offset + extent);
+  const std::vector<TFileRange> cuts = Cuts(trailers, FPlace.offset + extent);
   F.Replace([&](TStream& out) {
     image.WriteTo(out);
     CopyOutsideTag(out, extent, known, cuts);
@@ -319,10 +255,10 @@ void TTagWriter::CopyOutsideTag(TStream& out, int64_t extent, int64_t known,
     return EReadError(
         Format("\"%s\" shrank from %lld bytes to %lld while it was being "
                "written (another program changed it without a lock)",
-               E.FFileName.c_str(), static_cast<long long>(known), static_cast<long long>(now)));
+               F.Name().c_str(), static_cast<long long>(known), static_cast<long long>(now)));
   };
   if (size < known) throw shrank(size);
-  const int64_t tagStart = std::clamp<int64_t>(Place().offset, 0, size);
+  const int64_t tagStart = std::clamp<int64_t>(FPlace.offset, 0, size);
   const int64_t tagEnd = std::clamp<int64_t>(tagStart + extent, tagStart, size);
   // A file with holes keeps them: its runs of zero bytes are skipped, not written.
   TFileFacts facts;
@@ -364,7 +300,8 @@ void TTagWriter::CopyRange(TStream& in, TStream& out, int64_t from, int64_t coun
 
 void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
   CheckWritable();
-  const TTagPlace place = Place();
+  const TRecord record = Record();
+  const TTagPlace& place = record.place;
   const bool tag = T.Header().Size() > 0 && place.size > 0;
   if (tag) CheckReadInFull("erase");
   if (!tag && trailers.empty()) return;
@@ -382,10 +319,10 @@ void TTagWriter::Remove(const std::vector<TFileRange>& trailers) {
   } catch (const EWriteRefused&) {
     throw;
   } catch (const std::exception& e) {
-    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", E.FFileName.c_str(), e.what()));
+    throw EWriteError(Format("Cannot erase the tag of \"%s\". %s", F.Name().c_str(), e.what()));
   }
   // The file holds no tag now; the frames and header flags stay for a later write.
-  if (tag) SetPlace({0, 0, place.padding, -1});
+  if (tag) SetRecord({{0, 0}, record.padding, -1});
 }
 
 std::vector<TFileRange> TTagWriter::Cuts(std::vector<TFileRange> trailers, int64_t tagEnd) {
@@ -412,7 +349,8 @@ std::vector<TFileRange> TTagWriter::Cuts(std::vector<TFileRange> trailers, int64
 
 void TTagWriter::Cut(const std::vector<TFileRange>& trailers) {
   CheckWritable();
-  const TTagPlace place = Place();
+  const TRecord record = Record();
+  const TTagPlace& place = record.place;
   try {
     const std::vector<TFileRange> cuts =
         Cuts(trailers, place.offset + std::max<int64_t>(place.size, 0));
@@ -423,7 +361,7 @@ void TTagWriter::Cut(const std::vector<TFileRange>& trailers) {
     throw;
   } catch (const std::exception& e) {
     throw EWriteError(Format("Cannot cut the blocks behind the audio out of \"%s\". %s",
-                             E.FFileName.c_str(), e.what()));
+                             F.Name().c_str(), e.what()));
   }
 }
 
@@ -431,16 +369,7 @@ void TTagWriter::CutRuns(const std::vector<TFileRange>& cuts) {
   TStream& file = F.Stream();
   const int64_t size = file.Size();
   if (cuts.size() == 1 && cuts.front().Offset + cuts.front().Size == size) {
-    // One size change, which the file takes whole or not at all; undone if it fails.
-    F.KeepModified(file);  // whether the time can be kept, before anything is cut
-    TUndoStream journal(file);
-    journal.ChangeOrRollBack(
-        [&] {
-          journal.SetSize(cuts.front().Offset);
-          F.KeepModified(file);
-          journal.Flush();
-        },
-        "bytes");
+    F.CutEnd(cuts.front().Offset);
     return;
   }
   F.Replace([&](TStream& out) { CopyOutsideTag(out, 0, size, cuts); });

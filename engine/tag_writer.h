@@ -1,52 +1,46 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tagscope/engine/file_system.h"
-#include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/file_range.h"
+#include "tagscope/engine/id3_tag.h"
+#include "tagscope/engine/tag_place.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
 
-class TID3Tag;
 class TTagFile;
 
 inline constexpr const char* SReadOnlyFile = "The file is open for reading only";
 
-// Where a tag stands in its file and how its header counts it.
-struct TTagPlace {
-  int64_t offset = 0;      // where the tag starts
-  int64_t size = 0;        // the bytes it occupies, 0 for none
-  int64_t padding = 0;     // its zero bytes after the frames
-  int64_t headerSize = 0;  // the header's tag size field
-  bool operator==(const TTagPlace&) const = default;
+// What a write of the tag may do, and what it writes beside the tag.
+struct TTagWriteOptions {
+  bool readOnly = false;  // the file is open for reading only: every change is refused
+  // Goes ahead although the read did not account for the whole tag, or the file is plainly not
+  // MP3 by its content.
+  bool force = false;
+  TTagReadReport report;          // what the last read of the tag accounted for
+  TID3EngineFrameNotify encrypt;  // encrypts the frames flagged for it
+  // Writes the ID3v1 trailer through a file: over an old one behind the tag's end, else at the
+  // file's end; none where no trailer is wanted.
+  std::function<void(TStream& file, int64_t tagEnd)> trailer;
 };
 
-// A tag as it goes into the file: header, extended header and frames as stored, then padding
-// zero bytes, then the footer if the tag has one.
-struct TTagImage {
-  std::string head;
-  int64_t padding = 0;
-  std::string footer;
-
-  int64_t Length() const { return static_cast<int64_t>(head.size() + footer.size()) + padding; }
-  void WriteTo(TStream& stream) const;
-};
-
-// Puts an engine's tag into its file, or cuts it out: what goes where. How the bytes reach the
-// file safely is the file side's (TTagFile). Whatever fails, the engine's record of where its
-// tag stands describes the file.
+// Puts a tag into its file, or cuts it out: what goes where, the reader's twin. How the bytes
+// reach the file safely is the file side's (TTagFile). Whatever fails, the record of where the
+// tag stands (`place`, and the tag's padding and header size) describes the file.
 //
 // A tag that fits in the old tag's bytes is written over them in place, its padding filling
 // the rest. Any other change writes the whole new file beside the old one, which then takes
 // the old one's place.
 class TTagWriter {
  public:
-  TTagWriter(TID3Engine& engine, TTagFile& file);
+  TTagWriter(TTagFile& file, TID3Tag& tag, TTagPlace& place, TTagWriteOptions options);
 
   // Writes the tag; with runs behind it to cut (trailers), makes the file anew without them, the
   // tag and the cuts one change.
@@ -87,8 +81,6 @@ class TTagWriter {
   // forced; otherwise refuses, naming them.
   void DropUnconvertedFrames();
   void WriteNewTag(uint8_t version, const std::vector<TFileRange>& trailers);
-  TTagImage Compose(int64_t padding) const;
-  std::optional<TTagImage> FillExtent(const TTagImage& image, int64_t extent) const;
 
   void WriteInPlace(const TTagImage& image);
   void Rewrite(const TTagImage& image, int64_t extent,
@@ -103,19 +95,23 @@ class TTagWriter {
   // skipped over rather than written, so that a file with holes keeps them.
   static void CopyRange(TStream& in, TStream& out, int64_t from, int64_t count, bool holes);
 
-  // The engine's record of its tag, and what it holds.
-  TTagPlace Place() const;
-  void SetPlace(const TTagPlace& place);
+  // The record of where the tag stands, with its padding and the header's size field.
+  struct TRecord {
+    TTagPlace place;
+    int64_t padding = 0;
+    int64_t headerSize = 0;
+  };
+  TRecord Record() const;
+  void SetRecord(const TRecord& record);
   std::vector<std::string> FrameIDs() const;
-  std::string FrameBytes(uint8_t version) const;
   // Writes the ID3v1 trailer when one is wanted: over an old one behind `tagEnd`, else at the
   // end.
   void WriteTrailer(TStream& file, int64_t tagEnd);
 
-  TID3Engine& E;
-  TID3Tag& T;  // the engine's tag
   TTagFile& F;
-  std::string FFrames;
+  TID3Tag& T;
+  TTagPlace& FPlace;
+  const TTagWriteOptions FOptions;
 };
 
 }  // namespace tagscope

@@ -1,5 +1,6 @@
 #include "tagscope/engine/version_change.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -194,6 +195,36 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     ConvertEmbeddedFrames(tag.Frames().Items(i), from, version);
   header.SetVersionNumber(version);
   header.SetVersionRevision(0);
+  return dropped;
+}
+
+void AddVersion3Dates(TID3Tag& to, const TID3Tag& from) {
+  const auto t = ParseTimestamp(from.GetFrameText("TDRC"));
+  if (!t) return;
+  SetText(to, "TYER", t->year);
+  SetText(to, "TDAT", t->day.empty() ? "" : t->day + t->month);
+  SetText(to, "TIME", t->minute.empty() ? "" : t->hour + t->minute);
+}
+
+std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames) {
+  const uint8_t version = std::max<uint8_t>(tag.Header().VersionNumber(), 3);
+  const std::vector<std::string> dropped = ChangeTagVersion(frames, version);
+  // Frames that hold one content together: a new one replaces them all.
+  static const std::vector<std::vector<std::string_view>> kTogether = {{"TYER", "TDAT", "TIME"}};
+  for (int i = 0; i < frames.Frames().Count(); ++i) {
+    const std::string id = frames.Frames().Items(i).Name();
+    DeleteFrames(tag, id);
+    for (const auto& group : kTogether)
+      if (std::find(group.begin(), group.end(), id) != group.end())
+        for (const std::string_view other : group) DeleteFrames(tag, other);
+  }
+  for (int i = 0; i < frames.Frames().Count(); ++i) {
+    const TID3Frames_Item& from = frames.Frames().Items(i);
+    TID3Frames_Item& item = tag.Frames().Add();
+    item.SetName(from.Name());
+    item.Data().SetBytes(std::string(from.Payload()));
+    item.Data().SetPosition(0);
+  }
   return dropped;
 }
 

@@ -156,6 +156,25 @@ std::string_view Version3Equivalent(std::string_view id) {
   return {};
 }
 
+TVersionFit FrameVersionFit(std::string_view id, uint8_t version) {
+  // Sort orders of version 4 and additions no version defines, which players write into tags
+  // of version 3 and read from them.
+  static constexpr std::string_view kPlayersVersion3[] = {"TCMP", "TSO2", "TSOA", "TSOP", "TSOT"};
+  if (version < 4) {
+    if (std::find(std::begin(kPlayersVersion3), std::end(kPlayersVersion3), id) !=
+        std::end(kPlayersVersion3))
+      return TVersionFit::vfKept;
+    if (!IsVersion4Frame(id)) return TVersionFit::vfFits;
+    return Version3Equivalent(id).empty() ? TVersionFit::vfMissing : TVersionFit::vfConverted;
+  }
+  if (!std::binary_search(kVersion3Frames.begin(), kVersion3Frames.end(), id))
+    return TVersionFit::vfFits;
+  static constexpr std::string_view kConverted[] = {"IPLS", "TDAT", "TIME", "TORY", "TYER"};
+  return std::find(std::begin(kConverted), std::end(kConverted), id) != std::end(kConverted)
+             ? TVersionFit::vfConverted
+             : TVersionFit::vfMissing;
+}
+
 std::vector<std::string> FramesToVersion3(TID3Tag& tag) {
   MergePeople(tag, {"TIPL", "TMCL", "IPLS"}, "IPLS", 3);
   JoinTextLists(tag);

@@ -10,7 +10,9 @@
 #  - carries a version resource naming the product, its version (the build's or the bundle's)
 #    and the file name it is released under (tagscope.dll or tagscope64.dll).
 # A release bundle holds exactly tagscope.dll (32-bit), tagscope64.dll (64-bit), tagscope.exe
-# (a 32-bit program with system imports only) and README.md, in one top folder.
+# (a 32-bit program with system imports only) and README.md, in one top folder; where the tool
+# measures loudness, also libmpg123-0.dll (32-bit, system imports only), the one other DLL the
+# tool may import, and the licences licenses/libmpg123.txt and licenses/libebur128.txt.
 # Prints each check; exits non-zero when one fails.
 set -u
 failed=0
@@ -35,9 +37,9 @@ check_pe() {
   fi
 }
 
-# check_imports <file> <objdump -p output>: system DLLs only.
+# check_imports <file> <objdump -p output> [DLL...]: system DLLs only, and the DLLs named.
 check_imports() {
-  local allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll msvcrt.dll advapi32.dll"
+  local allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll msvcrt.dll advapi32.dll ${*:3}"
   local imports bad="" name
   imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$2" | tr 'A-Z' 'a-z' | sort -u)
   for name in $imports; do
@@ -116,13 +118,17 @@ check_bundle() {
     fail "$zip is no release bundle tagscope-<version>-win.zip"
     return
   fi
-  local top=tagscope-$version-win names expected
+  local top=tagscope-$version-win names expected audio
   names=$(python3 -m zipfile -l "$zip" | awk 'NR > 1 { print $1 }' | grep -v '/$' | sort)
   expected=$(printf "$top/%s\n" README.md tagscope.dll tagscope.exe tagscope64.dll | sort)
-  if [ "$names" = "$expected" ]; then
+  # A tool that measures loudness comes with libmpg123's DLL and the licences of both libraries.
+  audio=$(printf "$top/%s\n" README.md tagscope.dll tagscope.exe tagscope64.dll libmpg123-0.dll \
+    licenses/libmpg123.txt licenses/libebur128.txt | sort)
+  if [ "$names" = "$expected" ] || [ "$names" = "$audio" ]; then
     pass "$zip holds $(sed "s|$top/||" <<<"$names" | tr '\n' ' ')in $top/"
   else
-    fail "$zip does not hold exactly tagscope.dll, tagscope64.dll, tagscope.exe, README.md:"
+    fail "$zip does not hold exactly tagscope.dll, tagscope64.dll, tagscope.exe, README.md" \
+      "(and libmpg123-0.dll with licenses/libmpg123.txt and licenses/libebur128.txt):"
     echo "$names" | sed 's/^/      /'
   fi
   local dir
@@ -131,8 +137,15 @@ check_bundle() {
   pushd "$dir" >/dev/null || { fail "cannot unpack $zip"; return; }
   check_dll "$top/tagscope.dll" 32 "$version"
   check_dll "$top/tagscope64.dll" 64 "$version"
-  local exe=$top/tagscope.exe
-  if [ -f "$exe" ] && check_pe "$exe" 32 program; then
+  local exe=$top/tagscope.exe mpg123=$top/libmpg123-0.dll
+  if [ -f "$mpg123" ]; then
+    if check_pe "$mpg123" 32 DLL; then
+      check_imports "$mpg123" "$($(objdump_for 32) -p "$mpg123")" shlwapi.dll
+    fi
+    if [ -f "$exe" ] && check_pe "$exe" 32 program; then
+      check_imports "$exe" "$($(objdump_for 32) -p "$exe")" libmpg123-0.dll
+    fi
+  elif [ -f "$exe" ] && check_pe "$exe" 32 program; then
     check_imports "$exe" "$($(objdump_for 32) -p "$exe")"
   fi
   popd >/dev/null || exit 1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows release bundle, build/release/tagscope-<version>-win.zip: the 32-bit and the
-# 64-bit plug-in (tagscope.dll, tagscope64.dll), the command-line tool (tagscope.exe) and the
-# README, then checks it with scripts/check-dll.sh. Reuses the win32 and win64 build folders when
+# 64-bit plug-in (tagscope.dll, tagscope64.dll), the command-line tool (tagscope.exe, with
+# libmpg123-0.dll and the licences of the audio libraries under licenses/) and the README, then
+# checks it with scripts/check-dll.sh. Reuses the win32 and win64 build folders when
 # they exist (configured as they are); a missing one is configured for the product alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."

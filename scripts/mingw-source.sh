@@ -5,11 +5,39 @@ unpack_source() {
   local package=$1 file=$2
   src=$(find . -maxdepth 1 -type d -name "$package-*" | head -n 1)
   if [ -z "$src" ]; then
-    apt-get source -qq "$package" >/dev/null 2>apt.log || { cat apt.log >&2; exit 1; }
+    if ! apt-get source -qq "$package" >/dev/null 2>apt.log; then
+      unpack_fetched "$package" || { cat apt.log >&2; exit 1; }
+    fi
     src=$(find . -maxdepth 1 -type d -name "$package-*" | head -n 1)
   fi
   if [ -z "$src" ] || [ ! -f "$src/$file" ]; then
     echo "$0: could not unpack the $package sources in $PWD" >&2
     exit 1
   fi
+}
+
+# unpack_fetched PACKAGE: where a mirror lacks a part of a source package (the signature of its
+# original tarball, its Debian part), apt-get fetches the rest and stops. Each file fetched is
+# checked against the checksums its .dsc lists; then the package is unpacked without the
+# signature, or, without a Debian part, its original tarball alone.
+unpack_fetched() {
+  local package=$1 dsc orig upstream sums
+  dsc=$(find . -maxdepth 1 -name "${package}_*.dsc" | head -n 1)
+  [ -n "$dsc" ] || return 1
+  sums=$(awk '/^Checksums-Sha256:/ { on = 1; next } /^[^ ]/ { on = 0 } on { print $1 "  " $3 }' \
+    "$dsc")
+  [ -n "$sums" ] || return 1
+  orig=""
+  while read -r sum name; do
+    [ -f "$name" ] || continue
+    echo "$sum  $name" | sha256sum -c --quiet - >&2 || return 1
+    case "$name" in *.orig.tar.*.asc) ;; *.orig.tar.*) orig=$name ;; esac
+  done <<<"$sums"
+  [ -n "$orig" ] || return 1
+  if dpkg-source -x --no-check "$dsc" >/dev/null 2>>apt.log; then
+    return 0
+  fi
+  upstream=$(sed -n 's/^Version: \(.*:\)\{0,1\}\([^-]*\).*/\2/p' "$dsc" | head -n 1)
+  mkdir -p "$package-$upstream"
+  tar -xf "$orig" -C "$package-$upstream" --strip-components=1
 }

@@ -19,6 +19,8 @@ packages=(
   mp3val  # an oracle for the check tests: the damaged files it warns about
   libuchardet-dev  # finds the character set of misread texts (fix-encoding)
   fonts-wqy-microhei  # CJK glyphs for the Win32 tests and screenshots under Wine
+  libmpg123-dev libebur128-dev  # decode MP3 audio and measure its loudness (loudness)
+  loudgain  # an oracle for the loudness tests and benchmark
 )
 
 need_i386=0

@@ -10,6 +10,7 @@
 #include "tagscope/engine/frame_text.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
+#include "tagscope/engine/replay_gain.h"
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -52,18 +53,26 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
     return;
   }
   const TMpegFrameHeader& h = a.first;
-  rows.Add("Length", MinutesSeconds(a.duration),
-           MinutesSeconds(a.duration) + " (" + SecondsText(a.duration) + ")");
+  // An estimate that may be far off is marked: its frames were too many to count here.
+  const std::string about = a.durationInDoubt ? "\u2248 " : "";
+  rows.Add("Length", about + MinutesSeconds(a.duration),
+           about + MinutesSeconds(a.duration) + " (" + SecondsText(a.duration) + ")");
   if (a.gaplessDuration >= 0)
     rows.Add("Gapless length", MinutesSeconds(a.gaplessDuration),
              MinutesSeconds(a.gaplessDuration) + " (" + SecondsText(a.gaplessDuration) +
                  "; encoder delay " + std::to_string(a.encoderDelay) + ", padding " +
                  std::to_string(a.encoderPadding) + " samples)");
-  if (a.durationSource == TDurationSource::dsEstimate)
+  if (a.durationInDoubt)
+    rows.Add("Length from",
+             "estimated from the audio's size and sampled bitrates (frames are "
+             "counted in up to " +
+                 std::to_string(kDefaultCountBound >> 20) + " MiB of audio)");
+  else if (a.durationSource == TDurationSource::dsEstimate)
     rows.Add("Length from", "estimated from the audio's size and bitrate");
   // A VBR header whose counts the file cannot hold is not taken for the length: say why.
   if (!a.vbrHeaderProblem.empty())
-    rows.Add("Length from", "counted: " + EscapeForTerminal(a.vbrHeaderProblem));
+    rows.Add("Length from", (a.durationInDoubt ? "not the header: " : "counted: ") +
+                                EscapeForTerminal(a.vbrHeaderProblem));
   rows.Add("Bitrate",
            std::to_string((a.bitrate + 500) / 1000) + " kbit/s " + BitrateModeName(a.bitrateMode));
   rows.Add("Sample rate", std::to_string(h.sampleRate) + " Hz");
@@ -72,6 +81,24 @@ void AudioRows(TRowList& rows, const TMpegAudioProperties& a) {
            std::string("MPEG-") + MpegVersionName(h.version) + " layer " + std::to_string(h.layer));
   // The name comes from the file, which keeps only printable ASCII there.
   if (!a.encoder.empty()) rows.Add("Encoder", EscapeForTerminal(a.encoder));
+}
+
+// --- what the audio is played at, and what is wrong with it ---
+
+void GainRows(TRowList& rows, const TID3Engine& engine, const TTrailerTags* tags) {
+  const std::vector<TGainLine> lines = ReplayGainLines(
+      ReadReplayGain(engine.Tag(), tags && tags->Ape.Present ? &tags->Ape : nullptr));
+  if (lines.empty()) return;
+  rows.Heading(kDetailsGain);
+  for (const TGainLine& line : lines) rows.Add(line.label, EscapeForTerminal(line.text));
+}
+
+void FindingRows(TRowList& rows, const std::vector<TStreamFinding>& findings) {
+  if (findings.empty()) return;
+  rows.Heading(kDetailsFindings);
+  for (const TStreamFinding& f : findings)
+    rows.Add(f.severity == TStreamSeverity::ssDamage ? "Damage" : "Note",
+             EscapeForTerminal(f.text) + " at byte " + std::to_string(f.offset));
 }
 
 // --- tag ---
@@ -361,10 +388,13 @@ int RatingStars(int rating) {
 
 std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
                                    const std::optional<TID3v1Trailer>& trailer,
-                                   const TTrailerTags* trailerTags) {
+                                   const TTrailerTags* trailerTags,
+                                   const std::vector<TStreamFinding>& findings) {
   std::vector<TDetailRow> result;
   TRowList rows(result);
   AudioRows(rows, audio);
+  FindingRows(rows, findings);
+  GainRows(rows, engine, trailerTags);
   TagRows(rows, engine, audio, trailer);
   TrailerTagRows(rows, audio, trailerTags);
   FrameRows(rows, engine);

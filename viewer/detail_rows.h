@@ -6,6 +6,7 @@
 
 #include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/stream_report.h"
 
 namespace tagscope {
 
@@ -24,16 +25,21 @@ struct TDetailRow {
 
 // The captions of the group headings, in the order the groups appear.
 inline constexpr const char* kDetailsAudio = "Audio";
+inline constexpr const char* kDetailsGain = "ReplayGain";
+inline constexpr const char* kDetailsFindings = "Findings";
 inline constexpr const char* kDetailsTag = "Tag";
 inline constexpr const char* kDetailsFrames = "Frames";
 
-// The rows of the page, all as UTF-8: the audio facts, what the tag is (version, size,
-// padding, flags, how its read went, the ID3v1 trailer's fields, the other trailers behind the
-// audio, with the items of `trailerTags` where given) and every frame the other pages do not
-// show, in tag order. Reads nothing but what the engine already holds and what is handed in.
+// The rows of the page, all as UTF-8: the audio facts, the ReplayGain values (of the tag, and
+// of the APE tag in `trailerTags`) and the `findings` of the stream, each group only where it
+// holds any, what the tag is (version, size, padding, flags, how its read went, the ID3v1
+// trailer's fields, the other trailers behind the audio, with the items of `trailerTags` where
+// given) and every frame the other pages do not show, in tag order. Reads nothing but what the
+// engine already holds and what is handed in.
 std::vector<TDetailRow> DetailRows(const TID3Engine& engine, const TMpegAudioProperties& audio,
                                    const std::optional<TID3v1Trailer>& trailer,
-                                   const TTrailerTags* trailerTags = nullptr);
+                                   const TTrailerTags* trailerTags = nullptr,
+                                   const std::vector<TStreamFinding>& findings = {});
 
 // A length in seconds as minutes and seconds, "3:07" (rounded down; minutes past 59 go on).
 std::string MinutesSeconds(double seconds);

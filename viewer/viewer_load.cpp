@@ -135,8 +135,15 @@ void TViewerFrame::FillDetails() {
     trailers = ReadTrailerTags(*FTagEngine);
   } catch (const Exception&) {
   }
-  FDetailRows = DetailRows(*FTagEngine, FTagEngine->ReadAudio(), FTagEngine->ReadID3V1Trailer(),
-                           trailers ? &*trailers : nullptr);
+  const TMpegAudioProperties audio = FTagEngine->ReadAudio();
+  // What the file's start and end tell of damage, without walking the stream.
+  std::vector<TStreamFinding> findings;
+  try {
+    findings = QuickStreamFindings(*FTagEngine, audio, trailers ? *trailers : TTrailerTags());
+  } catch (const Exception&) {
+  }
+  FDetailRows = DetailRows(*FTagEngine, audio, FTagEngine->ReadID3V1Trailer(),
+                           trailers ? &*trailers : nullptr, findings);
   TUpdateScope update(*lvDetails);
   lvDetails->Clear();
   for (const TDetailRow& row : FDetailRows) {

@@ -7,11 +7,11 @@ _tagscope() {
     verb=
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            show|dump|check|repair|set|erase|pictures|decode|rename|fix-encoding) verb=${COMP_WORDS[i]}; break ;;
+            show|dump|check|repair|set|erase|pictures|decode|rename|fix-encoding|loudness) verb=${COMP_WORDS[i]}; break ;;
         esac
     done
     if [[ -z $verb ]]; then
-        COMPREPLY=($(compgen -W "show dump check repair set erase pictures decode rename fix-encoding --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "show dump check repair set erase pictures decode rename fix-encoding loudness --help --version" -- "$cur"))
         return
     fi
 
@@ -21,11 +21,11 @@ _tagscope() {
     local options
     case $verb in
         show) options="-r --recursive --v1-charset --help" ;;
-        dump) options="--full-seek --json --hash --binary --chapters --lrc -r --recursive --v1-charset --help" ;;
+        dump) options="--full-seek --json --hash --binary --chapters --lrc --lang --check -r --recursive --v1-charset --help" ;;
         check) options="--json -r --recursive --help" ;;
         repair) options="--dry-run --force -r --recursive -p --preserve-mtime --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
-        fix-encoding) options="-n --dry-run --from -r --recursive --force --help" ;;
+        fix-encoding) options="-n --dry-run --from -r --recursive --force -p --preserve-mtime --help" ;;
         pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;
         rename)
             options="-f --format -r --recursive --to --dry-run --help"
@@ -34,13 +34,15 @@ _tagscope() {
                 --to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
             esac ;;
         decode) options="--overwrite --help" ;;
+        loudness) options="--album --album-per-folder --sample-peak --rva2 --dry-run --json -r
+                --recursive -p --preserve-mtime --help" ;;
         set)
             options="--title --artist --album --track --genre --grouping --encoded-by
                 --subtitle --album-artist --disc --composer --bpm --year --text --rating --lyrics
                 --comment --lang --user-text --url --user-url
                 --picture --delete-picture --delete --id3v2.3 --id3v2.4 --value-from-file
                 --padding --footer --v1 --dry-run --force -r --recursive -p --preserve-mtime
-                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --help
+                --from-name --ape-to-id3 --chapters --delete-chapters --lrc --lrc-charset --help
                 --frame --ufid --play-count --volume --from-json"
             case $prev in
                 --delete-picture)

@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/audio/mpeg_vbr_header.h"
+#include "engine/audio/stream_walk.h"
 #include "engine/trailers/trailer_locator.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
@@ -17,10 +20,19 @@ namespace tagscope {
 namespace {
 
 constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
-constexpr size_t kWindow = 16 * 1024;
-constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
-constexpr int kScanFrames = 50;  // frames looked at when the stream gives no frame count
+constexpr size_t kWindow = 4 * 1024;       // a few frames; the first read of the file holds them
+constexpr int kRunFrames = 3;              // frame headers in a row that make a sync believable
+constexpr int kScanFrames = 24;            // frames looked at when the stream gives no frame count
 constexpr int64_t kScanBytes = 64 * 1024;
+// Frames sampled at the middle and the end, within so many bytes, to tell whether the bitrate
+// is constant.
+constexpr int kSampleFrames = 8;
+constexpr int64_t kSampleBytes = 6 * 1024;
+// The file's last bytes, which the look for trailers read: the end is sampled within them
+// where they hold enough of the audio.
+constexpr int64_t kEndBytes = 4096;
+constexpr int64_t kBytesPerSlack = 100;  // a header's byte count may be 1 % off the audio's
+constexpr double kRateSlack = 0.03;      // padding moves a frame's bitrate by up to this much
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
@@ -133,31 +145,97 @@ int64_t FindFirstFrame(TReadWindow& w, int64_t from, int64_t end, TMpegFrameHead
   return -1;
 }
 
-// The frames from pos on, as far as kScanFrames and kScanBytes reach.
+// Frames of the stream looked at in a row: how many, their bytes, their lowest and highest
+// bitrate (kbit/s).
 struct TScan {
   int64_t frames = 0;
   int64_t bytes = 0;
-  int bitrate = 0;  // kbit/s of the first frame scanned
-  bool oneBitrate = true;
+  int low = 0;
+  int high = 0;
   bool reachedEnd = false;
+  bool otherStream = false;  // a sample met frames of another stream, or none at all
+  // The average bitrates (bit/s) of the places sampled, summed, and how many places: each
+  // place counts alike, however many frames it gave.
+  double placeRates = 0;
+  int places = 0;
+
+  void Take(const TMpegFrameHeader& h) {
+    low = frames == 0 ? h.bitrate : std::min(low, h.bitrate);
+    high = std::max(high, h.bitrate);
+    ++frames;
+    bytes += h.frameLength;
+  }
+  // The average bitrate of the places sampled, for a stream of the kind of `h`.
+  double PlaceAverage(const TMpegFrameHeader& h) const;
+  void Join(const TScan& other, const TMpegFrameHeader& h) {
+    otherStream = otherStream || other.otherStream || other.frames == 0;
+    if (other.frames == 0) return;
+    placeRates += other.PlaceAverage(h);
+    ++places;
+    low = frames == 0 ? other.low : std::min(low, other.low);
+    high = std::max(high, other.high);
+    frames += other.frames;
+    bytes += other.bytes;
+  }
+  bool OneBitrate() const { return !otherStream && low == high; }
 };
 
-TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeader& first) {
+// The average bitrate (bit/s) of `frames` frames of the stream's kind in `bytes`.
+double AverageBitrate(const TMpegFrameHeader& h, int64_t bytes, int64_t frames) {
+  return bytes * 8.0 * h.sampleRate / (static_cast<double>(frames) * h.samplesPerFrame);
+}
+
+double TScan::PlaceAverage(const TMpegFrameHeader& h) const {
+  if (places > 0) return placeRates / places;
+  return frames > 0 ? AverageBitrate(h, bytes, frames) : h.bitrate * 1000.0;
+}
+
+// The frames from pos on, as far as `maxFrames` and kScanBytes reach.
+TScan ScanFrames(TReadWindow& w, int64_t pos, int64_t end, const TMpegFrameHeader& first,
+                 int maxFrames = kScanFrames) {
   TScan s;
-  while (s.frames < kScanFrames && s.bytes < kScanBytes) {
+  while (s.frames < maxFrames && s.bytes < kScanBytes) {
     TMpegFrameHeader h;
     if (end - pos < 4) {
       s.reachedEnd = true;
       break;
     }
     if (!HeaderAt(w.At(pos, 4), h) || !h.SameStream(first)) break;
-    if (s.frames == 0) s.bitrate = h.bitrate;
-    s.oneBitrate = s.oneBitrate && h.bitrate == s.bitrate;
-    ++s.frames;
-    s.bytes += h.frameLength;
+    s.Take(h);
     pos += h.frameLength;
   }
   return s;
+}
+
+// A few frames from the first run of frames that begins in the `bytes` from `from`, read on
+// their own. A run of another stream, or none, is noted.
+TScan SampleAt(TStream& stream, int64_t from, int64_t bytes, int64_t end,
+               const TMpegFrameHeader& first) {
+  TReadWindow w(stream, std::min(end, from + bytes));
+  TMpegFrameHeader h;
+  const int64_t pos = FindFirstFrame(w, from, end, h);
+  TScan s;
+  if (pos >= 0 && h.SameStream(first)) s = ScanFrames(w, pos, end, first, kSampleFrames);
+  s.otherStream = s.frames == 0;
+  return s;
+}
+
+// The frames sampled at the start (`start`, already scanned), the middle and the end of the
+// audio in [from, end) of a file of `size` bytes.
+TScan Sampled(TStream& stream, TScan start, int64_t from, int64_t end, int64_t size,
+              const TMpegFrameHeader& first) {
+  start.otherStream = start.frames == 0;
+  if (start.frames > 0) {
+    start.placeRates = start.PlaceAverage(first);
+    start.places = 1;
+  }
+  const int64_t middle = from + (end - from) / 2;
+  int64_t last = std::max(from, size - kEndBytes);
+  if (end - last < kEndBytes / 2) last = std::max(from, end - kSampleBytes);
+  if (middle > from + start.bytes)
+    start.Join(SampleAt(stream, middle, kSampleBytes, end, first), first);
+  if (last > from + start.bytes) start.Join(SampleAt(stream, last, end - last, end, first), first);
+  return start;
 }
 
 // A bitrate from counts a damaged header may hold: rounded, and kept within reason.
@@ -192,24 +270,46 @@ void FromHeaderCount(TMpegAudioProperties& p, const TVbrHeader& v, int audioBitr
   if (v.delay >= 0) p.gaplessDuration = std::max(0.0, samples - v.delay - v.padding) / h.sampleRate;
 }
 
-// Duration and bitrate from the frames themselves, when no header counts them.
-void FromScan(TMpegAudioProperties& p, const TScan& s, bool headerFrame) {
+// Duration and bitrate from the frames scanned to the audio's end.
+void FromScanToEnd(TMpegAudioProperties& p, const TScan& s) {
   const TMpegFrameHeader& h = p.first;
   if (p.bitrateMode == TBitrateMode::bmUnknown)
-    p.bitrateMode = s.oneBitrate ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
-  const double scannedSamples = static_cast<double>(s.frames) * h.samplesPerFrame;
-  p.bitrate = s.oneBitrate || scannedSamples <= 0
-                  ? (s.frames > 0 ? s.bitrate : h.bitrate) * 1000
-                  : Rounded(s.bytes * 8.0 * h.sampleRate / scannedSamples);
-  if (s.reachedEnd) {
-    p.frameCount = s.frames;
-    p.duration = scannedSamples / h.sampleRate;
-    p.durationSource = TDurationSource::dsCount;
-    return;
-  }
-  const int64_t audioBytes = p.audioEnd - p.firstFrameOffset - (headerFrame ? h.frameLength : 0);
+    p.bitrateMode = s.OneBitrate() ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
+  p.bitrate = s.OneBitrate() || s.frames == 0 ? (s.frames > 0 ? s.low : h.bitrate) * 1000
+                                              : Rounded(AverageBitrate(h, s.bytes, s.frames));
+  p.frameCount = s.frames;
+  p.duration = static_cast<double>(s.frames) * h.samplesPerFrame / h.sampleRate;
+  p.durationSource = TDurationSource::dsCount;
+}
+
+// Duration from the audio's bytes over the sampled frames' bitrate: where it varies, the mean
+// of the places sampled.
+void FromEstimate(TMpegAudioProperties& p, const TScan& s, int64_t audioBytes) {
+  const TMpegFrameHeader& h = p.first;
+  if (p.bitrateMode == TBitrateMode::bmUnknown)
+    p.bitrateMode = s.OneBitrate() ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
+  p.bitrate = s.OneBitrate() || s.frames == 0 ? (s.frames > 0 ? s.low : h.bitrate) * 1000
+                                              : Rounded(s.PlaceAverage(h));
+  p.frameCount = -1;
   p.duration = audioBytes * 8.0 / p.bitrate;
   p.durationSource = TDurationSource::dsEstimate;
+}
+
+// Duration and bitrate from every frame counted; false when the walk found none.
+bool FromCount(TMpegAudioProperties& p, const TStreamReport& r, const TVbrHeader& v,
+               const TScan& samples) {
+  const TMpegFrameHeader& h = p.first;
+  if (r.firstFrame < 0 || r.frames == 0 || r.duration <= 0) return false;
+  if (p.bitrateMode == TBitrateMode::bmUnknown)
+    p.bitrateMode = samples.OneBitrate() ? TBitrateMode::bmCBR : TBitrateMode::bmVBR;
+  const int64_t bytes = r.audioBytes - (v.kind.empty() ? 0 : h.frameLength);
+  p.bitrate = samples.OneBitrate() ? samples.low * 1000 : Rounded(bytes * 8.0 / r.duration);
+  p.frameCount = r.frames;
+  p.duration = r.duration;
+  p.durationSource = TDurationSource::dsCount;
+  if (v.delay >= 0)
+    p.gaplessDuration = std::max(0.0, r.duration - double(v.delay + v.padding) / h.sampleRate);
+  return true;
 }
 
 // The fewest bytes a frame of the stream can take: at its lowest bitrate, unpadded (less a
@@ -221,7 +321,10 @@ int64_t SmallestFrame(const TMpegFrameHeader& h) {
 }
 
 // Why the header's counts cannot be true of this file: more frames after the header than the
-// audio's bytes can hold, or more bytes than the whole file has. Empty when they can be.
+// audio's bytes can hold, more bytes than the whole file has, or other bytes than the audio
+// holds (a file cut short, or audio added after). Encoders differ on whether the count starts
+// at the header's frame or at the file's start, and stray bytes at the end are forgiven up to
+// a hundredth of the audio or a few frames. Empty when they can be true.
 std::string HeaderContradiction(const TMpegAudioProperties& p, const TVbrHeader& v,
                                 int64_t audioFrom, int64_t fileSize) {
   const int64_t audioBytes = std::max<int64_t>(p.audioEnd - audioFrom, 0);
@@ -232,12 +335,42 @@ std::string HeaderContradiction(const TMpegAudioProperties& p, const TVbrHeader&
   if (v.bytes > fileSize)
     return Format("the %s header counts %lld bytes, more than the file's %lld", v.kind.c_str(),
                   static_cast<long long>(v.bytes), static_cast<long long>(fileSize));
-  return {};
+  if (v.bytes <= 0) return {};
+  const int64_t stream = p.audioEnd - p.firstFrameOffset;
+  const int64_t slack = std::max<int64_t>(stream / kBytesPerSlack, 4 * p.first.frameLength);
+  const auto near = [&](int64_t bytes) { return std::abs(v.bytes - bytes) <= slack; };
+  if (near(stream) || near(audioBytes) || near(p.audioEnd)) return {};
+  return Format("the %s header counts %lld bytes, the audio holds %lld", v.kind.c_str(),
+                static_cast<long long>(v.bytes), static_cast<long long>(stream));
+}
+
+// Why the header's frame count cannot be true of the frames: the average bitrate it gives the
+// audio after the header lies outside what the sampled frames have (by more than their
+// padding). Empty when it can be.
+std::string RateContradiction(const TMpegAudioProperties& p, const TVbrHeader& v,
+                              int64_t audioBytes, const TScan& s) {
+  if (s.frames == 0 || v.frames <= 0) return {};
+  const double average = AverageBitrate(p.first, audioBytes, v.frames) / 1000;
+  if (average >= s.low * (1 - kRateSlack) && average <= s.high * (1 + kRateSlack)) return {};
+  return Format(
+      "the %s header counts %lld frames, an average of %.0f kbit/s for frames of %d "
+      "to %d kbit/s",
+      v.kind.c_str(), static_cast<long long>(v.frames), average, s.low, s.high);
+}
+
+// The lengths in doubt counted, within the bound; else estimated and marked.
+void CountOrEstimate(TStream& stream, TMpegAudioProperties& p, const TVbrHeader& v,
+                     const TScan& samples, int64_t audioFrom, int64_t countBound, int64_t from) {
+  if (p.audioEnd - from <= countBound &&
+      FromCount(p, CountStreamFrames(stream, from, p.audioEnd), v, samples))
+    return;
+  FromEstimate(p, samples, p.audioEnd - audioFrom);
+  p.durationInDoubt = true;
 }
 
 }  // namespace
 
-TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
+TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t countBound) {
   TMpegAudioProperties p;
   start = std::max<int64_t>(start, 0);
   const int64_t size = stream.Size();
@@ -260,16 +393,42 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start) {
   p.encoderPadding = v.padding;
   if (!v.kind.empty()) p.bitrateMode = ModeOfHeader(v);
   // A header frame carries no audio: the audio begins after it.
-  const bool headerFrame = !v.kind.empty();
-  const int64_t scanFrom = p.firstFrameOffset + (headerFrame ? h.frameLength : 0);
+  const int64_t scanFrom = p.firstFrameOffset + (v.kind.empty() ? 0 : h.frameLength);
+  const int64_t audioBytes = std::max<int64_t>(p.audioEnd - scanFrom, 0);
   if (v.frames > 0) p.vbrHeaderProblem = HeaderContradiction(p, v, scanFrom, size);
+  TMpegFrameHeader next;
+  const bool hasNext = HeaderAt(w.Peek(scanFrom, 4), next) && next.SameStream(h);
+  std::optional<TScan> samples;
   if (v.frames > 0 && p.vbrHeaderProblem.empty()) {
-    TMpegFrameHeader next;
-    const bool hasNext = HeaderAt(w.Peek(scanFrom, 4), next) && next.SameStream(h);
-    FromHeaderCount(p, v, hasNext ? next.bitrate : 0);
+    // A constant bitrate is checked against the frame after the header alone; other streams
+    // against frames sampled through the audio.
+    TScan rates;
+    if (p.bitrateMode == TBitrateMode::bmCBR && hasNext) {
+      rates.Take(next);
+    } else {
+      samples =
+          Sampled(stream, ScanFrames(w, scanFrom, p.audioEnd, h), scanFrom, p.audioEnd, size, h);
+      rates = *samples;
+    }
+    p.vbrHeaderProblem = RateContradiction(p, v, audioBytes, rates);
+    if (p.vbrHeaderProblem.empty()) {
+      FromHeaderCount(p, v, hasNext ? next.bitrate : 0);
+      return p;
+    }
+  }
+  if (!samples) {
+    const TScan first = ScanFrames(w, scanFrom, p.audioEnd, h);
+    if (first.reachedEnd) {
+      FromScanToEnd(p, first);
+      return p;
+    }
+    samples = Sampled(stream, first, scanFrom, p.audioEnd, size, h);
+  }
+  if (p.vbrHeaderProblem.empty() && samples->OneBitrate()) {
+    FromEstimate(p, *samples, audioBytes);
     return p;
   }
-  FromScan(p, ScanFrames(w, scanFrom, p.audioEnd, h), headerFrame);
+  CountOrEstimate(stream, p, v, *samples, scanFrom, countBound, from);
   return p;
 }
 

@@ -32,11 +32,7 @@ void ReadLameExtension(TByteReader& r, TVbrHeader& v) {
   const size_t at = r.Position();
   v.encoder = EncoderName(r.ViewAt(at, kEncoderSize));
   if (v.encoder.empty()) return;
-  v.lameOffset = at;
-  const std::string_view frame = r.ViewAt(0, at + kLameSize);
-  const auto stored = static_cast<uint16_t>(r.BEAt(at + kLameCrcAt, 2));
-  v.lameCrcWrong = stored != LameTagCrc(frame, at, TLameCrcKind::lcBefore) &&
-                   stored != LameTagCrc(frame, at, TLameCrcKind::lcFirst190);
+  v.lameOffset = static_cast<int64_t>(at);
   v.method = r.ByteAt(at + 9) & 15;
   // Two 12-bit counts after the name, method, lowpass, replay gain, flags and bitrate bytes.
   const uint64_t gapless = r.BEAt(at + 21, 3);
@@ -90,6 +86,14 @@ uint16_t Crc16(std::string_view bytes, uint16_t crc) {
       crc = static_cast<uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
   }
   return crc;
+}
+
+bool LameCrcMatches(std::string_view frame, size_t lame) {
+  const size_t at = lame + kLameCrcAt;
+  if (at + 2 > frame.size()) return true;
+  const auto stored = static_cast<uint16_t>(TByteReader(frame).BEAt(at, 2));
+  return LameTagCrc(frame, lame, TLameCrcKind::lcBefore) == stored ||
+         LameTagCrc(frame, lame, TLameCrcKind::lcFirst190) == stored;
 }
 
 uint16_t LameTagCrc(std::string_view frame, size_t lameOffset, TLameCrcKind kind) {

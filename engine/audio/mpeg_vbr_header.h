@@ -19,8 +19,7 @@ struct TVbrHeader {
   int method = -1;      // the LAME extension's bitrate method (1 CBR, 2 ABR, 3..6 VBR, ...)
   int delay = -1;       // samples of encoder delay and padding; -1 when not given
   int padding = -1;
-  size_t lameOffset = 0;      // where the LAME extension begins in the frame; 0 when none
-  bool lameCrcWrong = false;  // its checksum fits the frame's bytes by neither convention
+  int64_t lameOffset = -1;  // where the LAME extension begins in the frame; -1 when none
 };
 
 // The size of a layer III frame's side information, which a Xing header follows.
@@ -38,6 +37,9 @@ inline constexpr size_t kLameCrcAt = 34;
 inline constexpr size_t kLameCrcSpan = 190;
 enum class TLameCrcKind { lcBefore, lcFirst190 };
 uint16_t LameTagCrc(std::string_view frame, size_t lameOffset, TLameCrcKind kind);
+// Whether the checksum of the LAME extension at `lame` in the frame matches by either
+// convention (a frame too short to hold it has nothing to match).
+bool LameCrcMatches(std::string_view frame, size_t lame);
 
 // Looks for a VBR header in the bytes of a stream's first frame (from its header on, as many
 // as were read); reads nothing outside them.

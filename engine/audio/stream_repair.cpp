@@ -141,7 +141,7 @@ class TRepairPlanner {
   void PlanHeader() {
     const TStreamReport& r = P.report;
     const bool wrong = Has(r, Kind::sfHeaderFrameCount) || Has(r, Kind::sfHeaderByteCount) ||
-                       Has(r, Kind::sfLameTagCrc);
+                       Has(r, Kind::sfLameCrc);
     const bool vbrWithout = Has(r, Kind::sfVbrWithoutHeader);
     // The walk counts no junk and no frame cut short, so a header it finds right stays right
     // after the cuts. A file repaired anyway gets one, so that its length is read from it.
@@ -207,7 +207,7 @@ class TRepairPlanner {
         *at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0);
     if ((flags & 8) && r.HasAt(quality, 4)) c.quality = static_cast<uint32_t>(r.BEAt(quality, 4));
     const TVbrHeader v = ReadVbrHeader(old, h);
-    if (v.lameOffset == 0 || !r.HasAt(v.lameOffset, kLameExtensionSize)) return;
+    if (v.lameOffset < 0 || !r.HasAt(v.lameOffset, kLameExtensionSize)) return;
     c.lame = old.substr(v.lameOffset, kLameExtensionSize);
     const auto stored = static_cast<uint16_t>(r.BEAt(v.lameOffset + kLameCrcAt, 2));
     c.crcKind = stored == LameTagCrc(old, v.lameOffset, TLameCrcKind::lcBefore) &&

@@ -12,26 +12,42 @@
 
 namespace tagscope {
 
+namespace {
+
+// The room of the last window a thread closed, for its next one.
+thread_local std::string tSpareBlock;
+
+}  // namespace
+
+TForwardWindow::TForwardWindow(TStream& stream, int64_t end)
+    : FStream(stream), FEnd(end), FBytes(std::move(tSpareBlock)) {
+  tSpareBlock.clear();
+}
+
+TForwardWindow::~TForwardWindow() {
+  if (FBytes.size() > tSpareBlock.size()) tSpareBlock = std::move(FBytes);
+}
+
 std::string_view TForwardWindow::From(int64_t pos) {
-  const int64_t held = FBase + static_cast<int64_t>(FBytes.size()) - pos;
+  const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
   if (pos < FBase || held < want) {
     FBase = pos;
     const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    FBytes.resize(static_cast<size_t>(count));
+    if (static_cast<int64_t>(FBytes.size()) < count) FBytes.resize(static_cast<size_t>(kBlock));
     const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FBytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-    if (got < count) FEnd = pos + std::max<int64_t>(got, 0);
+    FHeld = std::clamp<int64_t>(got, 0, count);
+    if (got < count) FEnd = pos + FHeld;
   }
-  if (pos >= FBase + static_cast<int64_t>(FBytes.size())) return {};
-  return std::string_view(FBytes).substr(static_cast<size_t>(pos - FBase));
+  if (pos >= FBase + FHeld) return {};
+  return std::string_view(FBytes.data(), static_cast<size_t>(FHeld))
+      .substr(static_cast<size_t>(pos - FBase));
 }
 
 void TForwardWindow::SetEnd(int64_t end) {
   FEnd = std::min(FEnd, end);
-  const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
-  FBytes.resize(static_cast<size_t>(held));
+  FHeld = std::clamp<int64_t>(FEnd - FBase, 0, FHeld);
 }
 
 namespace {
@@ -44,16 +60,50 @@ constexpr int kChainFrames = 3;  // frame headers in a row that make a sync beli
 constexpr size_t kMaxFindings = 256;
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
-constexpr int64_t kID3v1Size = 128;
 
 bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   if (bytes.size() < 4 || at > bytes.size() - 4) return false;
   return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
 }
 
+// The frame headers decoded last, by their four bytes: a stream repeats a few (its bitrates,
+// padded or not), and each header is looked at twice, as the frame that follows and as the
+// frame taken. Decodes what it does not hold.
+class THeaderMemo {
+ public:
+  bool At(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
+    const TMpegFrameHeader* found = Find(bytes, at);
+    if (found) h = *found;
+    return found != nullptr;
+  }
+  // The header held; valid until the next look.
+  const TMpegFrameHeader* Find(std::string_view bytes, size_t at) {
+    if (bytes.size() < 4 || at > bytes.size() - 4) return nullptr;
+    const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
+    for (const TSlot& slot : FSlots)
+      if (slot.held && slot.bits == bits) return &slot.header;
+    TMpegFrameHeader h;
+    if (!ParseMpegFrameHeader(bits, h)) return nullptr;
+    TSlot& slot = FSlots[FNext];
+    slot = {bits, h, true};
+    FNext = (FNext + 1) % kSlots;
+    return &slot.header;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  struct TSlot {
+    uint32_t bits = 0;
+    TMpegFrameHeader header;
+    bool held = false;
+  };
+  TSlot FSlots[kSlots];
+  size_t FNext = 0;
+};
+
 // The whole size of an ID3v2 tag whose header begins at `at` (footer included); 0 for none.
 int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
-  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize ||
+  if (bytes.size() < kTagHeaderSize || at > bytes.size() - kTagHeaderSize || bytes[at] != 'I' ||
       bytes.compare(at, 3, "ID3") != 0)
     return 0;
   const TByteReader r(bytes.substr(at, kTagHeaderSize));
@@ -62,20 +112,36 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
   return kTagHeaderSize * (footer ? 2 : 1) + static_cast<int64_t>(r.SyncSafeAt(6, 4));
 }
 
-std::string Bytes(int64_t n) {
-  return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
+// --- checksums ---
+
+// CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
+uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
+  for (const char c : bytes) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
+    for (int i = 0; i < 8; ++i)
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
+  }
+  return crc;
 }
 
-const char* TrailerName(TTrailerKind kind) {
-  switch (kind) {
-    case TTrailerKind::tkApe:
-      return "APEv2 tag";
-    case TTrailerKind::tkLyrics3:
-      return "Lyrics3 block";
-    case TTrailerKind::tkID3v1:
-      break;
-  }
-  return "ID3v1 trailer";
+// Encoders whose LAME extension carries a checksum: LAME itself and the libraries around it.
+bool SumsLameExtension(const std::string& encoder) {
+  for (const char* name : {"LAME", "L3.", "Lavc", "Lavf"})
+    if (encoder.rfind(name, 0) == 0) return true;
+  return false;
+}
+
+// Whether a Layer III frame that carries a checksum (right after its header) matches it: the
+// sum of the header's last two bytes and the side information.
+bool FrameCrcMatches(std::string_view frame, const TMpegFrameHeader& h) {
+  const size_t side = SideInfoSize(h);
+  if (frame.size() < 6 + side) return true;
+  const uint16_t crc = FrameCrc16(frame.substr(6, side), FrameCrc16(frame.substr(2, 2)));
+  return crc == TByteReader(frame).BEAt(4, 2);
+}
+
+std::string Bytes(int64_t n) {
+  return Format("%lld byte%s", static_cast<long long>(n), n == 1 ? "" : "s");
 }
 
 class TStreamWalker {
@@ -87,8 +153,16 @@ class TStreamWalker {
         FStart(start),
         FVisit(visit) {}
 
+  // Counts only, between bounds already located: no findings are kept.
+  void CountWithin(int64_t audioStart, int64_t audioEnd) {
+    FCountOnly = true;
+    R.audioStart = std::clamp<int64_t>(audioStart, 0, FSize);
+    R.audioEnd = std::clamp<int64_t>(audioEnd, R.audioStart, FSize);
+    FWindow.SetEnd(R.audioEnd);
+  }
+
   TStreamReport Run() {
-    LocateBounds();
+    if (!FCountOnly) LocateBounds();
     int64_t pos = R.audioStart;
     while (pos < End()) pos = Step(pos);
     // A stream that ended early ends the audio there.
@@ -114,7 +188,7 @@ class TStreamWalker {
     for (const TTrailerBlock& b : trailers.blocks)
       if (!b.Proven())
         Add(b.place.Offset, b.place.Size, Kind::sfDamagedTrailer, kDamage,
-            Format("damaged %s (%s)", TrailerName(b.kind), b.damage.c_str()));
+            DamagedTrailerText(b.kind, b.damage));
     const TTrailerBlock* v1 = trailers.Find(TTrailerKind::tkID3v1);
     if (v1 && v1->Proven() && v1->place.Offset == R.audioEnd) LookForSecondID3v1();
     FWindow.SetEnd(R.audioEnd);
@@ -125,8 +199,8 @@ class TStreamWalker {
     const int64_t at = R.audioEnd - kID3v1Size;
     if (at < R.audioStart) return;
     char tag[3] = {};
-    if (FStream.ReadAt(at, tag, 3) != 3 || std::string_view(tag, 3) != "TAG") return;
-    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, "a second ID3v1 trailer");
+    if (FStream.ReadAt(at, tag, 3) != 3 || !BeginsID3v1(std::string_view(tag, 3))) return;
+    Add(at, kID3v1Size, Kind::sfSecondID3v1, kDamage, kSecondID3v1Text);
     R.audioEnd = at;
   }
 
@@ -135,13 +209,13 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
-    if (const int64_t tag = TagAt(view, 0, pos)) {
+    if (const int64_t tag = view[0] == 'I' ? TagAt(view, 0, pos) : 0) {
       Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
           "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
       return pos + tag;
     }
     TMpegFrameHeader h;
-    const bool header = HeaderAt(view, 0, h);
+    const bool header = FHeaders.At(view, 0, h);
     // A frame that goes on from the last one's stream; another stream must begin a chain.
     const bool inSync = header && R.firstFrame >= 0 && h.SameStream(FLast);
     if (!inSync && !(header && ChainAt(view, pos, h))) return Resync(pos);
@@ -160,6 +234,7 @@ class TStreamWalker {
       }
     }
     if (R.firstFrame < 0) Begin(pos, view, h);
+    if (!FCountOnly) CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
   }
@@ -171,7 +246,7 @@ class TStreamWalker {
     for (int i = 1; i < kChainFrames; ++i) {
       if (pos + next == End()) return true;
       TMpegFrameHeader h;
-      if (pos + next > End() || !HeaderAt(view, static_cast<size_t>(next), h) ||
+      if (pos + next > End() || !FHeaders.At(view, static_cast<size_t>(next), h) ||
           !h.SameStream(first))
         return false;
       next += h.frameLength;
@@ -230,9 +305,9 @@ class TStreamWalker {
   // Whether the frame at pos (at the view's start) is followed by one of its stream, or by the
   // audio's end.
   bool FollowedAt(std::string_view view, int64_t pos, const TMpegFrameHeader& h) const {
-    TMpegFrameHeader next;
     if (pos + h.frameLength == End()) return true;
-    return HeaderAt(view, static_cast<size_t>(h.frameLength), next) && next.SameStream(h);
+    const TMpegFrameHeader* next = FHeaders.Find(view, static_cast<size_t>(h.frameLength));
+    return next && next->SameStream(h);
   }
 
   // The first place in the `length` bytes after pos (at the view's start; pos itself left out)
@@ -251,7 +326,7 @@ class TStreamWalker {
 
   bool Believable(std::string_view view, int64_t pos) const {
     TMpegFrameHeader h;
-    return HeaderAt(view, 0, h) && ChainAt(view, pos, h);
+    return FHeaders.At(view, 0, h) && ChainAt(view, pos, h);
   }
 
   void NoteSkipped(int64_t from, int64_t to, bool zeros, bool framesFollow) {
@@ -280,8 +355,23 @@ class TStreamWalker {
   void Begin(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
     R.firstFrame = pos;
     FFirst = h;
-    FVbr = ReadVbrHeader(view.substr(0, static_cast<size_t>(h.frameLength)), h);
+    const std::string_view frame = view.substr(0, static_cast<size_t>(h.frameLength));
+    FVbr = ReadVbrHeader(frame, h);
     R.vbrHeader = FVbr.kind;
+    if (FVbr.lameOffset >= 0 && SumsLameExtension(FVbr.encoder) &&
+        !LameCrcMatches(frame, static_cast<size_t>(FVbr.lameOffset)))
+      Add(pos + FVbr.lameOffset + kLameCrcAt, 2, Kind::sfLameCrc, kDamage,
+          "the LAME extension's checksum does not match its frame");
+  }
+
+  // A Layer III frame's checksum, where it carries one. The VBR header's frame is left out: its
+  // side information stands in for no audio.
+  void CheckFrameCrc(int64_t pos, std::string_view view, const TMpegFrameHeader& h) {
+    if (h.layer != 3 || !h.crc || (pos == R.firstFrame && !FVbr.kind.empty())) return;
+    if (FrameCrcMatches(view.substr(0, static_cast<size_t>(h.frameLength)), h)) return;
+    if (FBadCrcs++ == 0)
+      Add(pos, h.frameLength, Kind::sfFrameCrc, kDamage,
+          "a frame whose checksum does not match its side information");
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
@@ -320,7 +410,10 @@ class TStreamWalker {
           "no MPEG audio frames");
     } else {
       R.duration = static_cast<double>(FSamples) / FFirst.sampleRate + FOtherSeconds;
-      CheckVbrHeader();
+      if (!FCountOnly) {
+        CheckVbrHeader();
+        NoteBadCrcs();
+      }
     }
     std::stable_sort(
         R.findings.begin(), R.findings.end(),
@@ -328,6 +421,17 @@ class TStreamWalker {
     if (FOmitted > 0)
       R.findings.push_back({R.audioEnd, 0, Kind::sfMoreFindings, FOmittedSeverity,
                             Format("%lld more findings", static_cast<long long>(FOmitted))});
+  }
+
+  // The first frame whose checksum is wrong stands for the others: how many there are.
+  void NoteBadCrcs() {
+    if (FBadCrcs < 2) return;
+    for (TStreamFinding& f : R.findings)
+      if (f.kind == Kind::sfFrameCrc)
+        f.text = Format(
+            "%lld frames whose checksums do not match their side information, the "
+            "first here",
+            static_cast<long long>(FBadCrcs));
   }
 
   void CheckVbrHeader() {
@@ -352,14 +456,11 @@ class TStreamWalker {
       Add(R.firstFrame, own, Kind::sfHeaderByteCount, kDamage,
           Format("the %s header counts %lld bytes, the stream holds %lld", kind,
                  static_cast<long long>(FVbr.bytes), static_cast<long long>(R.audioBytes)));
-    // A player that checks it leaves the extension's encoder delay and padding unused.
-    if (FVbr.lameCrcWrong)
-      Add(R.firstFrame, own, Kind::sfLameTagCrc, kDamage,
-          Format("the checksum of the LAME tag in the %s header is wrong", kind));
   }
 
   // Keeps a finding; past kMaxFindings, counts it only: a file of noise has one at every turn.
   void Add(int64_t offset, int64_t length, Kind kind, TStreamSeverity severity, std::string text) {
+    if (FCountOnly) return;
     if (R.findings.size() < kMaxFindings) {
       R.findings.push_back({offset, std::max<int64_t>(length, 0), kind, severity, std::move(text)});
       return;
@@ -376,16 +477,26 @@ class TStreamWalker {
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
+  mutable THeaderMemo FHeaders;
   TVbrHeader FVbr;
   int64_t FSamples = 0;      // of the first frame's stream
   double FOtherSeconds = 0;  // of frames of other streams
   int FLowRate = 0, FHighRate = 0;
-  bool FMixed = false;  // the last frame taken was of another stream
+  bool FMixed = false;   // the last frame taken was of another stream
+  int64_t FBadCrcs = 0;  // frames whose checksums are wrong
   int64_t FOmitted = 0;
   TStreamSeverity FOmittedSeverity = kNote;
+  bool FCountOnly = false;
 };
 
 }  // namespace
+
+std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage) {
+  const char* name = kind == TTrailerKind::tkApe       ? "APEv2 tag"
+                     : kind == TTrailerKind::tkLyrics3 ? "Lyrics3 block"
+                                                       : "ID3v1 trailer";
+  return Format("damaged %s (%s)", name, damage.c_str());
+}
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
   return TStreamWalker(stream, start, TFrameVisitor()).Run();
@@ -393,6 +504,12 @@ TStreamReport WalkStream(TStream& stream, int64_t start) {
 
 TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& visit) {
   return TStreamWalker(stream, start, visit).Run();
+}
+
+TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd) {
+  TStreamWalker walker(stream, audioStart);
+  walker.CountWithin(audioStart, audioEnd);
+  return walker.Run();
 }
 
 const char* StreamFindingKindName(TStreamFindingKind kind) {
@@ -419,8 +536,10 @@ const char* StreamFindingKindName(TStreamFindingKind kind) {
       return "second-id3v1";
     case Kind::sfDamagedTrailer:
       return "damaged-trailer";
-    case Kind::sfLameTagCrc:
-      return "lame-tag-crc";
+    case Kind::sfLameCrc:
+      return "lame-crc";
+    case Kind::sfFrameCrc:
+      return "frame-crc";
     case Kind::sfMoreFindings:
       break;
   }

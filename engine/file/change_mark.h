@@ -10,11 +10,11 @@ namespace tagscope {
 class TBeside;
 
 // The mark a writer stores with the file itself (an extended attribute) while a journalled
-// change of it is under way: set and flushed before the first byte of the file changes, removed
-// once the change is flushed. It names the change (a random nonce, which its journal records
-// too) and where its journal stands, so that every name of the file, in any folder, sees the
-// change pending, a rename carries it, and a journal applies only to the change it was made
-// for. It is never copied onto another file.
+// change of it is under way: set before the first byte of the file changes (and flushed first
+// where the file has other names), removed once the change is flushed. It names the change (a
+// random nonce, which its journal records too) and where its journal stands, so that every name of
+// the file, in any folder, sees the change pending, a rename carries it, and a journal applies only
+// to the change it was made for. It is never copied onto another file.
 struct TChangeMark {
   // The attribute's name: in the namespace any user who may write the file may set.
   static constexpr const char* kAttribute = "user.tagscope.change";
@@ -33,6 +33,10 @@ struct TChangeMark {
   static TChangeMark For(const TBeside& place, bool located);
   // The absolute path of the folder of `place`, as a mark records it.
   static std::string FolderOf(const TBeside& place);
+  // Whether the mark is flushed before the change begins: a mark that names the journal's
+  // place, which the file's other names depend on to find it. A mark of a file of one name is
+  // a guide only (to a journal left under a name the file had), flushed with the change.
+  bool FlushedFirst() const { return !folder.empty(); }
   std::string Encode() const;
   // The mark an attribute's value holds; nullopt when it is none of a writer's.
   static std::optional<TChangeMark> Decode(const std::string& value);

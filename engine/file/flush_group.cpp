@@ -40,11 +40,21 @@ void TFlushGroup::SyncFolder(TFileSystem& files, const TFolder& folder) {
     }
     lock.lock();
     state.flushing = false;
+    state.flushed = state.flushed || !error;
     round->error = error;
     round->finished = true;
     FDone.notify_all();
   }
   if (round->error) std::rethrow_exception(round->error);
+}
+
+void TFlushGroup::SyncFolderOnce(TFileSystem& files, const TFolder& folder) {
+  {
+    std::lock_guard lock(FMutex);
+    const auto found = FFolders.find(folder.Path());
+    if (found != FFolders.end() && found->second.flushed) return;
+  }
+  SyncFolder(files, folder);
 }
 
 void TFlushGroup::SyncLater(TFileSystem& files, std::shared_ptr<const TFolder> folder) {

@@ -154,7 +154,10 @@ std::string Encode(const TRecord& r) {
     PutSums(out, r.newSums);
   }
   // Last, so that journals without it read as before.
-  if (!r.nonce.empty()) PutText(out, r.nonce);
+  if (!r.nonce.empty()) {
+    PutText(out, r.nonce);
+    out += r.markFlushed ? '1' : '0';
+  }
   Put(out, SumWithoutMark(out, out.size()), 4);
   return out;
 }
@@ -214,7 +217,9 @@ std::optional<TRecord> Decode(const std::string& bytes) {
   }
   if (!r.broken && r.at != body) {
     record.nonce = r.Text(kMaxNonce);
-    if (record.nonce.empty()) return std::nullopt;
+    const char flushed = static_cast<char>(r.Number(1));
+    if (record.nonce.empty() || (flushed != '0' && flushed != '1')) return std::nullopt;
+    record.markFlushed = flushed == '1';
   }
   if (r.broken || r.at != body) return std::nullopt;
   return record;

@@ -52,6 +52,9 @@ struct TRecord {
   // The nonce of the change's mark on the file (see TChangeMark); empty where the file system
   // keeps no marks, and in journals of earlier writers.
   std::string nonce;
+  // Whether the mark was flushed before the change began (a mark that names the journal's
+  // place): only then does a file without it tell that the change had not begun or had ended.
+  bool markFlushed = false;
 };
 
 uint32_t Checksum(const char* data, size_t size);

@@ -295,9 +295,9 @@ TTagJournal::TRecovery TRecoveryAt::Run() {
         "content)";
   if (FState.mark && record->nonce != FState.mark->nonce)
     return NotApplied("it is not the journal of the change marked on the file");
-  // The mark is set before the first byte changes and removed after the last flush: a file
+  // A mark flushed before the first byte changed is removed after the last flush: a file
   // without one was not in the middle of the change the journal records.
-  if (!FState.mark && FState.marksKept && !record->nonce.empty() && !FState.elsewhere) {
+  if (!FState.mark && FState.marksKept && record->markFlushed && !FState.elsewhere) {
     if (record->kind == journal::TKind::Copy &&
         (own.owner.empty() || own.owner == FPlace.Files().User()))
       FPlace.Remove(beside::TempName(FTarget, record->digits));
@@ -441,10 +441,10 @@ bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream
   const std::optional<std::string> identity = journal::IdentityOf(bytes);
   if (!identity || !SameIdentity(*identity, facts)) return false;
   if (marksKept) {
-    // A journal that records a change's nonce is pending only while the file carries the mark;
+    // A journal whose mark was flushed first is pending only while the file carries the mark;
     // one that does not check is shown as pending, for the next writer to set aside.
     const std::optional<journal::TRecord> record = journal::Decode(bytes);
-    if (record && !record->nonce.empty()) return false;
+    if (record && record->markFlushed) return false;
   }
   if (journalName) *journalName = name;
   return true;

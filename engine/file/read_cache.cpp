@@ -64,7 +64,14 @@ void TReadCache::Clear() {
 }
 
 int64_t TCachedReadStream::ReadAt(int64_t position, void* buffer, int64_t count) {
-  if (const TFileBytes* kept = FCache.Find(position, count)) {
+  const TFileBytes* kept = FCache.Find(position, count);
+  const int64_t size = Size();
+  const int64_t tail = std::max<int64_t>(size - kTail, 0);
+  if (!kept && position >= tail && count <= kTail) {
+    FCache.Read(FFile, size, tail, size - tail);
+    kept = FCache.Find(position, count);
+  }
+  if (kept) {
     const std::string_view view = kept->View(position, count);
     std::memcpy(buffer, view.data(), view.size());
     return static_cast<int64_t>(view.size());

@@ -49,10 +49,14 @@ class TReadCache {
 };
 
 // A file read through a cache: reads of kept bytes come from memory, the others from the file.
-// For reading only; writing raises.
+// A read within the file's last kTail bytes reads and keeps all of them: the audio facts, the
+// ID3v1 trailer and the blocks behind the audio each look there. For reading only; writing
+// raises.
 class TCachedReadStream : public TStream {
  public:
-  TCachedReadStream(TStream& file, const TReadCache& cache) : FFile(file), FCache(cache) {}
+  static constexpr int64_t kTail = 4096;
+
+  TCachedReadStream(TStream& file, TReadCache& cache) : FFile(file), FCache(cache) {}
   int64_t Read(void* buffer, int64_t count) override;
   int64_t ReadAt(int64_t position, void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
@@ -62,7 +66,7 @@ class TCachedReadStream : public TStream {
 
  private:
   TStream& FFile;
-  const TReadCache& FCache;
+  TReadCache& FCache;
   int64_t FPosition = 0;
 };
 

@@ -35,6 +35,28 @@ void Expect(bool holds, const char* invariant) {
 
 TTagFile::~TTagFile() = default;
 
+struct TTagFile::TChanging {
+  TTagFile& file;
+  explicit TChanging(TTagFile& f) : file(f) {
+    file.CheckState();
+    file.FState = TState::Changing;
+    file.FMayOverwrite = false;
+  }
+  ~TChanging() {
+    file.FState = TState::Writing;
+    file.FMayOverwrite = false;
+    file.CheckState();
+  }
+  TChanging(const TChanging&) = delete;
+  TChanging& operator=(const TChanging&) = delete;
+};
+
+void TTagFile::ExpectMayOverwrite() const {
+#ifndef NDEBUG
+  Expect(FState == TState::Changing && FMayOverwrite, "5 (a journal or the new content first)");
+#endif
+}
+
 void TTagFile::CheckState() const {
 #ifndef NDEBUG
   switch (FState) {
@@ -241,13 +263,15 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
   // A disk stores a sector of 512 bytes whole or not at all, and a process that is killed has
   // made a write within one page whole or not at all: a change within one such block is made
   // by one write, and needs no journal.
+  TChanging changing(*this);
   std::optional<TTagJournal> journal;
   std::optional<TChangeMark> mark;
   if (!change.JoinWithin(512)) {
     const std::string journalName = TTagJournal::NameFor(FPlace->Target(), true);
     mark = Mark();
     try {
-      journal.emplace(TTagJournal::ForUndo(*FPlace, file, change, Nonce(mark), Journals()));
+      journal.emplace(
+          TTagJournal::ForUndo(*FPlace, file, change, mark ? &*mark : nullptr, Journals()));
     } catch (const EFCreateError&) {
       Unmark(mark);
       if (FPlace->Taken(journalName)) return false;
@@ -256,23 +280,29 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
       Unmark(mark);
       throw;
     }
-    // The journal's name and the file's mark are durable before the file is touched. The
-    // journal's content was flushed once, the file is flushed once more after the change.
+    // The journal's name, and a mark other names depend on, are durable before the file is
+    // touched. The journal's content was flushed once, the file is flushed after the change.
     try {
       SyncFolder();
-      if (mark) file.Flush();
+      if (mark && mark->FlushedFirst()) file.Flush();
     } catch (...) {
       FPlace->Remove(journal->FileName());
       Unmark(mark);
       throw;
     }
+  } else {
+    // A journal of this file removed earlier (by a run stopped before it flushed the folder,
+    // or by the recovery at this open) must not come back after a power cut to roll this
+    // change back with the one it guarded: the folder's names are durable first.
+    SyncRemovals();
   }
-  FState = TState::Changing;
+  FMayOverwrite = true;
   TUndoStream undo(file);
   for (const TPendingWrites::TWrite& w : change.Writes()) undo.Know(w.offset, w.old);
   try {
     undo.ChangeOrRollBack(
         [&] {
+          ExpectMayOverwrite();
           change.Apply(undo);
           KeepModified(file);
           undo.Flush();
@@ -282,7 +312,6 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
         },
         "tag");
   } catch (...) {
-    FState = TState::Writing;
     // Rolled back: the journal would only put back what the file holds again. When putting
     // back failed, it stays for the next writer to finish the job.
     if (journal && undo.RolledBack()) {
@@ -291,20 +320,31 @@ bool TTagFile::ChangeInPlace(const std::function<void(TStream&)>& write) {
     }
     throw;
   }
-  FState = TState::Writing;
   if (journal) JournalRemoved();
   FOpened = FactsOf(file);
-  CheckState();
   return true;
 }
 
+void TTagFile::CutEnd(int64_t size) {
+  TChanging changing(*this);
+  TStream& file = *FStream;
+  KeepModified(file);  // whether the time can be kept, before anything is cut
+  SyncRemovals();
+  FMayOverwrite = true;
+  TUndoStream undo(file);
+  undo.ChangeOrRollBack(
+      [&] {
+        ExpectMayOverwrite();
+        undo.SetSize(size);
+        KeepModified(file);
+        undo.Flush();
+      },
+      "bytes");
+  FOpened = FactsOf(file);
+}
+
 void TTagFile::Replace(const std::function<void(TStream&)>& write) {
-  CheckState();
-  FState = TState::Changing;
-  struct TBackToWriting {
-    TState& state;
-    ~TBackToWriting() { state = TState::Writing; }
-  } back{FState};
+  TChanging changing(*this);
   FNotDurable.clear();
   TFileReplacement replacement(*FPlace);
   write(replacement.Stream());
@@ -359,10 +399,6 @@ void TTagFile::Unmark(const std::optional<TChangeMark>& mark) {
   }
 }
 
-std::string TTagFile::Nonce(const std::optional<TChangeMark>& mark) {
-  return mark ? mark->nonce : std::string();
-}
-
 void TTagFile::JournalRemoved() {
   // Until the folder's names are durable, a power cut can bring the journal back: with a
   // group, once its writes in the folder are done; else now.
@@ -403,6 +439,13 @@ void TTagFile::SyncFolder() {
     FPlace->Sync();
 }
 
+void TTagFile::SyncRemovals() {
+  if (!FRecoveryNote.empty() || !FFlushGroup)
+    SyncFolder();
+  else
+    FFlushGroup->SyncFolderOnce(*FFiles, FPlace->Folder());
+}
+
 void TTagFile::CopyBack(TFileReplacement& replacement) {
   // The new content is complete and on the disk; a journal names it, so that a copy cut short
   // is finished by the next writer rather than leaving the file half old, half new.
@@ -422,8 +465,8 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
         FName.c_str(), static_cast<unsigned long long>(FOpened.links)));
   std::optional<TTagJournal> journal;
   try {
-    journal.emplace(
-        TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(), Nonce(mark), Journals()));
+    journal.emplace(TTagJournal::ForCopy(*FPlace, file, source, replacement.Digits(),
+                                         mark ? &*mark : nullptr, Journals()));
   } catch (const EFCreateError&) {
     Unmark(mark);
     TFileFacts planted;
@@ -442,7 +485,7 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
     SyncFolder();
     // Whether the time can be kept is learnt before a byte of the file changes.
     KeepModified(file);
-    if (mark) file.Flush();
+    if (mark && mark->FlushedFirst()) file.Flush();
   } catch (...) {
     journal->Finish();
     Unmark(mark);
@@ -467,7 +510,9 @@ void TTagFile::CopyBack(TFileReplacement& replacement) {
   }
   // Past this point the file is only ever finished, never put back: a step that fails is tried
   // once more, and when it fails again the journal leaves the rest to the next writer.
+  FMayOverwrite = true;
   auto finish = [&] {
+    ExpectMayOverwrite();
     CopyContent(source, file, size);
     KeepModified(file);
     file.Flush();

@@ -34,7 +34,18 @@ class TFileReplacement;
 //   Changing  inside ChangeInPlace or Replace: a journal or a new file beside the file may
 //             exist; the state returns to Writing (or, when a step failed, stays Writing with
 //             the file old or new and its journal left for the next writer).
-// Invariants (checked in debug builds by CheckState):
+//
+//   Transitions:
+//
+//     Closed   --Open(read only)----------------------------------> Reading
+//     Closed   --Open(for writing): lock, recover a change cut short--> Writing
+//     Reading, Writing --Close------------------------------------> Closed
+//     Writing  --ChangeInPlace, Replace---------------------------> Changing
+//     Changing: its journal durable (or its new content flushed beside the file)
+//              --> the file's bytes may be overwritten (invariant 5)
+//     Changing --done, rolled back, or left to the next writer----> Writing
+//
+// Invariants (checked in debug builds by CheckState, and 5 where a byte is overwritten):
 //   1. Closed: no stream, no folder, no lock, no later reads.
 //   2. Reading: a stream; no folder and no lock held.
 //   3. Writing: a stream, a folder and a name in it, and the lock held on the stream.
@@ -42,8 +53,9 @@ class TFileReplacement;
 //      replaced (its identity noted in FOpened); every later name is taken in the folder.
 //   5. Changing: no byte of the file is written before a journal of the change is on the disk
 //      and marked, or the new content is complete and flushed beside it.
-//   6. Whatever is renamed over the name, the name led to the opened file just before, and
-//      nothing is renamed or deleted outside the folder.
+//   6. Whatever is renamed over the name, the name led to the opened file just before (as
+//      TFileReplacement::Commit makes sure), and nothing is renamed or deleted outside the
+//      folder (every name is taken through the TBeside of the folder).
 class TTagFile {
  public:
   TTagFile() = default;
@@ -100,6 +112,9 @@ class TTagFile {
   // When making the new name durable fails, the file stays new and the error waits for
   // RaiseNotDurable.
   void Replace(const std::function<void(TStream&)>& write);
+  // Cuts the file's end off at `size`: one change of its size, which the file takes whole or
+  // not at all, put back when it fails; no journal.
+  void CutEnd(int64_t size);
   // Raises, once, the error of the last Replace whose new name may not be on the disk; nothing
   // when there is none. Called once the change is accounted for.
   void RaiseNotDurable();
@@ -128,13 +143,14 @@ class TTagFile {
   void CheckState() const;
   // Makes the names in the file's folder durable, through the flush group when there is one.
   void SyncFolder();
+  // Makes the folder's earlier removals of this file's journals durable: once a group.
+  void SyncRemovals();
   // The journal files the writes of this file's group pass on; none without a group.
   TJournalPool* Journals() const;
   // Stores a new change's mark on the file; none where its file system keeps none.
   std::optional<TChangeMark> Mark();
   // Removes the mark of a change that did not begin; one that stays is the next writer's.
   void Unmark(const std::optional<TChangeMark>& mark);
-  static std::string Nonce(const std::optional<TChangeMark>& mark);
   // Makes a journal's removal durable, now or when the group's writes in the folder are done.
   void JournalRemoved();
 
@@ -144,6 +160,12 @@ class TTagFile {
   std::string FName;
   bool FReadOnly = false;
   TState FState = TState::Closed;
+  // Changing, past the point where the file's bytes may be overwritten (invariant 5).
+  bool FMayOverwrite = false;
+  // Holds the state at Changing for a scope, and checks it on every way out.
+  struct TChanging;
+  // In debug builds: stops the program unless a byte of the file may be overwritten now.
+  void ExpectMayOverwrite() const;
   std::unique_ptr<TBeside> FPlace;  // Writing: the folder and the file's name in it
   TFileFacts FOpened;               // Writing: the file the name led to
   TLockGuard FLock;                 // Writing: the exclusive lock on FStream

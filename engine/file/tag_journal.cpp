@@ -23,6 +23,12 @@ journal::TRecord Bound(TStream& file, journal::TKind kind) {
   return record;
 }
 
+void Note(journal::TRecord& record, const TChangeMark* mark) {
+  if (!mark) return;
+  record.nonce = mark->nonce;
+  record.markFlushed = mark->FlushedFirst();
+}
+
 // The checksums of each block of a stream's content.
 std::vector<uint32_t> BlockSums(TStream& stream, int64_t size) {
   std::vector<uint32_t> sums;
@@ -144,10 +150,10 @@ bool TTagJournal::GiveBack() {
 }
 
 TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
-                                 const std::string& nonce, TJournalPool* pool) {
+                                 const TChangeMark* mark, TJournalPool* pool) {
   TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Undo);
-  record.nonce = nonce;
+  Note(record, mark);
   record.sizeAfter = std::max(record.sizeBefore, change.Size());
   // Each write, apart from the others, with what it overwrites.
   change.KeepChangesOnly(journal::kMostRanges);
@@ -163,11 +169,11 @@ TTagJournal TTagJournal::ForUndo(const TBeside& place, TStream& file, TPendingWr
 }
 
 TTagJournal TTagJournal::ForCopy(const TBeside& place, TStream& file, TStream& source,
-                                 const std::string& digits, const std::string& nonce,
+                                 const std::string& digits, const TChangeMark* mark,
                                  TJournalPool* pool) {
   TTagJournal result(place, NameFor(place.Target(), true), pool);
   journal::TRecord record = Bound(file, journal::TKind::Copy);
-  record.nonce = nonce;
+  Note(record, mark);
   record.sizeAfter = source.Size();
   record.digits = digits;
   record.oldSums = BlockSums(file, record.sizeBefore);

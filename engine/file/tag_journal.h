@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/file/change_mark.h"
 #include "engine/file/file_facts.h"
 #include "tagscope/engine/file_system.h"
 
@@ -35,13 +36,13 @@ class TTagJournal {
   // Records the bytes `change` overwrites in `file` (open on the target of `place`, locked),
   // and what it writes there. With a pool, the journal is written into a file the pool kept,
   // and given back to it by Finish.
-  // `nonce`: the change's mark on the file (see TChangeMark), empty where none could be set.
+  // `mark`: the change's mark on the file (see TChangeMark), null where none could be set.
   static TTagJournal ForUndo(const TBeside& place, TStream& file, TPendingWrites& change,
-                             const std::string& nonce = {}, TJournalPool* pool = nullptr);
+                             const TChangeMark* mark = nullptr, TJournalPool* pool = nullptr);
   // Records that the complete new content stands in `source`, the target's new file with the
   // given digits (see beside::TempName), to be copied over `file`.
   static TTagJournal ForCopy(const TBeside& place, TStream& file, TStream& source,
-                             const std::string& digits, const std::string& nonce = {},
+                             const std::string& digits, const TChangeMark* mark = nullptr,
                              TJournalPool* pool = nullptr);
 
   // Removes the journal's name: the change is on the disk (the caller flushed the file), or was
@@ -62,11 +63,11 @@ class TTagJournal {
   //
   // Where the file carries a change's mark, the journal the mark names is the one looked at,
   // wherever it stands (beside another name of the file), it applies only when it records the
-  // mark's nonce, and the mark goes once the file is whole. Where the file system keeps marks
-  // and the file carries none, a journal that records a nonce is of a change that had not
-  // begun to touch the file or had ended: it is removed unapplied. Otherwise a journal applies
-  // by what the file holds: untouched or complete, it is removed; a mix of old and new is
-  // rolled back (a change in place) or completed (a copy).
+  // mark's nonce, and the mark goes once the file is whole. Where the file carries none, a
+  // journal whose mark was flushed before the change began (see TChangeMark::FlushedFirst) is
+  // of a change that had not begun to touch the file or had ended: it is removed unapplied.
+  // Otherwise a journal applies by what the file holds: untouched or complete, it is removed; a mix
+  // of old and new is rolled back (a change in place) or completed (a copy).
   static TRecovery Recover(const TBeside& place, TStream& file);
   // Whether a marked journal of `file` (open on `target`) stands beside it: a change was cut
   // short after it began to overwrite the file, which may be half old, half new until the

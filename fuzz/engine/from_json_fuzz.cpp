@@ -34,7 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tag.Header().SetVersionNumber(version);
     tag.Frames().Add().SetName("TIT2");
     cli::WriteJsonFrames(json, tag);
-    Check(tag.Frames().Count() == static_cast<int>(json.frames.size()));
+    // Frames of an ID3v2.2 dump converted for version 4 merge (dates, people) or go.
+    const bool converted = json.frameVersion && !json.version && *json.frameVersion != version;
+    Check(converted ? tag.Frames().Count() <= static_cast<int>(json.frames.size())
+                    : tag.Frames().Count() == static_cast<int>(json.frames.size()));
     TMemoryStream out;
     tag.WriteFrames(out);
     TID3Tag again;

@@ -107,6 +107,14 @@ class Ape(unittest.TestCase):
                                timeout=60).stdout.decode().splitlines()
         return lines[:-1]
 
+    def test_dump_names_the_blocks_in_the_order_stored(self):
+        for order, words in (((lyrics3v2(LYRICS), ape_tag(ITEMS)), "Lyrics3 APEv2 ID3v1"),
+                             ((ape_tag(ITEMS), lyrics3v2(LYRICS)), "APEv2 Lyrics3 ID3v1")):
+            with self.subTest(words=words):
+                path = self.make("order.mp3", b"".join(order) + V1)
+                self.assertIn("followed by " + words + "\n",
+                              self.tool("dump", path).stdout.decode())
+
     def test_read_against_taglib(self):
         path = self.make("read.mp3", lyrics3v2(LYRICS) + ape_tag(ITEMS) + V1)
         d = self.dump(path)

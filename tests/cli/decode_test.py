@@ -116,6 +116,8 @@ class DecodeTest(unittest.TestCase):
         result = decode(broken, self.path("broken.ppm"))
         self.assertEqual(result.returncode, 1)
         self.assertIn(b"PNG error: ", result.stderr)
+        self.assertIn(b".png", subprocess.run([TOOL, "decode", "--help"], capture_output=True,
+                                              timeout=60).stdout)
 
     def test_output_folder_that_does_not_exist(self):
         result = decode(self.gif, self.path("missing/out.ppm"))

@@ -8,6 +8,7 @@ import sys
 import tempfile
 import unittest
 import dump_schema
+import tool_run
 
 TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
 
@@ -22,7 +23,7 @@ FIELD_KEYS = ["title", "artist", "album", "genre", "year", "track", "encodedBy",
 
 
 def run(*args):
-    return subprocess.run([TOOL, "dump", *args], capture_output=True, timeout=60)
+    return tool_run.run("dump", *args)
 
 
 def dump_json(*args):
@@ -59,7 +60,7 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(len(objects), 1)
         o = objects[0]
         self.assertEqual(list(o), ["file", "active", "tag", "frames", "fields", "shown", "comments",
-                                   "pictures", "urls", "audio"])
+                                   "pictures", "urls", "audio", "replayGain", "findings"])
         self.assertTrue(o["active"])
         self.assertEqual(list(o["tag"]), TAG_KEYS)
         self.assertEqual(list(o["tag"]["extended"]), EXTENDED_KEYS)
@@ -131,6 +132,33 @@ class DumpTest(unittest.TestCase):
         self.assertIn("ID3v2.3.0 tag at offset 0", text)
         self.assertIn("Title: Example Song", text)
         self.assertIn("Link 0: Example home page http://www.example.com/", text)
+
+    def test_replay_gain_of_each_source_and_where_they_disagree(self):
+        with open(EXAMPLE, "rb") as f:
+            example = f.read()
+        audio = example[10 + int.from_bytes(bytes(b & 0x7F for b in example[6:10]), "big"):]
+        tag = v3_tag([(b"TXXX", b"\0replaygain_track_gain\0-7.23 dB"),
+                      (b"TXXX", b"\0REPLAYGAIN_TRACK_PEAK\x000.988553"),
+                      # master volume -3702/512 dB, a 16-bit peak of 32393
+                      (b"RVA2", b"track\0\x01\xf1\x8a\x10\x7e\x89"),
+                      (b"TXXX", b"\0REPLAYGAIN_ALBUM_GAIN\0-6.50 dB")])
+        item = b"-6.00 dB"
+        items = len(item).to_bytes(4, "little") + b"\0" * 4 + b"REPLAYGAIN_ALBUM_GAIN\0" + item
+        ape = items + b"APETAGEX" + (2000).to_bytes(4, "little") + \
+            (len(items) + 32).to_bytes(4, "little") + (1).to_bytes(4, "little") + b"\0" * 12
+        with TempFile(tag + audio + ape) as f:
+            _, objects = dump_json(f)
+            text = run(f).stdout.decode()
+        gain = objects[0]["replayGain"]
+        self.assertEqual(gain["id3"], {"trackGain": {"text": "-7.23 dB", "value": -7.23},
+                                       "trackPeak": {"text": "0.988553", "value": 0.988553},
+                                       "albumGain": {"text": "-6.50 dB", "value": -6.5}})
+        self.assertEqual(gain["rva2"]["trackGain"]["value"], -3702 / 512)
+        self.assertEqual(gain["rva2"]["trackPeak"]["value"], 32393 / 32768)
+        self.assertEqual(gain["ape"], {"albumGain": {"text": "-6.00 dB", "value": -6.0}})
+        self.assertEqual(objects[0]["findings"], [])
+        self.assertIn("ReplayGain:\n  Track gain: -7.23 dB, peak 0.988553\n"
+                      "  Album gain (ID3): -6.50 dB\n  Album gain (APE): -6.00 dB\n", text)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@ import sys
 import tempfile
 import unittest
 import dump_schema
+from tool_run import run
 
 try:
     from mutagen import id3
@@ -20,10 +21,6 @@ AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
 PNG = b"\x89PNG\r\n\x1a\n" + bytes(100)
 TRAILER = b"TAG" + b"Old title".ljust(30, b"\0") + bytes(93) + b"\x03\x11"
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 class Edits(unittest.TestCase):
@@ -65,6 +62,15 @@ class Edits(unittest.TestCase):
         for word in words:
             self.assertIn(word.encode(), result.stderr)
         self.assertEqual(self.contents(), before)
+
+    def test_deleted_chapters_leave_no_table_pointing_at_them(self):
+        self.tag_with(4, id3.TIT2(encoding=3, text="Song"),
+                      id3.CTOC(element_id="toc", flags=3, child_element_ids=["chp0", "sub"]),
+                      id3.CTOC(element_id="sub", flags=1, child_element_ids=["chp1"]),
+                      id3.CHAP(element_id="chp0", start_time=0, end_time=10),
+                      id3.CHAP(element_id="chp1", start_time=10, end_time=20))
+        tags = self.set("--delete", "CHAP")
+        self.assertEqual([f.FrameID for f in tags.values()], ["TIT2"])
 
     def test_pictures_added_replaced_and_removed(self):
         jpeg, png = self.put(JPEG, "cover.jpg"), self.put(PNG, "back:side.png")
@@ -128,6 +134,10 @@ class Edits(unittest.TestCase):
                 self.assertEqual(len(tags.getall("TXXX")), 1)
                 self.assertEqual(len(tags.getall("APIC")), 1)
         self.refused(["--user-url", "Home=http://x.example/€"], "%-escapes")
+        result = run("set", self.file, "--volume", "東京=1")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(b"ISO-8859-1", result.stderr)
+        self.assertNotIn(b"escapes", result.stderr)
 
     def test_genre_grouping_and_year_go_where_other_tools_read_them(self):
         tags = self.set("--genre", "Rock", "--grouping", "Live sets", "--year", "2004")
@@ -240,6 +250,56 @@ class Edits(unittest.TestCase):
         out = result.stdout.decode()
         for line in ("ID3v2.3", 'TIT2: "Old" -> "New"', 'TXXX: added "k" = "v"', "ID3v1"):
             self.assertIn(line, out)
+
+    def test_dry_run_shows_every_change_the_write_makes(self):
+        jpeg = self.put(JPEG, "a.jpg")
+        other = self.put(JPEG[:-3] + b"\x01\xff\xd9", "b.jpg")
+        self.set("--play-count", "5", "--rating", "me@x.org=100", "--ufid", "http://o=abc",
+                 "--text", "TPE1=A", "--text", "TPE1=B", "--lyrics", "=one\ntwo",
+                 "--picture", jpeg, "--id3v2.4")
+        cases = [
+            (["--play-count", "6"], "PCNT: 5 -> 6", lambda t: t["PCNT"].count == 6),
+            (["--rating", "me@x.org=101"], "rating 100 -> email \"me@x.org\", rating 101",
+             lambda t: t["POPM:me@x.org"].rating == 101),
+            (["--ufid", "http://o=abd"], 'data "abc" -> owner "http://o", data "abd"',
+             lambda t: t["UFID:http://o"].data == b"abd"),
+            (["--text", "TPE1=A", "--text", "TPE1=C"], 'TPE1: "A" / "B" -> "A" / "C"',
+             lambda t: t["TPE1"].text == ["A", "C"]),
+            (["--lyrics", "=one\nthree"], 'text "one\\ntwo" -> language',
+             lambda t: t["USLT::eng"].text == "one\nthree"),
+            (["--picture", other], "(other data of the same size)",
+             lambda t: t["APIC:"].data.endswith(b"\x01\xff\xd9")),
+            (["--padding", "7777"], " -> 7777 bytes", lambda t: True),
+        ]
+        for args, line, written in cases:
+            with self.subTest(args=args):
+                before = self.contents()
+                result = run("set", self.file, "--dry-run", *args)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertTrue(self.contents() == before)
+                out = result.stdout.decode()
+                self.assertIn(line, out)
+                self.assertNotIn("nothing", out)
+                self.assertTrue(written(self.set(*args)))
+                self.assertTrue(self.contents() != before)
+        self.assertIn("nothing", run("set", self.file, "--dry-run", "--play-count", "6")
+                      .stdout.decode())
+        # A file without a tag gets one, even of no frames.
+        self.put(AUDIO)
+        self.assertIn("tag: written", run("set", self.file, "--dry-run").stdout.decode())
+        # What a forced write drops of a tag not read in full.
+        frame = b"TIT2\x00\x00\x00\x03\x00\x00\x00ab"
+        self.put(b"ID3\x03\x00\x00\x00\x00\x00" + bytes([len(frame) + 11]) + frame +
+                 b"\x01\x02garbage!!" + AUDIO)
+        self.assertIn("dropped", run("set", self.file, "--dry-run", "--title", "ab")
+                      .stdout.decode())
+        # An ID3v2.2 tag is written as ID3v2.3, even when no text changes.
+        frame = b"TT2\x00\x00\x05\x00Same"
+        self.put(b"ID3\x02\x00\x00\x00\x00\x00" + bytes([len(frame) + 20]) + frame + bytes(20)
+                 + AUDIO)
+        out = run("set", self.file, "--dry-run", "--title", "Same").stdout.decode()
+        self.assertIn("ID3v2.2 -> ID3v2.3", out)
+        self.assertEqual(self.set("--title", "Same").version, (2, 3, 0))
 
     def test_conflicting_options_are_refused(self):
         self.set("--title", "Old")

@@ -15,6 +15,7 @@ import tempfile
 import unittest
 
 import dump_schema
+from tool_run import run
 
 try:
     import mutagen.id3 as id3
@@ -39,10 +40,6 @@ def raw_tag(frames, version=3):
     size = (lambda n: n.to_bytes(4, "big")) if version == 3 else sync_safe
     body = b"".join(fid.encode() + size(len(p)) + b"\0\0" + p for fid, p in frames)
     return bytes([0x49, 0x44, 0x33, version, 0, 0]) + sync_safe(len(body)) + body
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 class FileCase(unittest.TestCase):
@@ -530,10 +527,17 @@ class FromJsonTest(MutagenFramesTest):
                  (("POPM", "rating", 300), b"frames[%d].content.rating" % at["POPM"]),
                  (("POPM", "rating", "high"), b"frames[%d].content.rating" % at["POPM"]),
                  (("TIT2", "id", "tit2"), b"frames[%d].id" % at["TIT2"]),
-                 (("UFID", "data", {"size": 2}), b"frames[%d].content.data" % at["UFID"])]
+                 (("UFID", "data", {"size": 2}), b"frames[%d].content.data" % at["UFID"]),
+                 (("TIT2", "kind", "bogus"), b"frames[%d].kind" % at["TIT2"]),
+                 ("second TIT2", b"frames[%d].id: is TIT2 again" % len(at)),
+                 (json.dumps(good) + "\n" + json.dumps(good), b"the dumps of several files")]
         for change, message in cases:
             with self.subTest(change=change):
-                if isinstance(change, str):
+                if change == "second TIT2":
+                    doc = json.loads(json.dumps(good))
+                    doc["frames"].append(doc["frames"][at["TIT2"]])
+                    text = json.dumps(doc)
+                elif isinstance(change, str):
                     text = change
                 else:
                     doc = json.loads(json.dumps(good))

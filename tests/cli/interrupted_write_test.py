@@ -5,7 +5,6 @@ the audio untouched, nothing left beside the file."""
 import json
 import os
 import random
-import resource
 import signal
 import subprocess
 import sys
@@ -13,19 +12,13 @@ import tempfile
 import time
 import unittest
 import dump_schema
+from tool_run import run
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 13 + 5) % 253 for i in range(1_000_000))
 # Titles that fit the padding: one changes bytes within one block of the disk (one write, no
 # journal), the other spans blocks (journalled). The third outgrows the tag (a new file).
 SHORT, IN_PLACE, GROWN = "New", "New in place " + "n" * 500, "N" * 2000
-
-
-def run(*args, limit=None):
-    def limited():
-        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60,
-                          preexec_fn=limited if limit is not None else None)
 
 
 class InterruptedWrites(unittest.TestCase):

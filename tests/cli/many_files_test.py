@@ -14,14 +14,11 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from tool_run import run
 
 TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
 FRAME = b"\xff\xfb\x90\x64" + bytes(413)  # MPEG-1 layer III, 128 kbit/s, 44.1 kHz
 AUDIO = FRAME * 8
-
-
-def run(*args, timeout=60, prefix=()):
-    return subprocess.run([*prefix, TOOL, *args], capture_output=True, timeout=timeout)
 
 
 def held_back():

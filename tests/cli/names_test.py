@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from tool_run import run
 
 try:
     from mutagen import id3
@@ -21,10 +22,6 @@ if not shutil.which("ffmpeg"):
 
 TOOL = sys.argv[1]
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 def make_audio(path):
@@ -275,10 +272,21 @@ class Names(unittest.TestCase):
         self.ok("pictures", path, "--index", "1", "--output", out)
         with open(out, "rb") as f:
             self.assertEqual(f.read(), JPEG + b"\x04")
-        # Never replaced.
-        self.assertNotEqual(run("pictures", path, "--index", "0", "--output", out).returncode, 0)
+        # Replaced only with --overwrite, which the refusal names.
+        result = run("pictures", path, "--index", "0", "--output", out)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn(b"--overwrite", result.stderr)
         with open(out, "rb") as f:
             self.assertEqual(f.read(), JPEG + b"\x04")
+        self.ok("pictures", path, "--index", "0", "--output", out, "--overwrite")
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), JPEG + b"\x03")
+        # A picture not extracted is said to be written nowhere.
+        folder = os.path.join(self.root, "covers")
+        self.ok("pictures", path, "--extract", folder)
+        result = run("pictures", path, "--extract", folder)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertNotIn(b"written to", result.stdout)
 
     def test_version(self):
         self.assertRegex(self.ok("--version"), r"^tagscope \d+\.\d+\.\d+")

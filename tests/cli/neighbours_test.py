@@ -10,13 +10,10 @@ import sys
 import tempfile
 import time
 import unittest
+from tool_run import run
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(20000))
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=20)
 
 
 class Neighbours(unittest.TestCase):

@@ -115,7 +115,7 @@ class Repair(unittest.TestCase):
             "junk-before-first": (b"junk!" * 30 + audio, "junk", 0, True),
             "cut-short": (audio[:last[0] + last[1] // 2], "truncated-frame", last[2], True),
             "lying-header": (bytes(header), "header-frame-count", 0, True),
-            "lame-crc": (bytes(crc), "lame-tag-crc", 0, True),
+            "lame-crc": (bytes(crc), "lame-crc", 0, True),
             "no-header": (audio[at[1][0]:] + audio[:0], None, 0, False),
             "two-v1": (audio + OLD_V1, "second-id3v1", 0, True),
             "vbri-header": (vbri + audio[at[1][0]:], "header-frame-count", 0, False),

@@ -4,18 +4,14 @@
 argument leaving the file unchanged."""
 import json
 import os
-import subprocess
 import sys
 import tempfile
 import unittest
 import dump_schema
+from tool_run import run
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 class SetAndErase(unittest.TestCase):

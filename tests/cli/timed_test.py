@@ -5,11 +5,13 @@ line at fault, and the file left as it was.
 
 Usage: timed_test.py TOOL. Exit 77 when mutagen or ffmpeg is missing."""
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import tool_run
 
 try:
     from mutagen import id3
@@ -29,7 +31,7 @@ subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
 
 
 def run(*args, ok=True):
-    result = subprocess.run([TOOL, *args], capture_output=True, timeout=60)
+    result = tool_run.run(*args)
     if ok:
         assert result.returncode == 0, result.stderr.decode()
     return result
@@ -176,19 +178,84 @@ class Timed(unittest.TestCase):
                          "[00:00.00]one\n[%02d:%02d.%03d]two\n" % (ms // 60000, ms // 1000 % 60,
                                                                    ms % 1000))
 
-    def test_bad_lyrics_are_refused(self):
+    def test_stray_lines_are_passed_over_with_a_note(self):
         name = self.song()
-        for content, what in [("[ar:x]\n", "no line with a time stamp"),
-                              ("[00:01.00]a\nno stamp\n", "Line 2"),
-                              ("[00:1x.00]a\n", "Line 1"),
-                              ("[offset:soon]\n[00:01.00]a\n", "Line 1")]:
-            with self.subTest(content=content):
-                result = run("set", name, "--lrc", self.text(content), ok=False)
-                self.assertNotEqual(result.returncode, 0)
-                self.assertIn(what, result.stderr.decode())
+        result = run("set", name, "--lrc", self.text(
+            "[00:01.00]a\nno stamp\n[00:1x.00]b\n[offset:soon]\n[00:02.00]c\n"))
+        self.assertEqual(re.findall(r"line \d+:", result.stderr.decode()),
+                         ["line 2:", "line 3:", "line 4:"])
+        self.assertEqual(list(id3.ID3(name).getall("SYLT")[0].text), [("a", 1000), ("c", 2000)])
+        with open(name, "rb") as f:
+            before = f.read()
+        result = run("set", name, "--lrc", self.text("[ar:x]\nwords\n"), ok=False)
+        self.assertIn("no line with a time stamp", result.stderr.decode())
+        with open(name, "rb") as f:
+            self.assertEqual(f.read(), before)
         # The plain lyrics they write are those --lyrics would set.
         result = run("set", name, "--lrc", self.text("[00:01.00]a\n"), "--lyrics", "=y", ok=False)
         self.assertIn("both set", result.stderr.decode())
+
+    def test_lyrics_files_in_the_character_sets_of_old_players(self):
+        lines = {"cp1251": ["Группа крови на рукаве", "Мой порядковый номер"],
+                 "gbk": ["窗外的麻雀在电线杆上多嘴", "你说这一句很有夏天的感觉"],
+                 "shift_jis": ["群青日和の歌詞です", "新宿は豪雨"],
+                 "utf-16": ["Grüße [Chorus]", "東京"]}
+        for charset, texts in lines.items():
+            with self.subTest(charset=charset):
+                name = self.song()
+                lrc = os.path.join(self.folder.name, charset + ".lrc")
+                with open(lrc, "wb") as f:
+                    f.write("".join("[00:0%d.00]%s\r\n" % (i + 1, t)
+                                    for i, t in enumerate(texts)).encode(charset))
+                run("set", name, "--lrc", lrc)
+                self.assertEqual(list(id3.ID3(name).getall("SYLT")[0].text),
+                                 [(t, (i + 1) * 1000) for i, t in enumerate(texts)])
+        # A set named is used; one the bytes do not fit is refused.
+        name = self.song()
+        lrc = os.path.join(self.folder.name, "named.lrc")
+        with open(lrc, "wb") as f:
+            f.write("[00:01.00]Кино\n".encode("koi8-r"))
+        run("set", name, "--lrc", lrc, "--lrc-charset", "KOI8-R")
+        self.assertEqual(list(id3.ID3(name).getall("SYLT")[0].text), [("Кино", 1000)])
+        with open(lrc, "wb") as f:
+            f.write(b"[00:01.00]\x98\n")
+        self.assertNotEqual(run("set", name, "--lrc", lrc, "--lrc-charset", "CP1251",
+                                ok=False).returncode, 0)
+
+    def test_word_stamps_become_syllables_and_come_back(self):
+        lrc = ("[offset:+100]\n[00:01.00][Chorus] la la\n"
+               "[00:02.00]<00:02.00>Strang<00:02.50>ers<00:03.00> in the <00:03.40>\n")
+        name = self.song()
+        run("set", name, "--lrc", self.text(lrc))
+        tags = id3.ID3(name)
+        self.assertEqual(list(tags.getall("SYLT")[0].text),
+                         [("[Chorus] la la", 900), ("\nStrang", 1900), ("ers", 2400),
+                          (" in the", 2900)])
+        self.assertEqual(tags.getall("USLT")[0].text, "[Chorus] la la\nStrangers in the")
+        self.assertEqual(run("dump", "--lrc", name).stdout.decode(),
+                         "[00:00.90][Chorus] la la\n[00:01.90]Strang<00:02.40>ers<00:02.90> in the\n")
+
+    def test_dump_of_syllables_and_of_several_languages(self):
+        name = self.song()
+        tags = id3.ID3(name)
+        tags.add(id3.SYLT(encoding=3, lang="eng", format=2, type=1, desc="",
+                          text=[("Strang", 0), ("ers", 500), (" in", 900), ("\nthe", 1500),
+                                (" night", 2000)]))
+        tags.add(id3.SYLT(encoding=3, lang="deu", format=2, type=1, desc="",
+                          text=[("Fremde", 0), ("in der Nacht", 1500)]))
+        tags.save()
+        # mutagen writes the German first: it is shown, with a note of the other.
+        result = run("dump", "--lrc", name)
+        self.assertEqual(result.stdout.decode(), "[00:00.00]Fremde\n[00:01.50]in der Nacht\n")
+        self.assertIn("deu, eng", result.stderr.decode())
+        result = run("dump", "--lrc", "--lang", "eng", name)
+        self.assertEqual(result.stdout.decode(),
+                         "[00:00.00]Strang<00:00.50>ers<00:00.90> in\n"
+                         "[00:01.50]the<00:02.00> night\n")
+        self.assertEqual(result.stderr.decode(), "")
+        result = run("dump", "--lrc", "--lang", "fra", name)
+        self.assertEqual(result.stdout.decode(), "")
+        self.assertIn("no lyrics in fra", result.stderr.decode())
 
 
 if __name__ == "__main__":

@@ -6,7 +6,6 @@ reach the terminal, a header's counts the file cannot hold shown as its length, 
 that stop without a word or list a folder twice. Everything is made in the test's own folder."""
 import os
 import random
-import resource
 import shutil
 import signal
 import struct
@@ -17,6 +16,7 @@ import time
 import unittest
 
 import dump_schema
+import tool_run
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(20000))
@@ -26,10 +26,7 @@ GIF = (b"GIF89a\x03\x00\x02\x00\x81\x00\x00" + bytes([255, 0, 0, 0, 255, 0, 0, 0
 
 
 def run(*args, limit=None):
-    def limited():
-        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=120,
-                          preexec_fn=limited if limit is not None else None)
+    return tool_run.run(*args, limit=limit, timeout=120)
 
 
 def syncsafe(n):

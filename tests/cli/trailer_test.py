@@ -110,6 +110,35 @@ class Trailer(unittest.TestCase):
         self.assertEqual(tags["TCON"].genres, ["Rock"])
         self.assertNotIn("TIT1", tags)
 
+    def test_an_imported_trailer_is_written_as_other_taggers_write_it(self):
+        # The year where the version keeps it, no frame for an empty field or track 0, the
+        # comment in "eng" without a description; a comment the edit sets replaces it.
+        def trailer(album, comment, track):
+            t = bytearray(128)
+            t[0:3], t[3:7], t[63:63 + len(album)] = b"TAG", b"Song", album
+            t[93:97], t[97:97 + len(comment)], t[126], t[127] = b"1999", comment, track, 255
+            return bytes(t)
+        cases = [([], b"", b"", 0, {"TIT2": ["Song"], "TDRC": ["1999"], "TPE1": ["X"]}),
+                 (["--id3v2.3"], b"Album", b"nice", 5,
+                  {"TIT2": ["Song"], "TYER": ["1999"], "TPE1": ["X"], "TALB": ["Album"],
+                   "TRCK": ["5"], "COMM": ("eng", "", ["nice"])}),
+                 (["--comment", "=new"], b"", b"old", 0,
+                  {"TIT2": ["Song"], "TDRC": ["1999"], "TPE1": ["X"],
+                   "COMM": ("eng", "", ["new"])})]
+        for index, (options, album, comment, track, expected) in enumerate(cases):
+            with self.subTest(options=options):
+                name = os.path.join(self.folder.name, f"v1only{index}.mp3")
+                with open(name, "wb") as f:
+                    f.write(AUDIO + trailer(album, comment, track))
+                subprocess.run([TOOL, "set", name, "--artist", "X", *options], check=True,
+                               capture_output=True, timeout=60)
+                tags = id3.ID3()
+                tags.load(name, translate=False, load_v1=False)
+                got = {f.FrameID: (f.lang, f.desc, f.text) if f.FrameID == "COMM"
+                       else [str(t) for t in f.text] for f in tags.values()}
+                self.assertEqual(got, expected)
+                self.assertEqual(len(tags.getall("COMM")), 1 if "COMM" in expected else 0)
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -4,21 +4,17 @@ that mutagen or other writers made read back in full in `dump` and `show`, and t
 terminal as UTF-8 with control characters escaped."""
 import json
 import os
-import subprocess
 import sys
 import tempfile
 import unittest
 
 from mutagen.id3 import ID3, TIT2, TPE1, COMM
 import dump_schema
+from tool_run import run
 
 TOOL = sys.argv[1]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
 SCRIPTS = ["Кино — Группа крови", "Οδύσσεια", "日本語のタイトル", "Song 🎵😀 end"]
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=60)
 
 
 def sync_safe(v):

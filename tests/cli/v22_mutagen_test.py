@@ -167,6 +167,33 @@ class Version22Test(unittest.TestCase):
         self.assertEqual([p.mime for p in tags.getall("APIC")], ["image/jpeg", "image/png"])
         self.assertEqual(tags.getall("LINK")[0].frameid, "TIT2")
 
+    def test_a_dump_copied_into_a_version_4_tag_is_converted(self):
+        # A comment whose text ends in its terminator, which version 4 reads as a second value.
+        self.file.write_bytes(tag(FRAMES + UNCONVERTIBLE + [("COM", b"\0eng" + b"T\0" + b"1\0")])
+                              + AUDIO * 4)
+        dumped = subprocess.run([TAGSCOPE, "dump", "--json", "--binary", str(self.file)],
+                                capture_output=True, check=True).stdout
+        target = self.folder / "v24.mp3"
+        target.write_bytes(b"ID3\x04\0\0\0\0\x0bTIT2\0\0\0\x01\0\0\0" + AUDIO * 4)
+        before = target.read_bytes()
+        out = subprocess.run([TAGSCOPE, "set", str(target), "--from-json", "-"], input=dumped,
+                             capture_output=True)
+        self.assertEqual(out.returncode, 1)
+        self.assertIn(b"CRM", out.stderr)
+        self.assertEqual(target.read_bytes(), before)
+        out = subprocess.run([TAGSCOPE, "set", str(target), "--from-json", "-", "--force"],
+                             input=dumped, capture_output=True)
+        self.assertEqual(out.returncode, 0, out.stderr)
+        for dropped in (b"CRM", b"RVAD", b"EQUA", b"TSIZ", b"TRDA"):
+            self.assertIn(dropped, out.stderr)
+        tags = ID3(str(target), translate=False)
+        self.assertEqual(tags.version, (2, 4, 0))
+        self.assertFalse({"TYER", "TDAT", "TIME", "TORY", "IPLS", "RVAD", "TRDA", "TSIZ"}
+                         & {f.FrameID for f in tags.values()})
+        self.assertEqual((str(tags["TDRC"]), str(tags["TDOR"])), ("1999-06-01 12:30", "1970"))
+        self.assertEqual(tags.getall("TIPL")[0].people, [["role", "name"]])
+        self.assertEqual(tags["COMM:T:eng"].text, ["1"])
+
 
 if __name__ == "__main__":
     TAGSCOPE = sys.argv.pop(1)

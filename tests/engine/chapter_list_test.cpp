@@ -70,5 +70,54 @@ TEST(LrcTest, StampsOffsetsAndOrder) {
   EXPECT_EQ(FormatLrc(lines), "[00:00.00]a\n[00:00.00]\n[00:58.999]a\n[01:01.50]b\n");
 }
 
+TEST(LrcTest, BracketsAfterTimesAreTextAndStrayLinesArePassedOver) {
+  std::vector<std::string> skipped;
+  const auto lines = ParseLrc(
+      "[00:01.00][Chorus] la la\nstray words\n[00:1x.00]bad\n[offset:soon]\n[00:02.00]b [x\n"
+      "[00:03.00]\xFF\r\n[00:04.00]\0\r[00:05.00]c"s,
+      &skipped);
+  EXPECT_EQ(lines,
+            (std::vector<TSyncedLine>{{1000, "[Chorus] la la"}, {2000, "b [x"}, {5000, "c"}}));
+  ASSERT_EQ(skipped.size(), 5u);
+  EXPECT_EQ(skipped[0].rfind("line 6: not UTF-8", 0), 0u);
+  EXPECT_EQ(skipped[1].rfind("line 7: holds a zero byte", 0), 0u);
+  EXPECT_EQ(skipped[2].rfind("line 2:", 0), 0u);
+  EXPECT_EQ(skipped[4].rfind("line 4:", 0), 0u);
+}
+
+TEST(LrcTest, WordStampsTimeTheWordsAndFollowTheOffset) {
+  // The offset moves word stamps too; a line sung twice keeps its pace; "<" of no stamp is text.
+  const auto lines = ParseLrc(
+      "[offset:+500]\n[00:25.00][01:00.00]<00:25.00>Some <00:25.50>words <00:26.00>\n"
+      "[00:30.00]plain <3\n");
+  EXPECT_EQ(lines, (std::vector<TSyncedLine>{{24'500, "Some "},
+                                             {25'000, "words"},
+                                             {29'500, "\nplain <3"},
+                                             {59'500, "\nSome "},
+                                             {60'000, "words"}}));
+  // Trailing blanks of a line go, the blanks between its words stay.
+  EXPECT_EQ(FormatLrc(ParseLrc("[00:01.00]Strang<00:01.50>ers<00:02.00> in the\n[00:03.00]x\n")),
+            "[00:01.00]Strang<00:01.50>ers<00:02.00> in the\n[00:03.00]x\n");
+  // One line of words still reads back as one line.
+  EXPECT_EQ(FormatLrc(ParseLrc("[00:01.00]a<00:02.00>b")), "[00:01.00]a<00:02.00>b\n");
+}
+
+TEST(LrcTest, SyllablesOfOtherTaggersMakeTheirLines) {
+  // Breaks before lines, or after them, as taggers write syllables.
+  for (const auto& syllables :
+       {std::vector<TSyncedLine>{{0, "Strang"}, {500, "ers"}, {900, "\nin"}, {1200, " the"}},
+        std::vector<TSyncedLine>{{0, "Strang"}, {500, "ers\n"}, {900, "in"}, {1200, " the\n"}}})
+    EXPECT_EQ(FormatLrc(syllables), "[00:00.00]Strang<00:00.50>ers\n[00:00.90]in<00:01.20> the\n");
+}
+
+TEST(LrcTest, FilesInOtherCharacterSets) {
+  const std::string cyrillic = "\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8";  // CP1251
+  EXPECT_EQ(LrcTextToUtf8("[00:01.00]" + cyrillic, "CP1251"),
+            "[00:01.00]\u0413\u0440\u0443\u043f\u043f\u0430 \u043a\u0440\u043e\u0432\u0438");
+  EXPECT_EQ(LrcTextToUtf8("\xFF\xFE[\0a\0]\0"s), "[a]");
+  EXPECT_EQ(LrcTextToUtf8("\xEF\xBB\xBF[00:01]x", "CP1251"), "\xEF\xBB\xBF[00:01]x");
+  EXPECT_THROW(LrcTextToUtf8("[00:01]\x98", "CP1251"), EConvertError);
+}
+
 }  // namespace
 }  // namespace tagscope

@@ -70,6 +70,26 @@ TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
   EXPECT_EQ(e.Frames().Items(4).Name(), "COMM");
 }
 
+// A library user's write of an imported trailer puts the frames other taggers write: the
+// viewer's form of the import stays in memory until then.
+TEST(ID3v1Import, AWriteSettlesTheImport) {
+  Opened o(std::string(500, 'a') + Trailer("Song", "", "", "1999", "nice", 0, 17), false);
+  TID3Engine& e = o.engine;
+  EXPECT_EQ(e.Year(), "1999");
+  e.SetArtist("Band");
+  e.WriteTag();
+  Opened again(o.file.Contents());
+  std::vector<std::string> ids;
+  for (int i = 0; i < again.engine.Frames().Count(); ++i)
+    ids.push_back(again.engine.Frames().Items(i).Name());
+  EXPECT_EQ(ids, (std::vector<std::string>{"TPE1", "TIT2", "TDRC", "COMM", "TCON"}));
+  TID3Comment c;
+  ASSERT_TRUE(again.engine.GetComment(0, c));
+  EXPECT_EQ(std::make_tuple(c.Language, c.Description, c.Text),
+            std::make_tuple("eng"s, ""s, "nice"s));
+  EXPECT_FALSE(again.engine.ID3V1Imported());
+}
+
 TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   Opened g0(Trailer("", "", "", "", "", 0, 0));
   EXPECT_EQ(ShownGenre(g0.engine), "(0) Blues");

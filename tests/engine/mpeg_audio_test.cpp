@@ -80,12 +80,79 @@ TEST(MpegAudio, HeaderCountsTheFileCannotHoldAreNotTakenForItsLength) {
   p = Read(frames + Frames(4));
   EXPECT_EQ(p.frameCount, 4);
   EXPECT_EQ(p.vbrHeaderProblem, "the Xing header counts 1000000 bytes, more than the file's 2085");
-  // As many frames of the smallest size as the audio holds are believed.
+  // Frames the audio could hold at a lower bitrate than its frames have: counted too.
   frames.replace(44, 8, Be32(16) + Be32(5 * kFrame));
   p = Read(frames + Frames(4));
-  EXPECT_EQ(p.durationSource, TDurationSource::dsHeader);
-  EXPECT_EQ(p.frameCount, 16);
-  EXPECT_TRUE(p.vbrHeaderProblem.empty());
+  EXPECT_EQ(p.durationSource, TDurationSource::dsCount);
+  EXPECT_EQ(p.frameCount, 4);
+  EXPECT_EQ(p.vbrHeaderProblem,
+            "the Xing header counts 16 frames, an average of 32 kbit/s for frames of 128 to 128 "
+            "kbit/s");
+  frames.replace(44, 4, Be32(4));
+  EXPECT_EQ(Read(frames + Frames(4)).durationSource, TDurationSource::dsHeader);
+}
+
+// 256 kbit/s, 44.1 kHz: 835 bytes a frame.
+constexpr char kLoud[] = "\xFF\xFB\xD0\x64";
+constexpr int kLoudFrame = 835;
+
+std::string LoudFrames(int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += kLoud + std::string(kLoudFrame - 4, '\0');
+  return s;
+}
+
+std::string XingFrame(uint32_t frames, uint32_t bytes) {
+  std::string first = Frame();
+  first.replace(36, 16, "Xing" + Be32(3) + Be32(frames) + Be32(bytes));
+  return first;
+}
+
+struct TLengthCase {
+  const char* name;
+  std::string bytes;
+  int64_t countBound;
+  TDurationSource source;
+  int64_t frames;  // -1: estimated
+  bool inDoubt;
+};
+
+class Lengths : public testing::TestWithParam<TLengthCase> {};
+
+// Streams whose first frames say little about the rest: 200 loud frames, then 300 quiet ones,
+// and the same behind Xing headers that count more frames or bytes than there are.
+INSTANTIATE_TEST_SUITE_P(
+    MpegAudio, Lengths,
+    testing::Values(
+        TLengthCase{"VbrWithoutHeader", LoudFrames(200) + Frames(300), kDefaultCountBound,
+                    TDurationSource::dsCount, 500, false},
+        TLengthCase{"VbrPastTheBound", LoudFrames(200) + Frames(300), 100'000,
+                    TDurationSource::dsEstimate, -1, true},
+        TLengthCase{"CbrKeepsItsEstimate", Frames(500), kDefaultCountBound,
+                    TDurationSource::dsEstimate, -1, false},
+        TLengthCase{
+            "HeaderCountsTooManyFrames",
+            XingFrame(1000, 200 * kLoudFrame + 301 * kFrame) + LoudFrames(200) + Frames(300),
+            kDefaultCountBound, TDurationSource::dsCount, 500, false},
+        TLengthCase{"HeaderOfAFileCutShort",
+                    XingFrame(800, 200 * kLoudFrame + 601 * kFrame) + LoudFrames(200) + Frames(300),
+                    kDefaultCountBound, TDurationSource::dsCount, 500, false},
+        TLengthCase{"HeaderThatAgrees",
+                    XingFrame(500, 200 * kLoudFrame + 301 * kFrame) + LoudFrames(200) + Frames(300),
+                    0, TDurationSource::dsHeader, 500, false}),
+    [](const testing::TestParamInfo<TLengthCase>& info) { return info.param.name; });
+
+TEST_P(Lengths, AreCountedWhereTheEstimateIsInDoubt) {
+  const TLengthCase& c = GetParam();
+  TMemoryStream stream(Id3(std::string(100, '\0')) + c.bytes);
+  const TMpegAudioProperties p = ReadMpegAudio(stream, 0, c.countBound);
+  EXPECT_EQ(p.durationSource, c.source);
+  EXPECT_EQ(p.frameCount, c.frames);
+  EXPECT_EQ(p.durationInDoubt, c.inDoubt);
+  if (c.frames > 0) EXPECT_NEAR(p.duration, c.frames * 1152 / 44100.0, 1e-9);
+  // Counted or not, the length is not the first frames' estimate (200 frames' worth short).
+  if (c.source != TDurationSource::dsEstimate || c.inDoubt)
+    EXPECT_GT(p.duration, 400 * 1152 / 44100.0);
 }
 
 TEST(MpegAudio, StackedTagsAndJunkAreSkipped) {

@@ -75,6 +75,54 @@ std::string XingFrame(uint32_t frames, uint32_t bytes) {
 
 const std::string kV1 = "TAG" + std::string(125, 'v');
 
+// CRC-16 of 0x8005 bit-reversed from 0 (the LAME extension's), and high bit first from 0xFFFF
+// (a frame's), a bit at a time.
+uint16_t Crc(const std::string& bytes, bool reversed) {
+  uint16_t crc = reversed ? 0 : 0xFFFF;
+  for (const char c : bytes)
+    for (int bit = 0; bit < 8; ++bit) {
+      const bool in = reversed ? ((static_cast<uint8_t>(c) >> bit) & 1) != 0
+                               : ((static_cast<uint8_t>(c) >> (7 - bit)) & 1) != 0;
+      const bool top = reversed ? (crc & 1) != 0 : (crc & 0x8000) != 0;
+      crc = static_cast<uint16_t>(reversed ? crc >> 1 : crc << 1);
+      if (top != in) crc ^= reversed ? 0xA001 : 0x8005;
+    }
+  return crc;
+}
+
+std::string Be16(uint16_t v) {
+  return std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+}
+
+// An Info frame (every field) with a LAME extension, its checksum summed over `span` bytes
+// (190, or where it sits) and xor'ed with `wrong`. `header` "\xFF\xFB\x90\xC4" makes it mono:
+// the extension then begins at 141 and the checksum sits at 175.
+std::string LameFrame(const std::string& header, size_t span, uint16_t wrong = 0) {
+  const bool mono = (static_cast<uint8_t>(header[3]) >> 6) == 3;
+  std::string f = ZeroFrame(header, 417);
+  const size_t xing = mono ? 21 : 36, lame = xing + 120, at = lame + 34;
+  f.replace(xing, 16, "Info" + Be32(15) + Be32(40) + Be32(417 * 41));
+  f.replace(lame, 9, "LAME3.100");
+  f[lame + 20] = 'x';  // some byte the sum covers
+  std::string summed = f.substr(0, span);
+  summed.resize(span, '\0');
+  f.replace(at, 2, Be16(Crc(summed, true) ^ wrong));
+  return f;
+}
+
+// n frames of 128 kbit/s that carry a checksum; the one at `bad` (if any) a wrong one.
+std::string CheckedAudio(int n, int bad, std::vector<int64_t>* offsets) {
+  std::string audio;
+  for (int i = 0; i < n; ++i) {
+    std::string f = ZeroFrame("\xFF\xFA\x90\x64", 417);
+    f[10] = static_cast<char>(i);  // side information that differs from frame to frame
+    f.replace(4, 2, Be16(Crc(f.substr(2, 2) + f.substr(6, 32), false) ^ (i == bad ? 1 : 0)));
+    offsets->push_back(static_cast<int64_t>(audio.size()));
+    audio += f;
+  }
+  return audio;
+}
+
 TStreamReport Walk(const std::string& bytes) {
   TMemoryStream stream(bytes);
   return WalkStream(stream);
@@ -108,6 +156,8 @@ std::vector<TDamage> Damages() {
   const std::string xing = XingFrame(80, static_cast<uint32_t>(417 + size));
   std::string vbr;
   for (int i = 0; i < 10; ++i) vbr += Audio(1) + k160;
+  std::vector<int64_t> checked;
+  const std::string crcAudio = CheckedAudio(40, 25, &checked);
   const std::string ape = "APETAGEX" + Le32(2000) + Le32(32) + Le32(5) + Le32(0) +
                           std::string(8, '\0');  // five items counted in no bytes
   return {
@@ -129,6 +179,11 @@ std::vector<TDamage> Damages() {
        audio.substr(0, at[30]) + kMpeg2 + kMpeg2 + kMpeg2 + audio.substr(at[30]),
        Kind::sfMixedStream, at[30], 208, 43},
       {"damaged APE tag", audio + ape, Kind::sfDamagedTrailer, -1, -1, 40},
+      {"LAME checksum wrong", LameFrame("\xFF\xFB\x90\x64", 190, 0x100) + audio, Kind::sfLameCrc,
+       190, 2, 40},
+      {"mono LAME checksum wrong", LameFrame("\xFF\xFB\x90\xC4", 175, 1) + audio, Kind::sfLameCrc,
+       175, 2, 40},
+      {"a frame's checksum wrong", crcAudio, Kind::sfFrameCrc, checked[25], 417, 40},
   };
 }
 
@@ -152,6 +207,25 @@ TEST_P(StreamWalkDamage, IsFoundAtItsOffset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, StreamWalkDamage, testing::ValuesIn(Damages()));
+
+// A mono frame's LAME checksum summed as the extension's layout has it (the 175 bytes before it)
+// or over the frame's first 190 bytes, as one common encoder sums it, is sound; so are frames
+// whose own checksums match.
+TEST(StreamWalk, ChecksumsSummedEitherWayAreSound) {
+  std::vector<int64_t> at;
+  for (size_t span : {175, 190}) {
+    const TStreamReport r = Walk(LameFrame("\xFF\xFB\x90\xC4", span) + Audio(40));
+    EXPECT_TRUE(r.findings.empty()) << span << ": " << r.findings.front().text;
+  }
+  const TStreamReport r = Walk(CheckedAudio(40, -1, &at));
+  EXPECT_TRUE(r.findings.empty()) << r.findings.front().text;
+  std::string twice = CheckedAudio(40, -1, &at);
+  for (int i : {3, 30}) twice[static_cast<size_t>(at[static_cast<size_t>(i)]) + 12] ^= 1;
+  const TStreamReport bad = Walk(twice);
+  ASSERT_EQ(bad.findings.size(), 1u);
+  EXPECT_EQ(bad.findings[0].offset, at[3]);
+  EXPECT_NE(bad.findings[0].text.find("2 frames"), std::string::npos) << bad.findings[0].text;
+}
 
 TEST(StreamWalk, CleanFileHasNoFindingAndItsExactLength) {
   const std::string audio = Audio(40);

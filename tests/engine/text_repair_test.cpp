@@ -88,5 +88,33 @@ TEST(TextRepair, TrailerTextsCountButAreNotWritten) {
   EXPECT_EQ(plan.Repairs[0].New, "Кино");
 }
 
+// Each text alone in its tag, stored as ISO-8859-1: what it is repaired into ("" for left as
+// it is). The set of each is found from its own bytes.
+TEST(TextRepair, EachTextWeighedOnItsOwn) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xC4\xD6\xDC", ""},                          // "ÄÖÜ" (not "ДЦЬ")
+      {"\xDF", ""},                                  // "ß"
+      {"\xB1\xBD", ""},                              // "±½" (not box drawing nor "苯")
+      {"\xC4\xE0", ""},                              // "Да" alone is too short to tell
+      {"Beyonc\xC3\x83\xC2\xA9", "Beyonc\xC3\xA9"},  // UTF-8 twice over
+      {"\xD8\xE0\xED\xF2\xE0\xE6 \xFD\xF1\xF2\xF0\xE0\xE4\xFB", "Шантаж эстрады"},
+      {"\x83X\x83s\x83"
+       "b\x83"
+       "c",
+       "スピッツ"},                  // SHIFT_JIS, not "ƒXƒsƒbƒc"
+      {"\xBA\xEC\xB6\xB9", "红豆"},  // GBK
+      {"mo\xBF"
+       "e",
+       "może"},  // WINDOWS-1250
+  };
+  for (const auto& [stored, repaired] : cases) {
+    TID3Tag tag;
+    tag.Header().SetVersionNumber(4);
+    AddFrame(tag, "TIT2", std::string("\0", 1) + stored);
+    const TTextRepairPlan plan = PlanTextRepairs(tag, {}, "");
+    EXPECT_EQ(plan.Repairs.empty() ? "" : plan.Repairs[0].New, repaired) << stored;
+  }
+}
+
 }  // namespace
 }  // namespace tagscope

@@ -197,10 +197,12 @@ TEST(JournalOfOneWrite, AKeptJournalReplacedMeanwhileIsNeitherUsedNorDeleted) {
 }
 
 // A journal saved as a copy while a write was under way, put back after later writes: it is
-// not of the change that made the file what it is.
+// not of the change that made the file what it is. (A file of two names, whose mark is flushed
+// before its change begins; a file of one name is kept from this by the folder flushes.)
 TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
   ScratchFolder dir;
   const std::string name = dir.Put("a.mp3", RoomySong("Title A", "Album A"));
+  fs::create_hard_link(name, dir.Path("b.mp3"));
   const std::string saved = dir.Path("saved-journal");
   auto files = std::make_shared<HookedFileSystem>();
   files->beforeRemoveIn = [&](const std::string& leaf) {

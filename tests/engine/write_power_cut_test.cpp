@@ -90,8 +90,29 @@ PowerCutRun ChangeThenOneBlockEdit(const char* name, bool attributes) {
           .attributes = attributes};
 }
 
+// A journalled change whose journal's removal never reaches the disk (the folder's flush fails,
+// as when the process is stopped before it), then a one-block edit that puts some of its bytes
+// back: the file holds a mix of the journal's old and new bytes.
+PowerCutRun RemovalLostThenOneBlockEdit() {
+  return {.name = "a journal's removal not flushed, then a one-block edit putting bytes back",
+          .files = {"a.mp3"},
+          .put = [](const ScratchFolder& dir) { dir.Put("a.mp3", Song("Song")); },
+          .run =
+              [](const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files,
+                 const std::function<void()>& cutFromHere) {
+                files->FailFolderSync(2);
+                Write(dir.Path("a.mp3"), files, [](TID3Engine& e) {
+                  e.SetTitle("Tune");
+                  e.SetArtist(kLongArtist);
+                });
+                cutFromHere();
+                Write(dir.Path("a.mp3"), files, [](TID3Engine& e) { e.SetTitle("Song"); });
+              }};
+}
+
 std::vector<PowerCutRun> Runs() {
   return {
+      RemovalLostThenOneBlockEdit(),
       ChangeThenOneBlockEdit("a journalled change, then a one-block edit", true),
       ChangeThenOneBlockEdit(
           "a journalled change, then a one-block edit, where files keep no attributes", false),

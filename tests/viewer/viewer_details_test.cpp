@@ -2,6 +2,7 @@
 #include "tagscope/engine/frame_names.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tests/viewer/viewer_fixture.h"
+#include "viewer/detail_rows.h"
 
 namespace tagscope::test {
 namespace {
@@ -96,6 +97,28 @@ TEST_F(DetailsTest, AFileWithEveryGroupListsAudioTagAndTheFramesLeftOutElsewhere
   EXPECT_EQ(frames[9], names[9] + "=Second");
 }
 
+// A length whose frames were too many to count is an estimate that may be far off: marked, and
+// the bound up to which frames are counted named.
+TEST(DetailRows, AnEstimateInDoubtIsMarked) {
+  TempFile file(DetailedMp3("Song"));
+  TID3Engine engine;
+  engine.SetReadOnly(true);
+  engine.SetFileName(file.Name());
+  engine.SetActive(true);
+  TMpegAudioProperties a = engine.ReadAudio();
+  a.durationSource = TDurationSource::dsEstimate;
+  a.duration = 2000;
+  a.durationInDoubt = true;
+  std::vector<std::string> audio;
+  for (const TDetailRow& row : DetailRows(engine, a, std::nullopt))
+    if (row.Property == "Length" || row.Property == "Length from")
+      audio.push_back(row.Property + "=" + row.Whole);
+  EXPECT_EQ(audio, (std::vector<std::string>{
+                       "Length=\u2248 33:20 (2000.000 s)",
+                       "Length from=estimated from the audio's size and sampled bitrates (frames "
+                       "are counted in up to 32 MiB of audio)"}));
+}
+
 TEST_F(DetailsTest, ThePageIsAReadOnlyReportListOverAReadOnlyValueBox) {
   const TListViewProps& list = Details().ListProps();
   ASSERT_EQ(list.Columns.size(), 2u);
@@ -167,6 +190,56 @@ TEST_F(DetailsTest, TheBlocksBehindTheAudioListTheirItems) {
       "Lyrics3=version 2",        "Lyrics3 LYR=la ..."};
   ASSERT_GE(tag.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(tag.end() - 6, tag.end()), expected);
+}
+
+std::string ApeTag(const std::string& items, uint32_t count) {
+  return items + "APETAGEX" + LE32(2000) + LE32(static_cast<uint32_t>(items.size() + 32)) +
+         LE32(count) + LE32(0) + std::string(8, '\0');
+}
+
+// Values of the tag's user texts (keys in any case), its RVA2 frame and the APE tag: one line
+// where the sources agree (-7.23 dB against RVA2's -3702/512 dB), a line each, marked, where
+// they do not.
+TEST_F(DetailsTest, ReplayGainShowsOnceWhereItsSourcesAgreeAndMarkedWhereNot) {
+  const std::string z(1, '\0');
+  const std::string rva2 = "track" + z + "\x01\xF1\x8A\x10\x7E\x89";  // master, 16-bit peak
+  const std::string tag =
+      Tag({Frame("TXXX", z + "replaygain_track_gain" + z + "-7.23 dB"),
+           Frame("TXXX", z + "REPLAYGAIN_TRACK_PEAK" + z + "0.988553"), Frame("RVA2", rva2),
+           Frame("TXXX", z + "REPLAYGAIN_ALBUM_GAIN" + z + "-6.50 dB")});
+  const std::string ape = ApeTag(ApeItem("REPLAYGAIN_ALBUM_GAIN", "-6.00 dB") +
+                                     ApeItem("Replaygain_Reference_Loudness", "89.0 dB"),
+                                 2);
+  TempFile file(tag + Audio() + ape);
+  frame->LoadFile(file.Name());
+  EXPECT_EQ(
+      Group("ReplayGain"),
+      (std::vector<std::string>{"Track gain=-7.23 dB, peak 0.988553", "Album gain (ID3)=-6.50 dB",
+                                "Album gain (APE)=-6.00 dB", "Reference loudness=89.0 dB"}));
+  EXPECT_TRUE(Group("Findings").empty());
+
+  TempFile plain(Tag({TextFrame("TIT2", "Plain")}) + Audio());
+  frame->LoadFile(plain.Name());
+  EXPECT_TRUE(Group("ReplayGain").empty());
+}
+
+// What the file's end shows without a walk over the audio: a trailer below the trailer, and an
+// APE tag whose items do not fit it.
+TEST_F(DetailsTest, DamageAtTheFilesEndIsListedWithItsOffset) {
+  const std::string audio = Audio();
+  TrailerFields fields;
+  fields.Title = "Old";
+  const std::string v1 = Trailer(fields);
+  TempFile twice(audio + v1 + v1);
+  frame->LoadFile(twice.Name());
+  EXPECT_EQ(Group("Findings"), (std::vector<std::string>{"Damage=a second ID3v1 trailer at byte " +
+                                                         std::to_string(audio.size())}));
+
+  TempFile damaged(audio + ApeTag("", 5));
+  frame->LoadFile(damaged.Name());
+  const std::vector<std::string> findings = Group("Findings");
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].rfind("Damage=damaged APEv2 tag (", 0), 0u) << findings[0];
 }
 
 TEST_F(DetailsTest, AFileWithoutATagStillShowsItsAudioAndAFileWithoutAudioSaysSo) {

@@ -46,5 +46,9 @@ std::vector<TChapter> GetChapters(const TID3Tag& tag);
 void SetChapters(TID3Tag& tag, const std::vector<TChapter>& chapters);
 // Removes every chapter and table of contents; returns how many frames went.
 int DeleteChapters(TID3Tag& tag);
+// Removes from the tables of contents (CTOC) the entries of chapters and tables the tag no
+// longer holds, and the tables that are left empty; returns how many tables went. Nothing is
+// pruned while a chapter or table cannot be read, as its element ID is not known.
+int PruneTablesOfContents(TID3Tag& tag);
 
 }  // namespace tagscope

@@ -33,6 +33,9 @@ class TFlushGroup {
   // flush that served this call raised, in every caller it served: a flush that failed is not
   // tried again for them (a second one may succeed without the names being on the disk).
   void SyncFolder(TFileSystem& files, const TFolder& folder);
+  // Returns once the folder's names as they were before the group's first write in it are
+  // durable: a flush of the folder that finished in this group serves, else one is made.
+  void SyncFolderOnce(TFileSystem& files, const TFolder& folder);
   // Notes that a name was removed from the folder (a journal once the change it guarded is
   // done): the folder is flushed once the group's writes in it are done, when more folders
   // than a few wait, or at SyncWaiting. Nothing is held open for a folder but the waiting few.
@@ -54,6 +57,7 @@ class TFlushGroup {
   struct TFolderState {
     std::shared_ptr<TRound> waiting;  // the requests no flush has begun for yet
     bool flushing = false;
+    bool flushed = false;  // a flush of the folder finished without error
   };
   mutable std::mutex FMutex;
   std::condition_variable FDone;

@@ -16,25 +16,15 @@
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/tag_place.h"
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/file_stream.h"
 
 namespace tagscope {
 
 class TTagFile;
+class TTagWriter;
 class TFlushGroup;
-
-// What the last read of the tag accounted for. A write keeps only what the read understood, so
-// it refuses (unless forced) when the read did not account for every byte of the tag.
-struct TTagReadReport {
-  bool complete = true;      // every byte of the tag read as frames, padding or footer
-  std::string problem;       // what was not accounted for, and where (empty when complete)
-  int64_t accountedEnd = 0;  // file offset just past the last byte the read accounted for
-  bool extendedHeaderFlagWrong = false;  // the header promised an extended header not there
-  // Where the frames were found when the extended header's stated layout led to none: the
-  // place taken, in words (empty when the stated layout was right).
-  std::string framesFoundAt;
-};
 
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
 // the tag in memory, Tag (or imports the ID3v1 trailer); the accessors read and change its
@@ -76,8 +66,8 @@ class TID3Engine {
   // a write; the padding a read found gives way when the frames grow.
   void SetPadding(int64_t value);
   // Where the tag stands in the file and how many bytes it occupies there (0: no tag).
-  int64_t TagOffset() const { return FTagOffset; }
-  int64_t TagSize() const { return FTagSize; }
+  int64_t TagOffset() const { return FPlace.offset; }
+  int64_t TagSize() const { return FPlace.size; }
   const TTagReadReport& ReadReport() const { return FReadReport; }
   // A forced write or erase goes ahead although the read did not account for the whole tag,
   // dropping what it could not read, or although the file is plainly not MP3 by its content (a
@@ -125,6 +115,14 @@ class TID3Engine {
   // Imports the ID3v1 trailer into frames; writes one built from the fields.
   void LoadID3V1();
   void SaveID3V1();
+  // The import shows every field of the trailer as the viewer's pages have it (the year as
+  // TYER, empty fields, track "0", the comment described "MAIN" in "ENG"); a write puts the
+  // frames other taggers write instead. This turns the imported frames into those now, so
+  // that edits apply to them: the year as TDRC in a tag of version 4, no empty frames, no
+  // track 0, the comment in "eng" with no description. Nothing when the tag was not imported
+  // or has been turned already; WriteTag does it itself.
+  void SettleID3V1Import();
+  bool ID3V1Imported() const { return FID3V1Imported; }
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
   // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
@@ -141,10 +139,11 @@ class TID3Engine {
   // What the file plainly is by the first bytes of its content (past its ID3v2 tags) when that
   // is not MP3: "a FLAC file", "a JPEG picture"; empty for MP3 or anything not recognised.
   std::string ForeignContent();
-  // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start), and up
-  // to `count` of its bytes from `position`. In a file opened for reading only, bytes that the
-  // read of the tag fetched are not read again. Nothing while inactive.
-  TMpegAudioProperties ReadAudio();
+  // The audio facts of the open file (ReadMpegAudio, past a tag at the file's start, counting
+  // the frames of a length in doubt up to `countBound` bytes of audio), and up to `count` of
+  // its bytes from `position`. In a file opened for reading only, bytes that the read of the
+  // tag fetched are not read again. Nothing while inactive.
+  TMpegAudioProperties ReadAudio(int64_t countBound = kDefaultCountBound);
   std::string ReadFileBytes(int64_t position, int64_t count);
 
   // --- blocks behind the audio (trailer_tags.h) ---
@@ -250,9 +249,6 @@ class TID3Engine {
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
-  // Puts the tag into the file, or cuts it out: reads and changes the record directly.
-  friend class TTagWriter;
-
   // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();
@@ -263,11 +259,13 @@ class TID3Engine {
   void RemoveTag(const std::vector<TFileRange>& trailers = {});
   // Writes the ID3v1 trailer through `file`: over an old one behind `tagEnd`, else at the end.
   void WriteID3V1To(TStream& file, int64_t tagEnd);
+  // The writer of the tag into the open file, with this engine's choices.
+  TTagWriter Writer();
 
   bool FWriteID3V1 = false;
+  bool FID3V1Imported = false;  // the frames are the trailer's import as the viewer shows it
   bool FDropApeTag = false;
-  int64_t FTagOffset = 0;
-  int64_t FTagSize = 0;
+  TTagPlace FPlace;
   std::string FFileName;
   // The file side: the open file and all that touches it and its neighbours.
   std::unique_ptr<TTagFile> FFile;

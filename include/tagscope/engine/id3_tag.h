@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,37 @@
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
+
+// A tag as it goes into a file: header, extended header and frames as stored, then padding
+// zero bytes, then the footer if the tag has one.
+struct TTagImage {
+  std::string head;
+  int64_t padding = 0;
+  std::string footer;
+
+  int64_t Length() const { return static_cast<int64_t>(head.size() + footer.size()) + padding; }
+  void WriteTo(TStream& stream) const;
+};
+
+class TID3Tag;
+
+// A tag's frames rendered once, in the layout of one version, and laid out with the header,
+// extended header (its CRC and padding size) and unsynchronisation for any padding asked.
+class TTagLayout {
+ public:
+  // The layout of `tag` with its frames as `frames` holds them rendered (see TID3Tag::Layout).
+  TTagLayout(TID3Tag& tag, std::string frames) : FTag(tag), FFrames(std::move(frames)) {}
+  // The image with `padding` zero bytes after the frames; raises when the tag would be larger
+  // than a header can count.
+  TTagImage Image(int64_t padding) const;
+  // `image` (of this layout, shorter than `extent`) with its padding grown to take exactly
+  // `extent` bytes; nullopt where no padding does.
+  std::optional<TTagImage> Fill(const TTagImage& image, int64_t extent) const;
+
+ private:
+  TID3Tag& FTag;
+  std::string FFrames;
+};
 
 // An ID3v2 tag in memory: its header (with the extended header), its frames and the padding
 // after them. It knows nothing of files: whoever reads a tag hands it the tag's bytes, whoever
@@ -49,6 +81,12 @@ class TID3Tag {
   // Appends every frame, serialised in the frame layout of the header's version, at the
   // stream's position; `onEncrypt`, when set, encrypts the frames flagged for it.
   void WriteFrames(TStream& stream, const TID3EngineFrameNotify& onEncrypt = {}) const;
+
+  // The tag made ready to be written as ID3v2.`version` (3 or 4; a change of version sets the
+  // revision to 0): its frames rendered once, `onEncrypt` encrypting those flagged for it.
+  TTagLayout Layout(uint8_t version, const TID3EngineFrameNotify& onEncrypt = {});
+  // The tag's bytes as ID3v2.`version`, with `padding` zero bytes after the frames.
+  TTagImage Render(uint8_t version, int64_t padding, const TID3EngineFrameNotify& onEncrypt = {});
 
   // --- frame content ---
   // As the engine's accessors of the same names, which hand the work to these while a file is

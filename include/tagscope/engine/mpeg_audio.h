@@ -11,7 +11,8 @@ enum class TMpegVersion { mv1, mv2, mv25 };
 enum class TChannelMode { cmStereo, cmJointStereo, cmDualChannel, cmMono };
 enum class TBitrateMode { bmUnknown, bmCBR, bmVBR, bmABR };
 // Where the duration came from: the stream's own frame count (a Xing, Info or VBRI header),
-// counting every frame (a short stream read to its end), or the byte count over the bitrate.
+// counting every frame (a short stream read to its end, or one whose estimate was in doubt),
+// or the byte count over the bitrate.
 enum class TDurationSource { dsNone, dsHeader, dsCount, dsEstimate };
 
 // The four bytes that begin every MPEG audio frame, decoded.
@@ -49,6 +50,10 @@ struct TMpegAudioProperties {
   // Seconds without the encoder's delay and padding, when the stream records them; else -1.
   double gaplessDuration = -1;
   TDurationSource durationSource = TDurationSource::dsNone;
+  // The duration is an estimate that may be far off: the frames sampled at the start, middle
+  // and end differ, or the VBR header contradicts the file, and the audio was larger than the
+  // bound up to which its frames are counted.
+  bool durationInDoubt = false;
   int64_t frameCount = -1;  // audio frames, when the stream says or all were counted
   TBitrateMode bitrateMode = TBitrateMode::bmUnknown;
   std::string vbrHeader;  // "Xing", "Info", "VBRI", or empty when the stream has none
@@ -63,12 +68,24 @@ struct TMpegAudioProperties {
   bool id3v1 = false;
 };
 
+// The most bytes of audio ReadMpegAudio walks by default to count the frames of a stream whose
+// estimated length is in doubt (32 MiB: over half an hour at 128 kbit/s).
+inline constexpr int64_t kDefaultCountBound = int64_t(32) << 20;
+// No bound: every stream whose length is in doubt is counted.
+inline constexpr int64_t kCountAlways = INT64_MAX;
+
 // Reads the audio facts of an MP3 stream with a few reads at known places: skips the ID3v2
 // tags that begin at `start`, finds the first frame (past junk, bounded) by a run of frame
 // headers that follow on from each other, reads its Xing, Info, LAME or VBRI header, and looks
-// at the stream's end for trailers. Never reads the whole stream; `found` is false for a
-// stream that holds no MPEG audio near its start. Raises only what the stream raises.
-TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start = 0);
+// at the stream's end for trailers. Where no header counts the frames, a few frames at the
+// start, middle and end are sampled: when they agree (one bitrate) the length is estimated from
+// the bytes. When they differ, or the header contradicts the file (counts more frames or other
+// bytes than it holds, or an average bitrate its frames cannot have), every frame is counted
+// (WalkStream's walk) if the audio takes at most `countBound` bytes; otherwise the length is
+// estimated and `durationInDoubt` set. `found` is false for a stream that holds no MPEG audio
+// near its start. Raises only what the stream raises.
+TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start = 0,
+                                   int64_t countBound = kDefaultCountBound);
 
 // Names for showing: "1", "2", "2.5"; "stereo", "joint stereo", "dual channel", "mono";
 // "CBR", "VBR", "ABR", "unknown".

@@ -8,6 +8,10 @@
 
 namespace tagscope {
 
+class TID3Engine;
+struct TMpegAudioProperties;
+struct TTrailerTags;
+
 // How bad a finding is: damage a player meets (skips, wrong lengths, noise), or a note for what
 // is legal but unusual.
 enum class TStreamSeverity { ssNote, ssDamage };
@@ -24,8 +28,9 @@ enum class TStreamFindingKind {
   sfMidStreamID3v2,     // an ID3v2 tag inside the audio
   sfSecondID3v1,        // an ID3v1 trailer before the one at the end
   sfDamagedTrailer,     // an APEv2 tag or Lyrics3 block behind the audio whose bounds fail
-  sfLameTagCrc,         // the checksum of the LAME extension in the header's frame is wrong
   sfMoreFindings,       // findings past the most a report lists, counted only
+  sfLameCrc,            // the LAME extension's checksum does not match the frame it is in
+  sfFrameCrc,           // a Layer III frame's checksum does not match its side information
 };
 
 struct TStreamFinding {
@@ -59,10 +64,21 @@ struct TStreamReport {
 // decoding: counts the frames, bytes and length, and notes junk, lost sync (taken up again only
 // where three frame headers follow on from each other), frames of another stream, a last frame
 // cut short, garbage after the audio, a VBR header that contradicts the stream, or a VBR stream
-// without one, ID3v2 tags inside the audio, a second ID3v1 trailer, and damaged trailer blocks.
+// without one, a LAME extension or Layer III frames whose checksums are wrong, ID3v2 tags inside
+// the audio, a second ID3v1 trailer, and damaged trailer blocks.
 // Reads the stream forward in large blocks, each byte looked at a bounded number of times;
 // raises only what the stream raises.
 TStreamReport WalkStream(TStream& stream, int64_t start = 0);
+
+// The findings that need no walk over the whole stream, from what a look at the file's start
+// and end learns: a VBR header whose counts the file cannot hold (the audio facts), a damaged
+// APEv2 tag or Lyrics3 block and a second ID3v1 trailer (the blocks behind the audio). Each is
+// reported as WalkStream reports it, at the same offset; the walk finds these and more. Reads
+// at most the three bytes below the ID3v1 trailer of the engine's open file; nothing while it
+// is inactive.
+std::vector<TStreamFinding> QuickStreamFindings(TID3Engine& engine,
+                                                const TMpegAudioProperties& audio,
+                                                const TTrailerTags& trailers);
 
 // A short name for each kind, for JSON: "junk", "truncated-frame", ...
 const char* StreamFindingKindName(TStreamFindingKind kind);

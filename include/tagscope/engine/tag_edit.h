@@ -44,7 +44,8 @@ void SetUserURL(TID3Engine& engine, const std::string& description, const std::s
 void SetLinkFrames(TID3Tag& tag, std::string_view id, const std::vector<std::string>& urls);
 void SetLinkFrames(TID3Engine& engine, std::string_view id, const std::vector<std::string>& urls);
 // Gives the first text frame with the ID several values: a list in an ID3v2.4 tag, the values
-// joined with "/" in older versions, which have no lists.
+// joined with "/" in older versions, which have no lists. A list of people (TIPL, TMCL, IPLS)
+// takes them as role and name by turns.
 void SetTextValues(TID3Tag& tag, std::string_view id, const std::vector<std::string>& values);
 void SetTextValues(TID3Engine& engine, std::string_view id, const std::vector<std::string>& values);
 // Sets the rating (POPM, 0-255) of an email (ISO-8859-1). The play count is the one given, else

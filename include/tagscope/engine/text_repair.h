@@ -9,11 +9,14 @@ namespace tagscope {
 class TID3Tag;
 
 // Texts stored in one character set and read in another: tags that old software wrote in the
-// system's code page (Cyrillic, Central European, Japanese, Chinese, Korean) marked as
-// ISO-8859-1, or UTF-8 bytes marked as ISO-8859-1, read as "ÃðóïïÃ" or "CafÃ©". The bytes behind
-// such a text are recovered, the character set they were written in is found for all texts
-// of the file together, and each text is repaired only when the repaired text decodes cleanly
-// and reads as one script.
+// system's code page (Cyrillic, Central European, Western, Japanese, Chinese, Korean) marked as
+// ISO-8859-1, or UTF-8 bytes marked as ISO-8859-1 or read as WINDOWS-1252, read as "Ãðóïïà",
+// "CafÃ©" or "Donâ€™t" (twice over too: "CafÃƒÂ©"). The bytes behind such a text are recovered
+// and each text is weighed on its own: it is repaired when a reading of its bytes in one of the
+// sets reads clearly better than the text as it stands, so that a file mixing sets has each
+// text repaired from its own and short texts that read right ("ÄÖÜ") stay. Between readings
+// that read alike the set of the file's other repaired texts wins; a text too short to tell
+// is read in that set only when this gives letters of another script alone.
 
 // One text and what it reads as in the character set it was written in.
 struct TTextRepair {
@@ -22,7 +25,7 @@ struct TTextRepair {
   std::string New;      // UTF-8: as it reads in Charset
   std::string Charset;  // "UTF-8", "WINDOWS-1251", ...
   int Frame = -1;       // the frame's index in the tag; -1 for a text given apart
-  int Part = 0;         // which of the frame's strings
+  int Part = 0;         // which of the frame's texts
 };
 
 // A text that is not in the tag's frames but counts for finding the character set (the
@@ -33,15 +36,21 @@ struct TLooseText {
 };
 
 struct TTextRepairPlan {
-  std::string Charset;  // the set found for the file's single-byte texts; empty when none
+  std::string
+      Charset;  // the set most texts were repaired from (or the one forced); empty when none
   std::vector<TTextRepair> Repairs;
 };
 
-// Finds the texts of the tag (text frames, user texts, comments and lyrics) and the loose
-// texts that read wrong, and what they read as. `from` forces a character set for them all;
-// empty finds it.
+// Finds the texts of the tag (text frames, user texts, comments, lyrics and synchronised
+// lyrics, people lists, picture, object and link descriptions, the titles inside chapters and
+// tables of contents) and the loose texts that read wrong, and what they read as. `from` forces
+// a character set for them all; empty finds one for each.
 TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText>& loose,
                                 std::string_view from);
+// Of the single-byte and two-byte sets fix-encoding repairs from, the one in which the bytes
+// (a whole text, such as a lyrics file) read likeliest as writing; empty when none reads as
+// text or they are ASCII.
+std::string LikeliestCharset(std::string_view bytes);
 // Writes the repaired texts of the tag's frames back, each frame changed in the encoding its
 // version calls for (UTF-8 in ID3v2.4, UTF-16 in older versions); the loose ones are left to
 // the caller. Returns how many frames changed.

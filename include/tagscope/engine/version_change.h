@@ -31,4 +31,25 @@ std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version);
 bool IsVersion4Frame(std::string_view id);
 std::string_view Version3Equivalent(std::string_view id);
 
+// How a frame that an edit sets fits a tag of the version (3 or 4).
+enum class TVersionFit {
+  vfFits,       // the version has it, or it is of no version in particular
+  vfConverted,  // the other version's form of content the version has: TYER, TDAT, TIME, TORY
+                // and IPLS in version 4; TDRC, TDOR, TIPL and TMCL in version 3
+  vfKept,       // not the version's, and yet written into its tags by players: the sort orders
+                // TSOP, TSOA, TSOT and the additions TSO2 and TCMP in version 3
+  vfMissing     // the version has no form for it (TDRL, RVA2 in version 3; TRDA, TSIZ in 4)
+};
+TVersionFit FrameVersionFit(std::string_view id, uint8_t version);
+
+// Puts the frames of `frames`, a tag of the other version than `tag`'s, into `tag` converted
+// as a version change converts them (FrameVersionFit's vfConverted); the frames of `tag` whose
+// content they replace go first (a new date replaces the year, day and time frames). Returns
+// the IDs of the frames that have no form in `tag`'s version and did not go in.
+std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames);
+// Puts into `to` the year, day and time frames of version 3 (TYER, TDAT, TIME) that the
+// recording time (TDRC) of `from`, a tag of version 4, comes to: an edit of one of them then
+// changes that part of the date. Nothing when `from` has no recording time in the standard form.
+void AddVersion3Dates(TID3Tag& to, const TID3Tag& from);
+
 }  // namespace tagscope
