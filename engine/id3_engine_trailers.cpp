@@ -23,7 +23,7 @@ void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
 void TID3Engine::SpliceFile(std::vector<TFileSplice> splices) {
   if (!Active() || splices.empty()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  TTagWriter(*this, *FFile).Splice(std::move(splices));
+  Writer().Splice(std::move(splices));
   FFile->RaiseNotDurable();
 }
 

@@ -47,7 +47,7 @@ void TTagWriter::CopySpliced(TStream& out, int64_t known, const std::vector<TFil
     throw EReadError(
         Format("\"%s\" shrank from %lld bytes to %lld while it was being written "
                "(another program changed it without a lock)",
-               E.FFileName.c_str(), static_cast<long long>(known), static_cast<long long>(size)));
+               F.Name().c_str(), static_cast<long long>(known), static_cast<long long>(size)));
   int64_t at = 0;
   for (const TFileSplice& s : splices) {
     CopyRange(in, out, at, s.range.Offset - at, false);
@@ -59,7 +59,7 @@ void TTagWriter::CopySpliced(TStream& out, int64_t known, const std::vector<TFil
 
 void TTagWriter::Splice(std::vector<TFileSplice> splices) {
   CheckWritable();
-  const TTagPlace place = Place();
+  const TTagPlace place = FPlace;
   try {
     splices = Checked(std::move(splices), place.offset + std::max<int64_t>(place.size, 0));
     if (splices.empty()) return;
@@ -77,8 +77,7 @@ void TTagWriter::Splice(std::vector<TFileSplice> splices) {
   } catch (const EWriteRefused&) {
     throw;
   } catch (const std::exception& e) {
-    throw EWriteError(
-        Format("Cannot change the audio of \"%s\". %s", E.FFileName.c_str(), e.what()));
+    throw EWriteError(Format("Cannot change the audio of \"%s\". %s", F.Name().c_str(), e.what()));
   }
 }
 

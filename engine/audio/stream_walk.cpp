@@ -473,7 +473,7 @@ class TStreamWalker {
   int64_t FSize;
   TForwardWindow FWindow;
   int64_t FStart;
-  const TFrameVisitor& FVisit;
+  const TFrameVisitor FVisit;
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
@@ -507,7 +507,7 @@ TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& vi
 }
 
 TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd) {
-  TStreamWalker walker(stream, audioStart);
+  TStreamWalker walker(stream, audioStart, TFrameVisitor());
   walker.CountWithin(audioStart, audioEnd);
   return walker.Run();
 }
