@@ -215,15 +215,15 @@ class TPool {
   std::vector<std::thread> FThreads;
 };
 
-// Threads for writes: most of a write's time is spent waiting for the disk to flush, and the
-// file system commits many flushes at once about as fast as one, so there are as many as the
-// pool takes, whatever the cores (measured: 64 writers take a quarter less time than 16 on a
-// machine of two cores; more gain nothing).
+}  // namespace
+
+// Most of a write's time is spent waiting for the disk to flush, and the file system commits
+// many flushes at once about as fast as one, so there are as many as the pool takes, whatever
+// the cores (measured: 64 writers take a quarter less time than 16 on a machine of two cores;
+// more gain nothing).
 unsigned WriteThreads() {
   return kMaxThreads;
 }
-
-}  // namespace
 
 TFileOutcome PassedOver() {
   TFileOutcome outcome;

@@ -65,6 +65,9 @@ int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
                    const std::function<void(const std::string& file)>& change,
                    bool parallel = false);
 
+// Threads for runs that write many files at once.
+unsigned WriteThreads();
+
 // An error as the tool prints it on stderr.
 std::string ErrorLine(const std::string& message);
 

@@ -20,4 +20,11 @@ void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
   FFile->RaiseNotDurable();
 }
 
+void TID3Engine::SpliceFile(std::vector<TFileSplice> splices) {
+  if (!Active() || splices.empty()) return;
+  if (FReadOnly) throw EWriteError(SReadOnlyFile);
+  Writer().Splice(std::move(splices));
+  FFile->RaiseNotDurable();
+}
+
 }  // namespace tagscope

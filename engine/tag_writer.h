@@ -49,6 +49,8 @@ class TTagWriter {
   void Remove(const std::vector<TFileRange>& trailers = {});
   // Cuts the given runs behind the tag out, the tag left as it stands, in one change.
   void Cut(const std::vector<TFileRange>& trailers);
+  // Puts the splices' bytes in place of their ranges behind the tag, in one change.
+  void Splice(std::vector<TFileSplice> splices);
   // Raises EWriteRefused, naming the file, what it is and `operation` ("write the tag of"),
   // when the file is plainly not MP3 by its content and the change is not forced.
   void CheckContent(const char* operation);
@@ -63,6 +65,13 @@ class TTagWriter {
   // The runs to cut behind a tag ending at `tagEnd`, sorted and joined; raises when one lies
   // outside the file or reaches into the tag.
   std::vector<TFileRange> Cuts(std::vector<TFileRange> trailers, int64_t tagEnd);
+  // The splices sorted; raises when one lies outside the file, reaches into the tag or
+  // overlaps another.
+  std::vector<TFileSplice> Checked(std::vector<TFileSplice> splices, int64_t tagEnd);
+  // Makes the splices in place where no byte after them moves; false where it cannot.
+  bool SpliceInPlace(const std::vector<TFileSplice>& splices);
+  // Copies the file with each splice's bytes in place of its range.
+  void CopySpliced(TStream& out, int64_t known, const std::vector<TFileSplice>& splices);
   // Cuts runs behind the tag out of the file, the tag left where it stands: a file's end cut off
   // where that is all, else the file rewritten.
   void CutRuns(const std::vector<TFileRange>& cuts);

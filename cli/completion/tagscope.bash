@@ -7,11 +7,11 @@ _tagscope() {
     verb=
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            show|dump|check|set|erase|pictures|decode|rename|fix-encoding|loudness) verb=${COMP_WORDS[i]}; break ;;
+            show|dump|check|repair|set|erase|pictures|decode|rename|fix-encoding|loudness) verb=${COMP_WORDS[i]}; break ;;
         esac
     done
     if [[ -z $verb ]]; then
-        COMPREPLY=($(compgen -W "show dump check set erase pictures decode rename fix-encoding loudness --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "show dump check repair set erase pictures decode rename fix-encoding loudness --help --version" -- "$cur"))
         return
     fi
 
@@ -23,6 +23,7 @@ _tagscope() {
         show) options="-r --recursive --v1-charset --help" ;;
         dump) options="--full-seek --json --hash --binary --chapters --lrc --lang --check -r --recursive --v1-charset --help" ;;
         check) options="--json -r --recursive --help" ;;
+        repair) options="--dry-run --force -r --recursive -p --preserve-mtime --help" ;;
         erase) options="--v1 --v2 --ape --all --force -r --recursive -p --preserve-mtime --help" ;;
         fix-encoding) options="-n --dry-run --from -r --recursive --force -p --preserve-mtime --help" ;;
         pictures) options="--extract --overwrite -o --output --index -r --recursive --help" ;;

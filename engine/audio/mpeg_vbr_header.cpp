@@ -79,6 +79,32 @@ size_t SideInfoSize(const TMpegFrameHeader& h) {
   return mono ? 9 : 17;
 }
 
+uint16_t Crc16(std::string_view bytes, uint16_t crc) {
+  for (const char c : bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
+  }
+  return crc;
+}
+
+bool LameCrcMatches(std::string_view frame, size_t lame) {
+  const size_t at = lame + kLameCrcAt;
+  if (at + 2 > frame.size()) return true;
+  const auto stored = static_cast<uint16_t>(TByteReader(frame).BEAt(at, 2));
+  return LameTagCrc(frame, lame, TLameCrcKind::lcBefore) == stored ||
+         LameTagCrc(frame, lame, TLameCrcKind::lcFirst190) == stored;
+}
+
+uint16_t LameTagCrc(std::string_view frame, size_t lameOffset, TLameCrcKind kind) {
+  const size_t at = lameOffset + kLameCrcAt;
+  if (kind == TLameCrcKind::lcBefore) return Crc16(frame.substr(0, at));
+  std::string bytes(frame.substr(0, kLameCrcSpan));
+  bytes.resize(kLameCrcSpan, '\0');
+  for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) bytes[i] = '\0';
+  return Crc16(bytes);
+}
+
 TVbrHeader ReadVbrHeader(std::string_view frame, const TMpegFrameHeader& header) {
   TVbrHeader v;
   if (header.layer == 3) {

@@ -114,19 +114,6 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
 
 // --- checksums ---
 
-constexpr size_t kLameCrcAt = 34;     // the checksum's place in the LAME extension
-constexpr size_t kLameCrcSpan = 190;  // the bytes one common encoder sums, whatever the layout
-
-// CRC-16 of the polynomial 0x8005 taken bit-reversed, from 0: the LAME extension's checksum.
-uint16_t ReversedCrc16(std::string_view bytes) {
-  uint16_t crc = 0;
-  for (const char c : bytes) {
-    crc ^= static_cast<uint8_t>(c);
-    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return crc;
-}
-
 // CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
 uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
   for (const char c : bytes) {
@@ -144,22 +131,6 @@ bool SumsLameExtension(const std::string& encoder) {
   return false;
 }
 
-// Whether the checksum of the LAME extension at `lame` in the frame matches: summed over every
-// byte before it, as the extension's layout has it, or over the frame's first 190 bytes with
-// the checksum's own taken as zeros and zeros past the frame's end, as one common encoder sums
-// it. The two agree in stereo MPEG-1 frames, where the checksum sits at byte 190; in mono
-// frames it sits earlier, and the frame may end before byte 190. Either is sound.
-bool LameCrcMatches(std::string_view frame, size_t lame) {
-  const size_t at = lame + kLameCrcAt;
-  if (at + 2 > frame.size()) return true;
-  const auto stored = static_cast<uint16_t>(TByteReader(frame).BEAt(at, 2));
-  if (ReversedCrc16(frame.substr(0, at)) == stored) return true;
-  std::string span(frame.substr(0, kLameCrcSpan));
-  span.resize(kLameCrcSpan, '\0');
-  for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) span[i] = '\0';
-  return ReversedCrc16(span) == stored;
-}
-
 // Whether a Layer III frame that carries a checksum (right after its header) matches it: the
 // sum of the header's last two bytes and the side information.
 bool FrameCrcMatches(std::string_view frame, const TMpegFrameHeader& h) {
@@ -175,8 +146,12 @@ std::string Bytes(int64_t n) {
 
 class TStreamWalker {
  public:
-  TStreamWalker(TStream& stream, int64_t start)
-      : FStream(stream), FSize(stream.Size()), FWindow(stream, FSize), FStart(start) {}
+  TStreamWalker(TStream& stream, int64_t start, const TFrameVisitor& visit)
+      : FStream(stream),
+        FSize(stream.Size()),
+        FWindow(stream, FSize),
+        FStart(start),
+        FVisit(visit) {}
 
   // Counts only, between bounds already located: no findings are kept.
   void CountWithin(int64_t audioStart, int64_t audioEnd) {
@@ -400,6 +375,7 @@ class TStreamWalker {
   }
 
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
+    if (FVisit) FVisit(pos, h);
     FLast = h;
     R.audioBytes += h.frameLength;
     const bool headerFrame = pos == R.firstFrame && !FVbr.kind.empty();
@@ -497,6 +473,7 @@ class TStreamWalker {
   int64_t FSize;
   TForwardWindow FWindow;
   int64_t FStart;
+  const TFrameVisitor FVisit;
   TStreamReport R;
   TMpegFrameHeader FFirst;
   TMpegFrameHeader FLast;  // the last frame taken
@@ -522,11 +499,15 @@ std::string DamagedTrailerText(TTrailerKind kind, const std::string& damage) {
 }
 
 TStreamReport WalkStream(TStream& stream, int64_t start) {
-  return TStreamWalker(stream, start).Run();
+  return TStreamWalker(stream, start, TFrameVisitor()).Run();
+}
+
+TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& visit) {
+  return TStreamWalker(stream, start, visit).Run();
 }
 
 TStreamReport CountStreamFrames(TStream& stream, int64_t audioStart, int64_t audioEnd) {
-  TStreamWalker walker(stream, audioStart);
+  TStreamWalker walker(stream, audioStart, TFrameVisitor());
   walker.CountWithin(audioStart, audioEnd);
   return walker.Run();
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "tagscope/engine/mpeg_audio.h"
 #include "tagscope/engine/stream_report.h"
 #include "tagscope/rtl/stream.h"
 
@@ -56,6 +58,13 @@ class TForwardWindow {
   std::string FBytes;  // room for a block; its first FHeld bytes are the stream's from FBase
   int64_t FHeld = 0;
 };
+
+// Told of each frame the walk takes as the stream's (a Xing, Info or VBRI header's frame too), in
+// order, with its offset in the file.
+using TFrameVisitor = std::function<void(int64_t offset, const TMpegFrameHeader& header)>;
+
+// WalkStream, telling `visit` of each frame taken.
+TStreamReport WalkStream(TStream& stream, int64_t start, const TFrameVisitor& visit);
 
 // The frames, bytes and length WalkStream counts, between bounds the caller located (past the
 // ID3v2 tags at the start, below the blocks behind the audio): the same walk, no findings kept.

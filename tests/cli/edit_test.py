@@ -356,7 +356,7 @@ class Documentation(unittest.TestCase):
         with open(os.path.join(root, "completion", "tagscope.bash"), encoding="utf-8") as f:
             completion = f.read()
         for verb in ("show", "dump", "set", "erase", "pictures", "decode", "fix-encoding", "rename",
-                     "check"):
+                     "check", "repair"):
             for option in self.options(verb):
                 with self.subTest(verb=verb, option=option):
                     self.assertIn(option, manual)

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tagscope/engine/file_range.h"
 #include "tagscope/engine/file_system.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_frames.h"
@@ -153,6 +154,11 @@ class TID3Engine {
   // of its old bytes but those, or is unchanged. Refused (EWriteRefused) for a file that is not
   // MP3 unless forced. Nothing while inactive or for no ranges.
   void CutFileRanges(std::vector<TFileRange> ranges);
+  // Puts each splice's bytes in place of its range (which lie behind the tag and do not
+  // overlap) in one change: in place under a journal where no byte after a splice moves (the
+  // same length, or a cut at the file's end), else the file written anew beside it. The file
+  // afterwards holds the spliced content or is unchanged. Refused as CutFileRanges is.
+  void SpliceFile(std::vector<TFileSplice> splices);
 
   // --- frame content ---
   // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
