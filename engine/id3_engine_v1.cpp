@@ -25,11 +25,6 @@ using namespace id3;
 constexpr int64_t kTrailerSize = TrailerSize;
 using TTrailer = std::array<char, kTrailerSize>;
 
-std::string Field(const TTrailer& t, size_t offset, size_t width) {
-  const std::string_view raw(t.data() + offset, width);
-  return TrimControl(raw.substr(0, raw.find('\0')));
-}
-
 void PutField(TTrailer& t, size_t offset, size_t width, const std::string& text) {
   std::memcpy(t.data() + offset, text.data(), std::min(width, text.size()));
 }
@@ -76,22 +71,18 @@ uint8_t TrackByte(const std::string& track) {
 
 void TID3Engine::LoadID3V1() {
   if (!Active()) return;
-  TTrailer t;
-  if (!ReadTrailer(*FStream, t) || !IsTrailer(t)) return;
-  FTag.SetFrameText("TALB", Field(t, V1AlbumOffset, V1AlbumWidth));
-  FTag.SetFrameText("TPE1", Field(t, V1ArtistOffset, V1ArtistWidth));
-  FTag.SetFrameText("TIT2", Field(t, V1TitleOffset, V1TitleWidth));
-  FTag.SetFrameText("TYER", Field(t, V1YearOffset, V1YearWidth));
-  // A comment that runs into byte 125 is one of the older trailers without a track: byte 126
-  // is its last character, not a track number.
-  const bool hasTrack = t[V1TrackOffset - 1] == '\0';
-  FTag.AddComment("MAIN", Field(t, V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1)), "ENG");
-  if (hasTrack) FTag.SetFrameText("TRCK", std::to_string(static_cast<uint8_t>(t[V1TrackOffset])));
+  const std::optional<TID3v1Trailer> t = ReadID3V1Trailer();
+  if (!t) return;
+  FTag.SetFrameText("TALB", t->album);
+  FTag.SetFrameText("TPE1", t->artist);
+  FTag.SetFrameText("TIT2", t->title);
+  FTag.SetFrameText("TYER", t->year);
+  FTag.AddComment("MAIN", t->comment, "ENG");
+  if (t->trackByte) FTag.SetFrameText("TRCK", std::to_string(t->track));
   // The genre goes where every reader looks for it, the content type, as the reference "(17)"
   // that all of them resolve; the viewer shows it as "(17) Rock" while the tag has no content
   // group (TIT1).
-  const auto genre = static_cast<uint8_t>(t[V1GenreOffset]);
-  if (const auto listed = TGenre::FromNumber(genre))
+  if (const auto listed = TGenre::FromNumber(t->genre))
     FTag.SetFrameText("TCON", "(" + std::to_string(listed->Number()) + ")");
   FTag.Header().SetExtendedHeaderPresent(true);
   FTag.Header().ExtendedHeader().SetTagIsAnUpdate(true);
@@ -165,7 +156,8 @@ std::optional<TFileRange> TID3Engine::ID3V1Range() {
   TTrailer t;
   const int64_t size = FStream->Size();
   // As when a trailer is written: the end of the ID3v2 tag is not taken for a trailer.
-  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) || size - kTrailerSize < FPlace.offset + FPlace.size)
+  if (!ReadTrailer(*FStream, t) || !IsTrailer(t) ||
+      size - kTrailerSize < FPlace.offset + FPlace.size)
     return std::nullopt;
   return TFileRange{size - kTrailerSize, kTrailerSize};
 }

@@ -22,6 +22,7 @@ std::optional<TID3v1Trailer> ParseID3v1Trailer(std::string_view t) {
   // is its last character, not a track number.
   const bool hasTrack = t[V1TrackOffset - 1] == '\0';
   trailer.comment = field(V1CommentOffset, V1CommentWidth + (hasTrack ? 0 : 1));
+  trailer.trackByte = hasTrack;
   if (hasTrack) trailer.track = static_cast<uint8_t>(t[V1TrackOffset]);
   trailer.genre = static_cast<uint8_t>(t[V1GenreOffset]);
   return trailer;
