@@ -8,12 +8,7 @@
 set -euo pipefail
 . "$(dirname "$0")/mingw-source.sh"
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 PREFIX [TRIPLET]" >&2
-  exit 2
-fi
-prefix=$(realpath -m "$1")
-triplet=${2:-i686-w64-mingw32}
+mingw_arguments "$@"
 case "$triplet" in
   x86_64-*) processor=AMD64 ;;
   *) processor=X86 ;;
@@ -22,9 +17,7 @@ if [ -f "$prefix/lib/libjpeg.a" ] && [ -f "$prefix/include/jpeglib.h" ]; then
   exit 0
 fi
 
-work="$prefix-src"
-mkdir -p "$work"
-cd "$work"
+enter_work
 
 unpack_source libjpeg-turbo CMakeLists.txt
 

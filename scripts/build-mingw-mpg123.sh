@@ -10,20 +10,13 @@
 set -euo pipefail
 . "$(dirname "$0")/mingw-source.sh"
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 PREFIX [TRIPLET]" >&2
-  exit 2
-fi
-prefix=$(realpath -m "$1")
-triplet=${2:-i686-w64-mingw32}
+mingw_arguments "$@"
 if [ -f "$prefix/bin/libmpg123-0.dll" ] && [ -f "$prefix/lib/libmpg123.dll.a" ] &&
   [ -f "$prefix/include/mpg123.h" ]; then
   exit 0
 fi
 
-work="$prefix-src"
-mkdir -p "$work"
-cd "$work"
+enter_work
 
 unpack_source mpg123 src/libmpg123/libmpg123.c
 

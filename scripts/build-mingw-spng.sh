@@ -9,12 +9,7 @@
 set -euo pipefail
 . "$(dirname "$0")/mingw-source.sh"
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 PREFIX [TRIPLET]" >&2
-  exit 2
-fi
-prefix=$(realpath -m "$1")
-triplet=${2:-i686-w64-mingw32}
+mingw_arguments "$@"
 if [ -f "$prefix/lib/libspng.a" ] && [ -f "$prefix/include/spng.h" ]; then
   exit 0
 fi
@@ -23,9 +18,7 @@ if [ ! -f "/usr/$triplet/include/zlib.h" ]; then
   exit 1
 fi
 
-work="$prefix-src"
-mkdir -p "$work"
-cd "$work"
+enter_work
 
 unpack_source libspng spng/spng.c
 

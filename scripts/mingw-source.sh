@@ -41,3 +41,21 @@ unpack_fetched() {
   mkdir -p "$package-$upstream"
   tar -xf "$orig" -C "$package-$upstream" --strip-components=1
 }
+
+# Reads a build script's arguments PREFIX [TRIPLET] into $prefix (absolute) and $triplet
+# (default i686-w64-mingw32, 32-bit; x86_64-w64-mingw32 for 64-bit), or stops with its usage.
+mingw_arguments() {
+  if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+    echo "usage: $0 PREFIX [TRIPLET]" >&2
+    exit 2
+  fi
+  prefix=$(realpath -m "$1")
+  triplet=${2:-i686-w64-mingw32}
+}
+
+# Goes into the folder the sources and the build live in ($work), next to the prefix.
+enter_work() {
+  work="$prefix-src"
+  mkdir -p "$work"
+  cd "$work"
+}
