@@ -285,6 +285,30 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
   return failed ? 1 : 0;
 }
 
+TFileOutcome ChangeOneOfMany(const TWalkFile& file, const std::shared_ptr<TFlushGroup>& flushes,
+                             bool parallel,
+                             const std::function<std::string(const std::string& file)>& change) {
+  // A link met in a folder could lead anywhere: never changed through.
+  if (file.found && ResolveLinkName(file.path) != file.path) {
+    TFileOutcome outcome = PassedOver();
+    outcome.err = EscapeForTerminal(file.path) + ": passed over: a link\n";
+    return outcome;
+  }
+  TChangeRun run{flushes, std::string()};
+  if (parallel) SetChangeRun(&run);
+  TFileOutcome outcome;
+  try {
+    outcome.out = change(file.path);
+  } catch (const std::exception& e) {
+    outcome.err = ErrorLine(e.what());
+    outcome.failed = true;
+  }
+  SetChangeRun(nullptr);
+  // What opening did to finish an earlier change comes first.
+  outcome.err = run.notes + outcome.err;
+  return outcome;
+}
+
 int ChangeEachFile(const std::vector<std::string>& files, const std::string& done,
                    const std::function<void(const std::string& file)>& change, bool parallel) {
   std::vector<TWalkFile> named;
@@ -302,24 +326,10 @@ int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
   int status = RunForEachFile(
       files,
       [&](const TWalkFile& f) {
-        if (f.found && ResolveLinkName(f.path) != f.path) {
-          TFileOutcome outcome = PassedOver();
-          outcome.err = EscapeForTerminal(f.path) + ": passed over: a link\n";
-          return outcome;
-        }
-        TChangeRun run{flushes, std::string()};
-        if (parallel) SetChangeRun(&run);
-        TFileOutcome outcome;
-        try {
-          change(f.path);
-          outcome.out = EscapeForTerminal(f.path) + ": " + done + "\n";
-        } catch (const std::exception& e) {
-          outcome.err = ErrorLine(e.what());
-          outcome.failed = true;
-        }
-        SetChangeRun(nullptr);
-        outcome.err = run.notes + outcome.err;
-        return outcome;
+        return ChangeOneOfMany(f, flushes, parallel, [&](const std::string& path) {
+          change(path);
+          return EscapeForTerminal(path) + ": " + done + "\n";
+        });
       },
       parallel ? WriteThreads() : 1);
   // What the run removed from its folders (the journals of done changes) is durable before it

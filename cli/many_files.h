@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/file_walk.h"
+#include "tagscope/engine/flush_group.h"
 
 namespace tagscope::cli {
 
@@ -64,6 +66,13 @@ int ChangeEachFile(const std::vector<std::string>& files, const std::string& don
 int ChangeEachFile(const std::vector<TWalkFile>& files, const std::string& done,
                    const std::function<void(const std::string& file)>& change,
                    bool parallel = false);
+
+// One file's change in a run over many: never through a link met in a folder; the change's
+// output (what `change` returns) on stdout, its error on stderr, what opening the file put right
+// first before it. With `parallel`, the change shares the run's `flushes` (see TChangeRun).
+TFileOutcome ChangeOneOfMany(const TWalkFile& file, const std::shared_ptr<TFlushGroup>& flushes,
+                             bool parallel,
+                             const std::function<std::string(const std::string& file)>& change);
 
 // Threads for runs that write many files at once.
 unsigned WriteThreads();

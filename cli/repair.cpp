@@ -104,25 +104,8 @@ int RunRepair(const TRepairOptions& o) {
   std::atomic<int> worst{kDone};
   const auto flushes = std::make_shared<TFlushGroup>();
   const auto job = [&](const TWalkFile& file) {
-    // A link met in a folder could lead anywhere: never changed through.
-    if (file.found && ResolveLinkName(file.path) != file.path) {
-      TFileOutcome outcome = PassedOver();
-      outcome.err = EscapeForTerminal(file.path) + ": passed over: a link\n";
-      return outcome;
-    }
-    TChangeRun run{flushes, std::string()};
-    SetChangeRun(&run);
-    TFileOutcome outcome;
-    try {
-      outcome.out = RepairFile(o, file.path, worst);
-    } catch (const std::exception& e) {
-      outcome.err = ErrorLine(e.what());
-      outcome.failed = true;
-    }
-    SetChangeRun(nullptr);
-    // What opening did to finish an earlier change comes first.
-    outcome.err = run.notes + outcome.err;
-    return outcome;
+    return ChangeOneOfMany(file, flushes, true,
+                           [&](const std::string& path) { return RepairFile(o, path, worst); });
   };
   // A dry run only reads.
   const int status = RunForEachFile(files, job, o.dryRun ? 0 : WriteThreads());
