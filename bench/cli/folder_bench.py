@@ -35,7 +35,7 @@ KINDS = {
 def encode(path, options):
     # Music-like: a tone over noise whose loudness moves, so that VBR frames vary.
     subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                    "anoisesrc=d=20:a=0.3:seed=1", "-f", "lavfi", "-i", "sine=f=220:d=20",
+                    "anoisesrc=d=20:a=0.3:s=1", "-f", "lavfi", "-i", "sine=f=220:d=20",
                     "-filter_complex", "amix=inputs=2,volume='0.2+0.8*abs(sin(t/3))':eval=frame",
                     "-ac", "2", "-ar", "44100", "-c:a", "libmp3lame", *options,
                     "-id3v2_version", "4", "-metadata", "title=A song", "-metadata",

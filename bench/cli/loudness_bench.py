@@ -32,7 +32,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SOURCE = ("anoisesrc=c=pink:r={rate}:a={amp}:d={secs}:s={seed},"
+SOURCE = ("anoisesrc=c=pink:r={rate}:a={amp}:d={secs}:s={noise},"
           "volume='0.3+0.7*abs(sin(t/{period}))':eval=frame")
 # name, sample rate, channels, encoder options, amplitude
 KINDS = [
@@ -49,7 +49,7 @@ def make_files(folder, count, seconds):
     masters = {}
     for i, (name, rate, channels, options, amp) in enumerate(KINDS):
         path = os.path.join(folder, "master-%s.mp3" % name)
-        source = SOURCE.format(rate=rate, amp=amp, secs=seconds, seed=i + 1, period=1 + i)
+        source = SOURCE.format(rate=rate, amp=amp, secs=seconds, noise=i + 1, period=1 + i)
         if name == "clipping":
             source += ",volume=6dB"
         subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",

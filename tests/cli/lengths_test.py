@@ -34,7 +34,7 @@ def encode(path, seconds, options):
     # Noise, then near silence: the first frames' bitrate is far above the rest's.
     loud = seconds / 4
     subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                    "anoisesrc=d=%s:a=0.4:seed=3" % seconds, "-af",
+                    "anoisesrc=d=%s:a=0.4:s=3" % seconds, "-af",
                     "volume='if(lt(t,%s),1,0.001)':eval=frame" % loud, "-ac", "2", "-ar",
                     "44100", "-c:a", "libmp3lame", *options, path], check=True, timeout=60)
 
