@@ -1,6 +1,6 @@
 // Cutting blocks behind the audio (an APE tag, a Lyrics3 block) out of the open file.
 #include "engine/file/tag_file.h"
-#include "engine/tag_writer.h"
+#include "engine/tag/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 

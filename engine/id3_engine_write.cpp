@@ -1,7 +1,7 @@
 // Writing and erasing the tag in the file, through the writer and the file side.
-#include "engine/content_kind.h"
+#include "engine/audio/content_kind.h"
 #include "engine/file/tag_file.h"
-#include "engine/tag_writer.h"
+#include "engine/tag/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/tag_locator.h"
+#include "engine/tag/tag_locator.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/file_stream.h"
 #include "tests/engine/tag_builder.h"

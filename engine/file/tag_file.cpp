@@ -13,7 +13,7 @@
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
 #include "engine/file/undo_stream.h"
-#include "engine/stream_helpers.h"
+#include "engine/tag/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "tagscope/engine/text_encoding.h"
-#include "engine/unsync.h"
-#include "engine/zlib_codec.h"
+#include "engine/tag/unsync.h"
+#include "engine/tag/zlib_codec.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

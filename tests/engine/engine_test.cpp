@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "engine/unsync.h"
+#include "engine/tag/unsync.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"

@@ -2,8 +2,8 @@
 // the writer.
 #include <gtest/gtest.h>
 
-#include "engine/unsync.h"
-#include "engine/zlib_codec.h"
+#include "engine/tag/unsync.h"
+#include "engine/tag/zlib_codec.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"

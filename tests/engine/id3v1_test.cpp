@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/number_text.h"
+#include "engine/text/number_text.h"
 #include "tagscope/engine/genre.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/shown_fields.h"

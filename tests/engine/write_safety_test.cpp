@@ -11,7 +11,7 @@
 
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
-#include "engine/unsync.h"
+#include "engine/tag/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
