@@ -6,10 +6,10 @@
 
 #include "engine/file/later_reads.h"
 #include "engine/file/tag_file.h"
+#include "engine/frames/stream_helpers.h"
 #include "engine/tag/id3_layout.h"
-#include "engine/tag/stream_helpers.h"
-#include "engine/tag/tag_reader.h"
 #include "engine/tag/unsync.h"
+#include "engine/tag_reader.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"

@@ -1,17 +1,15 @@
 // Writing and erasing the tag in the file, through the writer and the file side.
-#include "engine/audio/content_kind.h"
 #include "engine/file/tag_file.h"
-#include "engine/tag/tag_writer.h"
+#include "engine/tag/content_kind.h"
+#include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
 
 namespace tagscope {
 
 TTagWriter TID3Engine::Writer() {
-  TTagWriteOptions options{FReadOnly, FForceWrite, FReadReport, OnFrameEncrypt, nullptr};
-  if (FWriteID3V1)
-    options.trailer = [this](TStream& file, int64_t tagEnd) { WriteID3V1To(file, tagEnd); };
-  return TTagWriter(*FFile, FTag, FPlace, std::move(options));
+  return TTagWriter(*FFile, FTag, FPlace,
+                    {FReadOnly, FForceWrite, FReadReport, OnFrameEncrypt, FWriteID3V1});
 }
 
 void TID3Engine::SaveTag() {

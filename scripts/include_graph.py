@@ -2,7 +2,9 @@
 """Measures the include graph of the engine: files, edges between them, the longest chain of
 includes (levels), and which folders include from a folder that includes them back.
 
-A public header (include/tagscope/engine/x.h) belongs to the folder that holds x.cpp."""
+A public header (include/tagscope/engine/x.h) belongs to the folder that holds x.cpp; one
+without an x.cpp belongs to no folder, as long as it includes no other header of the engine.
+Exits 1 with --check when two folders include each other."""
 import os
 import re
 import sys
@@ -35,7 +37,9 @@ def folder_of(path, sources):
     if path.startswith("include/tagscope/engine/"):
         stem = os.path.splitext(os.path.basename(path))[0]
         homes = [s for s in sources if os.path.splitext(os.path.basename(s))[0] == stem]
-        path = homes[0] if homes else "engine/x"
+        if not homes:
+            return None
+        path = homes[0]
     folder = os.path.dirname(path)
     return folder if folder != "engine" else "engine (top)"
 
@@ -62,13 +66,16 @@ def main():
     known = set(files)
     sources = [f for f in files if f.endswith(".cpp")]
     graph = {f: includes(f, known) for f in files}
+    loose = [f for f in files if graph[f] and folder_of(f, sources) is None]
+    if loose:
+        sys.exit(f"headers of no folder that include others: {', '.join(loose)}")
     edges = sum(len(v) for v in graph.values())
     depth = levels(graph)
     folders = defaultdict(set)
     for f, targets in graph.items():
         for t in targets:
             a, b = folder_of(f, sources), folder_of(t, sources)
-            if a != b:
+            if a and b and a != b:
                 folders[a].add(b)
     flat = [f for f in files if os.path.dirname(f) == "engine" and not f.endswith(".txt")]
     print(f"files: {len(files)}, flat in engine/: {len(flat)}")

@@ -432,4 +432,18 @@ TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t count
   return p;
 }
 
+const char* BitrateModeName(TBitrateMode mode) {
+  switch (mode) {
+    case TBitrateMode::bmCBR:
+      return "CBR";
+    case TBitrateMode::bmVBR:
+      return "VBR";
+    case TBitrateMode::bmABR:
+      return "ABR";
+    case TBitrateMode::bmUnknown:
+      return "unknown";
+  }
+  return "";
+}
+
 }  // namespace tagscope

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/edits/version_frames.h"
 #include "engine/frames/frame_kinds.h"
-#include "engine/frames/version_frames.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/tag/stream_helpers.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
 

@@ -10,7 +10,6 @@
 #include "engine/file/file_replace.h"
 #include "engine/file/journal_format.h"
 #include "engine/file/tag_journal.h"
-#include "engine/tag/stream_helpers.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"

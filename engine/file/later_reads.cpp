@@ -21,15 +21,4 @@ void TLaterReads::Read(int64_t position, char* into, int64_t count) {
         Format("Cannot read the rest of a frame of \"%s\": the file ends early", FName.c_str()));
 }
 
-void TDeferredPayload::Fill() const {
-  if (FFilled.load(std::memory_order_acquire)) return;
-  std::lock_guard guard(FMutex);
-  if (FFilled.load(std::memory_order_relaxed)) return;
-  const std::shared_ptr<TLaterReads> file = FFile.lock();
-  if (!file)
-    throw EReadError("Cannot read the rest of a frame: the file was closed after its tag was read");
-  file->Read(FPosition, FInto, FCount);
-  FFilled.store(true, std::memory_order_release);
-}
-
 }  // namespace tagscope

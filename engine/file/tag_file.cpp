@@ -13,7 +13,6 @@
 #include "engine/file/pending_writes.h"
 #include "engine/file/tag_journal.h"
 #include "engine/file/undo_stream.h"
-#include "engine/tag/stream_helpers.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 

@@ -2,10 +2,10 @@
 // typed values: their own fields, then frames of their own laid out as the tag's frames are.
 #include <algorithm>
 
-#include "engine/tag/frame_layout.h"
 #include "engine/frames/chapter_frames.h"
 #include "engine/frames/frame_kinds.h"
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/frame_layout.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/exception.h"

@@ -1,7 +1,7 @@
 // Comments, unsynchronised lyrics and terms of use.
 #include "engine/frames/described_text_frames.h"
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/timed_frames.h"
 

@@ -2,7 +2,7 @@
 // parse, built through their render.
 #include "tagscope/engine/frame_content.h"
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/rtl/ascii_case.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 
 namespace tagscope {
 

@@ -85,4 +85,13 @@ void TID3Frames::Assign(const TID3Frames& source) {
   for (const auto& item : source.FItems) Add().Assign(*item);
 }
 
+// Here, beside the list, as the list keeps an index of its items by ID.
+void TID3Frames_Item::SetID(std::string_view value) {
+  std::array<char, 4> id{};
+  std::copy_n(value.begin(), std::min<size_t>(value.size(), 4), id.begin());
+  if (id == FName) return;
+  FName = id;
+  if (FCollection) FCollection->Changed();
+}
+
 }  // namespace tagscope

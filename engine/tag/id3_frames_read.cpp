@@ -3,11 +3,11 @@
 // the tag's bytes unless they had to be decoded.
 #include <algorithm>
 
-#include "engine/tag/frame_layout.h"
+#include "engine/frames/frame_layout.h"
+#include "engine/frames/stream_helpers.h"
 #include "engine/tag/id3_layout.h"
-#include "engine/tag/stream_helpers.h"
 #include "engine/tag/unsync.h"
-#include "engine/frames/v22_frames.h"
+#include "engine/tag/v22_frames.h"
 #include "engine/tag/zlib_codec.h"
 #include "tagscope/engine/id3_frames.h"
 #include "tagscope/rtl/byte_reader.h"
@@ -213,7 +213,7 @@ class TFrameParser {
     FResult.problemFrame = id;
   }
 
-  static constexpr size_t V2Header = static_cast<size_t>(id3::V2FrameHeaderSize);
+  static constexpr size_t V2Header = static_cast<size_t>(V2FrameHeaderSize);
 
   TID3Frames& FFrames;
   std::shared_ptr<const void> FOwner;

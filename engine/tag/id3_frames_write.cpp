@@ -1,8 +1,8 @@
 // Serialising the frame list in the frame layout of the tag's version.
 #include <cstring>
 
-#include "engine/tag/frame_layout.h"
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/frame_layout.h"
+#include "engine/frames/stream_helpers.h"
 #include "engine/tag/unsync.h"
 #include "engine/tag/zlib_codec.h"
 #include "tagscope/engine/id3_frames.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "engine/frames/stream_helpers.h"
 #include "engine/tag/id3_layout.h"
-#include "engine/tag/stream_helpers.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The byte layouts of ID3 tags, in one place: header and footer, extended headers, frame
-// headers and the ID3v1 trailer.
+// The byte layouts of ID3v2 tags: header and footer, extended headers (a frame's header:
+// frame_layout.h; the ID3v1 trailer: trailers/id3v1_tag.h).
 namespace tagscope::id3 {
 
 // Header and footer: "ID3" (footer "3DI"), major version, revision, flags, sync-safe size.
@@ -38,20 +38,5 @@ inline constexpr uint8_t ExtRestricted = 0x10;
 inline constexpr int CRCWidth = 5;  // sync-safe, 35 bits
 // The longest extended header of any layout read here.
 inline constexpr int64_t MaxExtendedHeader = 15;
-
-// Frame headers: ID3v2.3 and 2.4 have a 4-byte ID, a 4-byte size and two flag bytes; ID3v2.2
-// a 3-byte ID and a 3-byte plain size.
-inline constexpr int64_t FrameHeaderSize = 10;
-inline constexpr int64_t V2FrameHeaderSize = 6;
-
-// The 128-byte ID3v1 trailer at the end of a file: "TAG", then fixed fields.
-inline constexpr int64_t TrailerSize = 128;
-inline constexpr size_t V1TitleOffset = 3, V1TitleWidth = 30;
-inline constexpr size_t V1ArtistOffset = 33, V1ArtistWidth = 30;
-inline constexpr size_t V1AlbumOffset = 63, V1AlbumWidth = 30;
-inline constexpr size_t V1YearOffset = 93, V1YearWidth = 4;
-inline constexpr size_t V1CommentOffset = 97, V1CommentWidth = 29;
-inline constexpr size_t V1TrackOffset = 126;
-inline constexpr size_t V1GenreOffset = 127;
 
 }  // namespace tagscope::id3

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/frames/stream_helpers.h"
 #include "engine/tag/extended_header_bytes.h"
 #include "engine/tag/id3_layout.h"
-#include "engine/tag/stream_helpers.h"
 #include "engine/tag/unsync.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/rtl/exception.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "engine/tag/frame_layout.h"
+#include "engine/frames/frame_layout.h"
 #include "tagscope/engine/id3_frames.h"
 
 namespace tagscope {

@@ -1,5 +1,5 @@
 // A build without a character set detector: a set must be named (fix-encoding --from).
-#include "tagscope/engine/text_repair.h"
+#include "tagscope/engine/text_plausible.h"
 
 namespace tagscope {
 

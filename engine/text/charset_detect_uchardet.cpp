@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "tagscope/engine/text_repair.h"
+#include "tagscope/engine/text_plausible.h"
 
 namespace tagscope {
 

@@ -1,9 +1,10 @@
 // Telling text that reads right from text read in the wrong character set.
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "engine/text/text_script.h"
-#include "tagscope/engine/text_repair.h"
+#include "tagscope/engine/text_plausible.h"
 #include "tagscope/rtl/utf8.h"
 
 namespace tagscope {

@@ -2,7 +2,7 @@
 #include "engine/text/text_repair_reading.h"
 
 #include "engine/text/text_script.h"
-#include "tagscope/engine/text_repair.h"
+#include "tagscope/engine/text_plausible.h"
 #include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/utf8.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/mpeg_frame_header.h"
 
 namespace tagscope {
 

@@ -26,7 +26,7 @@
 #include "engine/file/change_mark.h"
 #include "engine/file/journal_format.h"
 #include "engine/file/tag_journal.h"
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/rtl/beside_file.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/frame_content.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/version_change.h"

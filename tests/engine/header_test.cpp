@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/id3_header.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/file/undo_stream.h"
-#include "engine/tag/tag_writer.h"
+#include "engine/tag_writer.h"
 #include "engine/tag/unsync.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"

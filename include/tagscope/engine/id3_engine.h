@@ -257,8 +257,6 @@ class TID3Engine {
   // Tag writing (through the writer).
   void SaveTag();
   void RemoveTag(const std::vector<TFileRange>& trailers = {});
-  // Writes the ID3v1 trailer through `file`: over an old one behind `tagEnd`, else at the end.
-  void WriteID3V1To(TStream& file, int64_t tagEnd);
   // The writer of the tag into the open file, with this engine's choices.
   TTagWriter Writer();
 

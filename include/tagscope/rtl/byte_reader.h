@@ -131,4 +131,10 @@ class TByteReader {
   size_t FPos = 0;
 };
 
+// Writes a big-endian integer field as it stands in a file (count 1..8 bytes), as
+// TByteReader reads it.
+inline void WritePlainBE(uint8_t* bytes, int count, uint64_t value) {
+  for (int i = count - 1; i >= 0; --i, value >>= 8) bytes[i] = static_cast<uint8_t>(value);
+}
+
 }  // namespace tagscope

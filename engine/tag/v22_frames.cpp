@@ -1,4 +1,4 @@
-#include "engine/frames/v22_frames.h"
+#include "engine/tag/v22_frames.h"
 
 #include <algorithm>
 #include <array>

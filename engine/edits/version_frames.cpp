@@ -1,4 +1,4 @@
-#include "engine/frames/version_frames.h"
+#include "engine/edits/version_frames.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "engine/tag/frame_layout.h"
+#include "engine/frames/frame_layout.h"
 
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 
 namespace tagscope {
 

@@ -1,6 +1,6 @@
 // Telling what a file holds by the first bytes of its content, so that a tag is not glued to
 // the front of a file that is no MP3.
-#include "engine/audio/content_kind.h"
+#include "engine/tag/content_kind.h"
 
 #include <algorithm>
 #include <array>

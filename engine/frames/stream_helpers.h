@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "tagscope/engine/id3_frame_item.h"  // ValidFrameID
+#include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -16,9 +17,8 @@ void SyncSafeConvert(uint8_t* buffer, int count, bool toPlain);
 // Reverses the order of count (1..8) bytes in place.
 void ReverseBytes(uint8_t* buffer, int count);
 
-// Writes big-endian integer fields as they stand in a file (count 1..8 bytes); they are read
-// through TByteReader.
-void WritePlainBE(uint8_t* bytes, int count, uint64_t value);
+// Writes a big-endian integer field in its sync-safe form (count 1..8 bytes); WritePlainBE
+// (byte_reader.h) writes the plain form.
 void WriteSyncSafeBE(uint8_t* bytes, int count, uint64_t value);
 
 // Strips bytes of code 0x20 or below (blanks and control characters) from both ends.

@@ -1,5 +1,5 @@
 // The MPEG audio frame header: sync, version, layer, bitrate, sample rate, and the frame's length.
-#include "tagscope/engine/mpeg_audio.h"
+#include "tagscope/engine/mpeg_frame_header.h"
 
 namespace tagscope {
 
@@ -107,20 +107,6 @@ const char* ChannelModeName(TChannelMode mode) {
       return "dual channel";
     case TChannelMode::cmMono:
       return "mono";
-  }
-  return "";
-}
-
-const char* BitrateModeName(TBitrateMode mode) {
-  switch (mode) {
-    case TBitrateMode::bmCBR:
-      return "CBR";
-    case TBitrateMode::bmVBR:
-      return "VBR";
-    case TBitrateMode::bmABR:
-      return "ABR";
-    case TBitrateMode::bmUnknown:
-      return "unknown";
   }
   return "";
 }

@@ -26,9 +26,7 @@ struct TTagWriteOptions {
   bool force = false;
   TTagReadReport report;          // what the last read of the tag accounted for
   TID3EngineFrameNotify encrypt;  // encrypts the frames flagged for it
-  // Writes the ID3v1 trailer through a file: over an old one behind the tag's end, else at the
-  // file's end; none where no trailer is wanted.
-  std::function<void(TStream& file, int64_t tagEnd)> trailer;
+  bool id3v1 = false;             // a write of the tag also writes the ID3v1 trailer the tag makes
 };
 
 // Puts a tag into its file, or cuts it out: what goes where, the reader's twin. How the bytes
@@ -51,6 +49,10 @@ class TTagWriter {
   void Cut(const std::vector<TFileRange>& trailers);
   // Puts the splices' bytes in place of their ranges behind the tag, in one change.
   void Splice(std::vector<TFileSplice> splices);
+  // Writes the ID3v1 trailer the tag makes, over an old one behind the tag or appended, in one
+  // change; cuts the trailer at `trailer` (the file's last 128 bytes) off the file's end.
+  void SaveID3v1();
+  void RemoveID3v1(const TFileRange& trailer);
   // Raises EWriteRefused, naming the file, what it is and `operation` ("write the tag of"),
   // when the file is plainly not MP3 by its content and the change is not forced.
   void CheckContent(const char* operation);
@@ -107,6 +109,7 @@ class TTagWriter {
   // Writes the ID3v1 trailer when one is wanted: over an old one behind `tagEnd`, else at the
   // end.
   void WriteTrailer(TStream& file, int64_t tagEnd);
+  void PutTrailer(TStream& file, int64_t tagEnd);
 
   TTagFile& F;
   TID3Tag& T;

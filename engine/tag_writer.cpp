@@ -1,17 +1,18 @@
-#include "engine/tag/tag_writer.h"
+#include "engine/tag_writer.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
 
-#include "engine/audio/content_kind.h"
-#include "engine/tag/extended_header_bytes.h"
+#include "engine/file/file_replace.h"
 #include "engine/file/tag_file.h"
+#include "engine/frames/stream_helpers.h"
+#include "engine/tag/content_kind.h"
+#include "engine/tag/extended_header_bytes.h"
 #include "engine/tag/id3_layout.h"
-#include "engine/tag/stream_helpers.h"
 #include "engine/tag/unsync.h"
-#include "tagscope/engine/id3_engine.h"
+#include "engine/trailers/id3v1_tag.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/files.h"
 
@@ -207,7 +208,37 @@ std::vector<std::string> TTagWriter::FrameIDs() const {
 }
 
 void TTagWriter::WriteTrailer(TStream& file, int64_t tagEnd) {
-  if (FOptions.trailer) FOptions.trailer(file, tagEnd);
+  if (FOptions.id3v1) PutTrailer(file, tagEnd);
+}
+
+void TTagWriter::PutTrailer(TStream& file, int64_t tagEnd) {
+  PutID3v1(file, tagEnd, RenderID3v1(T));
+}
+
+void TTagWriter::SaveID3v1() {
+  CheckWritable();
+  CheckContent("write an ID3v1 trailer to");
+  // Under a journal beside the file, as every change in place: whatever fails, and wherever
+  // the process stops, the file ends with its old trailer or its new one.
+  const int64_t tagEnd = FPlace.offset + FPlace.size;
+  try {
+    // Where no journal can be made beside the file, a new file is written beside it instead,
+    // which needs none.
+    if (!F.ChangeInPlace([&](TStream& file) { PutTrailer(file, tagEnd); }))
+      F.Replace([&](TStream& out) {
+        CopyContent(F.Stream(), out, F.Stream().Size());
+        PutTrailer(out, tagEnd);
+      });
+  } catch (const std::exception& e) {
+    throw EWriteError(
+        Format("Cannot write the ID3v1 trailer of \"%s\". %s", F.Name().c_str(), e.what()));
+  }
+}
+
+void TTagWriter::RemoveID3v1(const TFileRange& trailer) {
+  CheckWritable();
+  CheckContent("remove the ID3v1 trailer of");
+  F.CutEnd(trailer.Offset);
 }
 
 void TTagWriter::NoteWritten(const TTagImage& image, int64_t offset) {

@@ -1,8 +1,10 @@
-#include "engine/tag/tag_reader.h"
+#include "engine/tag_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "engine/file/later_reads.h"
 #include "engine/file/tag_file.h"
@@ -13,6 +15,47 @@
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {
+
+namespace {
+
+// The rest of a frame's payload, left in the file when the tag was read: read into its place
+// in the tag's bytes (which `owner` keeps) the first time the payload is asked for.
+class TDeferredPayload : public TID3Frames_Item::TPayloadSource {
+ public:
+  TDeferredPayload(std::weak_ptr<TLaterReads> file, std::shared_ptr<const void> owner, char* into,
+                   int64_t position, int64_t count)
+      : FFile(std::move(file)),
+        FOwner(std::move(owner)),
+        FInto(into),
+        FPosition(position),
+        FCount(count) {}
+  void Fill() const override;
+  bool Filled() const override { return FFilled.load(std::memory_order_acquire); }
+
+ private:
+  std::weak_ptr<TLaterReads> FFile;
+  std::shared_ptr<const void> FOwner;
+  char* FInto;
+  int64_t FPosition;
+  int64_t FCount;
+  // Not std::call_once: a fill that fails raises, and an exception leaving call_once stops
+  // the process on some platforms. A fill that failed is tried again by the next caller.
+  mutable std::mutex FMutex;
+  mutable std::atomic<bool> FFilled{false};
+};
+
+void TDeferredPayload::Fill() const {
+  if (FFilled.load(std::memory_order_acquire)) return;
+  std::lock_guard guard(FMutex);
+  if (FFilled.load(std::memory_order_relaxed)) return;
+  const std::shared_ptr<TLaterReads> file = FFile.lock();
+  if (!file)
+    throw EReadError("Cannot read the rest of a frame: the file was closed after its tag was read");
+  file->Read(FPosition, FInto, FCount);
+  FFilled.store(true, std::memory_order_release);
+}
+
+}  // namespace
 
 namespace {
 

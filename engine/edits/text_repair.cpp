@@ -7,8 +7,8 @@
 #include <map>
 #include <optional>
 
+#include "engine/edits/text_repair_slots.h"
 #include "engine/text/text_repair_reading.h"
-#include "engine/text/text_repair_slots.h"
 #include "engine/text/text_script.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/text_encoding.h"
@@ -347,22 +347,6 @@ std::string SingleByteText(std::string_view bytes, std::string_view charset) {
   std::string utf8;
   if (!charset.empty() && CharsetToUtf8(bytes, charset, utf8)) return utf8;
   return Latin1ToUtf8(bytes);
-}
-
-std::vector<TLooseText> ID3v1LooseTexts(std::string_view t) {
-  std::vector<TLooseText> texts;
-  if (t.size() != 128 || t.substr(0, 3) != "TAG") return texts;
-  const std::pair<const char*, std::pair<size_t, size_t>> fields[] = {{"ID3v1 title", {3, 30}},
-                                                                      {"ID3v1 artist", {33, 30}},
-                                                                      {"ID3v1 album", {63, 30}},
-                                                                      {"ID3v1 comment", {97, 28}}};
-  for (const auto& [name, place] : fields) {
-    std::string_view text = t.substr(place.first, place.second);
-    text = text.substr(0, text.find('\0'));
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    if (!text.empty()) texts.push_back({name, std::string(text)});
-  }
-  return texts;
 }
 
 }  // namespace tagscope

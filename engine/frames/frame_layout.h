@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/tag/id3_layout.h"
 #include "tagscope/engine/id3_frame_item.h"
 #include "tagscope/rtl/byte_reader.h"
 
@@ -21,7 +20,10 @@ struct TFrameLayout {
   bool optionalInSize = true;
 };
 
-inline constexpr int FrameHeaderSize = static_cast<int>(id3::FrameHeaderSize);
+// Frame headers: ID3v2.3 and 2.4 have a 4-byte ID, a 4-byte size and two flag bytes; ID3v2.2
+// a 3-byte ID and a 3-byte plain size.
+inline constexpr int FrameHeaderSize = 10;
+inline constexpr int V2FrameHeaderSize = 6;
 
 // The standard layout of a tag version (ID3v2.3's for versions below 4).
 TFrameLayout StandardLayout(uint8_t version);

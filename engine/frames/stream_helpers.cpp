@@ -1,4 +1,4 @@
-#include "engine/tag/stream_helpers.h"
+#include "engine/frames/stream_helpers.h"
 
 #include <algorithm>
 #include <array>
@@ -41,13 +41,6 @@ void SyncSafeConvert(uint8_t* buffer, int count, bool toPlain) {
 
 void ReverseBytes(uint8_t* buffer, int count) {
   std::reverse(buffer, buffer + std::clamp(count, 0, 8));
-}
-
-void WritePlainBE(uint8_t* bytes, int count, uint64_t value) {
-  std::array<uint8_t, 8> work{};
-  StoreLE(work.data(), count, value);
-  ReverseBytes(work.data(), count);
-  std::copy(work.begin(), work.begin() + count, bytes);
 }
 
 void WriteSyncSafeBE(uint8_t* bytes, int count, uint64_t value) {

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "engine/tag/sparse_body.h"
-#include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/id3_tag.h"
+#include "tagscope/engine/tag_place.h"
 
 namespace tagscope {
 

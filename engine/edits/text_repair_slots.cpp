@@ -1,6 +1,6 @@
 // The encoded texts inside frames of every kind, found and replaced through the frames'
 // decoded content.
-#include "engine/text/text_repair_slots.h"
+#include "engine/edits/text_repair_slots.h"
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "engine/file/tag_file.h"
-#include "engine/tag/tag_writer.h"
+#include "engine/tag_writer.h"
 #include "tagscope/rtl/exception.h"
 
 namespace tagscope {

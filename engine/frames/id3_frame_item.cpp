@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/tag/stream_helpers.h"
-#include "tagscope/engine/id3_frames.h"
+#include "engine/frames/stream_helpers.h"
 #include "tagscope/engine/id3_lists.h"
 #include "tagscope/engine/text_encoding.h"
 
@@ -60,14 +59,6 @@ std::string TID3Frames_Item::Name() const {
 
 void TID3Frames_Item::SetName(std::string_view value) {
   if (value.size() == 4) SetID(value);
-}
-
-void TID3Frames_Item::SetID(std::string_view value) {
-  std::array<char, 4> id{};
-  std::copy_n(value.begin(), std::min<size_t>(value.size(), 4), id.begin());
-  if (id == FName) return;
-  FName = id;
-  if (FCollection) FCollection->Changed();
 }
 
 TMemoryStream& TID3Frames_Item::Data() {
