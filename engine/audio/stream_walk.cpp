@@ -2,6 +2,8 @@
 #include "engine/audio/stream_walk.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/audio/mpeg_vbr_header.h"
 #include "engine/trailers/trailer_locator.h"
@@ -15,34 +17,53 @@ namespace tagscope {
 namespace {
 
 // The room of the last window a thread closed, for its next one.
-thread_local std::string tSpareBlock;
+thread_local std::string tSpareRoom;
+
+constexpr int64_t kPage = 4096;
 
 }  // namespace
 
 TForwardWindow::TForwardWindow(TStream& stream, int64_t end)
-    : FStream(stream), FEnd(end), FBytes(std::move(tSpareBlock)) {
-  tSpareBlock.clear();
+    : FStream(stream), FEnd(end), FRoom(std::move(tSpareRoom)) {
+  tSpareRoom.clear();
 }
 
 TForwardWindow::~TForwardWindow() {
-  if (FBytes.size() > tSpareBlock.size()) tSpareBlock = std::move(FBytes);
+  if (FRoom.size() > tSpareRoom.size()) tSpareRoom = std::move(FRoom);
 }
 
 std::string_view TForwardWindow::From(int64_t pos) {
   const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
-  if (pos < FBase || held < want) {
-    FBase = pos;
-    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    if (static_cast<int64_t>(FBytes.size()) < count) FBytes.resize(static_cast<size_t>(kBlock));
-    const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FHeld = std::clamp<int64_t>(got, 0, count);
-    if (got < count) FEnd = pos + FHeld;
-  }
+  if (pos < FBase || held < want) Refill(pos, pos >= FBase ? std::max<int64_t>(held, 0) : 0);
   if (pos >= FBase + FHeld) return {};
-  return std::string_view(FBytes.data(), static_cast<size_t>(FHeld))
+  return std::string_view(FBytes, static_cast<size_t>(FHeld))
       .substr(static_cast<size_t>(pos - FBase));
+}
+
+// The kernel copies a read from the page cache fastest where the bytes land at the offset
+// within a page they have in the file: some processors copy several times slower where the
+// two are a few bytes apart, as a block at the start of the room would be for most reads.
+char* TForwardWindow::PlaceFor(int64_t pos) {
+  if (FRoom.size() < static_cast<size_t>(kBlock + 2 * kPage))
+    FRoom.resize(static_cast<size_t>(kBlock + 2 * kPage));
+  const auto at = reinterpret_cast<uintptr_t>(FRoom.data());
+  const uintptr_t page = (at + kPage - 1) & ~static_cast<uintptr_t>(kPage - 1);
+  return FRoom.data() + (page - at) + static_cast<size_t>(pos % kPage);
+}
+
+void TForwardWindow::Refill(int64_t pos, int64_t keep) {
+  const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
+  // The bytes still held from pos on move along: the stream gives each byte once.
+  keep = std::min(keep, count);
+  char* const block = PlaceFor(pos);
+  if (keep > 0) std::memmove(block, FBytes + (pos - FBase), static_cast<size_t>(keep));
+  FBytes = block;
+  FBase = pos;
+  const int64_t got = count > keep ? FStream.ReadAt(pos + keep, block + keep, count - keep) : 0;
+  FHeld = keep + std::clamp<int64_t>(got, 0, count - keep);
+  if (FHeld < count) FEnd = pos + FHeld;
 }
 
 void TForwardWindow::SetEnd(int64_t end) {

@@ -52,10 +52,17 @@ class TForwardWindow {
   void SetEnd(int64_t end);
 
  private:
+  // Reads a block from pos on, the `keep` bytes held from pos on kept.
+  void Refill(int64_t pos, int64_t keep);
+
+  // Where in the room a block read from pos begins: at pos's offset within a page.
+  char* PlaceFor(int64_t pos);
+
   TStream& FStream;
   int64_t FEnd;
   int64_t FBase = 0;
-  std::string FBytes;  // room for a block; its first FHeld bytes are the stream's from FBase
+  std::string FRoom;        // room for a block, a page either side
+  const char* FBytes = "";  // in the room: FHeld bytes, the stream's from FBase
   int64_t FHeld = 0;
 };
 
