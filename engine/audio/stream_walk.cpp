@@ -32,7 +32,7 @@ TForwardWindow::~TForwardWindow() {
   if (FRoom.size() > tSpareRoom.size()) tSpareRoom = std::move(FRoom);
 }
 
-std::string_view TForwardWindow::From(int64_t pos) {
+std::string_view TForwardWindow::Refilled(int64_t pos) {
   const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
@@ -82,9 +82,16 @@ constexpr size_t kMaxFindings = 256;
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
+// The four bytes at `at` big-endian; the caller has seen that they are there.
+uint32_t HeaderBits(std::string_view bytes, size_t at) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
 bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   if (bytes.size() < 4 || at > bytes.size() - 4) return false;
-  return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
+  return ParseMpegFrameHeader(HeaderBits(bytes, at), h);
 }
 
 // The frame headers decoded last, by their four bytes: a stream repeats a few (its bitrates,
@@ -100,7 +107,7 @@ class THeaderMemo {
   // The header held; valid until the next look.
   const TMpegFrameHeader* Find(std::string_view bytes, size_t at) {
     if (bytes.size() < 4 || at > bytes.size() - 4) return nullptr;
-    const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
+    const uint32_t bits = HeaderBits(bytes, at);
     for (const TSlot& slot : FSlots)
       if (slot.held && slot.bits == bits) return &slot.header;
     TMpegFrameHeader h;
