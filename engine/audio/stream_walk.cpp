@@ -237,6 +237,8 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
+    if (R.firstFrame >= 0)
+      if (const int64_t next = InSyncRun(pos, view); next > pos) return next;
     if (const int64_t tag = view[0] == 'I' ? TagAt(view, 0, pos) : 0) {
       Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
           "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
@@ -265,6 +267,48 @@ class TStreamWalker {
     if (!FCountOnly) CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
+  }
+
+  // The frames from pos on (at the view's start) that go on from the last one, each followed
+  // by one of its stream, within the view: what Step takes one at a time, in one go, for the
+  // stretch of a stream that has no fault. Stops before any other frame, which Step takes or
+  // reports. Returns where it stopped.
+  int64_t InSyncRun(int64_t pos, std::string_view view) {
+    const TMpegFrameHeader* found = FHeaders.Find(view, 0);
+    if (!found || !found->SameStream(FLast)) return pos;
+    TMpegFrameHeader h = *found;
+    uint32_t bits = HeaderBits(view, 0);
+    // The frames of a run are of one stream: of the first frame's, or of another throughout.
+    const bool ofFirst = h.SameStream(FFirst);
+    const bool sumCrcs = !FCountOnly;
+    const int64_t end = End();
+    size_t at = 0;
+    for (;;) {
+      const int64_t frame = pos + static_cast<int64_t>(at);
+      const int64_t next = frame + h.frameLength;
+      if (next > end) break;
+      const size_t nextAt = at + static_cast<size_t>(h.frameLength);
+      // The next header: most often the same four bytes as this one.
+      const uint32_t nextBits =
+          next < end && nextAt + 4 <= view.size() ? HeaderBits(view, nextAt) : bits;
+      const TMpegFrameHeader* following = &h;
+      if (next < end && (nextAt + 4 > view.size() || nextBits != bits)) {
+        following = FHeaders.Find(view, nextAt);
+        if (!following || !following->SameStream(h)) break;
+      }
+      if (h.crc && sumCrcs) CheckFrameCrc(frame, view.substr(at), h);
+      if (ofFirst)
+        TakeFrameOfFirst(frame, h);
+      else
+        TakeFrame(frame, h);
+      at = nextAt;
+      if (next == end) break;
+      if (following != &h) {
+        h = *following;
+        bits = nextBits;
+      }
+    }
+    return pos + static_cast<int64_t>(at);
   }
 
   // Whether the frame at pos (at the view's start) begins a chain of frames of one stream:
@@ -402,6 +446,23 @@ class TStreamWalker {
           "a frame whose checksum does not match its side information");
   }
 
+  // TakeFrame for a frame of the first frame's stream past the first.
+  void TakeFrameOfFirst(int64_t pos, const TMpegFrameHeader& h) {
+    if (FVisit) FVisit(pos, h);
+    FLast = h;
+    R.audioBytes += h.frameLength;
+    ++R.frames;
+    TakeSamples(h);
+  }
+
+  void TakeSamples(const TMpegFrameHeader& h) {
+    FSamples += h.samplesPerFrame;
+    if (FLowRate == 0) FLowRate = FHighRate = h.bitrate;
+    FLowRate = std::min(FLowRate, h.bitrate);
+    FHighRate = std::max(FHighRate, h.bitrate);
+    FMixed = false;
+  }
+
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
     if (FVisit) FVisit(pos, h);
     FLast = h;
@@ -410,11 +471,7 @@ class TStreamWalker {
     if (headerFrame) return;
     ++R.frames;
     if (h.SameStream(FFirst)) {
-      FSamples += h.samplesPerFrame;
-      if (FLowRate == 0) FLowRate = FHighRate = h.bitrate;
-      FLowRate = std::min(FLowRate, h.bitrate);
-      FHighRate = std::max(FHighRate, h.bitrate);
-      FMixed = false;
+      TakeSamples(h);
       return;
     }
     FOtherSeconds += static_cast<double>(h.samplesPerFrame) / h.sampleRate;
