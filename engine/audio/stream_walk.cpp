@@ -142,13 +142,26 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
 
 // --- checksums ---
 
+// The CRC-16 of the polynomial 0x8005, high bit first, of each byte value.
+struct TFrameCrcTable {
+  uint16_t of[256] = {};
+  constexpr TFrameCrcTable() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      auto crc = static_cast<uint16_t>(byte << 8);
+      for (int i = 0; i < 8; ++i)
+        crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
+      of[byte] = crc;
+    }
+  }
+};
+
+constexpr TFrameCrcTable kFrameCrc;
+
 // CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
 uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
-  for (const char c : bytes) {
-    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
-    for (int i = 0; i < 8; ++i)
-      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
-  }
+  for (const char c : bytes)
+    crc = static_cast<uint16_t>((crc << 8) ^
+                                kFrameCrc.of[((crc >> 8) ^ static_cast<uint8_t>(c)) & 0xFF]);
   return crc;
 }
 
