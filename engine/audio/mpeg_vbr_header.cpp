@@ -1,6 +1,7 @@
 // Xing, Info, LAME and VBRI headers in a stream's first frame.
 #include "engine/audio/mpeg_vbr_header.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "tagscope/rtl/byte_reader.h"
@@ -79,12 +80,29 @@ size_t SideInfoSize(const TMpegFrameHeader& h) {
   return mono ? 9 : 17;
 }
 
-uint16_t Crc16(std::string_view bytes, uint16_t crc) {
-  for (const char c : bytes) {
-    crc ^= static_cast<unsigned char>(c);
-    for (int bit = 0; bit < 8; ++bit)
-      crc = static_cast<uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
+namespace {
+
+// The reflected CRC-16 of each byte value, for a byte at a time.
+struct TCrc16Table {
+  uint16_t of[256] = {};
+  constexpr TCrc16Table() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      auto crc = static_cast<uint16_t>(byte);
+      for (int bit = 0; bit < 8; ++bit)
+        crc = static_cast<uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
+      of[byte] = crc;
+    }
   }
+};
+
+constexpr TCrc16Table kCrc16;
+
+}  // namespace
+
+uint16_t Crc16(std::string_view bytes, uint16_t crc) {
+  for (const char c : bytes)
+    crc =
+        static_cast<uint16_t>((crc >> 8) ^ kCrc16.of[(crc ^ static_cast<unsigned char>(c)) & 0xFF]);
   return crc;
 }
 
@@ -99,10 +117,12 @@ bool LameCrcMatches(std::string_view frame, size_t lame) {
 uint16_t LameTagCrc(std::string_view frame, size_t lameOffset, TLameCrcKind kind) {
   const size_t at = lameOffset + kLameCrcAt;
   if (kind == TLameCrcKind::lcBefore) return Crc16(frame.substr(0, at));
-  std::string bytes(frame.substr(0, kLameCrcSpan));
-  bytes.resize(kLameCrcSpan, '\0');
+  // The first kLameCrcSpan bytes, zeros past the frame's end and for the checksum itself.
+  char bytes[kLameCrcSpan] = {};
+  const std::string_view head = frame.substr(0, kLameCrcSpan);
+  std::copy(head.begin(), head.end(), bytes);
   for (size_t i = at; i < at + 2 && i < kLameCrcSpan; ++i) bytes[i] = '\0';
-  return Crc16(bytes);
+  return Crc16(std::string_view(bytes, kLameCrcSpan));
 }
 
 TVbrHeader ReadVbrHeader(std::string_view frame, const TMpegFrameHeader& header) {

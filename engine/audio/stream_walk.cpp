@@ -2,6 +2,8 @@
 #include "engine/audio/stream_walk.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/audio/mpeg_vbr_header.h"
 #include "engine/trailers/trailer_locator.h"
@@ -15,34 +17,53 @@ namespace tagscope {
 namespace {
 
 // The room of the last window a thread closed, for its next one.
-thread_local std::string tSpareBlock;
+thread_local std::string tSpareRoom;
+
+constexpr int64_t kPage = 4096;
 
 }  // namespace
 
 TForwardWindow::TForwardWindow(TStream& stream, int64_t end)
-    : FStream(stream), FEnd(end), FBytes(std::move(tSpareBlock)) {
-  tSpareBlock.clear();
+    : FStream(stream), FEnd(end), FRoom(std::move(tSpareRoom)) {
+  tSpareRoom.clear();
 }
 
 TForwardWindow::~TForwardWindow() {
-  if (FBytes.size() > tSpareBlock.size()) tSpareBlock = std::move(FBytes);
+  if (FRoom.size() > tSpareRoom.size()) tSpareRoom = std::move(FRoom);
 }
 
-std::string_view TForwardWindow::From(int64_t pos) {
+std::string_view TForwardWindow::Refilled(int64_t pos) {
   const int64_t held = FBase + FHeld - pos;
   // Twice the margin, so that a scan of the bytes held always moves on by at least one margin.
   const int64_t want = std::min(2 * kMargin, FEnd - pos);
-  if (pos < FBase || held < want) {
-    FBase = pos;
-    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
-    if (static_cast<int64_t>(FBytes.size()) < count) FBytes.resize(static_cast<size_t>(kBlock));
-    const int64_t got = count > 0 ? FStream.ReadAt(pos, FBytes.data(), count) : 0;
-    FHeld = std::clamp<int64_t>(got, 0, count);
-    if (got < count) FEnd = pos + FHeld;
-  }
+  if (pos < FBase || held < want) Refill(pos, pos >= FBase ? std::max<int64_t>(held, 0) : 0);
   if (pos >= FBase + FHeld) return {};
-  return std::string_view(FBytes.data(), static_cast<size_t>(FHeld))
+  return std::string_view(FBytes, static_cast<size_t>(FHeld))
       .substr(static_cast<size_t>(pos - FBase));
+}
+
+// The kernel copies a read from the page cache fastest where the bytes land at the offset
+// within a page they have in the file: some processors copy several times slower where the
+// two are a few bytes apart, as a block at the start of the room would be for most reads.
+char* TForwardWindow::PlaceFor(int64_t pos) {
+  if (FRoom.size() < static_cast<size_t>(kBlock + 2 * kPage))
+    FRoom.resize(static_cast<size_t>(kBlock + 2 * kPage));
+  const auto at = reinterpret_cast<uintptr_t>(FRoom.data());
+  const uintptr_t page = (at + kPage - 1) & ~static_cast<uintptr_t>(kPage - 1);
+  return FRoom.data() + (page - at) + static_cast<size_t>(pos % kPage);
+}
+
+void TForwardWindow::Refill(int64_t pos, int64_t keep) {
+  const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, kBlock);
+  // The bytes still held from pos on move along: the stream gives each byte once.
+  keep = std::min(keep, count);
+  char* const block = PlaceFor(pos);
+  if (keep > 0) std::memmove(block, FBytes + (pos - FBase), static_cast<size_t>(keep));
+  FBytes = block;
+  FBase = pos;
+  const int64_t got = count > keep ? FStream.ReadAt(pos + keep, block + keep, count - keep) : 0;
+  FHeld = keep + std::clamp<int64_t>(got, 0, count - keep);
+  if (FHeld < count) FEnd = pos + FHeld;
 }
 
 void TForwardWindow::SetEnd(int64_t end) {
@@ -61,9 +82,16 @@ constexpr size_t kMaxFindings = 256;
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
+// The four bytes at `at` big-endian; the caller has seen that they are there.
+uint32_t HeaderBits(std::string_view bytes, size_t at) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
 bool HeaderAt(std::string_view bytes, size_t at, TMpegFrameHeader& h) {
   if (bytes.size() < 4 || at > bytes.size() - 4) return false;
-  return ParseMpegFrameHeader(static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4)), h);
+  return ParseMpegFrameHeader(HeaderBits(bytes, at), h);
 }
 
 // The frame headers decoded last, by their four bytes: a stream repeats a few (its bitrates,
@@ -79,7 +107,7 @@ class THeaderMemo {
   // The header held; valid until the next look.
   const TMpegFrameHeader* Find(std::string_view bytes, size_t at) {
     if (bytes.size() < 4 || at > bytes.size() - 4) return nullptr;
-    const auto bits = static_cast<uint32_t>(TByteReader(bytes).BEAt(at, 4));
+    const uint32_t bits = HeaderBits(bytes, at);
     for (const TSlot& slot : FSlots)
       if (slot.held && slot.bits == bits) return &slot.header;
     TMpegFrameHeader h;
@@ -114,13 +142,26 @@ int64_t ID3v2SizeAt(std::string_view bytes, size_t at) {
 
 // --- checksums ---
 
+// The CRC-16 of the polynomial 0x8005, high bit first, of each byte value.
+struct TFrameCrcTable {
+  uint16_t of[256] = {};
+  constexpr TFrameCrcTable() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      auto crc = static_cast<uint16_t>(byte << 8);
+      for (int i = 0; i < 8; ++i)
+        crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
+      of[byte] = crc;
+    }
+  }
+};
+
+constexpr TFrameCrcTable kFrameCrc;
+
 // CRC-16 of the polynomial 0x8005, from 0xFFFF, high bit first: a frame's checksum.
 uint16_t FrameCrc16(std::string_view bytes, uint16_t crc = 0xFFFF) {
-  for (const char c : bytes) {
-    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(c) << 8);
-    for (int i = 0; i < 8; ++i)
-      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8005 : crc << 1);
-  }
+  for (const char c : bytes)
+    crc = static_cast<uint16_t>((crc << 8) ^
+                                kFrameCrc.of[((crc >> 8) ^ static_cast<uint8_t>(c)) & 0xFF]);
   return crc;
 }
 
@@ -209,6 +250,8 @@ class TStreamWalker {
   int64_t Step(int64_t pos) {
     const std::string_view view = FWindow.From(pos);
     if (view.size() < 4) return Tail(pos);
+    if (R.firstFrame >= 0)
+      if (const int64_t next = InSyncRun(pos, view); next > pos) return next;
     if (const int64_t tag = view[0] == 'I' ? TagAt(view, 0, pos) : 0) {
       Add(pos, tag, Kind::sfMidStreamID3v2, kDamage,
           "an ID3v2 tag inside the audio (" + Bytes(tag) + ")");
@@ -237,6 +280,48 @@ class TStreamWalker {
     if (!FCountOnly) CheckFrameCrc(pos, view, h);
     TakeFrame(pos, h);
     return pos + h.frameLength;
+  }
+
+  // The frames from pos on (at the view's start) that go on from the last one, each followed
+  // by one of its stream, within the view: what Step takes one at a time, in one go, for the
+  // stretch of a stream that has no fault. Stops before any other frame, which Step takes or
+  // reports. Returns where it stopped.
+  int64_t InSyncRun(int64_t pos, std::string_view view) {
+    const TMpegFrameHeader* found = FHeaders.Find(view, 0);
+    if (!found || !found->SameStream(FLast)) return pos;
+    TMpegFrameHeader h = *found;
+    uint32_t bits = HeaderBits(view, 0);
+    // The frames of a run are of one stream: of the first frame's, or of another throughout.
+    const bool ofFirst = h.SameStream(FFirst);
+    const bool sumCrcs = !FCountOnly;
+    const int64_t end = End();
+    size_t at = 0;
+    for (;;) {
+      const int64_t frame = pos + static_cast<int64_t>(at);
+      const int64_t next = frame + h.frameLength;
+      if (next > end) break;
+      const size_t nextAt = at + static_cast<size_t>(h.frameLength);
+      // The next header: most often the same four bytes as this one.
+      const uint32_t nextBits =
+          next < end && nextAt + 4 <= view.size() ? HeaderBits(view, nextAt) : bits;
+      const TMpegFrameHeader* following = &h;
+      if (next < end && (nextAt + 4 > view.size() || nextBits != bits)) {
+        following = FHeaders.Find(view, nextAt);
+        if (!following || !following->SameStream(h)) break;
+      }
+      if (h.crc && sumCrcs) CheckFrameCrc(frame, view.substr(at), h);
+      if (ofFirst)
+        TakeFrameOfFirst(frame, h);
+      else
+        TakeFrame(frame, h);
+      at = nextAt;
+      if (next == end) break;
+      if (following != &h) {
+        h = *following;
+        bits = nextBits;
+      }
+    }
+    return pos + static_cast<int64_t>(at);
   }
 
   // Whether the frame at pos (at the view's start) begins a chain of frames of one stream:
@@ -374,6 +459,23 @@ class TStreamWalker {
           "a frame whose checksum does not match its side information");
   }
 
+  // TakeFrame for a frame of the first frame's stream past the first.
+  void TakeFrameOfFirst(int64_t pos, const TMpegFrameHeader& h) {
+    if (FVisit) FVisit(pos, h);
+    FLast = h;
+    R.audioBytes += h.frameLength;
+    ++R.frames;
+    TakeSamples(h);
+  }
+
+  void TakeSamples(const TMpegFrameHeader& h) {
+    FSamples += h.samplesPerFrame;
+    if (FLowRate == 0) FLowRate = FHighRate = h.bitrate;
+    FLowRate = std::min(FLowRate, h.bitrate);
+    FHighRate = std::max(FHighRate, h.bitrate);
+    FMixed = false;
+  }
+
   void TakeFrame(int64_t pos, const TMpegFrameHeader& h) {
     if (FVisit) FVisit(pos, h);
     FLast = h;
@@ -382,11 +484,7 @@ class TStreamWalker {
     if (headerFrame) return;
     ++R.frames;
     if (h.SameStream(FFirst)) {
-      FSamples += h.samplesPerFrame;
-      if (FLowRate == 0) FLowRate = FHighRate = h.bitrate;
-      FLowRate = std::min(FLowRate, h.bitrate);
-      FHighRate = std::max(FHighRate, h.bitrate);
-      FMixed = false;
+      TakeSamples(h);
       return;
     }
     FOtherSeconds += static_cast<double>(h.samplesPerFrame) / h.sampleRate;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,7 +43,13 @@ class TForwardWindow {
 
   // The bytes held from pos on. A stream that turns out shorter than its end said moves the
   // end to where its bytes stop.
-  std::string_view From(int64_t pos);
+  std::string_view From(int64_t pos) {
+    // Inline, as a walk looks at every frame: enough bytes are held but once a block.
+    const int64_t held = FBase + FHeld - pos;
+    if (pos >= FBase && held > 0 && held >= std::min(2 * kMargin, FEnd - pos))
+      return std::string_view(FBytes + (pos - FBase), static_cast<size_t>(held));
+    return Refilled(pos);
+  }
   // Whether a view from pos reaches the end: no bytes after it are left to read.
   bool ReachesEnd(int64_t pos, std::string_view view) const {
     return pos + static_cast<int64_t>(view.size()) >= FEnd;
@@ -52,10 +59,19 @@ class TForwardWindow {
   void SetEnd(int64_t end);
 
  private:
+  // From, where too few bytes are held from pos on.
+  std::string_view Refilled(int64_t pos);
+  // Reads a block from pos on, the `keep` bytes held from pos on kept.
+  void Refill(int64_t pos, int64_t keep);
+
+  // Where in the room a block read from pos begins: at pos's offset within a page.
+  char* PlaceFor(int64_t pos);
+
   TStream& FStream;
   int64_t FEnd;
   int64_t FBase = 0;
-  std::string FBytes;  // room for a block; its first FHeld bytes are the stream's from FBase
+  std::string FRoom;        // room for a block, a page either side
+  const char* FBytes = "";  // in the room: FHeld bytes, the stream's from FBase
   int64_t FHeld = 0;
 };
 

@@ -280,7 +280,8 @@ TEST(StreamWalk, ReadsInBlocksAndFindsFramesPastMegabytesOfNoise) {
   TCountingStream stream(noise + audio + std::string(3u << 20, '\xFF') + audio);
   const TStreamReport r = WalkStream(stream);
   EXPECT_LE(stream.largest, int64_t(1) << 20);
-  EXPECT_LT(stream.total, stream.Size() * 2);
+  // Each byte once, but for the look at the end for the blocks behind the audio.
+  EXPECT_LE(stream.total, stream.Size() + 8 * 1024);
   EXPECT_EQ(r.firstFrame, static_cast<int64_t>(noise.size()));
   EXPECT_EQ(r.frames, 60);
   ASSERT_EQ(r.findings.size(), 2u);
