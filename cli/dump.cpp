@@ -338,12 +338,13 @@ namespace {
 
 // Opens the file through the engine, read-only; false (message in the outcome) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
-bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool defer,
+bool OpenForDump(TID3Engine& engine, const TWalkFile& file, bool fullSeek, bool defer,
                  TFileOutcome& o) {
   engine.SetReadOnly(true);
   engine.SetDeferLargePayloads(defer);
   engine.SetFullID3TagSeek(fullSeek);
-  engine.SetFileName(file);
+  engine.SetFileName(file.path);
+  engine.SetNoJournalListed(file.noJournalListed);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
@@ -407,7 +408,7 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
       if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
     };
   // A dump that shows sizes only leaves large payloads in the file.
-  if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
+  if (!OpenForDump(engine, file, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
     std::string note;
