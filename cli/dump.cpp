@@ -98,7 +98,11 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
 // The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
 std::string NameOf(const TID3Frames_Item& f) {
   const std::string id = f.Name();
-  return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
+  if (id.empty()) return U(f.DisplayName());
+  // The table's names, mostly ASCII, taken as they are: a dump names every frame of every file.
+  const std::string_view name = FrameName(id);
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return c >= 0; });
+  return ascii ? std::string(name) : Latin1ToUtf8(std::string(name));
 }
 
 // Whether the content renders back into the payload byte for byte.
