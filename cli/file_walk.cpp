@@ -62,12 +62,16 @@ class TWalk {
         listed && std::none_of(entries.begin(), entries.end(), [](const TWalkEntry& entry) {
           return beside::IsWritersName(entry.name);
         });
+    // The folder's part of its files' paths, as path / name joins them, made once: a folder may
+    // hold thousands.
+    std::string prefix = Utf8Of(path / PathOf("x"));
+    prefix.pop_back();
     std::vector<std::string> folders;
     for (const TWalkEntry& entry : entries) {
       if (entry.kind == TEntryKind::ekFolder)
         folders.push_back(entry.name);
       else if (entry.kind == TEntryKind::ekFile && !beside::IsWritersName(entry.name))
-        FFiles.push_back({Utf8Of(path / PathOf(entry.name)), true, "", noWriters});
+        FFiles.push_back({prefix + entry.name, true, "", noWriters});
     }
     for (const std::string& name : folders) {
       const fs::path sub = path / PathOf(name);
