@@ -98,7 +98,11 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
 // The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
 std::string NameOf(const TID3Frames_Item& f) {
   const std::string id = f.Name();
-  return U(id.empty() ? f.DisplayName() : std::string(FrameName(id)));
+  if (id.empty()) return U(f.DisplayName());
+  // The table's names, mostly ASCII, taken as they are: a dump names every frame of every file.
+  const std::string_view name = FrameName(id);
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return c >= 0; });
+  return ascii ? std::string(name) : Latin1ToUtf8(std::string(name));
 }
 
 // Whether the content renders back into the payload byte for byte.
@@ -338,12 +342,13 @@ namespace {
 
 // Opens the file through the engine, read-only; false (message in the outcome) when the file
 // cannot be opened. A tag that fails to read is reported and dumped as far as it was read.
-bool OpenForDump(TID3Engine& engine, const std::string& file, bool fullSeek, bool defer,
+bool OpenForDump(TID3Engine& engine, const TWalkFile& file, bool fullSeek, bool defer,
                  TFileOutcome& o) {
   engine.SetReadOnly(true);
   engine.SetDeferLargePayloads(defer);
   engine.SetFullID3TagSeek(fullSeek);
-  engine.SetFileName(file);
+  engine.SetFileName(file.path);
+  engine.SetNoJournalListed(file.noJournalListed);
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
@@ -407,7 +412,7 @@ TFileOutcome DumpFile(const TWalkFile& file, bool fullSeek, bool asJson, TBinary
       if (e.Header().Size() < 0) RecodeSingleByteTexts(e.Tag(), v1Charset);
     };
   // A dump that shows sizes only leaves large payloads in the file.
-  if (!OpenForDump(engine, file.path, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
+  if (!OpenForDump(engine, file, fullSeek, binary == TBinaryDetail::bdSize, o)) return o;
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   if (timed != TTimedDump::tdNone) {
     std::string note;

@@ -54,13 +54,24 @@ class TWalk {
     if (!FSeen.insert(folder.Identity()).second) return;
     std::vector<TWalkEntry> entries;
     std::string reason;
-    if (!folder.List(entries, reason)) AddError(FFiles, path, reason, depth > 0);
+    const bool listed = folder.List(entries, reason);
+    if (!listed) AddError(FFiles, path, reason, depth > 0);
+    // Whatever stands under a writer's name, the readers of this folder's files look for
+    // their journals; a folder read to its end without one spares them the look.
+    const bool noWriters =
+        listed && std::none_of(entries.begin(), entries.end(), [](const TWalkEntry& entry) {
+          return beside::IsWritersName(entry.name);
+        });
+    // The folder's part of its files' paths, as path / name joins them, made once: a folder may
+    // hold thousands.
+    std::string prefix = Utf8Of(path / PathOf("x"));
+    prefix.pop_back();
     std::vector<std::string> folders;
     for (const TWalkEntry& entry : entries) {
       if (entry.kind == TEntryKind::ekFolder)
         folders.push_back(entry.name);
       else if (entry.kind == TEntryKind::ekFile && !beside::IsWritersName(entry.name))
-        FFiles.push_back({Utf8Of(path / PathOf(entry.name)), true, ""});
+        FFiles.push_back({prefix + entry.name, true, "", noWriters});
     }
     for (const std::string& name : folders) {
       const fs::path sub = path / PathOf(name);

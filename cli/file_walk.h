@@ -13,6 +13,9 @@ struct TWalkFile {
   bool found = false;  // found in a folder: worked on only when its content is MP3
   std::string error;   // why it cannot be worked on (a folder without -r, a FIFO, a folder
                        // the walk could not read, ...): a failure
+  // Found in a folder whose listing held no writer's name (a journal, a new file beside one):
+  // see TID3Engine::SetNoJournalListed.
+  bool noJournalListed = false;
 };
 
 // The files the arguments name, in their order; with `recursive`, a folder stands for the files

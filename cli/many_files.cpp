@@ -102,17 +102,45 @@ class TProgress {
   TClock::time_point FLast{};
 };
 
-void Print(const TFileOutcome& o, TProgress& progress) {
-  if (!o.out.empty()) {
-    progress.MakeWay(true);
-    std::cout << o.out;
+// The files' output on stdout: gathered and written in large pieces where it goes to a file or
+// a pipe (a dump of many small files writes a few kilobytes each), at least every fifth of a
+// second; as it comes to a terminal.
+class TOutput {
+ public:
+  explicit TOutput(TProgress& progress)
+      : FProgress(progress), FGather(!StandardOutputIsTerminal()) {}
+  ~TOutput() { Flush(); }
+  TOutput(const TOutput&) = delete;
+  TOutput& operator=(const TOutput&) = delete;
+
+  void Print(const TFileOutcome& o) {
+    if (!o.out.empty()) {
+      FProgress.MakeWay(true);
+      FPending += o.out;
+      if (!FGather || FPending.size() >= kPiece || TClock::now() - FLast >= kProgressEvery) Flush();
+    }
+    if (o.err.empty()) return;
+    Flush();
+    std::cout.flush();
+    FProgress.MakeWay(false);
+    std::cerr << o.err;
+    std::cerr.flush();
   }
-  if (o.err.empty()) return;
-  std::cout.flush();
-  progress.MakeWay(false);
-  std::cerr << o.err;
-  std::cerr.flush();
-}
+  // Writes what was gathered: before stderr, and while the next file keeps the run waiting.
+  void Flush() {
+    if (FPending.empty()) return;
+    std::cout.write(FPending.data(), static_cast<std::streamsize>(FPending.size()));
+    FPending.clear();
+    FLast = TClock::now();
+  }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+  TProgress& FProgress;
+  bool FGather;
+  std::string FPending;
+  TClock::time_point FLast = TClock::now();
+};
 
 // The pool: the calling thread and its helpers take the files in batches, never too far ahead
 // of the printer, and hand over a batch's outcomes at once: one wake-up per batch, not per file.
@@ -265,10 +293,11 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>({threads, kMaxThreads, static_cast<unsigned>(files.size())});
   TProgress progress(files.size());
+  TOutput output(progress);
   bool failed = false;
   TRunTally tally;
   const auto done = [&](size_t i, const TFileOutcome& o) {
-    Print(o, progress);
+    output.Print(o);
     failed = failed || o.failed;
     tally.Count(files[i], o);
     progress.Update(i + 1);
@@ -277,8 +306,13 @@ int RunForEachFile(const std::vector<TWalkFile>& files, const TFileJob& job, uns
     for (size_t i = 0; i < files.size(); ++i) done(i, RunOne(files[i], job, jobChecksContent));
   } else {
     TPool pool(files, job, threads, jobChecksContent);
-    for (size_t i = 0; i < files.size(); ++i) done(i, pool.Take(i, [&] { progress.Update(i); }));
+    for (size_t i = 0; i < files.size(); ++i)
+      done(i, pool.Take(i, [&] {
+        output.Flush();
+        progress.Update(i);
+      }));
   }
+  output.Flush();
   progress.Clear();
   std::cout.flush();
   std::cerr << tally.Summary();

@@ -36,6 +36,7 @@ void TID3Engine::SetActive(bool value) {
 
 bool TID3Engine::OpenFile() {
   std::string problem;
+  FFile->SetNoJournalListed(FNoJournalListed);
   if (FFile->Open(FFileName, FReadOnly, problem)) return true;
   // A file that is not there leaves the engine inactive; the report says why.
   FReadReport = TTagReadReport();
@@ -70,7 +71,9 @@ bool TID3Engine::WriterAtWork() const {
 }
 
 void TID3Engine::SetFileName(const std::string& value) {
-  if (!Active()) FFileName = value;
+  if (Active() || value == FFileName) return;
+  FFileName = value;
+  FNoJournalListed = false;  // the listing was of the other file's folder
 }
 
 void TID3Engine::SetPadding(int64_t value) {

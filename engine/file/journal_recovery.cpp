@@ -407,9 +407,13 @@ TTagJournal::TRecovery TTagJournal::Recover(const TBeside& place, TStream& file)
 }
 
 bool TTagJournal::Pending(TFileSystem& files, const std::string& target, TStream& file,
-                          bool targetIsNoLink, std::string* journalName) {
+                          bool targetIsNoLink, std::string* journalName, bool noneListed) {
   bool marksKept = false;
   const std::optional<TChangeMark> mark = TChangeMark::Read(file, &marksKept);
+  // A writer stores the mark before it makes the journal, and removes it after the journal:
+  // a journal that was not there when the folder was listed shows by the mark. One left by a
+  // power cut, whose mark the disk may not have kept, was there before the listing.
+  if (!mark && marksKept && noneListed && targetIsNoLink) return false;
   const std::string name = mark && !mark->folder.empty()
                                ? NameFor(mark->folder + mark->target, true)
                                : NameFor(targetIsNoLink ? target : files.Resolve(target), true);

@@ -222,8 +222,10 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
     TLockGuard shared(*FStream, TFileLock::flShared, std::chrono::milliseconds(0));
     if (shared.Held()) {
       read();
-      shared.Release();
-      FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
+      // Looked for under the lock: a writer that puts the file right meanwhile cannot remove
+      // the journal of what was read.
+      FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink, nullptr,
+                                             FNoJournalListed && FReadOnly);
       return;
     }
   }
@@ -235,7 +237,8 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
   for (;;) {
     const TFileFacts before = FactsOf(*FStream);
     read();
-    const bool pending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink);
+    const bool pending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink, nullptr,
+                                              FNoJournalListed && FReadOnly);
     const bool whole = !pending && SameState(FactsOf(*FStream), before);
     if (whole || steady_clock::now() - start >= patience) {
       // A journal beside a file a live writer holds is that writer's, not one left behind.

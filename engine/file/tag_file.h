@@ -98,6 +98,9 @@ class TTagFile {
   const std::string& RecoveryNote() const { return FRecoveryNote; }
   // Whether the marked journal of a change cut short stood beside the file when it was read.
   bool JournalPending() const { return FJournalPending; }
+  // The caller listed the file's folder before Open and saw no writer's name in it: a reader
+  // then looks for a journal only when the file carries a mark (see TTagJournal::Pending).
+  void SetNoJournalListed(bool value) { FNoJournalListed = value; }
   // Whether another program held the file for a change of its own while it was read (what was
   // read may then be half old, half new: it is no change cut short).
   bool WriterAtWork() const { return FWriterAtWork; }
@@ -173,6 +176,7 @@ class TTagFile {
   bool FJournalPending = false;
   bool FWriterAtWork = false;
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
+  bool FNoJournalListed = false;
   bool FKeepModified = false;
   std::string FNotDurable;  // why the last Replace's new name may not be on the disk
   TReadCache FCache;

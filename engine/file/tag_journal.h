@@ -73,8 +73,12 @@ class TTagJournal {
   // short after it began to overwrite the file, which may be half old, half new until the
   // next writer puts it right. One look at the journal's name when there is none.
   // A mark on the file leads to its journal wherever it stands; `journal` is then its name.
+  // `noneListed`: the folder of `target` (no link) was listed before the file was opened and
+  // held no writer's name (beside::IsWritersName). Where the file system keeps marks and the
+  // file carries none, no journal is then looked for: one made since was marked first.
   static bool Pending(TFileSystem& files, const std::string& target, TStream& file,
-                      bool targetIsNoLink = false, std::string* journal = nullptr);
+                      bool targetIsNoLink = false, std::string* journal = nullptr,
+                      bool noneListed = false);
 
  private:
   TTagJournal(const TBeside& place, std::string name, TJournalPool* pool);

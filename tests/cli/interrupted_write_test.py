@@ -66,6 +66,9 @@ class InterruptedWrites(unittest.TestCase):
                         marked = f.read(9)[8:9] == b"1"
                     dump = dump_schema.loads(run("dump", "--json", self.file).stdout)
                     self.assertEqual(bool(dump.get("journalPending")), marked)
+                    # Found by a walk of the folder too, which lists the journal beside it.
+                    walked = dump_schema.loads(run("dump", "--json", "-r", self.folder.name).stdout)
+                    self.assertEqual(bool(walked.get("journalPending")), marked)
                     journals += 1
                     # Renamed away from its journal, a torn file would stay torn.
                     if marked:

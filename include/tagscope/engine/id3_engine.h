@@ -54,6 +54,13 @@ class TID3Engine {
   void SetDeferLargePayloads(bool value) { FDeferLargePayloads = value; }
   bool FullID3TagSeek() const { return FFullID3TagSeek; }
   void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
+  // For reading only: the caller listed the folder of FileName before setting Active, and no
+  // writer's name (beside::IsWritersName) stood in it. Where the file system keeps the marks a
+  // writer sets before it makes a journal, a file that carries none is then not looked for a
+  // journal beside it (JournalPending): a program reading many files of a folder it listed
+  // saves one look-up per file. Cleared when FileName changes.
+  bool NoJournalListed() const { return FNoJournalListed; }
+  void SetNoJournalListed(bool value) { FNoJournalListed = value; }
   bool WriteID3V1() const { return FWriteID3V1; }
   void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
   // A write of the tag also cuts the APE tag behind the audio (and a Lyrics3 block beside it,
@@ -275,6 +282,7 @@ class TID3Engine {
   bool FKeepModified = false;
   bool FFullID3TagSeek = false;
   bool FDeferLargePayloads = false;
+  bool FNoJournalListed = false;
   bool FReadOnly = false;
 };
 
