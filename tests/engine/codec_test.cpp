@@ -1,9 +1,9 @@
 // zlib compression, unsynchronisation and text encodings.
 #include <gtest/gtest.h>
 
-#include "tagscope/engine/text_encoding.h"
 #include "engine/tag/unsync.h"
 #include "engine/tag/zlib_codec.h"
+#include "tagscope/engine/text_encoding.h"
 #include "tests/engine/tag_builder.h"
 
 namespace tagscope {

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "engine/file/undo_stream.h"
-#include "engine/tag_writer.h"
 #include "engine/tag/unsync.h"
+#include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/rtl/exception.h"
 #include "tests/engine/tag_builder.h"
