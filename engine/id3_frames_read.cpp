@@ -155,7 +155,7 @@ class TFrameParser {
     }
     item.SetID(id);
     if (content)
-      item.Data().SetBytes(std::move(*content));
+      item.SetPayload(std::move(*content));
     else
       item.SetSharedPayload(FOwner, payload);
   }
@@ -172,7 +172,7 @@ class TFrameParser {
   void FinishPayload(TID3Frames_Item& item, std::string_view stored, uint32_t dataLength,
                      size_t at) {
     if (FVersion >= 4 && item.UnSynchronisation())
-      item.Data().SetBytes(UndoUnsynchronisation(stored));
+      item.SetPayload(UndoUnsynchronisation(stored));
     else
       item.SetSharedPayload(FOwner, stored);
     const bool decrypt = item.Encrypted() && FOnDecrypt;
@@ -196,7 +196,7 @@ class TFrameParser {
       data.SetPosition(0);
     } catch (const EDecompressionError& e) {
       Note(at, item.Name(), ContentProblem(item, e));
-      item.Data().SetBytes(asStored);
+      item.SetPayload(asStored);
       item.SetKeptAsStored(true, dataLength);
     }
   }

@@ -329,8 +329,7 @@ void SetSyncedLyrics(TID3Tag& tag, const std::string& language,
     if (!old || !old->Description.empty() || !SameLanguage(old->Language, language)) {
       ++i;
     } else if (!placed && !payload.empty()) {
-      item.Data().SetBytes(payload);
-      item.Data().SetPosition(0);
+      item.SetPayload(payload);
       placed = true;
       ++i;
     } else {
@@ -340,7 +339,7 @@ void SetSyncedLyrics(TID3Tag& tag, const std::string& language,
   if (!placed && !payload.empty()) {
     TID3Frames_Item& item = frames.Add();
     item.SetName("SYLT");
-    item.Data().SetBytes(payload);
+    item.SetPayload(payload);
   }
   // The words a line each, lines without words (pauses) kept inside but not at either end.
   std::string words;

@@ -20,9 +20,7 @@ using TFrameMatch = std::function<bool(TID3Frames_Item&)>;
 // that no handler undid) no longer applies.
 void Fill(TID3Frames_Item& item, const std::string& payload) {
   item.SetEncrypted(false);
-  item.SetKeptAsStored(false);
-  item.Data().SetBytes(payload);
-  item.Data().SetPosition(0);
+  item.SetPayload(payload);
 }
 
 // Removes the frames with the ID that match; returns how many there were.

@@ -117,8 +117,7 @@ void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
   if (encoding != teUTF8 && encoding != teUTF16BE) return;
   const std::optional<std::string> converted = RenderedForVersion(item.Name(), payload, from, 3);
   if (!converted) return;
-  item.Data().SetBytes(*converted);
-  item.Data().SetPosition(0);
+  item.SetPayload(*converted);
 }
 
 // Synchronised lyrics in UTF-8 written again from what they hold, in the encodings of version 3;
@@ -129,8 +128,7 @@ void ReencodeSyncLyrics(TID3Frames_Item& item, uint8_t from) {
   if (payload.empty() || (payload[0] != teUTF8 && payload[0] != teUTF16BE)) return;
   const auto lyrics = ParseSyncLyricsFrame(payload, from);
   if (!lyrics || !DecodeFrameContent("SYLT", payload, from).Problems.empty()) return;
-  item.Data().SetBytes(RenderSyncLyricsFrame(*lyrics, 3));
-  item.Data().SetPosition(0);
+  item.SetPayload(RenderSyncLyricsFrame(*lyrics, 3));
 }
 
 // The frames a chapter or table of contents holds have headers of the tag's version: their
@@ -163,8 +161,7 @@ void ConvertEmbeddedFrames(TID3Frames_Item& item, uint8_t from, uint8_t to) {
     converted = EmbeddedConverted(ParseTableOfContentsFrame(payload, from), payload, from, to,
                                   &RenderTableOfContentsFrame);
   if (converted.empty() || converted == payload) return;
-  item.Data().SetBytes(converted);
-  item.Data().SetPosition(0);
+  item.SetPayload(converted);
 }
 
 }  // namespace
@@ -222,8 +219,7 @@ std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames) {
     const TID3Frames_Item& from = frames.Frames().Items(i);
     TID3Frames_Item& item = tag.Frames().Add();
     item.SetName(from.Name());
-    item.Data().SetBytes(std::string(from.Payload()));
-    item.Data().SetPosition(0);
+    item.SetPayload(std::string(from.Payload()));
   }
   return dropped;
 }

@@ -48,13 +48,6 @@ bool Readable(const TID3Frames_Item& item) {
   return !item.Encrypted() && !item.KeptAsStored();
 }
 
-void SetPayload(TID3Frames_Item& item, const std::string& payload) {
-  item.SetEncrypted(false);
-  item.SetKeptAsStored(false);
-  item.Data().SetBytes(payload);
-  item.Data().SetPosition(0);
-}
-
 // A list of texts in one encoding that fits them all in a tag of the version.
 std::string TextListPayload(const std::vector<std::string>& texts, uint8_t version) {
   uint8_t encoding = teISO88591;
@@ -103,7 +96,7 @@ void MergePeople(TID3Tag& tag, std::initializer_list<std::string_view> ids, std:
   for (auto& [role, name] : people) texts.insert(texts.end(), {role, name});
   TID3Frames_Item& item = frames.Items(first);
   item.SetName(target);
-  SetPayload(item, TextListPayload(texts, toVersion));
+  item.SetPayload(TextListPayload(texts, toVersion));
 }
 
 // The values of a text list joined with "/", as version 3 writes several values; a last empty
@@ -122,7 +115,7 @@ void JoinTextLists(TID3Tag& tag) {
     if (texts.size() < 2) continue;
     std::string joined;
     for (size_t v = 0; v < texts.size(); ++v) joined += (v > 0 ? "/" : "") + texts[v];
-    SetPayload(item, TextListPayload({joined}, 3));
+    item.SetPayload(TextListPayload({joined}, 3));
   }
 }
 

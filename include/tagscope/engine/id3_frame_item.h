@@ -74,6 +74,9 @@ class TID3Frames_Item {
     if (FDeferred) FDeferred->Fill();
     return FShared ? FSharedBytes : FData.Bytes();
   }
+  // Replaces the payload by bytes of its own, Data at 0: content in its usable form, no longer
+  // kept as stored nor damaged. The flags (encryption among them) stay as they are.
+  void SetPayload(std::string bytes);
   // Makes the payload a view of bytes that `owner` keeps alive (the tag as read), shared with
   // other frames until something asks for Data().
   void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);
