@@ -1,5 +1,6 @@
-// Chapters (CHAP) and tables of contents (CTOC), read and written, from their fields and from
-// typed values: their own fields, then frames of their own laid out as the tag's frames are.
+// Chapters (CHAP) and tables of contents (CTOC), read and written from their fields, and the
+// typed values made from and into those fields: their own fields, then frames of their own
+// laid out as the tag's frames are.
 #include <algorithm>
 
 #include "engine/frame_layout.h"
@@ -135,18 +136,6 @@ std::vector<TSubFrame> SubFrames(std::string_view bytes, uint8_t version) {
   return frames;
 }
 
-void AppendBE32(std::string& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
-}
-
-// An element ID: ISO-8859-1 bytes, which end at their terminator.
-void AppendElementID(std::string& out, const std::string& id) {
-  if (id.find('\0') != std::string::npos)
-    throw EConvertError("An element ID of a chapter or table of contents holds a zero byte");
-  out += id;
-  out.push_back('\0');
-}
-
 // Each frame with a header of the tag's version: sync-safe sizes in version 4, plain before.
 void AppendSubFrames(std::string& out, const std::vector<TSubFrame>& frames, uint8_t version) {
   for (const TSubFrame& frame : frames) {
@@ -164,6 +153,19 @@ void AppendSubFrames(std::string& out, const std::vector<TSubFrame>& frames, uin
     out.append(reinterpret_cast<const char*>(size), 4);
     out.append(2, '\0');
     out += frame.Payload;
+  }
+}
+
+// Typed sub-frames as the frames field of a value: each payload as it is.
+void AddSubFrames(TFrameValue& value, const std::vector<TSubFrame>& subs) {
+  TFrameField& field = value.Fields.emplace_back();
+  field.Name = "frames";
+  field.Type = TFieldType::ftFrames;
+  for (const TSubFrame& sub : subs) {
+    TEmbeddedFrame& frame = field.Frames.emplace_back();
+    frame.ID = sub.ID;
+    frame.Size = sub.Payload.size();
+    frame.Value.AddBytes("data", sub.Payload);
   }
 }
 
@@ -233,32 +235,34 @@ void RenderTableOfContentsFrame(TFieldWriter& w) {
 }
 
 std::string RenderChapterFrame(const TChapterFrame& chapter, uint8_t version) {
-  std::string out;
-  AppendElementID(out, chapter.ElementID);
-  for (const uint32_t n :
-       {chapter.StartTime, chapter.EndTime, chapter.StartOffset, chapter.EndOffset})
-    AppendBE32(out, n);
-  AppendSubFrames(out, chapter.Frames, version);
-  return out;
+  TFrameValue value;
+  value.Kind = "chapter";
+  value.AddText("elementId", Latin1ToUtf8(chapter.ElementID))
+      .AddNumber("startTime", chapter.StartTime)
+      .AddNumber("endTime", chapter.EndTime)
+      .AddNumber("startOffset", chapter.StartOffset)
+      .AddNumber("endOffset", chapter.EndOffset);
+  AddSubFrames(value, chapter.Frames);
+  return RenderFrameContent("CHAP", value, version);
 }
 
 std::string RenderTableOfContentsFrame(const TTableOfContentsFrame& table, uint8_t version) {
-  if (table.Children.size() > 255)
-    throw EConvertError(
-        Format("A table of contents holds at most 255 entries, not %zu", table.Children.size()));
-  std::string out;
-  AppendElementID(out, table.ElementID);
-  out.push_back(
-      static_cast<char>((table.TopLevel ? kTopLevel : 0) | (table.Ordered ? kOrdered : 0)));
-  out.push_back(static_cast<char>(table.Children.size()));
-  for (const std::string& child : table.Children) AppendElementID(out, child);
-  AppendSubFrames(out, table.Frames, version);
-  return out;
+  TFrameValue value;
+  value.Kind = "tableOfContents";
+  std::vector<std::string> children;
+  for (const std::string& child : table.Children) children.push_back(Latin1ToUtf8(child));
+  value.AddText("elementId", Latin1ToUtf8(table.ElementID))
+      .AddNumber("flags", (table.TopLevel ? kTopLevel : 0) | (table.Ordered ? kOrdered : 0))
+      .AddNumber("entryCount", static_cast<int64_t>(children.size()))
+      .AddTexts("children", std::move(children));
+  AddSubFrames(value, table.Frames);
+  return RenderFrameContent("CTOC", value, version);
 }
 
 TSubFrame TextSubFrame(std::string_view id, const std::string& text, uint8_t version) {
-  const uint8_t encoding = EncodingForText(text, version);
-  return {std::string(id), static_cast<char>(encoding) + EncodeText(text, encoding)};
+  TFrameValue value;
+  value.Kind = "text";
+  return {std::string(id), RenderFrameContent(id, value.AddText("text", text), version)};
 }
 
 std::optional<TChapterFrame> ParseChapterFrame(std::string_view payload, uint8_t version) {
