@@ -16,11 +16,19 @@ struct TFrameKind {
   std::string_view name;
   void (*parse)(TFieldReader&);
   void (*render)(TFieldWriter&);  // nullptr: not written from fields
+  // What of its content makes two frames of the ID the same frame, of which a tag holds one
+  // (see FrameKey); nullptr: a tag holds one frame of the ID.
+  std::string (*key)(const TFrameValue&) = nullptr;
 };
 
 // The kind of a frame ID: its own, else text for IDs starting with T, link for W, raw bytes
 // for any other.
 const TFrameKind& FrameKindOf(std::string_view id);
+
+// The same-frame key of content of the ID: frames whose keys are equal are one frame, which an
+// edit replaces rather than adds to (a comment's language and description, a picture's type).
+// None when the ID's kind has no key: a tag holds one frame of the ID, whatever it holds.
+std::optional<std::string> FrameKey(std::string_view id, const TFrameValue& value);
 
 // DecodeFrameContent for a frame embedded `depth` frames deep.
 TFrameValue DecodeFrameContentAt(std::string_view id, std::string_view payload, uint8_t version,
