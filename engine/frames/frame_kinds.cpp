@@ -73,23 +73,36 @@ std::string PictureKey(const TFrameValue& v) {
   return Join({std::to_string(n), n == 1 || n == 2 ? std::string() : TextOf(v, "description")});
 }
 
-// Frames of their own kind, by ID (sorted). Other IDs starting with T are texts, with W links.
+constexpr TKindVersions kAll = TKindVersions::kvAll, k3 = TKindVersions::kvOnly3,
+                        k4 = TKindVersions::kvOnly4;
+
+// Texts of one version only.
+constexpr TKind Text3(std::string_view id, std::string_view newer = {}) {
+  return {id, "text", ParseTextFrame, RenderTextFrame, nullptr, k3, newer};
+}
+constexpr TKind Text4(std::string_view id, std::string_view older = {}, bool kept = false) {
+  return {id, "text", ParseTextFrame, RenderTextFrame, nullptr, k4, older, kept};
+}
+
+// Frames of their own kind or of one version only, by ID (sorted). Other IDs starting with T are
+// texts, with W links.
 constexpr std::array kKinds = {
     TKind{"AENC", "audioEncryption", ParseAudioEncryptionFrame, RenderAudioEncryptionFrame},
     TKind{"APIC", "picture", ParsePictureFrame, RenderPictureFrame, PictureKey},
-    TKind{"ASPI", "seekIndex", ParseSeekIndexFrame, RenderSeekIndexFrame},
+    TKind{"ASPI", "seekIndex", ParseSeekIndexFrame, RenderSeekIndexFrame, nullptr, k4},
     TKind{"CHAP", "chapter", ParseChapterFrame, RenderChapterFrame},
     TKind{"COMM", "comment", ParseCommentFrame, RenderCommentFrame, CommentKey},
     TKind{"COMR", "commercial", ParseCommercialFrame, RenderCommercialFrame},
     TKind{"CTOC", "tableOfContents", ParseTableOfContentsFrame, RenderTableOfContentsFrame},
     TKind{"ENCR", "registration", ParseRegistrationFrame, RenderRegistrationFrame},
-    TKind{"EQU2", "equalisation", ParseEqualisationFrame, RenderEqualisationFrame},
-    TKind{"EQUA", "oldEqualisation", ParseOldEqualisationFrame, RenderOldEqualisationFrame},
+    TKind{"EQU2", "equalisation", ParseEqualisationFrame, RenderEqualisationFrame, nullptr, k4},
+    TKind{"EQUA", "oldEqualisation", ParseOldEqualisationFrame, RenderOldEqualisationFrame, nullptr,
+          k3},
     TKind{"ETCO", "events", ParseEventsFrame, RenderEventsFrame},
     TKind{"GEOB", "object", ParseObjectFrame, RenderObjectFrame},
     TKind{"GRID", "registration", ParseRegistrationFrame, RenderRegistrationFrame},
     TKind{"GRP1", "text", ParseTextFrame, RenderTextFrame},
-    TKind{"IPLS", "people", ParsePeopleFrame, RenderPeopleFrame},
+    TKind{"IPLS", "people", ParsePeopleFrame, RenderPeopleFrame, nullptr, k3, "TIPL"},
     TKind{"LINK", "link", ParseLinkFrame, RenderLinkFrame},
     TKind{"MCDI", "binary", ParseBinaryFrame, RenderBinaryFrame},
     TKind{"MLLT", "lookup", ParseLookupFrame, RenderLookupFrame},
@@ -102,16 +115,35 @@ constexpr std::array kKinds = {
     TKind{"POSS", "position", ParsePositionFrame, RenderPositionFrame},
     TKind{"PRIV", "ownerData", ParseOwnerDataFrame, RenderOwnerDataFrame},
     TKind{"RBUF", "buffer", ParseBufferFrame, RenderBufferFrame},
-    TKind{"RVA2", "volume", ParseVolumeFrame, RenderVolumeFrame, IdentificationKey},
-    TKind{"RVAD", "oldVolume", ParseOldVolumeFrame, RenderOldVolumeFrame},
+    TKind{"RVA2", "volume", ParseVolumeFrame, RenderVolumeFrame, IdentificationKey, k4},
+    TKind{"RVAD", "oldVolume", ParseOldVolumeFrame, RenderOldVolumeFrame, nullptr, k3},
     TKind{"RVRB", "reverb", ParseReverbFrame, RenderReverbFrame},
-    TKind{"SEEK", "seek", ParseSeekFrame, RenderSeekFrame},
-    TKind{"SIGN", "signature", ParseSignatureFrame, RenderSignatureFrame},
+    TKind{"SEEK", "seek", ParseSeekFrame, RenderSeekFrame, nullptr, k4},
+    TKind{"SIGN", "signature", ParseSignatureFrame, RenderSignatureFrame, nullptr, k4},
     TKind{"SYLT", "syncLyrics", ParseSyncLyricsFrame, RenderSyncLyricsFrame, LyricsKey},
     TKind{"SYTC", "tempo", ParseTempoFrame, RenderTempoFrame},
-    TKind{"TIPL", "people", ParsePeopleFrame, RenderPeopleFrame},
-    TKind{"TMCL", "people", ParsePeopleFrame, RenderPeopleFrame},
+    TKind{"TCMP", "text", ParseTextFrame, RenderTextFrame, nullptr, kAll, "", true},
+    Text3("TDAT", "TDRC"),
+    Text4("TDEN"),
+    Text4("TDOR", "TORY"),
+    Text4("TDRC", "TYER"),
+    Text4("TDRL"),
+    Text4("TDTG"),
+    Text3("TIME", "TDRC"),
+    TKind{"TIPL", "people", ParsePeopleFrame, RenderPeopleFrame, nullptr, k4, "IPLS"},
+    TKind{"TMCL", "people", ParsePeopleFrame, RenderPeopleFrame, nullptr, k4, "IPLS"},
+    Text4("TMOO"),
+    Text3("TORY", "TDOR"),
+    Text4("TPRO"),
+    Text3("TRDA"),
+    Text3("TSIZ"),
+    TKind{"TSO2", "text", ParseTextFrame, RenderTextFrame, nullptr, kAll, "", true},
+    Text4("TSOA", "", true),
+    Text4("TSOP", "", true),
+    Text4("TSOT", "", true),
+    Text4("TSST"),
     TKind{"TXXX", "userText", ParseUserTextFrame, RenderUserTextFrame, DescriptionKey},
+    Text3("TYER", "TDRC"),
     TKind{"UFID", "ownerData", ParseOwnerDataFrame, RenderOwnerDataFrame, OwnerKey},
     TKind{"USER", "terms", ParseTermsFrame, RenderTermsFrame},
     TKind{"USLT", "lyrics", ParseLyricsFrame, RenderLyricsFrame, LyricsKey},
