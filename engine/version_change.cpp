@@ -109,7 +109,8 @@ void DatesToVersion4(TID3Tag& tag) {
   MoveText(tag, "TORY", "TDOR");
 }
 
-// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read.
+// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read;
+// content that breaks its kind's layout stays as it is.
 void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
   const std::string_view payload = item.Payload();
   if (payload.empty() || item.Encrypted() || item.KeptAsStored()) return;
@@ -118,17 +119,6 @@ void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
   const std::optional<std::string> converted = RenderedForVersion(item.Name(), payload, from, 3);
   if (!converted) return;
   item.SetPayload(*converted);
-}
-
-// Synchronised lyrics in UTF-8 written again from what they hold, in the encodings of version 3;
-// content that breaks their layout stays as it is.
-void ReencodeSyncLyrics(TID3Frames_Item& item, uint8_t from) {
-  if (!item.HasID("SYLT") || item.Encrypted() || item.KeptAsStored()) return;
-  const std::string& payload = item.Data().Bytes();
-  if (payload.empty() || (payload[0] != teUTF8 && payload[0] != teUTF16BE)) return;
-  const auto lyrics = ParseSyncLyricsFrame(payload, from);
-  if (!lyrics || !DecodeFrameContent("SYLT", payload, from).Problems.empty()) return;
-  item.SetPayload(RenderSyncLyricsFrame(*lyrics, 3));
 }
 
 // The frames a chapter or table of contents holds have headers of the tag's version: their
@@ -174,7 +164,6 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     DatesToVersion3(tag);
     dropped = FramesToVersion3(tag);
     for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i), from);
-    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeSyncLyrics(tag.Frames().Items(i), from);
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
     extended.SetTagIsAnUpdate(false);
