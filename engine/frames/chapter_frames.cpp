@@ -5,8 +5,10 @@
 
 #include "engine/frame_layout.h"
 #include "engine/frames/chapter_frames.h"
+#include "engine/frames/frame_chain.h"
 #include "engine/frames/frame_kinds.h"
 #include "engine/stream_helpers.h"
+#include "tagscope/engine/id3_frames.h"
 #include "tagscope/engine/text_encoding.h"
 #include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/exception.h"
@@ -21,31 +23,6 @@ constexpr int kMaxDepth = 4;
 
 bool AllZero(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
-}
-
-// The frame headers from `at` under a layout: how far they reach before something that is
-// not a frame, and whether that is the end of the bytes.
-size_t FramesEnd(const TByteReader& in, const TFrameLayout& layout) {
-  size_t at = 0;
-  while (in.HasAt(at, FrameHeaderSize)) {
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    const bool fits = h.sizeValid && h.totalSize <= static_cast<int64_t>(in.Size() - at) &&
-                      (!layout.optionalInSize || h.size >= static_cast<uint64_t>(h.optionalBytes));
-    if (!ValidFrameID(h.id) || !fits) break;
-    at += static_cast<size_t>(h.totalSize);
-  }
-  return at;
-}
-
-// The layout whose frames reach furthest, the tag version's standard one on a tie.
-TFrameLayout ChooseLayout(const TByteReader& in, uint8_t version) {
-  TFrameLayout best = StandardLayout(version);
-  size_t reach = FramesEnd(in, best);
-  for (const TFrameLayout& layout : CandidateLayouts(version)) {
-    const size_t end = FramesEnd(in, layout);
-    if (end > reach) best = layout, reach = end;
-  }
-  return best;
 }
 
 // A frame whose payload is compressed, encrypted or unsynchronised is kept as stored.
@@ -63,17 +40,19 @@ struct TRawSubFrame {
 };
 std::vector<TRawSubFrame> SplitFrames(std::string_view bytes, uint8_t version, size_t& end) {
   const TByteReader in(bytes);
-  const TFrameLayout layout = ChooseLayout(in, version);
+  const TFrameLayout layout = ChooseFrameLayout(in, version, MaxFrameCount);
+  TFrameChain chain(in, layout);
   std::vector<TRawSubFrame> frames;
-  size_t at = 0;
-  for (end = FramesEnd(in, layout); at < end;) {
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    frames.push_back(
-        {h.id,
-         in.ViewAt(at + FrameHeaderSize + h.optionalBytes, static_cast<size_t>(h.payloadSize)),
-         Stored(h, layout)});
-    at += static_cast<size_t>(h.totalSize);
+  while (chain.Next() == TChainLink::clFrame) {
+    const TFrameHeader& h = chain.Header();
+    // Flags that contradict the size end the frames: what follows is no frame of its own.
+    if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)) break;
+    frames.push_back({h.id,
+                      in.ViewAt(chain.At() + FrameHeaderSize + h.optionalBytes,
+                                static_cast<size_t>(h.payloadSize)),
+                      Stored(h, layout)});
   }
+  end = chain.At();
   return frames;
 }
 
