@@ -1,7 +1,6 @@
 // The frames that tie content to the audio's time line: synchronised lyrics and tempo, event
 // timing codes, position, the MPEG lookup table and the seek-point index; and synchronised
 // lyrics from typed values.
-
 #include "engine/frames/timing_frames.h"
 #include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/utf8.h"
