@@ -376,8 +376,7 @@ std::vector<std::string> WriteJsonFrames(const TJsonTag& json, TID3Tag& tag) {
     const TJsonFrame& f = json.frames[i];
     TID3Frames_Item& item = frames.Add();
     item.SetName(f.id);
-    item.Data().SetBytes(payloads[i]);
-    item.Data().SetPosition(0);
+    item.SetPayload(payloads[i]);
     item.SetTagAlterDiscardable(f.tagAlterDiscardable);
     item.SetFileAlterDiscardable(f.fileAlterDiscardable);
     item.SetReadOnly(f.readOnly);

@@ -81,7 +81,7 @@ void SetChapters(TID3Tag& tag, const std::vector<TChapter>& chapters) {
   auto add = [&](const char* id, const std::string& payload) {
     TID3Frames_Item& item = tag.Frames().Add();
     item.SetName(id);
-    item.Data().SetBytes(payload);
+    item.SetPayload(payload);
   };
   add("CTOC", toc);
   for (const std::string& payload : payloads) add("CHAP", payload);
@@ -141,8 +141,7 @@ int PruneTablesOfContents(TID3Tag& tag) {
         again = true;
         break;
       }
-      item.Data().SetBytes(RenderTableOfContentsFrame(*table, version));
-      item.Data().SetPosition(0);
+      item.SetPayload(RenderTableOfContentsFrame(*table, version));
     }
   }
   return removed;

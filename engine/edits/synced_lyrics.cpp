@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/edits/same_frame.h"
 #include "engine/text/text_lines.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/tag_edit.h"
@@ -317,31 +318,8 @@ void SetSyncedLyrics(TID3Tag& tag, const std::string& language,
   TSyncLyricsFrame frame;
   frame.Language = language;
   frame.Lines = lines;
-  const std::string payload = lines.empty() ? std::string() : RenderSyncLyricsFrame(frame, version);
   // The lyrics of that language without description go; the new ones take the first's place.
-  TID3Frames& frames = tag.Frames();
-  bool placed = false;
-  for (int i = 0; i < frames.Count();) {
-    TID3Frames_Item& item = frames.Items(i);
-    const auto old = item.HasID("SYLT") && !item.Encrypted()
-                         ? ParseSyncLyricsFrame(item.Data().Bytes(), version)
-                         : std::nullopt;
-    if (!old || !old->Description.empty() || !SameLanguage(old->Language, language)) {
-      ++i;
-    } else if (!placed && !payload.empty()) {
-      item.Data().SetBytes(payload);
-      item.Data().SetPosition(0);
-      placed = true;
-      ++i;
-    } else {
-      frames.Delete(i);
-    }
-  }
-  if (!placed && !payload.empty()) {
-    TID3Frames_Item& item = frames.Add();
-    item.SetName("SYLT");
-    item.Data().SetBytes(payload);
-  }
+  ReplaceSameFrames(tag, "SYLT", RenderSyncLyricsFrame(frame, version), lines.empty());
   // The words a line each, lines without words (pauses) kept inside but not at either end.
   std::string words;
   const std::vector<std::vector<TSyncedLine>> textLines = SyncedTextLines(lines);

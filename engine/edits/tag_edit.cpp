@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
+#include <optional>
 
+#include "engine/edits/same_frame.h"
+#include "engine/frames/frame_kinds.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
-#include "tagscope/rtl/ascii_case.h"
 #include "tagscope/rtl/exception.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -14,47 +15,41 @@ namespace tagscope {
 
 namespace {
 
-using TFrameMatch = std::function<bool(TID3Frames_Item&)>;
-
 // The payload of a frame that is given new content: whatever it was stored with (encryption
 // that no handler undid) no longer applies.
 void Fill(TID3Frames_Item& item, const std::string& payload) {
   item.SetEncrypted(false);
-  item.SetKeptAsStored(false);
-  item.Data().SetBytes(payload);
-  item.Data().SetPosition(0);
+  item.SetPayload(payload);
 }
 
-// Removes the frames with the ID that match; returns how many there were.
-int RemoveMatching(TID3Frames& frames, std::string_view id, const TFrameMatch& match) {
-  int removed = 0;
-  for (int i = frames.Count() - 1; i >= 0; --i) {
-    TID3Frames_Item& item = frames.Items(i);
-    if (!item.HasID(id) || !match(item)) continue;
-    frames.Delete(i);
-    ++removed;
-  }
-  return removed;
+// Whether the frame is of the ID and, where its kind tells such frames apart, has the key.
+bool Same(const TID3Frames_Item& item, std::string_view id, const std::optional<std::string>& key,
+          uint8_t version) {
+  if (!item.HasID(id)) return false;
+  if (!key) return true;
+  return !item.KeptAsStored() && FrameKey(id, DecodeFrameContent(item, version)) == key;
 }
 
-// The payload goes into the first frame that matches, which stays where it is; the other
-// matching frames go. An empty payload removes them all.
-void Replace(TID3Tag& tag, std::string_view id, const TFrameMatch& match,
-             const std::string& payload) {
+// The payload goes into the first frame that is the same, which stays where it is; the other
+// such frames go. An empty payload (or `remove`) removes them all.
+void Replace(TID3Tag& tag, std::string_view id, const std::optional<std::string>& key,
+             const std::string& payload, bool remove = false) {
+  const uint8_t version = tag.Header().VersionNumber();
+  remove = remove || payload.empty();
   TID3Frames& frames = tag.Frames();
   TID3Frames_Item* kept = nullptr;
   for (int i = 0; i < frames.Count();) {
     TID3Frames_Item& item = frames.Items(i);
-    if (item.HasID(id) && match(item) && kept == nullptr && !payload.empty()) {
+    if (!Same(item, id, key, version)) {
+      ++i;
+    } else if (kept == nullptr && !remove) {
       kept = &item;
       ++i;
-    } else if (item.HasID(id) && match(item)) {
-      frames.Delete(i);
     } else {
-      ++i;
+      frames.Delete(i);
     }
   }
-  if (payload.empty()) return;
+  if (remove) return;
   if (kept == nullptr) {
     kept = &frames.Add();
     kept->SetName(id);
@@ -66,11 +61,24 @@ uint8_t Version(const TID3Tag& tag) {
   return tag.Header().VersionNumber();
 }
 
-// A text field of the frame's decoded content, "" when it has none.
-std::string DecodedText(const TID3Frames_Item& item, uint8_t version, std::string_view field) {
-  const TFrameValue value = DecodeFrameContent(item, version);
-  const TFrameField* f = value.Find(field);
-  return f && f->Type == TFieldType::ftText ? f->Text : std::string();
+// Removes the frames with the ID that the test picks; returns how many there were.
+template <typename Pick>
+int RemoveMatching(TID3Frames& frames, std::string_view id, Pick pick) {
+  int removed = 0;
+  for (int i = frames.Count() - 1; i >= 0; --i) {
+    if (!frames.Items(i).HasID(id) || !pick(frames.Items(i))) continue;
+    frames.Delete(i);
+    ++removed;
+  }
+  return removed;
+}
+
+// The payload in place of the frames its kind counts the same; with `remove`, they go.
+void ReplaceSame(TID3Tag& tag, std::string_view id, const std::string& payload,
+                 bool remove = false) {
+  const std::optional<std::string> key =
+      FrameKey(id, DecodeFrameContent(id, payload, Version(tag)));
+  Replace(tag, id, key, payload, remove);
 }
 
 }  // namespace
@@ -97,20 +105,18 @@ void SetFrame(TID3Tag& tag, std::string_view id, const TFrameValue& value) {
     AddFrame(tag, id, value);
     return;
   }
-  Replace(
-      tag, id, [](TID3Frames_Item&) { return true; }, payload);
+  Replace(tag, id, std::nullopt, payload);
+}
+
+void ReplaceSameFrames(TID3Tag& tag, std::string_view id, const std::string& payload, bool remove) {
+  ReplaceSame(tag, id, payload, remove);
 }
 
 void SetUniqueFileID(TID3Tag& tag, const std::string& owner, std::string_view identifier) {
-  const std::string wanted = Latin1ToUtf8(owner);
-  const uint8_t version = Version(tag);
   TFrameValue value;
   value.Kind = "ownerData";
-  value.AddText("owner", wanted).AddBytes("data", std::string(identifier));
-  Replace(
-      tag, "UFID",
-      [&](TID3Frames_Item& item) { return DecodedText(item, version, "owner") == wanted; },
-      identifier.empty() ? std::string() : RenderFrameContent("UFID", value, version));
+  value.AddText("owner", Latin1ToUtf8(owner)).AddBytes("data", std::string(identifier));
+  ReplaceSame(tag, "UFID", RenderFrameContent("UFID", value, Version(tag)), identifier.empty());
 }
 
 void SetPlayCount(TID3Tag& tag, uint64_t count) {
@@ -121,11 +127,9 @@ void SetPlayCount(TID3Tag& tag, uint64_t count) {
 }
 
 void SetVolume(TID3Tag& tag, const std::string& identification, int adjustment) {
-  const std::string wanted = Latin1ToUtf8(identification);
-  const uint8_t version = Version(tag);
   TFrameValue value;
   value.Kind = "volume";
-  value.AddText("identification", wanted);
+  value.AddText("identification", Latin1ToUtf8(identification));
   TFrameFields& master = value.AddRecord("channels");
   master.emplace_back().Name = "channel";
   master.back().Type = TFieldType::ftNumber;
@@ -135,53 +139,32 @@ void SetVolume(TID3Tag& tag, const std::string& identification, int adjustment) 
   master.back().Number = adjustment;
   master.emplace_back().Name = "peakBits";
   master.back().Type = TFieldType::ftNumber;
-  Replace(
-      tag, "RVA2",
-      [&](TID3Frames_Item& item) { return DecodedText(item, version, "identification") == wanted; },
-      RenderFrameContent("RVA2", value, version));
+  ReplaceSame(tag, "RVA2", RenderFrameContent("RVA2", value, Version(tag)));
 }
 
 int DeleteFrames(TID3Tag& tag, std::string_view id) {
-  return RemoveMatching(tag.Frames(), id, [](TID3Frames_Item&) { return true; });
+  return RemoveMatching(tag.Frames(), id, [](const TID3Frames_Item&) { return true; });
 }
 
 void SetPicture(TID3Tag& tag, const TID3Picture& picture, std::string_view data) {
-  Replace(
-      tag, "APIC",
-      [&](TID3Frames_Item& item) {
-        size_t offset = 0;
-        const TID3Picture old = ParsePicture(item.Data().Bytes(), offset);
-        const bool icon = picture.PictureType == 1 || picture.PictureType == 2;
-        return old.PictureType == picture.PictureType &&
-               (icon || old.DescriptionUtf8 == picture.DescriptionUtf8);
-      },
-      BuildPictureUtf8(picture.MimeType, picture.PictureType, picture.DescriptionUtf8, data,
-                       Version(tag)));
+  ReplaceSame(tag, "APIC",
+              BuildPictureUtf8(picture.MimeType, picture.PictureType, picture.DescriptionUtf8, data,
+                               Version(tag)));
 }
 
 int DeletePictures(TID3Tag& tag, int pictureType) {
-  return RemoveMatching(tag.Frames(), "APIC", [&](TID3Frames_Item& item) {
+  return RemoveMatching(tag.Frames(), "APIC", [&](const TID3Frames_Item& item) {
     size_t offset = 0;
     return pictureType < 0 || ParsePicture(item.Data().Bytes(), offset).PictureType == pictureType;
   });
 }
 
 void SetUserText(TID3Tag& tag, const std::string& description, const std::string& text) {
-  Replace(
-      tag, "TXXX",
-      [&](TID3Frames_Item& item) {
-        return ParseUserText(item.Data().Bytes()).DescriptionUtf8 == description;
-      },
-      text.empty() ? std::string() : BuildUserTextUtf8(description, text, Version(tag)));
+  ReplaceSame(tag, "TXXX", BuildUserTextUtf8(description, text, Version(tag)), text.empty());
 }
 
 void SetUserURL(TID3Tag& tag, const std::string& description, const std::string& url) {
-  Replace(
-      tag, "WXXX",
-      [&](TID3Frames_Item& item) {
-        return ParseURL(item.Data().Bytes()).DescriptionUtf8 == description;
-      },
-      url.empty() ? std::string() : BuildUserURLUtf8(description, url, Version(tag)));
+  ReplaceSame(tag, "WXXX", BuildUserURLUtf8(description, url, Version(tag)), url.empty());
 }
 
 void SetLinkFrames(TID3Tag& tag, std::string_view id, const std::vector<std::string>& urls) {
@@ -203,64 +186,45 @@ void SetTextValues(TID3Tag& tag, std::string_view id, const std::vector<std::str
       people.emplace_back(values[i], i + 1 < values.size() ? values[i + 1] : std::string());
     TFrameValue value;
     value.Kind = "people";
-    return Replace(
-        tag, id, [](TID3Frames_Item&) { return true; },
-        RenderFrameContent(id, value.AddPairs("people", people), version));
+    return Replace(tag, id, std::nullopt,
+                   RenderFrameContent(id, value.AddPairs("people", people), version));
   }
   std::string joined;
   for (const std::string& value : values) joined += (joined.empty() ? "" : "/") + value;
   if (version < 4 || values.size() < 2) return tag.SetFrameTextUtf8(id, joined);
   TFrameValue value;
   value.Kind = "text";
-  Replace(
-      tag, id, [](TID3Frames_Item&) { return true; },
-      RenderFrameContent(id, value.AddTexts("text", values), version));
+  Replace(tag, id, std::nullopt, RenderFrameContent(id, value.AddTexts("text", values), version));
 }
 
 void SetRating(TID3Tag& tag, const std::string& email, uint8_t rating,
                std::optional<uint64_t> count) {
   const uint8_t version = Version(tag);
-  const std::string wanted = Latin1ToUtf8(email);
-  auto same = [&](TID3Frames_Item& item) { return DecodedText(item, version, "email") == wanted; };
+  TFrameValue value;
+  value.Kind = "popularimeter";
+  value.AddText("email", Latin1ToUtf8(email)).AddNumber("rating", rating);
+  const std::optional<std::string> key = FrameKey("POPM", value);
   for (int i = 0; !count && i < tag.Frames().Count(); ++i) {
-    TID3Frames_Item& item = tag.Frames().Items(i);
-    if (!item.HasID("POPM") || !same(item)) continue;
+    const TID3Frames_Item& item = tag.Frames().Items(i);
+    if (!Same(item, "POPM", key, version)) continue;
     const TFrameValue old = DecodeFrameContent(item, version);
     if (const TFrameField* counter = old.Find("counter"))
       count = static_cast<uint64_t>(counter->Number);
   }
-  TFrameValue value;
-  value.Kind = "popularimeter";
-  value.AddText("email", wanted).AddNumber("rating", rating);
   if (count)
     value.AddNumber("counter", static_cast<int64_t>(std::min<uint64_t>(*count, INT64_MAX)));
-  Replace(tag, "POPM", same, RenderFrameContent("POPM", value, version));
+  Replace(tag, "POPM", key, RenderFrameContent("POPM", value, version));
 }
 
 void SetComment(TID3Tag& tag, const std::string& description, const std::string& text,
                 const std::string& language) {
-  // A tag holds one comment of a language and description; languages are written "eng" by
-  // most taggers and "ENG" by some, and mean the same.
-  auto same = [&](TID3Frames_Item& item) {
-    if (item.Encrypted()) return false;
-    const TID3Comment old = ParseComment(item.Payload());
-    return SameTextAscii(old.Language.substr(0, old.Language.find('\0')), language) &&
-           old.DescriptionUtf8 == description;
-  };
-  Replace(tag, "COMM", same, BuildCommentUtf8(description, text, language, Version(tag)));
+  ReplaceSame(tag, "COMM", BuildCommentUtf8(description, text, language, Version(tag)));
 }
 
 void SetLyrics(TID3Tag& tag, const std::string& language, const std::string& description,
                const std::string& text) {
-  const uint8_t version = Version(tag);
-  auto same = [&](TID3Frames_Item& item) {
-    const TFrameValue old = DecodeFrameContent(item, version);
-    const TFrameField* lang = old.Find("language");
-    const TFrameField* desc = old.Find("description");
-    return lang && desc && lang->Text == Latin1ToUtf8(language) && desc->Text == description;
-  };
-  Replace(tag, "USLT", same,
-          text.empty() ? std::string() : BuildLyricsUtf8(description, text, language, version));
+  ReplaceSame(tag, "USLT", BuildLyricsUtf8(description, text, language, Version(tag)),
+              text.empty());
 }
 
 }  // namespace tagscope

@@ -109,7 +109,8 @@ void DatesToVersion4(TID3Tag& tag) {
   MoveText(tag, "TORY", "TDOR");
 }
 
-// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read.
+// A frame in an encoding version 3 lacks, rebuilt by its kind from what its parse read;
+// content that breaks its kind's layout stays as it is.
 void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
   const std::string_view payload = item.Payload();
   if (payload.empty() || item.Encrypted() || item.KeptAsStored()) return;
@@ -117,20 +118,7 @@ void ReencodeFrame(TID3Frames_Item& item, uint8_t from) {
   if (encoding != teUTF8 && encoding != teUTF16BE) return;
   const std::optional<std::string> converted = RenderedForVersion(item.Name(), payload, from, 3);
   if (!converted) return;
-  item.Data().SetBytes(*converted);
-  item.Data().SetPosition(0);
-}
-
-// Synchronised lyrics in UTF-8 written again from what they hold, in the encodings of version 3;
-// content that breaks their layout stays as it is.
-void ReencodeSyncLyrics(TID3Frames_Item& item, uint8_t from) {
-  if (!item.HasID("SYLT") || item.Encrypted() || item.KeptAsStored()) return;
-  const std::string& payload = item.Data().Bytes();
-  if (payload.empty() || (payload[0] != teUTF8 && payload[0] != teUTF16BE)) return;
-  const auto lyrics = ParseSyncLyricsFrame(payload, from);
-  if (!lyrics || !DecodeFrameContent("SYLT", payload, from).Problems.empty()) return;
-  item.Data().SetBytes(RenderSyncLyricsFrame(*lyrics, 3));
-  item.Data().SetPosition(0);
+  item.SetPayload(*converted);
 }
 
 // The frames a chapter or table of contents holds have headers of the tag's version: their
@@ -163,8 +151,7 @@ void ConvertEmbeddedFrames(TID3Frames_Item& item, uint8_t from, uint8_t to) {
     converted = EmbeddedConverted(ParseTableOfContentsFrame(payload, from), payload, from, to,
                                   &RenderTableOfContentsFrame);
   if (converted.empty() || converted == payload) return;
-  item.Data().SetBytes(converted);
-  item.Data().SetPosition(0);
+  item.SetPayload(converted);
 }
 
 }  // namespace
@@ -177,7 +164,6 @@ std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version) {
     DatesToVersion3(tag);
     dropped = FramesToVersion3(tag);
     for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeFrame(tag.Frames().Items(i), from);
-    for (int i = 0; i < tag.Frames().Count(); ++i) ReencodeSyncLyrics(tag.Frames().Items(i), from);
     header.SetFooterPresent(false);
     TID3ExtendedHeader& extended = header.ExtendedHeader();
     extended.SetTagIsAnUpdate(false);
@@ -222,8 +208,7 @@ std::vector<std::string> AddConvertedFrames(TID3Tag& tag, TID3Tag& frames) {
     const TID3Frames_Item& from = frames.Frames().Items(i);
     TID3Frames_Item& item = tag.Frames().Add();
     item.SetName(from.Name());
-    item.Data().SetBytes(std::string(from.Payload()));
-    item.Data().SetPosition(0);
+    item.SetPayload(std::string(from.Payload()));
   }
   return dropped;
 }

@@ -1,10 +1,10 @@
 #include "engine/edits/version_frames.h"
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <utility>
 
+#include "engine/frames/frame_kinds.h"
 #include "tagscope/engine/frame_value.h"
 #include "tagscope/engine/id3_tag.h"
 #include "tagscope/engine/text_encoding.h"
@@ -16,43 +16,13 @@ namespace {
 
 using TPeople = std::vector<std::pair<std::string, std::string>>;
 
-// The frames ID3v2.4 brought, sorted, with the version 3 frame that holds the same content.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 18> kVersion4Frames = {{
-    {"ASPI", ""},
-    {"EQU2", ""},
-    {"RVA2", ""},
-    {"SEEK", ""},
-    {"SIGN", ""},
-    {"TDEN", ""},
-    {"TDOR", "TORY"},
-    {"TDRC", "TYER"},
-    {"TDRL", ""},
-    {"TDTG", ""},
-    {"TIPL", "IPLS"},
-    {"TMCL", "IPLS"},
-    {"TMOO", ""},
-    {"TPRO", ""},
-    {"TSOA", ""},
-    {"TSOP", ""},
-    {"TSOT", ""},
-    {"TSST", ""},
-}};
-
-// The frames of version 3 that version 4 removed, sorted; those with a version 4 form
-// (dates, people) are converted before the rest go.
-constexpr std::array<std::string_view, 9> kVersion3Frames = {"EQUA", "IPLS", "RVAD", "TDAT", "TIME",
-                                                             "TORY", "TRDA", "TSIZ", "TYER"};
+TKindVersions Versions(std::string_view id) {
+  return FrameKindOf(id).versions;
+}
 
 // A frame whose content can be read: not encrypted, not kept as stored.
 bool Readable(const TID3Frames_Item& item) {
   return !item.Encrypted() && !item.KeptAsStored();
-}
-
-void SetPayload(TID3Frames_Item& item, const std::string& payload) {
-  item.SetEncrypted(false);
-  item.SetKeptAsStored(false);
-  item.Data().SetBytes(payload);
-  item.Data().SetPosition(0);
 }
 
 // A list of texts in one encoding that fits them all in a tag of the version.
@@ -103,7 +73,7 @@ void MergePeople(TID3Tag& tag, std::initializer_list<std::string_view> ids, std:
   for (auto& [role, name] : people) texts.insert(texts.end(), {role, name});
   TID3Frames_Item& item = frames.Items(first);
   item.SetName(target);
-  SetPayload(item, TextListPayload(texts, toVersion));
+  item.SetPayload(TextListPayload(texts, toVersion));
 }
 
 // The values of a text list joined with "/", as version 3 writes several values; a last empty
@@ -122,7 +92,7 @@ void JoinTextLists(TID3Tag& tag) {
     if (texts.size() < 2) continue;
     std::string joined;
     for (size_t v = 0; v < texts.size(); ++v) joined += (v > 0 ? "/" : "") + texts[v];
-    SetPayload(item, TextListPayload({joined}, 3));
+    item.SetPayload(TextListPayload({joined}, 3));
   }
 }
 
@@ -146,33 +116,19 @@ std::vector<std::string> Drop(TID3Tag& tag, Pick pick) {
 }  // namespace
 
 bool IsVersion4Frame(std::string_view id) {
-  return std::any_of(kVersion4Frames.begin(), kVersion4Frames.end(),
-                     [&](const auto& f) { return f.first == id; });
+  return Versions(id) == TKindVersions::kvOnly4;
 }
 
 std::string_view Version3Equivalent(std::string_view id) {
-  for (const auto& [newer, older] : kVersion4Frames)
-    if (newer == id) return older;
-  return {};
+  return IsVersion4Frame(id) ? FrameKindOf(id).otherForm : std::string_view();
 }
 
 TVersionFit FrameVersionFit(std::string_view id, uint8_t version) {
-  // Sort orders of version 4 and additions no version defines, which players write into tags
-  // of version 3 and read from them.
-  static constexpr std::string_view kPlayersVersion3[] = {"TCMP", "TSO2", "TSOA", "TSOP", "TSOT"};
-  if (version < 4) {
-    if (std::find(std::begin(kPlayersVersion3), std::end(kPlayersVersion3), id) !=
-        std::end(kPlayersVersion3))
-      return TVersionFit::vfKept;
-    if (!IsVersion4Frame(id)) return TVersionFit::vfFits;
-    return Version3Equivalent(id).empty() ? TVersionFit::vfMissing : TVersionFit::vfConverted;
-  }
-  if (!std::binary_search(kVersion3Frames.begin(), kVersion3Frames.end(), id))
-    return TVersionFit::vfFits;
-  static constexpr std::string_view kConverted[] = {"IPLS", "TDAT", "TIME", "TORY", "TYER"};
-  return std::find(std::begin(kConverted), std::end(kConverted), id) != std::end(kConverted)
-             ? TVersionFit::vfConverted
-             : TVersionFit::vfMissing;
+  const TFrameKind& kind = FrameKindOf(id);
+  if (version < 4 && kind.keptByPlayersIn3) return TVersionFit::vfKept;
+  const TKindVersions other = version < 4 ? TKindVersions::kvOnly4 : TKindVersions::kvOnly3;
+  if (kind.versions != other) return TVersionFit::vfFits;
+  return kind.otherForm.empty() ? TVersionFit::vfMissing : TVersionFit::vfConverted;
 }
 
 std::vector<std::string> FramesToVersion3(TID3Tag& tag) {
@@ -183,9 +139,7 @@ std::vector<std::string> FramesToVersion3(TID3Tag& tag) {
 
 std::vector<std::string> FramesToVersion4(TID3Tag& tag) {
   MergePeople(tag, {"IPLS", "TIPL"}, "TIPL", 4);
-  return Drop(tag, [](const std::string& id) {
-    return std::binary_search(kVersion3Frames.begin(), kVersion3Frames.end(), id);
-  });
+  return Drop(tag, [](const std::string& id) { return Versions(id) == TKindVersions::kvOnly3; });
 }
 
 }  // namespace tagscope

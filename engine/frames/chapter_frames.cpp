@@ -1,8 +1,10 @@
-// Chapters (CHAP) and tables of contents (CTOC), read and written, from their fields and from
-// typed values: their own fields, then frames of their own laid out as the tag's frames are.
+// Chapters (CHAP) and tables of contents (CTOC), read and written from their fields, and the
+// typed values made from and into those fields: their own fields, then frames of their own
+// laid out as the tag's frames are.
 #include <algorithm>
 
 #include "engine/frames/chapter_frames.h"
+#include "engine/frames/frame_chain.h"
 #include "engine/frames/frame_kinds.h"
 #include "engine/frames/frame_layout.h"
 #include "engine/frames/stream_helpers.h"
@@ -22,31 +24,6 @@ bool AllZero(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
 }
 
-// The frame headers from `at` under a layout: how far they reach before something that is
-// not a frame, and whether that is the end of the bytes.
-size_t FramesEnd(const TByteReader& in, const TFrameLayout& layout) {
-  size_t at = 0;
-  while (in.HasAt(at, FrameHeaderSize)) {
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    const bool fits = h.sizeValid && h.totalSize <= static_cast<int64_t>(in.Size() - at) &&
-                      (!layout.optionalInSize || h.size >= static_cast<uint64_t>(h.optionalBytes));
-    if (!ValidFrameID(h.id) || !fits) break;
-    at += static_cast<size_t>(h.totalSize);
-  }
-  return at;
-}
-
-// The layout whose frames reach furthest, the tag version's standard one on a tie.
-TFrameLayout ChooseLayout(const TByteReader& in, uint8_t version) {
-  TFrameLayout best = StandardLayout(version);
-  size_t reach = FramesEnd(in, best);
-  for (const TFrameLayout& layout : CandidateLayouts(version)) {
-    const size_t end = FramesEnd(in, layout);
-    if (end > reach) best = layout, reach = end;
-  }
-  return best;
-}
-
 // A frame whose payload is compressed, encrypted or unsynchronised is kept as stored.
 bool Stored(const TFrameHeader& h, const TFrameLayout& layout) {
   const uint8_t transformed = layout.version4Flags ? 0x0E : 0xC0;
@@ -62,17 +39,19 @@ struct TRawSubFrame {
 };
 std::vector<TRawSubFrame> SplitFrames(std::string_view bytes, uint8_t version, size_t& end) {
   const TByteReader in(bytes);
-  const TFrameLayout layout = ChooseLayout(in, version);
+  const TFrameLayout layout = ChooseFrameLayout(in, version, MaxFrameCount);
+  TFrameChain chain(in, layout);
   std::vector<TRawSubFrame> frames;
-  size_t at = 0;
-  for (end = FramesEnd(in, layout); at < end;) {
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    frames.push_back(
-        {h.id,
-         in.ViewAt(at + FrameHeaderSize + h.optionalBytes, static_cast<size_t>(h.payloadSize)),
-         Stored(h, layout)});
-    at += static_cast<size_t>(h.totalSize);
+  while (chain.Next() == TChainLink::clFrame) {
+    const TFrameHeader& h = chain.Header();
+    // Flags that contradict the size end the frames: what follows is no frame of its own.
+    if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)) break;
+    frames.push_back({h.id,
+                      in.ViewAt(chain.At() + FrameHeaderSize + h.optionalBytes,
+                                static_cast<size_t>(h.payloadSize)),
+                      Stored(h, layout)});
   }
+  end = chain.At();
   return frames;
 }
 
@@ -135,18 +114,6 @@ std::vector<TSubFrame> SubFrames(std::string_view bytes, uint8_t version) {
   return frames;
 }
 
-void AppendBE32(std::string& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
-}
-
-// An element ID: ISO-8859-1 bytes, which end at their terminator.
-void AppendElementID(std::string& out, const std::string& id) {
-  if (id.find('\0') != std::string::npos)
-    throw EConvertError("An element ID of a chapter or table of contents holds a zero byte");
-  out += id;
-  out.push_back('\0');
-}
-
 // Each frame with a header of the tag's version: sync-safe sizes in version 4, plain before.
 void AppendSubFrames(std::string& out, const std::vector<TSubFrame>& frames, uint8_t version) {
   for (const TSubFrame& frame : frames) {
@@ -164,6 +131,19 @@ void AppendSubFrames(std::string& out, const std::vector<TSubFrame>& frames, uin
     out.append(reinterpret_cast<const char*>(size), 4);
     out.append(2, '\0');
     out += frame.Payload;
+  }
+}
+
+// Typed sub-frames as the frames field of a value: each payload as it is.
+void AddSubFrames(TFrameValue& value, const std::vector<TSubFrame>& subs) {
+  TFrameField& field = value.Fields.emplace_back();
+  field.Name = "frames";
+  field.Type = TFieldType::ftFrames;
+  for (const TSubFrame& sub : subs) {
+    TEmbeddedFrame& frame = field.Frames.emplace_back();
+    frame.ID = sub.ID;
+    frame.Size = sub.Payload.size();
+    frame.Value.AddBytes("data", sub.Payload);
   }
 }
 
@@ -233,32 +213,34 @@ void RenderTableOfContentsFrame(TFieldWriter& w) {
 }
 
 std::string RenderChapterFrame(const TChapterFrame& chapter, uint8_t version) {
-  std::string out;
-  AppendElementID(out, chapter.ElementID);
-  for (const uint32_t n :
-       {chapter.StartTime, chapter.EndTime, chapter.StartOffset, chapter.EndOffset})
-    AppendBE32(out, n);
-  AppendSubFrames(out, chapter.Frames, version);
-  return out;
+  TFrameValue value;
+  value.Kind = "chapter";
+  value.AddText("elementId", Latin1ToUtf8(chapter.ElementID))
+      .AddNumber("startTime", chapter.StartTime)
+      .AddNumber("endTime", chapter.EndTime)
+      .AddNumber("startOffset", chapter.StartOffset)
+      .AddNumber("endOffset", chapter.EndOffset);
+  AddSubFrames(value, chapter.Frames);
+  return RenderFrameContent("CHAP", value, version);
 }
 
 std::string RenderTableOfContentsFrame(const TTableOfContentsFrame& table, uint8_t version) {
-  if (table.Children.size() > 255)
-    throw EConvertError(
-        Format("A table of contents holds at most 255 entries, not %zu", table.Children.size()));
-  std::string out;
-  AppendElementID(out, table.ElementID);
-  out.push_back(
-      static_cast<char>((table.TopLevel ? kTopLevel : 0) | (table.Ordered ? kOrdered : 0)));
-  out.push_back(static_cast<char>(table.Children.size()));
-  for (const std::string& child : table.Children) AppendElementID(out, child);
-  AppendSubFrames(out, table.Frames, version);
-  return out;
+  TFrameValue value;
+  value.Kind = "tableOfContents";
+  std::vector<std::string> children;
+  for (const std::string& child : table.Children) children.push_back(Latin1ToUtf8(child));
+  value.AddText("elementId", Latin1ToUtf8(table.ElementID))
+      .AddNumber("flags", (table.TopLevel ? kTopLevel : 0) | (table.Ordered ? kOrdered : 0))
+      .AddNumber("entryCount", static_cast<int64_t>(children.size()))
+      .AddTexts("children", std::move(children));
+  AddSubFrames(value, table.Frames);
+  return RenderFrameContent("CTOC", value, version);
 }
 
 TSubFrame TextSubFrame(std::string_view id, const std::string& text, uint8_t version) {
-  const uint8_t encoding = EncodingForText(text, version);
-  return {std::string(id), static_cast<char>(encoding) + EncodeText(text, encoding)};
+  TFrameValue value;
+  value.Kind = "text";
+  return {std::string(id), RenderFrameContent(id, value.AddText("text", text), version)};
 }
 
 std::optional<TChapterFrame> ParseChapterFrame(std::string_view payload, uint8_t version) {

@@ -33,6 +33,8 @@ void ParseCommentFrame(TFieldReader& r) {
 
 void RenderCommentFrame(TFieldWriter& w) {
   RenderDescribedText(w);
+  const std::string& description = w.Field("description", TFieldType::ftText).Text;
+  if (description.empty() || !TrimControl(description).empty()) w.ZeroBeforeList("text");
   w.TextList("text");
 }
 

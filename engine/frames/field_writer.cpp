@@ -176,6 +176,13 @@ void TFieldWriter::TextList(std::string_view name) {
   }
 }
 
+void TFieldWriter::ZeroBeforeList(std::string_view name) {
+  const TFrameField& f = Field(name, TFieldType::ftTextList);
+  if (Terminator(FEncoding).size() == 1 && f.Type == TFieldType::ftTextList && f.Texts.size() > 1 &&
+      f.Texts[0].empty())
+    FOut.push_back('\0');
+}
+
 void TFieldWriter::Pairs(std::string_view name) {
   const TFrameField& f = Field(name, TFieldType::ftPairs);
   bool first = true;

@@ -42,6 +42,10 @@ class TFieldWriter {
   void Text(std::string_view name, bool terminated = true);
   // Texts in the encoding, separated by terminators (a lone text is a list of one).
   void TextList(std::string_view name);
+  // The zero byte a parse skips after a description (SkipExtraZero), where the list of texts
+  // that follows begins with an empty value and has more: without it that value would be read
+  // as the skipped byte.
+  void ZeroBeforeList(std::string_view name);
   // (role, name) pairs as one list of texts.
   void Pairs(std::string_view name);
   // Bytes as they are; with `count`, exactly that many.

@@ -71,6 +71,13 @@ const TMemoryStream& TID3Frames_Item::Data() const {
   return FData;
 }
 
+void TID3Frames_Item::SetPayload(std::string bytes) {
+  DropShared();
+  FData.SetBytes(std::move(bytes));
+  FKeptAsStored = false;
+  FDamaged = false;
+}
+
 void TID3Frames_Item::Unshare() const {
   if (!FShared) return;
   FData.SetBytes(std::string(Payload()));

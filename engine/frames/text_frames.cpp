@@ -45,6 +45,7 @@ void ParseUserTextFrame(TFieldReader& r) {
 void RenderUserTextFrame(TFieldWriter& w) {
   w.Encoding();
   w.Text("description");
+  w.ZeroBeforeList("text");
   w.TextList("text");
 }
 

@@ -1,10 +1,7 @@
 // The frames that tie content to the audio's time line: synchronised lyrics and tempo, event
 // timing codes, position, the MPEG lookup table and the seek-point index; and synchronised
 // lyrics from typed values.
-#include <algorithm>
-
 #include "engine/frames/timing_frames.h"
-#include "tagscope/engine/text_encoding.h"
 #include "tagscope/engine/timed_frames.h"
 #include "tagscope/rtl/utf8.h"
 
@@ -69,20 +66,22 @@ void RenderSyncLyricsFrame(TFieldWriter& w) {
 }
 
 std::string RenderSyncLyricsFrame(const TSyncLyricsFrame& lyrics, uint8_t version) {
-  uint8_t encoding = EncodingForText(lyrics.Description, version);
-  for (const TSyncedLine& line : lyrics.Lines)
-    encoding = std::max(encoding, EncodingForText(line.Text, version));
-  std::string out(1, static_cast<char>(encoding));
-  out += Language(lyrics.Language);
-  out.push_back(static_cast<char>(lyrics.TimestampFormat));
-  out.push_back(static_cast<char>(lyrics.ContentType));
-  out += EncodeText(lyrics.Description, encoding) + Terminator(encoding);
+  TFrameValue value;
+  value.Kind = "syncLyrics";
+  value.AddText("language", Latin1ToUtf8(Language(lyrics.Language)))
+      .AddNumber("timestampFormat", lyrics.TimestampFormat)
+      .AddNumber("contentType", lyrics.ContentType)
+      .AddText("description", lyrics.Description)
+      .AddRecords("lines");
   for (const TSyncedLine& line : lyrics.Lines) {
-    out += EncodeText(line.Text, encoding) + Terminator(encoding);
-    for (int shift = 24; shift >= 0; shift -= 8)
-      out.push_back(static_cast<char>(line.Time >> shift));
+    TFrameFields& record = value.AddRecord("lines");
+    record.emplace_back().Name = "text";
+    record.back().Text = line.Text;
+    record.emplace_back().Name = "time";
+    record.back().Type = TFieldType::ftNumber;
+    record.back().Number = line.Time;
   }
-  return out;
+  return RenderFrameContent("SYLT", value, version);
 }
 
 std::optional<TSyncLyricsFrame> ParseSyncLyricsFrame(std::string_view payload, uint8_t version) {

@@ -3,6 +3,7 @@
 // the tag's bytes unless they had to be decoded.
 #include <algorithm>
 
+#include "engine/frames/frame_chain.h"
 #include "engine/frames/frame_layout.h"
 #include "engine/frames/stream_helpers.h"
 #include "engine/tag/id3_layout.h"
@@ -15,33 +16,6 @@
 namespace tagscope {
 
 namespace {
-
-bool AllZero(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
-}
-
-// Walks the frame chain under a layout; true when it ends cleanly: on the region's end, on
-// zero padding or at the frame limit, never on bytes that are neither a frame nor padding.
-bool WalksCleanly(const TByteReader& in, const TFrameLayout& layout) {
-  size_t at = 0;
-  for (int frames = 0; at < in.Size() && frames < MaxFrameCount; ++frames) {
-    if (!in.HasAt(at, FrameHeaderSize)) return AllZero(in.ViewAt(at, in.Size() - at));
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    if (!ValidFrameID(h.id)) return AllZero(in.ViewAt(at, in.Size() - at));
-    // A size too small for what the flags announce marks a damaged frame, not a wrong layout.
-    if (!h.sizeValid) return false;
-    if (h.totalSize > static_cast<int64_t>(in.Size() - at)) return false;
-    at += static_cast<size_t>(h.totalSize);
-  }
-  return true;
-}
-
-TFrameLayout ChooseLayout(const TByteReader& in, uint8_t version) {
-  const std::vector<TFrameLayout> candidates = CandidateLayouts(version);
-  for (const TFrameLayout& layout : candidates)
-    if (WalksCleanly(in, layout)) return layout;
-  return candidates.front();
-}
 
 // What went wrong with a frame's content, in words, from the error its decoding raised.
 std::string ContentProblem(const TID3Frames_Item& item, const std::exception& e) {
@@ -78,21 +52,21 @@ class TFrameParser {
 
  private:
   size_t ReadFrames() {
-    const TFrameLayout layout = ChooseLayout(FIn, FVersion);
-    size_t at = 0;
-    while (at < FIn.Size() && FIn.HasAt(at, FrameHeaderSize)) {
-      const TFrameHeader h = DecodeFrameHeader(FIn, at, layout);
-      if (!ValidFrameID(h.id)) break;  // the rest is padding
+    const TFrameLayout layout = ChooseFrameLayout(FIn, FVersion, MaxFrameCount);
+    TFrameChain chain(FIn, layout);
+    for (TChainLink link; (link = chain.Next()) != TChainLink::clEnd;) {
+      const size_t at = chain.At();
+      const TFrameHeader& h = chain.Header();
       if (AtFrameLimit(at)) break;
-      if (!h.sizeValid) return Fail(at, h.id, "its size field is not a sync-safe integer");
-      if (h.totalSize > static_cast<int64_t>(FIn.Size() - at))
+      if (link == TChainLink::clBadSize)
+        return Fail(at, h.id, "its size field is not a sync-safe integer");
+      if (link == TChainLink::clPastEnd)
         return Fail(at, h.id,
                     Format("its size (%lld bytes) runs past the end of the tag",
                            static_cast<long long>(h.size)));
       if (layout.optionalInSize && h.size < static_cast<uint64_t>(h.optionalBytes)) {
         // Its size is sound but its flags contradict it: kept as it stands, and read past.
         AddDamaged(h, at);
-        at += static_cast<size_t>(h.totalSize);
         continue;
       }
       TID3Frames_Item& item = FFrames.Add();
@@ -105,9 +79,8 @@ class TFrameParser {
       const std::string_view payload = FIn.ViewAt(optionalAt + static_cast<size_t>(h.optionalBytes),
                                                   static_cast<size_t>(h.payloadSize));
       FinishPayload(item, payload, dataLength, at);
-      at += static_cast<size_t>(h.totalSize);
     }
-    return at;
+    return chain.At();
   }
 
   // A frame kept with the flag bytes and body it was stored with, its flags not applied.
@@ -155,7 +128,7 @@ class TFrameParser {
     }
     item.SetID(id);
     if (content)
-      item.Data().SetBytes(std::move(*content));
+      item.SetPayload(std::move(*content));
     else
       item.SetSharedPayload(FOwner, payload);
   }
@@ -172,7 +145,7 @@ class TFrameParser {
   void FinishPayload(TID3Frames_Item& item, std::string_view stored, uint32_t dataLength,
                      size_t at) {
     if (FVersion >= 4 && item.UnSynchronisation())
-      item.Data().SetBytes(UndoUnsynchronisation(stored));
+      item.SetPayload(UndoUnsynchronisation(stored));
     else
       item.SetSharedPayload(FOwner, stored);
     const bool decrypt = item.Encrypted() && FOnDecrypt;
@@ -196,7 +169,7 @@ class TFrameParser {
       data.SetPosition(0);
     } catch (const EDecompressionError& e) {
       Note(at, item.Name(), ContentProblem(item, e));
-      item.Data().SetBytes(asStored);
+      item.SetPayload(asStored);
       item.SetKeptAsStored(true, dataLength);
     }
   }

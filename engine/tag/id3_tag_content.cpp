@@ -52,7 +52,7 @@ int TID3Tag::AddComment(const std::string& description, const std::string& text,
   const int index = FrameCount("COMM");
   TID3Frames_Item& item = FFrames.Add();
   item.SetName("COMM");
-  item.Data().SetBytes(BuildComment(description, text, language));
+  item.SetPayload(BuildComment(description, text, language));
   return index;
 }
 
@@ -61,7 +61,7 @@ int TID3Tag::AddCommentUtf8(const std::string& description, const std::string& t
   const int index = FrameCount("COMM");
   TID3Frames_Item& item = FFrames.Add();
   item.SetName("COMM");
-  item.Data().SetBytes(BuildCommentUtf8(description, text, language, FHeader.VersionNumber()));
+  item.SetPayload(BuildCommentUtf8(description, text, language, FHeader.VersionNumber()));
   return index;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/frames/frame_chain.h"
 #include "engine/frames/frame_layout.h"
 #include "tagscope/engine/id3_frames.h"
 
@@ -95,24 +96,25 @@ bool ReadSparseBody(TReadCache& cache, TStream& file, int64_t fileSize, int64_t 
   TSparseReader reader(cache, file, bodyStart, total);
   const TFrameLayout layout = CandidateLayouts(version).front();
   const TByteReader in(reader.Bytes().substr(0, body));
-  size_t at = 0;
-  for (int frames = 0; at < body && frames < MaxFrameCount; ++frames) {
-    if (!reader.Ensure(at, FrameHeaderSize)) return false;
-    if (!in.HasAt(at, FrameHeaderSize)) break;
-    const TFrameHeader h = DecodeFrameHeader(in, at, layout);
-    if (!ValidFrameID(h.id)) break;
+  TFrameChain chain(in, layout);
+  while (chain.NextAt() < body && chain.Count() < MaxFrameCount) {
+    if (!reader.Ensure(chain.NextAt(), FrameHeaderSize)) return false;
+    const TChainLink link = chain.Next();
+    if (link == TChainLink::clEnd) break;
     // Where the walk does not end cleanly, the reader tries other layouts, anywhere.
-    if (!h.sizeValid || h.totalSize > static_cast<int64_t>(body - at)) return false;
+    if (link != TChainLink::clFrame) return false;
+    const TFrameHeader& h = chain.Header();
+    const size_t at = chain.At();
     const size_t payloadAt = at + FrameHeaderSize + static_cast<size_t>(h.optionalBytes);
-    const size_t next = at + static_cast<size_t>(h.totalSize);
+    const size_t next = chain.NextAt();
     if (h.payloadSize >= kLeftOutFrom && Plain(h, layout)) {
       if (!reader.Ensure(at, payloadAt - at + kFront)) return false;
       reader.Skip(payloadAt + kFront, next);
     } else if (!reader.Ensure(at, next - at)) {
       return false;
     }
-    at = next;
   }
+  const size_t at = chain.NextAt();
   // The rest: padding, which must be zero bytes for the walk to end cleanly, and what follows.
   if (!reader.Ensure(at, reader.Total() - at) && at < body) return false;
   const std::string_view rest = in.ViewAt(std::min(at, body), body - std::min(at, body));

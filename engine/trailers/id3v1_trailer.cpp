@@ -162,10 +162,7 @@ void SettleID3v1Import(TID3Tag& tag) {
       const TID3Comment c = ParseComment(item.Payload());
       if (IsImportedComment(c)) {
         drop = c.Text.empty() || plainComment;
-        if (!drop) {
-          item.Data().SetBytes(BuildCommentUtf8("", c.TextUtf8, "eng", version));
-          item.Data().SetPosition(0);
-        }
+        if (!drop) item.SetPayload(BuildCommentUtf8("", c.TextUtf8, "eng", version));
       }
     }
     if (drop)

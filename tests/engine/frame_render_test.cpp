@@ -31,6 +31,9 @@ const std::pair<const char*, std::string> kPayloads[] = {
     {"WFED", "\0http://feed"s},
     {"WXXX", "\0Home\0http://example.org"s},
     {"COMM", "\0engDesc\0Text"s},
+    // A first value left empty, after the zero byte some writers put after the description.
+    {"COMM", "\0engDesc\0\0\0x"s},
+    {"TXXX", "\0d\0\0\0x"s},
     {"USLT", "\0eng\0la la"s},
     {"USER", "\0engTerms"s},
     {"APIC",

@@ -360,6 +360,27 @@ TEST(FrameItem, PropertiesAndAssignment) {
 namespace tagscope {
 namespace {
 
+// New content ends what the old payload was stored as, not the frame's flags, and no longer
+// shares the bytes it was read from.
+TEST(FrameItem, SetPayloadEndsStoredAndDamagedStateButKeepsFlags) {
+  auto owner = std::make_shared<std::string>("stored");
+  TID3Frames_Item a;
+  a.SetName("TIT2");
+  a.SetEncryptionID(3);
+  a.SetSharedPayload(owner, *owner);
+  a.SetKeptAsStored(true, 9);
+  a.SetDamaged(4, 0x40, 0x01);
+  a.SetPayload(std::string("\0new", 4));
+  EXPECT_FALSE(a.KeptAsStored());
+  EXPECT_FALSE(a.Damaged());
+  EXPECT_TRUE(a.Encrypted());
+  EXPECT_EQ(a.EncryptionID(), 3);
+  EXPECT_EQ(a.Payload(), std::string("\0new", 4));
+  EXPECT_EQ(a.Data().Position(), 0);
+  *owner = "gone!!";
+  EXPECT_EQ(a.Payload(), std::string("\0new", 4));
+}
+
 TEST(FrameList, SearchByIndexFollowsRenamesAndDeletions) {
   TID3Frames list;
   for (const char* id : {"COMM", "TIT2", "COMM", "COMM"}) list.Add().SetName(id);

@@ -57,6 +57,55 @@ TEST(TagInMemory, EditedSerialisedAndParsedAgain) {
   EXPECT_EQ(text.TextUtf8, "value");
 }
 
+// Each edit replaces the frame its kind counts the same and leaves the others: a second edit
+// of the same key leaves one frame, of another key two.
+struct TSameFrameCase {
+  const char* id;
+  void (*edit)(TID3Tag&, int variant);  // variant 0 and 1: the same frame; 2: another
+};
+
+class SameFrame : public testing::TestWithParam<TSameFrameCase> {};
+
+TEST_P(SameFrame, ASecondEditReplacesTheSameFrameOnly) {
+  for (const uint8_t version : {3, 4}) {
+    TID3Tag tag;
+    tag.Header().SetVersionNumber(version);
+    GetParam().edit(tag, 0);
+    GetParam().edit(tag, 1);
+    EXPECT_EQ(tag.FrameCount(GetParam().id), 1) << GetParam().id;
+    GetParam().edit(tag, 2);
+    EXPECT_EQ(tag.FrameCount(GetParam().id), 2) << GetParam().id;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SameFrame,
+    testing::Values(
+        TSameFrameCase{"COMM",
+                       [](TID3Tag& t, int v) {
+                         SetComment(t, "d", "x", v == 0 ? "eng" : v == 1 ? "ENG" : "deu");
+                       }},
+        TSameFrameCase{"USLT",
+                       [](TID3Tag& t, int v) {
+                         // A language left empty is written as blanks, and is one language.
+                         SetLyrics(t, v < 2 ? "" : "eng", "", v == 0 ? "a" : "b");
+                       }},
+        TSameFrameCase{
+            "APIC",
+            [](TID3Tag& t, int v) {
+              // One file icon, whatever its description; covers by description.
+              SetPicture(t, {"image/png", uint8_t(v < 2 ? 1 : 3), v == 0 ? "a" : "b"}, "x");
+            }},
+        TSameFrameCase{"TXXX", [](TID3Tag& t, int v) { SetUserText(t, v < 2 ? "k" : "K", "v"); }},
+        TSameFrameCase{"POPM",
+                       [](TID3Tag& t, int v) {
+                         SetRating(t, v < 2 ? "a@b" : "c@d", uint8_t(v), std::nullopt);
+                       }},
+        TSameFrameCase{"UFID",
+                       [](TID3Tag& t, int v) { SetUniqueFileID(t, v < 2 ? "o" : "p", "id"); }},
+        TSameFrameCase{"RVA2",
+                       [](TID3Tag& t, int v) { SetVolume(t, v < 2 ? "track" : "album", v); }}));
+
 TEST(TagInMemory, FramesOutliveTheEngineNamedAsTheirOwner) {
   std::unique_ptr<TID3Frames> frames;
   {

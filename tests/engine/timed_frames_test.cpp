@@ -55,6 +55,9 @@ TEST(TimedFramesTest, SyncedLyricsRoundTripWithATerminatedTextEach) {
   }
   lyrics.Lines.pop_back();
   EXPECT_EQ(RenderSyncLyricsFrame(lyrics, 4), "\0deu\x02\x01\0Eins\0\0\0\0\0\0\0\0\x05\xDC"s);
+  // A zero inside a line would end it early and shift every time after it.
+  lyrics.Lines[0].Text = "Ei\0ns"s;
+  EXPECT_THROW(RenderSyncLyricsFrame(lyrics, 4), EConvertError);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 
 namespace tagscope {
 
+// No tag holds more frames than this; a frame list that goes on past it ends there.
+inline constexpr int MaxFrameCount = 50000;
+
 class TID3Frames;
 
 // True when the four bytes of a frame ID are each '0'-'9' or 'A'-'Z'.
@@ -74,6 +77,9 @@ class TID3Frames_Item {
     if (FDeferred) FDeferred->Fill();
     return FShared ? FSharedBytes : FData.Bytes();
   }
+  // Replaces the payload by bytes of its own, Data at 0: content in its usable form, no longer
+  // kept as stored nor damaged. The flags (encryption among them) stay as they are.
+  void SetPayload(std::string bytes);
   // Makes the payload a view of bytes that `owner` keeps alive (the tag as read), shared with
   // other frames until something asks for Data().
   void SetSharedPayload(std::shared_ptr<const void> owner, std::string_view bytes);

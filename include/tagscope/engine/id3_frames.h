@@ -20,9 +20,6 @@ class TID3Engine;
 // encrypted bytes.
 using TID3EngineFrameNotify = std::function<void(TID3Frames_Item& frame, TStream& stream)>;
 
-// No tag holds more frames than this; a frame list that goes on past it ends there.
-inline constexpr int MaxFrameCount = 50000;
-
 // The ordered, owning list of a tag's frames.
 class TID3Frames {
  public:
