@@ -125,7 +125,8 @@ void ApplyValues(TID3Engine& engine, TTrackLoudness& track, const TAlbumLoudness
     values["REPLAYGAIN_REFERENCE_LOUDNESS"] = Format("%.2f LUFS", kReplayGainReference);
   // Written in a fixed order, whatever the tag held before.
   for (const char* key : kReplayGainKeys)
-    if (const auto it = values.find(key); it != values.end()) SetUserText(engine.Tag(), key, it->second);
+    if (const auto it = values.find(key); it != values.end())
+      SetUserText(engine.Tag(), key, it->second);
   if (!options.rva2) return;
   if (engine.Header().VersionNumber() != 4) {
     track.note += Format("RVA2 not written: an ID3v2.%d tag has no RVA2 frame\n",

@@ -100,6 +100,27 @@ TEST(Engine, MissingAndUnopenableFiles) {
   EXPECT_FALSE(fired);
 }
 
+// Whatever was in the tag, an inactive engine's is empty: callers read it through Tag().
+TEST(Engine, AnInactiveEnginesTagIsEmpty) {
+  ScopedFile file(SimpleTag() + kAudio);
+  TID3Engine e;
+  e.Tag().SetTitleUtf8("in memory");
+  e.SetFileName(GetTempDir() + "tagscope-no-such-file.mp3");
+  e.SetActive(true);
+  ASSERT_FALSE(e.Active());
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  ASSERT_EQ(e.Tag().TitleUtf8(), "Song");
+  e.SetActive(false);
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+  EXPECT_EQ(e.Tag().Padding(), 0);
+  // The engine's own setters change nothing while it is inactive.
+  e.SetTitleUtf8("ignored");
+  e.SetFrameText("TALB", "ignored");
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+}
+
 TEST(Engine, ADamagedFrameIsReportedWithItsPlaceAndTheRestIsRead) {
   const std::string first = FrameV4("TALB", Text("album"));
   const std::string body =
