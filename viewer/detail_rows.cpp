@@ -128,7 +128,7 @@ std::string FlagsText(const TID3Header& h) {
 }
 
 void ID3v2Rows(TRowList& rows, const TID3Engine& engine) {
-  const TID3Header& h = engine.Header();
+  const TID3Header& h = engine.Tag().Header();
   if (engine.TagSize() <= 0 || h.Size() < 0) {
     rows.Add("ID3v2", "none");
     return;
@@ -362,8 +362,8 @@ void FrameRow(TRowList& rows, const TID3Frames_Item& frame, uint8_t version) {
 void FrameRows(TRowList& rows, const TID3Engine& engine) {
   rows.Heading(kDetailsFrames);
   TShownFrames shown(engine.Tag());
-  const uint8_t version = engine.Header().VersionNumber();
-  for (const auto& frame : engine.Frames())
+  const uint8_t version = engine.Tag().Header().VersionNumber();
+  for (const auto& frame : engine.Tag().Frames())
     if (!shown.Shown(frame->Name())) FrameRow(rows, *frame, version);
 }
 

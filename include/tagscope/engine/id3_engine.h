@@ -101,10 +101,8 @@ class TID3Engine {
   TID3Tag& Tag() { return FTag; }
   const TID3Tag& Tag() const { return FTag; }
   TID3Header& Header() { return FTag.Header(); }
-  const TID3Header& Header() const { return FTag.Header(); }
   void SetHeader(const TID3Header& value);  // refused: "Cannot assign a %s to a %s"
   TID3Frames& Frames() { return FTag.Frames(); }
-  const TID3Frames& Frames() const { return FTag.Frames(); }
   void SetFrames(const TID3Frames& value);  // copies the items
 
   // --- operations ---
