@@ -145,16 +145,16 @@ void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetai
   j.EndObject();
 }
 
-void FieldsJson(TJsonWriter& j, TID3Engine& e) {
+void FieldsJson(TJsonWriter& j, const TID3Tag& t) {
   j.BeginObject()
-      .Member("title", e.TitleUtf8())
-      .Member("artist", e.ArtistUtf8())
-      .Member("album", e.AlbumUtf8())
-      .Member("genre", e.GenreUtf8())
-      .Member("year", e.YearUtf8())
-      .Member("track", e.TrackUtf8())
-      .Member("encodedBy", e.EncodedByUtf8())
-      .Member("subTitle", e.SubTitleUtf8())
+      .Member("title", t.TitleUtf8())
+      .Member("artist", t.ArtistUtf8())
+      .Member("album", t.AlbumUtf8())
+      .Member("genre", t.GenreUtf8())
+      .Member("year", t.YearUtf8())
+      .Member("track", t.TrackUtf8())
+      .Member("encodedBy", t.EncodedByUtf8())
+      .Member("subTitle", t.SubTitleUtf8())
       .EndObject();
 }
 
@@ -172,11 +172,11 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   const uint8_t version = e.Header().VersionNumber();
   for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i), version, binary);
   j.EndArray();
-  FieldsJson(j.Key("fields"), e);
+  FieldsJson(j.Key("fields"), e.Tag());
   j.Key("shown")
       .BeginObject()
-      .Member("genre", ShownGenre(e))
-      .Member("year", ShownYear(e))
+      .Member("genre", ShownGenre(e.Tag()))
+      .Member("year", ShownYear(e.Tag()))
       .EndObject();
   j.Key("comments").BeginArray();
   TID3Comment c;
@@ -189,7 +189,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   j.EndArray().Key("pictures").BeginArray();
   TID3Picture p;
   int64_t size = 0;
-  for (int i = 0; e.GetPictureInfo(i, p, size); ++i)
+  for (int i = 0; e.Tag().GetPictureInfo(i, p, size); ++i)
     j.BeginObject()
         .Member("mimeType", U(p.MimeType))
         .Member("pictureType", p.PictureType)
@@ -293,22 +293,23 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
         << FrameContentText(DescribeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";
+  const TID3Tag& t = e.Tag();
   const std::pair<const char*, std::string> fields[] = {
-      {"Title", e.TitleUtf8()},          {"Artist", e.ArtistUtf8()},    {"Album", e.AlbumUtf8()},
-      {"Genre", e.GenreUtf8()},          {"Year", e.YearUtf8()},        {"Track", e.TrackUtf8()},
-      {"Encoded by", e.EncodedByUtf8()}, {"Subtitle", e.SubTitleUtf8()}};
+      {"Title", t.TitleUtf8()},          {"Artist", t.ArtistUtf8()},    {"Album", t.AlbumUtf8()},
+      {"Genre", t.GenreUtf8()},          {"Year", t.YearUtf8()},        {"Track", t.TrackUtf8()},
+      {"Encoded by", t.EncodedByUtf8()}, {"Subtitle", t.SubTitleUtf8()}};
   for (const auto& [name, value] : fields)
     out << "  " << name << ": " << EscapeForTerminal(value) << "\n";
   // Where the fields above are empty, a viewer falls back to the other frames of the kind.
-  out << "Shown:\n  Genre: " << EscapeForTerminal(ShownGenre(e))
-      << "\n  Year: " << EscapeForTerminal(ShownYear(e)) << "\n";
+  out << "Shown:\n  Genre: " << EscapeForTerminal(ShownGenre(t))
+      << "\n  Year: " << EscapeForTerminal(ShownYear(t)) << "\n";
   TID3Comment c;
   for (int i = 0; e.GetComment(i, c); ++i)
     out << "Comment " << i << " [" << EscapeForTerminal(U(c.Language.c_str())) << "] "
         << EscapeForTerminal(c.DescriptionUtf8) << ": " << EscapeForTerminal(c.TextUtf8) << "\n";
   TID3Picture p;
   int64_t size = 0;
-  for (int i = 0; e.GetPictureInfo(i, p, size); ++i)
+  for (int i = 0; t.GetPictureInfo(i, p, size); ++i)
     out << "Picture " << i << ": " << EscapeForTerminal(U(p.MimeType)) << ", type "
         << int(p.PictureType) << ", " << size << " bytes, " << EscapeForTerminal(p.DescriptionUtf8)
         << "\n";

@@ -125,15 +125,16 @@ void ApplyValues(TID3Engine& engine, TTrackLoudness& track, const TAlbumLoudness
     values["REPLAYGAIN_REFERENCE_LOUDNESS"] = Format("%.2f LUFS", kReplayGainReference);
   // Written in a fixed order, whatever the tag held before.
   for (const char* key : kReplayGainKeys)
-    if (const auto it = values.find(key); it != values.end()) SetUserText(engine, key, it->second);
+    if (const auto it = values.find(key); it != values.end())
+      SetUserText(engine.Tag(), key, it->second);
   if (!options.rva2) return;
   if (engine.Header().VersionNumber() != 4) {
     track.note += Format("RVA2 not written: an ID3v2.%d tag has no RVA2 frame\n",
                          engine.Header().VersionNumber());
     return;
   }
-  if (trackGain) SetVolume(engine, "track", VolumeOf(ReplayGainOf(track.result.Loudness)));
-  if (albumGain) SetVolume(engine, "album", VolumeOf(ReplayGainOf(album->loudness)));
+  if (trackGain) SetVolume(engine.Tag(), "track", VolumeOf(ReplayGainOf(track.result.Loudness)));
+  if (albumGain) SetVolume(engine.Tag(), "album", VolumeOf(ReplayGainOf(album->loudness)));
 }
 
 }  // namespace

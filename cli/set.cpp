@@ -395,6 +395,7 @@ void NoteDropped(std::vector<std::string>& notes, const std::vector<std::string>
 std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
                                const std::string& fileName) {
   std::vector<std::string> notes;
+  TID3Tag& tag = engine.Tag();
   // The frames of --from-json replace the tag's before anything else changes them.
   if (r.fromJson) {
     if (!r.fromJson->dropped.empty())
@@ -403,34 +404,34 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
                  "JSON: left out of \"%s\"",
                  r.fromJson->dropped.size() > 1 ? "s" : "", Listed(r.fromJson->dropped).c_str(),
                  EscapeForTerminal(fileName).c_str()));
-    const std::vector<std::string> dropped = WriteJsonFrames(*r.fromJson, engine.Tag());
+    const std::vector<std::string> dropped = WriteJsonFrames(*r.fromJson, tag);
     NoteDropped(notes, dropped, std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
   }
   // Also a tag of the version asked for is made a proper one: dates of the other version in it
   // are converted.
-  if (r.version != 0) NoteDropped(notes, ChangeTagVersion(engine, r.version), r.version, fileName);
-  if (r.fromName) SetFromName(engine, *r.fromName, fileName);
+  if (r.version != 0) NoteDropped(notes, ChangeTagVersion(tag, r.version), r.version, fileName);
+  if (r.fromName) SetFromName(tag, *r.fromName, fileName);
   if (r.footer && engine.Header().VersionNumber() != 4)
     throw EConvertError(Format("Only an ID3v2.4 tag has a footer; the tag of \"%s\" is ID3v2.%d",
                                fileName.c_str(), engine.Header().VersionNumber()));
-  for (const std::string& id : r.deletions) DeleteFrames(engine, id);
+  for (const std::string& id : r.deletions) DeleteFrames(tag, id);
   // The tables of contents list none of the chapters or tables that went.
   if (engine.Active() &&
       std::any_of(r.deletions.begin(), r.deletions.end(),
                   [](const std::string& id) { return id == "CHAP" || id == "CTOC"; }))
-    PruneTablesOfContents(engine.Tag());
-  for (int type : r.pictureDeletions) DeletePictures(engine, type);
+    PruneTablesOfContents(tag);
+  for (int type : r.pictureDeletions) DeletePictures(tag, type);
   // Frames of the other version are set in a tag of that version and converted into this one.
   const std::set<std::string> convert = FramesToConvert(r, engine, fileName, notes);
   TID3Tag other;
   other.Header().SetVersionNumber(engine.Header().VersionNumber() >= 4 ? 3 : 4);
   auto tagFor = [&](const std::string& id) -> TID3Tag& {
-    return convert.count(id) > 0 ? other : engine.Tag();
+    return convert.count(id) > 0 ? other : tag;
   };
   // A year, day or time changes that part of the recording time.
   if (engine.Header().VersionNumber() >= 4 &&
       (convert.count("TYER") + convert.count("TDAT") + convert.count("TIME")) > 0)
-    AddVersion3Dates(other, engine.Tag());
+    AddVersion3Dates(other, tag);
   for (const auto& [id, text] : r.texts) {
     if (FrameKind(id) == "people")
       SetTextValues(tagFor(id), id, {text});
@@ -438,31 +439,31 @@ std::vector<std::string> Apply(const TSetRequest& r, TID3Engine& engine,
       tagFor(id).SetFrameTextUtf8(id, text);
   }
   for (const auto& [id, texts] : r.textLists) SetTextValues(tagFor(id), id, texts);
-  for (const auto& rating : r.ratings) SetRating(engine, rating.email, rating.rating, rating.count);
-  for (const auto& l : r.lyrics) SetLyrics(engine, l.language, l.description, l.text);
-  if (r.year) SetShownYear(engine, *r.year);
-  for (const auto& c : r.comments) SetComment(engine, c.description, c.text, c.language);
-  for (const auto& [description, text] : r.userTexts) SetUserText(engine, description, text);
-  for (const auto& [description, url] : r.userUrls) SetUserURL(engine, description, url);
+  for (const auto& rating : r.ratings) SetRating(tag, rating.email, rating.rating, rating.count);
+  for (const auto& l : r.lyrics) SetLyrics(tag, l.language, l.description, l.text);
+  if (r.year) SetShownYear(tag, *r.year);
+  for (const auto& c : r.comments) SetComment(tag, c.description, c.text, c.language);
+  for (const auto& [description, text] : r.userTexts) SetUserText(tag, description, text);
+  for (const auto& [description, url] : r.userUrls) SetUserURL(tag, description, url);
   std::map<std::string, std::vector<std::string>> links;
   for (const auto& [id, url] : r.links) links[id].push_back(url);
-  for (const auto& [id, urls] : links) SetLinkFrames(engine, id, urls);
-  for (const auto& p : r.pictures) SetPicture(engine, p.picture, p.data);
+  for (const auto& [id, urls] : links) SetLinkFrames(tag, id, urls);
+  for (const auto& p : r.pictures) SetPicture(tag, p.picture, p.data);
   for (const auto& [id, values] : r.frameTexts) {
     if (FrameKind(id) == "url") {
-      SetLinkFrames(engine, id, values);
+      SetLinkFrames(tag, id, values);
     } else if (values.size() == 1 && values[0].empty()) {
-      DeleteFrames(engine, id);
+      DeleteFrames(tag, id);
     } else {
       SetTextValues(tagFor(id), id, values);
     }
   }
-  for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(engine, owner, identifier);
-  if (r.playCount) SetPlayCount(engine, *r.playCount);
+  for (const auto& [owner, identifier] : r.uniqueIds) SetUniqueFileID(tag, owner, identifier);
+  if (r.playCount) SetPlayCount(tag, *r.playCount);
   for (const auto& [identification, adjustment] : r.volumes)
-    SetVolume(engine, identification, adjustment);
+    SetVolume(tag, identification, adjustment);
   if (engine.Active() && other.Frames().Count() > 0)
-    NoteDropped(notes, AddConvertedFrames(engine.Tag(), other),
+    NoteDropped(notes, AddConvertedFrames(tag, other),
                 std::max(engine.Header().VersionNumber(), uint8_t{3}), fileName);
   ApplyTimed(r, engine, fileName);
   if (r.padding) engine.SetPadding(*r.padding);

@@ -73,7 +73,7 @@ std::vector<std::string> FramesOfFormat(const TNameFormat& format) {
   return frames;
 }
 
-void SetFromName(TID3Engine& engine, const TNameFormat& format, const std::string& fileName) {
+void SetFromName(TID3Tag& tag, const TNameFormat& format, const std::string& fileName) {
   const std::string name = LastParts(fileName, format.Depth() + 1);
   const auto values = name.empty() ? std::nullopt : format.Match(name);
   if (!values)
@@ -81,15 +81,15 @@ void SetFromName(TID3Engine& engine, const TNameFormat& format, const std::strin
         Format("The name of \"%s\" does not match the format: left alone", fileName.c_str()));
   for (const auto& [field, value] : *values) {
     if (field == TNameField::nfYear) {
-      SetShownYear(engine, value);
+      SetShownYear(tag, value);
       continue;
     }
     std::string text = value;
     if (field == TNameField::nfTrack || field == TNameField::nfDisc) {
-      const std::string old = engine.GetFrameTextUtf8(FrameOf(field));
+      const std::string old = tag.GetFrameTextUtf8(FrameOf(field));
       if (const size_t slash = old.find('/'); slash != std::string::npos) text += old.substr(slash);
     }
-    engine.SetFrameTextUtf8(FrameOf(field), text);
+    tag.SetFrameTextUtf8(FrameOf(field), text);
   }
 }
 

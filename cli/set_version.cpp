@@ -48,7 +48,7 @@ std::set<std::string> FramesToConvert(const TSetRequest& r, const TID3Engine& en
                                       std::vector<std::string>& notes) {
   std::set<std::string> convert;
   if (!engine.Active()) return convert;
-  const int version = std::max<int>(engine.Header().VersionNumber(), 3);
+  const int version = std::max<int>(engine.Tag().Header().VersionNumber(), 3);
   const auto requested = RequestedFrames(r);
   // A day or time goes into the recording time with the year given, or the one it holds.
   const std::string date = engine.Tag().GetFrameText("TDRC");

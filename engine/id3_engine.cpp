@@ -38,8 +38,9 @@ bool TID3Engine::OpenFile() {
   std::string problem;
   FFile->SetNoJournalListed(FNoJournalListed);
   if (FFile->Open(FFileName, FReadOnly, problem)) return true;
-  // A file that is not there leaves the engine inactive; the report says why.
-  FReadReport = TTagReadReport();
+  // A file that is not there leaves the engine inactive, its tag empty as ever while inactive
+  // (opening replaces whatever was put in it); the report says why.
+  ClearTag();
   FReadReport.complete = false;
   FReadReport.problem = problem;
   return false;

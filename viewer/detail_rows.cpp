@@ -128,7 +128,7 @@ std::string FlagsText(const TID3Header& h) {
 }
 
 void ID3v2Rows(TRowList& rows, const TID3Engine& engine) {
-  const TID3Header& h = engine.Header();
+  const TID3Header& h = engine.Tag().Header();
   if (engine.TagSize() <= 0 || h.Size() < 0) {
     rows.Add("ID3v2", "none");
     return;
@@ -179,13 +179,13 @@ void TagRows(TRowList& rows, const TID3Engine& engine, const TMpegAudioPropertie
 // and link. The genre's and year's second sources show only where the first is empty.
 class TShownFrames {
  public:
-  explicit TShownFrames(const TID3Engine& engine) {
+  explicit TShownFrames(const TID3Tag& tag) {
     for (const char* id : {"TIT2", "TPE1", "TALB", "TCOM", "TPE2", "TPE3", "TEXT", "TIT1", "TMOO",
                            "TPUB", "TYER", "TRCK", "TPOS"})
       FFirstShown.insert(id);
-    if (engine.GenreUtf8().empty()) FFirstShown.insert("TCON");
+    if (tag.GenreUtf8().empty()) FFirstShown.insert("TCON");
     // A recording time shows only its year; a longer one has more to tell.
-    if (engine.YearUtf8().empty() && engine.GetFrameTextUtf8("TDRC").size() <= 4)
+    if (tag.YearUtf8().empty() && tag.GetFrameTextUtf8("TDRC").size() <= 4)
       FFirstShown.insert("TDRC");
   }
 
@@ -361,9 +361,9 @@ void FrameRow(TRowList& rows, const TID3Frames_Item& frame, uint8_t version) {
 
 void FrameRows(TRowList& rows, const TID3Engine& engine) {
   rows.Heading(kDetailsFrames);
-  TShownFrames shown(engine);
-  const uint8_t version = engine.Header().VersionNumber();
-  for (const auto& frame : engine.Frames())
+  TShownFrames shown(engine.Tag());
+  const uint8_t version = engine.Tag().Header().VersionNumber();
+  for (const auto& frame : engine.Tag().Frames())
     if (!shown.Shown(frame->Name())) FrameRow(rows, *frame, version);
 }
 

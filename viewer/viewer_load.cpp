@@ -31,23 +31,24 @@ void TViewerFrame::ReopenEngine(const std::string& path) {
 }
 
 void TViewerFrame::FillStandardFields() {
-  TID3Engine& engine = *FTagEngine;
-  edTitle->SetText(engine.TitleUtf8());
-  edArtist->SetText(engine.ArtistUtf8());
-  edAlbum->SetText(engine.AlbumUtf8());
-  edComposer->SetText(engine.GetFrameTextUtf8("TCOM"));
-  edBand->SetText(engine.GetFrameTextUtf8("TPE2"));
-  edConductor->SetText(engine.GetFrameTextUtf8("TPE3"));
-  edLyricist->SetText(engine.GetFrameTextUtf8("TEXT"));
-  edGenre->SetText(ShownGenre(engine));
-  edMood->SetText(engine.GetFrameTextUtf8("TMOO"));
-  edPublisher->SetText(engine.GetFrameTextUtf8("TPUB"));
-  edYear->SetText(ShownYear(engine));
+  // Empty while no file is open.
+  const TID3Tag& tag = FTagEngine->Tag();
+  edTitle->SetText(tag.TitleUtf8());
+  edArtist->SetText(tag.ArtistUtf8());
+  edAlbum->SetText(tag.AlbumUtf8());
+  edComposer->SetText(tag.GetFrameTextUtf8("TCOM"));
+  edBand->SetText(tag.GetFrameTextUtf8("TPE2"));
+  edConductor->SetText(tag.GetFrameTextUtf8("TPE3"));
+  edLyricist->SetText(tag.GetFrameTextUtf8("TEXT"));
+  edGenre->SetText(ShownGenre(tag));
+  edMood->SetText(tag.GetFrameTextUtf8("TMOO"));
+  edPublisher->SetText(tag.GetFrameTextUtf8("TPUB"));
+  edYear->SetText(ShownYear(tag));
   std::string first, second;
-  SplitPair(engine.GetFrameTextUtf8("TRCK"), first, second);
+  SplitPair(tag.GetFrameTextUtf8("TRCK"), first, second);
   edTrack->SetText(first);
   edTracks->SetText(second);
-  SplitPair(engine.GetFrameTextUtf8("TPOS"), first, second);
+  SplitPair(tag.GetFrameTextUtf8("TPOS"), first, second);
   edDisk->SetText(first);
   edDisks->SetText(second);
 }

@@ -84,10 +84,10 @@ void ChangeBothWays() {
   }
   if (!e.Active()) return;
   const std::vector<std::string> before = Texts(e);
-  ChangeTagVersion(e, 3);
+  ChangeTagVersion(e.Tag(), 3);
   Check(e.Header().VersionNumber() == 3 && !e.Header().FooterPresent());
   Check(Texts(e) == before);
-  ChangeTagVersion(e, 4);
+  ChangeTagVersion(e.Tag(), 4);
   Check(e.Header().VersionNumber() == 4);
   Check(Texts(e) == before);
 }

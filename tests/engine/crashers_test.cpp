@@ -75,7 +75,7 @@ TEST(Crashers, VersionChangeExtraZeroAfterDescription) {
   TID3Url linkBefore, linkAfter;
   ASSERT_TRUE(e.GetComment(0, before));
   ASSERT_TRUE(e.GetURL(0, linkBefore));
-  ChangeTagVersion(e, 3);
+  ChangeTagVersion(e.Tag(), 3);
   ASSERT_TRUE(e.GetComment(0, after));
   ASSERT_TRUE(e.GetURL(0, linkAfter));
   EXPECT_EQ(after.TextUtf8, before.TextUtf8);
@@ -126,7 +126,7 @@ TEST(Crashers, DamagedFrameVersionChange) {
     e.SetFileName(copy.string());
     e.SetActive(true);
     ASSERT_TRUE(e.Frames().Items(0).Damaged());
-    ChangeTagVersion(e, 3);
+    ChangeTagVersion(e.Tag(), 3);
     e.SetForceWrite(true);
     e.WriteTag();
   }

@@ -100,6 +100,27 @@ TEST(Engine, MissingAndUnopenableFiles) {
   EXPECT_FALSE(fired);
 }
 
+// Whatever was in the tag, an inactive engine's is empty: callers read it through Tag().
+TEST(Engine, AnInactiveEnginesTagIsEmpty) {
+  ScopedFile file(SimpleTag() + kAudio);
+  TID3Engine e;
+  e.Tag().SetTitleUtf8("in memory");
+  e.SetFileName(GetTempDir() + "tagscope-no-such-file.mp3");
+  e.SetActive(true);
+  ASSERT_FALSE(e.Active());
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+  e.SetFileName(file.Name());
+  e.SetActive(true);
+  ASSERT_EQ(e.Tag().TitleUtf8(), "Song");
+  e.SetActive(false);
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+  EXPECT_EQ(e.Tag().Padding(), 0);
+  // The engine's own setters change nothing while it is inactive.
+  e.SetTitleUtf8("ignored");
+  e.SetFrameText("TALB", "ignored");
+  EXPECT_EQ(e.Tag().Frames().Count(), 0);
+}
+
 TEST(Engine, ADamagedFrameIsReportedWithItsPlaceAndTheRestIsRead) {
   const std::string first = FrameV4("TALB", Text("album"));
   const std::string body =
@@ -364,7 +385,7 @@ TEST(Version22, FramesTakeTheirLaterIDsAndAForcedWriteDropsThoseWithout) {
   EXPECT_EQ(e.Frames().Items(1).Name(), "CRM");
   TID3Picture p;
   std::string_view picture;
-  ASSERT_TRUE(e.GetPicture(0, p, picture));
+  ASSERT_TRUE(e.Tag().GetPicture(0, p, picture));
   EXPECT_EQ(p.MimeType, "image/png");
   EXPECT_EQ(picture, "png!");
   EXPECT_THROW(e.WriteTag(), EWriteError);
@@ -376,7 +397,7 @@ TEST(Version22, FramesTakeTheirLaterIDsAndAForcedWriteDropsThoseWithout) {
   EXPECT_EQ(e.Header().VersionNumber(), 3);
   ASSERT_EQ(e.Frames().Count(), 2);
   EXPECT_EQ(e.Title(), "title");
-  EXPECT_TRUE(e.GetPicture(0, p, picture));
+  EXPECT_TRUE(e.Tag().GetPicture(0, p, picture));
   EXPECT_EQ(picture, "png!");
   EXPECT_EQ(file.Contents().substr(file.Contents().size() - 100), std::string(100, 'A'));
 }
@@ -397,7 +418,7 @@ TEST(Engine, LargePayloadsReadWhenAskedFor) {
     EXPECT_EQ(item.DataSize(), static_cast<int64_t>(apic.size()));
     TID3Picture picture;
     int64_t size = 0;
-    ASSERT_TRUE(e.GetPictureInfo(0, picture, size));
+    ASSERT_TRUE(e.Tag().GetPictureInfo(0, picture, size));
     EXPECT_EQ(picture.DescriptionUtf8, "Front");
     EXPECT_EQ(size, static_cast<int64_t>(cover.size()));
     const TFrameValue described = DescribeFrameContent(item, e.Header().VersionNumber());
@@ -406,7 +427,7 @@ TEST(Engine, LargePayloadsReadWhenAskedFor) {
     EXPECT_FALSE(item.PayloadRead());
     EXPECT_EQ(e.ReadAudio().firstFrameOffset, -1);  // no audio here, but nothing read wrongly
     std::string_view bytes;
-    ASSERT_TRUE(e.GetPicture(0, picture, bytes));
+    ASSERT_TRUE(e.Tag().GetPicture(0, picture, bytes));
     EXPECT_TRUE(bytes == cover);
     EXPECT_TRUE(item.PayloadRead());
   }

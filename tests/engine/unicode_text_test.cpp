@@ -67,7 +67,7 @@ TEST(UnicodeText, EveryScriptInEveryEncodingReadsInFull) {
                       FrameV4("APIC", "\x02image/png\0\x03"s + Utf16Bytes(s.utf16, true, false) +
                                           std::string(2, 0) + "PNG"));
     EXPECT_EQ(v4.engine.TitleUtf8(), text);
-    EXPECT_EQ(v4.engine.AlbumUtf8(), text);  // trimmed and cut at the terminator as ever
+    EXPECT_EQ(v4.engine.Tag().AlbumUtf8(), text);  // trimmed and cut at the terminator as ever
     TID3Url u;
     ASSERT_TRUE(v4.engine.GetURL(0, u));
     EXPECT_EQ(u.DescriptionUtf8, text);
@@ -91,16 +91,16 @@ TEST(UnicodeText, UserTextsAndLyrics) {
                            "jpn" +
                                greekUtf8 + std::string(1, 0) + emoji));
   TID3UserText text;
-  ASSERT_TRUE(t.engine.GetUserText(0, text));
+  ASSERT_TRUE(t.engine.Tag().GetUserText(0, text));
   EXPECT_EQ(text.DescriptionUtf8, greekUtf8);
   EXPECT_EQ(text.TextUtf8, emoji);
   EXPECT_EQ(text.Text, "Song ??");
-  ASSERT_TRUE(t.engine.GetUserText(1, text));
+  ASSERT_TRUE(t.engine.Tag().GetUserText(1, text));
   EXPECT_EQ(text.Description, "Caf\xE9");
   EXPECT_EQ(text.TextUtf8, emoji);
-  EXPECT_FALSE(t.engine.GetUserText(2, text));
+  EXPECT_FALSE(t.engine.Tag().GetUserText(2, text));
   TID3Comment lyrics;
-  ASSERT_TRUE(t.engine.GetLyrics(0, lyrics));
+  ASSERT_TRUE(t.engine.Tag().GetLyrics(0, lyrics));
   EXPECT_EQ(lyrics.Language, "jpn");
   EXPECT_EQ(lyrics.DescriptionUtf8, greekUtf8);
   EXPECT_EQ(lyrics.TextUtf8, emoji);
@@ -146,7 +146,7 @@ TEST(UnicodeText, DamagedUtf16ReadsAsReplacementCharacters) {
   EXPECT_EQ(t.engine.TitleUtf8(), fffd + "a" + fffd + "b" + fffd);
   EXPECT_EQ(t.engine.Title(), "?a?b");  // the Latin-1 view as it always was
   EXPECT_EQ(t.engine.ArtistUtf8(), fffd);
-  EXPECT_EQ(t.engine.AlbumUtf8(), "ok" + fffd);
+  EXPECT_EQ(t.engine.Tag().AlbumUtf8(), "ok" + fffd);
 }
 
 TEST(UnicodeText, SettersPickTheEncodingByContentAndVersion) {
@@ -156,7 +156,7 @@ TEST(UnicodeText, SettersPickTheEncodingByContentAndVersion) {
     TID3Engine& e = t.engine;
     e.SetTitleUtf8("Caf\xC3\xA9");
     EXPECT_EQ(e.Frames().FindFrame("TIT2")->Data().Bytes(), std::string("\0Caf\xE9", 5));
-    e.SetArtistUtf8(japanese);
+    e.Tag().SetArtistUtf8(japanese);
     const std::string stored = e.Frames().FindFrame("TPE1")->Data().Bytes();
     if (version == 4)
       EXPECT_EQ(stored, "\x03" + japanese);
@@ -165,14 +165,14 @@ TEST(UnicodeText, SettersPickTheEncodingByContentAndVersion) {
     EXPECT_EQ(e.ArtistUtf8(), japanese);
     EXPECT_EQ(e.Artist(), "??");
 
-    EXPECT_EQ(e.AddCommentUtf8("\xCE\xA9", "\xD0\x94\xD0\xB0", "rus"), 0);
+    EXPECT_EQ(e.Tag().AddCommentUtf8("\xCE\xA9", "\xD0\x94\xD0\xB0", "rus"), 0);
     TID3Comment c;
     ASSERT_TRUE(e.GetComment(0, c));
     EXPECT_EQ(c.Language, "rus");
     EXPECT_EQ(c.DescriptionUtf8, "\xCE\xA9");
     EXPECT_EQ(c.TextUtf8, "\xD0\x94\xD0\xB0");
     // A comment in ISO-8859-1 is stored exactly as AddComment stores it.
-    e.AddCommentUtf8("d", "caf\xC3\xA9", "ENG");
+    e.Tag().AddCommentUtf8("d", "caf\xC3\xA9", "ENG");
     e.AddComment("d", "caf\xE9", "ENG");
     EXPECT_EQ(e.Frames().Items(3).Data().Bytes(), e.Frames().Items(4).Data().Bytes());
   }

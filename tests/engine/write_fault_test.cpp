@@ -67,7 +67,7 @@ struct Record {
 };
 
 Record RecordOf(const TID3Engine& e) {
-  return {e.TagOffset(), e.TagSize(), e.Header().Size(), e.Padding()};
+  return {e.TagOffset(), e.TagSize(), e.Tag().Header().Size(), e.Padding()};
 }
 
 std::string Trailer(const std::string& title) {

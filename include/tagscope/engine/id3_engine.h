@@ -102,15 +102,14 @@ class TID3Engine {
   // longer than a reader waits: what was read may be half old, half new.
   bool WriterAtWork() const;
 
-  // The tag in memory, which works without a file. Header, Frames and the frame content
-  // accessors below are the tag's; the accessors hand the work to it while the engine is active.
+  // The tag in memory, which works without a file: its frame content is read and changed
+  // through it (and the edits of tag_edit.h, version_change.h, shown_fields.h). Empty while the
+  // engine is inactive: closing the file forgets the tag, opening it reads the tag anew.
   TID3Tag& Tag() { return FTag; }
   const TID3Tag& Tag() const { return FTag; }
   TID3Header& Header() { return FTag.Header(); }
-  const TID3Header& Header() const { return FTag.Header(); }
   void SetHeader(const TID3Header& value);  // refused: "Cannot assign a %s to a %s"
   TID3Frames& Frames() { return FTag.Frames(); }
-  const TID3Frames& Frames() const { return FTag.Frames(); }
   void SetFrames(const TID3Frames& value);  // copies the items
 
   // --- operations ---
@@ -168,59 +167,34 @@ class TID3Engine {
   void SpliceFile(std::vector<TFileSplice> splices);
 
   // --- frame content ---
-  // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
-  // pictures, links and user texts, hold a text in full as UTF-8, whatever its script: a
-  // program should use these. The plain ones hold ISO-8859-1 bytes, '?' for every character
-  // outside it; they serve the plug-in's host interface, which takes single-byte text.
-  int FrameCount(std::string_view id) const;
-  // The text in full as UTF-8; setting writes ISO-8859-1 when every character fits, else UTF-8
-  // in an ID3v2.4 tag and UTF-16 with a byte-order mark in older ones (see EncodingForText).
-  std::string GetFrameTextUtf8(std::string_view id) const;
-  void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
-  // The text as ISO-8859-1 bytes; setting writes them as they are, with encoding byte 0.
+  // The tag's (TID3Tag has them all, with their ...Utf8 forms): these read nothing while the
+  // engine is inactive (empty texts, no frames found) and change nothing (AddComment gives -1).
+  int FrameCount(std::string_view id) const { return FTag.FrameCount(id); }
+  // The text of the first frame with the ID as ISO-8859-1 bytes, '?' for every character
+  // outside it; setting writes the bytes as they are, with encoding byte 0.
   std::string GetFrameText(std::string_view id) const;
   void SetFrameText(std::string_view id, const std::string& text);
+  // The text in full as UTF-8, whatever its script: what a program should read.
+  std::string GetFrameTextUtf8(std::string_view id) const;
   // The index-th comment (COMM), 0-based in collection order; false when there is none.
   bool GetComment(int index, TID3Comment& comment) const;
-  // Adds a comment of UTF-8 texts, encoded as SetFrameTextUtf8 encodes; returns its index.
-  int AddCommentUtf8(const std::string& description, const std::string& text,
-                     const std::string& language);
-  // The same with ISO-8859-1 texts, written with encoding byte 0.
+  // Adds a comment of ISO-8859-1 texts, written with encoding byte 0; returns its index.
   int AddComment(const std::string& description, const std::string& text,
                  const std::string& language);
-  // The picture's bytes replace the content of `data`.
+  // The index-th picture (APIC); its bytes replace the content of `data`.
   bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
-  // The same without copying: `bytes` views the frame's payload, valid until the frames change.
-  bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
-  // The picture and how many bytes it holds, reading none of a payload not yet read.
-  bool GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const;
+  // The index-th user-defined link (WXXX).
   bool GetURL(int index, TID3Url& url) const;
-  // The index-th user-defined text (TXXX) and unsynchronised lyrics (USLT, laid out as a
-  // comment), 0-based in collection order; false when there is none.
-  bool GetUserText(int index, TID3UserText& text) const;
-  bool GetLyrics(int index, TID3Comment& lyrics) const;
-  // Pictures, user texts and links, the version change and the genre and year a reader is
-  // shown: tag_edit.h, version_change.h, shown_fields.h.
 
-  // The tag fields in full as UTF-8.
-  std::string AlbumUtf8() const { return GetFrameTextUtf8("TALB"); }
-  void SetAlbumUtf8(const std::string& v) { SetFrameTextUtf8("TALB", v); }
-  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
-  void SetArtistUtf8(const std::string& v) { SetFrameTextUtf8("TPE1", v); }
-  std::string EncodedByUtf8() const { return GetFrameTextUtf8("TENC"); }
-  void SetEncodedByUtf8(const std::string& v) { SetFrameTextUtf8("TENC", v); }
-  std::string GenreUtf8() const { return GetFrameTextUtf8("TIT1"); }
-  void SetGenreUtf8(const std::string& v) { SetFrameTextUtf8("TIT1", v); }
-  std::string SubTitleUtf8() const { return GetFrameTextUtf8("TIT3"); }
-  void SetSubTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT3", v); }
+  // The title and artist in full as UTF-8; setting encodes as TID3Tag::SetFrameTextUtf8 does.
   std::string TitleUtf8() const { return GetFrameTextUtf8("TIT2"); }
-  void SetTitleUtf8(const std::string& v) { SetFrameTextUtf8("TIT2", v); }
-  std::string TrackUtf8() const { return GetFrameTextUtf8("TRCK"); }
-  void SetTrackUtf8(const std::string& v) { SetFrameTextUtf8("TRCK", v); }
-  std::string YearUtf8() const { return GetFrameTextUtf8("TYER"); }
-  void SetYearUtf8(const std::string& v) { SetFrameTextUtf8("TYER", v); }
+  void SetTitleUtf8(const std::string& v);
+  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
 
-  // The same fields as ISO-8859-1 bytes, for the plug-in's host interface.
+  // The tag fields as ISO-8859-1 bytes (GetFrameText, SetFrameText), in the single-byte text
+  // an ID3v1 trailer is written from. Genre is the content-group frame (TIT1), not the content
+  // type (TCON) that `set --genre` writes, and Year is TYER alone; ShownGenre and ShownYear
+  // (shown_fields.h) read the other frame when the first is missing.
   std::string Album() const { return GetFrameText("TALB"); }
   void SetAlbum(const std::string& v) { SetFrameText("TALB", v); }
   std::string Artist() const { return GetFrameText("TPE1"); }

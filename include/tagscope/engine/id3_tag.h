@@ -89,22 +89,34 @@ class TID3Tag {
   TTagImage Render(uint8_t version, int64_t padding, const TID3EngineFrameNotify& onEncrypt = {});
 
   // --- frame content ---
-  // As the engine's accessors of the same names, which hand the work to these while a file is
-  // open. The ...Utf8 forms hold texts in full as UTF-8; the plain ones ISO-8859-1 bytes.
+  // Texts come in two forms. The ...Utf8 accessors, and the ...Utf8 members of comments,
+  // pictures, links and user texts, hold a text in full as UTF-8, whatever its script: a
+  // program should use these. The plain ones hold ISO-8859-1 bytes, '?' for every character
+  // outside it. Indexes count the frames of the kind, 0-based in collection order; a getter
+  // gives false when there is no such frame. The engine's accessors of the same names hand the
+  // work to these while its file is open.
   int FrameCount(std::string_view id) const;
+  // The text of the first frame with the ID; setting UTF-8 writes ISO-8859-1 when every
+  // character fits, else UTF-8 in an ID3v2.4 tag and UTF-16 with a byte-order mark in older
+  // ones (see EncodingForText); setting ISO-8859-1 bytes writes them as they are, encoding 0.
   std::string GetFrameTextUtf8(std::string_view id) const;
   void SetFrameTextUtf8(std::string_view id, const std::string& utf8);
   std::string GetFrameText(std::string_view id) const;
   void SetFrameText(std::string_view id, const std::string& text);
+  // Comments (COMM); adding one returns its index.
   bool GetComment(int index, TID3Comment& comment) const;
   int AddCommentUtf8(const std::string& description, const std::string& text,
                      const std::string& language);
   int AddComment(const std::string& description, const std::string& text,
                  const std::string& language);
+  // Pictures (APIC): the bytes replace the content of `data`, or `bytes` views the frame's
+  // payload, valid until the frames change.
   bool GetPicture(int index, TStream& data, TID3Picture& picture) const;
   bool GetPicture(int index, TID3Picture& picture, std::string_view& bytes) const;
   // The picture and how many bytes it holds, reading none of a payload not yet read.
   bool GetPictureInfo(int index, TID3Picture& picture, int64_t& size) const;
+  // User-defined links (WXXX) and texts (TXXX), unsynchronised lyrics (USLT, laid out as a
+  // comment).
   bool GetURL(int index, TID3Url& url) const;
   bool GetUserText(int index, TID3UserText& text) const;
   bool GetLyrics(int index, TID3Comment& lyrics) const;

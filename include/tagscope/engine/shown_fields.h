@@ -26,9 +26,7 @@ std::string ShownYear(const TID3Engine& engine);
 // Sets the year (UTF-8) in the frame that readers of the tag's version show first: TDRC in an
 // ID3v2.4 tag, TYER before. The date frames of the other version go, or readers would go on
 // showing a stale one, and so do the day and time of the old date, which belonged to it.
-// Nothing happens to an engine's tag while the engine is inactive.
 void SetShownYear(TID3Tag& tag, const std::string& year);
-void SetShownYear(TID3Engine& engine, const std::string& year);
 
 // The text values of the first frame with the ID, each value in full (a list in an ID3v2.4
 // tag has several), empty values left out; none when the tag has no such frame.

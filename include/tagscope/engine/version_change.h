@@ -7,7 +7,6 @@
 
 namespace tagscope {
 
-class TID3Engine;
 class TID3Tag;
 
 // Makes the tag one of version 3 or 4 for the next write, its frames converted as the
@@ -22,8 +21,6 @@ class TID3Tag;
 // the frames version 4 removed (RVAD, EQUA, TRDA, TSIZ, a day or time without a year) go.
 // Returns the IDs of the frames that went, each once, in tag order.
 std::vector<std::string> ChangeTagVersion(TID3Tag& tag, uint8_t version);
-// The same for the engine's tag; nothing while the engine is inactive.
-std::vector<std::string> ChangeTagVersion(TID3Engine& engine, uint8_t version);
 
 // Whether a frame ID is one of those ID3v2.4 brought, which a tag of version 3 lacks, and the
 // version 3 frame that holds the same content ("" where there is none): TDRC's is TYER (with

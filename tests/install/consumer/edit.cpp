@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
     cover.MimeType = "image/png";
     cover.PictureType = 3;  // front cover
     cover.DescriptionUtf8 = "Front";
-    tagscope::SetPicture(engine, cover, pictureBytes);
-    tagscope::ChangeTagVersion(engine, 4);
+    tagscope::SetPicture(engine.Tag(), cover, pictureBytes);
+    tagscope::ChangeTagVersion(engine.Tag(), 4);
     engine.WriteTag();
     std::printf("%s\n", engine.TitleUtf8().c_str());
   } catch (const tagscope::Exception& e) {
