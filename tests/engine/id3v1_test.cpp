@@ -54,7 +54,7 @@ TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
   // empty and the viewer still shows the genre by its name.
   EXPECT_EQ(e.GetFrameText("TCON"), "(17)");
   EXPECT_EQ(e.FrameCount("TIT1"), 0);
-  EXPECT_EQ(ShownGenre(e), "(17) Rock");
+  EXPECT_EQ(ShownGenre(e.Tag()), "(17) Rock");
   TID3Comment c;
   ASSERT_TRUE(e.GetComment(0, c));
   EXPECT_EQ(c.Language, "ENG");
@@ -92,11 +92,11 @@ TEST(ID3v1Import, AWriteSettlesTheImport) {
 
 TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {
   Opened g0(Trailer("", "", "", "", "", 0, 0));
-  EXPECT_EQ(ShownGenre(g0.engine), "(0) Blues");
+  EXPECT_EQ(ShownGenre(g0.engine.Tag()), "(0) Blues");
   EXPECT_EQ(g0.engine.Track(), "0");
   // An entry of the list, and the bytes past it.
   Opened last(Trailer("", "", "", "", "", 1, 79));
-  EXPECT_EQ(ShownGenre(last.engine), "(79) Hard Rock");
+  EXPECT_EQ(ShownGenre(last.engine.Tag()), "(79) Hard Rock");
   for (int genre : {192, 255}) {
     Opened o(Trailer("", "", "", "", "", 1, genre));
     EXPECT_EQ(o.engine.FrameCount("TCON"), 0);
@@ -123,7 +123,7 @@ TEST_P(GenreNumbers, ImportExportAndNames) {
   const GenreCase& c = GetParam();
   Opened in(std::string(10, 'a') + Trailer("", "", "", "", "", 1, c.number));
   const std::string name = c.name;
-  EXPECT_EQ(ShownGenre(in.engine), name.empty() ? "" : Format("(%d) %s", c.number, c.name));
+  EXPECT_EQ(ShownGenre(in.engine.Tag()), name.empty() ? "" : Format("(%d) %s", c.number, c.name));
   EXPECT_EQ(in.engine.FrameCount("TCON"), name.empty() ? 0 : 1);
   if (name.empty()) {
     EXPECT_FALSE(TGenre::FromNumber(c.number));
@@ -167,7 +167,7 @@ TEST(ID3v1Import, AnOlderTrailerWithoutATrackKeepsItsWholeComment) {
   ASSERT_TRUE(o.engine.GetComment(0, c));
   EXPECT_EQ(c.Text, std::string(29, 'c') + "d");
   EXPECT_EQ(o.engine.FrameCount("TRCK"), 0);
-  EXPECT_EQ(ShownGenre(o.engine), "(17) Rock");
+  EXPECT_EQ(ShownGenre(o.engine.Tag()), "(17) Rock");
 }
 
 TEST(ID3v1Export, WritesFieldsAndNumbers) {

@@ -6,7 +6,6 @@
 
 namespace tagscope {
 
-class TID3Engine;
 class TID3Tag;
 
 // The genre a content-type text stands for: a text that is just a reference "(n)" to a genre
@@ -17,11 +16,9 @@ std::string ResolveGenreReference(const std::string& contentType);
 // The genre and year, in full as UTF-8, as a reader of the tag is shown them. The genre: the
 // content-group frame (the Genre field), else the content type (TCON) with its reference
 // resolved. The year: the year frame (TYER), else the year at the front of the recording time
-// (TDRC). Of an engine's tag: nothing while the engine is inactive.
+// (TDRC).
 std::string ShownGenre(const TID3Tag& tag);
-std::string ShownGenre(const TID3Engine& engine);
 std::string ShownYear(const TID3Tag& tag);
-std::string ShownYear(const TID3Engine& engine);
 
 // Sets the year (UTF-8) in the frame that readers of the tag's version show first: TDRC in an
 // ID3v2.4 tag, TYER before. The date frames of the other version go, or readers would go on
