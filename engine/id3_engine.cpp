@@ -16,7 +16,15 @@
 
 namespace tagscope {
 
-TID3Engine::TID3Engine() : FFile(std::make_unique<TTagFile>()), FStream(FFile->Slot()) {}
+TID3Engine::TID3Engine() : FFile(std::make_unique<TTagFile>()) {}
+
+bool TID3Engine::Active() const {
+  return FFile->IsOpen();
+}
+
+const std::string& TID3Engine::FileName() const {
+  return FFile->Name();
+}
 
 TID3Engine::~TID3Engine() = default;
 
@@ -37,7 +45,7 @@ void TID3Engine::SetActive(bool value) {
 bool TID3Engine::OpenFile() {
   std::string problem;
   FFile->SetNoJournalListed(FNoJournalListed);
-  if (FFile->Open(FFileName, FReadOnly, problem)) return true;
+  if (FFile->Open(FFile->Name(), FReadOnly, problem)) return true;
   // A file that is not there leaves the engine inactive, its tag empty as ever while inactive
   // (opening replaces whatever was put in it); the report says why.
   ClearTag();
@@ -72,8 +80,8 @@ bool TID3Engine::WriterAtWork() const {
 }
 
 void TID3Engine::SetFileName(const std::string& value) {
-  if (Active() || value == FFileName) return;
-  FFileName = value;
+  if (Active() || value == FFile->Name()) return;
+  FFile->SetName(value);
   FNoJournalListed = false;  // the listing was of the other file's folder
 }
 

@@ -11,7 +11,7 @@ int64_t TID3Engine::FileSize() {
   if (!Active()) return 0;
   // A file opened for reading only keeps the size its first read found.
   const int64_t kept = FFile->ReadOnly() ? FFile->Cache().FileSize() : -1;
-  return kept >= 0 ? kept : FStream->Size();
+  return kept >= 0 ? kept : FFile->Stream().Size();
 }
 
 void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {

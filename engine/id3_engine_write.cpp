@@ -33,7 +33,7 @@ void TID3Engine::EraseTagAndTrailers(const std::vector<TFileRange>& trailers) {
 }
 
 std::string TID3Engine::ForeignContent() {
-  return Active() ? ForeignContentOf(*FStream, 0) : std::string();
+  return Active() ? ForeignContentOf(FFile->Stream(), 0) : std::string();
 }
 
 }  // namespace tagscope

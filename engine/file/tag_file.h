@@ -79,6 +79,8 @@ class TTagFile {
   TStream& Stream() { return *FStream; }
   std::unique_ptr<TStream>& Slot() { return FStream; }
   const std::string& Name() const { return FName; }
+  // The name the next Open takes when given none of its own; while closed.
+  void SetName(const std::string& name) { FName = name; }
   bool ReadOnly() const { return FReadOnly; }
   // What the reads of the open file fetched, from the last read of its tag on. Read again
   // after that only while the file is open for reading only, where nothing changes it here.

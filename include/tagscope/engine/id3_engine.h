@@ -39,9 +39,9 @@ class TID3Engine {
   TID3Engine& operator=(const TID3Engine&) = delete;
 
   // --- state and file ---
-  bool Active() const { return FStream != nullptr; }
+  bool Active() const;
   void SetActive(bool value);
-  const std::string& FileName() const { return FFileName; }
+  const std::string& FileName() const;
   void SetFileName(const std::string& value);  // ignored while active
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool value) { FReadOnly = value; }
@@ -245,11 +245,8 @@ class TID3Engine {
   bool FID3V1Imported = false;  // the frames are the trailer's import as the viewer shows it
   bool FDropApeTag = false;
   TTagPlace FPlace;
-  std::string FFileName;
   // The file side: the open file and all that touches it and its neighbours.
   std::unique_ptr<TTagFile> FFile;
-  // The open file, held by the file side; none while inactive.
-  std::unique_ptr<TStream>& FStream;
   TID3Tag FTag;
   TTagReadReport FReadReport;
   bool FForceWrite = false;
