@@ -17,14 +17,12 @@ import tempfile
 import time
 import unittest
 
-try:
-    from mutagen import apev2, id3, mp3
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen import apev2, id3, mp3
+
+TOOL = tool_run.TOOL
 TAGLIB = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
 
 TEXT, BINARY, LOCATOR = 0, 2, 4

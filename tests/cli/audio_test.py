@@ -8,21 +8,18 @@ Exit 77 when mutagen or ffmpeg is missing."""
 import json
 import os
 import random
-import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 
-try:
-    from mutagen.mp3 import MP3, BitrateMode
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen.mp3 import MP3, BitrateMode
+
+TOOL = tool_run.TOOL
 
 #(name, sample rate, channels, bitrate options, extra muxer options, MPEG version)
 STREAMS = [

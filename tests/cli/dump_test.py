@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
 """Checks `tagscope dump`: its JSON keys and values on the example file, ISO-8859-1 texts as
 UTF-8, --full-seek, the text form, and files that cannot be opened."""
+import functools
 import json
 import os
-import subprocess
 import sys
 import tempfile
 import unittest
 import dump_schema
 import tool_run
 
-TOOL, EXAMPLE = sys.argv[1], sys.argv[2]
+EXAMPLE = sys.argv[2]
 
 TAG_KEYS = ["offset", "length", "padding", "size", "version", "revision", "unsynchronisation",
             "extendedHeader", "experimental", "footer", "extended", "read"]
@@ -22,8 +22,7 @@ FRAME_KEYS = ["id", "name", "size", "tagAlterDiscardable", "fileAlterDiscardable
 FIELD_KEYS = ["title", "artist", "album", "genre", "year", "track", "encodedBy", "subTitle"]
 
 
-def run(*args):
-    return tool_run.run("dump", *args)
+run = functools.partial(tool_run.run, "dump")
 
 
 def dump_json(*args):
@@ -114,15 +113,14 @@ class DumpTest(unittest.TestCase):
             for name in (utf8, latin1):
                 with open(name, "wb") as f:
                     f.write(b"\0" * 100)
-            result = subprocess.run([TOOL, "dump", "--json", utf8, latin1], capture_output=True,
-                                    timeout=60)
+            result = run("--json", utf8, latin1)
             self.assertEqual(result.returncode, 0, result.stderr)
             objects = dump_schema.loads_lines(result.stdout)
             self.assertEqual([o["file"] for o in objects],
                              [utf8, latin1.decode("utf-8", "replace")])
             self.assertNotIn("fileBytes", objects[0])
             self.assertEqual(bytes.fromhex(objects[1]["fileBytes"]), latin1)
-            text = subprocess.run([TOOL, "dump", utf8], capture_output=True, timeout=60)
+            text = run(utf8)
             self.assertIn("File: " + utf8 + "\n", text.stdout.decode())
 
     def test_text_form(self):

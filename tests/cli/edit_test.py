@@ -9,14 +9,13 @@ import sys
 import tempfile
 import unittest
 import dump_schema
+import tool_run
 from tool_run import run
 
-try:
-    from mutagen import id3
-except ImportError:
-    sys.exit(77)
+tool_run.needs(modules=("mutagen",))
+from mutagen import id3
 
-TOOL = sys.argv[1]
+TOOL = tool_run.TOOL
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
 PNG = b"\x89PNG\r\n\x1a\n" + bytes(100)

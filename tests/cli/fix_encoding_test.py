@@ -12,14 +12,12 @@ import sys
 import tempfile
 import unittest
 
-try:
-    from mutagen import id3
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen import id3
+
+TOOL = tool_run.TOOL
 
 # (character set as Python names it, title, artist, album)
 SAMPLES = [

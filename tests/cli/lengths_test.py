@@ -5,6 +5,7 @@ frames than the file holds (edited, or the file cut short), and constant bitrate
 estimate is kept. Chapters past the estimate but within the decoded length are accepted.
 
 Usage: lengths_test.py TOOL. Exit 77 when ffmpeg is missing."""
+import functools
 import json
 import os
 import re
@@ -16,18 +17,12 @@ import tempfile
 import unittest
 import tool_run
 
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+tool_run.needs("ffmpeg")
 
-TOOL = sys.argv[1]
 FRAME = 1152 / 44100
 
 
-def run(*args, ok=True):
-    result = tool_run.run(*args)
-    if ok:
-        assert result.returncode == 0, result.stderr.decode()
-    return result
+run = functools.partial(tool_run.run, ok=True)
 
 
 def encode(path, seconds, options):

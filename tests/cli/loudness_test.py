@@ -4,6 +4,7 @@ where installed, else ffmpeg's ebur128 filter), and the ReplayGain values it wri
 by mutagen: formats, album values, values of other case and in an APE tag replaced, silence,
 --dry-run, -p, --rva2, and the rest of the tag untouched.
 Exit 77 when mutagen or ffmpeg is missing."""
+import functools
 import json
 import math
 import os
@@ -14,15 +15,12 @@ import sys
 import tempfile
 import unittest
 
-try:
-    from mutagen.apev2 import APEv2, APENoHeaderError
-    from mutagen.id3 import ID3, TXXX, TIT2, COMM, APIC, ID3NoHeaderError
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen.apev2 import APEv2, APENoHeaderError
+from mutagen.id3 import ID3, TXXX, TIT2, COMM, APIC, ID3NoHeaderError
+
 KEYS = ["REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_TRACK_RANGE",
         "REPLAYGAIN_REFERENCE_LOUDNESS"]
 ALBUM_KEYS = ["REPLAYGAIN_ALBUM_GAIN", "REPLAYGAIN_ALBUM_PEAK", "REPLAYGAIN_ALBUM_RANGE"]
@@ -40,11 +38,7 @@ def make(folder, name, codec, rate=44100, channels=2, amp=0.3, secs=8, source=No
     return path
 
 
-def run(*args, check=True):
-    result = subprocess.run([TOOL, "loudness", *args], capture_output=True, text=True, timeout=120)
-    if check:
-        assert result.returncode == 0, result.stderr
-    return result
+run = functools.partial(tool_run.run, "loudness", text=True, timeout=120, ok=True)
 
 
 def ffmpeg_measure(path):
@@ -192,7 +186,7 @@ class Loudness(unittest.TestCase):
         ape.save(path)
         with open(path, "rb") as f:
             before = f.read()
-        result = run(path, check=False)
+        result = run(path, ok=False)
         self.assertEqual(result.returncode, 1)
         self.assertIn("APE tag", result.stderr)
         with open(path, "rb") as f:
@@ -259,7 +253,7 @@ class Loudness(unittest.TestCase):
         with open(junk, "wb") as f:
             f.write(b"not audio at all" * 100)
         good = self.copy(self.cbr, "good.mp3")
-        result = run(junk, good, check=False)
+        result = run(junk, good, ok=False)
         self.assertEqual(result.returncode, 1)
         self.assertIn("junk.mp3", result.stderr)
         self.assertIn("REPLAYGAIN_TRACK_GAIN", txxx(good))

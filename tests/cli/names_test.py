@@ -11,16 +11,13 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import tool_run
 from tool_run import run
 
-try:
-    from mutagen import id3
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen import id3
 
-TOOL = sys.argv[1]
+TOOL = tool_run.TOOL
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + bytes(range(200)) + b"\xff\xd9"
 
 

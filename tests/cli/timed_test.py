@@ -4,6 +4,7 @@ back by mutagen (CHAP, CTOC, SYLT, USLT) and by `tagscope dump`; lists refused w
 line at fault, and the file left as it was.
 
 Usage: timed_test.py TOOL. Exit 77 when mutagen or ffmpeg is missing."""
+import functools
 import os
 import re
 import shutil
@@ -13,15 +14,10 @@ import tempfile
 import unittest
 import tool_run
 
-try:
-    from mutagen import id3
-    from mutagen.mp3 import MP3
-except ImportError:
-    sys.exit(77)
-if not shutil.which("ffmpeg"):
-    sys.exit(77)
+tool_run.needs("ffmpeg", modules=("mutagen",))
+from mutagen import id3
+from mutagen.mp3 import MP3
 
-TOOL = sys.argv[1]
 FOLDER = tempfile.TemporaryDirectory()
 # Ten seconds of audio, made once.
 AUDIO = os.path.join(FOLDER.name, "audio.mp3")
@@ -30,11 +26,7 @@ subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
                check=True, timeout=60)
 
 
-def run(*args, ok=True):
-    result = tool_run.run(*args)
-    if ok:
-        assert result.returncode == 0, result.stderr.decode()
-    return result
+run = functools.partial(tool_run.run, ok=True)
 
 
 class Timed(unittest.TestCase):

@@ -4,6 +4,7 @@ planted under their names, tags glued to files that are not MP3, a frame added p
 every read stops at, a change cut short shown without a warning, names whose escape sequences
 reach the terminal, a header's counts the file cannot hold shown as its length, and folder walks
 that stop without a word or list a folder twice. Everything is made in the test's own folder."""
+import functools
 import os
 import random
 import shutil
@@ -18,15 +19,14 @@ import unittest
 import dump_schema
 import tool_run
 
-TOOL = sys.argv[1]
+TOOL = tool_run.TOOL
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(20000))
 # A 3 x 2 GIF, as the decode tests have it.
 GIF = (b"GIF89a\x03\x00\x02\x00\x81\x00\x00" + bytes([255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 8, 7])
        + b",\x00\x00\x00\x00\x03\x00\x02\x00\x00\x02\x04\x44\x34\x10\x05\x00;")
 
 
-def run(*args, limit=None):
-    return tool_run.run(*args, limit=limit, timeout=120)
+run = functools.partial(tool_run.run, timeout=120)
 
 
 def syncsafe(n):

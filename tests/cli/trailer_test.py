@@ -12,12 +12,12 @@ import sys
 import tempfile
 import unittest
 
-try:
-    from mutagen import id3
-except ImportError:
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs(modules=("mutagen",))
+from mutagen import id3
+
+TOOL = tool_run.TOOL
 TAGLIB = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
 # MPEG-1 layer III frames (128 kbit/s, 44.1 kHz) that both readers take for audio.
 FRAME = b"\xff\xfb\x90\x64" + bytes(413)

@@ -13,12 +13,12 @@ import sys
 import tempfile
 import unittest
 
-try:
-    from mutagen import id3
-except ImportError:
-    sys.exit(77)
+import tool_run
 
-TOOL = sys.argv[1]
+tool_run.needs(modules=("mutagen",))
+from mutagen import id3
+
+TOOL = tool_run.TOOL
 TAGLIB = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
 AUDIO = (b"\xff\xfb\x90\x64" + bytes(413)) * 20
 

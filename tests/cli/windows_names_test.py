@@ -2,14 +2,15 @@
 """Checks the Windows build of the tool under Wine with names and texts outside the ANSI code
 page: arguments reach it as UTF-8, files with such names are read, written and created, and its
 output is UTF-8. Arguments: the emulator that runs Windows programs, the tool, the example."""
+import functools
 import json
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import unittest
 import dump_schema
+import tool_run
 
 EMULATOR, TOOL, EXAMPLE = sys.argv[1], sys.argv[2], sys.argv[3]
 AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
@@ -17,8 +18,7 @@ AUDIO = bytes((i * 7 + 1) % 251 for i in range(4000))
 ENV = dict(os.environ, LC_ALL="C.UTF-8", WINE_TIMEOUT="60")
 
 
-def run(*args):
-    return subprocess.run([EMULATOR, TOOL, *args], capture_output=True, timeout=120, env=ENV)
+run = functools.partial(tool_run.run, tool=TOOL, prefix=(EMULATOR,), timeout=120, env=ENV)
 
 
 def windows_name(path):

@@ -170,26 +170,25 @@ void Prepare(TestEngine& e, const Scenario& s, const std::string& name,
   s.change(e);
 }
 
+// The scenario's change made without failures (and the record of its engine after it).
+TUnfaultedRun RunUnfaulted(const Scenario& s, Record* record = nullptr) {
+  return test::RunUnfaulted([&](const ScratchFolder& dir, const auto& files, TestEngine& e) {
+    const std::string name = PutFile(dir, s);
+    Prepare(e, s, name, files);
+    Perform(e, s);
+    if (record) *record = RecordOf(e);
+    return name;
+  });
+}
+
 class WriteFaults : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
   const Scenario& s = GetParam();
   if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
   // A run without failures gives the new content and the number of changes made.
-  std::string expected;
   Record newRecord{};
-  int changes = 0;
-  {
-    ScratchFolder dir;
-    const std::string name = PutFile(dir, s);
-    auto files = std::make_shared<FaultyFileSystem>();
-    TestEngine e;
-    Prepare(e, s, name, files);
-    Perform(e, s);
-    expected = ReadFile(name);
-    newRecord = RecordOf(e);
-    changes = files->Changes();
-  }
+  const auto [expected, changes] = RunUnfaulted(s, &newRecord);
   ASSERT_NE(expected, s.original);
   ASSERT_GT(changes, 0);
 
@@ -236,18 +235,7 @@ TEST_P(WriteFaults, EveryFailingChangeLeavesTheOldOrTheNewFile) {
 TEST_P(WriteFaults, AProcessStoppedAtAnyChangeLeavesWhatTheNextWriterPutsRight) {
   const Scenario& s = GetParam();
   if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
-  std::string expected;
-  int changes = 0;
-  {
-    ScratchFolder dir;
-    const std::string name = PutFile(dir, s);
-    auto files = std::make_shared<FaultyFileSystem>();
-    TestEngine e;
-    Prepare(e, s, name, files);
-    Perform(e, s);
-    expected = ReadFile(name);
-    changes = files->Changes();
-  }
+  const auto [expected, changes] = RunUnfaulted(s);
   for (int stopAt = 1; stopAt <= changes; ++stopAt) {
     SCOPED_TRACE("stopped at change " + std::to_string(stopAt) + " of " + std::to_string(changes));
     ScratchFolder dir;
@@ -283,18 +271,7 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
   // before it was flushed, shows here.
   const Scenario& s = GetParam();
   if (s.linked && !CopiedIntoWithOtherNames()) GTEST_SKIP() << "not copied into here";
-  std::string expected;
-  int changes = 0;
-  {
-    ScratchFolder dir;
-    const std::string name = PutFile(dir, s);
-    auto files = std::make_shared<FaultyFileSystem>();
-    TestEngine e;
-    Prepare(e, s, name, files);
-    Perform(e, s);
-    expected = ReadFile(name);
-    changes = files->Changes();
-  }
+  const auto [expected, changes] = RunUnfaulted(s);
   // Past the last change the write completes: what it reported done must survive. Besides
   // losing all, the disk may have stored any part of the unflushed writes of every file.
   using TStored = FaultyFileSystem::TStored;

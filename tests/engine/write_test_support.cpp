@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -62,6 +62,14 @@ void TestEngine::Open(const std::string& fileName, bool readOnly) {
   SetReadOnly(readOnly);
   SetFileName(fileName);
   SetActive(true);
+}
+
+TUnfaultedRun RunUnfaulted(const TWriteRun& write) {
+  ScratchFolder dir;
+  auto files = std::make_shared<FaultyFileSystem>();
+  TestEngine e;
+  const std::string name = write(dir, files, e);
+  return {ReadFile(name), files->Changes()};
 }
 
 namespace {

@@ -251,6 +251,17 @@ class TDiskModel {
   std::string PathOf(const std::string& identity) const;
 };
 
+// What a run without failures leaves, which a fault test then repeats failing at each change.
+struct TUnfaultedRun {
+  std::string content;  // of the file the run changed
+  int changes = 0;      // made through the file system
+};
+// Runs `write` in a fresh folder with an engine and a file system that fails nothing; `write`
+// gives the engine the file system, makes its change and returns the name of the file changed.
+using TWriteRun = std::function<std::string(
+    const ScratchFolder& dir, const std::shared_ptr<FaultyFileSystem>& files, TestEngine& e)>;
+TUnfaultedRun RunUnfaulted(const TWriteRun& write);
+
 inline constexpr const char* kInjected = "Injected failure";
 
 // Bytes with every value that unsynchronisation cares about: runs of 0xFF before 0xE0 and

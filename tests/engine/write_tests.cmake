@@ -8,12 +8,12 @@ tagscope_add_test(engine_write_tests
     write_fault_test.cpp
     write_roundtrip_test.cpp
     write_safety_test.cpp
-    write_journal_test.cpp
+    file/write_journal_test.cpp
     write_stray_bytes_test.cpp
-    $<$<NOT:$<BOOL:${WIN32}>>:write_handles_posix_test.cpp>
+    $<$<NOT:$<BOOL:${WIN32}>>:file/write_handles_posix_test.cpp>
     write_refusals_test.cpp
-    $<$<NOT:$<BOOL:${WIN32}>>:write_beside_posix_test.cpp>
-    $<$<NOT:$<BOOL:${WIN32}>>:write_mark_posix_test.cpp>
+    $<$<NOT:$<BOOL:${WIN32}>>:file/write_beside_posix_test.cpp>
+    $<$<NOT:$<BOOL:${WIN32}>>:file/write_mark_posix_test.cpp>
   LIBS tagscope_engine ZLIB::ZLIB)
 # What power cuts leave on a disk as weak as real ones: a program of its own, so that its
 # outcome is told apart from the other writer tests'.

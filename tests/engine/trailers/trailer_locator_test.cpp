@@ -293,18 +293,13 @@ TEST(TrailerCuts, AStopAtAnyChangeLeavesTheOldOrTheNewFile) {
       [](TID3Engine& e) { e.EraseTagAndTrailers(ReadTrailerTags(e).AllRanges()); },
   };
   for (const auto& change : changes) {
-    std::string expected;
-    int steps = 0;
-    {
-      ScratchFolder dir;
-      auto files = std::make_shared<FaultyFileSystem>();
-      TestEngine e;
-      e.SetFileSystem(files);
-      e.Open(dir.Put("a.mp3", original));
-      change(e);
-      expected = ReadFile(dir.Path("a.mp3"));
-      steps = files->Changes();
-    }
+    const auto [expected, steps] =
+        RunUnfaulted([&](const ScratchFolder& dir, const auto& files, TestEngine& e) {
+          e.SetFileSystem(files);
+          e.Open(dir.Put("a.mp3", original));
+          change(e);
+          return dir.Path("a.mp3");
+        });
     // The APE tag goes with the Lyrics3 block beside it, the ID3v1 trailer with an erase.
     EXPECT_EQ(expected.find("APETAGEX"), std::string::npos);
     EXPECT_EQ(expected.find("LYRICS"), std::string::npos);
