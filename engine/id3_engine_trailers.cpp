@@ -1,5 +1,6 @@
 // Cutting blocks behind the audio (an APE tag, a Lyrics3 block) out of the open file.
 #include "engine/file/tag_file.h"
+#include "engine/located_trailers.h"
 #include "engine/tag_writer.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
@@ -58,7 +59,7 @@ TTrailerTags ReadTrailerTags(TID3Engine& engine) {
   // A tag at the file's start is never taken for a trailer; one found further in is not in
   // the way.
   const int64_t floor = engine.TagOffset() == 0 ? engine.TagSize() : 0;
-  return ReadTrailerTags(bytes, bytes.Size(), floor);
+  return ReadTrailerTags(bytes, LocatedTrailers(*engine.FFile, bytes, bytes.Size(), floor));
 }
 
 }  // namespace tagscope

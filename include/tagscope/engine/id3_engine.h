@@ -230,6 +230,9 @@ class TID3Engine {
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
+  // Reads the blocks behind the audio through the file side, found once with the audio facts.
+  friend TTrailerTags ReadTrailerTags(TID3Engine& engine);
+
   // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();
