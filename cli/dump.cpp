@@ -29,10 +29,20 @@ namespace tagscope::cli {
 
 namespace {
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; });
+}
+
 // Byte strings the tag keeps in ISO-8859-1 (frame IDs, languages, MIME types, URLs).
 std::string U(const std::string& latin1) {
-  const bool ascii = std::all_of(latin1.begin(), latin1.end(), [](char c) { return c >= 0; });
-  return ascii ? latin1 : Latin1ToUtf8(latin1);
+  return IsAscii(latin1) ? latin1 : Latin1ToUtf8(latin1);
+}
+// The same without a copy where the text is ASCII (mostly): a dump writes several for every
+// frame of every file. `spare` holds the converted text otherwise.
+std::string_view U(std::string_view latin1, std::string& spare) {
+  if (IsAscii(latin1)) return latin1;
+  spare = Latin1ToUtf8(std::string(latin1));
+  return spare;
 }
 
 // A file name as the command line gave it (UTF-8); bytes that are not UTF-8, which a POSIX name
@@ -95,14 +105,11 @@ void TagJson(TJsonWriter& j, TID3Engine& e) {
   j.EndObject();
 }
 
-// The name of any frame ID; an item without an ID keeps the name DisplayName gives it.
-std::string NameOf(const TID3Frames_Item& f) {
-  const std::string id = f.Name();
-  if (id.empty()) return U(f.DisplayName());
-  // The table's names, mostly ASCII, taken as they are: a dump names every frame of every file.
-  const std::string_view name = FrameName(id);
-  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return c >= 0; });
-  return ascii ? std::string(name) : Latin1ToUtf8(std::string(name));
+// The name of any frame ID (`id`, the item's); an item without an ID keeps the name DisplayName
+// gives it. The table's names are viewed, not copied, where no conversion is needed.
+std::string_view NameOf(const TID3Frames_Item& f, const std::string& id, std::string& spare) {
+  if (id.empty()) return U(spare = f.DisplayName(), spare);
+  return U(FrameName(id), spare);
 }
 
 // Whether the content renders back into the payload byte for byte.
@@ -116,9 +123,11 @@ bool RendersBack(const TID3Frames_Item& f, const TFrameValue& value, uint8_t ver
 }
 
 void FrameJson(TJsonWriter& j, TID3Frames_Item& f, uint8_t version, TBinaryDetail binary) {
+  const std::string id = f.Name();
+  std::string spareId, spareName;
   j.BeginObject()
-      .Member("id", U(f.Name()))
-      .Member("name", NameOf(f))
+      .Member("id", U(id, spareId))
+      .Member("name", NameOf(f, id, spareName))
       .Member("size", f.DataSize())
       .Member("tagAlterDiscardable", f.TagAlterDiscardable())
       .Member("fileAlterDiscardable", f.FileAlterDiscardable())
@@ -288,8 +297,10 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
   out << "Frames: " << e.Frames().Count() << "\n";
   for (int i = 0; i < e.Frames().Count(); ++i) {
     TID3Frames_Item& f = e.Frames().Items(i);
-    out << "  " << EscapeForTerminal(U(f.Name())) << "  " << EscapeForTerminal(NameOf(f)) << ", "
-        << f.DataSize() << " bytes" << FrameFlags(f) << ": "
+    std::string spare;
+    out << "  " << EscapeForTerminal(U(f.Name())) << "  "
+        << EscapeForTerminal(NameOf(f, f.Name(), spare)) << ", " << f.DataSize() << " bytes"
+        << FrameFlags(f) << ": "
         << FrameContentText(DescribeFrameContent(f, e.Header().VersionNumber())) << "\n";
   }
   out << "Fields:\n";

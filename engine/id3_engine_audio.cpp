@@ -3,6 +3,7 @@
 // the audio, worded and placed as the walk reports them.
 #include <algorithm>
 
+#include "engine/audio/mpeg_audio_read.h"
 #include "engine/audio/stream_walk.h"
 #include "engine/file/tag_file.h"
 #include "engine/trailers/trailer_locator.h"
@@ -25,11 +26,28 @@ auto ThroughCache(TTagFile& file, const TRead& read) {
 
 }  // namespace
 
+TTrailerPlaces TID3Engine::LocatedTrailers(TStream& stream, int64_t size, int64_t floor) {
+  TTagFile& file = *FFile;
+  if (!file.ReadOnly()) return LocateTrailers(stream, size, floor);
+  TReadCache& cache = file.Cache();
+  if (const std::shared_ptr<const TTrailerPlaces> kept = cache.Trailers(floor)) return *kept;
+  const int64_t tail = std::max<int64_t>(size - TCachedReadStream::kTail, 0);
+  const TFileBytes end = cache.Read(file.Stream(), size, tail, size - tail);
+  auto found = std::make_shared<const TTrailerPlaces>(
+      LocateTrailers(stream, size, floor, end.End() == size ? end.bytes : std::string_view()));
+  cache.KeepTrailers(floor, found);
+  return *found;
+}
+
 TMpegAudioProperties TID3Engine::ReadAudio(int64_t countBound) {
   if (!Active()) return TMpegAudioProperties();
   // The audio begins after a tag at the file's start; one found further in is not in the way.
   const int64_t tagEnd = FPlace.offset == 0 ? FPlace.size : 0;
-  return ThroughCache(*FFile, [&](TStream& s) { return ReadMpegAudio(s, tagEnd, countBound); });
+  const TLocateTrailers locate = [&](TStream& s, int64_t size, int64_t floor) {
+    return LocatedTrailers(s, size, floor);
+  };
+  return ThroughCache(*FFile,
+                      [&](TStream& s) { return ReadMpegAudio(s, tagEnd, countBound, locate); });
 }
 
 std::string TID3Engine::ReadFileBytes(int64_t position, int64_t count) {

@@ -1,6 +1,7 @@
 // Cutting blocks behind the audio (an APE tag, a Lyrics3 block) out of the open file.
 #include "engine/file/tag_file.h"
 #include "engine/tag_writer.h"
+#include "engine/trailers/trailer_locator.h"
 #include "tagscope/engine/id3_engine.h"
 #include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/exception.h"
@@ -52,13 +53,17 @@ class TEngineBytes : public TStream {
 
 }  // namespace
 
-TTrailerTags ReadTrailerTags(TID3Engine& engine) {
-  if (!engine.Active()) return TTrailerTags();
-  TEngineBytes bytes(engine);
+TTrailerTags TID3Engine::TrailerTags() {
+  if (!Active()) return TTrailerTags();
+  TEngineBytes bytes(*this);
   // A tag at the file's start is never taken for a trailer; one found further in is not in
   // the way.
-  const int64_t floor = engine.TagOffset() == 0 ? engine.TagSize() : 0;
-  return ReadTrailerTags(bytes, bytes.Size(), floor);
+  const int64_t floor = FPlace.offset == 0 ? FPlace.size : 0;
+  return ReadTrailerTags(bytes, LocatedTrailers(bytes, bytes.Size(), floor));
+}
+
+TTrailerTags ReadTrailerTags(TID3Engine& engine) {
+  return engine.TrailerTags();
 }
 
 }  // namespace tagscope

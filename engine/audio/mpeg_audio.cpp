@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/audio/mpeg_audio_read.h"
 #include "engine/audio/mpeg_vbr_header.h"
 #include "engine/audio/stream_walk.h"
 #include "engine/trailers/trailer_locator.h"
@@ -371,12 +372,19 @@ void CountOrEstimate(TStream& stream, TMpegAudioProperties& p, const TVbrHeader&
 }  // namespace
 
 TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t countBound) {
+  return ReadMpegAudio(stream, start, countBound, [](TStream& s, int64_t size, int64_t floor) {
+    return LocateTrailers(s, size, floor);
+  });
+}
+
+TMpegAudioProperties ReadMpegAudio(TStream& stream, int64_t start, int64_t countBound,
+                                   const TLocateTrailers& locate) {
   TMpegAudioProperties p;
   start = std::max<int64_t>(start, 0);
   const int64_t size = stream.Size();
   TReadWindow w(stream, size);
   const int64_t from = SkipTags(w, start);
-  const TTrailerPlaces trailers = LocateTrailers(stream, size, from);
+  const TTrailerPlaces trailers = locate(stream, size, from);
   p.apeTag = trailers.Holds(TTrailerKind::tkApe);
   p.lyrics3 = trailers.Holds(TTrailerKind::tkLyrics3);
   p.id3v1 = trailers.Holds(TTrailerKind::tkID3v1);

@@ -58,9 +58,16 @@ void TReadCache::Keep(const TFileBytes& bytes) {
   if (!bytes.bytes.empty()) FKept.push_back(bytes);
 }
 
+void TReadCache::KeepTrailers(int64_t floor, std::shared_ptr<const TTrailerPlaces> places) {
+  FTrailers = std::move(places);
+  FTrailersFloor = floor;
+}
+
 void TReadCache::Clear() {
   FKept.clear();
   FFileSize = -1;
+  FTrailers.reset();
+  FTrailersFloor = -1;
 }
 
 int64_t TCachedReadStream::ReadAt(int64_t position, void* buffer, int64_t count) {

@@ -9,6 +9,8 @@
 
 namespace tagscope {
 
+struct TTrailerPlaces;
+
 // Bytes of a file read with one read and kept: `bytes` are the file's from `offset` on, and
 // `owner` keeps them alive for whoever views them.
 struct TFileBytes {
@@ -41,11 +43,19 @@ class TReadCache {
   // Keeps bytes read elsewhere (of the file of the last Read).
   void Keep(const TFileBytes& bytes);
   int64_t FileSize() const { return FFileSize; }
+  // The blocks behind the audio as last found above `floor` in this file, or nullptr: the audio
+  // facts and the blocks' contents are read from one look at them.
+  std::shared_ptr<const TTrailerPlaces> Trailers(int64_t floor) const {
+    return FTrailersFloor == floor ? FTrailers : nullptr;
+  }
+  void KeepTrailers(int64_t floor, std::shared_ptr<const TTrailerPlaces> places);
   void Clear();
 
  private:
   std::vector<TFileBytes> FKept;
   int64_t FFileSize = -1;
+  std::shared_ptr<const TTrailerPlaces> FTrailers;
+  int64_t FTrailersFloor = -1;
 };
 
 // A file read through a cache: reads of kept bytes come from memory, the others from the file.

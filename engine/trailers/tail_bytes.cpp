@@ -12,27 +12,34 @@ constexpr int64_t kTail = 4096;
 
 }  // namespace
 
-TTailBytes::TTailBytes(TStream& stream, int64_t size, int64_t floor)
+TTailBytes::TTailBytes(TStream& stream, int64_t size, int64_t floor, std::string_view tail)
     : FStream(stream), FSize(size), FFloor(std::clamp<int64_t>(floor, 0, size)) {
+  const auto given = static_cast<int64_t>(std::min<size_t>(tail.size(), FSize - FFloor));
+  if (given > 0) {
+    FBase = FSize - given;
+    FView = tail.substr(tail.size() - static_cast<size_t>(given));
+    return;
+  }
   FBase = std::max(FFloor, FSize - kTail);
   FHeld = Read(FBase, FSize);
+  FView = FHeld;
 }
 
 std::string TTailBytes::Bytes(int64_t from, int64_t to) {
   from = std::max(from, FFloor);
   to = std::min(to, FSize);
   if (to <= from) return std::string();
-  if (from >= FBase && to <= FBase + static_cast<int64_t>(FHeld.size()))
-    return FHeld.substr(static_cast<size_t>(from - FBase), static_cast<size_t>(to - from));
+  if (from >= FBase && to <= FBase + static_cast<int64_t>(FView.size()))
+    return std::string(
+        FView.substr(static_cast<size_t>(from - FBase), static_cast<size_t>(to - from)));
   return Read(from, to);
 }
 
 std::string_view TTailBytes::View(int64_t from, int64_t to) const {
   from = std::max(from, FFloor);
   to = std::min(to, FSize);
-  if (to <= from || from < FBase || to > FBase + static_cast<int64_t>(FHeld.size())) return {};
-  return std::string_view(FHeld).substr(static_cast<size_t>(from - FBase),
-                                        static_cast<size_t>(to - from));
+  if (to <= from || from < FBase || to > FBase + static_cast<int64_t>(FView.size())) return {};
+  return FView.substr(static_cast<size_t>(from - FBase), static_cast<size_t>(to - from));
 }
 
 void TTailBytes::Hold(int64_t from, int64_t most) {
@@ -40,7 +47,9 @@ void TTailBytes::Hold(int64_t from, int64_t most) {
   if (from >= FBase || FBase - from > most) return;
   std::string below = Read(from, FBase);
   if (static_cast<int64_t>(below.size()) != FBase - from) return;
-  FHeld = below + FHeld;
+  below.append(FView);
+  FHeld = std::move(below);
+  FView = FHeld;
   FBase = from;
 }
 

@@ -13,7 +13,9 @@ namespace tagscope {
 // end of an ID3v2 tag at the start) is ever read.
 class TTailBytes {
  public:
-  TTailBytes(TStream& stream, int64_t size, int64_t floor);
+  // `tail`, when given, is the stream's last bytes as a reader already holds them (they must
+  // outlive this): they are viewed, not read again.
+  TTailBytes(TStream& stream, int64_t size, int64_t floor, std::string_view tail = {});
 
   int64_t Size() const { return FSize; }
   int64_t Floor() const { return FFloor; }
@@ -35,6 +37,7 @@ class TTailBytes {
   int64_t FFloor;
   int64_t FBase;  // where the held bytes begin; they run to the end
   std::string FHeld;
+  std::string_view FView;  // the held bytes: FHeld's, or the tail given
 };
 
 }  // namespace tagscope

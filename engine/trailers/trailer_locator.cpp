@@ -48,11 +48,11 @@ bool TTrailerPlaces::Holds(TTrailerKind kind) const {
   return b && b->Proven();
 }
 
-TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor) {
+TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor, std::string_view tail) {
   TTrailerPlaces t;
   t.audioEnd = size;
   if (size <= floor) return t;
-  TTailBytes bytes(stream, size, floor);
+  TTailBytes bytes(stream, size, floor, tail);
   int64_t end = size;
   if (const std::optional<TTrailerBlock> v1 = LocateID3v1(bytes, end)) {
     t.blocks.push_back(*v1);

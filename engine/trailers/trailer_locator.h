@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tagscope/engine/file_range.h"
+#include "tagscope/engine/trailer_tags.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -55,7 +57,12 @@ struct TTrailerPlaces {
 //     no header (whose start rests on its size field alone) must follow the last frame, or
 //     zero bytes after it, directly.
 // Reads the last few kilobytes, the item heads of a larger APE tag and up to 10 KB around the
-// audio's end; never raises beyond what the stream raises.
-TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor);
+// audio's end; never raises beyond what the stream raises. `tail`, when given, is the stream's
+// last bytes as the caller holds them: they are not read again.
+TTrailerPlaces LocateTrailers(TStream& stream, int64_t size, int64_t floor,
+                              std::string_view tail = {});
+
+// Reads the contents of the blocks located (the APE tag's items, the Lyrics3 block's fields).
+TTrailerTags ReadTrailerTags(TStream& stream, const TTrailerPlaces& found);
 
 }  // namespace tagscope

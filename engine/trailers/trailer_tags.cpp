@@ -163,7 +163,10 @@ void ParseLyrics3(std::string_view block, TLyrics3Block& lyrics) {
 }
 
 TTrailerTags ReadTrailerTags(TStream& stream, int64_t size, int64_t floor) {
-  const TTrailerPlaces found = LocateTrailers(stream, size, floor);
+  return ReadTrailerTags(stream, LocateTrailers(stream, size, floor));
+}
+
+TTrailerTags ReadTrailerTags(TStream& stream, const TTrailerPlaces& found) {
   TTrailerTags t;
   t.Start = found.audioEnd;
   for (const TTrailerBlock& b : found.blocks) {

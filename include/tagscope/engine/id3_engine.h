@@ -25,6 +25,7 @@ namespace tagscope {
 class TTagFile;
 class TTagWriter;
 class TFlushGroup;
+struct TTrailerPlaces;
 
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
 // the tag in memory, Tag (or imports the ID3v1 trailer); the accessors read and change its
@@ -155,6 +156,9 @@ class TID3Engine {
   // --- blocks behind the audio (trailer_tags.h) ---
   // The open file's size; 0 while inactive.
   int64_t FileSize();
+  // The blocks behind the audio of the open file, as ReadTrailerTags reads them; found once
+  // with the audio facts. None while inactive.
+  TTrailerTags TrailerTags();
   // Cuts the ranges, which lie behind the tag, out of the file in one change (the file's end cut
   // off where that is all, else the file written anew beside it): the file afterwards holds all
   // of its old bytes but those, or is unchanged. Refused (EWriteRefused) for a file that is not
@@ -230,6 +234,11 @@ class TID3Engine {
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
 
  private:
+  // Where the blocks behind the audio stand in the file of `size` bytes read through `stream`,
+  // none below `floor`: in a file open for reading only, found once and kept with what its
+  // reads fetched.
+  TTrailerPlaces LocatedTrailers(TStream& stream, int64_t size, int64_t floor);
+
   // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();

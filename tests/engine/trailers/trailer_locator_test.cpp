@@ -268,6 +268,33 @@ TEST_P(TrailerShapes, ProvenBlocksAreFoundExactlyAndDamagedOnesNeverCut) {
   EXPECT_EQ(ReadFile(name), left);
 }
 
+// A file opened for reading only finds its blocks once, for the audio facts and the blocks'
+// contents, in the last bytes its reads keep: the places are a stream's.
+TEST_P(TrailerShapes, AReadOnlyOpenFindsThePlacesAStreamDoes) {
+  const std::string file = GetParam().File();
+  TMemoryStream stream(file);
+  const TTrailerTags want = ReadTrailerTags(stream, stream.Size(), 0);
+  ScratchFolder dir;
+  TID3Engine e;
+  e.SetReadOnly(true);
+  e.SetFileName(dir.Put("a.mp3", file));
+  e.SetActive(true);
+  const TMpegAudioProperties audio = e.ReadAudio();
+  const TTrailerTags got = ReadTrailerTags(e);
+  EXPECT_EQ(got.Start, want.Start);
+  EXPECT_EQ(audio.audioEnd, want.Start);
+  EXPECT_EQ(audio.apeTag, want.Ape.Present && want.Ape.Damage.empty());
+  EXPECT_EQ(audio.lyrics3, want.Lyrics3.Present && want.Lyrics3.Damage.empty());
+  EXPECT_EQ(audio.id3v1, want.ID3v1);
+  for (const char kind : {'A', 'L', 'V'}) {
+    EXPECT_EQ(Found(got, kind).present, Found(want, kind).present) << kind;
+    EXPECT_EQ(Found(got, kind).place, Found(want, kind).place) << kind;
+    EXPECT_EQ(Found(got, kind).damage, Found(want, kind).damage) << kind;
+  }
+  EXPECT_EQ(got.Ape.Items.size(), want.Ape.Items.size());
+  EXPECT_EQ(got.Lyrics3.Fields.size(), want.Lyrics3.Fields.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(Shapes, TrailerShapes, ::testing::ValuesIn(Shapes()),
                          [](const auto& info) {
                            std::string name;
