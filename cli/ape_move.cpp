@@ -35,7 +35,7 @@ bool MoveApeTag(TID3Engine& engine, bool force, std::ostream& out) {
         << EscapeForTerminal(m.Value) << (m.Kept ? " (not taken: the tag's value stays)" : "")
         << "\n";
   // The tag's write cuts the APE tag in the same change.
-  engine.SetDropApeTag(true);
+  engine.Options().dropApeTag = true;
   return true;
 }
 

@@ -74,10 +74,11 @@ void RestrictionsJson(TJsonWriter& j, const TID3TagRestrictions& r) {
 void TagJson(TJsonWriter& j, TID3Engine& e) {
   const TID3Header& h = e.Header();
   const TID3ExtendedHeader& x = h.ExtendedHeader();
-  const TTagReadReport& r = e.ReadReport();
+  const TEngineStatus status = e.Status();
+  const TTagReadReport& r = status.readReport;
   j.BeginObject()
-      .Member("offset", e.TagOffset())
-      .Member("length", e.TagSize())
+      .Member("offset", status.place.offset)
+      .Member("length", status.place.size)
       .Member("padding", e.Padding())
       .Member("size", h.Size())
       .Member("version", h.VersionNumber())
@@ -211,10 +212,10 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.BeginObject().Member("description", u.DescriptionUtf8).Member("url", u.URLUtf8).EndObject();
   j.EndArray();
   if (audio) AudioJson(j.Key("audio"), *audio);
-  if (const auto trailer = e.ReadID3V1Trailer()) TrailerJson(j.Key("id3v1"), *trailer, v1Charset);
-  const TTrailerTags trailers = ReadTrailerTags(e);
+  const TTrailerTags trailers = e.TrailerTags();
+  if (trailers.ID3v1) TrailerJson(j.Key("id3v1"), trailers.ID3v1Fields, v1Charset);
   TrailerTagsJson(j, trailers);
-  if (e.JournalPending()) j.Member("journalPending", true);
+  if (e.Status().journalPending) j.Member("journalPending", true);
   ReplayGainJson(j.Key("replayGain"),
                  ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
   FindingsJson(j.Key("findings"),
@@ -251,22 +252,23 @@ std::string FrameFlags(const TID3Frames_Item& f) {
 }
 
 void TextHeader(std::ostream& out, TID3Engine& e) {
-  if (e.WriterAtWork())
+  const TEngineStatus status = e.Status();
+  if (status.writerAtWork)
     out << "Another program was changing this file while it was read: what is shown may be "
            "half old, half new\n";
-  if (e.JournalPending()) out << kJournalPendingWarning << "\n";
+  if (status.journalPending) out << kJournalPendingWarning << "\n";
   const TID3Header& h = e.Header();
   if (h.Size() < 0) {
     out << "No ID3v2 tag\n";
     return;
   }
   out << "ID3v2." << int(h.VersionNumber()) << "." << int(h.VersionRevision()) << " tag at offset "
-      << e.TagOffset() << ", " << e.TagSize() << " bytes in the file (size " << h.Size()
+      << status.place.offset << ", " << status.place.size << " bytes in the file (size " << h.Size()
       << ", padding " << e.Padding() << ")\n";
   out << "  unsynchronisation " << YesNo(h.Unsynchronisation()) << ", extended header "
       << YesNo(h.ExtendedHeaderPresent()) << ", experimental " << YesNo(h.Experimental())
       << ", footer " << YesNo(h.FooterPresent()) << "\n";
-  const TTagReadReport& r = e.ReadReport();
+  const TTagReadReport& r = status.readReport;
   if (!r.framesFoundAt.empty())
     out << "  " << EscapeForTerminal(U(r.framesFoundAt)) << "\n";
   else if (r.extendedHeaderFlagWrong)
@@ -329,8 +331,8 @@ void DumpText(std::ostream& out, TID3Engine& e, const TMpegAudioProperties* audi
     out << "Link " << i << ": " << EscapeForTerminal(u.DescriptionUtf8) << " "
         << EscapeForTerminal(u.URLUtf8) << "\n";
   // The trailer beside the tag: readers that know no ID3v2 show its fields.
-  if (const auto trailer = e.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
-  const TTrailerTags trailers = ReadTrailerTags(e);
+  const TTrailerTags trailers = e.TrailerTags();
+  if (trailers.ID3v1) TrailerText(out, trailers.ID3v1Fields, v1Charset);
   if (audio) AudioText(out, *audio, &trailers);
   TrailerTagsText(out, trailers);
   ReplayGainText(out, ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
@@ -357,10 +359,10 @@ namespace {
 bool OpenForDump(TID3Engine& engine, const TWalkFile& file, bool fullSeek, bool defer,
                  TFileOutcome& o) {
   engine.SetReadOnly(true);
-  engine.SetDeferLargePayloads(defer);
   engine.SetFullID3TagSeek(fullSeek);
   engine.SetFileName(file.path);
-  engine.SetNoJournalListed(file.noJournalListed);
+  engine.Options().deferLargePayloads = defer;
+  engine.Options().noJournalListed = file.noJournalListed;
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {
@@ -369,7 +371,7 @@ bool OpenForDump(TID3Engine& engine, const TWalkFile& file, bool fullSeek, bool 
     return engine.Active();
   }
   if (!engine.Active()) {
-    o.err = ErrorLine(engine.ReadReport().problem);
+    o.err = ErrorLine(engine.Status().readReport.problem);
     o.failed = true;
   }
   return engine.Active();

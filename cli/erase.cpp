@@ -57,7 +57,7 @@ std::string Joined(const std::vector<std::string>& texts) {
 void EraseFile(const TEraseOptions& o, const std::string& fileName) {
   TID3Engine engine;
   // Kept through the open file, never set again through the name.
-  engine.SetKeepModified(o.preserveModified);
+  engine.Options().keepModified = o.preserveModified;
   OpenEngine(engine, fileName, false, o.force);
   const TEraseCuts cuts = Plan(o, ReadTrailerTags(engine));
   if (!cuts.damaged.empty() && !o.force)
@@ -67,10 +67,13 @@ void EraseFile(const TEraseOptions& o, const std::string& fileName) {
         fileName.c_str(), Joined(cuts.damaged).c_str()));
   const bool tag = o.all || o.v2 || !(o.v1 || o.ape);
   Change(engine, [&] {
-    if (tag)
-      engine.EraseTagAndTrailers(cuts.ranges);
-    else
-      engine.CutFileRanges(cuts.ranges);
+    if (tag) {
+      engine.EraseTag(cuts.ranges);
+    } else {
+      std::vector<TFileSplice> splices;
+      for (const TFileRange& r : cuts.ranges) splices.push_back({r, {}});
+      engine.SpliceFile(std::move(splices));
+    }
   });
   if (!cuts.damaged.empty())
     std::cerr << ErrorLine(Format("\"%s\": erased, but %s: left in place", fileName.c_str(),

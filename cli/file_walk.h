@@ -14,7 +14,7 @@ struct TWalkFile {
   std::string error;   // why it cannot be worked on (a folder without -r, a FIFO, a folder
                        // the walk could not read, ...): a failure
   // Found in a folder whose listing held no writer's name (a journal, a new file beside one):
-  // see TID3Engine::SetNoJournalListed.
+  // see TEngineOptions::noJournalListed.
   bool noJournalListed = false;
 };
 

@@ -46,7 +46,7 @@ TFileOutcome FixFile(const TWalkFile& file, const TFixOptions& o, bool named) {
   }
   TID3Engine engine;
   // Kept through the open file, never set again through the name.
-  engine.SetKeepModified(o.preserveModified && !o.dryRun);
+  engine.Options().keepModified = o.preserveModified && !o.dryRun;
   OpenEngine(engine, file.path, o.dryRun, o.force);
   if (file.found && !LooksLikeMp3(engine.ReadFileBytes(0, 4))) return PassedOver();
   // Without an ID3v2 tag the engine holds the trailer's fields as frames: the trailer is

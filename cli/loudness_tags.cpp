@@ -81,7 +81,7 @@ bool TakeApeValues(TID3Engine& engine) {
                "ones, and %s, which would be lost: not changed (tagscope set "
                "--ape-to-id3 --force moves it first)",
                name.c_str(), lost.c_str()));
-  engine.SetDropApeTag(true);
+  engine.Options().dropApeTag = true;
   return true;
 }
 
@@ -169,7 +169,7 @@ int WriteLoudness(std::vector<TTrackLoudness>& tracks, const std::vector<TAlbumL
         [&](const std::string& fileName) {
           TTrackLoudness& track = tracks[byPath.at(fileName)];
           TID3Engine engine;
-          engine.SetKeepModified(options.preserveModified && !options.dryRun);
+          engine.Options().keepModified = options.preserveModified && !options.dryRun;
           OpenEngine(engine, fileName, options.dryRun, false);
           const TTagLines before = TagLines(engine, false);
           ApplyValues(engine, track, track.album < 0 ? nullptr : &albums[track.album], options);

@@ -32,13 +32,13 @@ void OpenEngine(TID3Engine& engine, const std::string& fileName, bool readOnly, 
         Format("Cannot write to \"%s\": it is a folder, not a file", fileName.c_str()));
   if (!FileExists(fileName)) throw EFOpenError(Format("File not found: %s", fileName.c_str()));
   engine.SetReadOnly(readOnly);
-  engine.SetForceWrite(force);
+  engine.Options().forceWrite = force;
   engine.SetFileName(fileName);
-  if (changeRun && !readOnly) engine.SetFlushGroup(changeRun->flushes);
+  if (changeRun && !readOnly) engine.Options().flushGroup = changeRun->flushes;
   engine.SetActive(true);
-  if (engine.RecoveryNote().empty()) return;
+  if (engine.Status().recoveryNote.empty()) return;
   // The note names the file, and file names may hold escape sequences.
-  const std::string note = "tagscope: " + EscapeForTerminal(engine.RecoveryNote()) + "\n";
+  const std::string note = "tagscope: " + EscapeForTerminal(engine.Status().recoveryNote) + "\n";
   if (changeRun)
     changeRun->notes += note;
   else
@@ -49,7 +49,7 @@ void Change(TID3Engine& engine, const std::function<void()>& operation) {
   try {
     operation();
   } catch (const EWriteRefused& e) {
-    if (engine.ForceWrite()) throw;
+    if (engine.Options().forceWrite) throw;
     throw EWriteRefused(Format("%s (--force)", e.what()));
   }
 }

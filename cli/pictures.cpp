@@ -92,7 +92,7 @@ TFileOutcome PicturesOfFile(const std::string& file, const PicturesOptions& o,
   std::ostringstream out;
   TFileOutcome outcome;
   if (!prefix.empty()) out << "File: " << EscapeForTerminal(file) << "\n";
-  if (engine.JournalPending()) out << kJournalPendingWarning << "\n";
+  if (engine.Status().journalPending) out << kJournalPendingWarning << "\n";
   const int count = engine.FrameCount("APIC");
   if (count == 0) out << "No pictures.\n";
   for (int i = 0; i < count; ++i) {

@@ -112,7 +112,7 @@ std::optional<TRename> PlanOne(const std::string& path, const std::string& root,
   OpenEngine(engine, path, true, false);
   // The journal of a change cut short stands beside the name: renamed away from it, the file
   // would stay half old, half new.
-  if (engine.JournalPending())
+  if (engine.Status().journalPending)
     throw EWriteError(
         Format("Cannot rename \"%s\": a change of it was cut short, and its journal "
                "waits beside it. Any write of it (tagscope set) finishes the change; "

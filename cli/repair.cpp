@@ -36,7 +36,7 @@ struct TRepairOptions {
 // is then changed, under its lock.
 class TEngineBytes : public TStream {
  public:
-  explicit TEngineBytes(TID3Engine& engine) : FEngine(engine), FSize(engine.FileSize()) {}
+  explicit TEngineBytes(TID3Engine& engine) : FEngine(engine), FSize(engine.Status().fileSize) {}
   int64_t Read(void* buffer, int64_t count) override {
     const std::string bytes = FEngine.ReadFileBytes(FPosition, count);
     std::copy(bytes.begin(), bytes.end(), static_cast<char*>(buffer));
@@ -82,7 +82,7 @@ std::string PlanText(const std::string& path, const TStreamRepairPlan& plan, boo
 std::string RepairFile(const TRepairOptions& o, const std::string& path, std::atomic<int>& worst) {
   TID3Engine engine;
   // Kept through the open file, never set again through the name.
-  engine.SetKeepModified(o.preserveModified && !o.dryRun);
+  engine.Options().keepModified = o.preserveModified && !o.dryRun;
   OpenEngine(engine, path, o.dryRun, o.force);
   TEngineBytes bytes(engine);
   const TStreamRepairPlan plan = PlanStreamRepair(bytes, {o.force});

@@ -481,7 +481,7 @@ int Set(const TSetOptions& options, CLI::App& cmd) {
       [&](const std::string& fileName) {
         TID3Engine engine;
         // Kept through the open file, never set again through the name.
-        engine.SetKeepModified(options.preserveModified && !request.dryRun);
+        engine.Options().keepModified = options.preserveModified && !request.dryRun;
         // A dry run opens the file for reading only: it cannot change it.
         OpenEngine(engine, fileName, request.dryRun, options.force);
         // The edits apply to the frames a write puts in place of an imported ID3v1 trailer.

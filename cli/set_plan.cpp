@@ -91,7 +91,7 @@ TTagLines TagLines(TID3Engine& engine, bool v1) {
   TTagLines lines;
   lines.version = engine.Header().VersionNumber();
   lines.present = engine.Header().Size() >= 0;
-  if (!engine.ReadReport().complete) lines.unread = engine.ReadReport().problem;
+  if (!engine.Status().readReport.complete) lines.unread = engine.Status().readReport.problem;
   lines.v1 = v1;
   lines.footer = engine.Header().FooterPresent();
   lines.padding = engine.Padding();

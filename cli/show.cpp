@@ -130,7 +130,7 @@ TFileOutcome ShowFile(const std::string& fileName, bool named, const std::string
   frame.LoadFile(fileName);
   std::ostringstream out;
   if (named) out << "File: " << EscapeForTerminal(fileName) << "\n";
-  if (frame.TagEngine().JournalPending()) out << kJournalPendingWarning << "\n";
+  if (frame.TagEngine().Status().journalPending) out << kJournalPendingWarning << "\n";
   PrintStandard(out, frame);
   PrintRows(out, *frame.TabSheet2, *frame.lvComments);
   PrintPictures(out, frame);
@@ -138,9 +138,10 @@ TFileOutcome ShowFile(const std::string& fileName, bool named, const std::string
   PrintDetails(out, frame);
   // The trailer beside an ID3v2 tag, which the pages show only by its presence.
   TID3Engine& engine = frame.TagEngine();
-  if (engine.Header().Size() >= 0)
-    if (const auto trailer = engine.ReadID3V1Trailer()) TrailerText(out, *trailer, v1Charset);
-  TrailerTagsText(out, ReadTrailerTags(engine));
+  const TTrailerTags trailers = engine.TrailerTags();
+  if (engine.Header().Size() >= 0 && trailers.ID3v1)
+    TrailerText(out, trailers.ID3v1Fields, v1Charset);
+  TrailerTagsText(out, trailers);
   return TFileOutcome{out.str(), "", false};
 }
 

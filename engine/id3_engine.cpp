@@ -44,7 +44,7 @@ void TID3Engine::SetActive(bool value) {
 
 bool TID3Engine::OpenFile() {
   std::string problem;
-  FFile->SetNoJournalListed(FNoJournalListed);
+  ApplyOptions();
   if (FFile->Open(FFile->Name(), FReadOnly, problem)) return true;
   // A file that is not there leaves the engine inactive, its tag empty as ever while inactive
   // (opening replaces whatever was put in it); the report says why.
@@ -54,43 +54,34 @@ bool TID3Engine::OpenFile() {
   return false;
 }
 
-void TID3Engine::SetFlushGroup(std::shared_ptr<TFlushGroup> value) {
-  FFile->SetFlushGroup(std::move(value));
-}
-
-void TID3Engine::SetKeepModified(bool value) {
-  FKeepModified = value;
-  FFile->SetKeepModified(value);
+void TID3Engine::ApplyOptions() {
+  FFile->SetNoJournalListed(FOptions.noJournalListed);
+  FFile->SetFlushGroup(FOptions.flushGroup);
+  FFile->SetKeepModified(FOptions.keepModified);
 }
 
 void TID3Engine::SetFileSystem(std::shared_ptr<TFileSystem> value) {
   FFile->SetFileSystem(std::move(value));
 }
 
-const std::string& TID3Engine::RecoveryNote() const {
-  return FFile->RecoveryNote();
-}
-
-bool TID3Engine::JournalPending() const {
-  return FFile->JournalPending();
-}
-
-bool TID3Engine::WriterAtWork() const {
-  return FFile->WriterAtWork();
+TEngineStatus TID3Engine::Status() const {
+  return {FPlace,
+          FReadReport,
+          FileSize(),
+          FFile->RecoveryNote(),
+          FFile->JournalPending(),
+          FFile->WriterAtWork(),
+          FID3V1Imported};
 }
 
 void TID3Engine::SetFileName(const std::string& value) {
   if (Active() || value == FFile->Name()) return;
   FFile->SetName(value);
-  FNoJournalListed = false;  // the listing was of the other file's folder
+  FOptions.noJournalListed = false;  // the listing was of the other file's folder
 }
 
 void TID3Engine::SetPadding(int64_t value) {
   FTag.SetPadding(value);
-}
-
-void TID3Engine::SetHeader(const TID3Header&) {
-  throw EConvertError(Format(SAssignError, "TID3Header", "TID3Header"));
 }
 
 void TID3Engine::SetFrames(const TID3Frames& value) {
@@ -111,9 +102,9 @@ void TID3Engine::WriteTag() {
   if (OnWriteTag) OnWriteTag(*this);
 }
 
-void TID3Engine::EraseTag() {
+void TID3Engine::EraseTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
-  RemoveTag();
+  RemoveTag(trailers);
   FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
   FFile->RaiseNotDurable();
   if (OnEraseTag) OnEraseTag(*this);
@@ -132,7 +123,7 @@ void TID3Engine::LoadTag() {
   if (!Active()) return;
   ClearTag();
   TTagReader reader(*FFile, FTag,
-                    {FFullID3TagSeek, FDeferLargePayloads, FReadOnly, OnFrameDecrypt});
+                    {FFullID3TagSeek, FOptions.deferLargePayloads, FReadOnly, OnFrameDecrypt});
   const TTagRead read = reader.Read();
   FPlace.offset = read.offset;
   FPlace.size = read.size;

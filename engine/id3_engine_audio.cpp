@@ -92,7 +92,8 @@ std::vector<TStreamFinding> QuickStreamFindings(TID3Engine& engine,
   if (trailers.Lyrics3.Present)
     DamagedBlock(out, TTrailerKind::tkLyrics3, trailers.Lyrics3.Place, trailers.Lyrics3.Damage);
   // As the walk looks for it: right below the trailer, where nothing else lies behind the audio.
-  const int64_t floor = engine.TagOffset() == 0 ? engine.TagSize() : 0;
+  const TTagPlace tag = engine.Status().place;
+  const int64_t floor = tag.offset == 0 ? tag.size : 0;
   const int64_t below = trailers.ID3v1Place.Offset - kID3v1Size;
   if (trailers.ID3v1 && trailers.Start == trailers.ID3v1Place.Offset && below >= floor &&
       BeginsID3v1(engine.ReadFileBytes(below, 3)))

@@ -11,10 +11,6 @@ void TID3Engine::SetFrameText(std::string_view id, const std::string& text) {
   if (Active()) FTag.SetFrameText(id, text);
 }
 
-std::string TID3Engine::GetFrameTextUtf8(std::string_view id) const {
-  return Active() ? FTag.GetFrameTextUtf8(id) : std::string();
-}
-
 void TID3Engine::SetTitleUtf8(const std::string& v) {
   if (Active()) FTag.SetTitleUtf8(v);
 }

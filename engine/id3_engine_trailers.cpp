@@ -8,24 +8,25 @@
 
 namespace tagscope {
 
-int64_t TID3Engine::FileSize() {
+int64_t TID3Engine::FileSize() const {
   if (!Active()) return 0;
   // A file opened for reading only keeps the size its first read found.
   const int64_t kept = FFile->ReadOnly() ? FFile->Cache().FileSize() : -1;
   return kept >= 0 ? kept : FFile->Stream().Size();
 }
 
-void TID3Engine::CutFileRanges(std::vector<TFileRange> ranges) {
-  if (!Active() || ranges.empty()) return;
-  if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  Writer().Cut(ranges);
-  FFile->RaiseNotDurable();
-}
-
 void TID3Engine::SpliceFile(std::vector<TFileSplice> splices) {
   if (!Active() || splices.empty()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  Writer().Splice(std::move(splices));
+  const bool cutsOnly = std::all_of(splices.begin(), splices.end(),
+                                    [](const TFileSplice& s) { return s.bytes.empty(); });
+  if (cutsOnly) {
+    std::vector<TFileRange> ranges;
+    for (const TFileSplice& s : splices) ranges.push_back(s.range);
+    Writer().Cut(ranges);
+  } else {
+    Writer().Splice(std::move(splices));
+  }
   FFile->RaiseNotDurable();
 }
 
@@ -34,7 +35,7 @@ namespace {
 // The engine's open file as a stream to read from.
 class TEngineBytes : public TStream {
  public:
-  explicit TEngineBytes(TID3Engine& engine) : FEngine(engine), FSize(engine.FileSize()) {}
+  TEngineBytes(TID3Engine& engine, int64_t size) : FEngine(engine), FSize(size) {}
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void*, int64_t) override { return 0; }
   int64_t ReadAt(int64_t position, void* buffer, int64_t count) override {
@@ -55,7 +56,7 @@ class TEngineBytes : public TStream {
 
 TTrailerTags TID3Engine::TrailerTags() {
   if (!Active()) return TTrailerTags();
-  TEngineBytes bytes(*this);
+  TEngineBytes bytes(*this, FileSize());
   // A tag at the file's start is never taken for a trailer; one found further in is not in
   // the way.
   const int64_t floor = FPlace.offset == 0 ? FPlace.size : 0;

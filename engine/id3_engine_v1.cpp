@@ -30,21 +30,14 @@ std::optional<TID3v1Trailer> TID3Engine::ReadID3V1Trailer() {
   return ParseID3v1Trailer(ReadFileBytes(size - id3::TrailerSize, id3::TrailerSize));
 }
 
-std::optional<TFileRange> TID3Engine::ID3V1Range() {
-  if (!Active()) return std::nullopt;
+bool TID3Engine::RemoveID3V1() {
+  if (!Active()) return false;
   const int64_t size = FileSize();
   if (size < id3::TrailerSize ||
       !HoldsID3v1(ReadFileBytes(size - id3::TrailerSize, id3::TrailerSize), size,
                   FPlace.offset + FPlace.size))
-    return std::nullopt;
-  return TFileRange{size - id3::TrailerSize, id3::TrailerSize};
-}
-
-bool TID3Engine::RemoveID3V1() {
-  if (!Active()) return false;
-  const std::optional<TFileRange> trailer = ID3V1Range();
-  if (!trailer) return false;
-  Writer().RemoveID3v1(*trailer);
+    return false;
+  Writer().RemoveID3v1({size - id3::TrailerSize, id3::TrailerSize});
   return true;
 }
 

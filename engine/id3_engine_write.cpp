@@ -8,28 +8,22 @@
 namespace tagscope {
 
 TTagWriter TID3Engine::Writer() {
+  ApplyOptions();
   return TTagWriter(*FFile, FTag, FPlace,
-                    {FReadOnly, FForceWrite, FReadReport, OnFrameEncrypt, FWriteID3V1});
+                    {FReadOnly, FOptions.forceWrite, FReadReport, OnFrameEncrypt, FWriteID3V1});
 }
 
 void TID3Engine::SaveTag() {
   if (!Active()) return;
   SettleID3V1Import();
-  Writer().Save(FDropApeTag ? ReadTrailerTags(*this).ApeRanges() : std::vector<TFileRange>());
+  Writer().Save(FOptions.dropApeTag ? ReadTrailerTags(*this).ApeRanges()
+                                    : std::vector<TFileRange>());
 }
 
 void TID3Engine::RemoveTag(const std::vector<TFileRange>& trailers) {
   if (!Active()) return;
   SettleID3V1Import();
   Writer().Remove(trailers);
-}
-
-void TID3Engine::EraseTagAndTrailers(const std::vector<TFileRange>& trailers) {
-  if (!Active()) return;
-  RemoveTag(trailers);
-  FReadReport = TTagReadReport{true, std::string(), 0, false, {}};
-  FFile->RaiseNotDurable();
-  if (OnEraseTag) OnEraseTag(*this);
 }
 
 std::string TID3Engine::ForeignContent() {

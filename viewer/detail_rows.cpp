@@ -129,17 +129,18 @@ std::string FlagsText(const TID3Header& h) {
 
 void ID3v2Rows(TRowList& rows, const TID3Engine& engine) {
   const TID3Header& h = engine.Tag().Header();
-  if (engine.TagSize() <= 0 || h.Size() < 0) {
+  const TEngineStatus status = engine.Status();
+  if (status.place.size <= 0 || h.Size() < 0) {
     rows.Add("ID3v2", "none");
     return;
   }
   rows.Add("Version", "ID3v2." + std::to_string(h.VersionNumber()) + "." +
                           std::to_string(h.VersionRevision()));
-  rows.Add("Size", std::to_string(engine.TagSize()) + " bytes at offset " +
-                       std::to_string(engine.TagOffset()));
+  rows.Add("Size", std::to_string(status.place.size) + " bytes at offset " +
+                       std::to_string(status.place.offset));
   rows.Add("Padding", std::to_string(engine.Padding()) + " bytes");
   if (const std::string flags = FlagsText(h); !flags.empty()) rows.Add("Flags", flags);
-  const TTagReadReport& report = engine.ReadReport();
+  const TTagReadReport& report = status.readReport;
   if (report.complete)
     rows.Add("Read", "complete");
   else

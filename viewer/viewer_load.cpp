@@ -143,8 +143,9 @@ void TViewerFrame::FillDetails() {
     findings = QuickStreamFindings(*FTagEngine, audio, trailers ? *trailers : TTrailerTags());
   } catch (const Exception&) {
   }
-  FDetailRows = DetailRows(*FTagEngine, audio, FTagEngine->ReadID3V1Trailer(),
-                           trailers ? &*trailers : nullptr, findings);
+  std::optional<TID3v1Trailer> id3v1;
+  if (trailers && trailers->ID3v1) id3v1 = trailers->ID3v1Fields;
+  FDetailRows = DetailRows(*FTagEngine, audio, id3v1, trailers ? &*trailers : nullptr, findings);
   TUpdateScope update(*lvDetails);
   lvDetails->Clear();
   for (const TDetailRow& row : FDetailRows) {

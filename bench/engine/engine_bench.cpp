@@ -67,7 +67,7 @@ void BM_FullSearch64MiB(benchmark::State& state) {
   engine.SetFileName(file->Name());
   for (auto _ : state) {
     engine.SetActive(true);
-    if (engine.TagOffset() == 0) state.SkipWithError("tag not found");
+    if (engine.Status().place.offset == 0) state.SkipWithError("tag not found");
     engine.SetActive(false);
   }
   state.SetBytesProcessed(state.iterations() * k64MiB);

@@ -10,8 +10,7 @@ namespace tagscope {
 TID3Frames::TID3Frames(TID3Engine*) {}
 
 TID3Frames_Item& TID3Frames::Add() {
-  FItems.push_back(std::make_unique<TID3Frames_Item>());
-  FItems.back()->FCollection = this;
+  FItems.push_back(std::make_unique<TID3Frames_Item>(this));
   return *FItems.back();
 }
 
@@ -51,7 +50,7 @@ const TID3Frames_Item* TID3Frames::FindFrame(std::string_view id, int index) con
     found = FCursor.index;
   }
   for (; at < FItems.size(); ++at) {
-    if (FItems[at]->FName != wanted) continue;
+    if (!FItems[at]->HasID({wanted.data(), wanted.size()})) continue;
     if (found == index) {
       FCursor = {wanted, index, at};
       return FItems[at].get();
@@ -71,12 +70,12 @@ int TID3Frames::CountOf(std::string_view id) const {
 void TID3Frames::Delete(int index) {
   Items(index);  // raises for an index out of bounds
   FItems.erase(FItems.begin() + index);
-  Changed();
+  IDChanged();
 }
 
 void TID3Frames::Clear() {
   FItems.clear();
-  Changed();
+  IDChanged();
 }
 
 void TID3Frames::Assign(const TID3Frames& source) {
@@ -91,7 +90,7 @@ void TID3Frames_Item::SetID(std::string_view value) {
   std::copy_n(value.begin(), std::min<size_t>(value.size(), 4), id.begin());
   if (id == FName) return;
   FName = id;
-  if (FCollection) FCollection->Changed();
+  if (FCollection) FCollection->IDChanged();
 }
 
 }  // namespace tagscope

@@ -173,6 +173,8 @@ TTrailerTags ReadTrailerTags(TStream& stream, const TTrailerPlaces& found) {
     if (b.kind == TTrailerKind::tkID3v1) {
       t.ID3v1 = true;
       t.ID3v1Place = b.place;
+      if (auto fields = ParseID3v1Trailer(ReadBytes(stream, b.place.Offset, b.place.Size)))
+        t.ID3v1Fields = std::move(*fields);
     } else if (b.kind == TTrailerKind::tkApe) {
       ReadApe(stream, b, t.Ape);
     } else {

@@ -84,12 +84,14 @@ void WriteAndReread(TID3Engine& e) {
 void CheckKeptBytes(TID3Engine& e) {
   TFileStream plain(InputFile(), TFileMode::fmOpenRead);
   const TMpegAudioProperties kept = e.ReadAudio();
-  const TMpegAudioProperties direct = ReadMpegAudio(plain, e.TagOffset() == 0 ? e.TagSize() : 0);
+  const TMpegAudioProperties direct =
+      ReadMpegAudio(plain, e.Status().place.offset == 0 ? e.Status().place.size : 0);
   if (kept.found != direct.found || kept.firstFrameOffset != direct.firstFrameOffset ||
       kept.audioEnd != direct.audioEnd || kept.frameCount != direct.frameCount ||
       kept.encoder != direct.encoder || kept.id3v1 != direct.id3v1)
     __builtin_trap();
-  for (const int64_t at : {int64_t(0), e.TagSize(), std::max<int64_t>(plain.Size() - 5, 0)}) {
+  for (const int64_t at :
+       {int64_t(0), e.Status().place.size, std::max<int64_t>(plain.Size() - 5, 0)}) {
     std::string bytes(16, '\0');
     bytes.resize(static_cast<size_t>(std::max<int64_t>(plain.ReadAt(at, bytes.data(), 16), 0)));
     if (e.ReadFileBytes(at, 16) != bytes) __builtin_trap();
@@ -98,11 +100,12 @@ void CheckKeptBytes(TID3Engine& e) {
 
 // The read report agrees with itself and with the tag's place in the file.
 void CheckReport(TID3Engine& e) {
-  const TTagReadReport& r = e.ReadReport();
+  const TTagReadReport& r = e.Status().readReport;
   if (r.complete != r.problem.empty()) __builtin_trap();
-  const int64_t tagEnd = e.TagOffset() + e.TagSize();
-  if (e.TagSize() > 0 && r.complete && r.accountedEnd != tagEnd) __builtin_trap();
-  if (e.TagSize() > 0 && (r.accountedEnd < e.TagOffset() || r.accountedEnd > tagEnd))
+  const int64_t tagEnd = e.Status().place.offset + e.Status().place.size;
+  if (e.Status().place.size > 0 && r.complete && r.accountedEnd != tagEnd) __builtin_trap();
+  if (e.Status().place.size > 0 &&
+      (r.accountedEnd < e.Status().place.offset || r.accountedEnd > tagEnd))
     __builtin_trap();
 }
 
@@ -112,7 +115,7 @@ void CheckDeferred() {
   TID3Engine eager, lazy;
   for (TID3Engine* e : {&eager, &lazy}) {
     e->SetReadOnly(true);
-    e->SetDeferLargePayloads(e == &lazy);
+    e->Options().deferLargePayloads = e == &lazy;
     e->SetFileName(InputFile());
     e->SetActive(true);
   }

@@ -201,8 +201,8 @@ void CheckHeaderReadBack(TID3Engine& w, TID3Engine& r) {
 // Everything the file holds outside the engine's tag, in order.
 std::string OutsideTag(const std::string& file, const TID3Engine& e) {
   const auto size = static_cast<int64_t>(file.size());
-  const int64_t start = std::clamp<int64_t>(e.TagOffset(), 0, size);
-  const int64_t end = std::clamp<int64_t>(start + e.TagSize(), start, size);
+  const int64_t start = std::clamp<int64_t>(e.Status().place.offset, 0, size);
+  const int64_t end = std::clamp<int64_t>(start + e.Status().place.size, start, size);
   return file.substr(0, start) + file.substr(end);
 }
 
@@ -221,7 +221,8 @@ void CheckTrailer(const std::string& before, const std::string& after, int64_t t
 void CheckUnchanged(TID3Engine& e, const std::string& before, int64_t offset, int64_t size) {
   Check(ReadAll() == before, "a failed operation changed the file");
   Check(e.Active(), "a failed operation closed the file");
-  Check(e.TagOffset() == offset && e.TagSize() == size, "a failed operation moved the tag");
+  Check(e.Status().place.offset == offset && e.Status().place.size == size,
+        "a failed operation moved the tag");
 }
 
 // Thrown out of an operation that ran into the simulated stop of the process.
@@ -236,7 +237,8 @@ struct Pending {
 Pending gPending;
 
 void Begin(TID3Engine& e, const std::string& before, const std::string& outside) {
-  gPending = {before, outside, e.WriteID3V1(), !e.ReadReport().complete && e.ForceWrite()};
+  gPending = {before, outside, e.WriteID3V1(),
+              !e.Status().readReport.complete && e.Options().forceWrite};
 }
 
 // A forced change of a tag that the read did not account for keeps more than what stood outside
@@ -251,10 +253,10 @@ bool KeptOutside(const std::string& rest, const std::string& before, const std::
 
 void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
-  const int64_t offset = e.TagOffset(), size = e.TagSize();
+  const int64_t offset = e.Status().place.offset, size = e.Status().place.size;
   const std::string outside = OutsideTag(before, e);
-  const bool mustRefuse = !e.ReadReport().complete && !e.ForceWrite();
-  const bool narrowed = !e.ReadReport().complete && e.ForceWrite();
+  const bool mustRefuse = !e.Status().readReport.complete && !e.Options().forceWrite;
+  const bool narrowed = !e.Status().readReport.complete && e.Options().forceWrite;
   Begin(e, before, outside);
   try {
     e.WriteTag();
@@ -266,8 +268,8 @@ void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
   Check(!mustRefuse, "a write went ahead although the read did not account for the tag");
   const std::string after = ReadAll();
   const bool footer = e.Header().FooterPresent();
-  const int64_t tagSize = e.TagSize();
-  Check(e.TagOffset() == 0, "the written tag does not stand at the start");
+  const int64_t tagSize = e.Status().place.size;
+  Check(e.Status().place.offset == 0, "the written tag does not stand at the start");
   Check(tagSize == kHeaderSize + e.Header().Size() + (footer ? kHeaderSize : 0),
         "tag extent and size field disagree");
   Check(!footer || e.Padding() == 0, "padding beside a footer");
@@ -292,7 +294,7 @@ void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
     readCleanly = false;
   }
   Check(readCleanly, "the written tag does not read back");
-  Check(r.TagOffset() == 0 && r.TagSize() == tagSize, "tag extent read back");
+  Check(r.Status().place.offset == 0 && r.Status().place.size == tagSize, "tag extent read back");
   Check(r.Padding() == e.Padding(), "padding read back");
   CheckHeaderReadBack(e, r);
   const std::vector<FrameCopy> written = CopyFrames(e), read = CopyFrames(r);
@@ -303,12 +305,12 @@ void WriteAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
 
 void EraseAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
-  const int64_t offset = e.TagOffset(), size = e.TagSize();
+  const int64_t offset = e.Status().place.offset, size = e.Status().place.size;
   const bool cuts = e.Header().Size() > 0 && size > 0;
   const std::string outside = OutsideTag(before, e);
   // An erase with nothing to cut changes nothing, read in full or not.
-  const bool mustRefuse = cuts && !e.ReadReport().complete && !e.ForceWrite();
-  const bool narrowed = !e.ReadReport().complete && e.ForceWrite();
+  const bool mustRefuse = cuts && !e.Status().readReport.complete && !e.Options().forceWrite;
+  const bool narrowed = !e.Status().readReport.complete && e.Options().forceWrite;
   Begin(e, before, outside);
   gPending.trailer = false;
   try {
@@ -322,12 +324,14 @@ void EraseAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
   // A tag whose size field counts no byte is left where it is.
   Check(cuts ? KeptOutside(ReadAll(), before, outside, narrowed) : ReadAll() == before,
         "the erased file is not what stood outside its tag");
-  if (cuts) Check(e.TagOffset() == 0 && e.TagSize() == 0, "the erased tag is still recorded");
+  if (cuts)
+    Check(e.Status().place.offset == 0 && e.Status().place.size == 0,
+          "the erased tag is still recorded");
 }
 
 void SaveTrailerAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
-  const int64_t offset = e.TagOffset(), size = e.TagSize();
+  const int64_t offset = e.Status().place.offset, size = e.Status().place.size;
   Begin(e, before, before);
   gPending.trailer = true;
   try {
@@ -430,7 +434,7 @@ void Run(const uint8_t* data, size_t size) {
   Configure(e, s);
   if (FrameBytes(e) > kMaxFrameBytes) return;
   // Forced: what the read could not account for is dropped on purpose.
-  e.SetForceWrite(s.Bit(20));
+  e.Options().forceWrite = s.Bit(20);
   try {
     Operations(e, s, *files);
   } catch (const Stopped&) {

@@ -36,8 +36,8 @@ void ExpectReadOutcome(const char* name, const std::string& problem) {
       e.SetFileName(file);
       e.SetActive(true);
       ASSERT_TRUE(e.Active()) << name;
-      EXPECT_EQ(e.ReadReport().problem, problem) << name;
-      EXPECT_EQ(e.ReadReport().complete, problem.empty()) << name;
+      EXPECT_EQ(e.Status().readReport.problem, problem) << name;
+      EXPECT_EQ(e.Status().readReport.complete, problem.empty()) << name;
       TID3Comment c;
       for (int i = 0; e.GetComment(i, c); ++i) {
       }
@@ -101,7 +101,7 @@ TEST(Crashers, DamagedFrameGivenFlags) {
     e.SetActive(true);
     ASSERT_TRUE(e.Frames().Items(0).Damaged());
     e.Frames().Items(0).SetCompress(true);
-    e.SetForceWrite(true);
+    e.Options().forceWrite = true;
     e.WriteTag();
   }
   TID3Engine r;
@@ -127,7 +127,7 @@ TEST(Crashers, DamagedFrameVersionChange) {
     e.SetActive(true);
     ASSERT_TRUE(e.Frames().Items(0).Damaged());
     ChangeTagVersion(e.Tag(), 3);
-    e.SetForceWrite(true);
+    e.Options().forceWrite = true;
     e.WriteTag();
   }
   TID3Engine r;

@@ -32,7 +32,7 @@ struct Scenario {
   bool linked = false;
   // The ID3v1 trailer alone is written (SaveID3V1), the tag left as it is.
   bool trailerOnly = false;
-  // The tag and the ID3v1 trailer are erased in one change (EraseTagAndTrailers).
+  // The tag and the ID3v1 trailer are erased in one change (EraseTag with the trailer's range).
   bool eraseWithTrailer = false;
 };
 
@@ -67,7 +67,7 @@ struct Record {
 };
 
 Record RecordOf(const TID3Engine& e) {
-  return {e.TagOffset(), e.TagSize(), e.Tag().Header().Size(), e.Padding()};
+  return {e.Status().place.offset, e.Status().place.size, e.Tag().Header().Size(), e.Padding()};
 }
 
 std::string Trailer(const std::string& title) {
@@ -150,9 +150,7 @@ std::vector<Scenario> Scenarios() {
 
 void Perform(TestEngine& e, const Scenario& s) {
   if (s.eraseWithTrailer) {
-    std::vector<TFileRange> trailers;
-    if (const auto v1 = e.ID3V1Range()) trailers.push_back(*v1);
-    e.EraseTagAndTrailers(trailers);
+    e.EraseTag(e.TrailerTags().ID3v1Ranges());
   } else if (s.trailerOnly)
     e.SaveID3V1();
   else if (s.erase)
@@ -303,7 +301,7 @@ TEST_P(WriteFaults, AMachineStoppedAtAnyChangeLosesNothingThatWasFlushed) {
       next.Open(name);
       const std::string now = ReadFile(name);
       EXPECT_TRUE(stopAt > changes ? now == expected : now == s.original || now == expected);
-      EXPECT_EQ(dir.Files(), FilesOf(s)) << next.RecoveryNote();
+      EXPECT_EQ(dir.Files(), FilesOf(s)) << next.Status().recoveryNote;
     }
 }
 
@@ -322,7 +320,7 @@ TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
     {
       TestEngine first;
       first.SetFileSystem(files);
-      first.SetFlushGroup(group);
+      first.Options().flushGroup = group;
       first.Open(dir.Put("w.mp3", earlier));
       first.SetTitle(std::string(700, 'w'));  // over two blocks: journalled
       first.WriteTag();
@@ -330,7 +328,7 @@ TEST_P(WriteFaults, AMachineStoppedInARunOfWritesLosesNothingThatWasFlushed) {
     if (before) *before = files->Changes();
     TestEngine e;
     Prepare(e, s, PutFile(dir, s), files);
-    e.SetFlushGroup(group);
+    e.Options().flushGroup = group;
     try {
       Perform(e, s);
     } catch (const Exception&) {
@@ -437,7 +435,7 @@ TEST(WriteFaults, ARefusedRenameCopiesTheNewContentIn) {
   e.Open(name);
   e.SetTitle(std::string(300, 'x'));
   e.WriteTag();
-  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), audio);
+  EXPECT_EQ(ReadFile(name).substr(e.Status().place.size), audio);
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
   e.ReadTag();
   EXPECT_EQ(e.Title(), std::string(300, 'x'));

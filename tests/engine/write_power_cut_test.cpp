@@ -45,7 +45,7 @@ void Write(const std::string& name, const std::shared_ptr<FaultyFileSystem>& fil
   try {
     TestEngine e;
     e.SetFileSystem(files);
-    if (group) e.SetFlushGroup(group);
+    if (group) e.Options().flushGroup = group;
     e.Open(name);
     change(e);
     e.WriteTag();
@@ -221,7 +221,7 @@ std::string Check(const ScratchFolder& dir, const std::shared_ptr<FaultyFileSyst
       TestEngine next;
       next.SetFileSystem(files);
       next.Open(name);
-      note = next.RecoveryNote();
+      note = next.Status().recoveryNote;
     } catch (const Exception& e) {
       problems += " " + r.files[i] + " cannot be opened for writing: " + e.what() + ";";
       continue;

@@ -39,7 +39,7 @@ TEST(WriteRefusals, AFileThatIsNotMp3IsRefusedUnlessForcedAlsoBehindATag) {
   }
   EXPECT_THROW(e.SaveID3V1(), EWriteRefused);
   EXPECT_EQ(ReadFile(name), flac);
-  e.SetForceWrite(true);
+  e.Options().forceWrite = true;
   e.WriteTag();
   e.SetActive(false);
   // The content is looked for past the tag now in front of it.
@@ -47,7 +47,7 @@ TEST(WriteRefusals, AFileThatIsNotMp3IsRefusedUnlessForcedAlsoBehindATag) {
   again.Open(name);
   EXPECT_EQ(again.ForeignContent(), "a FLAC file");
   EXPECT_THROW(again.EraseTag(), EWriteRefused);
-  again.SetForceWrite(true);
+  again.Options().forceWrite = true;
   again.EraseTag();
   EXPECT_EQ(ReadFile(name), flac);
 }
@@ -87,10 +87,10 @@ TEST(WriteRefusals, NoWriteAddsAFramePastTheLimitThatReadsStopAt) {
   TestEngine e;
   e.Open(name);
   ASSERT_EQ(e.Frames().Count(), MaxFrameCount);
-  ASSERT_TRUE(e.ReadReport().complete);
+  ASSERT_TRUE(e.Status().readReport.complete);
   e.SetTitle("one more");
   for (const bool force : {false, true}) {
-    e.SetForceWrite(force);
+    e.Options().forceWrite = force;
     try {
       e.WriteTag();
       FAIL() << "written";
@@ -108,26 +108,27 @@ TEST(WriteRefusals, EraseWithTrailersCutsTagAndEveryRunInOneRewrite) {
   const std::string name = dir.Put("a.mp3", tag + kAudio + ape + Trailer("Old"));
   TestEngine e;
   e.Open(name);
-  const std::optional<TFileRange> v1 = e.ID3V1Range();
-  ASSERT_TRUE(v1);
+  const TTrailerTags trailers = e.TrailerTags();
+  ASSERT_TRUE(trailers.ID3v1);
+  const std::optional<TFileRange> v1 = trailers.ID3v1Place;
   const int64_t apeAt = static_cast<int64_t>(tag.size() + kAudio.size());
   EXPECT_EQ(*v1, (TFileRange{apeAt + 64, 128}));
   // A run that reaches into the tag, or past the file's end, is refused before anything changes.
   for (const TFileRange& wrong : {TFileRange{5, 10}, TFileRange{apeAt, 1000}}) {
-    EXPECT_THROW(e.EraseTagAndTrailers({wrong}), EWriteError);
-    EXPECT_EQ(e.TagSize(), static_cast<int64_t>(tag.size()));
+    EXPECT_THROW(e.EraseTag({wrong}), EWriteError);
+    EXPECT_EQ(e.Status().place.size, static_cast<int64_t>(tag.size()));
   }
   int erases = 0;
   e.OnEraseTag = [&](TID3Engine&) { ++erases; };
-  e.EraseTagAndTrailers({*v1, {apeAt, 64}});
+  e.EraseTag({*v1, {apeAt, 64}});
   EXPECT_EQ(ReadFile(name), kAudio);
   EXPECT_EQ(erases, 1);
-  EXPECT_EQ(e.TagSize(), 0);
+  EXPECT_EQ(e.Status().place.size, 0);
   // Without a tag, the runs at the file's end are cut off it.
   const std::string untagged = dir.Put("b.mp3", kAudio + Trailer("Old"));
   TestEngine b;
   b.Open(untagged);
-  b.EraseTagAndTrailers({*b.ID3V1Range()});
+  b.EraseTag({b.TrailerTags().ID3v1Place});
   EXPECT_EQ(ReadFile(untagged), kAudio);
 }
 

@@ -120,7 +120,7 @@ TEST(WriteRoundTrip, EveryFrameSizeAndFlagInVersions3And4) {
       reader.Open(name, true);
       EXPECT_EQ(reader.Header().VersionNumber(), variant.version);
       ExpectSameFrames(writer.Frames(), reader.Frames(), variant.version);
-      EXPECT_EQ(ReadFile(name).substr(reader.TagSize()), audio);
+      EXPECT_EQ(ReadFile(name).substr(reader.Status().place.size), audio);
     }
   }
 }
@@ -158,8 +158,9 @@ std::vector<fs::path> SampleFiles() {
 
 // The file's bytes outside the tag.
 std::string OutsideTag(const std::string& bytes, const TID3Engine& e) {
-  const auto offset = static_cast<size_t>(e.TagOffset());
-  return bytes.substr(0, offset) + bytes.substr(offset + static_cast<size_t>(e.TagSize()));
+  const auto offset = static_cast<size_t>(e.Status().place.offset);
+  return bytes.substr(0, offset) +
+         bytes.substr(offset + static_cast<size_t>(e.Status().place.size));
 }
 
 TEST(WriteRoundTrip, EverySampleFileWithChangedFields) {
@@ -191,7 +192,7 @@ TEST(WriteRoundTrip, EverySampleFileWithChangedFields) {
       unconverted = unconverted || (read == 2 && writer.Frames().Items(i).Name().size() == 3);
     // A tag the read did not account for in full is not written over either, nor a file
     // that is plainly something else behind its tag.
-    if (read < 2 || read > 4 || unconverted || !writer.ReadReport().complete ||
+    if (read < 2 || read > 4 || unconverted || !writer.Status().readReport.complete ||
         !writer.ForeignContent().empty()) {
       EXPECT_THROW(writer.WriteTag(), EWriteError);
       EXPECT_EQ(ReadFile(name), original);

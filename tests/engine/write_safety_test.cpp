@@ -56,9 +56,10 @@ TEST(WriteRefusal, ATagNotReadInFullIsNeitherWrittenNorErasedUnlessForced) {
   e.OnWriteTag = e.OnEraseTag = [&](TID3Engine&) { ++events; };
   e.SetReadReport({false, "frame header at offset 45 not understood", 45, false, {}});
   e.SetTitle("New");
-  for (auto operation : {&TID3Engine::WriteTag, &TID3Engine::EraseTag}) {
+  for (auto operation :
+       {+[](TID3Engine& x) { x.WriteTag(); }, +[](TID3Engine& x) { x.EraseTag(); }}) {
     try {
-      (e.*operation)();
+      operation(e);
       ADD_FAILURE() << "went ahead";
     } catch (const EWriteError& error) {
       const std::string message = error.what();
@@ -70,7 +71,7 @@ TEST(WriteRefusal, ATagNotReadInFullIsNeitherWrittenNorErasedUnlessForced) {
   EXPECT_EQ(events, 0);
   EXPECT_EQ(ReadFile(name), original);
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
-  e.SetForceWrite(true);
+  e.Options().forceWrite = true;
   e.WriteTag();
   EXPECT_EQ(events, 1);
 
@@ -92,17 +93,17 @@ TEST(WriteRefusal, AForcedEraseOfATagRunningPastTheEndCutsOnlyWhatWasRead) {
     const std::string name = dir.Put("a.mp3", original);
     TestEngine e;
     e.Open(name);
-    EXPECT_FALSE(e.ReadReport().complete);
+    EXPECT_FALSE(e.Status().readReport.complete);
     EXPECT_THROW(erase ? e.EraseTag() : e.WriteTag(), EWriteError);
     EXPECT_EQ(ReadFile(name), original);
-    e.SetForceWrite(true);
+    e.Options().forceWrite = true;
     if (erase) {
       e.EraseTag();
       EXPECT_EQ(ReadFile(name), audio);
     } else {
       e.SetTitle("New");
       e.WriteTag();
-      EXPECT_EQ(ReadFile(name).substr(e.TagSize()), audio);
+      EXPECT_EQ(ReadFile(name).substr(e.Status().place.size), audio);
     }
   }
 }
@@ -151,7 +152,7 @@ TEST(WriteInPlace, AnEditThatFitsWritesOnlyTheTagAndItsJournal) {
     e.Open(name);
     e.SetTitle(title);
     e.WriteTag();
-    EXPECT_EQ(e.TagSize(), static_cast<int64_t>(tag.size())) << title.size();
+    EXPECT_EQ(e.Status().place.size, static_cast<int64_t>(tag.size())) << title.size();
     // The tag's bytes once into the file, twice (the old ones and the new) into the journal,
     // and the journal's few bytes of its own.
     EXPECT_LE(files->BytesWritten(), 3 * static_cast<long long>(tag.size()) + 512);
@@ -190,11 +191,11 @@ TEST(WriteInPlace, ATagThatOutgrowsItsPlaceTakesRoomForTheNextEdits) {
   e.SetTitle(std::string(200, 'g'));
   e.WriteTag();
   EXPECT_GE(e.Padding(), 1024);
-  const int64_t size = e.TagSize();
+  const int64_t size = e.Status().place.size;
   for (int round = 0; round < 6; ++round) {
     e.SetTitle(std::string(round % 2 ? 20 : 900, 'h'));
     e.WriteTag();
-    EXPECT_EQ(e.TagSize(), size);
+    EXPECT_EQ(e.Status().place.size, size);
   }
   // Padding the program asks for is what it gets.
   e.SetPadding(5000);
@@ -237,7 +238,7 @@ TEST(WriteInPlace, ATagOutgrowingLargePaddingKeepsThatPadding) {
   e.SetTitle(std::string(4000, 'g'));
   e.WriteTag();
   EXPECT_EQ(e.Padding(), 3000);
-  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), kAudio);
+  EXPECT_EQ(ReadFile(name).substr(e.Status().place.size), kAudio);
   e.SetActive(false);
   TestEngine r;
   r.Open(name, true);
@@ -260,8 +261,8 @@ TEST(Unsynchronisation, AFinalFFByteIsFollowedByAZero) {
   e.SetPadding(0);
   e.WriteTag();
   const std::string bytes = ReadFile(name);
-  EXPECT_EQ(bytes.substr(e.TagSize() - 2, 2), Bytes({0xFF, 0}));
-  EXPECT_EQ(bytes.substr(e.TagSize()), kAudio);
+  EXPECT_EQ(bytes.substr(e.Status().place.size - 2, 2), Bytes({0xFF, 0}));
+  EXPECT_EQ(bytes.substr(e.Status().place.size), kAudio);
 }
 
 #ifndef _WIN32
@@ -303,7 +304,7 @@ TEST(WriteTargets, AnOrdinaryFileIsRewrittenBesideAndRenamedIntoPlace) {
     EXPECT_NE(Identity(name), identity);
     EXPECT_LT(files->BytesWritten(), static_cast<long long>(2 * kAudio.size()));
 #endif
-    EXPECT_EQ(ReadFile(name).substr(erase ? 0 : e.TagSize()), kAudio);
+    EXPECT_EQ(ReadFile(name).substr(erase ? 0 : e.Status().place.size), kAudio);
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
   }
 }
@@ -321,7 +322,7 @@ TEST(WriteTargets, AFileWithAnotherNameKeepsItThroughARewrite) {
   e.WriteTag();
   EXPECT_EQ(ReadFile(other), ReadFile(name));
   EXPECT_EQ(fs::hard_link_count(name), 2u);
-  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), kAudio);
+  EXPECT_EQ(ReadFile(name).substr(e.Status().place.size), kAudio);
   e.EraseTag();
   EXPECT_EQ(ReadFile(other), kAudio);
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.mp3", "b.mp3"}));
@@ -346,11 +347,12 @@ TEST(WriteRecovery, LeftoversOfAStoppedWriterAreCleared) {
   dir.Put("a.mp3.ID3TMP0000000F.tmp", "half a file");
   TestEngine reader;
   reader.Open(name, true);
-  EXPECT_TRUE(reader.JournalPending());
+  EXPECT_TRUE(reader.Status().journalPending);
   reader.SetActive(false);
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("rolled back"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("rolled back"), std::string::npos)
+      << e.Status().recoveryNote;
   EXPECT_EQ(ReadFile(name), original);
   EXPECT_EQ(e.Title(), "Song");
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.mp3"});
@@ -405,7 +407,8 @@ TEST(WriteRecovery, FilesWhoseLongNamesShareTheirStartKeepTheirJournalsAndNewFil
   EXPECT_EQ(dir.Files(), left);
   TestEngine first;
   first.Open(one);
-  EXPECT_NE(first.RecoveryNote().find("completed"), std::string::npos) << first.RecoveryNote();
+  EXPECT_NE(first.Status().recoveryNote.find("completed"), std::string::npos)
+      << first.Status().recoveryNote;
   EXPECT_EQ(ReadFile(one), fresh);
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{start + "-one.mp3", start + "-two.mp3"}));
 }

@@ -24,16 +24,16 @@ TEST(StrayBytes, BytesAfterTheLastFrameThatAreNotZeroAreNoPadding) {
   const std::string name = dir.Put("a.mp3", original);
   TestEngine e;
   e.Open(name);
-  const TTagReadReport& r = e.ReadReport();
+  const TTagReadReport& r = e.Status().readReport;
   EXPECT_FALSE(r.complete);
   EXPECT_EQ(r.problem, "12 bytes at byte " + std::to_string(10 + frames.size()) +
                            " after the last frame are not padding");
   e.SetArtist("X");
   EXPECT_THROW(e.WriteTag(), EWriteError);
   EXPECT_EQ(ReadFile(name), original);
-  e.SetForceWrite(true);
+  e.Options().forceWrite = true;
   e.WriteTag();
-  EXPECT_EQ(ReadFile(name).substr(e.TagSize()), kAudio);
+  EXPECT_EQ(ReadFile(name).substr(e.Status().place.size), kAudio);
 }
 
 TEST(StrayBytes, FramesBehindAnExtendedHeaderLaidOutWronglyAreFoundAndKept) {
@@ -46,9 +46,9 @@ TEST(StrayBytes, FramesBehindAnExtendedHeaderLaidOutWronglyAreFoundAndKept) {
   {
     TestEngine e;
     e.Open(name);
-    EXPECT_TRUE(e.ReadReport().complete) << e.ReadReport().problem;
-    EXPECT_NE(e.ReadReport().framesFoundAt.find("byte 16"), std::string::npos)
-        << e.ReadReport().framesFoundAt;
+    EXPECT_TRUE(e.Status().readReport.complete) << e.Status().readReport.problem;
+    EXPECT_NE(e.Status().readReport.framesFoundAt.find("byte 16"), std::string::npos)
+        << e.Status().readReport.framesFoundAt;
     e.SetArtist("X");
     e.WriteTag();
   }
@@ -72,7 +72,7 @@ TEST(StrayBytes, AFrameWhoseFlagsContradictItsSizeIsKeptAsItWasAndReadingGoesOn)
   {
     TestEngine e;
     e.Open(name);
-    EXPECT_TRUE(e.ReadReport().complete) << e.ReadReport().problem;
+    EXPECT_TRUE(e.Status().readReport.complete) << e.Status().readReport.problem;
     EXPECT_EQ(e.Frames().Count(), 4);
     EXPECT_EQ(e.Album(), "Album");
     EXPECT_EQ(e.Track(), "7");

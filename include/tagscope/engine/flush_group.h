@@ -20,7 +20,7 @@ class TJournalPool;
 // the file (its journal) or after it renamed the new file into place; with a group, one flush
 // of the folder serves every write of the group that asked for it before the flush began, so a
 // run over a folder flushes it about once per round of writes rather than once per file. Hand
-// one group to every engine of the run (TID3Engine::SetFlushGroup); each file is still written
+// one group to every engine of the run (TEngineOptions::flushGroup); each file is still written
 // whole, old or new, whatever stops and wherever.
 class TFlushGroup {
  public:

@@ -30,14 +30,68 @@ struct TTrailerPlaces;
 // Works on one MP3 file: setting Active opens FileName, finds its ID3v2 tag and reads it into
 // the tag in memory, Tag (or imports the ID3v1 trailer); the accessors read and change its
 // frames while the file is open, and writing puts the tag back into the file.
+// How an engine treats its files, beside its own properties: settings of the file side, taken
+// when a file is opened and when it is changed.
+struct TEngineOptions {
+  // Large payloads (a cover's bytes) are read when first asked for, not with the tag: a program
+  // that lists frames, their sizes and descriptions (DescribeFrameContent, GetPictureInfo) then
+  // reads little of a file with cover art. For files opened for reading only. A payload read
+  // later raises EReadError (from Payload, and what reads through it) when the file has
+  // changed or was closed since its tag was read.
+  bool deferLargePayloads = false;
+  // For reading only: the caller listed the folder of FileName before setting Active, and no
+  // writer's name (beside::IsWritersName) stood in it. Where the file system keeps the marks a
+  // writer sets before it makes a journal, a file that carries none is then not looked for a
+  // journal beside it (journalPending): a program reading many files of a folder it listed
+  // saves one look-up per file. Cleared when FileName changes.
+  bool noJournalListed = false;
+  // A write of the tag also cuts the APE tag behind the audio (and a Lyrics3 block beside it,
+  // as TTrailerTags::ApeRanges), in the same change: the file afterwards holds the new tag and
+  // no APE tag, or is unchanged. A damaged APE tag, whose place is not proven, is left.
+  bool dropApeTag = false;
+  // A forced write or erase goes ahead although the read did not account for the whole tag,
+  // dropping what it could not read, or although the file is plainly not MP3 by its content (a
+  // FLAC file, a picture: ForeignContent). Unforced, both refuse with EWriteRefused, nothing
+  // changed. No write, forced or not, makes a tag that a later read could not see whole (more
+  // frames than MaxFrameCount, more bytes than a tag's header can count).
+  bool forceWrite = false;
+  // Each change of the file keeps its time of last write as it was before the change. The time
+  // is set through the open file that ends up with the content (the new file a rewrite put in
+  // place, else the file itself), before its last flush: never through the file's name, which
+  // may lead elsewhere by then. A change whose time cannot be kept is not made.
+  bool keepModified = false;
+  // Engines writing many files at once, on threads of their own, share the flushes of their
+  // folders through one group (see TFlushGroup); none by default.
+  std::shared_ptr<TFlushGroup> flushGroup;
+};
+
+// What an engine knows of its open file beside the tag's content.
+struct TEngineStatus {
+  // Where the tag stands in the file and how many bytes it occupies there (size 0: no tag).
+  TTagPlace place;
+  // What the last read accounted for (a write refuses, unless forced, when not complete).
+  TTagReadReport readReport;
+  int64_t fileSize = 0;  // 0 while inactive
+  // What opening the file for writing did to finish a change that an earlier writer did not
+  // end (rolled back or completed from its journal); empty when there was none.
+  std::string recoveryNote;
+  // Whether the marked journal of a change cut short lay beside the file when it was opened for
+  // reading only: the file may be half old, half new until the next writer puts it right.
+  bool journalPending = false;
+  // Whether another program was changing the file while it was read for reading only, for
+  // longer than a reader waits: what was read may be half old, half new.
+  bool writerAtWork = false;
+  // The frames are the ID3v1 trailer's import as the viewer shows it (LoadID3V1), not yet
+  // turned into what a write puts in the file (SettleID3V1Import).
+  bool id3v1Imported = false;
+};
+
 class TID3Engine {
  public:
   using TNotifyEvent = std::function<void(TID3Engine& sender)>;
 
   TID3Engine();
   virtual ~TID3Engine();
-  TID3Engine(const TID3Engine&) = delete;
-  TID3Engine& operator=(const TID3Engine&) = delete;
 
   // --- state and file ---
   bool Active() const;
@@ -46,62 +100,19 @@ class TID3Engine {
   void SetFileName(const std::string& value);  // ignored while active
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool value) { FReadOnly = value; }
-  // Large payloads (a cover's bytes) are read when first asked for, not with the tag: a
-  // program that lists frames, their sizes and descriptions (DescribeFrameContent,
-  // GetPictureInfo) then reads little of a file with cover art. For files opened for reading
-  // only. A payload read later raises EReadError (from Payload, and what reads through it)
-  // when the file has changed or was closed since its tag was read.
-  bool DeferLargePayloads() const { return FDeferLargePayloads; }
-  void SetDeferLargePayloads(bool value) { FDeferLargePayloads = value; }
   bool FullID3TagSeek() const { return FFullID3TagSeek; }
   void SetFullID3TagSeek(bool value) { FFullID3TagSeek = value; }
-  // For reading only: the caller listed the folder of FileName before setting Active, and no
-  // writer's name (beside::IsWritersName) stood in it. Where the file system keeps the marks a
-  // writer sets before it makes a journal, a file that carries none is then not looked for a
-  // journal beside it (JournalPending): a program reading many files of a folder it listed
-  // saves one look-up per file. Cleared when FileName changes.
-  bool NoJournalListed() const { return FNoJournalListed; }
-  void SetNoJournalListed(bool value) { FNoJournalListed = value; }
   bool WriteID3V1() const { return FWriteID3V1; }
   void SetWriteID3V1(bool value) { FWriteID3V1 = value; }
-  // A write of the tag also cuts the APE tag behind the audio (and a Lyrics3 block beside it,
-  // as TTrailerTags::ApeRanges), in the same change: the file afterwards holds the new tag and
-  // no APE tag, or is unchanged. A damaged APE tag, whose place is not proven, is left.
-  bool DropApeTag() const { return FDropApeTag; }
-  void SetDropApeTag(bool value) { FDropApeTag = value; }
   int64_t Padding() const { return FTag.Padding(); }
   // Stores 0 for a negative value or when the header has a footer. Padding set here is kept by
   // a write; the padding a read found gives way when the frames grow.
   void SetPadding(int64_t value);
-  // Where the tag stands in the file and how many bytes it occupies there (0: no tag).
-  int64_t TagOffset() const { return FPlace.offset; }
-  int64_t TagSize() const { return FPlace.size; }
-  const TTagReadReport& ReadReport() const { return FReadReport; }
-  // A forced write or erase goes ahead although the read did not account for the whole tag,
-  // dropping what it could not read, or although the file is plainly not MP3 by its content (a
-  // FLAC file, a picture: ForeignContent). Unforced, both refuse with EWriteRefused, nothing
-  // changed. No write, forced or not, makes a tag that a later read could not see whole (more
-  // frames than MaxFrameCount, more bytes than a tag's header can count).
-  bool ForceWrite() const { return FForceWrite; }
-  void SetForceWrite(bool value) { FForceWrite = value; }
-  // Each change of the file keeps its time of last write as it was before the change. The time
-  // is set through the open file that ends up with the content (the new file a rewrite put in
-  // place, else the file itself), before its last flush: never through the file's name, which
-  // may lead elsewhere by then. A change whose time cannot be kept is not made. Off by default.
-  bool KeepModified() const { return FKeepModified; }
-  void SetKeepModified(bool value);
-  // Engines writing many files at once, on threads of their own, share the flushes of their
-  // folders through one group (see TFlushGroup); none by default.
-  void SetFlushGroup(std::shared_ptr<TFlushGroup> value);
-  // What opening the file for writing did to finish a change that an earlier writer did not
-  // end (rolled back or completed from its journal); empty when there was none.
-  const std::string& RecoveryNote() const;
-  // Whether the marked journal of a change cut short lay beside the file when it was opened for
-  // reading only: the file may be half old, half new until the next writer puts it right.
-  bool JournalPending() const;
-  // Whether another program was changing the file while it was read for reading only, for
-  // longer than a reader waits: what was read may be half old, half new.
-  bool WriterAtWork() const;
+  // The file side's settings: changed in place, taken by the next opening and change.
+  TEngineOptions& Options() { return FOptions; }
+  const TEngineOptions& Options() const { return FOptions; }
+  // Where the tag stands, what its read accounted for, what opening the file found.
+  TEngineStatus Status() const;
 
   // The tag in memory, which works without a file: its frame content is read and changed
   // through it (and the edits of tag_edit.h, version_change.h, shown_fields.h). Empty while the
@@ -109,16 +120,19 @@ class TID3Engine {
   TID3Tag& Tag() { return FTag; }
   const TID3Tag& Tag() const { return FTag; }
   TID3Header& Header() { return FTag.Header(); }
-  void SetHeader(const TID3Header& value);  // refused: "Cannot assign a %s to a %s"
   TID3Frames& Frames() { return FTag.Frames(); }
   void SetFrames(const TID3Frames& value);  // copies the items
 
   // --- operations ---
   // Reads the whole tag again (OnReadTag); nothing while inactive.
   virtual void ReadTag();
-  // Writes the in-memory tag into the file (OnWriteTag), erases it (OnEraseTag).
+  // Writes the in-memory tag into the file (OnWriteTag).
   virtual void WriteTag();
-  virtual void EraseTag();
+  // Erases the tag (OnEraseTag). The given runs of bytes behind it (the trailers other taggers
+  // append: ID3v1, APEv2, Lyrics3; TTrailerTags has their ranges) are cut out of the file in
+  // the same change: whatever fails, and wherever the process stops, the file ends with all of
+  // it or none of it done. Each run must lie past the tag and within the file.
+  virtual void EraseTag(const std::vector<TFileRange>& trailers = {});
   // Imports the ID3v1 trailer into frames; writes one built from the fields.
   void LoadID3V1();
   void SaveID3V1();
@@ -129,20 +143,8 @@ class TID3Engine {
   // track 0, the comment in "eng" with no description. Nothing when the tag was not imported
   // or has been turned already; WriteTag does it itself.
   void SettleID3V1Import();
-  bool ID3V1Imported() const { return FID3V1Imported; }
   // Cuts the ID3v1 trailer off the end of the file; false when the file ends in none.
   bool RemoveID3V1();
-  // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
-  // its own; none when the file ends in none, or while inactive.
-  std::optional<TID3v1Trailer> ReadID3V1Trailer();
-  // Where the ID3v1 trailer stands; none when the file ends in none (the end of an ID3v2 tag
-  // is not taken for one).
-  std::optional<TFileRange> ID3V1Range();
-  // Erases the ID3v2 tag and cuts the given runs of bytes behind it out of the file (the
-  // trailers other taggers append: ID3v1, APEv2, Lyrics3) as one change: whatever fails, and
-  // wherever the process stops, the file ends with all of it or none of it done. Each run must
-  // lie past the tag and within the file. OnEraseTag follows, as for EraseTag.
-  void EraseTagAndTrailers(const std::vector<TFileRange>& trailers);
   // What the file plainly is by the first bytes of its content (past its ID3v2 tags) when that
   // is not MP3: "a FLAC file", "a JPEG picture"; empty for MP3 or anything not recognised.
   std::string ForeignContent();
@@ -154,32 +156,26 @@ class TID3Engine {
   std::string ReadFileBytes(int64_t position, int64_t count);
 
   // --- blocks behind the audio (trailer_tags.h) ---
-  // The open file's size; 0 while inactive.
-  int64_t FileSize();
-  // The blocks behind the audio of the open file, as ReadTrailerTags reads them; found once
-  // with the audio facts. None while inactive.
+  // The blocks behind the audio of the open file, as ReadTrailerTags reads them (the ID3v1
+  // trailer field by field among them); found once with the audio facts. None while inactive.
   TTrailerTags TrailerTags();
-  // Cuts the ranges, which lie behind the tag, out of the file in one change (the file's end cut
-  // off where that is all, else the file written anew beside it): the file afterwards holds all
-  // of its old bytes but those, or is unchanged. Refused (EWriteRefused) for a file that is not
-  // MP3 unless forced. Nothing while inactive or for no ranges.
-  void CutFileRanges(std::vector<TFileRange> ranges);
   // Puts each splice's bytes in place of its range (which lie behind the tag and do not
   // overlap) in one change: in place under a journal where no byte after a splice moves (the
-  // same length, or a cut at the file's end), else the file written anew beside it. The file
-  // afterwards holds the spliced content or is unchanged. Refused as CutFileRanges is.
+  // same length, or a cut at the file's end), else the file written anew beside it; splices
+  // that all cut (no bytes) take the file's end off where that is all. The file afterwards
+  // holds the spliced content or is unchanged. Refused (EWriteRefused) for a file that is not
+  // MP3 unless forced. Nothing while inactive or for no splices.
   void SpliceFile(std::vector<TFileSplice> splices);
 
   // --- frame content ---
-  // The tag's (TID3Tag has them all, with their ...Utf8 forms): these read nothing while the
-  // engine is inactive (empty texts, no frames found) and change nothing (AddComment gives -1).
+  // The tag's (TID3Tag has them all, with their ...Utf8 forms, GetFrameTextUtf8 first of all:
+  // what a program should read): these read nothing while the engine is inactive (empty texts,
+  // no frames found) and change nothing (AddComment gives -1).
   int FrameCount(std::string_view id) const { return FTag.FrameCount(id); }
   // The text of the first frame with the ID as ISO-8859-1 bytes, '?' for every character
   // outside it; setting writes the bytes as they are, with encoding byte 0.
   std::string GetFrameText(std::string_view id) const;
   void SetFrameText(std::string_view id, const std::string& text);
-  // The text in full as UTF-8, whatever its script: what a program should read.
-  std::string GetFrameTextUtf8(std::string_view id) const;
   // The index-th comment (COMM), 0-based in collection order; false when there is none.
   bool GetComment(int index, TID3Comment& comment) const;
   // Adds a comment of ISO-8859-1 texts, written with encoding byte 0; returns its index.
@@ -191,9 +187,9 @@ class TID3Engine {
   bool GetURL(int index, TID3Url& url) const;
 
   // The title and artist in full as UTF-8; setting encodes as TID3Tag::SetFrameTextUtf8 does.
-  std::string TitleUtf8() const { return GetFrameTextUtf8("TIT2"); }
+  std::string TitleUtf8() const { return FTag.GetFrameTextUtf8("TIT2"); }
   void SetTitleUtf8(const std::string& v);
-  std::string ArtistUtf8() const { return GetFrameTextUtf8("TPE1"); }
+  std::string ArtistUtf8() const { return FTag.GetFrameTextUtf8("TPE1"); }
 
   // The tag fields as ISO-8859-1 bytes (GetFrameText, SetFrameText), in the single-byte text
   // an ID3v1 trailer is written from. Genre is the content-group frame (TIT1), not the content
@@ -232,6 +228,8 @@ class TID3Engine {
   void SetFileSystem(std::shared_ptr<TFileSystem> value);
   // Replaces what the last read recorded: a derived engine may mark the tag as read in part.
   void SetReadReport(const TTagReadReport& value) { FReadReport = value; }
+  // The open file's size; 0 while inactive.
+  int64_t FileSize() const;
 
  private:
   // Where the blocks behind the audio stand in the file of `size` bytes read through `stream`,
@@ -239,6 +237,12 @@ class TID3Engine {
   // reads fetched.
   TTrailerPlaces LocatedTrailers(TStream& stream, int64_t size, int64_t floor);
 
+  // The ID3v1 trailer the file ends in, field by field, whether or not the tag has frames of
+  // its own; none when the file ends in none (the end of an ID3v2 tag is not taken for one),
+  // or while inactive.
+  std::optional<TID3v1Trailer> ReadID3V1Trailer();
+  // Hands the options to the file side, before it opens or changes the file.
+  void ApplyOptions();
   // Opens the file; false (the report saying why) when it does not exist.
   bool OpenFile();
   void ClearTag();
@@ -252,17 +256,13 @@ class TID3Engine {
 
   bool FWriteID3V1 = false;
   bool FID3V1Imported = false;  // the frames are the trailer's import as the viewer shows it
-  bool FDropApeTag = false;
   TTagPlace FPlace;
   // The file side: the open file and all that touches it and its neighbours.
   std::unique_ptr<TTagFile> FFile;
   TID3Tag FTag;
   TTagReadReport FReadReport;
-  bool FForceWrite = false;
-  bool FKeepModified = false;
+  TEngineOptions FOptions;
   bool FFullID3TagSeek = false;
-  bool FDeferLargePayloads = false;
-  bool FNoJournalListed = false;
   bool FReadOnly = false;
 };
 

@@ -23,7 +23,9 @@ bool ValidFrameID(std::string_view id);
 // undone).
 class TID3Frames_Item {
  public:
-  TID3Frames_Item() = default;
+  // `collection` is the list that holds the item (TID3Frames::Add gives it), told when the
+  // item's ID changes.
+  explicit TID3Frames_Item(TID3Frames* collection = nullptr) : FCollection(collection) {}
   virtual ~TID3Frames_Item() = default;
   TID3Frames_Item(const TID3Frames_Item&) = delete;
   TID3Frames_Item& operator=(const TID3Frames_Item&) = delete;
@@ -134,7 +136,6 @@ class TID3Frames_Item {
   uint8_t DamagedFormatFlags() const { return FDamagedFlags[1]; }
 
  private:
-  friend class TID3Frames;
   void Unshare() const;
   // Forgets the shared payload (the caller gives the item one of its own).
   void DropShared() const;

@@ -81,16 +81,15 @@ class TID3Frames {
   void WriteFrames(TStream& stream, uint8_t version,
                    const TID3EngineFrameNotify& onEncrypt = {}) const;
 
+  // An item's ID changed: searches by ID and index start afresh. The items tell their list.
+  void IDChanged() { FCursor = TCursor(); }
+
   auto begin() { return FItems.begin(); }
   auto end() { return FItems.end(); }
   auto begin() const { return FItems.cbegin(); }
   auto end() const { return FItems.cend(); }
 
  private:
-  friend class TID3Frames_Item;
-  // Something changed which item has which ID: the search cursor starts afresh.
-  void Changed() { FCursor = TCursor(); }
-
   // Where the last search by ID and index ended.
   struct TCursor {
     std::array<char, 4> id{};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tagscope/engine/file_range.h"
+#include "tagscope/engine/id3v1_trailer.h"
 #include "tagscope/rtl/stream.h"
 
 namespace tagscope {
@@ -76,6 +77,7 @@ struct TTrailerTags {
   TLyrics3Block Lyrics3;
   bool ID3v1 = false;
   TFileRange ID3v1Place;
+  TID3v1Trailer ID3v1Fields;  // the ID3v1 trailer's fields, where there is one
   // Where the audio ends: where the first of them begins (the file's size when there are none);
   // for a damaged block, where its footer or end marker begins.
   int64_t Start = 0;

@@ -227,9 +227,9 @@ TEST(MpegAudio, EngineReadsTheFileItHolds) {
     engine.SetActive(true);
     engine.SetTitleUtf8(std::string(2000, 't'));
     engine.WriteTag();
-    EXPECT_EQ(engine.ReadAudio().firstFrameOffset, engine.TagSize());
-    EXPECT_GT(engine.TagSize(), static_cast<int64_t>(tag.size()));
-    EXPECT_EQ(engine.ReadFileBytes(engine.TagSize(), 4), std::string(kHeader));
+    EXPECT_EQ(engine.ReadAudio().firstFrameOffset, engine.Status().place.size);
+    EXPECT_GT(engine.Status().place.size, static_cast<int64_t>(tag.size()));
+    EXPECT_EQ(engine.ReadFileBytes(engine.Status().place.size, 4), std::string(kHeader));
     engine.SetActive(false);
   }
 }

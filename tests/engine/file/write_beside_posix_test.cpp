@@ -54,7 +54,7 @@ TEST(BesideTheFile, FifosUnderTheJournalsAndLeftoversNamesHoldNothingUp) {
   Promptly([&] {
     TestEngine r;
     r.Open(name, true);
-    EXPECT_FALSE(r.JournalPending());
+    EXPECT_FALSE(r.Status().journalPending);
   });
   Promptly([&] {
     TestEngine e;
@@ -93,7 +93,8 @@ TEST(BesideTheFile, LinksUnderTheWritersNamesAreNotFollowed) {
   fs::create_symlink(secret, dir.Path("a.mp3.ID3TMP00000000.tmp"));
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("symbolic link"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("symbolic link"), std::string::npos)
+      << e.Status().recoveryNote;
   e.SetTitle("New");
   e.WriteTag();
   e.SetActive(false);
@@ -120,7 +121,8 @@ TEST(BesideTheFile, AJournalOfAnotherUserIsNeverApplied) {
   ASSERT_EQ(::chown(TTagJournal::NameFor(name).c_str(), 65534, 65534), 0);
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("another user"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("another user"), std::string::npos)
+      << e.Status().recoveryNote;
   EXPECT_EQ(ReadFile(name), changed);
 }
 
@@ -305,8 +307,8 @@ TEST(PlantedNames, SlotsFilledByAnotherUserGiveWayToRandomNamesAndTheNoteNamesTh
     Promptly([&] {
       TestEngine e;
       e.Open(name);
-      EXPECT_NE(e.RecoveryNote().find("user 65534 (nobody)"), std::string::npos)
-          << e.RecoveryNote();
+      EXPECT_NE(e.Status().recoveryNote.find("user 65534 (nobody)"), std::string::npos)
+          << e.Status().recoveryNote;
       e.SetTitle(write.title);
       e.WriteTag();
     });
@@ -334,7 +336,7 @@ TEST(TwoRuns, AJournalARunKeepsIsNeitherRemovedNorWaitedForByAnotherWriter) {
   auto run = std::make_shared<TFlushGroup>();
   auto write = [&](const std::string& leaf, const std::shared_ptr<TFlushGroup>& group, char c) {
     TestEngine e;
-    if (group) e.SetFlushGroup(group);
+    if (group) e.Options().flushGroup = group;
     e.Open(dir.Path(leaf));
     e.SetTitle(std::string(700, c));  // over two blocks: journalled
     e.WriteTag();

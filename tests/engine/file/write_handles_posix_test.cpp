@@ -177,7 +177,7 @@ TEST(JournalOfOneWrite, AKeptJournalReplacedMeanwhileIsNeitherUsedNorDeleted) {
   auto group = std::make_shared<TFlushGroup>();
   auto write = [&](const std::string& leaf) {
     TestEngine e;
-    e.SetFlushGroup(group);
+    e.Options().flushGroup = group;
     e.Open(dir.Put(leaf, RoomySong("Title", "Album")));
     e.SetAlbum(kLongAlbum);
     e.WriteTag();
@@ -231,7 +231,8 @@ TEST(JournalOfOneWrite, AnOldCommittedJournalPutBackDoesNotRevertALaterWrite) {
   fs::copy_file(saved, TTagJournal::NameFor(name, true));
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("was not applied"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("was not applied"), std::string::npos)
+      << e.Status().recoveryNote;
   EXPECT_EQ(e.Album(), kLongAlbum);
   e.SetActive(false);
   EXPECT_EQ(ReadFile(name), later);
@@ -285,7 +286,8 @@ TEST(JournalOfOneWrite, OnlyTheDeviceNumberChangedAndTheStoppedWriteIsStillRolle
   WrittenAfterItsJournal(name);
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("rolled back"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("rolled back"), std::string::npos)
+      << e.Status().recoveryNote;
   e.SetActive(false);
   EXPECT_EQ(ReadFile(name), old);
 }
@@ -306,7 +308,8 @@ TEST(JournalOfOneWrite, AFileMadeAnewUnderTheSameNumberIsNotRolledBack) {
   const std::string half = ReadFile(name);
   TestEngine e;
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("another file"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("another file"), std::string::npos)
+      << e.Status().recoveryNote;
   e.SetActive(false);
   EXPECT_EQ(ReadFile(name), half);
 }
@@ -324,7 +327,8 @@ TEST(JournalOfOneWrite, AJournalFarLargerThanTheFileCanHaveIsNotRead) {
   TestEngine e;
   e.Open(name);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  EXPECT_NE(e.RecoveryNote().find("far larger"), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("far larger"), std::string::npos)
+      << e.Status().recoveryNote;
   EXPECT_EQ(e.Title(), "Old");
 }
 
@@ -391,7 +395,7 @@ TEST(OtherUsers, AChangeThatCannotKeepTheTimeIsNotMade) {
     EXPECT_EQ(AsUser(65534,
                      [&] {
                        TestEngine e;
-                       e.SetKeepModified(true);
+                       e.Options().keepModified = true;
                        e.Open(name);
                        change(e);
                        try {
@@ -655,7 +659,7 @@ TEST_P(KeptTime, IsSetOnTheFileWrittenAndNoOtherAfterTheNameWasSwappedForALink) 
   };
   TestEngine e;
   e.SetFileSystem(files);
-  e.SetKeepModified(true);
+  e.Options().keepModified = true;
   e.Open(name);
   c.change(e);
   e.WriteTag();

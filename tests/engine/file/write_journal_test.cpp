@@ -73,7 +73,7 @@ std::string Sums(const std::string& bytes) {
 
 std::string Open(TestEngine& e, const std::string& name) {
   e.Open(name);
-  return e.RecoveryNote();
+  return e.Status().recoveryNote;
 }
 
 std::vector<std::string> Stale(const ScratchFolder& dir) {
@@ -199,7 +199,7 @@ TEST(JournalBinding, AnUnmarkedJournalIsIgnoredByReadersAndRemovedByTheNextWrite
   dir.Put("a.mp3.ID3JRN", cut.substr(0, cut.size() / 2));
   TestEngine r;
   r.Open(name, true);
-  EXPECT_FALSE(r.JournalPending());
+  EXPECT_FALSE(r.Status().journalPending);
   r.SetActive(false);
   TestEngine e;
   const std::string note = Open(e, name);
@@ -256,7 +256,7 @@ TEST(JournalBinding, AJournalNameTakenForGoodIsWrittenAroundOrNamedWithTheComman
   TestEngine e;
   e.SetFileSystem(files);
   e.Open(name);
-  EXPECT_NE(e.RecoveryNote().find("rm -- "), std::string::npos) << e.RecoveryNote();
+  EXPECT_NE(e.Status().recoveryNote.find("rm -- "), std::string::npos) << e.Status().recoveryNote;
   // An edit that fits in place is written beside the file and renamed instead; where the
   // platform will not rename over an open file, it is refused with the command.
   const std::string before = ReadFile(name);
@@ -272,7 +272,7 @@ TEST(JournalBinding, AJournalNameTakenForGoodIsWrittenAroundOrNamedWithTheComman
   TestEngine r;
   r.Open(name, true);
   EXPECT_EQ(r.Title(), "New");
-  EXPECT_EQ(ReadFile(name).substr(r.TagSize()), kAudio);
+  EXPECT_EQ(ReadFile(name).substr(r.Status().place.size), kAudio);
 }
 
 // The net writes of a change make it, each holding what it overwrites: a picture moved by a byte

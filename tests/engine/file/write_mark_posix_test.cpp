@@ -80,15 +80,15 @@ TEST_P(ChangeCutShort, IsSeenAndFinishedThroughEveryName) {
       TestEngine reader;
       reader.SetReadOnly(true);
       reader.SetFileName(through);
-      reader.SetNoJournalListed(listed);
+      reader.Options().noJournalListed = listed;
       reader.SetActive(true);
-      EXPECT_TRUE(whole || reader.JournalPending()) << "listed: " << listed;
+      EXPECT_TRUE(whole || reader.Status().journalPending) << "listed: " << listed;
     }
     TestEngine writer;
     writer.Open(through);
     const std::string now = ReadFile(through);
-    EXPECT_TRUE(now == kOriginal || now == expected) << writer.RecoveryNote();
-    if (!whole) EXPECT_FALSE(writer.RecoveryNote().empty());
+    EXPECT_TRUE(now == kOriginal || now == expected) << writer.Status().recoveryNote;
+    if (!whole) EXPECT_FALSE(writer.Status().recoveryNote.empty());
     writer.SetActive(false);
     // A journal still beside the first name (its change ended, or never began) is removed by
     // the next writer there, and undoes nothing.

@@ -63,7 +63,7 @@ TEST(ID3v1Import, FieldsCommentTrackAndGenre) {
   EXPECT_EQ(e.Padding(), 250);
   EXPECT_TRUE(e.Header().ExtendedHeaderPresent());
   EXPECT_TRUE(e.Header().ExtendedHeader().TagIsAnUpdate());
-  EXPECT_EQ(e.TagSize(), 0);
+  EXPECT_EQ(e.Status().place.size, 0);
   // Album, Artist, Title, Year, comment, Track, Genre: in that order.
   ASSERT_EQ(e.Frames().Count(), 7);
   EXPECT_EQ(e.Frames().Items(0).Name(), "TALB");
@@ -87,7 +87,7 @@ TEST(ID3v1Import, AWriteSettlesTheImport) {
   ASSERT_TRUE(again.engine.GetComment(0, c));
   EXPECT_EQ(std::make_tuple(c.Language, c.Description, c.Text),
             std::make_tuple("eng"s, ""s, "nice"s));
-  EXPECT_FALSE(again.engine.ID3V1Imported());
+  EXPECT_FALSE(again.engine.Status().id3v1Imported);
 }
 
 TEST(ID3v1Import, GenreBytesOutsideTheListAndMissingTrailers) {

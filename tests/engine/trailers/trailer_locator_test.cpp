@@ -261,7 +261,7 @@ TEST_P(TrailerShapes, ProvenBlocksAreFoundExactlyAndDamagedOnesNeverCut) {
   const std::string name = dir.Put("a.mp3", file);
   TestEngine e;
   e.Open(name);
-  e.EraseTagAndTrailers(ReadTrailerTags(e).AllRanges());
+  e.EraseTag(ReadTrailerTags(e).AllRanges());
   std::string left = s.audio;
   for (const auto& [kind, bytes] : s.blocks)
     if (kind == s.damaged) left += bytes;
@@ -314,10 +314,10 @@ TEST(TrailerCuts, AStopAtAnyChangeLeavesTheOldOrTheNewFile) {
   const std::function<void(TID3Engine&)> changes[] = {
       [](TID3Engine& e) {
         e.SetTitleUtf8("New");
-        e.SetDropApeTag(true);
+        e.Options().dropApeTag = true;
         e.WriteTag();
       },
-      [](TID3Engine& e) { e.EraseTagAndTrailers(ReadTrailerTags(e).AllRanges()); },
+      [](TID3Engine& e) { e.EraseTag(ReadTrailerTags(e).AllRanges()); },
   };
   for (const auto& change : changes) {
     const auto [expected, steps] =
