@@ -38,6 +38,20 @@ class TJsonWriter {
   TJsonWriter& EndArray() { return Close(']'); }
 
   // The key of the next member of an object: this program's own names, which need no escapes.
+  // A name written in the code is copied as a block of its known size.
+  template <size_t N>
+  TJsonWriter& Key(const char (&key)[N]) {
+    const size_t size = std::char_traits<char>::length(key);
+    char* p = Separate(size + 3);
+    *p++ = '"';
+    std::memcpy(p, key, size);
+    p += size;
+    *p++ = '"';
+    *p++ = ':';
+    Done(p);
+    FComma = false;
+    return *this;
+  }
   TJsonWriter& Key(std::string_view key) {
     char* p = Separate(key.size() + 3);
     *p++ = '"';
@@ -71,6 +85,14 @@ class TJsonWriter {
   template <typename T>
   TJsonWriter& Member(std::string_view key, const T& value) {
     return Key(key).Value(value);
+  }
+  template <size_t N, typename T>
+  TJsonWriter& Member(const char (&key)[N], const T& value) {
+    return Key(key).Value(value);
+  }
+  template <size_t N>
+  TJsonWriter& Member(const char (&key)[N], const char* value) {
+    return Key(key).Value(std::string_view(value));
   }
   TJsonWriter& Member(std::string_view key, const char* value) {
     return Key(key).Value(std::string_view(value));
