@@ -38,10 +38,10 @@ class TJsonWriter {
   TJsonWriter& EndArray() { return Close(']'); }
 
   // The key of the next member of an object: this program's own names, which need no escapes.
-  // A name written in the code is copied as a block of its known size.
+  // A name written in the code (a string literal) is copied as a block of its known size.
   template <size_t N>
   TJsonWriter& Key(const char (&key)[N]) {
-    const size_t size = std::char_traits<char>::length(key);
+    constexpr size_t size = N - 1;
     char* p = Separate(size + 3);
     *p++ = '"';
     std::memcpy(p, key, size);
