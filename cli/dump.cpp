@@ -172,9 +172,12 @@ void FieldsJson(TJsonWriter& j, const TID3Tag& t) {
 std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
                      const std::string& v1Charset, const TStreamReport* check) {
   TJsonWriter j;
-  j.BeginObject().Member("file", FileNameText(e.FileName()));
-  // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
-  if (!IsValidUtf8(e.FileName())) j.Member("fileBytes", HexBytes(e.FileName()));
+  j.BeginObject();
+  // The name's own bytes too, when they were not UTF-8 and "file" could not hold them exactly.
+  if (IsValidUtf8(e.FileName()))
+    j.Member("file", std::string_view(e.FileName()));
+  else
+    j.Member("file", FileNameText(e.FileName())).Member("fileBytes", HexBytes(e.FileName()));
   j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
