@@ -171,7 +171,9 @@ void FieldsJson(TJsonWriter& j, const TID3Tag& t) {
 
 std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
                      const std::string& v1Charset, const TStreamReport* check) {
-  TJsonWriter j;
+  // One writer a thread, its room kept from file to file.
+  thread_local TJsonWriter j;
+  j.Clear();
   j.BeginObject();
   // The name's own bytes too, when they were not UTF-8 and "file" could not hold them exactly.
   if (IsValidUtf8(e.FileName()))
@@ -228,7 +230,11 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.EndObject();
   }
   j.EndObject();
-  return j.TakeText();
+  // With room for the end of the line that follows the object where many are printed.
+  std::string text;
+  text.reserve(j.View().size() + 1);
+  text.assign(j.View());
+  return text;
 }
 
 namespace {

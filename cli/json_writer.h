@@ -23,6 +23,14 @@ class TJsonWriter {
     FText.resize(FLength);
     return FText;
   }
+  // The text so far, viewed.
+  std::string_view View() const { return std::string_view(FText.data(), FLength); }
+  // Empties the writer; the room it had stays, for the next text.
+  void Clear() {
+    FLength = 0;
+    FDepth = 0;
+    FComma = false;
+  }
   // The text, handed over: the writer is empty afterwards.
   std::string TakeText() {
     FText.resize(FLength);
