@@ -16,10 +16,11 @@ namespace tagscope {
 enum class TFileMode {
   fmOpenRead,       // existing file, reading only
   fmOpenReadPlain,  // the same, but the name itself must be the file: a link is not followed
-  // The same as fmOpenReadPlain, with the shared lock taken at once where no other process
-  // holds the file (as Lock(flShared, false) takes it), before the file is looked at: what the
-  // look found (Describe, Size) then answers the first question after it, as nothing can have
-  // changed the file under the lock. A FIFO or device is locked without waiting, then refused.
+  // The same as fmOpenReadPlain; on POSIX, with the shared lock taken at once where no other
+  // process holds the file (as Lock(flShared, false) takes it), before the file is looked at:
+  // what the look found (Describe, Size) then answers the first question after it, as nothing
+  // can have changed the file under the lock, and Lock(flShared) finds the lock held. A FIFO or
+  // device is locked without waiting, then refused. Elsewhere Lock takes the lock as ever.
   fmOpenReadShared,
   fmOpenReadWrite,  // existing file, reading and writing
   fmCreate,         // new or truncated file, reading and writing
