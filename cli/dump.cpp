@@ -172,10 +172,15 @@ void FieldsJson(TJsonWriter& j, const TID3Tag& t) {
 
 std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDetail binary,
                      const std::string& v1Charset, const TStreamReport* check) {
-  TJsonWriter j;
-  j.BeginObject().Member("file", FileNameText(e.FileName()));
-  // The name's own bytes, when they were not UTF-8 and "file" could not hold them exactly.
-  if (!IsValidUtf8(e.FileName())) j.Member("fileBytes", HexBytes(e.FileName()));
+  // One writer a thread, its room kept from file to file.
+  thread_local TJsonWriter j;
+  j.Clear();
+  j.BeginObject();
+  // The name's own bytes too, when they were not UTF-8 and "file" could not hold them exactly.
+  if (IsValidUtf8(e.FileName()))
+    j.Member("file", std::string_view(e.FileName()));
+  else
+    j.Member("file", FileNameText(e.FileName())).Member("fileBytes", HexBytes(e.FileName()));
   j.Member("active", e.Active());
   TagJson(j.Key("tag"), e);
   j.Key("frames").BeginArray();
@@ -226,7 +231,11 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
     j.EndObject();
   }
   j.EndObject();
-  return j.TakeText();
+  // With room for the end of the line that follows the object where many are printed.
+  std::string text;
+  text.reserve(j.View().size() + 1);
+  text.assign(j.View());
+  return text;
 }
 
 namespace {

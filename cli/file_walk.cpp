@@ -66,6 +66,13 @@ class TWalk {
     // hold thousands.
     std::string prefix = Utf8Of(path / PathOf("x"));
     prefix.pop_back();
+    // In the order of their paths, which share the prefix: a flat folder's files need no sort
+    // afterwards (short names sort cheaper than whole paths).
+    std::sort(entries.begin(), entries.end(),
+              [](const TWalkEntry& a, const TWalkEntry& b) { return a.name < b.name; });
+    // Room grows by half at least: a walk over many small folders copies no list over and over.
+    if (const size_t need = FFiles.size() + entries.size(); need > FFiles.capacity())
+      FFiles.reserve(std::max(need, FFiles.capacity() * 3 / 2));
     std::vector<std::string> folders;
     for (const TWalkEntry& entry : entries) {
       if (entry.kind == TEntryKind::ekFolder)
@@ -101,8 +108,9 @@ void WalkFrom(std::vector<TWalkFile>& files, const std::string& argument) {
     TWalk(files).Walk(*folder, PathOf(argument), 0);
   else
     AddError(files, PathOf(argument), reason, false);
-  std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end(),
-            [](const TWalkFile& a, const TWalkFile& b) { return a.path < b.path; });
+  const auto byPath = [](const TWalkFile& a, const TWalkFile& b) { return a.path < b.path; };
+  const auto from = files.begin() + static_cast<std::ptrdiff_t>(first);
+  if (!std::is_sorted(from, files.end(), byPath)) std::sort(from, files.end(), byPath);
 }
 
 }  // namespace

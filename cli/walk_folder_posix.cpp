@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "cli/walk_folder.h"
 
@@ -107,9 +108,9 @@ bool TWalkFolder::List(std::vector<TWalkEntry>& entries, std::string& reason) co
     errno = 0;
     const dirent* entry = ::readdir(list);
     if (!entry) break;
-    const std::string name = entry->d_name;
+    const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    entries.push_back({name, KindOf(FHandle->fd, *entry)});
+    entries.push_back({std::string(name), KindOf(FHandle->fd, *entry)});
   }
   const int error = errno;
   ::closedir(list);

@@ -32,6 +32,19 @@ std::string NotRegularText(mode_t mode) {
                           : "It is a device, not a regular file";
 }
 
+// Opening for fmOpenReadShared: the lock first, without waiting (a FIFO or device too, to be
+// refused after the look), so that one look tells both what the file is and its state under the
+// lock; a reader of many files saves a call on each. Where another process holds the file, or
+// the file system keeps no locks, the look is only the check, and Lock asks for the lock again.
+// Empty when the file is a regular one, else why it is refused.
+std::string LookShared(int fd, TFileFacts& facts, bool& locked) {
+  locked = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+  if (!DescribeFile(fd, nullptr, facts)) return LastSystemErrorText();
+  if (facts.regular) return std::string();
+  struct stat info {};
+  return NotRegularText(::fstat(fd, &info) == 0 ? info.st_mode : S_IFCHR);
+}
+
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
@@ -52,6 +65,7 @@ void TFileStream::OpenFile(const TFolder* folder, const std::string& name, TFile
       flags |= O_RDONLY;
       break;
     case TFileMode::fmOpenReadPlain:
+    case TFileMode::fmOpenReadShared:
       flags |= O_RDONLY | O_NOFOLLOW;
       break;
     case TFileMode::fmOpenReadWrite:
@@ -77,6 +91,22 @@ void TFileStream::OpenFile(const TFolder* folder, const std::string& name, TFile
     fail(errno == ELOOP && (flags & O_NOFOLLOW)
              ? "It is a symbolic link, which is not followed here"
              : LastSystemErrorText());
+  if (mode == TFileMode::fmOpenReadShared) {
+    TFileFacts facts;
+    bool locked = false;
+    const std::string refused = LookShared(fd, facts, locked);
+    if (!refused.empty()) {
+      ::close(fd);
+      fail(refused);
+    }
+    FHandle = std::make_unique<TFileHandle>(fd);
+    FOpenedSize = facts.size;
+    if (locked) {
+      FLockHeld = TFileLock::flShared;
+      FOpenedFacts = std::move(facts);
+    }
+    return;
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const std::string reason = LastSystemErrorText();
@@ -125,7 +155,7 @@ int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
-  FOpenedSize = -1;
+  Changing();
   int64_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(FHandle->fd, static_cast<const char*>(buffer) + done,
@@ -159,7 +189,7 @@ int64_t TFileStream::Size() {
 }
 
 void TFileStream::SetSize(int64_t size) {
-  FOpenedSize = -1;
+  Changing();
   if (::ftruncate(FHandle->fd, static_cast<off_t>(size)) != 0) throw EWriteError(WriteErrorText());
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
@@ -180,12 +210,15 @@ void TFileStream::FlushData() {
 }
 
 bool TFileStream::Lock(TFileLock kind, bool wait) {
+  // The lock taken on opening is held still: what was seen under it holds.
+  if (kind != TFileLock::flNone && kind == FLockHeld) return true;
   // Another process may have changed the file while this one waited.
-  FOpenedSize = -1;
+  Changing();
   const int operation = (kind == TFileLock::flExclusive ? LOCK_EX
                          : kind == TFileLock::flShared  ? LOCK_SH
                                                         : LOCK_UN) |
                         (wait ? 0 : LOCK_NB);
+  FLockHeld = TFileLock::flNone;
   while (::flock(FHandle->fd, operation) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK) return false;
@@ -194,7 +227,13 @@ bool TFileStream::Lock(TFileLock kind, bool wait) {
     throw EStreamError(
         Format("Cannot lock file \"%s\". %s", FFileName.c_str(), LastSystemErrorText().c_str()));
   }
+  FLockHeld = kind;
   return true;
+}
+
+void TFileStream::Changing() {
+  FOpenedSize = -1;
+  FOpenedFacts.reset();
 }
 
 std::string TFileStream::WriteErrorText() const {
@@ -202,7 +241,7 @@ std::string TFileStream::WriteErrorText() const {
 }
 
 void TFileStream::Reserve(int64_t size, int64_t data) {
-  FOpenedSize = -1;
+  Changing();
   struct stat info {};
   if (::fstat(FHandle->fd, &info) != 0) throw EWriteError(WriteErrorText());
   if (data >= 0) {
@@ -232,7 +271,7 @@ void TFileStream::Reserve(int64_t size, int64_t data) {
 }
 
 void TFileStream::Zero(int64_t position, int64_t count) {
-  FOpenedSize = -1;
+  Changing();
   if (count <= 0) return;
   if (::fallocate(FHandle->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
                   static_cast<off_t>(position), static_cast<off_t>(count)) == 0) {
@@ -256,6 +295,11 @@ bool TFileStream::SetModified(int64_t modified) {
 }
 
 bool TFileStream::Describe(TFileFacts& facts) {
+  if (FOpenedFacts) {
+    facts = std::move(*FOpenedFacts);
+    FOpenedFacts.reset();
+    return true;
+  }
   return DescribeFile(FHandle->fd, nullptr, facts);
 }
 

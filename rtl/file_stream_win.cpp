@@ -36,6 +36,7 @@ void TFileStream::OpenFile(const TFolder* folder, const std::string& fileName, T
       access = GENERIC_READ;
       break;
     case TFileMode::fmOpenReadPlain:
+    case TFileMode::fmOpenReadShared:  // the lock is taken by Lock, as for any mode
       // The link (or junction) itself is opened, to be refused below.
       access = GENERIC_READ;
       flags |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -71,7 +72,7 @@ void TFileStream::OpenFile(const TFolder* folder, const std::string& fileName, T
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileInformationByHandle(h, &info) &&
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-      (folder || mode == TFileMode::fmOpenReadPlain))
+      (folder || mode == TFileMode::fmOpenReadPlain || mode == TFileMode::fmOpenReadShared))
     fail("It is a symbolic link or junction, which is not followed here");
 }
 

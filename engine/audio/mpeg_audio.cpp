@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "engine/audio/mpeg_audio_read.h"
 #include "engine/audio/mpeg_vbr_header.h"
 #include "engine/audio/stream_walk.h"
+#include "engine/file/read_cache.h"
 #include "engine/trailers/trailer_locator.h"
 #include "tagscope/rtl/byte_reader.h"
 #include "tagscope/rtl/exception.h"
@@ -37,16 +39,25 @@ constexpr double kRateSlack = 0.03;      // padding moves a frame's bitrate by u
 constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
+// Bytes of the stream a window holds: viewed where the stream's cache keeps them (the first
+// read of the file mostly does), else copied.
+struct TWindowBytes {
+  std::string copy;
+  std::shared_ptr<const char[]> kept;
+  std::string_view bytes;
+};
+
 // A window of the stream's bytes below `end`, read again where a look falls outside it.
 class TReadWindow {
  public:
-  TReadWindow(TStream& stream, int64_t end) : FStream(stream), FEnd(end) {}
+  TReadWindow(TStream& stream, int64_t end)
+      : FStream(stream), FCached(dynamic_cast<TCachedReadStream*>(&stream)), FEnd(end) {}
 
   // Moves the end nearer: nothing at or past it is seen from then on.
   void SetEnd(int64_t end) {
     FEnd = std::min(FEnd, end);
-    const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, static_cast<int64_t>(FBytes.size()));
-    FBytes.resize(static_cast<size_t>(held));
+    const int64_t held = std::clamp<int64_t>(FEnd - FBase, 0, Size());
+    FBytes.bytes = FBytes.bytes.substr(0, static_cast<size_t>(held));
   }
 
   // Up to n bytes at pos (fewer before the end); moves the window there when they lie outside.
@@ -64,37 +75,47 @@ class TReadWindow {
       FBase = pos;
       Fill(FBytes, pos, kWindow);
     }
-    return View(pos, FBytes.size());
+    return View(pos, FBytes.bytes.size());
   }
   // The same without moving the window: bytes outside it are read on their own.
   std::string_view Peek(int64_t pos, size_t n) {
     if (Holds(pos, n)) return View(pos, n);
     Fill(FPeek, pos, n);
-    return FPeek;
+    return FPeek.bytes;
   }
 
  private:
+  int64_t Size() const { return static_cast<int64_t>(FBytes.bytes.size()); }
   bool Holds(int64_t pos, size_t n) const {
     const int64_t want = std::min<int64_t>(pos + static_cast<int64_t>(n), FEnd);
-    return pos >= FBase && want <= FBase + static_cast<int64_t>(FBytes.size());
+    return pos >= FBase && want <= FBase + Size();
   }
   std::string_view View(int64_t pos, size_t n) const {
     const auto from = static_cast<size_t>(pos - FBase);
-    if (from >= FBytes.size()) return {};
-    return std::string_view(FBytes).substr(from, n);
+    if (from >= FBytes.bytes.size()) return {};
+    return FBytes.bytes.substr(from, n);
   }
-  void Fill(std::string& bytes, int64_t pos, size_t n) {
+  void Fill(TWindowBytes& window, int64_t pos, size_t n) {
     const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, static_cast<int64_t>(n));
-    bytes.resize(static_cast<size_t>(count));
-    const int64_t got = count > 0 ? FStream.ReadAt(pos, bytes.data(), count) : 0;
-    bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    window.kept.reset();
+    if (std::optional<TFileBytes> kept;
+        FCached && count > 0 && (kept = FCached->Kept(pos, count))) {
+      window.kept = kept->owner;
+      window.bytes = kept->bytes;
+      return;
+    }
+    window.copy.resize(static_cast<size_t>(count));
+    const int64_t got = count > 0 ? FStream.ReadAt(pos, window.copy.data(), count) : 0;
+    window.copy.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    window.bytes = window.copy;
   }
 
   TStream& FStream;
+  TCachedReadStream* FCached;  // the stream, where it reads through a cache
   int64_t FEnd;
   int64_t FBase = 0;
-  std::string FBytes;
-  std::string FPeek;
+  TWindowBytes FBytes;
+  TWindowBytes FPeek;
 };
 
 bool HeaderAt(std::string_view bytes, TMpegFrameHeader& h) {

@@ -86,6 +86,12 @@ int64_t TCachedReadStream::ReadAt(int64_t position, void* buffer, int64_t count)
   return FFile.ReadAt(position, buffer, count);
 }
 
+std::optional<TFileBytes> TCachedReadStream::Kept(int64_t position, int64_t count) const {
+  const TFileBytes* kept = FCache.Find(position, count);
+  if (!kept) return std::nullopt;
+  return TFileBytes{position, kept->owner, kept->View(position, count)};
+}
+
 int64_t TCachedReadStream::Read(void* buffer, int64_t count) {
   const int64_t n = ReadAt(FPosition, buffer, count);
   FPosition += std::max<int64_t>(n, 0);

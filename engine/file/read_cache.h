@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -73,6 +74,9 @@ class TCachedReadStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   int64_t Size() override;
+  // The kept bytes [position, position + count) (fewer at the file's end), viewed without a
+  // copy; none when they are not all kept.
+  std::optional<TFileBytes> Kept(int64_t position, int64_t count) const;
 
  private:
   TStream& FFile;

@@ -95,9 +95,11 @@ bool TTagFile::Open(const std::string& name, bool readOnly, std::string& problem
   FNameIsNoLink = false;
   if (!readOnly) CheckWritable();
   // A reader first tries the name as the file itself: where it is (as it mostly is), the
-  // journal is looked for beside it without asking whether the name is a link.
+  // journal is looked for beside it without asking whether the name is a link. The shared lock
+  // of the ReadWhole that follows is taken on opening, where it is free, and the file looked
+  // at once under it.
   if (readOnly) try {
-      FStream = FFiles->Open(name, TFileMode::fmOpenReadPlain);
+      FStream = FFiles->Open(name, TFileMode::fmOpenReadShared);
       FNameIsNoLink = true;
     } catch (const Exception&) {
     }

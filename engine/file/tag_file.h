@@ -28,7 +28,8 @@ class TFileReplacement;
 //
 // States:
 //   Closed    no file open.
-//   Reading   open for reading only; no folder, no lock held between calls.
+//   Reading   open for reading only; no folder, no lock held between calls (but for the
+//             shared lock opening may take for the ReadWhole that follows it).
 //   Writing   open for reading and writing: the folder that holds the file's data is open,
 //             the file's name in it is known, and the exclusive lock is held.
 //   Changing  inside ChangeInPlace or Replace: a journal or a new file beside the file may

@@ -211,7 +211,8 @@ std::unique_ptr<TStream> FaultyFileSystem::Wrap(
     const std::function<std::unique_ptr<TStream>()>& open) {
   const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
   if (creating && Step()) throw EFCreateError(kInjected);
-  const bool reading = mode == TFileMode::fmOpenRead || mode == TFileMode::fmOpenReadPlain;
+  const bool reading = mode == TFileMode::fmOpenRead || mode == TFileMode::fmOpenReadPlain ||
+                       mode == TFileMode::fmOpenReadShared;
   if (!reading && FCrash && FFailed) throw EFOpenError(kInjected);
   TFileFacts before;
   const bool made = creating && FDisk && !TFileSystem::Look(fileName, before, false);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tagscope/rtl/stream.h"
@@ -15,6 +16,12 @@ namespace tagscope {
 enum class TFileMode {
   fmOpenRead,       // existing file, reading only
   fmOpenReadPlain,  // the same, but the name itself must be the file: a link is not followed
+  // The same as fmOpenReadPlain; on POSIX, with the shared lock taken at once where no other
+  // process holds the file (as Lock(flShared, false) takes it), before the file is looked at:
+  // what the look found (Describe, Size) then answers the first question after it, as nothing
+  // can have changed the file under the lock, and Lock(flShared) finds the lock held. A FIFO or
+  // device is locked without waiting, then refused. Elsewhere Lock takes the lock as ever.
+  fmOpenReadShared,
   fmOpenReadWrite,  // existing file, reading and writing
   fmCreate,         // new or truncated file, reading and writing
   fmCreateNew,      // new file only; fails when the name exists
@@ -64,10 +71,16 @@ class TFileStream : public TStream {
   std::string WriteErrorText() const;
   // Opens through the platform; `folder` is null for a name taken as it stands.
   void OpenFile(const TFolder* folder, const std::string& name, TFileMode mode);
+  // The file may change from here on: what opening saw of it is forgotten.
+  void Changing();
 
   std::string FFileName;
   std::unique_ptr<TFileHandle> FHandle;
   int64_t FOpenedSize = -1;  // the size when opened, until the first Size() (-1: ask the system)
+  // What the look under the shared lock taken on opening found, until the first Describe()
+  // while the lock is still held (fmOpenReadShared).
+  std::optional<TFileFacts> FOpenedFacts;
+  TFileLock FLockHeld = TFileLock::flNone;  // the lock this stream holds on its file
 };
 
 }  // namespace tagscope
