@@ -154,10 +154,10 @@ int64_t FindFirstFrame(TReadWindow& w, int64_t from, int64_t end, TMpegFrameHead
   const int64_t limit = std::min(end - 4, from + kMaxJunk);
   for (int64_t pos = from; pos <= limit;) {
     const std::string_view bytes = w.From(pos);
+    if (bytes.empty()) break;  // (an empty view may hold no address at all)
     const void* sync = std::memchr(bytes.data(), 0xFF, bytes.size());
     if (!sync) {
       pos += static_cast<int64_t>(bytes.size());
-      if (bytes.empty()) break;
       continue;
     }
     pos += static_cast<const char*>(sync) - bytes.data();

@@ -80,7 +80,7 @@ int64_t TCachedReadStream::ReadAt(int64_t position, void* buffer, int64_t count)
   }
   if (kept) {
     const std::string_view view = kept->View(position, count);
-    std::memcpy(buffer, view.data(), view.size());
+    if (!view.empty()) std::memcpy(buffer, view.data(), view.size());
     return static_cast<int64_t>(view.size());
   }
   return FFile.ReadAt(position, buffer, count);
