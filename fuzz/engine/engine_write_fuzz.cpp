@@ -338,7 +338,7 @@ void EraseAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& fil
 void SaveTrailerAndCheck(TID3Engine& e, const Settings& s, test::FaultyFileSystem& files) {
   const std::string before = ReadAll();
   const int64_t offset = e.Status().place.offset, size = e.Status().place.size;
-  Begin(e, before, before);
+  Begin(e, before, OutsideTag(before, e));
   gPending.trailer = true;
   try {
     e.SaveID3V1();
@@ -407,6 +407,16 @@ void Operations(FaultyEngine& e, const Settings& s, test::FaultyFileSystem& file
   CheckFolderHoldsOnlyTheFile();
 }
 
+// What stood outside the tag with an ID3v1 trailer added: appended, or in place of the one that
+// ended it.
+bool TrailerKept(const std::string& rest, const std::string& outside) {
+  const size_t n = outside.size();
+  const auto trailer = static_cast<size_t>(kTrailerSize);
+  if (rest.size() == n + trailer) return rest.compare(0, n, outside) == 0;
+  return rest.size() == n && n >= trailer && outside.compare(n - trailer, 3, "TAG") == 0 &&
+         rest.compare(0, n - trailer, outside, 0, n - trailer) == 0;
+}
+
 // After a stop the file is whole: what it was before the interrupted operation, or a tag the
 // engine reads followed by what stood outside the old tag (and maybe a trailer).
 void CheckPutRight() {
@@ -421,12 +431,9 @@ void CheckPutRight() {
   const std::string now = ReadAll();
   if (now != gPending.before) {
     const std::string rest = OutsideTag(now, next);
-    const size_t n = gPending.outside.size();
     const bool whole =
         gPending.trailer
-            ? rest.compare(0, std::min(n, rest.size()), gPending.outside, 0,
-                           std::min(n, rest.size())) == 0 &&
-                  rest.size() >= n && rest.size() <= n + kTrailerSize
+            ? TrailerKept(rest, gPending.outside)
             : KeptOutside(rest, gPending.before, gPending.outside, gPending.narrowed) ||
                   KeptOutside(now, gPending.before, gPending.outside, gPending.narrowed);
     Check(whole, "a stopped operation left neither the old nor a new file");
