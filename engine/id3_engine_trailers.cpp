@@ -18,15 +18,7 @@ int64_t TID3Engine::FileSize() const {
 void TID3Engine::SpliceFile(std::vector<TFileSplice> splices) {
   if (!Active() || splices.empty()) return;
   if (FReadOnly) throw EWriteError(SReadOnlyFile);
-  const bool cutsOnly = std::all_of(splices.begin(), splices.end(),
-                                    [](const TFileSplice& s) { return s.bytes.empty(); });
-  if (cutsOnly) {
-    std::vector<TFileRange> ranges;
-    for (const TFileSplice& s : splices) ranges.push_back(s.range);
-    Writer().Cut(ranges);
-  } else {
-    Writer().Splice(std::move(splices));
-  }
+  Writer().Splice(std::move(splices));
   FFile->RaiseNotDurable();
 }
 

@@ -47,7 +47,8 @@ class TTagWriter {
   void Remove(const std::vector<TFileRange>& trailers = {});
   // Cuts the given runs behind the tag out, the tag left as it stands, in one change.
   void Cut(const std::vector<TFileRange>& trailers);
-  // Puts the splices' bytes in place of their ranges behind the tag, in one change.
+  // Puts the splices' bytes in place of their ranges behind the tag, in one change; splices
+  // that only cut are a Cut.
   void Splice(std::vector<TFileSplice> splices);
   // Writes the ID3v1 trailer the tag makes, over an old one behind the tag or appended, in one
   // change; cuts the trailer at `trailer` (the file's last 128 bytes) off the file's end.

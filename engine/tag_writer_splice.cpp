@@ -58,19 +58,20 @@ void TTagWriter::CopySpliced(TStream& out, int64_t known, const std::vector<TFil
 }
 
 void TTagWriter::Splice(std::vector<TFileSplice> splices) {
+  // Splices that only cut are cuts: runs that overlap (two blocks sharing the one between them)
+  // are joined, and the file's end is cut off where that is all.
+  if (std::all_of(splices.begin(), splices.end(),
+                  [](const TFileSplice& s) { return s.bytes.empty(); })) {
+    std::vector<TFileRange> cuts;
+    for (const TFileSplice& s : splices) cuts.push_back(s.range);
+    return Cut(cuts);
+  }
   CheckWritable();
   const TTagPlace place = FPlace;
   try {
     splices = Checked(std::move(splices), place.offset + std::max<int64_t>(place.size, 0));
     if (splices.empty()) return;
     CheckContent("change the audio of");
-    if (std::all_of(splices.begin(), splices.end(),
-                    [](const TFileSplice& s) { return s.bytes.empty(); })) {
-      std::vector<TFileRange> cuts;
-      for (const TFileSplice& s : splices) cuts.push_back(s.range);
-      CutRuns(cuts);
-      return;
-    }
     if (SpliceInPlace(splices)) return;
     const int64_t known = F.Stream().Size();
     F.Replace([&](TStream& out) { CopySpliced(out, known, splices); });
