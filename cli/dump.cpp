@@ -372,6 +372,8 @@ bool OpenForDump(TID3Engine& engine, const TWalkFile& file, bool fullSeek, bool 
   engine.SetFileName(file.path);
   engine.Options().deferLargePayloads = defer;
   engine.Options().noJournalListed = file.noJournalListed;
+  // The engine is closed as soon as the file is dumped.
+  engine.Options().holdReadLock = true;
   try {
     engine.SetActive(true);
   } catch (const Exception& e) {

@@ -56,6 +56,7 @@ bool TID3Engine::OpenFile() {
 
 void TID3Engine::ApplyOptions() {
   FFile->SetNoJournalListed(FOptions.noJournalListed);
+  FFile->SetHoldReadLock(FOptions.holdReadLock);
   FFile->SetFlushGroup(FOptions.flushGroup);
   FFile->SetKeepModified(FOptions.keepModified);
 }

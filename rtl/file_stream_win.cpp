@@ -10,10 +10,31 @@
 
 namespace tagscope {
 
+namespace {
+
+// Windows locks forbid other handles the bytes they cover, even in this process: the lock
+// covers one byte far past any file's data instead, so it orders the processes that ask for it
+// and leaves reading and writing alone, as flock does.
+OVERLAPPED LockPlace() {
+  OVERLAPPED place{};
+  place.Offset = 0xFFFFFFFE;
+  place.OffsetHigh = 0x7FFFFFFF;
+  return place;
+}
+
+}  // namespace
+
 class TFileHandle {
  public:
   explicit TFileHandle(HANDLE h) : handle(h) {}
-  ~TFileHandle() { ::CloseHandle(handle); }
+  ~TFileHandle() {
+    // Closing lets go of a lock too, but only when the system gets round to it.
+    if (locked) {
+      OVERLAPPED place = LockPlace();
+      ::UnlockFileEx(handle, 0, 1, 0, &place);
+    }
+    ::CloseHandle(handle);
+  }
   HANDLE handle;
   bool locked = false;
 };
@@ -206,20 +227,6 @@ void TFileStream::Flush() {
 void TFileStream::FlushData() {
   Flush();
 }
-
-namespace {
-
-// Windows locks forbid other handles the bytes they cover, even in this process: the lock
-// covers one byte far past any file's data instead, so it orders the processes that ask for it
-// and leaves reading and writing alone, as flock does.
-OVERLAPPED LockPlace() {
-  OVERLAPPED place{};
-  place.Offset = 0xFFFFFFFE;
-  place.OffsetHigh = 0x7FFFFFFF;
-  return place;
-}
-
-}  // namespace
 
 bool TFileStream::Lock(TFileLock kind, bool wait) {
   if (FHandle->locked) {

@@ -23,9 +23,11 @@ namespace tagscope {
 namespace {
 
 constexpr int64_t kMaxJunk = 1024 * 1024;  // how far past the tags the first frame may begin
-constexpr size_t kWindow = 4 * 1024;       // a few frames; the first read of the file holds them
-constexpr int kRunFrames = 3;              // frame headers in a row that make a sync believable
-constexpr int kScanFrames = 24;            // frames looked at when the stream gives no frame count
+// Read at once where a look falls outside the bytes read already: the frames a scan looks at
+// (24 of 128 kbit/s) without another read.
+constexpr size_t kWindow = 16 * 1024;
+constexpr int kRunFrames = 3;    // frame headers in a row that make a sync believable
+constexpr int kScanFrames = 24;  // frames looked at when the stream gives no frame count
 constexpr int64_t kScanBytes = 64 * 1024;
 // Frames sampled at the middle and the end, within so many bytes, to tell whether the bitrate
 // is constant.
@@ -40,7 +42,8 @@ constexpr int kMaxStackedTags = 16;
 constexpr int64_t kTagHeaderSize = 10;
 
 // Bytes of the stream a window holds: viewed where the stream's cache keeps them (the first
-// read of the file mostly does), else copied.
+// read of the file mostly does; the window then holds all the cache keeps with them), else
+// copied.
 struct TWindowBytes {
   std::string copy;
   std::shared_ptr<const char[]> kept;
@@ -64,7 +67,7 @@ class TReadWindow {
   std::string_view At(int64_t pos, size_t n) {
     if (!Holds(pos, n)) {
       FBase = pos;
-      Fill(FBytes, pos, std::max(n, kWindow));
+      Fill(FBytes, pos, n, std::max(n, kWindow));
     }
     return View(pos, n);
   }
@@ -73,15 +76,15 @@ class TReadWindow {
   std::string_view From(int64_t pos) {
     if (!Holds(pos, 4)) {
       FBase = pos;
-      Fill(FBytes, pos, kWindow);
+      Fill(FBytes, pos, 4, kWindow);
     }
     return View(pos, FBytes.bytes.size());
   }
   // The same without moving the window: bytes outside it are read on their own.
   std::string_view Peek(int64_t pos, size_t n) {
     if (Holds(pos, n)) return View(pos, n);
-    Fill(FPeek, pos, n);
-    return FPeek.bytes;
+    Fill(FPeek, pos, n, n);
+    return FPeek.bytes.substr(0, n);
   }
 
  private:
@@ -95,15 +98,18 @@ class TReadWindow {
     if (from >= FBytes.bytes.size()) return {};
     return FBytes.bytes.substr(from, n);
   }
-  void Fill(TWindowBytes& window, int64_t pos, size_t n) {
-    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, static_cast<int64_t>(n));
+  // The bytes from pos: the cache's where it keeps the `need` bytes there, else `read` bytes
+  // read from the stream.
+  void Fill(TWindowBytes& window, int64_t pos, size_t need, size_t read) {
+    const int64_t wanted = std::clamp<int64_t>(FEnd - pos, 0, static_cast<int64_t>(need));
     window.kept.reset();
     if (std::optional<TFileBytes> kept;
-        FCached && count > 0 && (kept = FCached->Kept(pos, count))) {
+        FCached && wanted > 0 && (kept = FCached->Kept(pos, wanted))) {
       window.kept = kept->owner;
-      window.bytes = kept->bytes;
+      window.bytes = kept->bytes.substr(0, static_cast<size_t>(FEnd - pos));
       return;
     }
+    const int64_t count = std::clamp<int64_t>(FEnd - pos, 0, static_cast<int64_t>(read));
     window.copy.resize(static_cast<size_t>(count));
     const int64_t got = count > 0 ? FStream.ReadAt(pos, window.copy.data(), count) : 0;
     window.copy.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));

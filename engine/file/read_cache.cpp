@@ -89,7 +89,7 @@ int64_t TCachedReadStream::ReadAt(int64_t position, void* buffer, int64_t count)
 std::optional<TFileBytes> TCachedReadStream::Kept(int64_t position, int64_t count) const {
   const TFileBytes* kept = FCache.Find(position, count);
   if (!kept) return std::nullopt;
-  return TFileBytes{position, kept->owner, kept->View(position, count)};
+  return TFileBytes{position, kept->owner, kept->View(position, kept->End() - position)};
 }
 
 int64_t TCachedReadStream::Read(void* buffer, int64_t count) {

@@ -74,8 +74,8 @@ class TCachedReadStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   int64_t Size() override;
-  // The kept bytes [position, position + count) (fewer at the file's end), viewed without a
-  // copy; none when they are not all kept.
+  // The kept bytes from position on, viewed without a copy: all that is kept with
+  // [position, position + count) (fewer at the file's end), none when those are not all kept.
   std::optional<TFileBytes> Kept(int64_t position, int64_t count) const;
 
  private:

@@ -228,6 +228,8 @@ void TTagFile::ReadWhole(const std::function<void()>& read) {
       // the journal of what was read.
       FJournalPending = TTagJournal::Pending(*FFiles, FName, *FStream, FNameIsNoLink, nullptr,
                                              FNoJournalListed && FReadOnly);
+      // Held on: it goes with the file when the reader closes it.
+      if (FHoldReadLock && FReadOnly) shared.Forget();
       return;
     }
   }

@@ -104,6 +104,8 @@ class TTagFile {
   // The caller listed the file's folder before Open and saw no writer's name in it: a reader
   // then looks for a journal only when the file carries a mark (see TTagJournal::Pending).
   void SetNoJournalListed(bool value) { FNoJournalListed = value; }
+  // See TEngineOptions::holdReadLock.
+  void SetHoldReadLock(bool value) { FHoldReadLock = value; }
   // Whether another program held the file for a change of its own while it was read (what was
   // read may then be half old, half new: it is no change cut short).
   bool WriterAtWork() const { return FWriterAtWork; }
@@ -180,6 +182,7 @@ class TTagFile {
   bool FWriterAtWork = false;
   bool FNameIsNoLink = false;  // the name was opened as the file itself, no link followed
   bool FNoJournalListed = false;
+  bool FHoldReadLock = false;
   bool FKeepModified = false;
   std::string FNotDurable;  // why the last Replace's new name may not be on the disk
   TReadCache FCache;

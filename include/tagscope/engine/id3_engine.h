@@ -45,6 +45,12 @@ struct TEngineOptions {
   // journal beside it (journalPending): a program reading many files of a folder it listed
   // saves one look-up per file. Cleared when FileName changes.
   bool noJournalListed = false;
+  // For reading only: the shared lock under which the tag is read is held until the file is
+  // closed, not let go once the tag is read. The audio facts and the blocks behind the audio,
+  // read after the tag, then come from the very file the tag was read from, and the lock goes
+  // with the file (a program reading many files saves a call on each). Writers of the file wait
+  // while it is held: an engine that stays open on a file (a viewer) leaves this off.
+  bool holdReadLock = false;
   // A write of the tag also cuts the APE tag behind the audio (and a Lyrics3 block beside it,
   // as TTrailerTags::ApeRanges), in the same change: the file afterwards holds the new tag and
   // no APE tag, or is unchanged. A damaged APE tag, whose place is not proven, is left.

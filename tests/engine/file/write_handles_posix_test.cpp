@@ -457,6 +457,31 @@ TEST(BoundedWaits, AReaderHoldingTheFileStopsAWriterWithinItsPatienceNamingTheFi
   EXPECT_EQ(ReadFile(name), Song("Old"));
 }
 
+TEST(BoundedWaits, AReaderHoldsItsLockUntilItClosesOnlyWhenAskedTo) {
+  ScratchFolder dir;
+  const std::string name = dir.Put("a.mp3", Song("Old"));
+  const int probe = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  auto writerCouldLock = [&] {
+    const bool taken = ::flock(probe, LOCK_EX | LOCK_NB) == 0;
+    if (taken) ::flock(probe, LOCK_UN);
+    return taken;
+  };
+  for (const bool hold : {false, true}) {
+    SCOPED_TRACE(hold ? "held" : "let go");
+    TID3Engine reader;
+    reader.SetReadOnly(true);
+    reader.SetFileName(name);
+    reader.Options().holdReadLock = hold;
+    reader.SetActive(true);
+    EXPECT_EQ(reader.TitleUtf8(), "Old");
+    EXPECT_EQ(writerCouldLock(), !hold);
+    reader.SetActive(false);
+    EXPECT_TRUE(writerCouldLock());
+  }
+  ::close(probe);
+}
+
 TEST(CopyBack, ASparseFileWithASecondNameKeepsItsHoles) {
   ScratchFolder dir;
   const std::string name = dir.Put("a.mp3", Song("Old"));
