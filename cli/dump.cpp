@@ -29,10 +29,6 @@ namespace tagscope::cli {
 
 namespace {
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; });
-}
-
 // Byte strings the tag keeps in ISO-8859-1 (frame IDs, languages, MIME types, URLs).
 std::string U(const std::string& latin1) {
   return IsAscii(latin1) ? latin1 : Latin1ToUtf8(latin1);

@@ -170,18 +170,34 @@ class TJsonWriter {
     char* p = Separate(text.size() + 2);
     *p++ = '"';
     size_t run = 0;  // start of the bytes that need no escape
-    for (size_t i = 0; i < text.size(); ++i) {
-      const auto c = static_cast<unsigned char>(text[i]);
-      if (c >= 0x20 && c != '"' && c != '\\') continue;
+    for (size_t i = FirstToEscape(text, 0); i < text.size(); i = FirstToEscape(text, run)) {
       Done(p = Copy(p, text.substr(run, i - run)));
       // At most six bytes for the escape, and room for the rest of the text after it.
       p = Room(6 + (text.size() - i) + 1);
-      p = Escape(p, c);
+      p = Escape(p, static_cast<unsigned char>(text[i]));
       run = i + 1;
     }
     p = Copy(p, text.substr(run));
     *p++ = '"';
     Done(p);
+  }
+  static bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+  // Where the first byte from `from` on that needs an escape stands; the text's size when none
+  // does. Eight bytes at a time: a byte below 0x20, or one equal to '"' or '\\', sets the high
+  // bit of its lane in `found` (and only where there is one: a lane may borrow from a lower one
+  // only when that one is found too).
+  static size_t FirstToEscape(std::string_view text, size_t from) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    size_t i = from;
+    for (uint64_t w = 0; i + 8 <= text.size(); i += 8) {
+      std::memcpy(&w, text.data() + i, 8);
+      const uint64_t quote = w ^ (kOnes * '"'), backslash = w ^ (kOnes * '\\');
+      const uint64_t found = ((w - kOnes * 0x20) & ~w) | ((quote - kOnes) & ~quote) |
+                             ((backslash - kOnes) & ~backslash);
+      if (found & (kOnes * 0x80)) break;
+    }
+    while (i < text.size() && !NeedsEscape(static_cast<unsigned char>(text[i]))) ++i;
+    return i;
   }
   static char* Escape(char* p, unsigned char c) {
     static const char hex[] = "0123456789abcdef";

@@ -1,6 +1,7 @@
 #include "tagscope/rtl/utf8.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace tagscope {
 
@@ -71,7 +72,20 @@ char32_t NextUtf8(std::string_view bytes, size_t& at) {
   return complete ? c : kReplacementCharacter;
 }
 
+bool IsAscii(std::string_view bytes) {
+  // Eight bytes at a time: most texts of a tag are ASCII, and a dump asks of every one.
+  size_t at = 0;
+  for (uint64_t word = 0; at + 8 <= bytes.size(); at += 8) {
+    std::memcpy(&word, bytes.data() + at, 8);
+    if (word & 0x8080808080808080u) return false;
+  }
+  for (; at < bytes.size(); ++at)
+    if (static_cast<uint8_t>(bytes[at]) >= 0x80) return false;
+  return true;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return true;
   char32_t c = 0;
   for (size_t at = 0; at < bytes.size();) {
     const size_t length = DecodeUtf8At(bytes, at, c);

@@ -70,10 +70,6 @@ std::string Rendered(const TFrameStrings& f, const std::vector<std::string>& tex
   return payload;
 }
 
-bool AllAscii(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
-}
-
 // The single bytes behind a text as read: the stored bytes of a text marked as ISO-8859-1
 // or as UTF-8 that is not; the bytes of a text that holds only characters a WINDOWS-1252 (or
 // ISO-8859-1) reading gives, as some taggers converted a misread text to Unicode. None for
@@ -123,11 +119,11 @@ std::string Looked(const std::string& detected) {
 // UTF-8 bytes read one by one, once or more (a misread text saved as UTF-8 and misread again):
 // the text they were, or none when they are no UTF-8 beyond ASCII.
 std::optional<std::string> Utf8Behind(const std::string& bytes) {
-  if (AllAscii(bytes) || !IsValidUtf8(bytes)) return std::nullopt;
+  if (IsAscii(bytes) || !IsValidUtf8(bytes)) return std::nullopt;
   std::string text = bytes;
   for (int round = 0; round < 3; ++round) {
     const auto again = Cp1252Bytes(text);
-    if (!again || AllAscii(*again) || !IsValidUtf8(*again) || *again == text) break;
+    if (!again || IsAscii(*again) || !IsValidUtf8(*again) || *again == text) break;
     if (!PlausibleText(*again)) break;
     text = *again;
   }
@@ -236,7 +232,7 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
     plan.Charset = std::string(from);
     for (const TText& t : texts) {
       std::string utf8;
-      if (AllAscii(t.bytes) || !CharsetToUtf8(t.bytes, from, utf8) || utf8 == t.read) continue;
+      if (IsAscii(t.bytes) || !CharsetToUtf8(t.bytes, from, utf8) || utf8 == t.read) continue;
       if (!PlausibleText(utf8) || (FitsLatin1(utf8) && LooksMisread(Utf8ToLatin1(utf8)))) continue;
       add(t, utf8, std::string(from));
     }
@@ -247,12 +243,12 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
   // were repaired from wins, then the detector's for all texts, then its for the text.
   std::string all;
   for (const TText& t : texts)
-    if (!AllAscii(t.bytes) && !IsValidUtf8(t.bytes)) all += t.bytes + "\n";
+    if (!IsAscii(t.bytes) && !IsValidUtf8(t.bytes)) all += t.bytes + "\n";
   const std::string forFile = all.empty() ? std::string() : Looked(DetectCharset(all));
   std::vector<const TText*> misread, doubtful;  // doubtful: reads right alone
   std::map<std::string, int> votes;
   for (const TText& t : texts) {
-    if (AllAscii(t.bytes)) continue;
+    if (IsAscii(t.bytes)) continue;
     // UTF-8's sequences do not form by chance.
     if (const auto utf8 = Utf8Behind(t.bytes)) {
       if (PlausibleText(*utf8) && *utf8 != t.read) add(t, *utf8, "UTF-8");
@@ -295,7 +291,7 @@ TTextRepairPlan PlanTextRepairs(const TID3Tag& tag, const std::vector<TLooseText
 }
 
 std::string LikeliestCharset(std::string_view bytes) {
-  if (AllAscii(bytes)) return std::string();
+  if (IsAscii(bytes)) return std::string();
   // No reading stands: every set's is weighed, the detector's first among equals.
   const TText text{"", "", std::string(bytes)};
   const auto best = BestReading(text, SetOrder({Looked(DetectCharset(bytes))}));

@@ -66,6 +66,15 @@ void DecodeUTF8(std::string_view bytes, TTextSink& sink) {
 }
 
 void Decode(std::string_view bytes, uint8_t encoding, std::string* latin1, std::string* utf8) {
+  // ASCII, as most texts are, reads the same in both views; so does well-formed UTF-8 in the
+  // UTF-8 view, where it holds no byte-order mark.
+  const bool ascii = encoding != teUTF16 && encoding != teUTF16BE && IsAscii(bytes);
+  if (ascii || (encoding == teUTF8 && !latin1 && IsValidUtf8(bytes) &&
+                bytes.find("\xEF\xBB\xBF") == std::string_view::npos)) {
+    if (utf8) utf8->assign(bytes);
+    if (latin1) latin1->assign(bytes);
+    return;
+  }
   TTextSink sink(latin1, utf8);
   switch (encoding) {
     case teUTF16:

@@ -80,11 +80,16 @@ class DumpTest(unittest.TestCase):
         self.assertEqual(o["urls"], [{"description": "Example home page",
                                       "url": "http://www.example.com/"}])
 
-    def test_latin1_texts_come_out_as_utf8(self):
-        with TempFile(v3_tag([(b"TIT2", b"\x00Caf\xe9"), (b"TPE1", b"\x01\xff\xfe\xe9\x00")])) as f:
+    def test_latin1_texts_come_out_as_utf8_and_escaped_wherever_they_stand(self):
+        # Every byte JSON escapes, in each place of an eight-byte run, amid plain ones.
+        tricky = bytes(range(1, 0x20)) + b'"\\' + b"".join(
+            b"x" * i + c + b"y" * (9 - i) for i in range(9) for c in (b'"', b"\\", b"\x1f"))
+        with TempFile(v3_tag([(b"TIT2", b"\x00Caf\xe9"), (b"TPE1", b"\x01\xff\xfe\xe9\x00"),
+                              (b"TALB", b"\x00" + tricky)])) as f:
             _, objects = dump_json(f)
         self.assertEqual(objects[0]["fields"]["title"], "Caf\u00e9")
         self.assertEqual(objects[0]["fields"]["artist"], "\u00e9")
+        self.assertEqual(objects[0]["frames"][2]["content"]["text"], [tricky.decode("ascii")])
 
     def test_full_seek_finds_a_tag_behind_other_bytes(self):
         with open(EXAMPLE, "rb") as f:

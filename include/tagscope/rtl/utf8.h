@@ -21,6 +21,8 @@ size_t DecodeUtf8At(std::string_view bytes, size_t at, char32_t& code);
 char32_t NextUtf8(std::string_view bytes, size_t& at);
 
 bool IsValidUtf8(std::string_view bytes);
+// True when every byte is ASCII (below 0x80): the same text in ISO-8859-1 and UTF-8.
+bool IsAscii(std::string_view bytes);
 // The bytes with every ill-formed subsequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 // Appends the UTF-8 form of a code point; surrogates and values past U+10FFFF become U+FFFD.
