@@ -10,6 +10,7 @@
 #include "engine/frames/commerce_frames.h"
 #include "engine/frames/counter_frames.h"
 #include "engine/frames/described_text_frames.h"
+#include "engine/frames/frame_id_key.h"
 #include "engine/frames/owner_data_frames.h"
 #include "engine/frames/picture_frames.h"
 #include "engine/frames/stream_helpers.h"
@@ -154,8 +155,8 @@ constexpr std::array kKinds = {
     TKind{"XSOP", "text", ParseTextFrame, RenderTextFrame},
 };
 
-static_assert(std::is_sorted(kKinds.begin(), kKinds.end(),
-                             [](const TKind& a, const TKind& b) { return a.id < b.id; }));
+constexpr auto kKindKeys = FrameIDKeys(kKinds);
+static_assert(std::is_sorted(kKindKeys.begin(), kKindKeys.end()));
 
 constexpr TKind kText{"", "text", ParseTextFrame, RenderTextFrame};
 constexpr TKind kUrl{"", "url", ParseUrlFrame, RenderUrlFrame};
@@ -165,9 +166,8 @@ constexpr TKind kRaw{"", "raw", ParseBinaryFrame, RenderBinaryFrame};
 
 const TFrameKind& FrameKindOf(std::string_view id) {
   if (id.size() != 4) return kRaw;
-  const auto it = std::lower_bound(kKinds.begin(), kKinds.end(), id,
-                                   [](const TKind& k, std::string_view key) { return k.id < key; });
-  if (it != kKinds.end() && it->id == id) return *it;
+  const size_t at = FindFrameIDKey(kKindKeys, FrameIDKey(id));
+  if (at < kKinds.size()) return kKinds[at];
   if (id[0] == 'T') return kText;
   if (id[0] == 'W') return kUrl;
   return kRaw;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/frames/frame_id_key.h"
 #include "tagscope/engine/id3_lists.h"
 #include "tagscope/rtl/ascii_case.h"
 
@@ -130,17 +131,16 @@ constexpr std::array kNames = {
     TFrameNameRow{"XSOA", "Album sort order", false},
     TFrameNameRow{"XSOP", "Performer sort order", false},
 };
-static_assert(std::is_sorted(kNames.begin(), kNames.end(),
-                             [](const auto& a, const auto& b) { return a.id < b.id; }));
+constexpr auto kNameKeys = FrameIDKeys(kNames);
+static_assert(std::is_sorted(kNameKeys.begin(), kNameKeys.end()));
 
 // The row of an ID, compared without regard to case, or nullptr.
 const TFrameNameRow* RowOf(std::string_view id) {
   if (id.size() != 4) return nullptr;
-  const std::string key = AsciiUpperCase(std::string(id));
-  const auto it =
-      std::lower_bound(kNames.begin(), kNames.end(), key,
-                       [](const auto& row, const std::string& k) { return row.id < k; });
-  return it != kNames.end() && it->id == key ? &*it : nullptr;
+  const char upper[4] = {AsciiUpper(id[0]), AsciiUpper(id[1]), AsciiUpper(id[2]),
+                         AsciiUpper(id[3])};
+  const size_t at = FindFrameIDKey(kNameKeys, FrameIDKey(std::string_view(upper, 4)));
+  return at < kNames.size() ? &kNames[at] : nullptr;
 }
 
 }  // namespace

@@ -105,9 +105,11 @@ void TID3Frames_Item::SetSharedPayload(std::shared_ptr<const void> owner, std::s
 }
 
 bool TID3Frames_Item::HasID(std::string_view id) const {
-  std::array<char, 4> wanted{};
-  std::copy_n(id.begin(), std::min<size_t>(id.size(), 4), wanted.begin());
-  return id.size() <= 4 && wanted == FName;
+  // A shorter ID is held padded with zero bytes.
+  if (id.size() > 4) return false;
+  for (size_t i = 0; i < 4; ++i)
+    if (FName[i] != (i < id.size() ? id[i] : '\0')) return false;
+  return true;
 }
 
 std::string TID3Frames_Item::AsText() const {
