@@ -118,8 +118,13 @@ class TJsonWriter {
     return p;
   }
   char* Room(size_t count) {
-    if (FText.size() - FLength < count) FText.resize(std::max(FText.size() * 2, FLength + count));
+    if (FText.size() - FLength < count) [[unlikely]]
+      Grow(count);
     return FText.data() + FLength;
+  }
+  // Kept out of line, so that the test above is all an element adds where it is written.
+  [[gnu::noinline]] void Grow(size_t count) {
+    FText.resize(std::max(FText.size() * 2, FLength + count));
   }
   void Done(const char* end) { FLength = static_cast<size_t>(end - FText.data()); }
   static char* Copy(char* p, std::string_view bytes) {
