@@ -34,7 +34,7 @@ bool WalksCleanly(const TByteReader& in, const TFrameLayout& layout, int maxFram
 }
 
 TFrameLayout ChooseFrameLayout(const TByteReader& in, uint8_t version, int maxFrames) {
-  const std::vector<TFrameLayout> candidates = CandidateLayouts(version);
+  const std::array<TFrameLayout, 4> candidates = CandidateLayouts(version);
   for (const TFrameLayout& layout : candidates)
     if (WalksCleanly(in, layout, maxFrames)) return layout;
   return candidates.front();

@@ -37,12 +37,12 @@ TFrameLayout StandardLayout(uint8_t version) {
   return {false, false, true};
 }
 
-std::vector<TFrameLayout> CandidateLayouts(uint8_t version) {
+std::array<TFrameLayout, 4> CandidateLayouts(uint8_t version) {
   const TFrameLayout standard = StandardLayout(version);
   TFrameLayout otherSize = standard;
   otherSize.syncSafeSize = !standard.syncSafeSize;
   // Optional bytes left out of the size, version 4 flag bits: written sync-safe, or plain.
-  return {standard, otherSize, {true, true, false}, {true, false, false}};
+  return {standard, otherSize, TFrameLayout{true, true, false}, TFrameLayout{true, false, false}};
 }
 
 TFrameHeader DecodeFrameHeader(const TByteReader& in, size_t at, const TFrameLayout& layout) {

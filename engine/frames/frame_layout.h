@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ inline constexpr int V2FrameHeaderSize = 6;
 // The standard layout of a tag version (ID3v2.3's for versions below 4).
 TFrameLayout StandardLayout(uint8_t version);
 // The layouts a reader tries for a tag version, the standard one first.
-std::vector<TFrameLayout> CandidateLayouts(uint8_t version);
+std::array<TFrameLayout, 4> CandidateLayouts(uint8_t version);
 
 // One frame header decoded under a layout.
 struct TFrameHeader {
