@@ -193,7 +193,7 @@ std::vector<TGainValue> ReadReplayGain(const TID3Tag& tag, const TApeTag* ape) {
   const size_t volumes = values.size();
   const uint8_t version = tag.Header().VersionNumber();
   for (const auto& frame : tag.Frames())
-    if (frame->Name() == "RVA2") VolumeValues(*frame, version, values);
+    if (frame->HasID("RVA2")) VolumeValues(*frame, version, values);
   SortByItem(values, volumes);
   if (ape) {
     const size_t apeFrom = values.size();
