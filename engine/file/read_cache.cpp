@@ -39,6 +39,7 @@ TFileBytes TReadCache::Read(TStream& file, int64_t fileSize, int64_t position, i
       total > have ? file.ReadAt(position + have, buffer.get() + have, total - have) : 0;
   const auto size = static_cast<size_t>(have + std::max<int64_t>(got, 0));
   TFileBytes read{position, buffer, std::string_view(buffer.get(), size)};
+  if (FKept.empty()) FKept.reserve(4);  // the first read, the last bytes, a large tag's
   FKept.push_back(read);
   read.bytes = read.bytes.substr(0, static_cast<size_t>(std::min(count, total)));
   return read;

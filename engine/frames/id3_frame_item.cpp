@@ -104,14 +104,6 @@ void TID3Frames_Item::SetSharedPayload(std::shared_ptr<const void> owner, std::s
   if (!FShared) FData.SetBytes(std::string(bytes));
 }
 
-bool TID3Frames_Item::HasID(std::string_view id) const {
-  // A shorter ID is held padded with zero bytes.
-  if (id.size() > 4) return false;
-  for (size_t i = 0; i < 4; ++i)
-    if (FName[i] != (i < id.size() ? id[i] : '\0')) return false;
-  return true;
-}
-
 std::string TID3Frames_Item::AsText() const {
   const std::string_view bytes = Payload();
   FData.SetPosition(0);

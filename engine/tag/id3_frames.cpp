@@ -10,6 +10,8 @@ namespace tagscope {
 TID3Frames::TID3Frames(TID3Engine*) {}
 
 TID3Frames_Item& TID3Frames::Add() {
+  // Room for a usual tag's frames at once, not grown one by one.
+  if (FItems.empty()) FItems.reserve(16);
   FItems.push_back(std::make_unique<TID3Frames_Item>(this));
   return *FItems.back();
 }

@@ -65,7 +65,12 @@ class TID3Frames_Item {
   // equivalent keeps its three).
   void SetID(std::string_view value);
   // True when the four ID bytes equal id (shorter ids count as padded with zero bytes).
-  bool HasID(std::string_view id) const;
+  bool HasID(std::string_view id) const {
+    if (id.size() > 4) return false;
+    for (size_t i = 0; i < 4; ++i)
+      if (FName[i] != (i < id.size() ? id[i] : '\0')) return false;
+    return true;
+  }
 
   int64_t DataSize() const {
     return static_cast<int64_t>(FShared ? FSharedBytes.size() : FData.Bytes().size());
