@@ -500,6 +500,7 @@ TEST(WriteFaults, AFailingTrailerRemovalLeavesTheFileAsItWas) {
 class GatedFlushes : public TFileSystem {
  public:
   std::atomic<int> calls{0};
+  using TFileSystem::Open;
   void Open() { FGate.set_value(); }
   void SyncFolder(const TFolder&) override {
     const int call = ++calls;

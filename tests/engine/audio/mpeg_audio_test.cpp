@@ -149,10 +149,13 @@ TEST_P(Lengths, AreCountedWhereTheEstimateIsInDoubt) {
   EXPECT_EQ(p.durationSource, c.source);
   EXPECT_EQ(p.frameCount, c.frames);
   EXPECT_EQ(p.durationInDoubt, c.inDoubt);
-  if (c.frames > 0) EXPECT_NEAR(p.duration, c.frames * 1152 / 44100.0, 1e-9);
+  if (c.frames > 0) {
+    EXPECT_NEAR(p.duration, c.frames * 1152 / 44100.0, 1e-9);
+  }
   // Counted or not, the length is not the first frames' estimate (200 frames' worth short).
-  if (c.source != TDurationSource::dsEstimate || c.inDoubt)
+  if (c.source != TDurationSource::dsEstimate || c.inDoubt) {
     EXPECT_GT(p.duration, 400 * 1152 / 44100.0);
+  }
 }
 
 TEST(MpegAudio, StackedTagsAndJunkAreSkipped) {

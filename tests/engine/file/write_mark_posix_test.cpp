@@ -88,7 +88,9 @@ TEST_P(ChangeCutShort, IsSeenAndFinishedThroughEveryName) {
     writer.Open(through);
     const std::string now = ReadFile(through);
     EXPECT_TRUE(now == kOriginal || now == expected) << writer.Status().recoveryNote;
-    if (!whole) EXPECT_FALSE(writer.Status().recoveryNote.empty());
+    if (!whole) {
+      EXPECT_FALSE(writer.Status().recoveryNote.empty());
+    }
     writer.SetActive(false);
     // A journal still beside the first name (its change ended, or never began) is removed by
     // the next writer there, and undoes nothing.

@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
             "APIC",
             [](TID3Tag& t, int v) {
               // One file icon, whatever its description; covers by description.
-              SetPicture(t, {"image/png", uint8_t(v < 2 ? 1 : 3), v == 0 ? "a" : "b"}, "x");
+              SetPicture(t, {"image/png", uint8_t(v < 2 ? 1 : 3), v == 0 ? "a" : "b", ""}, "x");
             }},
         TSameFrameCase{"TXXX", [](TID3Tag& t, int v) { SetUserText(t, v < 2 ? "k" : "K", "v"); }},
         TSameFrameCase{"POPM",

@@ -85,8 +85,8 @@ struct TShape {
   std::string name;
   std::string audio;
   std::vector<std::pair<char, std::string>> blocks;
-  char damaged = 0;  // the block found damaged; 0: every block proven
-  std::string why;   // a part of the damage's reason
+  char damaged = 0;      // the block found damaged; 0: every block proven
+  std::string why = {};  // a part of the damage's reason
 
   std::string File() const {
     std::string file = audio;
@@ -246,7 +246,9 @@ TEST_P(TrailerShapes, ProvenBlocksAreFoundExactlyAndDamagedOnesNeverCut) {
     proven.push_back(f.place);
   }
   // Blocks below a damaged one are not looked for; with none, the audio ends where they begin.
-  if (!s.damaged) EXPECT_EQ(t.Start, static_cast<int64_t>(s.audio.size()));
+  if (!s.damaged) {
+    EXPECT_EQ(t.Start, static_cast<int64_t>(s.audio.size()));
+  }
   std::vector<TFileRange> all = t.AllRanges();
   std::sort(all.begin(), all.end(),
             [](const TFileRange& a, const TFileRange& b) { return a.Offset < b.Offset; });
