@@ -67,10 +67,9 @@ void RestrictionsJson(TJsonWriter& j, const TID3TagRestrictions& r) {
       .EndObject();
 }
 
-void TagJson(TJsonWriter& j, TID3Engine& e) {
+void TagJson(TJsonWriter& j, TID3Engine& e, const TEngineStatus& status) {
   const TID3Header& h = e.Header();
   const TID3ExtendedHeader& x = h.ExtendedHeader();
-  const TEngineStatus status = e.Status();
   const TTagReadReport& r = status.readReport;
   j.BeginObject()
       .Member("offset", status.place.offset)
@@ -178,7 +177,8 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   else
     j.Member("file", FileNameText(e.FileName())).Member("fileBytes", HexBytes(e.FileName()));
   j.Member("active", e.Active());
-  TagJson(j.Key("tag"), e);
+  const TEngineStatus status = e.Status();
+  TagJson(j.Key("tag"), e, status);
   j.Key("frames").BeginArray();
   const uint8_t version = e.Header().VersionNumber();
   for (int i = 0; i < e.Frames().Count(); ++i) FrameJson(j, e.Frames().Items(i), version, binary);
@@ -216,7 +216,7 @@ std::string DumpJson(TID3Engine& e, const TMpegAudioProperties* audio, TBinaryDe
   const TTrailerTags trailers = e.TrailerTags();
   if (trailers.ID3v1) TrailerJson(j.Key("id3v1"), trailers.ID3v1Fields, v1Charset);
   TrailerTagsJson(j, trailers);
-  if (e.Status().journalPending) j.Member("journalPending", true);
+  if (status.journalPending) j.Member("journalPending", true);
   ReplayGainJson(j.Key("replayGain"),
                  ReadReplayGain(e.Tag(), trailers.Ape.Present ? &trailers.Ape : nullptr));
   FindingsJson(j.Key("findings"),
